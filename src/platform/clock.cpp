@@ -7,7 +7,7 @@ namespace kelpa {
 namespace {
 
 class MonotonicClock final : public Clock {
-public:
+  public:
     uint32_t TickMs() override { return GetTickMs(); }
     void SleepMs(uint32_t ms) override { kelpa::SleepMs(ms); }
 };
@@ -25,6 +25,8 @@ uint32_t GetTickMs() {
         std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace kelpa

@@ -6,7 +6,7 @@
 namespace kelpa {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds on a monotonic clock; wraps at 2^32 like any 32-bit tick.
     virtual uint32_t TickMs() = 0;

@@ -13,25 +13,38 @@
 
 namespace kelpa {
 
-// Opens the log stream on first use; returns nullptr when it cannot be opened.
+// Opens the log stream on first use; returns nullptr when it cannot be opened. It is called
+// with the log's lock held, so it must not write to the log itself.
 using LogOpener = std::FILE* (*)();
-// An optional further receiver of each written line (the program passes none).
+// An optional further receiver of each line written to the log, without its line end (the
+// program passes none).
 using LogSecondSink = void (*)(const char* line);
 
-// Switches logging on. Returns 0 on success, non-zero on failure.
+// Switches logging on: stores the opener (and the second sink) when none is set yet and, on
+// the first call, records the calling thread as the main thread. Returns 0 on success,
+// non-zero on failure; nothing in it can fail today.
 int clibInit(LogSecondSink secondSink, LogOpener opener);
+// Replaces the opener; nullptr switches logging off. An open stream stays open.
 void SetLogOpener(LogOpener opener);
 bool IsLogEnabled();
+// True on the thread that first called clibInit (false before that call).
+bool IsMainThread();
 
-// Writes one line and flushes it. A null format closes the log (the opener stays set).
+// Writes one line and flushes it. A line that formats to nothing writes nothing. A null
+// format closes the log (the opener stays set, so the next line reopens it). Lines are dropped
+// while the log cannot be opened and once it has grown past about 1 GiB.
 void LogPrintf(const char* format, ...) KELPA_PRINTF(1, 2);
-inline void LogClose() { LogPrintf(static_cast<const char*>(nullptr)); }
+inline void LogClose() {
+    LogPrintf(static_cast<const char*>(nullptr));
+}
 
-// The directory of the executable, ending in '/'; the program's log lives there.
+// The directory of the executable; a '/' is appended when it is missing. The program's log
+// lives there. The pointer stays valid until the next SetProgramDirectory.
 void SetProgramDirectory(const char* directory);
 const char* ProgramDirectory();
 
 // The program's own opener: "kelpa.log" in the program directory, else in the current one.
+// A program directory of 260 characters or more gives no log at all.
 std::FILE* OpenProgramLog();
 
 }  // namespace kelpa

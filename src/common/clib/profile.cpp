@@ -1,7 +1,7 @@
 #include "common/clib/profile.h"
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace kelpa {
@@ -11,9 +11,13 @@ std::atomic<ProfileStore*> g_store{nullptr};
 
 }  // namespace
 
-void SetProfileStore(ProfileStore* store) { g_store.store(store); }
+void SetProfileStore(ProfileStore* store) {
+    g_store.store(store);
+}
 
-ProfileStore* CurrentProfileStore() { return g_store.load(); }
+ProfileStore* CurrentProfileStore() {
+    return g_store.load();
+}
 
 int32_t GetProfileIntA(const char* section, const char* key, int32_t def) {
     ProfileStore* store = g_store.load();

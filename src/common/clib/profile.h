@@ -7,7 +7,7 @@
 namespace kelpa {
 
 class ProfileStore {
-public:
+  public:
     virtual ~ProfileStore() = default;
     // Integer value of a key, or `def` when the key or section is missing.
     virtual int32_t GetInt(const char* section, const char* key, int32_t def) = 0;

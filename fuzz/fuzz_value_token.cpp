@@ -1,0 +1,56 @@
+// Runs the value-list reader over arbitrary text: item after item with their positions
+// checked against the text, then the one- to four-item variants.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/clib/value_token.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+void CheckCleared(int32_t result, const std::string& a, const std::string& b = {},
+                  const std::string& c = {}, const std::string& d = {}) {
+    if (result <= 0) Check(a.empty() && b.empty() && c.empty() && d.empty());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const char* begin = input.c_str();
+    const char* end = begin + std::strlen(begin);
+
+    const char* cursor = begin;
+    std::string item;
+    for (size_t reads = 0; cursor; ++reads) {
+        Check(reads <= size);  // every read moves forward
+        const char* previous = cursor;
+        const char* start = nullptr;
+        size_t length = 0;
+        const int32_t result = kelpa::ReadValueToken(cursor, &item, &start, &length);
+        Check(result == 1 || result == -2);
+        if (result < 0) {
+            Check(cursor == nullptr);
+            break;
+        }
+        Check(start >= begin && start + length <= end);
+        Check(item.size() <= kelpa::kMaxValueItem);
+        Check(!cursor || (cursor > previous && cursor < end));
+    }
+
+    std::string a = "a", b = "b", c = "c", d = "d";
+    cursor = begin;
+    CheckCleared(kelpa::ReadValueTokens(cursor, a), a);
+    cursor = begin;
+    CheckCleared(kelpa::ReadValueTokens(cursor, a, b), a, b);
+    cursor = begin;
+    CheckCleared(kelpa::ReadValueTokens(cursor, a, b, c), a, b, c);
+    cursor = begin;
+    CheckCleared(kelpa::ReadValueTokens(cursor, a, b, c, d), a, b, c, d);
+    return 0;
+}

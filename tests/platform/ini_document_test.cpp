@@ -1,0 +1,114 @@
+// The INI text model: look-up rules and edits that keep every other line as it was.
+#include "platform/ini_document.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kelpa {
+namespace {
+
+std::string ValueOf(const IniDocument& doc, const char* section, const char* key) {
+    const std::string* value = doc.Find(section, key);
+    return value ? *value : "<missing>";
+}
+
+TEST(IniDocumentTest, FindsKeysWithoutCaseAndTrimsValues) {
+    const IniDocument doc = IniDocument::Parse(
+        "top=outside\n[Kelpa]\n  ProcAmp =  128  \nName=\" padded \"\nEmpty=\n[quill]\nDev=cam\n");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "procamp"), "128");
+    EXPECT_EQ(ValueOf(doc, "KELPA", "PROCAMP"), "128");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "Name"), " padded ");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "Empty"), "");
+    EXPECT_EQ(ValueOf(doc, "QUILL", "dev"), "cam");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "Dev"), "<missing>");  // keys belong to their section
+    EXPECT_EQ(ValueOf(doc, "kelpa", "top"), "<missing>");  // keys before any section: none
+    EXPECT_EQ(ValueOf(doc, "other", "ProcAmp"), "<missing>");
+}
+
+TEST(IniDocumentTest, FirstDuplicateSectionAndKeyWin) {
+    IniDocument doc = IniDocument::Parse("[k]\na=1\na=2\n[K]\na=3\nb=4\n");
+    EXPECT_EQ(ValueOf(doc, "k", "a"), "1");
+    EXPECT_EQ(ValueOf(doc, "k", "b"), "<missing>");  // only the first section is read
+    EXPECT_EQ(doc.Set("k", "A", "9"), IniDocument::SetResult::kChanged);
+    EXPECT_EQ(doc.Serialize(), "[k]\na=9\na=2\n[K]\na=3\nb=4\n");
+    // Removal takes every copy in the section, so the second cannot surface.
+    EXPECT_EQ(doc.Set("k", "a", nullptr), IniDocument::SetResult::kChanged);
+    EXPECT_EQ(ValueOf(doc, "k", "a"), "<missing>");
+    EXPECT_EQ(doc.Serialize(), "[k]\n[K]\na=3\nb=4\n");
+    EXPECT_EQ(doc.Set("k", "a", nullptr), IniDocument::SetResult::kUnchanged);
+}
+
+TEST(IniDocumentTest, GarbageLinesAreIgnoredAndKeptVerbatim) {
+    const std::string garbage =
+        "no equals sign here\n"
+        "[broken\n"
+        "=value without key\n"
+        "; a comment\n"
+        "# another=comment\n"
+        "[kelpa] trailing words\n"
+        "bin\x01\xff=x\n";
+    const std::string text =
+        std::string("[kelpa]\n") + garbage + "a=1\n" + std::string("nul\0here=2\n", 11) + "\n";
+    IniDocument doc = IniDocument::Parse(text);
+    EXPECT_EQ(ValueOf(doc, "kelpa", "a"), "1");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "another"), "<missing>");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "bin\x01\xff"), "x");  // odd bytes, but a good line
+    EXPECT_EQ(doc.Set("kelpa", "a", "2"), IniDocument::SetResult::kChanged);
+    EXPECT_EQ(doc.Set("kelpa", "b", "3"), IniDocument::SetResult::kChanged);
+    std::string expected =
+        "[kelpa]\n" + garbage + "a=2\n" + std::string("nul\0here=2\n", 11) + "b=3\n\n";
+    EXPECT_EQ(doc.Serialize(), expected);
+}
+
+TEST(IniDocumentTest, NewKeysJoinTheirSectionAndNewSectionsGoLast) {
+    IniDocument doc = IniDocument::Parse("[kelpa]\nA=1\n\n[quill]\nDev=x");
+    EXPECT_EQ(doc.Set("kelpa", "B", "2"), IniDocument::SetResult::kChanged);
+    EXPECT_EQ(doc.Set("new", "C", "3"), IniDocument::SetResult::kChanged);
+    EXPECT_EQ(doc.Serialize(), "[kelpa]\nA=1\nB=2\n\n[quill]\nDev=x\n\n[new]\nC=3\n");
+    EXPECT_EQ(doc.Set("kelpa", "a", "1"), IniDocument::SetResult::kUnchanged);
+    EXPECT_EQ(doc.Set("absent", "a", nullptr), IniDocument::SetResult::kUnchanged);
+
+    IniDocument empty;
+    EXPECT_EQ(empty.Set("kelpa", "ProcAmp", "128"), IniDocument::SetResult::kChanged);
+    EXPECT_EQ(empty.Serialize(), "[kelpa]\nProcAmp=128\n");
+}
+
+TEST(IniDocumentTest, KeepsWindowsLineEnds) {
+    IniDocument doc = IniDocument::Parse("[kelpa]\r\nA=1\r\n");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "A"), "1");
+    doc.Set("kelpa", "A", "5");
+    doc.Set("kelpa", "B", "6");
+    EXPECT_EQ(doc.Serialize(), "[kelpa]\r\nA=5\r\nB=6\r\n");
+}
+
+TEST(IniDocumentTest, RefusesNamesAndValuesThatWouldNotReadBack) {
+    IniDocument doc = IniDocument::Parse("[kelpa]\nA=1\n");
+    const std::string before = doc.Serialize();
+    for (const char* key : {"", " A", "A ", "A=B", "[A", ";A", "#A", "A\nB", "A\rB"}) {
+        EXPECT_EQ(doc.Set("kelpa", key, "1"), IniDocument::SetResult::kInvalid) << key;
+    }
+    for (const char* section : {"", " k", "k ", "a]b", "a\nb"}) {
+        EXPECT_EQ(doc.Set(section, "A", "1"), IniDocument::SetResult::kInvalid) << section;
+    }
+    EXPECT_EQ(doc.Set("kelpa", "A", "1\n[evil]"), IniDocument::SetResult::kInvalid);
+    EXPECT_EQ(doc.Set("kelpa", "A", "1\r"), IniDocument::SetResult::kInvalid);
+    EXPECT_EQ(doc.Serialize(), before);
+}
+
+class IniValueTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(IniValueTest, EveryValueReadsBackExactly) {
+    IniDocument doc;
+    ASSERT_NE(doc.Set("kelpa", "K", GetParam()), IniDocument::SetResult::kInvalid);
+    const IniDocument reread = IniDocument::Parse(doc.Serialize());
+    EXPECT_EQ(ValueOf(reread, "kelpa", "K"), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, IniValueTest,
+                         ::testing::Values("", "plain", " lead", "trail ", "\"quoted\"", "\"",
+                                           "a=b=c", "; not a comment", "[x]", "\t", "\"a\" ",
+                                           "/home/user/My Pictures/kelpa/"));
+
+}  // namespace
+}  // namespace kelpa
