@@ -1,0 +1,133 @@
+// The processing area: fractions to pixels, mirroring of rows shown bottom first, the pixel
+// setters, the statistics window and the rules that keep tiny frames alone.
+#include <gtest/gtest.h>
+
+#include "processing/engine_fixture.h"
+
+namespace kelpa::test {
+namespace {
+
+TEST(AreaTest, FractionsBecomePixelsAndAreClampedToTheFrame) {
+    EngineFixture f(640, 480);
+    f.engine->SetAreaFractions(0.9f, 0.5f, 0.5f, 0.5f);
+    const ProcArea& a = f.engine->area;
+    EXPECT_EQ(a.x0, 416);  // x1 = 736 before clamping
+    EXPECT_EQ(a.x1, 640);
+    EXPECT_EQ(a.w, 224);
+    EXPECT_EQ(a.y0, 120);
+    EXPECT_EQ(a.h, 240);
+    EXPECT_FALSE(f.engine->areaIsWholeFrame);
+}
+
+TEST(AreaTest, RowsShownBottomFirstAreMirrored) {
+    EngineFixture topDown(100, 100, true);
+    EngineFixture bottomUp(100, 100, false);
+    for (EngineFixture* f : {&topDown, &bottomUp}) {
+        f->engine->SetAreaFractions(0.5f, 0.25f, 0.2f, 0.1f);
+    }
+    EXPECT_EQ(topDown.engine->area.y0, 20);
+    EXPECT_EQ(topDown.engine->area.y1, 30);
+    EXPECT_EQ(bottomUp.engine->area.y0, 70);
+    EXPECT_EQ(bottomUp.engine->area.y1, 80);
+}
+
+// The pixel setters work on the picture as shown and round-trip exactly for every position.
+TEST(AreaTest, PixelSettersRoundTrip) {
+    for (bool topDown : {true, false}) {
+        EngineFixture f(321, 241, topDown);
+        for (int32_t x = 0; x < 300; x += 7) {
+            ASSERT_TRUE(f.engine->SetAreaRect(x, 3, x + 21, 3 + 17) || x == 0);
+            const ProcArea& a = f.engine->area;
+            EXPECT_EQ(a.x0, x);
+            EXPECT_EQ(a.w, 21);
+            EXPECT_EQ(a.h, 17);
+            EXPECT_EQ(topDown ? a.y0 : 241 - a.y1, 3);
+        }
+        // MoveArea counts rows as stored.
+        f.engine->MoveArea(100, 50);
+        EXPECT_EQ(f.engine->area.x0, 100);
+        EXPECT_EQ(f.engine->area.y0, 50);
+        EXPECT_EQ(f.engine->area.w, 21);
+        // Beyond the frame it stops at the edge.
+        f.engine->MoveArea(1000, 1000);
+        EXPECT_EQ(f.engine->area.x1, 321);
+        EXPECT_EQ(f.engine->area.y1, 241);
+    }
+}
+
+TEST(AreaTest, EmptyAreaEmptiesTheAccumulateSlot) {
+    EngineFixture f(64, 48);
+    ASSERT_NE(f.engine->accumulateStage, nullptr);
+    f.engine->SetAreaSize(0, 10);
+    EXPECT_EQ(f.engine->area.w, 0);
+    EXPECT_EQ(f.engine->accumulateStage, nullptr);
+    f.engine->SetAreaSize(10, 10);
+    EXPECT_NE(f.engine->accumulateStage, nullptr);
+}
+
+// Any change resets the sum and asks for a refresh; no change leaves both alone.
+TEST(AreaTest, ChangesResetTheSum) {
+    EngineFixture f(64, 48);
+    f.engine->SetAreaRect(0, 0, 10, 10);
+    f.engine->accCount.store(3);
+    f.engine->refresh.store(0);
+    EXPECT_FALSE(f.engine->SetAreaRect(0, 0, 10, 10));
+    EXPECT_EQ(f.engine->accCount.load(), 3);
+    EXPECT_TRUE(f.engine->SetAreaRect(1, 0, 10, 10));
+    EXPECT_EQ(f.engine->accCount.load(), 0);
+    EXPECT_EQ(f.engine->refresh.load(), 1);
+}
+
+// The statistics window keeps 2 pixels off a border the area starts at, and never reaches
+// outside the image, for every area position.
+TEST(AreaTest, StatisticsWindowStaysInsideTheImage) {
+    EngineFixture f(40, 30);
+    for (int32_t x0 = 0; x0 < 40; ++x0) {
+        for (int32_t x1 = x0; x1 <= 40; x1 += 3) {
+            f.engine->SetAreaRect(x0, 0, x1, 30);
+            const PixelWindow& s = f.engine->statWindow;
+            ASSERT_GE(s.left, 0);
+            ASSERT_GE(s.width, 0);
+            ASSERT_LE(s.left + s.width, 40) << x0 << ".." << x1;
+            ASSERT_LE(s.top + s.height, 30);
+            EXPECT_EQ(f.engine->pixelCount, uint32_t(s.width) * uint32_t(s.height));
+        }
+    }
+    f.engine->SetAreaRect(0, 0, 40, 30);
+    EXPECT_EQ(f.engine->statWindow.left, 2);
+    EXPECT_EQ(f.engine->statWindow.width, 38);
+}
+
+TEST(AreaTest, TinyFramesRefuseTheSetters) {
+    EngineFixture f(3, 3);
+    EXPECT_FALSE(f.engine->SetAreaRect(0, 0, 2, 2));
+    EXPECT_FALSE(f.engine->MoveArea(1, 1));
+}
+
+TEST(AreaTest, DelayFramesFollowTheFrameRate) {
+    EngineFixture f;
+    f.engine->SetFrameRate(29.97);
+    f.engine->SetTimeDelay(100);
+    EXPECT_EQ(f.engine->delayFrames.load(), 3);
+    f.engine->SetFrameRate(25.0);
+    f.engine->SetTimeDelay(40);
+    EXPECT_EQ(f.engine->delayFrames.load(), 1);  // exactly one frame, not two
+    f.engine->SetCountAccum(4);
+    f.engine->SetTimeDelay(80);
+    EXPECT_DOUBLE_EQ(f.engine->procRate.load(), 25.0 / 4 / 2);
+}
+
+TEST(AreaTest, DelayGateProcessesOneFrameInThree) {
+    EngineFixture f;
+    f.engine->SetFrameRate(25.0);
+    f.engine->SetTimeDelay(80);  // 2 frames; setting it also reloads the countdown
+    f.engine->delayCountdown.store(0);
+    std::vector<int> processed;
+    for (int frame = 1; frame <= 7; ++frame) {
+        if (f.engine->DelayGate()) processed.push_back(frame);
+    }
+    EXPECT_EQ(processed, (std::vector<int>{1, 4, 7}));
+}
+
+}  // namespace
+}  // namespace kelpa::test

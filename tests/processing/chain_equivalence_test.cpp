@@ -1,0 +1,241 @@
+// The frame path three ways over the same frames and settings: fused (the production path),
+// the vector stages slot by slot, and the plain reference stages slot by slot. Every picture
+// byte and every published number must agree after every frame: odd sizes, partial areas,
+// accumulation over several frames, both variants, all processors, banding, guide with auto
+// move, and the automatic control changing amplification, count and delay as it goes.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "processing/reference_stages.h"
+#include "processing/sky_frames.h"
+#include "support/test_support.h"
+
+namespace kelpa::test {
+namespace {
+
+struct ChainCase {
+    int32_t channel = -2;
+    bool subtracterAdder = false;
+    int32_t width = 64;
+    int32_t height = 48;
+    bool topDown = true;
+    float area[4] = {0.5f, 0.5f, 1.0f, 1.0f};  // x, y, w, h fractions
+    int32_t count = 1;
+    int32_t amp = 128;
+    int32_t black = 0;
+    int32_t gamma = 128;
+    bool nrH = false;
+    bool nrV = false;
+    float rms[2] = {2.0f, 2.0f};
+    bool guide = false;
+    bool autoMove = false;
+    int32_t guideMethod = 2;
+    bool info = false;
+    uint32_t autoFlags = 0;
+    bool outsideAsIs = false;
+    bool colourScene = false;
+    uint32_t seed = 1;
+};
+
+std::string Describe(const ChainCase& c) {
+    std::ostringstream s;
+    s << "channel " << c.channel << (c.subtracterAdder ? " AcRB" : " Accm") << " " << c.width << "x"
+      << c.height << (c.topDown ? "" : " bottom-up") << " area " << c.area[0] << "," << c.area[1]
+      << "," << c.area[2] << "," << c.area[3] << " count " << c.count << " amp " << c.amp
+      << " black " << c.black << " gamma " << c.gamma << " nr " << c.nrH << c.nrV << " guide "
+      << c.guide << c.autoMove << " method " << c.guideMethod << " info " << c.info
+      << " auto " << c.autoFlags << " outside " << c.outsideAsIs << " seed " << c.seed;
+    return s.str();
+}
+
+class Trio {
+public:
+    explicit Trio(const ChainCase& c) : c_(c), input_(c.width, c.height) {
+        for (auto* slot : {&fused_, &stages_, &reference_}) {
+            *slot = std::make_unique<ProcEngine>();
+            Configure(**slot);
+        }
+        stages_->fusedChain = false;
+    }
+
+    void Frame(const SkyScene& scene, std::mt19937& rng, int frame) {
+        RenderScene(input_, scene, rng);
+        InstallScalarStages(*reference_);
+        const bool a = fused_->ProcessFrame(input_.Buffer());
+        const bool b = stages_->ProcessFrame(input_.Buffer());
+        const bool r = reference_->ProcessFrame(input_.Buffer());
+        ASSERT_EQ(a, r) << "frame " << frame;
+        ASSERT_EQ(b, r) << "frame " << frame;
+        Compare(*fused_, *reference_, "fused", frame);
+        Compare(*stages_, *reference_, "stages", frame);
+    }
+
+private:
+    void Configure(ProcEngine& e) {
+        e.SetFormat(input_.Buffer(), true, c_.topDown);
+        e.SetChannel(c_.channel);
+        e.SetVariant(FourCC(c_.subtracterAdder ? "AcRB" : "Accm"));
+        e.SetOutsideAsIs(c_.outsideAsIs);
+        e.SetAreaFractions(c_.area[0], c_.area[1], c_.area[2], c_.area[3]);
+        e.SetCountAccum(c_.count);
+        e.SetAmp(c_.amp);
+        e.SetBlackLevel(c_.black);
+        e.SetGamma(c_.gamma);
+        e.params.rmsH.store(c_.rms[0]);
+        e.params.rmsV.store(c_.rms[1]);
+        e.SetNR(c_.nrH, c_.nrV);
+        const float factors[3] = {4.0f, 0.0f, -2.0f};
+        e.SetStatThresholds(c_.guideMethod, factors);
+        e.SetGuideEnable(c_.guide);
+        e.SetGuideAutoMoveSetting(c_.autoMove);
+        e.params.autoFlags.store(c_.autoFlags);
+        if (c_.info) e.infoWindow.store(&info_);
+    }
+
+    static void Compare(const ProcEngine& got, const ProcEngine& want, const char* path,
+                        int frame) {
+        const FrameBuffer& g = got.surf.Picture();
+        const FrameBuffer& w = want.surf.Picture();
+        ASSERT_EQ(g.imageSize, w.imageSize);
+        if (std::memcmp(g.data, w.data, w.imageSize) != 0) {
+            for (uint32_t i = 0; i < w.imageSize; ++i) {
+                ASSERT_EQ(g.data[i], w.data[i])
+                    << path << " frame " << frame << " x " << (i % w.stride) / 3 << " y "
+                    << i / w.stride << " byte " << (i % w.stride) % 3;
+            }
+        }
+        const std::string where = std::string(path) + " frame " + std::to_string(frame);
+        EXPECT_EQ(got.histMin.load(), want.histMin.load()) << where;
+        EXPECT_EQ(got.histMax.load(), want.histMax.load()) << where;
+        EXPECT_EQ(got.mean.load(), want.mean.load()) << where;
+        EXPECT_EQ(got.rms.load(), want.rms.load()) << where;
+        EXPECT_EQ(got.bkgr.load(), want.bkgr.load()) << where;
+        EXPECT_EQ(got.bkgrRms.load(), want.bkgrRms.load()) << where;
+        EXPECT_EQ(got.starX.load(), want.starX.load()) << where;
+        EXPECT_EQ(got.starY.load(), want.starY.load()) << where;
+        EXPECT_EQ(got.pixelValue.load(), want.pixelValue.load()) << where;
+        EXPECT_EQ(got.guideThreshold, want.guideThreshold) << where;
+        EXPECT_EQ(got.maxLevel, want.maxLevel) << where;
+        EXPECT_EQ(got.saturatedCount, want.saturatedCount) << where;
+        EXPECT_EQ(got.maxOutput, want.maxOutput) << where;
+        EXPECT_EQ(got.params.amp.load(), want.params.amp.load()) << where;
+        EXPECT_EQ(got.params.countAccum.load(), want.params.countAccum.load()) << where;
+        EXPECT_EQ(got.params.delayMs.load(), want.params.delayMs.load()) << where;
+        EXPECT_EQ(got.ampTrend.load(), want.ampTrend.load()) << where;
+        EXPECT_EQ(got.accWeight, want.accWeight) << where;
+        EXPECT_EQ(got.accFrames, want.accFrames) << where;
+        EXPECT_EQ(got.accCount.load(), want.accCount.load()) << where;
+        EXPECT_EQ(got.refresh.load(), want.refresh.load()) << where;
+        EXPECT_TRUE(got.area == want.area) << where;
+        EXPECT_EQ(0, std::memcmp(got.histogram, want.histogram, sizeof got.histogram)) << where;
+    }
+
+    ChainCase c_;
+    MemoryProfile profile_;
+    TestPicture input_;
+    RecordingTarget info_;
+    std::unique_ptr<ProcEngine> fused_;
+    std::unique_ptr<ProcEngine> stages_;
+    std::unique_ptr<ProcEngine> reference_;
+};
+
+// Frames of a sky with a star that drifts and once jumps (for the auto move), optional bands.
+void RunCase(const ChainCase& c, int frames) {
+    SCOPED_TRACE(Describe(c));
+    Trio trio(c);
+    std::mt19937 rng(c.seed);
+    SkyScene scene;
+    scene.sky = 15 + rng() % 40;
+    scene.noiseRms = 1 + rng() % 8;
+    scene.colour = c.colourScene;
+    scene.channelOffset[0] = 5;
+    scene.channelOffset[2] = -4;
+    std::uniform_real_distribution<double> offset(-12, 12);
+    for (int32_t y = 0; y < c.height; ++y) scene.rowOffset.push_back(offset(rng));
+    for (int32_t x = 0; x < c.width; ++x) scene.columnOffset.push_back(offset(rng) / 2);
+    Star star{c.width * 0.45, c.height * 0.55, 120.0 + rng() % 120, 1.6};
+    for (int f = 0; f < frames; ++f) {
+        star.x += (f == frames / 2) ? c.width * 0.3 : 1.3;
+        star.y += 0.7;
+        scene.stars = {star, Star{c.width * 0.2, c.height * 0.3, 255.0, 1.0}};
+        trio.Frame(scene, rng, f);
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+}
+
+TEST(ChainEquivalenceTest, HandPickedCases) {
+    std::vector<ChainCase> cases;
+    for (int32_t channel : {-2, -1, 1, 2, 3, 0}) {
+        for (bool subAdd : {false, true}) {
+            ChainCase c;
+            c.channel = channel;
+            c.subtracterAdder = subAdd;
+            c.width = 67;
+            c.height = 45;
+            c.nrH = c.nrV = c.guide = c.info = true;
+            c.autoFlags = 7;
+            c.colourScene = channel == 0;
+            cases.push_back(c);
+            c.area[0] = 0.3f;  // touching the left edge: the statistics window reaches past it
+            c.area[2] = 0.6f;
+            c.area[1] = 0.6f;
+            c.area[3] = 0.55f;
+            c.count = 3;
+            c.topDown = false;
+            c.outsideAsIs = true;
+            c.autoMove = true;
+            c.amp = 300;
+            c.black = -9;
+            c.gamma = 190;
+            cases.push_back(c);
+        }
+    }
+    for (const ChainCase& c : cases) RunCase(c, 14);
+}
+
+// Random settings over the whole grid.
+TEST(ChainEquivalenceTest, RandomCases) {
+    std::mt19937 rng(20240611);
+    auto pick = [&rng](auto... values) {
+        const std::array<std::common_type_t<decltype(values)...>, sizeof...(values)> all{values...};
+        return all[rng() % all.size()];
+    };
+    for (int i = 0; i < 160; ++i) {
+        ChainCase c;
+        c.channel = pick(-2, -1, 1, 2, 3, 0);
+        c.subtracterAdder = rng() % 2;
+        c.width = pick(5, 16, 37, 64, 97, 131);
+        c.height = pick(5, 9, 23, 48, 67);
+        c.topDown = rng() % 2;
+        c.area[0] = pick(0.5f, 0.2f, 0.8f, 0.35f);
+        c.area[1] = pick(0.5f, 0.1f, 0.9f, 0.45f);
+        c.area[2] = pick(1.0f, 0.5f, 0.33f, 0.9f, 0.05f);
+        c.area[3] = pick(1.0f, 0.5f, 0.7f, 0.2f);
+        c.count = pick(1, 1, 2, 4, 30);
+        c.amp = pick(128, 128, 64, 200, 256, 1, 0, 900, 5000, -40, 70000);
+        c.black = pick(0, 0, 10, -30, 250, -300, 400);
+        c.gamma = pick(128, 128, 1, 60, 256);
+        c.nrH = rng() % 2;
+        c.nrV = rng() % 2;
+        c.rms[0] = pick(2.0f, 0.5f, 40.0f, -3.0f);
+        c.rms[1] = pick(2.0f, 1.0f, 40.0f);
+        c.guide = rng() % 2;
+        c.autoMove = rng() % 2;
+        c.guideMethod = pick(0, 1, 2);
+        c.info = rng() % 2;
+        c.autoFlags = pick(0u, 7u, 1u, 2u, 4u);
+        c.outsideAsIs = rng() % 3 == 0;
+        c.colourScene = rng() % 2;
+        c.seed = rng();
+        RunCase(c, 10);
+        if (HasFatalFailure()) return;
+    }
+}
+
+}  // namespace
+}  // namespace kelpa::test

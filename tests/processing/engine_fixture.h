@@ -1,0 +1,29 @@
+// An engine over a test picture, with the profile's defaults.
+#pragma once
+
+#include <memory>
+
+#include "processing/proc_engine.h"
+#include "support/test_support.h"
+
+namespace kelpa::test {
+
+struct EngineFixture {
+    explicit EngineFixture(int32_t width = 64, int32_t height = 48, bool topDown = true)
+        : input(width, height) {
+        engine = std::make_unique<ProcEngine>();
+        engine->SetFormat(input.Buffer(), true, topDown);
+    }
+    const FrameBuffer& Output() const { return engine->surf.Picture(); }
+    const uint8_t* Out(int32_t x, int32_t y) const {
+        const FrameBuffer& o = Output();
+        return o.data + size_t{o.stride} * y + 3 * size_t(x);
+    }
+    bool Process() { return engine->ProcessFrame(input.Buffer()); }
+
+    MemoryProfile profile;
+    TestPicture input;
+    std::unique_ptr<ProcEngine> engine;
+};
+
+}  // namespace kelpa::test

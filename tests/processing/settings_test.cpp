@@ -1,0 +1,136 @@
+// The processing settings in the profile: defaults, read rules, formats and write order.
+#include <gtest/gtest.h>
+
+#include "processing/proc_engine.h"
+#include "support/test_support.h"
+
+namespace kelpa::test {
+namespace {
+
+TEST(SettingsTest, EmptyProfileGivesTheDefaults) {
+    MemoryProfile profile;
+    ProcEngine e;
+    EXPECT_EQ(e.params.areaX, 0.5f);
+    EXPECT_EQ(e.params.areaW, 0.5f);
+    EXPECT_EQ(e.params.autoFlags.load(), 7u);
+    EXPECT_EQ(e.params.countAccum.load(), 1);
+    EXPECT_EQ(e.params.amp.load(), 128);
+    EXPECT_EQ(e.params.gamma.load(), 128);
+    EXPECT_EQ(e.params.channels, -2);
+    EXPECT_EQ(e.params.channelsId, FourCC("Grey"));
+    EXPECT_EQ(e.params.variantId, FourCC("Accm"));
+    EXPECT_EQ(e.params.statCrdThresh.load(), 2);
+    EXPECT_EQ(e.params.statFonThresh[2].load(), -2.0f);
+    EXPECT_EQ(e.params.rmsH.load(), 2.0f);
+}
+
+TEST(SettingsTest, ReadRulesRepairStoredValues) {
+    MemoryProfile profile;
+    profile.Set("ProcGamma", "0");
+    profile.Set("ProcChannels", "9");
+    profile.Set("ProcAreaW", "1069547520");  // 1.5: outside 0 ... 1
+    profile.Set("ProcAreaX", "2139095040");  // infinity
+    profile.Set("ProcRMSH", "350");
+    profile.Set("ProcVarID", "1234");
+    profile.Set("ProcStatCrdThresh", "5");
+    profile.Set("StatFonThresh3", "1084227584");  // 5.0: outside -20 ... 0
+    ProcEngine e;
+    EXPECT_EQ(e.params.gamma.load(), 1);
+    EXPECT_EQ(e.params.channels, -2);
+    EXPECT_EQ(e.params.areaW, 0.5f);
+    EXPECT_EQ(e.params.areaX, 0.5f);
+    EXPECT_EQ(e.params.rmsH.load(), 3.5f);
+    EXPECT_EQ(e.params.variantId, FourCC("Accm"));  // unknown variant replaced by the first
+    EXPECT_EQ(e.params.statCrdThresh.load(), 2);
+    EXPECT_EQ(e.params.statFonThresh[2].load(), -2.0f);
+}
+
+TEST(SettingsTest, SettingsSurviveASaveAndReload) {
+    MemoryProfile profile;
+    {
+        ProcEngine e;
+        e.saveOnExit = true;
+        e.params.areaX = 0.25f;
+        e.params.areaH = 0.75f;
+        e.SetChannel(3);
+        e.SetVariant(FourCC("AcRB"));
+        e.SetOutsideAsIs(true);
+        e.SetAmp(200);
+        e.SetBlackLevel(-12);
+        e.SetGamma(90);
+        e.SetCountAccum(16);
+        e.SetTimeDelay(250);
+        e.SetNR(true, false);
+        e.params.rmsV.store(1.15f);
+        e.params.autoFlags.store(5);
+        e.params.flipV.store(1);
+        e.SetGuideEnable(true);
+        e.SetGuideAutoMoveSetting(true);
+        const float k[3] = {3.5f, -1.0f, -4.0f};
+        e.SetStatThresholds(1, k);
+    }
+    EXPECT_EQ(profile.Get("ProcChannelsID"), "828663122");  // "Red1"
+    EXPECT_EQ(profile.Get("ProcVarID"), "1112695617");      // "AcRB"
+    EXPECT_EQ(profile.Get("ProcAreaX"), "1048576000");      // 0.25f
+    EXPECT_EQ(profile.Get("ProcRMSV"), "115");
+    EXPECT_EQ(profile.Get("ProcBlackLevel"), "-12");
+
+    ProcEngine e;
+    EXPECT_EQ(e.params.areaX, 0.25f);
+    EXPECT_EQ(e.params.areaH, 0.75f);
+    EXPECT_EQ(e.processor->tag, FourCC("Red1"));
+    EXPECT_EQ(e.variant->tag, FourCC("AcRB"));
+    EXPECT_EQ(e.params.outsideAsIs.load(), 1);
+    EXPECT_EQ(e.params.amp.load(), 200);
+    EXPECT_EQ(e.params.blackLevel.load(), -12);
+    EXPECT_EQ(e.params.gamma.load(), 90);
+    EXPECT_EQ(e.params.countAccum.load(), 16);
+    EXPECT_EQ(e.params.delayMs.load(), 250u);
+    EXPECT_EQ(e.params.nrH.load(), 1);
+    EXPECT_EQ(e.params.nrV.load(), 0);
+    EXPECT_EQ(e.params.rmsV.load(), 1.15f);
+    EXPECT_EQ(e.params.autoFlags.load(), 5u);
+    EXPECT_EQ(e.params.flipV.load(), 1);
+    EXPECT_EQ(e.params.guideEnable.load(), 1);
+    EXPECT_EQ(e.guideAutoMove.load(), 1);
+    EXPECT_EQ(e.params.statCrdThresh.load(), 1);
+    EXPECT_EQ(e.params.statFonThresh[0].load(), 3.5f);
+    EXPECT_NE(e.bandingStageH, nullptr);
+    EXPECT_EQ(e.bandingStageV, nullptr);
+}
+
+TEST(SettingsTest, WriteOrderAndOnlyWhenSaving) {
+    MemoryProfile profile;
+    { ProcEngine e; }
+    EXPECT_TRUE(profile.WriteOrder().empty());
+    {
+        ProcEngine e;
+        e.saveOnExit = true;
+    }
+    const std::vector<std::string> expected = {
+        "ProcAreaX",       "ProcAreaY",        "ProcAreaW",      "ProcAreaH",
+        "StatFonThresh1",  "StatFonThresh2",   "StatFonThresh3", "ProcStatCrdThresh",
+        "ProcTimeDelay",   "ProcCountAccum",   "ProcNRH",        "ProcNRV",
+        "ProcAuto",        "ProcAmp",          "ProcBlackLevel", "ProcGamma",
+        "ProcFlipH",       "ProcFlipV",        "ProcRMSH",       "ProcRMSV",
+        "ProcChannels",    "ProcChannelsID",   "ProcVarID",      "ProcChanOutside",
+        "ProcGuideEnable", "ProcGuideAutoMove"};
+    EXPECT_EQ(profile.WriteOrder(), expected);
+}
+
+// Every threshold the settings panel can set survives the integer-times-100 storage, save
+// after save.
+TEST(SettingsTest, BandingFactorsRoundTripThroughTheProfile) {
+    MemoryProfile profile;
+    for (int32_t stored = -200; stored <= 800; ++stored) {
+        profile.Set("ProcRMSH", std::to_string(stored));
+        ProcEngine e;
+        e.saveOnExit = true;
+        ASSERT_EQ(e.params.rmsH.load(), static_cast<float>(stored) / 100.0f);
+        e.SaveSettings();
+        ASSERT_EQ(profile.Get("ProcRMSH"), std::to_string(stored));
+    }
+}
+
+}  // namespace
+}  // namespace kelpa::test

@@ -1,0 +1,133 @@
+// Shared helpers of the tests: an in-memory profile, a recording message target, a clock that
+// tests drive, and builders of synthetic frames.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/clib/profile.h"
+#include "platform/clock.h"
+#include "platform/message_target.h"
+#include "view/frame_buffer.h"
+
+namespace kelpa::test {
+
+// A profile held in memory; installs itself for the life of the object.
+class MemoryProfile final : public ProfileStore {
+  public:
+    MemoryProfile() { SetProfileStore(this); }
+    ~MemoryProfile() override { SetProfileStore(nullptr); }
+
+    int32_t GetInt(const char* section, const char* key, int32_t def) override;
+    uint32_t GetString(const char* section, const char* key, const char* def, char* out,
+                       uint32_t size) override;
+    bool WriteString(const char* section, const char* key, const char* value) override;
+
+    bool Has(const std::string& key) const { return values_.count(Key("kelpa", key)) != 0; }
+    std::string Get(const std::string& key) const;
+    void Set(const std::string& key, const std::string& value) {
+        values_[Key("kelpa", key)] = value;
+    }
+    // Keys in the order they were written.
+    const std::vector<std::string>& WriteOrder() const { return writeOrder_; }
+
+  private:
+    static std::string Key(const char* section, const std::string& key);
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> writeOrder_;
+};
+
+// Records every posted message.
+class RecordingTarget final : public MessageTarget {
+  public:
+    void Post(uint32_t message) override {
+        std::lock_guard lock(mutex_);
+        messages_.push_back(message);
+    }
+    int Count(uint32_t message) const {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (uint32_t m : messages_) n += m == message;
+        return n;
+    }
+    std::vector<uint32_t> Messages() const {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        messages_.clear();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<uint32_t> messages_;
+};
+
+// A clock that only moves when the test moves it; sleeping advances it.
+class FakeClock final : public Clock {
+  public:
+    uint32_t TickMs() override { return now; }
+    void SleepMs(uint32_t ms) override {
+        sleeps.push_back(ms);
+        now += ms;
+        if (onSleep) onSleep();
+    }
+    uint32_t now = 1000;
+    std::vector<uint32_t> sleeps;
+    void (*onSleep)() = nullptr;
+};
+
+// A 24-bit picture owned by the test.
+struct TestPicture {
+    TestPicture(int32_t width, int32_t height) : stride(Stride24(width)), w(width), h(height) {
+        bytes.assign(size_t{stride} * height, 0);
+    }
+    FrameBuffer Buffer() {
+        FrameBuffer fb;
+        fb.data = bytes.data();
+        fb.width = w;
+        fb.height = h;
+        fb.stride = stride;
+        fb.rowPad = static_cast<int32_t>(stride - 3 * w);
+        fb.imageSize = stride * h;
+        return fb;
+    }
+    uint8_t* Pixel(int32_t x, int32_t y) { return bytes.data() + size_t{stride} * y + 3 * x; }
+    void Fill(uint8_t b, uint8_t g, uint8_t r) {
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                uint8_t* p = Pixel(x, y);
+                p[0] = b;
+                p[1] = g;
+                p[2] = r;
+            }
+    }
+    void Randomize(uint32_t seed) {
+        std::mt19937 rng(seed);
+        for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+    }
+
+    uint32_t stride;
+    int32_t w;
+    int32_t h;
+    std::vector<uint8_t> bytes;
+};
+
+// A grey sky with Gaussian noise and Gaussian stars, written into the first byte of every
+// pixel and copied to all three.
+struct Star {
+    double x;
+    double y;
+    double peak;
+    double sigma;
+};
+void RenderSky(TestPicture& picture, double sky, double noiseRms, const std::vector<Star>& stars,
+               std::mt19937& rng);
+
+}  // namespace kelpa::test
