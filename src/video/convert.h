@@ -35,12 +35,16 @@ struct ConvGeometry {
     uint32_t srcRequiredSize = 0;
     // Row stride of the destination picture (3 * width rounded up to a multiple of 4).
     uint32_t dstStride = 0;
+    // Bits per pixel of the source format; UpdateRequiredSize needs it for RGB rows.
+    uint32_t bitsPerPixel = 0;
 };
 
-// Fills the geometry for a frame of the given format in its tightly packed layout: rows
-// srcStride apart; for 4:2:0 the U plane follows the luma plane and V follows U ("YV12": V
-// first), chroma rows (width + 1) / 2 bytes wide. A media layer with padded rows overrides the
-// plane offsets and strides afterwards and calls UpdateRequiredSize.
+// Fills the geometry for a frame of the given format in its tightly packed layout: RGB and
+// 4:2:2 rows srcStride apart; for 4:2:0 luma rows width bytes apart, the U plane after the luma
+// plane and V after U ("YV12": V first), chroma rows (width + 1) / 2 bytes wide and
+// (height + 1) / 2 high. A media layer with padded rows overrides the plane offsets and strides
+// afterwards and calls UpdateRequiredSize. A negative height counts as its magnitude; sizes
+// that IsSupportedFormat refuses give an empty geometry (width and height 0).
 ConvGeometry MakeConvGeometry(uint32_t compression, uint32_t bitsPerPixel, int32_t width,
                               int32_t height);
 void UpdateRequiredSize(ConvGeometry& g, uint32_t compression);
@@ -56,13 +60,34 @@ struct ConverterChoice {
 };
 
 ConverterChoice ChooseConverter(uint32_t compression, uint32_t bitsPerPixel);
+// Also refuses a width below 1, a height of 0 and frames whose source or picture would need
+// more than 1 GiB (sizes that the 32-bit geometry could not describe safely).
 bool IsSupportedFormat(const BitmapInfoHeader& header);
 
 // Leaves the working picture as it was: the converter of unsupported formats.
 void NoConvert(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
 
+// The converters that ChooseConverter hands out. Every one accepts any width and height of
+// at least 1, reads only the plane rows that the geometry describes (srcRequiredSize bytes at
+// most) and writes only 3 * width bytes of each destination row, rows dstStride apart; row
+// padding is left untouched. A geometry with a width or height below 1 converts nothing.
+// RGB rows keep their order; the 4:2:2 converters turn the rows over (output row i is source
+// row height - 1 - i); the planar 4:2:0 converters keep the order (top row first).
+// Chroma of odd sizes: 4:2:2 rows hold n = (width + 1) / 2 pairs; pixel 2k uses pair k's chroma
+// doubled, pixel 2k + 1 the sum of pair k's and pair min(k + 1, n - 1)'s (for widths that are
+// multiples of 4 exactly the rule of the four-pixel groups), so an odd last pixel uses its own
+// pair's Y0 and chroma. 4:2:0: pixel x of row y uses chroma (x / 2, y / 2) of planes
+// (width + 1) / 2 wide and (height + 1) / 2 high.
+void CopyRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
+void Rgb32ToRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
+void Yuy2ToRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
+void UyvyToRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
+void I420ToRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
+void Yv12ToRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g);
+
 // The byte-clamping table of the planar converters, indexed -384 ... 639 through the returned
 // pointer. Allocated once at start-up; false (and a log line) when it cannot be allocated.
+// The scalar planar references read it; the vectorised converters clamp with saturating packs.
 bool InitClipTable();
 void FreeClipTable();
 const uint8_t* ClipTable();

@@ -1,0 +1,117 @@
+// The per-frame path of a video controller. The media graph's streaming thread calls SampleCB
+// once per sample; it converts the sample into the live picture, runs the processing chain into
+// the processed picture, hands the result to the capture writer, posts WM_FRAME_READY to the two
+// video windows and, for video files, paces frames to the file's frame rate.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "processing/proc_engine.h"
+#include "video/capture_writer.h"
+#include "video/convert.h"
+#include "view/video_surf.h"
+
+namespace kelpa {
+
+// The connected format as the intake sees it.
+struct SourceFormat {
+    uint32_t compression = 0;  // 0 for uncompressed RGB, else a four-character code
+    uint32_t bitsPerPixel = 0;
+    uint32_t bytesPerPixel = 0;  // (bits + 7) / 8
+};
+
+// A 16-byte interface identifier, compared by value.
+struct InterfaceId {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+    friend bool operator==(const InterfaceId&, const InterfaceId&) = default;
+};
+inline constexpr InterfaceId kIidUnknown{
+    0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr InterfaceId kIidSampleGrabberCB{
+    0x0579154A, 0x2B53, 0x4994, {0xB0, 0xD0, 0xE7, 0x73, 0x14, 0x8E, 0xFF, 0x85}};
+
+// Told about every processed frame on the streaming thread, after the processed picture and its
+// statistics are complete (the headless run prints them). Must not wait for the GUI thread.
+class FrameObserver {
+  public:
+    virtual ~FrameObserver() = default;
+    virtual void FrameProcessed(double sampleTime) = 0;
+};
+
+// Decides whether a bitmap header may be adopted as the connected format.
+using AcceptFormatFn = bool (*)(const BitmapInfoHeader& header);
+bool RefuseEveryFormat(const BitmapInfoHeader& header);
+
+class FrameSink {
+  public:
+    FrameSink(EngineOwner* owner, Clock& clock);
+    ~FrameSink();
+    FrameSink(const FrameSink&) = delete;
+    FrameSink& operator=(const FrameSink&) = delete;
+
+    // The callback contract: the sink answers for the callback and base interfaces and is
+    // never freed through reference counting (it lives and dies with its controller).
+    int32_t QueryInterface(const InterfaceId& iid, void** out);
+    uint32_t AddRef() { return 2; }
+    uint32_t Release() { return 1; }
+
+    // Streaming thread: one media sample. Always returns 0.
+    int32_t SampleCB(double sampleTime, const uint8_t* data, size_t length);
+    int32_t BufferCB(double, const uint8_t*, size_t) { return 0; }
+
+    // GUI thread, while no frame of the new format is in flight.
+    void ApplyFrameRate(double framesPerSecond);
+    bool SetSourceHeader(const BitmapInfoHeader& header);
+    bool SetFrameGeometry(int32_t width, int32_t height);
+    // A media layer whose rows are padded gives the real plane layout after SetSourceHeader.
+    void SetPlaneLayout(const uint32_t offsets[3], const uint32_t strides[3]);
+    // Recomputes the capture interval from the processed frame rate.
+    void UpdateCaptureInterval();
+    // Pacing starts again with the next file frame.
+    void RestartPacing() { paceStart_.store(0); }
+    // File frames are paced to the file's rate unless switched off (they then run as fast as
+    // they decode).
+    void SetPacing(bool on) { pacing_.store(on); }
+    void SetObserver(FrameObserver* observer) { observer_.store(observer); }
+
+    void SaveSettings() const;
+
+    std::atomic<int32_t> playState{0};
+    bool isLive = false;
+    bool captureSaveOnExit = false;
+    bool keepsRowOrder = false;
+    bool fitWindowsToFrame = false;
+    std::atomic<double> fps{29.97};
+    int32_t frameWidth = 0;
+    int32_t frameHeight = 0;
+    Converter converter = &NoConvert;
+    SourceFormat source;
+    ConvGeometry geometry;
+    AcceptFormatFn acceptFormat = &RefuseEveryFormat;
+
+    LiveSurf live;
+    ProcEngine engine;
+    CaptureWriter capture;
+
+  private:
+    void Pace(double sampleTime);
+
+    Clock& clock_;
+    // Playback pacing (streaming thread; reset from the GUI thread when a run starts).
+    std::atomic<bool> pacing_{true};
+    std::atomic<FrameObserver*> observer_{nullptr};
+    std::atomic<uint32_t> paceStart_{0};
+    uint32_t paceMaxWait_ = 0;
+    double paceScale_ = 0.0;
+    double paceOffset_ = 0.0;
+    // A short sample is reported once per connected format.
+    std::atomic<bool> shortSampleLogged_{false};
+};
+
+}  // namespace kelpa

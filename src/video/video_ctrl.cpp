@@ -1,0 +1,124 @@
+#include "video/video_ctrl.h"
+
+#include <string>
+
+#include "common/clib/profile.h"
+
+namespace kelpa {
+namespace {
+
+// How long Run waits, per poll, for a paused graph to finish stopping.
+constexpr uint32_t kStopPollMs = 1000;
+constexpr int kStopPolls = 3;
+
+}  // namespace
+
+VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
+    activateGraph = GetProfileIntA(kProfileSection, "ActivateGraph", 0) != 0;
+}
+
+VideoCtrl::~VideoCtrl() {
+    if (saveOnExit) {
+        WriteProfileStringA(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
+    }
+}
+
+void VideoCtrl::AttachGraph(MediaControl* control, MediaSeeking* seeking,
+                            GraphEventSource* events) {
+    control_ = control;
+    seeking_ = seeking;
+    events_ = events;
+}
+
+void VideoCtrl::DetachGraph() {
+    control_ = nullptr;
+    seeking_ = nullptr;
+    events_ = nullptr;
+    graphBuilt = false;
+    sink.playState.store(kStateStopped);
+}
+
+const char* VideoCtrl::StateText(int32_t state) {
+    switch (state) {
+        case kStateRunning:
+            return "Playing...";
+        case kStatePaused:
+            return "Paused...";
+        default:
+            return "Stopped...";
+    }
+}
+
+int32_t VideoCtrl::Run() {
+    if (!control_) return kErrorUnexpected;
+    const int32_t state = sink.playState.load();
+    if (state == kStateRunning) return kResultFalse;
+    if (state == kStatePaused) {
+        if (!Succeeded(control_->StopWhenReady())) {
+            control_->Stop();
+        } else {
+            for (int i = 0; i < kStopPolls; ++i) {
+                int32_t graphState = kStatePaused;
+                if (!Succeeded(control_->GetState(kStopPollMs, &graphState)) ||
+                    graphState != kStatePaused) {
+                    break;
+                }
+            }
+        }
+    }
+    sink.playState.store(kStateRunning);
+    sink.engine.AutoReset();
+    sink.RestartPacing();
+    const int32_t result = control_->Run();
+    if (!Succeeded(result)) sink.playState.store(kStateStopped);
+    return result;
+}
+
+int32_t VideoCtrl::Stop() {
+    if (!control_) return kErrorUnexpected;
+    if (sink.playState.load() == kStateStopped) return kResultFalse;
+    const int32_t result = control_->StopWhenReady();
+    if (!Succeeded(result)) return result;
+    sink.playState.store(kStateStopped);
+    if (seeking_) seeking_->SetPositionAbsolute(0);
+    return result;
+}
+
+int32_t VideoCtrl::PauseToggle() {
+    if (!control_) return kErrorUnexpected;
+    const int32_t state = sink.playState.load();
+    if (state == kStateStopped) return kResultFalse;
+    if (state == kStateRunning) {
+        sink.playState.store(kStatePaused);
+        return control_->Pause();
+    }
+    sink.playState.store(kStateRunning);
+    return control_->Run();
+}
+
+void VideoCtrl::DrainGraphEvents(UserNotice* notice) {
+    if (!events_) return;
+    int32_t code = 0;
+    while (events_->NextEvent(&code)) {
+        if (code == kEventComplete || code == kEventUserAbort) {
+            Stop();
+            // A failure (a camera pulled out, a broken file) is what the user needs to read.
+            const std::string error = code == kEventUserAbort ? events_->LastError() : "";
+            if (notice) {
+                notice->ShowStatus(error.empty() ? StateText(sink.playState.load())
+                                                 : error.c_str());
+            }
+            break;
+        }
+    }
+}
+
+void VideoCtrl::SetCurrent(bool current) {
+    saveOnExit = current;
+    sink.captureSaveOnExit = current;
+    sink.engine.saveOnExit = current;
+    sink.live.SetActive(current);
+    sink.engine.surf.SetActive(current);
+}
+
+}  // namespace kelpa

@@ -1,0 +1,288 @@
+// Capture runs into a real directory: the files are decoded by a reader of the test's own and
+// compared with the picture; messages, skipped frames, a disk that fills up, a directory that
+// takes no files, the streaming thread's allocations and settings changed mid-run are checked.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/temp_files.h"
+#include "video/capture_test_support.h"
+#include "video/capture_writer.h"
+#include "video/new_counter.h"
+
+namespace kelpa {
+namespace {
+
+using testing::TempDir;
+
+constexpr uint32_t P = WM_CAPTURE_PROGRESS;
+constexpr uint32_t D = WM_CAPTURE_DONE;
+
+// A picture with known pixels, laid into a padded buffer bottom row first or top row first.
+struct Picture {
+    Picture(int32_t w, int32_t h, bool topDown) : image(static_cast<size_t>(w) * h * 3) {
+        for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 37 + 11);
+        fb = {nullptr,    static_cast<int32_t>(Stride24(w)) - 3 * w, Stride24(w) * h, w, h,
+              Stride24(w)};
+        buffer.assign(fb.imageSize, 0xEE);  // row padding stays 0xEE
+        for (int32_t y = 0; y < h; ++y) {
+            std::copy_n(&image[y * w * 3], w * 3, &buffer[(topDown ? y : h - 1 - y) * fb.stride]);
+        }
+        fb.data = buffer.data();
+        header.width = w;
+        header.height = topDown ? -h : h;
+    }
+    std::vector<uint8_t> image;  // top row first, no padding
+    std::vector<uint8_t> buffer;
+    FrameBuffer fb;
+    BitmapInfoHeader header;
+};
+
+uint32_t LE(const std::string& b, size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + i]);
+    return v;
+}
+
+// An independent BMP reader: checks the headers and gives the pixels top row first.
+::testing::AssertionResult DecodeBmp(const std::string& b, std::vector<uint8_t>& image,
+                                     int32_t& height) {
+    if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || LE(b, 2, 4) != b.size() ||
+        LE(b, 6, 4) != 0 || LE(b, 10, 4) != 54 || LE(b, 14, 4) != 40 || LE(b, 26, 2) != 1 ||
+        LE(b, 28, 2) != 24 || LE(b, 30, 4) != 0) {
+        return ::testing::AssertionFailure() << "bad headers";
+    }
+    const size_t width = LE(b, 18, 4);
+    height = static_cast<int32_t>(LE(b, 22, 4));
+    const size_t rows = static_cast<size_t>(std::abs(height));
+    const size_t stride = (width * 3 + 3) / 4 * 4;
+    if (b.size() != 54 + stride * rows) return ::testing::AssertionFailure() << "pixel bytes";
+    image.clear();
+    for (size_t y = 0; y < rows; ++y) {
+        const char* row = b.data() + 54 + (height > 0 ? rows - 1 - y : y) * stride;
+        image.insert(image.end(), row, row + width * 3);
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Numbered(std::initializer_list<int> frames) {
+    std::vector<std::string> names;
+    for (int f : frames) names.push_back("cap_0000" + std::to_string(f) + ".bmp");
+    return names;
+}
+
+class CaptureRunTest : public ::testing::Test {
+  protected:
+    CaptureRunTest() { profile_.values["CapWorkDir"] = dir_.Path(); }
+    // Frame i of a 25 frames-per-second stream.
+    static int Frame(CaptureWriter& w, const Picture& p, int i) {
+        return w.CaptureFrame(i / 25.0, 25.0, p.fb, p.header);
+    }
+    TempDir dir_;
+    TempDir home_;
+    testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
+    testing::FakeProfile profile_;
+    testing::RecordingTarget target_;
+};
+
+struct Geometry {
+    int32_t width;
+    int32_t height;
+    bool topDown;
+};
+
+void PrintTo(const Geometry& g, std::ostream* os) {
+    *os << g.width << "x" << g.height << (g.topDown ? " top-down" : " bottom-up");
+}
+
+class CaptureFileTest : public CaptureRunTest, public ::testing::WithParamInterface<Geometry> {};
+
+TEST_P(CaptureFileTest, FileDecodesBackToPicture) {
+    const Geometry g = GetParam();
+    const Picture pic(g.width, g.height, g.topDown);
+    CaptureWriter writer(&target_);
+    writer.ToggleCapture(nullptr);
+    ASSERT_EQ(Frame(writer, pic, 0), 1);
+    ASSERT_EQ(FilesIn(dir_.Path()), Numbered({1}));
+    std::vector<uint8_t> image;
+    int32_t height = 0;
+    ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir_.File("cap_00001.bmp")), image, height));
+    EXPECT_EQ(height, g.topDown ? -g.height : g.height);
+    EXPECT_EQ(image, pic.image);
+    EXPECT_EQ(target_.posts, (std::vector<uint32_t>{P, D}));
+    char last[kCapturePathSize];
+    writer.LastCapturePath(last, sizeof last);
+    EXPECT_EQ(last, dir_.File("cap_00001.bmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CaptureFileTest,
+                         ::testing::Values(Geometry{1, 1, true}, Geometry{3, 2, false},
+                                           Geometry{4, 3, true}, Geometry{5, 4, false},
+                                           Geometry{641, 5, true}, Geometry{2, 7, false}));
+
+struct CountCase {
+    uint32_t count;
+    int frames;
+    std::vector<uint32_t> posts;
+    size_t files;
+};
+
+void PrintTo(const CountCase& c, std::ostream* os) {
+    *os << "CapCount " << c.count;
+}
+
+class CaptureCountTest : public CaptureRunTest, public ::testing::WithParamInterface<CountCase> {};
+
+TEST_P(CaptureCountTest, ProgressEveryFourthFrameAndDoneAtCount) {
+    const CountCase& c = GetParam();
+    const Picture pic(8, 2, false);
+    CaptureWriter writer(&target_);
+    writer.captureCount.store(c.count);
+    writer.ToggleCapture(nullptr);
+    for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
+    EXPECT_EQ(FilesIn(dir_.Path()).size(), c.files);
+    EXPECT_EQ(target_.posts, c.posts);
+    EXPECT_FALSE(writer.capturing.load());
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, CaptureCountTest,
+                         ::testing::Values(CountCase{10, 12, {P, P, D}, 10},
+                                           CountCase{8, 9, {P, P, D}, 8},
+                                           CountCase{3, 5, {P, P, P, D}, 3},
+                                           CountCase{0, 3, {P, D}, 1}));
+
+TEST_F(CaptureRunTest, FrameDelaySkipsFramesBetweenWrittenOnes) {
+    const Picture pic(4, 4, true);
+    CaptureWriter writer(&target_);
+    writer.captureFrameDelay.store(2);
+    writer.captureCount.store(3);
+    writer.ToggleCapture(nullptr);
+    for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
+    EXPECT_EQ(FilesIn(dir_.Path()), Numbered({1, 4, 7}));
+}
+
+TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
+    Picture pic(4, 2, false);
+    CaptureWriter writer(&target_);
+    writer.captureCount.store(2);
+    writer.ToggleCapture(nullptr);
+    // A directory below a regular file takes no files, not even from root.
+    const std::string blocker = dir_.File("blocker");
+    testing::WriteFile(blocker, "x");
+    ASSERT_TRUE(writer.SetCaptureDirectory((blocker + "/sub").c_str()));
+    EXPECT_EQ(Frame(writer, pic, 0), 0);
+    ASSERT_TRUE(writer.SetCaptureDirectory(dir_.Path().c_str()));
+    // A picture its header does not describe is not written either.
+    pic.header.width = 3;
+    EXPECT_EQ(Frame(writer, pic, 1), 0);
+    pic.header.width = 4;
+    pic.fb.imageSize -= 4;
+    EXPECT_EQ(Frame(writer, pic, 2), 0);
+    pic.fb.imageSize += 4;
+    EXPECT_TRUE(writer.capturing.load());
+    EXPECT_TRUE(target_.posts.empty());
+    EXPECT_EQ(Frame(writer, pic, 3), 1);
+    EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"blocker", "cap_00004.bmp"}));
+}
+
+// Child process: two good frames, then a file size limit that the third frame runs into.
+// Returns a bit for each expectation that failed.
+int CaptureIntoFileLimit(rlim_t limit) {
+    signal(SIGXFSZ, SIG_IGN);
+    testing::RecordingTarget target;
+    CaptureWriter writer(&target);
+    writer.captureCount.store(5);
+    writer.ToggleCapture(nullptr);
+    const Picture pic(16, 8, false);
+    int failed = 0;
+    for (int i = 0; i < 2; ++i) failed |= writer.CaptureFrame(i, 25, pic.fb, pic.header) != 1;
+    rlimit rl{};
+    getrlimit(RLIMIT_FSIZE, &rl);
+    rl.rlim_cur = limit;
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) failed |= 2;
+    if (writer.CaptureFrame(2, 25, pic.fb, pic.header) != -1) failed |= 4;
+    if (writer.capturing.load() || writer.capturedCount.load() != 2) failed |= 8;
+    if (writer.CaptureFrame(3, 25, pic.fb, pic.header) != 0) failed |= 16;
+    if (target.posts != std::vector<uint32_t>{D}) failed |= 32;
+    return failed;
+}
+
+class FileLimitTest : public CaptureRunTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(FileLimitTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) _exit(CaptureIntoFileLimit(static_cast<rlim_t>(GetParam())));
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"cap_00001.bmp", "cap_00026.bmp"}));
+}
+
+// 0: the file header writes nothing; 10: part of it; 54: the pixels write nothing; 154: part.
+INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154));
+
+TEST_F(CaptureRunTest, CaptureFrameAllocatesNothing) {
+    const Picture pic(33, 9, true);
+    CaptureWriter writer(&target_);
+    writer.SetCaptureName("Some Camera", false);
+    writer.captureFrameDelay.store(1);
+    writer.captureCount.store(4);
+    writer.ToggleCapture(nullptr);
+    testing::StartCountingNew();
+    for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
+    EXPECT_EQ(testing::StopCountingNew(), 0);
+    EXPECT_EQ(FilesIn(dir_.Path()).size(), 4u);
+    EXPECT_EQ(target_.posts, (std::vector<uint32_t>{P, D}));
+}
+
+// The GUI thread changes directory, template and name while frames are written: every file
+// is complete and named by one of the settings.
+TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
+    const Picture pic(10, 4, false);
+    TempDir other;
+    CaptureWriter writer(&target_);
+    writer.captureCount.store(200);
+    writer.ToggleCapture(nullptr);
+    std::thread streaming([&] {
+        for (int i = 0; i < 200; ++i) Frame(writer, pic, i);
+    });
+    for (int i = 0; i < 50; ++i) {
+        writer.SetCaptureDirectory((i % 2 ? other : dir_).Path().c_str());
+        writer.SetCaptureTemplate(i % 3 ? "#a%f" : "#b%n%f");
+        writer.SetCaptureName(i % 2 ? "X" : "Y", false);
+    }
+    streaming.join();
+    for (const TempDir* d : {&dir_, &other}) {
+        for (const std::string& name : FilesIn(d->Path())) {
+            std::vector<uint8_t> image;
+            int32_t height = 0;
+            EXPECT_NE(std::string("abc").find(name[0]), std::string::npos) << name;
+            EXPECT_TRUE(DecodeBmp(testing::ReadFile(d->File(name)), image, height)) << name;
+            EXPECT_EQ(image, pic.image);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelpa

@@ -1,0 +1,204 @@
+// Capture writer without writing frames: the template language, names and their length budget,
+// the source name, the directory, the profile keys and the capture command.
+#include "video/capture_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <ostream>
+#include <string>
+
+#include "common/temp_files.h"
+#include "video/capture_test_support.h"
+
+namespace kelpa {
+namespace {
+
+using testing::TempDir;
+
+// Every test gets a home and a temporary directory of its own: nothing lands in ~/Pictures.
+class CaptureWriterTest : public ::testing::Test {
+  protected:
+    TempDir home_;
+    TempDir tmp_;
+    testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
+    testing::ScopedEnv tmpEnv_{"TMPDIR", tmp_.Path()};
+    testing::FakeProfile profile_;
+};
+
+struct NameCase {
+    const char* tmpl;
+    const char* device;  // source name, given as a device name
+    double t;
+    const char* file;        // expected name behind the directory, at 25 frames per second
+    const char* storedTmpl;  // the template as the parser leaves it
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << '"' << c.tmpl << '"';
+}
+
+class TemplateNameTest : public CaptureWriterTest,
+                         public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(TemplateNameTest, BuildsNameAndStoresSanitisedTemplate) {
+    const NameCase& c = GetParam();
+    CaptureWriter writer;
+    ASSERT_TRUE(writer.SetCaptureDirectory("/cap"));
+    writer.SetCaptureName(c.device, false);
+    ASSERT_TRUE(writer.SetCaptureTemplate(c.tmpl));
+    EXPECT_EQ(writer.BuildCaptureName(c.t, 25.0), std::string("/cap/") + c.file);
+    EXPECT_STREQ(writer.CaptureTemplate(), c.storedTmpl);
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Templates, TemplateNameTest,
+    ::testing::Values(
+        NameCase{"#cap%n#_%f", "Video", 2.0, "capVideo_00051.bmp", "#cap%n#_%f"},
+        NameCase{"#cap%n#_%f", "", 2.0, "cap_00051.bmp", "#cap%n#_%f"},
+        NameCase{"#run%t", "", 1.5, "run0001500.bmp", "#run%t"},
+        NameCase{"#night", "", 0.0, "night00001.bmp", "#night%f"},
+        NameCase{"", "", 0.0, "00001.bmp", ""}, NameCase{"#a<b", "", 0.0, "a_b00001.bmp", "#a_b%f"},
+        NameCase{"#a/b*c#d%t%f", "", 0.04, "a_b_c_d000004000002.bmp", "#a_b_c_d%t%f"},
+        // Runs separated by bars each give their text once, in order.
+        NameCase{"#ab|#cd", "", 0.0, "abcd00001.bmp", "#ab|#cd%f"},
+        NameCase{"#ab|x|#cd%f", "", 0.0, "abcd00001.bmp", "#ab|x|#cd%f"},
+        // A leading bar is skipped: the scan ends and a name comes out.
+        NameCase{"|", "", 0.0, "00001.bmp", "|%f"},
+        NameCase{"|#x%f", "", 0.0, "x00001.bmp", "|#x%f"},
+        NameCase{"x%", "", 0.0, "x00001.bmp", "x%%f"},
+        NameCase{"%d%q#a%fzz#b", "", 0.0, "a00001b.bmp", "%d%q#a%fzz#b"},
+        NameCase{"%n%f", "USB Video Device", 0.0, "USB00001.bmp", "%n%f"},
+        // Eight texts fit before the slot kept for the number; with the number first, eight.
+        NameCase{"#a|#b|#c|#d|#e|#f|#g|#h|#i", "", 0.0, "abcdefgh00001.bmp",
+                 "#a|#b|#c|#d|#e|#f|#g|#h|#i%f"},
+        NameCase{"%f#a|#b|#c|#d|#e|#f|#g|#h|#i", "", 0.0, "00001abcdefgh.bmp",
+                 "%f#a|#b|#c|#d|#e|#f|#g|#h|#i"},
+        // Negative or undefined times give time 0 and frame 1.
+        NameCase{"%t%f", "", -3.0, "000000000001.bmp", "%t%f"},
+        NameCase{"%f", "", kNaN, "00001.bmp", "%f"}));
+
+TEST_F(CaptureWriterTest, NameBudgetKeepsRoomForNumberAndDropsExtension) {
+    CaptureWriter writer;
+    const std::string dir200(200, 'd');  // + '/' leaves a budget of 54
+    ASSERT_TRUE(writer.SetCaptureDirectory(dir200.c_str()));
+    ASSERT_TRUE(writer.SetCaptureTemplate(("#" + std::string(60, 'x') + "%f").c_str()));
+    EXPECT_EQ(writer.BuildCaptureName(0, 25), dir200 + "/" + std::string(44, 'x') + "00001.bmp");
+    // Budget 12: the time fills the last 7 exactly, loses its last digit, and ".bmp" is left out.
+    const std::string dir242(242, 'd');
+    ASSERT_TRUE(writer.SetCaptureDirectory(dir242.c_str()));
+    ASSERT_TRUE(writer.SetCaptureTemplate("%f%t"));
+    EXPECT_EQ(writer.BuildCaptureName(1.5, 25), dir242 + "/00038000150");
+    const std::string dir245(245, 'd');  // budget 9: no room for the literal
+    ASSERT_TRUE(writer.SetCaptureDirectory(dir245.c_str()));
+    ASSERT_TRUE(writer.SetCaptureTemplate("#abc%f"));
+    EXPECT_EQ(writer.BuildCaptureName(0, 25), dir245 + "/00001.bmp");
+    EXPECT_FALSE(writer.SetCaptureDirectory(std::string(246, 'b').c_str()));
+    EXPECT_EQ(writer.CaptureDir(), dir245 + "/");
+    EXPECT_EQ(writer.CaptureDirLen(), 246u);
+}
+
+TEST_F(CaptureWriterTest, SourceNames) {
+    CaptureWriter writer;
+    ASSERT_TRUE(writer.SetCaptureDirectory("/cap/"));
+    const std::pair<const char*, const char*> devices[] = {
+        {" \t USB Video Device", "USB"}, {"(Integrated) Camera", ""}, {nullptr, ""}};
+    for (const auto& [text, name] : devices) {
+        writer.SetCaptureName(text, false);
+        EXPECT_STREQ(writer.CaptureName(), name);
+    }
+    writer.SetCaptureName("/data/sky/M42.night.avi", true);
+    EXPECT_STREQ(writer.CaptureName(), "M42.night");
+    // A device word longer than the name buffer is cut to it; a file name to what the
+    // directory leaves (245 - 5).
+    writer.SetCaptureName(std::string(400, 'w').c_str(), false);
+    EXPECT_EQ(std::string(writer.CaptureName()), std::string(kCapturePathSize - 1, 'w'));
+    writer.SetCaptureName(("/x/" + std::string(300, 'f') + ".avi").c_str(), true);
+    EXPECT_EQ(std::string(writer.CaptureName()).size(), 240u);
+    // The name part follows a new name without an explicit parse.
+    writer.SetCaptureName("Cam", false);
+    EXPECT_STREQ(writer.BuildCaptureName(0, 25), "/cap/capCam_00001.bmp");
+}
+
+TEST_F(CaptureWriterTest, DirectoryIsCreatedOrFallsBackToTemporary) {
+    {
+        CaptureWriter writer;
+        EXPECT_EQ(writer.CaptureDir(), home_.Path() + "/Pictures/kelpa/");
+        EXPECT_TRUE(std::filesystem::is_directory(writer.CaptureDir()));
+    }
+    const std::string file = home_.File("plain");
+    testing::WriteFile(file, "x");
+    for (const std::string& dir : {file, file + "/sub/", std::string(250, 'z')}) {
+        profile_.values["CapWorkDir"] = dir;
+        CaptureWriter writer;
+        EXPECT_EQ(writer.CaptureDir(), tmp_.Path() + "/") << dir;
+    }
+}
+
+TEST_F(CaptureWriterTest, SettingsRoundTripThroughProfile) {
+    const std::string dir = home_.File("shots");
+    profile_.values = {{"CapWorkDir", dir}, {"CapFormat", "#m<31"}, {"CapFramesDelay", "7"}};
+    {
+        CaptureWriter writer;
+        EXPECT_EQ(writer.captureFrameDelay.load(), 7u);
+        EXPECT_EQ(writer.captureCount.load(), 1u);
+        writer.captureCount.store(4000000000u);
+        writer.captureFrameDelay.store(0);
+        EXPECT_TRUE(writer.SaveSettings());
+    }
+    const std::map<std::string, std::string> saved = {{"CapWorkDir", dir + "/"},
+                                                      {"CapFormat", "#m_31%f"},
+                                                      {"CapFramesDelay", "0"},
+                                                      {"CapCount", "4000000000"}};
+    EXPECT_EQ(profile_.values, saved);
+    CaptureWriter again;
+    EXPECT_EQ(again.captureCount.load(), 4000000000u);
+    EXPECT_EQ(again.CaptureDir(), dir + "/");
+    // An empty template is used but not written back.
+    ASSERT_TRUE(again.SetCaptureTemplate(""));
+    again.SaveSettings();
+    EXPECT_EQ(profile_.values, saved);
+}
+
+TEST_F(CaptureWriterTest, ToggleCaptureCountsRunsAndTellsUser) {
+    CaptureWriter writer;
+    testing::RecordingNotice notice;
+    writer.ToggleCapture(&notice);
+    EXPECT_TRUE(writer.capturing.load());
+    writer.capturedCount.store(3);
+    writer.captureCountdown.store(5);
+    writer.ToggleCapture(&notice);
+    EXPECT_FALSE(writer.capturing.load());
+    writer.ToggleCapture(&notice);
+    EXPECT_EQ(writer.capturedBefore, 3u);
+    EXPECT_EQ(writer.capturedCount.load(), 0u);
+    EXPECT_EQ(writer.captureCountdown.load(), 0u);
+    EXPECT_EQ(notice.status,
+              (std::vector<std::string>{"Capturing in progress +0", "Capturing 3 (+3) frame(s)",
+                                        "Capturing in progress +0"}));
+    EXPECT_EQ(notice.checks, (std::vector<std::pair<uint32_t, bool>>{
+                                 {kCmdCapture, true}, {kCmdCapture, false}, {kCmdCapture, true}}));
+    // The total of earlier runs stays where adding would pass the 32-bit range.
+    writer.capturedBefore = 4294967290u;
+    writer.capturedCount.store(10);
+    writer.ToggleCapture(nullptr);
+    writer.ToggleCapture(nullptr);
+    EXPECT_EQ(writer.capturedBefore, 4294967290u);
+}
+
+TEST_F(CaptureWriterTest, CaptureIntervalFollowsProcessedRate) {
+    CaptureWriter writer;
+    const std::tuple<uint32_t, double, int32_t> cases[] = {
+        {2, 25.0, 80}, {2, 0.0, 0}, {0, 25.0, 0}, {4000000000u, 1e-6, INT32_MAX}};
+    for (const auto& [delay, rate, ms] : cases) {
+        writer.captureFrameDelay.store(delay);
+        writer.UpdateCaptureInterval(rate);
+        EXPECT_EQ(writer.captureIntervalMs, ms) << delay << " at " << rate;
+    }
+}
+
+}  // namespace
+}  // namespace kelpa

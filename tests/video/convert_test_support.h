@@ -1,0 +1,138 @@
+// Frames for the converter tests: the formats with their fast and reference converters,
+// source layouts (packed, GStreamer-like, oddly padded), exactly sized source buffers and
+// destination buffers with guard bytes.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "video/convert.h"
+#include "video/convert_reference.h"
+
+namespace kelpa::testing {
+
+struct FormatCase {
+    const char* name;
+    uint32_t code;
+    uint32_t bits;
+    Converter fast;
+    Converter reference;
+};
+
+inline const std::vector<FormatCase>& AllFormats() {
+    static const std::vector<FormatCase> formats = {
+        {"YUY2", kFormatYuy2, 16, Yuy2ToRgb24, reference::Yuy2ToRgb24},
+        {"UYVY", kFormatUyvy, 16, UyvyToRgb24, reference::UyvyToRgb24},
+        {"I420", kFormatI420, 12, I420ToRgb24, reference::I420ToRgb24},
+        {"YV12", kFormatYv12, 12, Yv12ToRgb24, reference::Yv12ToRgb24},
+        {"RGB24", kFormatRgb, 24, CopyRgb24, reference::CopyRgb24},
+        {"RGB32", kFormatRgb, 32, Rgb32ToRgb24, reference::Rgb32ToRgb24},
+    };
+    return formats;
+}
+
+inline bool IsPlanar(const FormatCase& f) {
+    return f.bits == 12;
+}
+
+enum class Layout { kPacked, kGStreamer, kOddPadding };
+inline constexpr Layout kAllLayouts[] = {Layout::kPacked, Layout::kGStreamer, Layout::kOddPadding};
+
+inline uint32_t RoundUp4(uint32_t n) {
+    return (n + 3) & ~3u;
+}
+
+// The geometry of a frame in the given layout. kGStreamer follows GStreamer's default video
+// layout (rows of every plane padded to 4 bytes, planar heights rounded up to even);
+// kOddPadding puts every plane at an odd offset with odd row strides and gaps between planes.
+inline ConvGeometry LayoutGeometry(const FormatCase& f, int32_t w, int32_t h, Layout layout) {
+    ConvGeometry g = MakeConvGeometry(f.code, f.bits, w, h);
+    const uint32_t cw = (w + 1) / 2;
+    const uint32_t ch = (h + 1) / 2;
+    if (layout == Layout::kGStreamer && IsPlanar(f)) {
+        const uint32_t ys = RoundUp4(w);
+        const uint32_t cs = RoundUp4(cw);
+        const uint32_t evenH = h + (h & 1);
+        const uint32_t first = ys * evenH;
+        const uint32_t second = first + cs * (evenH / 2);
+        const bool uFirst = f.code != kFormatYv12;
+        g.planeStride[0] = ys;
+        g.planeStride[1] = g.planeStride[2] = cs;
+        g.planeOffset[0] = 0;
+        g.planeOffset[1] = uFirst ? first : second;
+        g.planeOffset[2] = uFirst ? second : first;
+    } else if (layout == Layout::kOddPadding) {
+        if (IsPlanar(f)) {
+            g.planeStride[0] = w + 13;
+            g.planeStride[1] = cw + 5;
+            g.planeStride[2] = cw + 9;
+            g.planeOffset[0] = 7;
+            g.planeOffset[1] = 7 + g.planeStride[0] * h + 3;
+            g.planeOffset[2] = g.planeOffset[1] + g.planeStride[1] * ch + 11;
+        } else {
+            g.planeStride[0] = g.srcStride + 13;
+            g.planeOffset[0] = 7;
+        }
+    }
+    UpdateRequiredSize(g, f.code);
+    return g;
+}
+
+inline constexpr size_t kGuard = 64;
+inline constexpr uint8_t kGuardByte = 0xA5;
+
+// A source of exactly srcRequiredSize bytes (so that the address sanitizer sees any read
+// beyond it) and a destination of height * dstStride bytes between guard bytes.
+class Frame {
+  public:
+    explicit Frame(const ConvGeometry& g) : g_(g) {
+        src_ = std::make_unique<uint8_t[]>(g.srcRequiredSize);
+        dst_.assign(2 * kGuard + size_t{g.dstStride} * g.height, kGuardByte);
+    }
+    void Randomise(uint32_t seed) {
+        std::mt19937 rng(seed);
+        for (uint32_t i = 0; i < g_.srcRequiredSize; ++i) src_[i] = static_cast<uint8_t>(rng());
+    }
+    const ConvGeometry& Geometry() const { return g_; }
+    uint8_t* Src() { return src_.get(); }
+    uint8_t* Dst() { return dst_.data() + kGuard; }
+    const std::vector<uint8_t>& All() const { return dst_; }
+    void ResetDst() { std::fill(dst_.begin(), dst_.end(), kGuardByte); }
+    void Convert(Converter convert) { convert(Dst(), Src(), g_); }
+    // Output byte of pixel (x, row), channel c (0 blue, 1 green, 2 red).
+    uint8_t At(int32_t x, int32_t row, int c) const {
+        return dst_[kGuard + size_t{g_.dstStride} * row + 3 * x + c];
+    }
+    // True when the guards and every row's padding still hold the guard byte.
+    bool OutsideUntouched() const {
+        const auto untouched = [this](size_t from, size_t to) {
+            return std::all_of(dst_.begin() + from, dst_.begin() + to,
+                               [](uint8_t b) { return b == kGuardByte; });
+        };
+        const size_t rowBytes = 3 * static_cast<size_t>(g_.width);
+        for (int32_t row = 0; row < g_.height; ++row) {
+            const size_t start = kGuard + size_t{g_.dstStride} * row;
+            if (!untouched(start + rowBytes, start + g_.dstStride)) return false;
+        }
+        return untouched(0, kGuard) && untouched(dst_.size() - kGuard, dst_.size());
+    }
+
+  private:
+    ConvGeometry g_;
+    std::unique_ptr<uint8_t[]> src_;
+    std::vector<uint8_t> dst_;
+};
+
+// Index of the first differing byte, or -1.
+inline long FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    if (a.size() != b.size()) return 0;
+    const auto diff = std::mismatch(a.begin(), a.end(), b.begin());
+    return diff.first == a.end() ? -1 : static_cast<long>(diff.first - a.begin());
+}
+
+}  // namespace kelpa::testing
