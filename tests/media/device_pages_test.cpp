@@ -1,0 +1,318 @@
+// The Sources menu's page items and their data: V4L2 controls, inputs and tuner read from a
+// scripted driver, the crossbar names and the checked input, and the formats a device's caps
+// offer.
+#include <linux/videodev2.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "support/test_support.h"
+#include "test_device_provider.h"
+#include "video/intake_fakes.h"
+#include "video/media/crossbar.h"
+#include "video/media/device_pages.h"
+#include "video/media/media_init.h"
+
+namespace kelpa {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::Pair;
+
+template <size_t N>
+void Copy(uint8_t (&out)[N], const std::string& text) {
+    std::snprintf(reinterpret_cast<char*>(out), N, "%s", text.c_str());
+}
+
+int Fail(int error) {
+    errno = error;
+    return -1;
+}
+
+// A capture card: controls (some a page cannot or must not show), a tuner input, S-Video and
+// composite. Tests change it into a webcam where they need one.
+struct FakeDriver {
+    std::map<uint32_t, v4l2_queryctrl> controls;
+    std::map<uint32_t, int32_t> values;
+    std::vector<std::pair<std::string, uint32_t>> inputs = {{"Television", V4L2_INPUT_TYPE_TUNER},
+                                                            {"S-Video", V4L2_INPUT_TYPE_CAMERA},
+                                                            {"Composite1", V4L2_INPUT_TYPE_CAMERA}};
+    int currentInput = -1;  // -1: G_INPUT fails
+    std::vector<int> selectedInputs;
+    bool hasTuner = true;
+    uint32_t frequency = 100 * 16;
+    bool nextCtrl = true;  // supports V4L2_CTRL_FLAG_NEXT_CTRL
+
+    FakeDriver() {
+        Add(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0);
+        Add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 255, 128);
+        Add(V4L2_CID_CONTRAST, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 127, 64,
+            V4L2_CTRL_FLAG_DISABLED);
+        Add(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line", 0, 2, 1);
+        Add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0);
+    }
+    void Add(uint32_t id, uint32_t type, const char* name, int32_t min, int32_t max, int32_t def,
+             uint32_t flags = 0) {
+        v4l2_queryctrl q{};
+        q = {id, type, {}, min, max, 1, def, flags, {}};
+        Copy(q.name, name);
+        controls[id] = q;
+        values[id] = def;
+    }
+    int QueryControl(v4l2_queryctrl* q) {
+        const bool next = q->id & V4L2_CTRL_FLAG_NEXT_CTRL;
+        if (next && !nextCtrl) return Fail(EINVAL);
+        auto it =
+            next ? controls.upper_bound(q->id & ~V4L2_CTRL_FLAG_NEXT_CTRL) : controls.find(q->id);
+        if (it == controls.end()) return Fail(EINVAL);
+        *q = it->second;
+        return 0;
+    }
+    int Ioctl(unsigned long request, void* arg) {
+        switch (request) {
+            case VIDIOC_QUERYCAP:
+                Copy(static_cast<v4l2_capability*>(arg)->bus_info, "usb-1");
+                return 0;
+            case VIDIOC_QUERYCTRL:
+                return QueryControl(static_cast<v4l2_queryctrl*>(arg));
+            case VIDIOC_QUERYMENU: {
+                auto* m = static_cast<v4l2_querymenu*>(arg);
+                if (m->index == 1) return Fail(EINVAL);  // a gap in the menu
+                std::snprintf(reinterpret_cast<char*>(m->name), sizeof m->name, "Mode %u",
+                              m->index);
+                return 0;
+            }
+            case VIDIOC_G_CTRL: {
+                auto* c = static_cast<v4l2_control*>(arg);
+                c->value = values.at(c->id);
+                return 0;
+            }
+            case VIDIOC_S_CTRL: {  // the driver keeps values within their range
+                auto* c = static_cast<v4l2_control*>(arg);
+                values[c->id] =
+                    std::clamp(c->value, controls[c->id].minimum, controls[c->id].maximum);
+                return 0;
+            }
+            case VIDIOC_ENUMINPUT: {
+                auto* in = static_cast<v4l2_input*>(arg);
+                if (in->index >= inputs.size()) return Fail(EINVAL);
+                Copy(in->name, inputs[in->index].first);
+                in->type = inputs[in->index].second;
+                return 0;
+            }
+            case VIDIOC_G_INPUT:
+                *static_cast<int*>(arg) = currentInput;
+                return currentInput < 0 ? Fail(EINVAL) : 0;
+            case VIDIOC_S_INPUT:
+                selectedInputs.push_back(currentInput = *static_cast<int*>(arg));
+                return 0;
+            case VIDIOC_G_TUNER: {
+                auto* t = static_cast<v4l2_tuner*>(arg);
+                if (!hasTuner || t->index != 0) return Fail(EINVAL);
+                t->type = V4L2_TUNER_ANALOG_TV;
+                return 0;
+            }
+            case VIDIOC_G_FREQUENCY:
+                static_cast<v4l2_frequency*>(arg)->frequency = frequency;
+                return 0;
+            case VIDIOC_S_FREQUENCY:
+                frequency = static_cast<v4l2_frequency*>(arg)->frequency;
+                return 0;
+            default:
+                return Fail(ENOTTY);
+        }
+    }
+};
+
+class FakeIo final : public V4l2Io {
+  public:
+    explicit FakeIo(FakeDriver& driver) : driver_(driver) {}
+    int Ioctl(unsigned long request, void* arg) override { return driver_.Ioctl(request, arg); }
+
+  private:
+    FakeDriver& driver_;
+};
+
+V4l2Device DeviceOn(FakeDriver& driver) {
+    return V4l2Device(std::make_unique<FakeIo>(driver));
+}
+
+TEST(V4l2DeviceTest, ControlsLeaveOutWhatAPageCannotSet) {
+    FakeDriver driver;
+    driver.values[V4L2_CID_BRIGHTNESS] = 200;
+    for (bool nextCtrl : {true, false}) {
+        driver.nextCtrl = nextCtrl;
+        const std::vector<V4l2Control> controls = DeviceOn(driver).QueryControls();
+        ASSERT_EQ(controls.size(), 2u) << nextCtrl;
+        EXPECT_EQ(controls[0].name, "Brightness");
+        EXPECT_EQ(controls[0].maximum, 255);
+        EXPECT_EQ(controls[0].defaultValue, 128);
+        EXPECT_EQ(controls[0].value, 200);
+        EXPECT_THAT(controls[1].menu, ElementsAre(Pair(0, "Mode 0"), Pair(2, "Mode 2")));
+    }
+}
+
+class PagesTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(InitMedia()); }
+    void SetUp() override {
+        pages.SetNotice(&notice);
+        pages.SetV4l2Opener([this](const std::string& node) {
+            opened.push_back(node);
+            return std::make_unique<V4l2Device>(std::make_unique<FakeIo>(driver));
+        });
+        device.device = test::MakeTestDevice("Card", "test:card", "",
+                                             "video/x-raw,format=YUY2,width=720,height=576,"
+                                             "framerate=25/1");
+        device.node = "/dev/video7";
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const SourcesMenuItem& item : pages.Items()) {
+            texts.push_back(std::to_string(item.id) + " " + item.text);
+            for (const SourcesMenuItem& in : item.items) {
+                texts.push_back(std::to_string(in.id) + (in.checked ? " * " : " ") + in.text);
+            }
+        }
+        return texts;
+    }
+
+    struct Notice final : UserNotice {
+        void ShowStatus(const char*) override {}
+        void Warn(const char*) override {}
+        void CheckMenuItem(uint32_t id, bool checked) override { checks.emplace_back(id, checked); }
+        std::vector<std::pair<uint32_t, bool>> checks;
+    } notice;
+    test::MemoryProfile profile;
+    VideoCtrl ctrl;
+    DevicePages pages{ctrl};
+    FakeDriver driver;
+    std::vector<std::string> opened;
+    CaptureDevice device;
+};
+
+TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksCompositeWhenNothingIsRouted) {
+    pages.Build(&device);
+    EXPECT_THAT(opened, ElementsAre("/dev/video7"));
+    EXPECT_THAT(Texts(),
+                ElementsAre("40050 Video Format [Capture Pin]...", "40051 Video Capture Filter...",
+                            "40052 Video Crossbar...", "40053 TV Tuner...", "0 Video Input",
+                            "40054 Video Tuner", "40055 Video SVideo", "40056 * Video Composite"));
+    EXPECT_THAT(driver.selectedInputs, ElementsAre(2));
+    EXPECT_EQ(pages.PageForCommand(40052), DevicePage::kCrossbar);
+    EXPECT_EQ(pages.PageForCommand(40054), DevicePage::kNone);
+    ASSERT_TRUE(pages.HasTuner());
+    EXPECT_EQ(pages.Tuner().frequency, 1600u);
+    EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
+    EXPECT_EQ(pages.Tuner().frequency, 3200u);
+}
+
+TEST_F(PagesTest, RoutedInputStaysCheckedAndChoosingAnotherMovesTheMark) {
+    driver.currentInput = 1;
+    pages.Build(&device);
+    EXPECT_EQ(pages.CheckedInputIndex(), 1);
+    EXPECT_TRUE(driver.selectedInputs.empty());
+    ASSERT_TRUE(pages.ChooseVideoInput(40054));
+    EXPECT_THAT(driver.selectedInputs, ElementsAre(0));
+    EXPECT_THAT(notice.checks,
+                ElementsAre(Pair(40054, true), Pair(40055, false), Pair(40056, false)));
+}
+
+TEST_F(PagesTest, WebcamOffersFormatAndControlsOnlyAndASetValueIsWhatTheDriverKeeps) {
+    driver.inputs = {{"Camera 1", V4L2_INPUT_TYPE_CAMERA}};
+    driver.hasTuner = false;
+    pages.Build(&device);
+    EXPECT_THAT(Texts(), ElementsAre("40050 Video Format [Capture Pin]...",
+                                     "40051 Video Capture Filter..."));
+    EXPECT_TRUE(pages.SetControl(V4L2_CID_BRIGHTNESS, 999));
+    EXPECT_EQ(pages.Controls()[0].value, 255);
+}
+
+TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
+    test::FakeMediaControl control;
+    ctrl.AttachGraph(&control, nullptr, nullptr);
+    ctrl.graphBuilt = true;
+    ctrl.Run();
+    pages.Build(&device);
+    int32_t stateInDialog = -1;
+    EXPECT_EQ(pages.RunPageCommand(40051,
+                                   [&](DevicePage page) {
+                                       EXPECT_EQ(page, DevicePage::kCaptureFilter);
+                                       stateInDialog = ctrl.PlayState();
+                                   }),
+              1);
+    EXPECT_EQ(stateInDialog, kStateStopped);
+    EXPECT_EQ(ctrl.PlayState(), kStateRunning);
+    EXPECT_EQ(pages.RunPageCommand(40054, nullptr), 0);  // an input item is no page
+    ctrl.DetachGraph();
+}
+
+TEST(CrossbarTest, PinNamesAndTheirBuffer) {
+    const char* video[] = {"Tuner",         "Composite",       "SVideo", "RGB", "YRYBY",
+                           "SerialDigital", "ParallelDigital", "SCSI",   "AUX", "1394",
+                           "USB",           "Decoder",         "Encoder"};
+    const char* audio[] = {"Tuner", "Line", "Mic",  "AESDigital", "SPDIFDigital",
+                           "SCSI",  "AUX",  "1394", "USB",        "Decoder"};
+    for (int i = 0; i < 13; ++i)
+        EXPECT_EQ(CrossbarPinName(1 + i), "Video " + std::string(video[i]));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(CrossbarPinName(4096 + i), "Audio " + std::string(audio[i]));
+    for (int type : {0, 14, 4095, 4106}) EXPECT_STREQ(CrossbarPinName(type), "Unknown");
+    char buffer[8] = "xxxxxxx";
+    EXPECT_EQ(CrossbarPinNames(2, buffer, sizeof buffer), 7u);
+    EXPECT_STREQ(buffer, "Video C");
+    EXPECT_EQ(CrossbarPinNames(2, buffer, 0), 0u);
+    EXPECT_STREQ(buffer, "Video C");
+    EXPECT_EQ(CrossbarPinNames(2, nullptr, 8), 0u);
+}
+
+TEST(CrossbarTest, ConnectorOfV4l2Inputs) {
+    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_TUNER, "Anything", false), kConnVideoTuner);
+    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "S-Video 2", false), kConnVideoSVideo);
+    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Composite0", false),
+              kConnVideoComposite);
+    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "HDMI", false), kConnVideoSerialDigital);
+    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", true), kConnVideoUsb);
+    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", false), kConnVideoAux);
+}
+
+TEST(CrossbarTest, CheckedInput) {
+    const std::vector<int32_t> card = {kConnVideoTuner, kConnVideoSVideo, kConnVideoComposite};
+    EXPECT_EQ(CheckedInput(card, -1), 2);
+    EXPECT_EQ(CheckedInput(card, 1), 1);
+    EXPECT_EQ(CheckedInput(card, 7), 2);  // an unknown routed input counts as none
+    EXPECT_EQ(CheckedInput(std::vector<int32_t>{kConnVideoSVideo, kConnVideoTuner}, -1), 1);
+    EXPECT_EQ(CheckedInput(std::vector<int32_t>{kConnVideoUsb, kConnVideoSVideo}, -1), 0);
+    EXPECT_EQ(CheckedInput({}, -1), -1);
+}
+
+TEST(FormatOffersTest, ListsRangesAndRatesOfKnownSubtypes) {
+    ASSERT_TRUE(InitMedia());
+    GstCapsPtr caps(gst_caps_from_string(
+        "video/x-raw,format={YUY2,NV12,I420},width=640,height=480,framerate={30/1,15/1};"
+        "video/x-raw,format=BGR,width=[16,1920],height=[16,1080],framerate=[1/1,60/1];"
+        "image/jpeg,width={1280,1920},height=720,framerate=0/1;"
+        "video/x-h264,width=640,height=480"));
+    const std::vector<FormatOffer> offers = FormatOffersFromCaps(caps.get());
+    ASSERT_EQ(offers.size(), 5u);
+    EXPECT_EQ(offers[0].subtype, kSubtypeYuy2);
+    EXPECT_EQ(offers[1].subtype, kSubtypeI420);
+    EXPECT_THAT(offers[1].timesPerFrame, ElementsAre(333333, 666667));
+    EXPECT_EQ(offers[2].subtype, kSubtypeRgb24);
+    EXPECT_EQ(offers[2].maxWidth, 1920);
+    EXPECT_EQ(offers[2].minHeight, 16);
+    EXPECT_EQ(offers[2].minTimePerFrame, 166667);
+    EXPECT_EQ(offers[2].maxTimePerFrame, 10000000);
+    EXPECT_EQ(offers[3].subtype, kSubtypeMjpg);
+    EXPECT_EQ(offers[4].minWidth, 1920);
+    EXPECT_TRUE(offers[4].timesPerFrame.empty());
+}
+
+}  // namespace
+}  // namespace kelpa

@@ -1,0 +1,324 @@
+// The device list: the simulator and test cameras found through the device monitor, at most
+// nine listed, the saved device found again by its identity, run states kept across a device
+// change, plug and unplug, and the profile keys of the device and the preferred format.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/temp_files.h"
+#include "support/test_support.h"
+#include "test_device_provider.h"
+#include "video/intake_fakes.h"
+#include "video/media/device_settings.h"
+#include "video/media/media_init.h"
+#include "video/media/sim_device_provider.h"
+
+namespace kelpa {
+namespace {
+
+class RecordingNotice final : public UserNotice {
+  public:
+    void ShowStatus(const char* text) override { status.push_back(text); }
+    void Warn(const char* text) override { warnings.push_back(text); }
+    void CheckMenuItem(uint32_t id, bool checked) override {
+        if (checked) lastChecked = id;
+    }
+    std::vector<std::string> status;
+    std::vector<std::string> warnings;
+    uint32_t lastChecked = 0;
+};
+
+// Binds the chosen device as the real graph does, and "builds" a graph of fakes.
+class FakeDeviceGraph final : public DeviceGraph {
+  public:
+    explicit FakeDeviceGraph(VideoCtrl& ctrl) : ctrl_(ctrl) {}
+    int32_t ActivateCaptureGraph() override {
+        ++activations;
+        Teardown();
+        BoundDevice bound;
+        if (binder == nullptr || !binder->BindCaptureDevice(&bound)) return kErrorFail;
+        boundNames.push_back(bound.friendlyName);
+        if (!Succeeded(result)) return result;
+        ctrl_.AttachGraph(&control, nullptr, nullptr);
+        ctrl_.graphBuilt = true;
+        return result;
+    }
+    int32_t ReconnectAfterFormatChange() override { return kResultOk; }
+    void ClearGraph() override {}
+    void Teardown() override { ctrl_.DetachGraph(); }
+    void SetMainWindow(MessageTarget*) override {}
+
+    CaptureDeviceBinder* binder = nullptr;
+    int32_t result = kResultOk;
+    int activations = 0;
+    std::vector<std::string> boundNames;
+    test::FakeMediaControl control;
+
+  private:
+    VideoCtrl& ctrl_;
+};
+
+// A source with nothing to list, or no enumerator at all.
+class EmptySource final : public DeviceSource {
+  public:
+    explicit EmptySource(bool opens) : opens_(opens) {}
+    bool Open() override { return opens_; }
+    std::vector<CaptureDevice> Enumerate() override { return {}; }
+    void SetChangeTarget(MessageTarget*) override {}
+    void AcknowledgeChange() override {}
+
+  private:
+    bool opens_;
+};
+
+std::string Quill(const char* key) {
+    char text[1100];
+    GetProfileStringA(kDeviceSection, key, "<none>", text, sizeof text);
+    return text;
+}
+
+class DeviceTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(InitMedia());
+        gst_debug_set_default_threshold(GST_LEVEL_NONE);
+        test::RegisterTestDeviceProvider();
+    }
+    void SetUp() override {
+        test::SetInitialTestDevices(0);
+        ThePreferredFormat() = PreferredFormat{};
+    }
+    size_t SlotOf(const std::string& text) const {
+        const std::vector<std::string> texts = MenuTexts();
+        return std::find(texts.begin(), texts.end(), text) - texts.begin();
+    }
+
+    DeviceSettings& Make(std::unique_ptr<DeviceSource> source = nullptr) {
+        settings = std::make_unique<DeviceSettings>(deviceCtrl, fileCtrl, std::move(source));
+        settings->SetNotice(&notice);
+        settings->SetMainWindow(&window);
+        settings->SetGraph(&graph);
+        graph.binder = settings.get();
+        return *settings;
+    }
+    std::vector<std::string> MenuTexts() const {
+        std::vector<std::string> texts;
+        for (const DeviceMenuItem& item : settings->DeviceMenu()) texts.push_back(item.text);
+        return texts;
+    }
+
+    test::MemoryProfile profile;
+    VideoCtrl deviceCtrl;
+    VideoCtrl fileCtrl;
+    RecordingNotice notice;
+    test::RecordingTarget window;
+    FakeDeviceGraph graph{deviceCtrl};
+    std::unique_ptr<DeviceSettings> settings;
+};
+
+TEST_F(DeviceTest, SimulatorIsListedAndNothingIsChosenWithoutASavedDevice) {
+    DeviceSettings& s = Make();
+    s.LoadDeviceSettings();
+    const std::vector<std::string> texts = MenuTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), kSimDeviceDisplayName), texts.end());
+    for (size_t i = 0; i < s.DeviceMenu().size(); ++i) {
+        EXPECT_EQ(s.DeviceMenu()[i].id, kCmdFirstDevice + i);
+    }
+    EXPECT_EQ(s.CurrentDevice(), nullptr);
+    EXPECT_EQ(graph.activations, 0);
+}
+
+TEST_F(DeviceTest, OnlyTheFirstNineOfTwelveAreListed) {
+    test::SetInitialTestDevices(12);
+    Make().BuildDeviceMenu();
+    ASSERT_EQ(settings->DeviceMenu().size(), kMaxListedDevices);
+    for (size_t i = 0; i < kMaxListedDevices; ++i) {
+        EXPECT_EQ(settings->DeviceMenu()[i].id, 40030 + i);
+        EXPECT_EQ(settings->DeviceMenu()[i].text, "Test Camera " + std::to_string(i + 1));
+    }
+    EXPECT_EQ(settings->ChooseDeviceItem(40039), 0);  // no tenth item
+    EXPECT_EQ(graph.activations, 0);
+}
+
+TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
+    test::SetInitialTestDevices(12);
+    WriteProfileStringA(kDeviceSection, "VideoDevice2", "test:7");
+    WriteProfileStringA(kDeviceSection, "MasterStream", "0");
+    WriteProfileStringA(kDeviceSection, "UseTimeLimit", "1");
+    WriteProfileStringA(kDeviceSection, "TimeLimit", "90");
+    DeviceSettings& s = Make();
+    s.LoadDeviceSettings();
+    ASSERT_NE(s.CurrentDevice(), nullptr);
+    EXPECT_EQ(s.CurrentDevice()->identity, "test:7");
+    EXPECT_EQ(graph.boundNames, std::vector<std::string>{"Test Camera 7"});
+    EXPECT_EQ(notice.status.front(), "Test Camera 7");
+    EXPECT_STREQ(deviceCtrl.sink.capture.CaptureName(), "Test");
+    for (const DeviceMenuItem& item : s.DeviceMenu()) EXPECT_EQ(item.checked, item.id == 40036);
+    EXPECT_EQ(s.MasterStream(), 0);
+    EXPECT_TRUE(s.UseTimeLimit());
+    EXPECT_EQ(s.TimeLimit(), 90);
+
+    s.SaveDeviceSettings();
+    EXPECT_EQ(Quill("VideoDevice2"), "test:7");
+    EXPECT_EQ(Quill("MasterStream"), "0");
+}
+
+TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
+    test::SetInitialTestDevices(3);
+    WriteProfileStringA(kDeviceSection, "VideoDevice2", "test:99");
+    DeviceSettings& s = Make();
+    s.LoadDeviceSettings();
+    EXPECT_EQ(s.CurrentDevice(), nullptr);
+    EXPECT_EQ(graph.activations, 0);
+    s.SaveDeviceSettings();
+    EXPECT_EQ(Quill("VideoDevice2"), "test:99");
+}
+
+TEST_F(DeviceTest, BindingWithoutAChoiceTakesTheFirstDevice) {
+    test::SetInitialTestDevices(2);
+    Make().LoadDeviceSettings();
+    ASSERT_TRUE(Succeeded(graph.ActivateCaptureGraph()));
+    ASSERT_NE(settings->CurrentDevice(), nullptr);
+    EXPECT_EQ(settings->CurrentDevice()->identity, "test:1");
+    EXPECT_EQ(notice.lastChecked, 40030u);
+}
+
+TEST_F(DeviceTest, DeviceThatCannotBuildIsNotCurrent) {
+    test::SetInitialTestDevices(2);
+    Make().BuildDeviceMenu();
+    graph.result = kErrorFail;
+    EXPECT_EQ(settings->ChooseDeviceItem(40031), -1);
+    EXPECT_EQ(settings->CurrentDevice(), nullptr);
+}
+
+TEST_F(DeviceTest, NoEnumeratorAndNoHardwareAreWarned) {
+    Make(std::make_unique<EmptySource>(false)).BuildDeviceMenu();
+    Make(std::make_unique<EmptySource>(true)).BuildDeviceMenu();
+    EXPECT_EQ(notice.warnings, (std::vector<std::string>{kErrorNoEnumerator, kErrorNoHardware}));
+    EXPECT_TRUE(settings->DeviceMenu().empty());
+}
+
+// The run state before a device item is chosen, and the one the new graph gets.
+struct RunStateCase {
+    int32_t before;
+    bool activateGraph;
+    int32_t after;
+};
+
+class DeviceRunStateTest : public DeviceTest, public ::testing::WithParamInterface<RunStateCase> {};
+
+TEST_P(DeviceRunStateTest, ChoosingAnotherDeviceRestoresTheRunState) {
+    const RunStateCase& c = GetParam();
+    test::SetInitialTestDevices(3);
+    Make().BuildDeviceMenu();
+    settings->MakeDeviceCurrent();
+    ASSERT_EQ(settings->ChooseDeviceItem(40030), 1);
+    if (c.before != kStateStopped) deviceCtrl.Run();
+    if (c.before == kStatePaused) deviceCtrl.PauseToggle();
+    deviceCtrl.activateGraph = c.activateGraph;
+
+    ASSERT_EQ(settings->ChooseDeviceItem(40032), 1);
+    EXPECT_EQ(settings->CurrentDevice()->identity, "test:3");
+    EXPECT_EQ(deviceCtrl.PlayState(), c.after);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, DeviceRunStateTest,
+                         ::testing::Values(RunStateCase{kStateStopped, false, kStateStopped},
+                                           RunStateCase{kStateStopped, true, kStateRunning},
+                                           RunStateCase{kStateRunning, false, kStateRunning},
+                                           RunStateCase{kStatePaused, false, kStatePaused}));
+
+TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
+    Make().LoadDeviceSettings();
+    ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
+    ASSERT_TRUE(test::PlugTestDevice("Second Camera", "test:second"));
+    // Two changes before the main window got round to them: one message.
+    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 1);
+    settings->RefreshDevices();
+    std::vector<std::string> texts = MenuTexts();
+    ASSERT_NE(std::find(texts.begin(), texts.end(), "Plugged Camera"), texts.end());
+
+    ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice +
+                                         static_cast<uint32_t>(SlotOf("Plugged Camera"))),
+              1);
+    ASSERT_TRUE(test::UnplugTestDevice("test:plug"));
+    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 2);
+    settings->RefreshDevices();
+    texts = MenuTexts();
+    EXPECT_EQ(std::find(texts.begin(), texts.end(), "Plugged Camera"), texts.end());
+    EXPECT_EQ(settings->CurrentDevice(), nullptr);
+    EXPECT_FALSE(deviceCtrl.graphBuilt);
+
+    ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
+    settings->RefreshDevices();
+    ASSERT_NE(settings->CurrentDevice(), nullptr);
+    EXPECT_EQ(settings->CurrentDevice()->identity, "test:plug");
+    EXPECT_TRUE(deviceCtrl.graphBuilt);
+    settings->SaveDeviceSettings();
+    ASSERT_TRUE(test::PlugTestDevice("Third Camera", "test:third"));
+    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 3);  // notices are off after saving
+}
+
+TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects) {
+    Make().BuildDeviceMenu();
+    CaptureGraph real(deviceCtrl, *settings);
+    real.SetNotice(&notice);
+    settings->AttachCaptureGraph(real);
+    const size_t slot = SlotOf(kSimDeviceDisplayName);
+    ASSERT_LT(slot, settings->DeviceMenu().size());
+    ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice + static_cast<uint32_t>(slot)), 1);
+    EXPECT_TRUE(deviceCtrl.graphBuilt);
+    EXPECT_EQ(settings->FriendlyName(), kSimDeviceDisplayName);
+    // No node: no controls, inputs or tuner; its caps: 6 formats at 4 sizes.
+    ASSERT_EQ(settings->SourcesMenu().size(), 1u);
+    EXPECT_EQ(settings->SourcesMenu()[0].text, kVideoFormatItem);
+    EXPECT_EQ(settings->Pages().Formats().size(), 24u);
+
+    EXPECT_TRUE(Succeeded(settings->Pages().ApplyFormatChoice(kSubtypeUyvy, 0, 320, 240)));
+    EXPECT_EQ(real.ConnectedType().subtype, kSubtypeUyvy);
+    EXPECT_EQ(real.ConnectedType().header.width, 320);
+    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeMjpg, 0, 320, 240), 0);  // refused
+    real.Teardown();
+}
+
+TEST(DeviceIdentityTest, StableLinksComeBeforeTheNode) {
+    namespace fs = std::filesystem;
+    testing::TempDir dir;
+    const std::string node = dir.File("video3");
+    testing::WriteFile(node, "");
+    fs::create_directory(dir.File("by-id"));
+    fs::create_directory(dir.File("by-path"));
+    const std::string byId = dir.File("by-id/usb-Acme_Cam_42-video-index0");
+    const std::string byPath = dir.File("by-path/pci-0000:00:14.0-usb-0:2:1.0-video-index0");
+    fs::create_symlink(node, byPath);
+    fs::create_symlink(node, byId);
+    fs::create_symlink(dir.File("video4"), dir.File("by-id/usb-Other-video-index0"));
+    EXPECT_EQ(NodeIdentity(node, dir.Path()), "v4l2:" + byId);
+    fs::remove(byId);
+    EXPECT_EQ(NodeIdentity(node, dir.Path()), "v4l2:" + byPath);
+    EXPECT_EQ(NodeIdentity(dir.File("video9"), dir.Path()), "v4l2:" + dir.File("video9"));
+}
+
+TEST_F(DeviceTest, PreferredFormatKeysRoundTrip) {
+    PreferredFormat saved{kSubtypeUyvy, 333333, 1280, 720};
+    ASSERT_TRUE(SavePreferredFormat(saved));
+    PreferredFormat loaded;
+    LoadPreferredFormat(&loaded);
+    EXPECT_EQ(loaded.subtype, kSubtypeUyvy);
+    EXPECT_EQ(loaded.timePerFrame, 333333);
+    EXPECT_EQ(loaded.width, 1280);
+    EXPECT_EQ(loaded.height, 720);
+
+    profile.Set("VidCapFOURCC", "844715353");
+    profile.Set("VidCapWidth", "-5");
+    profile.Set("VidCapAvgTimePerFrame", "4294967295");
+    LoadPreferredFormat(&loaded);
+    EXPECT_EQ(loaded.subtype, kSubtypeYuy2);
+    EXPECT_EQ(loaded.width, 0);
+    EXPECT_EQ(loaded.timePerFrame, 4294967295);
+}
+
+}  // namespace
+}  // namespace kelpa

@@ -1,0 +1,320 @@
+// The video-file graph on files that GStreamer writes in the test: every format plays with the
+// right geometry, the frame rate comes from the file, frames are paced to it, the end of the
+// file stops and rewinds, frame steps move the shown frame, and broken files fail cleanly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "common/captured_log.h"
+#include "common/temp_files.h"
+#include "media/file_test_util.h"
+#include "support/test_support.h"
+#include "video/media/file_graph.h"
+#include "video/media/media_init.h"
+
+namespace kelpa::test {
+namespace {
+
+using kelpa::testing::CapturedLog;
+using kelpa::testing::TempDir;
+
+class RecordingNotice final : public UserNotice {
+  public:
+    void ShowStatus(const char* text) override { statuses.emplace_back(text); }
+    void Warn(const char* text) override { statuses.emplace_back(text); }
+    void CheckMenuItem(uint32_t, bool) override {}
+    bool Showed(const char* text) const {
+        return std::find(statuses.begin(), statuses.end(), text) != statuses.end();
+    }
+    std::vector<std::string> statuses;
+};
+
+// Time moves only when the intake sleeps; each pacing sleep (one per paced frame) notes the frame
+// the live picture shows.
+class ProbeClock final : public Clock {
+  public:
+    uint32_t TickMs() override { return now_.load(); }
+    void SleepMs(uint32_t ms) override {
+        now_.fetch_add(ms);
+        std::lock_guard lock(mutex);
+        slept += ms;
+        if (surf) frames.push_back(ShownFrame(*surf));
+    }
+    std::mutex mutex;
+    VideoSurf* surf = nullptr;
+    uint32_t slept = 0;
+    std::vector<int> frames;
+
+  private:
+    std::atomic<uint32_t> now_{1000};
+};
+
+MemoryProfile& Configured(MemoryProfile& profile, const std::string& captureDir) {
+    profile.Set("ProcAuto", "0");
+    profile.Set("CapWorkDir", captureDir);
+    return profile;
+}
+
+class FileGraphTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        ASSERT_TRUE(InitMedia(&error)) << error;
+        InitClipTable();
+        CapturedLog::Start();
+    }
+    FileGraphTest() {
+        clock.surf = &ctrl.sink.live;
+        ctrl.sink.live.SetWindow(&liveWindow);
+        ctrl.sink.live.SetVisible(true);
+        graph.SetNotice(&notice);
+        graph.SetMainWindow(&mainWindow);
+    }
+    std::string Clip(const std::string& name, const ClipSpec& spec) {
+        std::string error;
+        EXPECT_TRUE(WriteClip(dir.File(name), spec, &error)) << error;
+        return dir.File(name);
+    }
+    // Builds the graph; the paused graph has handed its first frame to the intake on return.
+    void Play(const std::string& path) {
+        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), kResultOk);
+        Settle();
+    }
+    void Settle() {
+        int32_t state = 0;
+        ctrl.Control()->GetState(10000, &state);
+    }
+    int Shown() { return ShownFrame(ctrl.sink.live); }
+    // Runs the file to its end (waiting generously for WM_GRAPH_EVENT, not measuring), then lets
+    // the main window handle the event; returns the frame shown at the end.
+    int RunToEnd() {
+        const int seen = mainWindow.Count(WM_GRAPH_EVENT);
+        EXPECT_TRUE(Succeeded(ctrl.Run()));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (mainWindow.Count(WM_GRAPH_EVENT) == seen &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        const int last = Shown();
+        ctrl.DrainGraphEvents(&notice);
+        Settle();
+        return last;
+    }
+    std::vector<int> TakeFrames() {
+        std::lock_guard lock(clock.mutex);
+        return std::exchange(clock.frames, {});
+    }
+
+    TempDir dir;
+    MemoryProfile profileStore;
+    MemoryProfile& profile = Configured(profileStore, dir.Path());
+    ProbeClock clock;
+    VideoCtrl ctrl{clock};
+    RecordingTarget liveWindow;
+    RecordingTarget mainWindow;
+    RecordingNotice notice;
+    FileGraph graph{ctrl};
+};
+
+struct FormatCase {
+    const char* name;
+    ClipSpec spec;
+    int step;  // the step of the subtype search that connects; 0: the decoder's choice
+    bool converted;
+};
+
+const FormatCase kFormats[] = {
+    {"BGR", {"BGR", 322, 242, 25, 1, 6, nullptr, "avimux"}, 1, false},
+    {"YUY2", {"YUY2", 320, 240, 25, 1, 6, nullptr, "avimux"}, 3, false},
+    {"UYVY", {"UYVY", 320, 240, 25, 1, 6, nullptr, "avimux"}, 4, false},
+    {"I420", {"I420", 322, 242, 25, 1, 6, nullptr, "avimux"}, 5, false},
+    {"YV12", {"YV12", 320, 240, 25, 1, 6, nullptr, "matroskamux"}, 6, false},
+    {"AYUV_NeedsConverter", {"AYUV", 320, 240, 25, 1, 6, nullptr, "matroskamux"}, 1, true},
+    {"MJPEG", {"I420", 320, 240, 25, 1, 6, "jpegenc", "avimux"}, 0, false},
+    {"MPEG4_MP4", {"I420", 320, 240, 25, 1, 6, "avenc_mpeg4", "mp4mux"}, 5, false},
+    {"MPEG4_MKV", {"I420", 320, 240, 25, 1, 6, "avenc_mpeg4", "matroskamux"}, 5, false},
+    {"H264_MP4", {"I420", 320, 240, 25, 1, 6, "h264", "mp4mux"}, 0, false},
+    {"H264_MKV", {"I420", 320, 240, 25, 1, 6, "h264", "matroskamux"}, 0, false},
+};
+
+class FileFormatTest : public FileGraphTest, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
+    const FormatCase& c = GetParam();
+    ClipSpec spec = c.spec;
+    const std::string path = dir.File(c.name);
+    std::string error = "none of x264enc, openh264enc, avenc_h264_omx is installed";
+    if (spec.encoder && std::string(spec.encoder) == "h264") {
+        spec.encoder = FirstAvailable({"x264enc", "openh264enc", "avenc_h264_omx"});
+        if (!spec.encoder || !WriteClip(path, spec, &error)) {
+            GTEST_SKIP() << "No working H.264 encoder to write the test file: " << error;
+        }
+    } else {
+        ASSERT_TRUE(WriteClip(path, spec, &error)) << error;
+    }
+    Play(path);
+    EXPECT_TRUE(notice.Showed("Previewing Video File"));
+    EXPECT_EQ(ctrl.sink.frameWidth, spec.width);
+    EXPECT_EQ(std::abs(ctrl.sink.frameHeight), spec.height);
+    if (c.step != 0) {
+        EXPECT_EQ(graph.ConnectedStep(), c.step);
+    }
+    EXPECT_EQ(graph.Converted(), c.converted);
+    EXPECT_EQ(Shown(), 0);
+    liveWindow.Clear();
+    EXPECT_EQ(RunToEnd(), spec.frames - 1);
+    EXPECT_GE(liveWindow.Count(WM_FRAME_READY), spec.frames - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FileFormatTest, ::testing::ValuesIn(kFormats),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(FileGraphTest, I420SearchLogsEachStepUntilTheFifth) {
+    const std::string path = Clip("i420.avi", {"I420", 160, 120, 25, 1, 3, nullptr, "avimux"});
+    CapturedLog::Start();
+    Play(path);
+    const std::vector<std::string> lines = CapturedLog::Lines();
+    auto it = std::find(lines.begin(), lines.end(), "----------------------");
+    std::vector<std::string> search;
+    for (++it; it < lines.end() && *it != "----------------------"; ++it) {
+        if (it->rfind("find", 0) == 0 || it->rfind("Can`t", 0) == 0) search.push_back(*it);
+    }
+    EXPECT_EQ(search,
+              (std::vector<std::string>{
+                  "find Media Type step 1", "Can`t connect to media type: MEDIASUBTYPE_RGB24",
+                  "find Media Type step 2", "Can`t connect to media type: MEDIASUBTYPE_RGB32",
+                  "find Media Type step 3", "Can`t connect to media type: MEDIASUBTYPE_YUY2",
+                  "find Media Type step 4", "Can`t connect to media type: MEDIASUBTYPE_UYVY",
+                  "find Media Type step 5"}));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "FPS=25.00"), lines.end());
+}
+
+TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
+    const std::string path = Clip("uyvy.avi", {"UYVY", 160, 120, 25, 1, 4, nullptr, "avimux"});
+    ctrl.useBuilderRender = ctrl.secondOption = true;
+    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), kResultOk);
+    Settle();
+    EXPECT_TRUE(graph.Converted());
+    EXPECT_EQ(graph.ConnectedStep(), 1);
+    EXPECT_EQ(Shown(), 0);
+    EXPECT_EQ(RunToEnd(), 3);
+}
+
+struct RateCase {
+    int num;
+    int den;
+    int frames;
+    double fps;
+};
+
+class FileRateTest : public FileGraphTest, public ::testing::WithParamInterface<RateCase> {};
+
+TEST_P(FileRateTest, FrameRateAndDurationsComeFromTheFile) {
+    const RateCase& c = GetParam();
+    Play(Clip("rate.avi", {"I420", 160, 120, c.num, c.den, c.frames, nullptr, "avimux"}));
+    EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-6);
+    EXPECT_EQ(ctrl.durationFrames, c.frames);
+    EXPECT_EQ(ctrl.durationTime, int64_t{c.frames} * 10000000 * c.den / c.num);
+    EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, FileRateTest,
+                         ::testing::Values(RateCase{25, 1, 50, 25.0}, RateCase{10, 1, 20, 10.0},
+                                           RateCase{1, 2, 3, 23.976}));
+
+TEST_F(FileGraphTest, FramesArePacedToTheFileRate) {
+    Play(Clip("paced.avi", {"I420", 160, 120, 25, 1, 50, nullptr, "avimux"}));
+    RunToEnd();
+    // 50 frames at 25 per second: two seconds of sleeps, one per frame, in order.
+    EXPECT_NEAR(clock.slept, 2000.0, 60.0);
+    const std::vector<int> frames = TakeFrames();
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+    EXPECT_EQ(frames.size(), 50u);
+    EXPECT_EQ(frames.back(), 49);
+}
+
+TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {
+    Play(Clip("end.avi", {"I420", 160, 120, 25, 1, 10, nullptr, "avimux"}));
+    EXPECT_EQ(RunToEnd(), 9);
+    EXPECT_EQ(ctrl.sink.playState.load(), kStateStopped);
+    EXPECT_EQ(notice.statuses.back(), "Stopped...");
+    EXPECT_EQ(Shown(), 0);
+    TakeFrames();
+    EXPECT_EQ(RunToEnd(), 9);
+    const std::vector<int> frames = TakeFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_LE(frames.front(), 1);  // frame 0 was shown by the rewind already
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+}
+
+TEST_F(FileGraphTest, StepFramesMovesTheShownFrame) {
+    Play(Clip("steps.avi", {"I420", 160, 120, 25, 1, 30, nullptr, "avimux"}));
+    ASSERT_EQ(Shown(), 0);
+    const struct {
+        int64_t frames;
+        bool preferTime;
+        int shown;
+    } steps[] = {{1, true, 1},    {10, true, 11},  {-1, true, 10}, {-10, true, 0},  {1, false, 1},
+                 {10, false, 11}, {-1, false, 10}, {20, true, 29}, {10, false, 29}, {-30, true, 0}};
+    for (const auto& step : steps) {
+        EXPECT_TRUE(Succeeded(graph.StepFrames(step.frames, step.preferTime)));
+        Settle();
+        EXPECT_EQ(Shown(), step.shown) << step.frames << (step.preferTime ? " in time" : "");
+    }
+}
+
+TEST_F(FileGraphTest, PathWithSpacesAndNonAsciiPlaysAndNamesCaptures) {
+    std::filesystem::create_directories(dir.File("Nächte am Teleskop"));
+    Play(Clip("Nächte am Teleskop/m42.avi", {"YUY2", 160, 120, 25, 1, 3, nullptr, "avimux"}));
+    EXPECT_EQ(Shown(), 0);
+    EXPECT_EQ(std::string(ctrl.sink.capture.BuildCaptureName(0.0, 25.0)),
+              dir.Path() + "/capm42_00001.bmp");
+}
+
+enum class Breakage { kGarbage, kTruncatedAvi, kTruncatedMp4, kEmpty, kMissing, kDirectory };
+
+class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterface<Breakage> {
+  protected:
+    std::string Broken(Breakage kind) {
+        std::string bytes;
+        if (kind == Breakage::kMissing) return dir.File("no such file.avi");
+        if (kind == Breakage::kDirectory) return dir.Path();
+        if (kind == Breakage::kGarbage) {
+            std::mt19937 rng(7);
+            for (int i = 0; i < 65536; ++i) bytes.push_back(static_cast<char>(rng()));
+        } else if (kind == Breakage::kTruncatedAvi) {
+            bytes = kelpa::testing::ReadFile(
+                Clip("whole.avi", {"I420", 160, 120, 25, 1, 5, nullptr, "avimux"}));
+            bytes.resize(400);  // inside the headers
+        } else if (kind == Breakage::kTruncatedMp4) {
+            bytes = kelpa::testing::ReadFile(
+                Clip("whole.mp4", {"I420", 160, 120, 25, 1, 25, "avenc_mpeg4", "mp4mux"}));
+            bytes.resize(bytes.size() / 2);  // the index at the end is lost
+        }
+        kelpa::testing::WriteFile(dir.File("broken.avi"), bytes);
+        return dir.File("broken.avi");
+    }
+};
+
+TEST_P(BrokenFileTest, FailsWithCantRenderAndTheNextFilePlays) {
+    EXPECT_FALSE(Succeeded(graph.PlayVideoFile(Broken(GetParam()).c_str())));
+    EXPECT_TRUE(notice.Showed("Can't render video file"));
+    EXPECT_FALSE(graph.Built());
+    EXPECT_EQ(ctrl.Control(), nullptr);
+    Play(Clip("good.avi", {"I420", 160, 120, 25, 1, 3, nullptr, "avimux"}));
+    EXPECT_EQ(RunToEnd(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BrokenFileTest,
+                         ::testing::Values(Breakage::kGarbage, Breakage::kTruncatedAvi,
+                                           Breakage::kTruncatedMp4, Breakage::kEmpty,
+                                           Breakage::kMissing, Breakage::kDirectory));
+
+}  // namespace
+}  // namespace kelpa::test

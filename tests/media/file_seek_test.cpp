@@ -1,0 +1,124 @@
+// A file's frame rate, durations and frame steps over a fake seeking interface: the cases that
+// real files cannot easily produce (no time per frame, rates below one a second, files shorter
+// than a second, unknown lengths, a graph that refuses the very end).
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/test_support.h"
+#include "video/media/file_seek.h"
+
+namespace kelpa::test {
+namespace {
+
+class FakeSeeking final : public MediaSeeking {
+  public:
+    bool IsFormatSupported(TimeFormat f) override {
+        return f == TimeFormat::kMediaTime || (f == TimeFormat::kFrame && frames);
+    }
+    int32_t SetTimeFormat(TimeFormat f) override {
+        format = f;
+        return IsFormatSupported(f) ? kResultOk : kErrorFail;
+    }
+    int32_t GetDuration(int64_t* d) override {
+        *d = format == TimeFormat::kFrame ? durationFrames : durationTime;
+        return kResultOk;
+    }
+    int32_t GetCurrentPosition(int64_t* p) override {
+        *p = position;
+        return kResultOk;
+    }
+    // The very end of the file cannot be shown.
+    int32_t SetPositionAbsolute(int64_t p) override {
+        seeks.push_back(format == TimeFormat::kFrame ? -p : p);  // frames negated
+        return p == durationTime && format == TimeFormat::kMediaTime ? kErrorFail : kResultOk;
+    }
+    int32_t ConvertTimeFormat(int64_t* t, TimeFormat, int64_t, TimeFormat) override {
+        *t = oneFrame;
+        return oneFrame > 0 ? kResultOk : kErrorFail;
+    }
+    bool frames = false;
+    int64_t durationTime = 0;
+    int64_t durationFrames = 0;
+    int64_t oneFrame = 0;
+    int64_t position = 0;
+    TimeFormat format = TimeFormat::kMediaTime;
+    std::vector<int64_t> seeks;
+};
+
+struct SeekFixture : ::testing::Test {
+    SeekFixture() { ctrl.AttachGraph(nullptr, &seeking, nullptr); }
+    MemoryProfile profile;
+    VideoCtrl ctrl;
+    FakeSeeking seeking;
+};
+
+struct RateCase {
+    const char* name;
+    int64_t timePerFrame;
+    int64_t oneFrame;  // one frame in media time; 0: no conversion
+    bool frames;
+    int64_t durationTime;
+    int64_t durationFrames;
+    double fps;
+    int64_t expectedFrames;
+};
+
+class FileRateLogic : public SeekFixture, public ::testing::WithParamInterface<RateCase> {};
+
+TEST_P(FileRateLogic, RateAndDurations) {
+    const RateCase& c = GetParam();
+    seeking.oneFrame = c.oneFrame;
+    seeking.frames = c.frames;
+    seeking.durationTime = c.durationTime;
+    seeking.durationFrames = c.durationFrames;
+    InitFilePlayback(ctrl, c.timePerFrame);
+    EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-9);
+    EXPECT_NEAR(ctrl.sink.engine.fps.load(), c.fps, 1e-9);
+    EXPECT_EQ(ctrl.durationTime, c.durationTime);
+    EXPECT_EQ(ctrl.durationFrames, c.expectedFrames);
+    EXPECT_EQ(ctrl.frameFormatSupported, c.frames);
+    EXPECT_EQ(seeking.format, TimeFormat::kMediaTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FileRateLogic,
+    ::testing::Values(RateCase{"TimePerFrame", 400000, 0, false, 20000000, 0, 25.0, 50},
+                      RateCase{"FramesPerWholeSecond", 0, 0, true, 104000000, 250, 25.0, 250},
+                      RateCase{"OneFrameConverted", 0, 400000, false, 30000000, 0, 25.0, 75},
+                      RateCase{"BelowOnePerSecond", 20000000, 0, false, 60000000, 0, 23.976, 3},
+                      RateCase{"ShorterThanASecond", 0, 0, true, 5000000, 12, 23.976, 12},
+                      RateCase{"NothingKnown", 0, 0, false, 0, 0, 23.976, 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(SeekFixture, StepsMoveByWholeFramesInsideTheFile) {
+    seeking.frames = ctrl.frameFormatSupported = true;
+    seeking.durationTime = ctrl.durationTime = 20000000;
+    ctrl.durationFrames = 50;
+    ctrl.sink.ApplyFrameRate(25.0);
+    seeking.position = 800000;                          // frame 2
+    EXPECT_EQ(StepFrames(ctrl, 1, true), kResultOk);    // one unit past the next frame's start
+    EXPECT_EQ(StepFrames(ctrl, -1, true), kResultOk);   // one unit before the frame's start
+    EXPECT_EQ(StepFrames(ctrl, -10, true), kResultOk);  // clamped to the start
+    EXPECT_EQ(StepFrames(ctrl, 1, false), kResultOk);   // in frames from the shown frame
+    EXPECT_EQ(ctrl.timeFormat, TimeFormat::kFrame);
+    seeking.position = 19200000;
+    EXPECT_EQ(StepFrames(ctrl, 10, false), kResultOk);  // past the end: inside the last frame
+    ctrl.durationFrames = 40;
+    seeking.position = 15600000;  // the last frame the frame count knows
+    EXPECT_EQ(StepFrames(ctrl, 1, false), kResultFalse);
+    EXPECT_EQ(seeking.seeks, (std::vector<int64_t>{1200001, 399999, 0, -3, 19800000}));
+}
+
+TEST_F(SeekFixture, NothingToStepOrNothingToStepWith) {
+    ctrl.sink.ApplyFrameRate(25.0);
+    seeking.position = 400000;
+    EXPECT_EQ(StepFrames(ctrl, 0, true), kResultFalse);
+    EXPECT_EQ(StepFrames(ctrl, 1, true), kResultOk);  // an unknown length does not clamp to 0
+    EXPECT_EQ(seeking.seeks, (std::vector<int64_t>{800001}));
+    ctrl.DetachGraph();
+    EXPECT_EQ(StepFrames(ctrl, 1, true), kErrorFail);
+}
+
+}  // namespace
+}  // namespace kelpa::test

@@ -1,0 +1,92 @@
+#include "media/file_test_util.h"
+
+#include <gst/app/gstappsrc.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+#include "video/media/gst_ptr.h"
+
+namespace kelpa::test {
+namespace {
+
+uint8_t StudioLuma(int level) {
+    return static_cast<uint8_t>(16 + (level * 219 + 127) / 255);
+}
+
+}  // namespace
+
+bool WriteClip(const std::string& path, const ClipSpec& spec, std::string* error) {
+    // Grey frames are written as I420 and converted to the clip's format on the way.
+    std::string description = "appsrc name=src format=time ! videoconvert ! video/x-raw,format=" +
+                              std::string(spec.format) + " ! ";
+    if (spec.encoder) description += std::string(spec.encoder) + " ! ";
+    description += std::string(spec.muxer) + " ! filesink name=out";
+    GError* parseError = nullptr;
+    GstElementPtr pipeline = AdoptFloating(gst_parse_launch(description.c_str(), &parseError));
+    if (!pipeline || parseError) {
+        *error = parseError ? parseError->message : "cannot make " + description;
+        if (parseError) g_error_free(parseError);
+        return false;
+    }
+    GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
+    GstElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
+    g_object_set(out.get(), "location", path.c_str(), nullptr);
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, spec.width, spec.height);
+    GST_VIDEO_INFO_FPS_N(&info) = spec.rateNum;
+    GST_VIDEO_INFO_FPS_D(&info) = spec.rateDen;
+    GstCapsPtr caps(gst_video_info_to_caps(&info));
+    g_object_set(src.get(), "caps", caps.get(), nullptr);
+
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
+    const GstClockTime period = gst_util_uint64_scale(GST_SECOND, spec.rateDen, spec.rateNum);
+    const size_t lumaSize = size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * spec.height;
+    for (int i = 0; i < spec.frames; ++i) {
+        GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
+        gst_buffer_memset(buffer, 0, 128, GST_VIDEO_INFO_SIZE(&info));  // no colour
+        gst_buffer_memset(buffer, 0, StudioLuma(FrameLevel(i)), lumaSize);
+        GST_BUFFER_PTS(buffer) = i * period;
+        GST_BUFFER_DURATION(buffer) = period;
+        if (gst_app_src_push_buffer(GST_APP_SRC(src.get()), buffer) != GST_FLOW_OK) break;
+    }
+    gst_app_src_end_of_stream(GST_APP_SRC(src.get()));
+
+    GstBusPtr bus(gst_element_get_bus(pipeline.get()));
+    GstMessagePtr message(gst_bus_timed_pop_filtered(
+        bus.get(), 60 * GST_SECOND,
+        static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) return true;
+    *error = "no end of stream while writing " + path;
+    if (message) {
+        GErrorPtr gerror;
+        GCharPtr debug;
+        gst_message_parse_error(message.get(), OutPtr(gerror), OutPtr(debug));
+        *error = gerror ? gerror->message : "unknown error";
+    }
+    return false;
+}
+
+const char* FirstAvailable(std::initializer_list<const char*> factories) {
+    for (const char* name : factories) {
+        GstObjectPtr<GstElementFactory> factory(gst_element_factory_find(name));
+        if (factory) return name;
+    }
+    return nullptr;
+}
+
+int ShownFrame(VideoSurf& surf) {
+    std::lock_guard lock(surf.PictureLock());
+    const FrameBuffer& picture = surf.Picture();
+    if (!picture.data || picture.width <= 0 || picture.height <= 0) return -1;
+    const uint8_t* centre =
+        picture.data + size_t(picture.stride) * (picture.height / 2) + 3 * (picture.width / 2);
+    // Colour conversions on the way (GStreamer's among them) come out up to 3 levels low.
+    return static_cast<int>(std::lround((centre[1] - FrameLevel(0) + 1.5) / 5.0));
+}
+
+}  // namespace kelpa::test

@@ -1,0 +1,114 @@
+// The log dumps on GStreamer: caps as media types, a pipeline as a graph.
+#include "video/media/graph_dump.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "diag/log_file_capture.h"
+#include "video/media/gst_ptr.h"
+#include "video/media/media_init.h"
+
+namespace kelpa {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using testing::LogFileCapture;
+
+class GraphDumpTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(InitMedia());
+        gst_debug_set_default_threshold(GST_LEVEL_NONE);
+    }
+    void SetUp() override { LogFileCapture::Start(); }
+    static GstCapsPtr Caps(const char* text) { return GstCapsPtr(gst_caps_from_string(text)); }
+};
+
+TEST_F(GraphDumpTest, VideoCapsGiveTheBitmapHeaderAndI420IsNamedAsSuch) {
+    GstCapsPtr caps = Caps("video/x-raw,format=I420,width=640,height=480,framerate=25/1");
+    LogCapsTry(nullptr, caps.get());
+    LogCaps("Video Capture Format", caps.get());
+    LogCaps("x", Caps("video/x-raw,format=BGR,width=320,height=240").get());
+    const auto lines = LogFileCapture::Lines();
+    EXPECT_EQ(
+        lines[0],
+        "Trying media type : major type:  MEDIATYPE_Video,    sub type  :  MEDIASUBTYPE_I420");
+    EXPECT_EQ(lines[3],
+              "Video Capture Format  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_I420");
+    EXPECT_EQ(lines[6], "Sample size 460800");
+    EXPECT_EQ(lines[8], "Target rectangle (Left 0 Top 0 Right 640 Bottom 480)");
+    EXPECT_EQ(lines[10], "640x480x12 bit 'I420'");
+    EXPECT_THAT(lines, Contains("320x-240x24 bit  (0)"));  // RGB rows run top row first
+}
+
+TEST_F(GraphDumpTest, RawAudioWritesItsWaveFormat) {
+    LogCaps("Audio", Caps("audio/x-raw,format=F32LE,rate=48000,channels=2").get());
+    const auto lines = LogFileCapture::Lines();
+    const std::vector<std::string> tail(lines.end() - 7, lines.end());
+    EXPECT_EQ(lines[2], "Audio  Major type MEDIATYPE_Audio  Sub type MEDIASUBTYPE_IEEE_FLOAT");
+    EXPECT_THAT(tail, ElementsAre("wFormatTag 3", "nChannels 2", "nSamplesPerSec 48000",
+                                  "nAvgBytesPerSec 384000", "nBlockAlign 8", "wBitsPerSample 32",
+                                  "cbSize 0"));
+}
+
+TEST_F(GraphDumpTest, CompressedAndUnknownTypesAreNamedOnly) {
+    GstCapsPtr jpeg = Caps("image/jpeg,width=1280,height=720");
+    LogCaps("x", jpeg.get());
+    LogCapsTry("Any", nullptr);
+    const auto lines = LogFileCapture::Lines();
+    EXPECT_EQ(lines[5], "Variable size samples");
+    EXPECT_EQ(lines[6], "Format type image/jpeg");
+    EXPECT_EQ(lines[7], "Trying media type Any: major type:  GUID_NULL,    sub type  :  GUID_NULL");
+}
+
+TEST_F(GraphDumpTest, PipelineIsDumpedFromSourceToSinkWithItsConnections) {
+    GErrorPtr error;
+    GstElementPtr pipeline = AdoptFloating(gst_parse_launch(
+        "kelpasimsrc name=camera is-live=false ! "
+        "capsfilter name=grabber caps=video/x-raw,format=I420,width=320,height=240 ! "
+        "fakesink name=renderer",
+        OutPtr(error)));
+    ASSERT_TRUE(pipeline && !error);
+    gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
+    ASSERT_EQ(gst_element_get_state(pipeline.get(), nullptr, nullptr, 10 * GST_SECOND),
+              GST_STATE_CHANGE_SUCCESS);
+    DumpPipeline(pipeline.get());
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+
+    // Addresses vary from run to run: check the shape of each line.
+    const std::string pin = "Pin \\[[0-9a-f]+\\]  ";
+    const std::string type =
+        "Trying media type Connection type: major type:  MEDIATYPE_Video,    sub type  :  "
+        "MEDIASUBTYPE_I420";
+    const std::vector<std::string> patterns = {
+        "",
+        "DumpGraph \\[0x[0-9A-F]+\\]",
+        "Filter \\[[0-9a-f]+\\]  'camera'",
+        pin + "'src' \\[Output\\]  Connected to pin \\[[0-9a-f]+\\]",
+        type,
+        "",
+        "Filter \\[[0-9a-f]+\\]  'grabber'",
+        pin + "'sink' \\[Input\\]  Connected to pin \\[[0-9a-f]+\\]",
+        type,
+        "",
+        pin + "'src' \\[Output\\]  Connected to pin \\[[0-9a-f]+\\]",
+        type,
+        "",
+        "Filter \\[[0-9a-f]+\\]  'renderer'",
+        pin + "'sink' \\[Input\\]  Connected to pin \\[[0-9a-f]+\\]",
+        type,
+        "",
+        "",
+        ""};
+    const auto lines = LogFileCapture::Lines();
+    ASSERT_EQ(lines.size(), patterns.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(patterns[i]))) << i << ": " << lines[i];
+    }
+}
+
+}  // namespace
+}  // namespace kelpa
