@@ -1,31 +1,29 @@
-// Entry point: reads the options that are handled before anything else starts.
+// Entry point: reads the options that are handled before anything else starts and runs the
+// program the way they ask.
 #include <cstdio>
-#include <cstring>
+#include <string>
 
-namespace {
-
-constexpr const char* kUsage =
-    "Usage: kelpa [OPTIONS] [VIDEO-FILE]\n"
-    "Live video processing for a camera on a telescope.\n"
-    "\n"
-    "Options:\n"
-    "  -i, /i          allow a second copy of the program to run\n"
-    "  --help          show this help and exit\n"
-    "  --version       show the version and exit\n";
-
-}  // namespace
+#include "shell/command_line.h"
+#include "shell/headless_run.h"
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("kelpa %s\n", KELPA_VERSION_TEXT);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
+    kelpa::CommandLine options;
+    std::string error;
+    if (!kelpa::ParseCommandLine(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "kelpa: %s\nTry 'kelpa --help'.\n", error.c_str());
+        return 2;
     }
-    std::fputs(kUsage, stdout);
-    return 0;
+    if (options.help) {
+        std::fputs(kelpa::UsageText(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kelpa %s\n", KELPA_VERSION_TEXT);
+        return 0;
+    }
+    if (options.headless) return kelpa::RunHeadless(options);
+    std::fprintf(stderr,
+                 "kelpa: this build has no windows yet; run 'kelpa --headless' (see "
+                 "'kelpa --help')\n");
+    return 2;
 }

@@ -1,0 +1,67 @@
+// Collects one record per processed frame on the streaming thread and hands them to the main
+// thread, which prints them as JSON lines. The streaming thread only copies numbers into a
+// preallocated ring; it waits only when the printing side has fallen a whole ring behind.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <vector>
+
+#include "platform/message_target.h"
+#include "video/frame_sink.h"
+
+namespace kelpa {
+
+struct FrameRecord {
+    uint64_t frame = 0;
+    double time = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t histMin = 0;
+    int32_t histMax = 0;
+    float mean = 0;
+    float rms = 0;
+    float bkgr = 0;
+    float bkgrRms = 0;
+    float starX = -1;
+    float starY = -1;
+    int32_t amp = 0;
+    int32_t countAccum = 0;
+    uint32_t delayMs = 0;
+};
+
+void PrintFrameRecord(std::FILE* out, const FrameRecord& r);
+
+class FrameReport final : public FrameObserver, public MessageTarget {
+  public:
+    explicit FrameReport(size_t capacity = 1024);
+    // The engine whose results each record copies; set before frames flow.
+    void Watch(const ProcEngine* engine) { engine_ = engine; }
+
+    // Streaming thread.
+    void FrameProcessed(double sampleTime) override;
+    // Any thread: WM_GRAPH_EVENT and the other messages wake the main thread.
+    void Post(uint32_t message) override;
+
+    // Main thread: waits up to timeoutMs for records or a graph event; moves the records into
+    // `out` and returns whether a graph event is pending.
+    bool Wait(uint32_t timeoutMs, std::vector<FrameRecord>* out);
+    // Stops recording: frames after this are not reported.
+    void Close();
+    uint64_t Recorded() const;
+
+  private:
+    const ProcEngine* engine_ = nullptr;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<FrameRecord> ring_;
+    size_t head_ = 0;
+    size_t count_ = 0;
+    uint64_t recorded_ = 0;
+    bool graphEvent_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace kelpa
