@@ -26,11 +26,13 @@ constexpr uint32_t kPollMs = 100;
 
 std::atomic<bool> g_interrupted{false};
 
-void OnInterrupt(int) { g_interrupted.store(true); }
+void OnInterrupt(int) {
+    g_interrupted.store(true);
+}
 
 // Texts meant for the status line go to standard error, one per line.
 class ConsoleNotice final : public UserNotice {
-public:
+  public:
     void ShowStatus(const char* text) override { last = text; }
     void Warn(const char* text) override { std::fprintf(stderr, "kelpa: %s\n", text); }
     void CheckMenuItem(uint32_t, bool) override {}
@@ -39,7 +41,7 @@ public:
 
 // The source the run reads from: a capture device (the simulator or a V4L2 node) or a file.
 class HeadlessSource {
-public:
+  public:
     HeadlessSource(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl, ConsoleNotice& notice,
                    MessageTarget& events)
         : deviceCtrl_(deviceCtrl),
@@ -84,7 +86,7 @@ public:
 
     uint64_t Dropped() const { return capture_.DroppedFrames(); }
 
-private:
+  private:
     // "sim": the simulator; a node: the device with that node; nothing: the first real camera,
     // else the simulator.
     const CaptureDevice* Choose(const std::string& source) const {
@@ -113,12 +115,18 @@ private:
     FileGraph file_;
 };
 
-void PrintSummary(uint64_t frames, uint64_t dropped, double seconds, uint32_t captured,
-                  const char* source) {
-    std::printf("{\"summary\": true, \"frames\": %llu, \"dropped\": %llu, \"seconds\": %.3f, "
-                "\"fps\": %.2f, \"captured\": %u, \"source\": \"%s\"}\n",
-                static_cast<unsigned long long>(frames), static_cast<unsigned long long>(dropped),
-                seconds, seconds > 0 ? frames / seconds : 0.0, captured, source);
+// frames: processed frames (the JSON lines); received: frames that went through the frame
+// path (the delay gate lets only some of them into the processing chain); fps: received
+// frames per second, the rate at which the run consumed its source.
+void PrintSummary(uint64_t frames, uint64_t received, uint64_t dropped, double seconds,
+                  uint32_t captured, const char* source) {
+    std::printf(
+        "{\"summary\": true, \"frames\": %llu, \"received\": %llu, \"dropped\": %llu, "
+        "\"seconds\": %.3f, \"fps\": %.2f, \"processedFps\": %.2f, \"captured\": %u, "
+        "\"source\": \"%s\"}\n",
+        static_cast<unsigned long long>(frames), static_cast<unsigned long long>(received),
+        static_cast<unsigned long long>(dropped), seconds, seconds > 0 ? received / seconds : 0.0,
+        seconds > 0 ? frames / seconds : 0.0, captured, source);
 }
 
 // Escapes a text for a JSON string (quotes, backslashes and control characters).
@@ -221,7 +229,8 @@ int RunHeadless(const CommandLine& options) {
     sink.SetObserver(nullptr);
     sink.engine.infoWindow.store(nullptr);
     if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
-    PrintSummary(printed, source.Dropped(), seconds, sink.capture.capturedCount.load(),
+    PrintSummary(printed, sink.samplesReceived.load(), source.Dropped(), seconds,
+                 sink.capture.capturedCount.load(),
                  JsonText(options.source.empty() ? "camera" : options.source).c_str());
     return failed ? 1 : 0;
 }

@@ -68,6 +68,7 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
         FrameBuffer& picture = live.Picture();
         if (picture.data) converter(picture.data, data, geometry);
     }
+    samplesReceived.fetch_add(1, std::memory_order_relaxed);
 
     bool processed = false;
     if (engine.DelayGate()) {

@@ -83,6 +83,8 @@ class FrameSink {
     void SaveSettings() const;
 
     std::atomic<int32_t> playState{0};
+    // Samples that reached the frame path (converted and shown in the live window).
+    std::atomic<uint64_t> samplesReceived{0};
     bool isLive = false;
     bool captureSaveOnExit = false;
     bool keepsRowOrder = false;
