@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "video/media/sim_format.h"
@@ -31,10 +33,12 @@ class Bytes {
     size_t used_ = 0;
 };
 
-// Building a sky costs a few milliseconds, so the last one is kept for the next input.
+// Building a sky costs milliseconds, so up to 256 skies (a few hundred KiB each) are kept.
 SimSky& SkyFor(int width, int height) {
-    static std::unique_ptr<SimSky> sky;
-    if (!sky || sky->Width() != width || sky->Height() != height) {
+    static std::map<std::pair<int, int>, std::unique_ptr<SimSky>> skies;
+    if (skies.size() >= 256) skies.clear();
+    std::unique_ptr<SimSky>& sky = skies[{width, height}];
+    if (!sky) {
         SimSkyParams params;
         params.width = width;
         params.height = height;

@@ -76,9 +76,9 @@ class FileGraphTest : public ::testing::Test {
         graph.SetNotice(&notice);
         graph.SetMainWindow(&mainWindow);
     }
-    std::string Clip(const std::string& name, const ClipSpec& spec) {
+    std::string Clip(const std::string& name, const ClipParams& clip) {
         std::string error;
-        EXPECT_TRUE(WriteClip(dir.File(name), spec, &error)) << error;
+        EXPECT_TRUE(WriteClip(dir.File(name), clip, &error)) << error;
         return dir.File(name);
     }
     // Builds the graph; the paused graph has handed its first frame to the intake on return.
@@ -124,7 +124,7 @@ class FileGraphTest : public ::testing::Test {
 
 struct FormatCase {
     const char* name;
-    ClipSpec spec;
+    ClipParams clip;
     int step;  // the step of the subtype search that connects; 0: the decoder's choice
     bool converted;
 };
@@ -147,29 +147,29 @@ class FileFormatTest : public FileGraphTest, public ::testing::WithParamInterfac
 
 TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     const FormatCase& c = GetParam();
-    ClipSpec spec = c.spec;
+    ClipParams clip = c.clip;
     const std::string path = dir.File(c.name);
     std::string error = "none of x264enc, openh264enc, avenc_h264_omx is installed";
-    if (spec.encoder && std::string(spec.encoder) == "h264") {
-        spec.encoder = FirstAvailable({"x264enc", "openh264enc", "avenc_h264_omx"});
-        if (!spec.encoder || !WriteClip(path, spec, &error)) {
+    if (clip.encoder && std::string(clip.encoder) == "h264") {
+        clip.encoder = FirstAvailable({"x264enc", "openh264enc", "avenc_h264_omx"});
+        if (!clip.encoder || !WriteClip(path, clip, &error)) {
             GTEST_SKIP() << "No working H.264 encoder to write the test file: " << error;
         }
     } else {
-        ASSERT_TRUE(WriteClip(path, spec, &error)) << error;
+        ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
     }
     Play(path);
     EXPECT_TRUE(notice.Showed("Previewing Video File"));
-    EXPECT_EQ(ctrl.sink.frameWidth, spec.width);
-    EXPECT_EQ(std::abs(ctrl.sink.frameHeight), spec.height);
+    EXPECT_EQ(ctrl.sink.frameWidth, clip.width);
+    EXPECT_EQ(std::abs(ctrl.sink.frameHeight), clip.height);
     if (c.step != 0) {
         EXPECT_EQ(graph.ConnectedStep(), c.step);
     }
     EXPECT_EQ(graph.Converted(), c.converted);
     EXPECT_EQ(Shown(), 0);
     liveWindow.Clear();
-    EXPECT_EQ(RunToEnd(), spec.frames - 1);
-    EXPECT_GE(liveWindow.Count(WM_FRAME_READY), spec.frames - 1);
+    EXPECT_EQ(RunToEnd(), clip.frames - 1);
+    EXPECT_GE(liveWindow.Count(WM_FRAME_READY), clip.frames - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FileFormatTest, ::testing::ValuesIn(kFormats),

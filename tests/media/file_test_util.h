@@ -10,7 +10,7 @@
 
 namespace kelpa::test {
 
-struct ClipSpec {
+struct ClipParams {
     const char* format = "I420";  // the raw format the muxer (or the encoder) receives
     int width = 320;
     int height = 240;
@@ -27,7 +27,7 @@ inline int FrameLevel(int index) {
 }
 
 // Writes the clip; false with the reason when GStreamer could not make it.
-bool WriteClip(const std::string& path, const ClipSpec& spec, std::string* error);
+bool WriteClip(const std::string& path, const ClipParams& clip, std::string* error);
 
 // The first element factory of the list that exists, or nullptr.
 const char* FirstAvailable(std::initializer_list<const char*> factories);

@@ -4,7 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
+#include <string>
 
 #include "diag/log_file_capture.h"
 #include "video/media/gst_ptr.h"
@@ -16,6 +17,23 @@ namespace {
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using testing::LogFileCapture;
+
+// Addresses vary from run to run: "[7f3a20]" and "[0x7F3A20]" become "[#]".
+std::string MaskIdentities(const std::string& line) {
+    std::string masked;
+    for (size_t i = 0; i < line.size(); ++i) {
+        masked += line[i];
+        if (line[i] != '[') continue;
+        const size_t first = line.compare(i + 1, 2, "0x") == 0 ? i + 3 : i + 1;
+        size_t end = first;
+        while (end < line.size() && std::isxdigit(static_cast<unsigned char>(line[end]))) ++end;
+        if (end > first && end < line.size() && line[end] == ']') {
+            masked += '#';
+            i = end - 1;
+        }
+    }
+    return masked;
+}
 
 class GraphDumpTest : public ::testing::Test {
   protected:
@@ -78,36 +96,19 @@ TEST_F(GraphDumpTest, PipelineIsDumpedFromSourceToSinkWithItsConnections) {
     DumpPipeline(pipeline.get());
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
 
-    // Addresses vary from run to run: check the shape of each line.
-    const std::string pin = "Pin \\[[0-9a-f]+\\]  ";
+    const std::string pin = "Pin [#]  ";
     const std::string type =
         "Trying media type Connection type: major type:  MEDIATYPE_Video,    sub type  :  "
         "MEDIASUBTYPE_I420";
-    const std::vector<std::string> patterns = {
-        "",
-        "DumpGraph \\[0x[0-9A-F]+\\]",
-        "Filter \\[[0-9a-f]+\\]  'camera'",
-        pin + "'src' \\[Output\\]  Connected to pin \\[[0-9a-f]+\\]",
-        type,
-        "",
-        "Filter \\[[0-9a-f]+\\]  'grabber'",
-        pin + "'sink' \\[Input\\]  Connected to pin \\[[0-9a-f]+\\]",
-        type,
-        "",
-        pin + "'src' \\[Output\\]  Connected to pin \\[[0-9a-f]+\\]",
-        type,
-        "",
-        "Filter \\[[0-9a-f]+\\]  'renderer'",
-        pin + "'sink' \\[Input\\]  Connected to pin \\[[0-9a-f]+\\]",
-        type,
-        "",
-        "",
-        ""};
-    const auto lines = LogFileCapture::Lines();
-    ASSERT_EQ(lines.size(), patterns.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_TRUE(std::regex_match(lines[i], std::regex(patterns[i]))) << i << ": " << lines[i];
-    }
+    std::vector<std::string> lines;
+    for (const std::string& line : LogFileCapture::Lines()) lines.push_back(MaskIdentities(line));
+    EXPECT_THAT(lines,
+                ElementsAre("", "DumpGraph [#]", "Filter [#]  'camera'",
+                            pin + "'src' [Output]  Connected to pin [#]", type, "",
+                            "Filter [#]  'grabber'", pin + "'sink' [Input]  Connected to pin [#]",
+                            type, "", pin + "'src' [Output]  Connected to pin [#]", type, "",
+                            "Filter [#]  'renderer'", pin + "'sink' [Input]  Connected to pin [#]",
+                            type, "", "", ""));
 }
 
 }  // namespace

@@ -186,11 +186,11 @@ TEST_F(HeadlessTest, CaptureDirectoryReceivesTheRequestedFrames) {
 TEST_F(HeadlessTest, VideoFilePlaysToItsEnd) {
     ASSERT_TRUE(InitMedia());
     const std::string file = dir / "m42 über.avi";
-    ClipSpec spec;
-    spec.format = "YUY2";
-    spec.frames = 20;
+    ClipParams clip;
+    clip.format = "YUY2";
+    clip.frames = 20;
     std::string error;
-    ASSERT_TRUE(WriteClip(file, spec, &error)) << error;
+    ASSERT_TRUE(WriteClip(file, clip, &error)) << error;
     const RunResult r = RunKelpa(Args({"--source", file, "--no-pacing"}));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_TRUE(IsSummary(r.lines.back()));

@@ -54,7 +54,8 @@ class DeviceSettings final : public CaptureDeviceBinder {
     void AttachCaptureGraph(CaptureGraph& graph);
     void SetGraph(DeviceGraph* graph);
     void SetNotice(UserNotice* notice);
-    // Receives WM_DEVICE_CHANGE, and the graph's events once the device controller is current.
+    // Receives WM_DEVICE_CHANGE (from LoadDeviceSettings on, so set it first), and the graph's
+    // events once the device controller is current.
     void SetMainWindow(MessageTarget* window) { mainWindow_ = window; }
 
     // Start-up: the saved device, the list, the "quill" keys, the saved device selected, change

@@ -22,16 +22,19 @@ constexpr auto kPrerollTimeout = std::chrono::seconds(15);
 constexpr auto kPrerollStall = std::chrono::seconds(3);
 constexpr GstClockTime kPrerollPoll = 50 * GST_MSECOND;
 
-// The graph's "loader" reads the file itself; opening it once here tells a missing or
-// unreadable path from a file whose contents cannot be played.
+// The graph reads the file itself; reading its first block here tells a missing or unreadable
+// path from a file whose contents cannot be played, and wakes a sleeping disk before the
+// preroll watchdog starts counting.
 bool CanReadFile(const char* path) {
     if (!path || !*path) return false;
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat info {};
-    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    char block[4096];
+    const bool ok =
+        fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && read(fd, block, sizeof block) >= 0;
     close(fd);
-    return regular;
+    return ok;
 }
 
 GstCapsPtr PadCaps(GstPad* pad) {
