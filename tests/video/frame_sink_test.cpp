@@ -2,8 +2,10 @@
 // window messages and the pacing of file frames; the controller's run states.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -334,6 +336,42 @@ TEST(RunStateTest, EndOfStreamStopsAndRewinds) {
     EXPECT_EQ(notice.status, (std::vector<std::string>{"Stopped..."}));
     EXPECT_EQ(f.events.pending.size(), 1u);  // reading stops at the end event
     EXPECT_EQ(f.seeking.seeks.back(), 0);
+}
+
+// A capture run through the intake writes the processed picture, bottom row first as BMP rows
+// are, behind the 54 header bytes.
+TEST(IntakeTest, CaptureWritesTheProcessedPicture) {
+    SinkFixture f;
+    FrameSink& sink = f.sink();
+    char dir[] = "/tmp/kelpa_intake_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    ASSERT_TRUE(sink.capture.SetCaptureDirectory(dir));
+    sink.capture.SetCaptureTemplate("#frame");
+    sink.SetSourceHeader(Header(kFormatRgb, 24, 7, 5));
+    sink.ApplyFrameRate(25.0);
+    sink.isLive = true;
+    std::vector<uint8_t> sample(sink.geometry.srcRequiredSize);
+    std::mt19937 rng(5);
+    for (auto& b : sample) b = static_cast<uint8_t>(rng());
+    sink.capture.captureCount.store(1);
+    sink.capture.ToggleCapture(nullptr);
+    sink.SampleCB(0.0, sample.data(), sample.size());
+    EXPECT_EQ(f.mainWindow.Count(WM_CAPTURE_DONE), 1);
+
+    const std::string path = std::string(dir) + "/frame00001.bmp";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << path;
+    std::vector<uint8_t> bytes(54 + sink.engine.surf.Picture().imageSize + 1);
+    const size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    std::remove(path.c_str());
+    rmdir(dir);
+    const FrameBuffer& out = sink.engine.surf.Picture();
+    ASSERT_EQ(n, 54 + out.imageSize);
+    int32_t height = 0;
+    std::memcpy(&height, bytes.data() + 22, 4);
+    EXPECT_EQ(height, -sink.engine.surf.HeaderHeight());
+    EXPECT_EQ(0, std::memcmp(bytes.data() + 54, out.data, out.imageSize));
 }
 
 // ---- The whole path allocates nothing ------------------------------------------------------
