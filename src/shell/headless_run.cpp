@@ -195,6 +195,8 @@ int RunHeadless(const CommandLine& options) {
 
     std::signal(SIGINT, &OnInterrupt);
     std::signal(SIGTERM, &OnInterrupt);
+    // Frames shown while the graph was being built are not part of the run.
+    sink.samplesReceived.store(0);
     const auto start = std::chrono::steady_clock::now();
     if (!Succeeded(ctrl->Run())) {
         std::fprintf(stderr, "kelpa: the source could not be started\n");
