@@ -267,13 +267,8 @@ bool CaptureGraph::CheckAndStoreMediaType() {
     if (type.timePerFrame100ns > 0) pref.timePerFrame = type.timePerFrame100ns;
     pref.subtype = type.subtype;
 
+    bridge_.AdoptConnectedType(type);
     FrameSink& sink = ctrl_.sink;
-    sink.SetSourceHeader(type.header);
-    uint32_t offsets[3];
-    uint32_t strides[3];
-    PlaneLayoutFromInfo(type.info, offsets, strides);
-    sink.SetPlaneLayout(offsets, strides);
-    bridge_.SetConnectedInfo(type.info);
 
     if (type.timePerFrame100ns > 0) {
         double fps = 10000000.0 / static_cast<double>(type.timePerFrame100ns);

@@ -341,13 +341,7 @@ int32_t FileGraph::CheckConnectedType() {
         return kErrorFail;
     }
 
-    FrameSink& sink = ctrl_.sink;
-    sink.SetSourceHeader(type.header);
-    uint32_t offsets[3];
-    uint32_t strides[3];
-    PlaneLayoutFromInfo(type.info, offsets, strides);
-    sink.SetPlaneLayout(offsets, strides);
-    bridge_.SetConnectedInfo(type.info);
+    bridge_.AdoptConnectedType(type);
     connected_ = type;
     return kResultOk;
 }

@@ -53,6 +53,15 @@ void SampleBridge::SetConnectedInfo(const GstVideoInfo& info) {
     refusalLogged_.store(false);
 }
 
+void SampleBridge::AdoptConnectedType(const VideoMediaType& type) {
+    sink_.SetSourceHeader(type.header);
+    uint32_t offsets[3];
+    uint32_t strides[3];
+    PlaneLayoutFromInfo(type.info, offsets, strides);
+    sink_.SetPlaneLayout(offsets, strides);
+    SetConnectedInfo(type.info);
+}
+
 GstFlowReturn SampleBridge::OnNewSample(GstElement* appsink, gpointer self) {
     GstSamplePtr sample(gst_app_sink_pull_sample(GST_APP_SINK(appsink)));
     if (!sample) return GST_FLOW_EOS;

@@ -12,6 +12,7 @@
 
 #include "video/frame_sink.h"
 #include "video/media/gst_ptr.h"
+#include "video/media/media_format.h"
 
 namespace kelpa {
 
@@ -27,6 +28,9 @@ class SampleBridge {
     void Detach();
     // The connected layout; samples of another layout are refused.
     void SetConnectedInfo(const GstVideoInfo& info);
+    // Hands a connected raw video type to the intake (header, plane layout) and expects its
+    // layout from then on. GUI thread, while no frame flows.
+    void AdoptConnectedType(const VideoMediaType& type);
 
     uint64_t Delivered() const { return delivered_.load(); }
     uint64_t Refused() const { return refused_.load(); }
