@@ -20,7 +20,7 @@ namespace kelpa {
 namespace {
 
 class IgnoringTarget final : public MessageTarget {
-public:
+  public:
     void Post(uint32_t) override {}
 };
 

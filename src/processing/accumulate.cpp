@@ -89,12 +89,12 @@ void RefreshSubtracterAdder(ProcEngine& e) {
     RenderArea<P>(e, SubtracterAdderFormula(e, background), nullptr);
 }
 
-#define KELPA_ACCUMULATE_STAGES(P)                                  \
-    template bool Accumulate<P>(ProcEngine&, const FrameBuffer&);   \
-    template void OutputAverage<P>(ProcEngine&);                    \
-    template void RefreshAverage<P>(ProcEngine&);                   \
-    template void OutputSubtracterAdder<P>(ProcEngine&);            \
-    template void RefreshSubtracterAdder<P>(ProcEngine&);           \
+#define KELPA_ACCUMULATE_STAGES(P)                                \
+    template bool Accumulate<P>(ProcEngine&, const FrameBuffer&); \
+    template void OutputAverage<P>(ProcEngine&);                  \
+    template void RefreshAverage<P>(ProcEngine&);                 \
+    template void OutputSubtracterAdder<P>(ProcEngine&);          \
+    template void RefreshSubtracterAdder<P>(ProcEngine&);         \
     template bool CountAccumulatedFrame<P>(ProcEngine&, bool);
 KELPA_ACCUMULATE_STAGES(GreyChannel)
 KELPA_ACCUMULATE_STAGES(SummaryChannel)

@@ -43,19 +43,19 @@ template <class P>
 void RefreshSubtracterAdder(ProcEngine& e);
 }  // namespace scalar
 
-#define KELPA_ACCUMULATE_STAGES(P)                                            \
-    extern template bool Accumulate<P>(ProcEngine&, const FrameBuffer&);      \
-    extern template void OutputAverage<P>(ProcEngine&);                       \
-    extern template void RefreshAverage<P>(ProcEngine&);                      \
-    extern template void OutputSubtracterAdder<P>(ProcEngine&);               \
-    extern template void RefreshSubtracterAdder<P>(ProcEngine&);              \
-    extern template bool CountAccumulatedFrame<P>(ProcEngine&, bool);         \
-    namespace scalar {                                                        \
-    extern template bool Accumulate<P>(ProcEngine&, const FrameBuffer&);      \
-    extern template void OutputAverage<P>(ProcEngine&);                       \
-    extern template void RefreshAverage<P>(ProcEngine&);                      \
-    extern template void OutputSubtracterAdder<P>(ProcEngine&);               \
-    extern template void RefreshSubtracterAdder<P>(ProcEngine&);              \
+#define KELPA_ACCUMULATE_STAGES(P)                                       \
+    extern template bool Accumulate<P>(ProcEngine&, const FrameBuffer&); \
+    extern template void OutputAverage<P>(ProcEngine&);                  \
+    extern template void RefreshAverage<P>(ProcEngine&);                 \
+    extern template void OutputSubtracterAdder<P>(ProcEngine&);          \
+    extern template void RefreshSubtracterAdder<P>(ProcEngine&);         \
+    extern template bool CountAccumulatedFrame<P>(ProcEngine&, bool);    \
+    namespace scalar {                                                   \
+    extern template bool Accumulate<P>(ProcEngine&, const FrameBuffer&); \
+    extern template void OutputAverage<P>(ProcEngine&);                  \
+    extern template void RefreshAverage<P>(ProcEngine&);                 \
+    extern template void OutputSubtracterAdder<P>(ProcEngine&);          \
+    extern template void RefreshSubtracterAdder<P>(ProcEngine&);         \
     }
 KELPA_ACCUMULATE_STAGES(GreyChannel)
 KELPA_ACCUMULATE_STAGES(SummaryChannel)

@@ -55,8 +55,9 @@ void RenderAverage(ProcEngine& e, OutputPeaks* peaks) {
         e, [=](int64_t a) { return ((a * amp >> 7) + weight / 2) / weight + black; }, peaks);
 }
 
-// The background of the average frame, from a histogram of A / accWeight over the statistics
-// window cut to the area (one entry per pixel; As Is: the mean of its three channels).
+// The background of the average frame, from a histogram of A / accWeight to the nearest level
+// over the statistics window cut to the area (one entry per pixel; As Is: the mean of its three
+// channels, to the nearest level).
 template <class P>
 float AverageFrameBackground(ProcEngine& e) {
     const Rect w = AverageWindow(e);
@@ -66,8 +67,10 @@ float AverageFrameBackground(ProcEngine& e) {
         const uint32_t* acc = e.accumulator + size_t{e.accRowWords} * y + P::kWords * size_t(w.x0);
         for (int32_t x = 0; x < w.w; ++x, acc += P::kWords) {
             int64_t level = 0;
-            for (int c = 0; c < P::kWords; ++c) level += std::min<int64_t>(acc[c] / weight, 255);
-            ++e.histogram[level / P::kWords];
+            for (int c = 0; c < P::kWords; ++c) {
+                level += std::min<int64_t>((acc[c] + weight / 2) / weight, 255);
+            }
+            ++e.histogram[P::kWords == 3 ? (level + 1) / 3 : level];
         }
     }
     const uint32_t count = static_cast<uint32_t>(w.w) * static_cast<uint32_t>(w.h);
@@ -80,7 +83,8 @@ template <class P>
 void RenderSubtracterAdder(ProcEngine& e, OutputPeaks* peaks) {
     const float background = AverageFrameBackground<P>(e);
     const LevelFormula f = SubtracterAdderFormula(e, background);
-    RenderArea<P>(e, [=](int64_t a) { return (a * f.amp >> 7) / f.divisor + f.offset; }, peaks);
+    RenderArea<P>(
+        e, [=](int64_t a) { return (a * f.amp >> 7) / f.divisor + f.offset; }, peaks);
 }
 
 }  // namespace
@@ -130,11 +134,11 @@ void RefreshSubtracterAdder(ProcEngine& e) {
     RenderSubtracterAdder<P>(e, nullptr);
 }
 
-#define KELPA_ACCUMULATE_STAGES(P)                                  \
-    template bool Accumulate<P>(ProcEngine&, const FrameBuffer&);   \
-    template void OutputAverage<P>(ProcEngine&);                    \
-    template void RefreshAverage<P>(ProcEngine&);                   \
-    template void OutputSubtracterAdder<P>(ProcEngine&);            \
+#define KELPA_ACCUMULATE_STAGES(P)                                \
+    template bool Accumulate<P>(ProcEngine&, const FrameBuffer&); \
+    template void OutputAverage<P>(ProcEngine&);                  \
+    template void RefreshAverage<P>(ProcEngine&);                 \
+    template void OutputSubtracterAdder<P>(ProcEngine&);          \
     template void RefreshSubtracterAdder<P>(ProcEngine&);
 KELPA_ACCUMULATE_STAGES(GreyChannel)
 KELPA_ACCUMULATE_STAGES(SummaryChannel)

@@ -13,10 +13,15 @@ namespace {
 // Above this threshold clipping no longer helps: a bright, noisy area is summed as it is.
 constexpr int32_t kUnclippedThreshold = 253;
 
-int32_t ClipOf(int32_t threshold) { return threshold >= kUnclippedThreshold ? 0 : threshold; }
+int32_t ClipOf(int32_t threshold) {
+    return threshold >= kUnclippedThreshold ? 0 : threshold;
+}
 
 // The corrections of one direction: M = (sum + n / 2) / n over the n lines, and for each line
-// d = (S + run / 2 - M) / (run, or 3 run for colour), truncated toward zero.
+// d = (S - M + divisor / 2) / divisor rounded down, the divisor being the run (3 runs for
+// colour, whose sums add three channels): the line's offset to the nearest level. (Truncated
+// toward zero, a line darker than the rest by 3 levels would get 2 back; with only half a run
+// added for colour, offsets would round at a sixth of a level.)
 void Corrections(const uint32_t* sums, int32_t lines, int32_t run, bool colour,
                  int16_t* corrections) {
     int64_t total = 0;
@@ -24,7 +29,7 @@ void Corrections(const uint32_t* sums, int32_t lines, int32_t run, bool colour,
     const int64_t m = (total + lines / 2) / lines;
     const int64_t divisor = colour ? 3 * int64_t{run} : run;
     for (int32_t i = 0; i < lines; ++i) {
-        const int64_t d = (int64_t{sums[i]} + run / 2 - m) / divisor;
+        const int64_t d = FloorDivide(int64_t{sums[i]} - m + divisor / 2, divisor);
         corrections[i] = static_cast<int16_t>(std::clamp<int64_t>(d, -255, 255));
     }
 }
@@ -33,8 +38,7 @@ void Corrections(const uint32_t* sums, int32_t lines, int32_t run, bool colour,
 // arrays sized with the frame.
 void BandingStage(ProcEngine& e, bool colour, bool horizontal) {
     const ProcArea& a = e.area;
-    if (!e.chainScratch.Ready() || a.w > e.chainScratch.Width() ||
-        a.h > e.chainScratch.Height()) {
+    if (!e.chainScratch.Ready() || a.w > e.chainScratch.Width() || a.h > e.chainScratch.Height()) {
         // Without the scratch arrays the plain stage does the same work.
         if (horizontal) {
             colour ? scalar::BandingColourH(e) : scalar::BandingGreyH(e);
@@ -92,9 +96,17 @@ bool ColumnCorrections(const PixelView& view, const Rect& rect, int32_t threshol
     return true;
 }
 
-void BandingGreyH(ProcEngine& e) { BandingStage(e, false, true); }
-void BandingGreyV(ProcEngine& e) { BandingStage(e, false, false); }
-void BandingColourH(ProcEngine& e) { BandingStage(e, true, true); }
-void BandingColourV(ProcEngine& e) { BandingStage(e, true, false); }
+void BandingGreyH(ProcEngine& e) {
+    BandingStage(e, false, true);
+}
+void BandingGreyV(ProcEngine& e) {
+    BandingStage(e, false, false);
+}
+void BandingColourH(ProcEngine& e) {
+    BandingStage(e, true, true);
+}
+void BandingColourV(ProcEngine& e) {
+    BandingStage(e, true, false);
+}
 
 }  // namespace kelpa

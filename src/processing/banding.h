@@ -18,6 +18,11 @@ class ProcEngine;
 // are not numbers).
 int32_t BandingThreshold(float factor, float rms, float mean);
 
+// a / b rounded toward minus infinity, b > 0.
+constexpr int64_t FloorDivide(int64_t a, int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
 void BandingGreyH(ProcEngine& e);
 void BandingGreyV(ProcEngine& e);
 void BandingColourH(ProcEngine& e);

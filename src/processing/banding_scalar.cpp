@@ -68,7 +68,7 @@ void BandingRows(ProcEngine& e, bool colour) {
     const int64_t m = (total + a.h / 2) / a.h;
     const int64_t divisor = colour ? 3 * int64_t{a.w} : a.w;
     for (int32_t r = 0; r < a.h; ++r) {
-        const int64_t d = (int64_t{sums[r]} + a.w / 2 - m) / divisor;
+        const int64_t d = FloorDivide(int64_t{sums[r]} - m + divisor / 2, divisor);
         if (d == 0) continue;
         uint8_t* p = out.data + size_t{out.stride} * (a.y0 + r) + 3 * size_t(a.x0);
         for (int32_t x = 0; x < a.w; ++x, p += 3) CorrectPixel(p, d, colour);
@@ -93,7 +93,8 @@ void BandingColumns(ProcEngine& e, bool colour) {
     const int64_t m = (total + a.w / 2) / a.w;
     const int64_t divisor = colour ? 3 * int64_t{a.h} : a.h;
     for (int32_t x = 0; x < a.w; ++x) {
-        corrections[x] = static_cast<uint32_t>((int64_t{sums[x]} + a.h / 2 - m) / divisor);
+        corrections[x] =
+            static_cast<uint32_t>(FloorDivide(int64_t{sums[x]} - m + divisor / 2, divisor));
     }
     for (int32_t r = 0; r < a.h; ++r) {
         uint8_t* p = out.data + size_t{out.stride} * (a.y0 + r) + 3 * size_t(a.x0);
@@ -105,9 +106,17 @@ void BandingColumns(ProcEngine& e, bool colour) {
 
 }  // namespace
 
-void BandingGreyH(ProcEngine& e) { BandingRows(e, false); }
-void BandingGreyV(ProcEngine& e) { BandingColumns(e, false); }
-void BandingColourH(ProcEngine& e) { BandingRows(e, true); }
-void BandingColourV(ProcEngine& e) { BandingColumns(e, true); }
+void BandingGreyH(ProcEngine& e) {
+    BandingRows(e, false);
+}
+void BandingGreyV(ProcEngine& e) {
+    BandingColumns(e, false);
+}
+void BandingColourH(ProcEngine& e) {
+    BandingRows(e, true);
+}
+void BandingColourV(ProcEngine& e) {
+    BandingColumns(e, true);
+}
 
 }  // namespace kelpa::scalar

@@ -22,7 +22,7 @@ struct PixelView {
     int32_t originX = 0;
     int32_t originY = 0;
     int32_t bytesPerPixel = 3;  // 1 or 3
-    bool colour = false;  // a pixel's value is B + G + R; else its first byte
+    bool colour = false;        // a pixel's value is B + G + R; else its first byte
 
     const uint8_t* At(int32_t x, int32_t y) const {
         return data + static_cast<size_t>(y - originY) * stride +
@@ -41,16 +41,16 @@ enum class PixelKind : uint8_t { kGrey, kSummary, kBlue, kGreen, kRed, kAsIs };
 
 // Where the sums A of a render come from.
 enum class SumSource : uint8_t {
-    kAccumulate,  // A = (first ? 0 : acc) + value(input); stored back when writeAcc
+    kAccumulate,   // A = (first ? 0 : acc) + value(input); stored back when writeAcc
     kAccumulator,  // A = acc
-    kInput,  // A = value(input): a sum of one frame that was never stored
+    kInput,        // A = value(input): a sum of one frame that was never stored
 };
 
 // What an output stage records for the automatic control.
 struct OutputPeaks {
     uint32_t maxSum = 0;
     uint64_t saturated = 0;  // levels above 255 (words, not pixels)
-    int32_t maxOutput = 0;  // largest table output of the levels 1 ... 254
+    int32_t maxOutput = 0;   // largest table output of the levels 1 ... 254
 };
 
 struct RenderJob {
@@ -73,13 +73,18 @@ struct RenderJob {
     LevelFormula level;
     const uint8_t* tone = nullptr;  // 256 bytes; entry 0 is 0 and entry 255 is 255
     OutputPeaks* peaks = nullptr;
+    // Called after every few rows [y0, y1) are done, while they are still in the cache.
+    void (*rowsDone)(void* context, int32_t y0, int32_t y1) = nullptr;
+    void* rowsContext = nullptr;
 };
 
 // Accumulates and/or renders the rectangle.
 void RenderRect(const RenderJob& job);
 
-// Adds min(A / weight, 255) of the rectangle to a histogram, one count per pixel (As Is: the
-// sum of its three channel averages / 3).
+// Adds the average frame of the rectangle to a histogram: min((A + weight / 2) / weight, 255),
+// one count per pixel (As Is: (sum of its three channel averages + 1) / 3). Rounded, not
+// truncated: the Subtracter-Adder takes this background off every frame but one, so a bias of
+// half a level would lift its background by half a level per frame.
 struct AverageJob {
     PixelKind kind = PixelKind::kGrey;
     SumSource source = SumSource::kAccumulator;  // kAccumulator or kInput
@@ -94,11 +99,12 @@ void AddAverageHistogram(const AverageJob& job, uint32_t* histogram);
 
 // Adds the levels of the rectangle to a histogram: the first byte for grey, (B + G + R + 1) / 3
 // for colour. rowMax (optional) receives each row's largest value (B + G + R for colour).
-// `pairs` (optional) is a zeroed work table of kPairTableSize words that makes the counting
-// faster; it is left zeroed.
+// With `pairs` (kPairTableSize words, zeroed before the first call) most counts go into that
+// table of level pairs, which is faster; FoldPairs then adds it to the histogram and zeroes it.
 inline constexpr size_t kPairTableSize = 65536;
 void AddHistogram(const PixelView& view, const Rect& rect, uint32_t* histogram, uint16_t* rowMax,
                   uint32_t* pairs = nullptr);
+void FoldPairs(uint32_t* pairs, uint32_t* histogram);
 
 // Guide-star moments: for every pixel whose value v exceeds `level` (colour: B + G + R over
 // 3 * level), the weight v - level and its products with the column and row inside the rect.
@@ -132,7 +138,7 @@ struct CorrectionJob {
     uint8_t* out = nullptr;  // the picture at (0, 0), 3 bytes a pixel
     uint32_t outStride = 0;
     Rect rect;
-    const int16_t* rowCorrection = nullptr;  // per rect row, or none
+    const int16_t* rowCorrection = nullptr;     // per rect row, or none
     const int16_t* columnCorrection = nullptr;  // per rect column, or none
     bool skipZeroRows = false;
 };

@@ -2,8 +2,7 @@
 
 namespace kelpa::detail {
 
-void RenderSpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd,
-                OutputPeaks* peaks) {
+void RenderSpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd, OutputPeaks* peaks) {
     const int32_t words = WordsOf(job.kind);
     const uint8_t* src =
         job.input ? job.input + static_cast<size_t>(job.inputStride) * y + 3 * size_t(xBegin)
@@ -22,7 +21,8 @@ void RenderSpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd,
             if (job.source == SumSource::kAccumulator) {
                 a = acc[c];
             } else {
-                const uint32_t value = job.kind == PixelKind::kAsIs ? src[c] : ValueOf(job.kind, src);
+                const uint32_t value =
+                    job.kind == PixelKind::kAsIs ? src[c] : ValueOf(job.kind, src);
                 if (job.source == SumSource::kInput) {
                     a = value;
                 } else {
@@ -47,6 +47,7 @@ void RenderSpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd,
 void RenderRectPlain(const RenderJob& job) {
     for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
         RenderSpan(job, y, job.rect.x0, job.rect.x0 + job.rect.w, job.peaks);
+        if (job.rowsDone) job.rowsDone(job.rowsContext, y, y + 1);
     }
 }
 
@@ -61,12 +62,13 @@ void AverageSpan(const AverageJob& job, int32_t y, int32_t xBegin, int32_t xEnd,
             if (job.source == SumSource::kAccumulator) {
                 a = job.acc[static_cast<size_t>(job.accRowWords) * y + size_t(words) * x + c];
             } else {
-                const uint8_t* p = job.input + static_cast<size_t>(job.inputStride) * y + 3 * size_t(x);
+                const uint8_t* p =
+                    job.input + static_cast<size_t>(job.inputStride) * y + 3 * size_t(x);
                 a = job.kind == PixelKind::kAsIs ? p[c] : ValueOf(job.kind, p);
             }
-            level += std::min<int64_t>(a / weight, 255);
+            level += std::min<int64_t>((a + weight / 2) / weight, 255);
         }
-        ++histogram[level / words];
+        ++histogram[words == 3 ? (level + 1) / 3 : level];
     }
 }
 

@@ -9,17 +9,25 @@
 
 namespace kelpa::detail {
 
-constexpr int32_t WordsOf(PixelKind kind) { return kind == PixelKind::kAsIs ? 3 : 1; }
+constexpr int32_t WordsOf(PixelKind kind) {
+    return kind == PixelKind::kAsIs ? 3 : 1;
+}
 
 // What one input pixel adds to its accumulator word (grey kinds).
 inline uint32_t ValueOf(PixelKind kind, const uint8_t* p) {
     switch (kind) {
-        case PixelKind::kGrey: return (114u * p[0] + 587u * p[1] + 299u * p[2]) / 100u;
-        case PixelKind::kSummary: return uint32_t{p[0]} + p[1] + p[2];
-        case PixelKind::kBlue: return p[0];
-        case PixelKind::kGreen: return p[1];
-        case PixelKind::kRed: return p[2];
-        case PixelKind::kAsIs: break;
+        case PixelKind::kGrey:
+            return (114u * p[0] + 587u * p[1] + 299u * p[2]) / 100u;
+        case PixelKind::kSummary:
+            return uint32_t{p[0]} + p[1] + p[2];
+        case PixelKind::kBlue:
+            return p[0];
+        case PixelKind::kGreen:
+            return p[1];
+        case PixelKind::kRed:
+            return p[2];
+        case PixelKind::kAsIs:
+            break;
     }
     return p[0];
 }

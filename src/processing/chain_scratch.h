@@ -21,7 +21,7 @@ struct WorkPlane {
 };
 
 class ChainScratch {
-public:
+  public:
     // Makes room for a frame; false when the memory could not be had (the frame path then
     // runs the stages one by one).
     bool Reserve(int32_t width, int32_t height);
@@ -36,7 +36,7 @@ public:
     // kPairTableSize zeroed words for AddHistogram.
     uint32_t* Pairs() { return pairs_.get(); }
 
-private:
+  private:
     std::unique_ptr<uint8_t[]> plane_;
     std::unique_ptr<uint16_t[]> rowMax_;
     std::unique_ptr<int16_t[]> rowCorrection_;

@@ -58,7 +58,9 @@ bool Usable(ProcEngine& e, const FrameBuffer& in) {
            AreaFitsPicture(e, in) && AreaFitsPicture(e, out);
 }
 
-Rect AreaRect(const ProcArea& a) { return Rect{a.x0, a.y0, a.w, a.h}; }
+Rect AreaRect(const ProcArea& a) {
+    return Rect{a.x0, a.y0, a.w, a.h};
+}
 
 Rect Union(const Rect& a, const PixelWindow& w) {
     if (w.width <= 0 || w.height <= 0) return a;
@@ -70,15 +72,19 @@ Rect Union(const Rect& a, const PixelWindow& w) {
 }
 
 class FusedFrame {
-public:
+  public:
     FusedFrame(ProcEngine& e, const FrameBuffer& in, const FusedSetup& s)
         : e_(e), in_(in), s_(s), area_(e.area), whole_(e.areaIsWholeFrame) {}
 
     bool Run();
 
-private:
+  private:
     void Accumulate(bool first);
-    void Render(SumSource source, bool first, const LevelFormula& level, OutputPeaks* peaks);
+    // With `measure` the histogram of the statistics window is counted as the rows are done.
+    void Render(SumSource source, bool first, const LevelFormula& level, OutputPeaks* peaks,
+                bool measure);
+    static void OnRowsDone(void* frame, int32_t y0, int32_t y1);
+    void CountRows(int32_t y0, int32_t y1);
     void FillPlaneBorder();
     void Measure();
     bool AreaMoved() const { return !(e_.area == area_) || e_.areaIsWholeFrame != whole_; }
@@ -130,17 +136,18 @@ bool FusedFrame::Run() {
     const SumSource render = lazy_ ? SumSource::kInput : SumSource::kAccumulate;
     OutputPeaks peaks;
     if (!s_.subtracterAdder) {
-        Render(render, first, AverageFormula(e_), &peaks);
+        Render(render, first, AverageFormula(e_), &peaks, consumer);
     } else if (first) {
         // One frame in the sum: no background is taken off. The average frame's numbers
         // are only kept when no measurement replaces them.
         if (!consumer) AverageFrameBackground(e_, s_.kind, SumSource::kInput, in_.data, in_.stride);
-        Render(render, first, SubtracterAdderFormula(e_, 0.0f), &peaks);
+        Render(render, first, SubtracterAdderFormula(e_, 0.0f), &peaks, consumer);
     } else {
         Accumulate(false);
         const float background =
             AverageFrameBackground(e_, s_.kind, SumSource::kAccumulator, nullptr, 0);
-        Render(SumSource::kAccumulator, false, SubtracterAdderFormula(e_, background), &peaks);
+        Render(SumSource::kAccumulator, false, SubtracterAdderFormula(e_, background), &peaks,
+               consumer);
     }
     RecordPeaks(e_, peaks, s_.words);
     if (consumer) {
@@ -170,8 +177,17 @@ void FusedFrame::Accumulate(bool first) {
 }
 
 // Grey processors render into the plane, As Is into the picture.
-void FusedFrame::Render(SumSource source, bool first, const LevelFormula& level,
-                        OutputPeaks* peaks) {
+void FusedFrame::Render(SumSource source, bool first, const LevelFormula& level, OutputPeaks* peaks,
+                        bool measure) {
+    if (measure) {
+        // Window rows above and below the area hold what the outside stage rendered.
+        std::fill(std::begin(e_.histogram), std::end(e_.histogram), 0u);
+        if (!s_.colour) FillPlaneBorder();
+        std::lock_guard guard(e_.surf.PictureLock());
+        const PixelWindow& w = e_.statWindow;
+        CountRows(w.top, std::min(area_.y0, w.top + w.height));
+        CountRows(std::max(area_.y1, w.top), w.top + w.height);
+    }
     uint8_t tone[256];
     CopyToneTable(e_, tone);
     RenderJob job = AreaRenderJob(e_, s_.kind);
@@ -184,6 +200,10 @@ void FusedFrame::Render(SumSource source, bool first, const LevelFormula& level,
     job.level = level;
     job.tone = tone;
     job.peaks = peaks;
+    if (measure) {
+        job.rowsDone = &FusedFrame::OnRowsDone;
+        job.rowsContext = this;
+    }
     if (!s_.colour) {
         job.out = e_.chainScratch.Plane();
         job.outStride = plane_.view.stride;
@@ -199,6 +219,22 @@ void FusedFrame::Render(SumSource source, bool first, const LevelFormula& level,
     job.outStride = out.stride;
     job.outBytesPerPixel = 3;
     RenderRect(job);
+}
+
+void FusedFrame::OnRowsDone(void* frame, int32_t y0, int32_t y1) {
+    static_cast<FusedFrame*>(frame)->CountRows(y0, y1);
+}
+
+// Counts the statistics window's part of rows [y0, y1) from the plane (grey) or the picture,
+// with the row maxima the guide step uses to skip rows.
+void FusedFrame::CountRows(int32_t y0, int32_t y1) {
+    const PixelWindow& w = e_.statWindow;
+    const int32_t r0 = std::max(y0, w.top);
+    const int32_t r1 = std::min(y1, w.top + w.height);
+    if (r1 <= r0 || w.width <= 0) return;
+    const PixelView view = s_.colour ? PictureView(e_.surf.Picture(), true) : plane_.view;
+    AddHistogram(view, Rect{w.left, r0, w.width, r1 - r0}, e_.histogram,
+                 e_.chainScratch.RowMax() + (r0 - w.top), e_.chainScratch.Pairs());
 }
 
 // Where the statistics window reaches past the area, the plane takes the picture's first
@@ -223,12 +259,8 @@ void FusedFrame::FillPlaneBorder() {
 }
 
 void FusedFrame::Measure() {
-    if (s_.colour) {
-        e_.MeasureArea(nullptr);
-        return;
-    }
-    FillPlaneBorder();
-    e_.MeasureArea(&plane_);
+    FoldPairs(e_.chainScratch.Pairs(), e_.histogram);
+    e_.MeasureArea(s_.colour ? nullptr : &plane_, true);
 }
 
 // The guide moved the area: the rest of the frame works on the new area, exactly as the
@@ -302,11 +334,11 @@ void FusedFrame::Refresh() {
     plane_.view.originX = plane_.box.x0;
     plane_.view.originY = plane_.box.y0;
     if (!s_.subtracterAdder) {
-        Render(StoredSums(), false, AverageFormula(e_), nullptr);
+        Render(StoredSums(), false, AverageFormula(e_), nullptr, false);
     } else {
         const float background = AverageFrameBackground(
             e_, s_.kind, StoredSums(), lazy_ ? in_.data : nullptr, lazy_ ? in_.stride : 0);
-        Render(StoredSums(), false, SubtracterAdderFormula(e_, background), nullptr);
+        Render(StoredSums(), false, SubtracterAdderFormula(e_, background), nullptr, false);
     }
     Band();
 }

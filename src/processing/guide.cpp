@@ -35,11 +35,15 @@ int32_t ProcEngine::GuideThresholdLevel() const {
     int32_t t;
     if (bgRms != 0.0f) {
         switch (params.statCrdThresh.load()) {
-            case 0: t = TruncateLevel(params.statFonThresh[0].load() * bgRms + bg); break;
+            case 0:
+                t = TruncateLevel(params.statFonThresh[0].load() * bgRms + bg);
+                break;
             case 1:
                 t = (TruncateLevel(params.statFonThresh[1].load() * bgRms + bg) + hMax) >> 1;
                 break;
-            default: t = TruncateLevel(params.statFonThresh[2].load() * bgRms) + hMax; break;
+            default:
+                t = TruncateLevel(params.statFonThresh[2].load() * bgRms) + hMax;
+                break;
         }
     } else {
         t = hMax - 1;
@@ -49,7 +53,9 @@ int32_t ProcEngine::GuideThresholdLevel() const {
     return t;
 }
 
-void ProcEngine::MeasureGuide() { MeasureGuide(nullptr, nullptr); }
+void ProcEngine::MeasureGuide() {
+    MeasureGuide(nullptr, nullptr);
+}
 
 void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
     const int32_t hMin = histMin.load();
@@ -128,8 +134,8 @@ void ProcEngine::FollowStar(float sx, float sy) {
     const ProcArea a = area;
     const float marginX = kInnerMargin * a.w;
     const float marginY = kInnerMargin * a.h;
-    const bool outside = sx < a.x0 + marginX || sx > a.x1 - marginX || sy < a.y0 + marginY ||
-                         sy > a.y1 - marginY;
+    const bool outside =
+        sx < a.x0 + marginX || sx > a.x1 - marginX || sy < a.y0 + marginY || sy > a.y1 - marginY;
     if (!outside) return;
 
     // Rows of the star and of the area are both counted as stored.

@@ -6,8 +6,8 @@
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "processing/kernels_banding.cpp"
-#include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/cache_control.h"
+#include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
 
 HWY_BEFORE_NAMESPACE();
@@ -16,7 +16,9 @@ namespace HWY_NAMESPACE {
 
 // ---- Plain forms (row tails and the single-lane target) ----------------------------------------
 
-inline uint8_t ClampByte(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+inline uint8_t ClampByte(int32_t v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
 
 // The clipped value of a pixel after the row correction.
 inline uint32_t CorrectedValue(const PixelView& view, const uint8_t* p, int32_t rowCorr,
@@ -151,9 +153,11 @@ void PlaneRowSums(const PixelView& view, const Rect& rect, int32_t clip, uint32_
         const uint8_t* p = view.At(rect.x0, rect.y0 + r);
         V64 acc = hn::Zero(d64);
         int32_t x = 0;
-        for (; x + n <= rect.w; x += n) acc = hn::Add(acc, hn::SumsOf8(hn::Min(hn::LoadU(d8, p + x), limit)));
+        for (; x + n <= rect.w; x += n)
+            acc = hn::Add(acc, hn::SumsOf8(hn::Min(hn::LoadU(d8, p + x), limit)));
         uint64_t total = hn::GetLane(hn::SumOfLanes(d64, acc));
-        for (; x < rect.w; ++x) total += CorrectedValue(view, p + x, 0, static_cast<uint32_t>(clip));
+        for (; x < rect.w; ++x)
+            total += CorrectedValue(view, p + x, 0, static_cast<uint32_t>(clip));
         sums[r] = static_cast<uint32_t>(total);
     }
 }
@@ -163,7 +167,6 @@ void RowSumsImpl(const PixelView& view, const Rect& rect, int32_t clip, uint32_t
         PlaneRowSums(view, rect, clip, sums);
         return;
     }
-    const D16 d16;
     const D32 d32;
     const DH16 dh;
     const int32_t n = static_cast<int32_t>(hn::Lanes(D8()));
@@ -182,7 +185,6 @@ void RowSumsImpl(const PixelView& view, const Rect& rect, int32_t clip, uint32_t
         uint32_t total = hn::GetLane(hn::SumOfLanes(d32, acc));
         for (; x < rect.w; ++x, p += view.bytesPerPixel) total += CorrectedValue(view, p, 0, limit);
         sums[r] = total;
-        (void)d16;
     }
 }
 
@@ -292,39 +294,98 @@ HWY_INLINE V8 CorrectColumns(V8 v, const int16_t* corr) {
     return hn::Combine(d8, hn::DemoteTo(dh, ch), hn::DemoteTo(dh, cl));
 }
 
+// Three copies of each byte of v, in order, as three vectors (the grey plane into the picture).
+// On 128-bit and 256-bit vectors three in-block shuffles do it: each block of output takes its
+// bytes from one block of the input (on 256 bits: the low block twice, v itself, the high block
+// twice). Other widths go through the general interleave.
+HWY_INLINE void TripleBytes(V8 v, V8& out0, V8& out1, V8& out2, uint8_t* scratch) {
+    const D8 d8;
+#if HWY_TARGET == HWY_AVX2
+    // The pixel of each output byte, relative to the block it is taken from.
+    alignas(32) static constexpr uint8_t kFirst[32] = {0, 0, 0, 1, 1, 1, 2, 2, 2,  3, 3,
+                                                       3, 4, 4, 4, 5, 5, 5, 6, 6,  6, 7,
+                                                       7, 7, 8, 8, 8, 9, 9, 9, 10, 10};
+    alignas(32) static constexpr uint8_t kSecond[32] = {10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14,
+                                                        14, 14, 15, 15, 15, 0,  0,  0,  1,  1,  1,
+                                                        2,  2,  2,  3,  3,  3,  4,  4,  4,  5};
+    alignas(32) static constexpr uint8_t kThird[32] = {5,  5,  6,  6,  6,  7,  7,  7,  8,  8,  8,
+                                                       9,  9,  9,  10, 10, 10, 11, 11, 11, 12, 12,
+                                                       12, 13, 13, 13, 14, 14, 14, 15, 15, 15};
+    (void)scratch;
+    out0 = hn::TableLookupBytes(hn::ConcatLowerLower(d8, v, v), hn::Load(d8, kFirst));
+    out1 = hn::TableLookupBytes(v, hn::Load(d8, kSecond));
+    out2 = hn::TableLookupBytes(hn::ConcatUpperUpper(d8, v, v), hn::Load(d8, kThird));
+#elif HWY_TARGET == HWY_SSE4 || HWY_TARGET == HWY_SSSE3
+    alignas(16) static constexpr uint8_t kFirst[16] = {0, 0, 0, 1, 1, 1, 2, 2,
+                                                       2, 3, 3, 3, 4, 4, 4, 5};
+    alignas(16) static constexpr uint8_t kSecond[16] = {5, 5, 6, 6, 6, 7, 7,  7,
+                                                        8, 8, 8, 9, 9, 9, 10, 10};
+    alignas(16) static constexpr uint8_t kThird[16] = {10, 11, 11, 11, 12, 12, 12, 13,
+                                                       13, 13, 14, 14, 14, 15, 15, 15};
+    (void)scratch;
+    out0 = hn::TableLookupBytes(v, hn::Load(d8, kFirst));
+    out1 = hn::TableLookupBytes(v, hn::Load(d8, kSecond));
+    out2 = hn::TableLookupBytes(v, hn::Load(d8, kThird));
+#else
+    const size_t n = hn::Lanes(d8);
+    hn::StoreInterleaved3(v, v, v, d8, scratch);
+    out0 = hn::Load(d8, scratch);
+    out1 = hn::Load(d8, scratch + n);
+    out2 = hn::Load(d8, scratch + 2 * n);
+#endif
+}
+
 // The grey plane into the picture, three copies of each corrected byte. The picture is not
-// read again by this frame, so whole aligned vectors bypass the cache.
+// read again by this frame, so whole aligned vectors bypass the cache. The column corrections
+// become two byte arrays (one of each pair is 0), taken off a vector of pixels with two
+// saturating byte operations.
 void FlushPlane(const CorrectionJob& job) {
     const D8 d8;
     const int32_t n = static_cast<int32_t>(hn::Lanes(d8));
+    constexpr int32_t kColumns = 2048;
     const Rect& rect = job.rect;
     const PixelView& src = job.source;
     HWY_ALIGN uint8_t triple[3 * HWY_MAX_BYTES];
+    HWY_ALIGN uint8_t columnSub[kColumns];
+    HWY_ALIGN uint8_t columnAdd[kColumns];
     size_t inverse3 = 1;
     while (3 * inverse3 % size_t(n) != 1) ++inverse3;
-    for (int32_t r = 0; r < rect.h; ++r) {
-        const int32_t d = job.rowCorrection ? job.rowCorrection[r] : 0;
-        const uint8_t* p = src.At(rect.x0, rect.y0 + r);
-        uint8_t* out = job.out + size_t{job.outStride} * (rect.y0 + r) + 3 * size_t(rect.x0);
-        // Pixels up to the first one whose three bytes start on a vector boundary: 3k is
-        // -address modulo the vector size, a power of two in which 3 has an inverse.
-        const size_t misalign = reinterpret_cast<uintptr_t>(out) % size_t(n);
-        const size_t head = (size_t(n) - misalign) % size_t(n) * inverse3 % size_t(n);
-        int32_t x = std::min(rect.w, static_cast<int32_t>(head));
-        for (int32_t c = 0; c < x; ++c) {
-            CorrectPixel(job, p + c, out + 3 * c, d, job.columnCorrection ? job.columnCorrection[c] : 0);
+    for (int32_t c0 = 0; c0 < rect.w; c0 += kColumns) {
+        const int32_t columns = std::min(kColumns, rect.w - c0);
+        const int16_t* corr = job.columnCorrection ? job.columnCorrection + c0 : nullptr;
+        for (int32_t c = 0; c < columns && corr; ++c) {
+            columnSub[c] = static_cast<uint8_t>(std::clamp<int32_t>(corr[c], 0, 255));
+            columnAdd[c] = static_cast<uint8_t>(std::clamp<int32_t>(-corr[c], 0, 255));
         }
-        for (; x + n <= rect.w; x += n) {
-            V8 b = CorrectBytes(hn::LoadU(d8, p + x), d);
-            if (job.columnCorrection) b = CorrectColumns(b, job.columnCorrection + x);
-            hn::StoreInterleaved3(b, b, b, d8, triple);
-            uint8_t* dst = out + 3 * size_t(x);
-            hn::Stream(hn::Load(d8, triple), d8, dst);
-            hn::Stream(hn::Load(d8, triple + n), d8, dst + n);
-            hn::Stream(hn::Load(d8, triple + 2 * n), d8, dst + 2 * n);
-        }
-        for (; x < rect.w; ++x) {
-            CorrectPixel(job, p + x, out + 3 * x, d, job.columnCorrection ? job.columnCorrection[x] : 0);
+        for (int32_t r = 0; r < rect.h; ++r) {
+            const int32_t d = job.rowCorrection ? job.rowCorrection[r] : 0;
+            const uint8_t* p = src.At(rect.x0 + c0, rect.y0 + r);
+            uint8_t* out =
+                job.out + size_t{job.outStride} * (rect.y0 + r) + 3 * size_t(rect.x0 + c0);
+            // Pixels up to the first one whose three bytes start on a vector boundary: 3k is
+            // -address modulo the vector size, a power of two in which 3 has an inverse.
+            const size_t misalign = reinterpret_cast<uintptr_t>(out) % size_t(n);
+            const size_t head = (size_t(n) - misalign) % size_t(n) * inverse3 % size_t(n);
+            int32_t x = std::min(columns, static_cast<int32_t>(head));
+            for (int32_t c = 0; c < x; ++c) {
+                CorrectPixel(job, p + c, out + 3 * c, d, corr ? corr[c] : 0);
+            }
+            for (; x + n <= columns; x += n) {
+                V8 b = CorrectBytes(hn::LoadU(d8, p + x), d);
+                if (corr) {
+                    b = hn::SaturatedAdd(hn::SaturatedSub(b, hn::LoadU(d8, columnSub + x)),
+                                         hn::LoadU(d8, columnAdd + x));
+                }
+                V8 o0, o1, o2;
+                TripleBytes(b, o0, o1, o2, triple);
+                uint8_t* dst = out + 3 * size_t(x);
+                hn::Stream(o0, d8, dst);
+                hn::Stream(o1, d8, dst + n);
+                hn::Stream(o2, d8, dst + 2 * n);
+            }
+            for (; x < columns; ++x) {
+                CorrectPixel(job, p + x, out + 3 * x, d, corr ? corr[x] : 0);
+            }
         }
     }
     hwy::FlushStream();

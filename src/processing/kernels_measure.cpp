@@ -57,7 +57,7 @@ void MergeTables(const uint32_t (&tables)[4][256], uint32_t* histogram) {
 }
 
 // Adds each pair's count to both of its levels and clears the table for the next use.
-void FoldPairs(uint32_t* pairs, uint32_t* histogram) {
+void FoldPairsImpl(uint32_t* pairs, uint32_t* histogram) {
     uint32_t columns[256] = {};
     for (int32_t hi = 0; hi < 256; ++hi) {
         uint32_t* row = pairs + 256 * hi;
@@ -74,8 +74,8 @@ void FoldPairs(uint32_t* pairs, uint32_t* histogram) {
 
 #if HWY_TARGET == HWY_SCALAR
 
-void HistogramImpl(const PixelView& view, const Rect& rect, uint32_t* histogram,
-                   uint16_t* rowMax, uint32_t* /*pairs*/) {
+void HistogramImpl(const PixelView& view, const Rect& rect, uint32_t* histogram, uint16_t* rowMax,
+                   uint32_t* /*pairs*/) {
     for (int32_t r = 0; r < rect.h; ++r) {
         const uint8_t* p = view.At(rect.x0, rect.y0 + r);
         uint32_t top = 0;
@@ -198,8 +198,8 @@ uint32_t PlaneMax(const uint8_t* p, int32_t count) {
     return top;
 }
 
-void HistogramImpl(const PixelView& view, const Rect& rect, uint32_t* histogram,
-                   uint16_t* rowMax, uint32_t* pairs) {
+void HistogramImpl(const PixelView& view, const Rect& rect, uint32_t* histogram, uint16_t* rowMax,
+                   uint32_t* pairs) {
     if (rect.w <= 0 || rect.h <= 0) return;
     uint32_t tables[4][256];
     std::memset(tables, 0, sizeof tables);
@@ -217,15 +217,14 @@ void HistogramImpl(const PixelView& view, const Rect& rect, uint32_t* histogram,
                 top = std::max(top, RowLevels(view, p, count, levels));
             }
             if (pairs) {
-                CountPairs(counted, count, pairs, tables[0]);
+                CountPairs(counted, count, pairs, histogram);
             } else {
                 CountLevels(counted, count, tables);
             }
         }
         if (rowMax) rowMax[r] = static_cast<uint16_t>(top);
     }
-    MergeTables(tables, histogram);
-    if (pairs) FoldPairs(pairs, histogram);
+    if (!pairs) MergeTables(tables, histogram);
 }
 
 // Moments of one row: sum of w and of w * column, columns counted from the row start.
@@ -300,10 +299,15 @@ HWY_AFTER_NAMESPACE();
 namespace kelpa {
 
 HWY_EXPORT(HistogramImpl);
+HWY_EXPORT(FoldPairsImpl);
+
+void FoldPairs(uint32_t* pairs, uint32_t* histogram) {
+    HWY_DYNAMIC_DISPATCH(FoldPairsImpl)(pairs, histogram);
+}
 HWY_EXPORT(GuideImpl);
 
-void AddHistogram(const PixelView& view, const Rect& rect, uint32_t* histogram,
-                  uint16_t* rowMax, uint32_t* pairs) {
+void AddHistogram(const PixelView& view, const Rect& rect, uint32_t* histogram, uint16_t* rowMax,
+                  uint32_t* pairs) {
     HWY_DYNAMIC_DISPATCH(HistogramImpl)(view, rect, histogram, rowMax, pairs);
 }
 

@@ -1,4 +1,4 @@
-// Vector forms of RenderRect and AddAverageHistogram (chain_kernels.h).
+// Vector form of RenderRect (chain_kernels.h).
 //
 // Two row paths:
 // - a fast path for a sum of one frame that is never stored (the common "every frame renders"
@@ -19,6 +19,7 @@
 #define HWY_TARGET_INCLUDE "processing/kernels_render.cpp"
 #include "hwy/foreach_target.h"  // IWYU pragma: keep
 #include "hwy/highway.h"
+#include "processing/kernel_lanes-inl.h"
 
 HWY_BEFORE_NAMESPACE();
 namespace kelpa {
@@ -26,151 +27,11 @@ namespace HWY_NAMESPACE {
 
 #if HWY_TARGET == HWY_SCALAR
 
-void RenderRectImpl(const RenderJob& job) { detail::RenderRectPlain(job); }
-
-void AverageImpl(const AverageJob& job, uint32_t* histogram) {
-    for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
-        detail::AverageSpan(job, y, job.rect.x0, job.rect.x0 + job.rect.w, histogram);
-    }
+void RenderRectImpl(const RenderJob& job) {
+    detail::RenderRectPlain(job);
 }
 
 #else
-
-namespace hn = hwy::HWY_NAMESPACE;
-
-using D8 = hn::ScalableTag<uint8_t>;
-using D16 = hn::Repartition<uint16_t, D8>;
-using DI16 = hn::Repartition<int16_t, D8>;
-using D32 = hn::Repartition<uint32_t, D8>;
-using DI32 = hn::Repartition<int32_t, D8>;
-using DF32 = hn::Repartition<float, D8>;
-using DH8 = hn::Half<D8>;
-using DH16 = hn::Half<D16>;
-using DHI16 = hn::Half<DI16>;
-using V8 = hn::Vec<D8>;
-using V16 = hn::Vec<D16>;
-using VI16 = hn::Vec<DI16>;
-using V32 = hn::Vec<D32>;
-using VI32 = hn::Vec<DI32>;
-
-// ---- Values -----------------------------------------------------------------------------------
-
-// (114 B + 587 G + 299 R) / 100 in 16-bit lanes: S / 4 = 28 B + 146 G + 74 R + (2 B + 3 G +
-// 3 R) / 4 is at most 63750, and / 25 is two divisions by 5, each a mulhi by 52429 and a shift
-// by 2, exact for every 16-bit numerator.
-HWY_INLINE V16 GreyValue(V16 b, V16 g, V16 r) {
-    const D16 d;
-    const V16 x = hn::Add(hn::Add(hn::Mul(b, hn::Set(d, 28)), hn::Mul(g, hn::Set(d, 146))),
-                          hn::Mul(r, hn::Set(d, 74)));
-    const V16 gr = hn::Add(g, r);
-    const V16 y = hn::Add(hn::Add(b, b), hn::Add(hn::Add(gr, gr), gr));
-    const V16 quarter = hn::Add(x, hn::ShiftRight<2>(y));
-    const V16 fifth = hn::ShiftRight<2>(hn::MulHigh(quarter, hn::Set(d, 52429)));
-    return hn::ShiftRight<2>(hn::MulHigh(fifth, hn::Set(d, 52429)));
-}
-
-template <PixelKind K>
-HWY_INLINE V16 ValueOf16(V16 b, V16 g, V16 r) {
-    if constexpr (K == PixelKind::kGrey) {
-        return GreyValue(b, g, r);
-    } else if constexpr (K == PixelKind::kSummary) {
-        return hn::Add(hn::Add(b, g), r);
-    } else if constexpr (K == PixelKind::kGreen) {
-        return g;
-    } else if constexpr (K == PixelKind::kRed) {
-        return r;
-    } else {
-        return b;
-    }
-}
-
-HWY_INLINE V16 EvenBytes(V8 v) {
-    const D16 d;
-    return hn::And(hn::BitCast(d, v), hn::Set(d, 0xFF));
-}
-HWY_INLINE V16 OddBytes(V8 v) { return hn::ShiftRight<8>(hn::BitCast(D16(), v)); }
-// Inverse of EvenBytes/OddBytes for lanes holding 0 ... 255.
-HWY_INLINE V8 JoinBytes(V16 even, V16 odd) {
-    return hn::BitCast(D8(), hn::Or(even, hn::ShiftLeft<8>(odd)));
-}
-
-// ---- Levels -----------------------------------------------------------------------------------
-
-// The 16-bit plan with its shape fixed at compile time (the fast path's inner loop); a simple
-// plan skips the clamps and the offset, which cannot change its results.
-template <bool kAmp128, LevelPlan16::Divide kDivide, bool kSimple = false>
-HWY_INLINE VI16 Level16T(const LevelPlan16& p, V16 a) {
-    const D16 d;
-    const DI16 di;
-    if constexpr (!kSimple) a = hn::Min(a, hn::Set(d, p.aClamp));
-    V16 t = a;
-    if constexpr (!kAmp128) {
-        t = hn::MulHigh(hn::ShiftLeftSame(a, p.shiftA), hn::Set(d, p.ampMul));
-    }
-    V16 n = hn::Add(t, hn::Set(d, p.half));
-    if constexpr (!kSimple) n = hn::Min(n, hn::Set(d, p.nClamp));
-    V16 q = n;
-    if constexpr (kDivide == LevelPlan16::Divide::kShift) {
-        q = hn::ShiftRightSame(n, p.divShift);
-    } else if constexpr (kDivide == LevelPlan16::Divide::kMultiply) {
-        q = hn::ShiftRightSame(hn::MulHigh(n, hn::Set(d, p.divMul)), p.divShift);
-    }
-    if constexpr (kSimple) return hn::BitCast(di, q);
-    return hn::Add(hn::BitCast(di, q), hn::Set(di, p.offset));
-}
-
-HWY_INLINE VI16 Level16(const LevelPlan16& p, V16 a) {
-    using Divide = LevelPlan16::Divide;
-    if (p.divide == Divide::kMultiply) {
-        return p.ampIs128 ? Level16T<true, Divide::kMultiply>(p, a)
-                          : Level16T<false, Divide::kMultiply>(p, a);
-    }
-    if (p.divide == Divide::kShift) {
-        return p.ampIs128 ? Level16T<true, Divide::kShift>(p, a)
-                          : Level16T<false, Divide::kShift>(p, a);
-    }
-    return p.ampIs128 ? Level16T<true, Divide::kNone>(p, a) : Level16T<false, Divide::kNone>(p, a);
-}
-
-HWY_INLINE VI32 Level32(const LevelPlan32& p, V32 a) {
-    const D32 d;
-    const DI32 di;
-    const DF32 df;
-    const VI32 clamped = hn::BitCast(di, hn::Min(a, hn::Set(d, p.aClamp)));
-    const VI32 t = hn::ShiftRight<7>(hn::Mul(clamped, hn::Set(di, p.amp)));
-    const VI32 n = hn::Min(hn::Add(t, hn::Set(di, p.half)), hn::Set(di, p.nClamp));
-    if (p.divisor == 1) return hn::Add(n, hn::Set(di, p.offset));
-    VI32 q = hn::ConvertTo(di, hn::Mul(hn::ConvertTo(df, n), hn::Set(df, p.recip)));
-    const VI32 r = hn::Sub(n, hn::Mul(q, hn::Set(di, p.divisor)));
-    q = hn::Add(q, hn::VecFromMask(di, hn::Lt(r, hn::Zero(di))));
-    q = hn::Sub(q, hn::VecFromMask(di, hn::Gt(r, hn::Set(di, p.divisor - 1))));
-    return hn::Add(q, hn::Set(di, p.offset));
-}
-
-// Counts levels above 255, keeps the largest level below 255 (levels of 0 and below leave the
-// zero it starts from alone, so that is the largest of 1 ... 254) and clamps to 0 ... 255.
-template <class DI, class VI = hn::Vec<DI>>
-HWY_INLINE VI FinishLevels(DI di, VI level, VI& saturated, VI& maxInRange) {
-    const VI k255 = hn::Set(di, 255);
-    saturated = hn::Sub(saturated, hn::VecFromMask(di, hn::Gt(level, k255)));
-    maxInRange = hn::Max(maxInRange, hn::IfThenElseZero(hn::Lt(level, k255), level));
-    return hn::Min(hn::Max(level, hn::Zero(di)), k255);
-}
-
-// Per-row peak lanes, folded into OutputPeaks at the end of each row.
-struct RowPeaks {
-    uint32_t maxSum = 0;
-    uint64_t saturated = 0;
-    int32_t maxLevel = 0;  // largest level of 1 ... 254 seen by the vector code
-};
-
-HWY_INLINE uint64_t SumCounts(VI16 counts) {
-    const DI32 d32;
-    const DHI16 dh;
-    const VI32 lo = hn::PromoteTo(d32, hn::LowerHalf(dh, counts));
-    const VI32 hi = hn::PromoteTo(d32, hn::UpperHalf(dh, counts));
-    return static_cast<uint64_t>(hn::GetLane(hn::SumOfLanes(d32, hn::Add(lo, hi))));
-}
 
 // ---- Writing levels ---------------------------------------------------------------------------
 
@@ -195,31 +56,50 @@ void ApplyTone(const uint8_t* tone, uint8_t* dst, int32_t count, int32_t step, i
 
 // ---- Fast path: one frame, not stored ----------------------------------------------------------
 
-// Levels of a simple plan lie in 0 ... 255 already: only the largest below 255 is kept.
-HWY_INLINE VI16 FinishSimpleLevels(VI16 level, VI16& maxInRange) {
-    const DI16 di;
-    maxInRange = hn::Max(maxInRange, hn::IfThenElseZero(hn::Lt(level, hn::Set(di, 255)), level));
-    return level;
-}
-
-template <bool kAmp128, LevelPlan16::Divide kDivide, bool kSimple>
-HWY_INLINE V8 FastLevels(const LevelPlan16& plan, V16 even, V16 odd, V16& maxSum,
-                         VI16& saturated, VI16& maxInRange) {
-    const DI16 di;
+// A non-simple plan's levels are clamped to 0 ... 255 and the ones above counted; a simple
+// plan's levels are final.
+template <bool kSimple>
+HWY_INLINE V16 FastFinish(VI16 level, VI16& saturated) {
     const D16 d16;
-    maxSum = hn::Max(maxSum, hn::Max(even, odd));
-    const VI16 le = Level16T<kAmp128, kDivide, kSimple>(plan, even);
-    const VI16 lo = Level16T<kAmp128, kDivide, kSimple>(plan, odd);
     if constexpr (kSimple) {
-        return JoinBytes(hn::BitCast(d16, FinishSimpleLevels(le, maxInRange)),
-                         hn::BitCast(d16, FinishSimpleLevels(lo, maxInRange)));
+        return hn::BitCast(d16, level);
+    } else {
+        const DI16 di;
+        const VI16 k255 = hn::Set(di, 255);
+        saturated = hn::Sub(saturated, hn::VecFromMask(di, hn::Gt(level, k255)));
+        return hn::BitCast(d16, hn::Min(hn::Max(level, hn::Zero(di)), k255));
     }
-    return JoinBytes(hn::BitCast(d16, FinishLevels(di, le, saturated, maxInRange)),
-                     hn::BitCast(d16, FinishLevels(di, lo, saturated, maxInRange)));
 }
 
-// Pixels [x0, x0 + blocks * N) of row y; returns the row's peaks.
-template <PixelKind K, bool kAmp128, LevelPlan16::Divide kDivide, bool kSimple>
+// The grey level of a one-frame sum at gain 1 and weight 10: ((S / 100) + 5) / 10 is
+// (S + 500) / 1000 = (S / 4 + 125) / 250, and for numerators up to 63875 the division by 250
+// is mulhi(x >> 1, 33555) >> 6.
+HWY_INLINE V16 GreyDirectLevel(V16 quarter) {
+    const D16 d;
+    const V16 x = hn::ShiftRight<1>(hn::Add(quarter, hn::Set(d, 125)));
+    return hn::ShiftRight<6>(hn::MulHigh(x, hn::Set(d, 33555)));
+}
+
+// The largest byte of a vector, as the larger of its even and odd bytes in 16-bit lanes.
+HWY_INLINE uint32_t MaxByte(V8 v) {
+    const D16 d16;
+    const V16 wide = hn::BitCast(d16, v);
+    return hn::GetLane(
+        hn::MaxOfLanes(d16, hn::Max(hn::And(wide, hn::Set(d16, 0xFF)), hn::ShiftRight<8>(wide))));
+}
+
+// The largest level below 255 among written bytes (needed only when a row reached 255).
+uint32_t MaxBelow255(const uint8_t* p, size_t count) {
+    uint32_t best = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (p[i] < 255) best = std::max<uint32_t>(best, p[i]);
+    }
+    return best;
+}
+
+// Pixels [x0, x0 + blocks * N) of row y; returns the row's peaks. The largest level below 255
+// comes from the row's largest output byte (levels of 0 and below show as 0).
+template <PixelKind K, bool kAmp128, LevelPlan16::Divide kDivide, bool kSimple, bool kGreyDirect>
 RowPeaks FastRowT(const RenderJob& job, const LevelPlan16& planRef, int32_t y, int32_t blocks) {
     const LevelPlan16 plan = planRef;  // a local copy: output stores cannot alias it
     const D8 d8;
@@ -233,29 +113,48 @@ RowPeaks FastRowT(const RenderJob& job, const LevelPlan16& planRef, int32_t y, i
     const int32_t bpp = job.outBytesPerPixel;
     V16 maxSum = hn::Zero(d16);
     VI16 saturated = hn::Zero(di);
-    VI16 maxInRange = hn::Zero(di);
+    V8 top = hn::Zero(d8);
     for (int32_t i = 0; i < blocks; ++i, src += 3 * n) {
         if constexpr (kSamples) {
             for (size_t k = 0; k < 3; ++k) {
                 const V8 v = hn::LoadU(d8, src + k * n);
-                const V8 out = FastLevels<kAmp128, kDivide, kSimple>(plan, EvenBytes(v), OddBytes(v),
-                                                            maxSum, saturated, maxInRange);
+                const V16 even = EvenBytes(v);
+                const V16 odd = OddBytes(v);
+                maxSum = hn::Max(maxSum, hn::Max(even, odd));
+                const V8 out = JoinBytes(
+                    FastFinish<kSimple>(Level16T<kAmp128, kDivide, kSimple>(plan, even), saturated),
+                    FastFinish<kSimple>(Level16T<kAmp128, kDivide, kSimple>(plan, odd), saturated));
+                top = hn::Max(top, out);
                 WriteLevels<true>(out, dst + 3 * n * size_t(i) + k * n, bpp);
             }
         } else {
             V8 b, g, r;
             hn::LoadInterleaved3(d8, src, b, g, r);
-            const V16 even = ValueOf16<K>(EvenBytes(b), EvenBytes(g), EvenBytes(r));
-            const V16 odd = ValueOf16<K>(OddBytes(b), OddBytes(g), OddBytes(r));
-            const V8 out =
-                FastLevels<kAmp128, kDivide, kSimple>(plan, even, odd, maxSum, saturated, maxInRange);
+            V8 out;
+            if constexpr (kGreyDirect) {
+                const V16 even = GreyQuarter(EvenBytes(b), EvenBytes(g), EvenBytes(r));
+                const V16 odd = GreyQuarter(OddBytes(b), OddBytes(g), OddBytes(r));
+                maxSum = hn::Max(maxSum, hn::Max(even, odd));
+                out = JoinBytes(GreyDirectLevel(even), GreyDirectLevel(odd));
+            } else {
+                const V16 even = ValueOf16<K>(EvenBytes(b), EvenBytes(g), EvenBytes(r));
+                const V16 odd = ValueOf16<K>(OddBytes(b), OddBytes(g), OddBytes(r));
+                maxSum = hn::Max(maxSum, hn::Max(even, odd));
+                out = JoinBytes(
+                    FastFinish<kSimple>(Level16T<kAmp128, kDivide, kSimple>(plan, even), saturated),
+                    FastFinish<kSimple>(Level16T<kAmp128, kDivide, kSimple>(plan, odd), saturated));
+            }
+            top = hn::Max(top, out);
             WriteLevels<false>(out, dst + size_t(bpp) * n * size_t(i), bpp);
         }
     }
     RowPeaks peaks;
     peaks.maxSum = hn::GetLane(hn::MaxOfLanes(d16, maxSum));
+    if constexpr (kGreyDirect) peaks.maxSum /= 25;  // the largest quarter S / 4 to S / 100
     peaks.saturated = SumCounts(saturated);
-    peaks.maxLevel = hn::GetLane(hn::MaxOfLanes(di, maxInRange));
+    const uint32_t topByte = MaxByte(top);
+    peaks.maxLevel = static_cast<int32_t>(
+        topByte < 255 ? topByte : MaxBelow255(dst, size_t(blocks) * n * (kSamples ? 3 : bpp)));
     return peaks;
 }
 
@@ -263,65 +162,33 @@ template <PixelKind K, bool kSimple>
 RowPeaks FastRowShaped(const RenderJob& job, const LevelPlan16& plan, int32_t y, int32_t blocks) {
     using Divide = LevelPlan16::Divide;
     if (plan.divide == Divide::kMultiply) {
-        return plan.ampIs128 ? FastRowT<K, true, Divide::kMultiply, kSimple>(job, plan, y, blocks)
-                             : FastRowT<K, false, Divide::kMultiply, kSimple>(job, plan, y, blocks);
+        return plan.ampIs128
+                   ? FastRowT<K, true, Divide::kMultiply, kSimple, false>(job, plan, y, blocks)
+                   : FastRowT<K, false, Divide::kMultiply, kSimple, false>(job, plan, y, blocks);
     }
     if (plan.divide == Divide::kShift) {
-        return plan.ampIs128 ? FastRowT<K, true, Divide::kShift, kSimple>(job, plan, y, blocks)
-                             : FastRowT<K, false, Divide::kShift, kSimple>(job, plan, y, blocks);
+        return plan.ampIs128
+                   ? FastRowT<K, true, Divide::kShift, kSimple, false>(job, plan, y, blocks)
+                   : FastRowT<K, false, Divide::kShift, kSimple, false>(job, plan, y, blocks);
     }
-    return plan.ampIs128 ? FastRowT<K, true, Divide::kNone, kSimple>(job, plan, y, blocks)
-                         : FastRowT<K, false, Divide::kNone, kSimple>(job, plan, y, blocks);
+    return plan.ampIs128 ? FastRowT<K, true, Divide::kNone, kSimple, false>(job, plan, y, blocks)
+                         : FastRowT<K, false, Divide::kNone, kSimple, false>(job, plan, y, blocks);
 }
 
 template <PixelKind K>
 RowPeaks FastRow(const RenderJob& job, const LevelPlan16& plan, int32_t y, int32_t blocks) {
+    if constexpr (K == PixelKind::kGrey) {
+        // The default grey settings: gain 1, one frame (weight 10, half 5).
+        if (plan.simple && plan.ampIs128 && plan.half == 5 && plan.divisor == 10) {
+            using Divide = LevelPlan16::Divide;
+            return FastRowT<K, true, Divide::kMultiply, true, true>(job, plan, y, blocks);
+        }
+    }
     return plan.simple ? FastRowShaped<K, true>(job, plan, y, blocks)
                        : FastRowShaped<K, false>(job, plan, y, blocks);
 }
 
 // ---- Ordered path: sums that meet the accumulator ----------------------------------------------
-
-// Four 32-bit quarters of one vector of values, in pixel order.
-HWY_INLINE void Quarters(V16 lo, V16 hi, V32 (&q)[4]) {
-    const D32 d32;
-    const DH16 dh;
-    q[0] = hn::PromoteTo(d32, hn::LowerHalf(dh, lo));
-    q[1] = hn::PromoteTo(d32, hn::UpperHalf(dh, lo));
-    q[2] = hn::PromoteTo(d32, hn::LowerHalf(dh, hi));
-    q[3] = hn::PromoteTo(d32, hn::UpperHalf(dh, hi));
-}
-
-template <PixelKind K>
-HWY_INLINE void PixelValues(const uint8_t* src, V32 (&q)[4]) {
-    const D8 d8;
-    const D16 d16;
-    const DH8 dh;
-    V8 b, g, r;
-    hn::LoadInterleaved3(d8, src, b, g, r);
-    const V16 lo = ValueOf16<K>(hn::PromoteTo(d16, hn::LowerHalf(dh, b)),
-                                hn::PromoteTo(d16, hn::LowerHalf(dh, g)),
-                                hn::PromoteTo(d16, hn::LowerHalf(dh, r)));
-    const V16 hi = ValueOf16<K>(hn::PromoteTo(d16, hn::UpperHalf(dh, b)),
-                                hn::PromoteTo(d16, hn::UpperHalf(dh, g)),
-                                hn::PromoteTo(d16, hn::UpperHalf(dh, r)));
-    Quarters(lo, hi, q);
-}
-
-HWY_INLINE void SampleValues(const uint8_t* src, V32 (&q)[4]) {
-    const D8 d8;
-    const D16 d16;
-    const DH8 dh;
-    const V8 v = hn::LoadU(d8, src);
-    Quarters(hn::PromoteTo(d16, hn::LowerHalf(dh, v)), hn::PromoteTo(d16, hn::UpperHalf(dh, v)),
-             q);
-}
-
-// Peak lanes of the ordered path, in the lane width of its plan.
-struct OrderedLanes16 {
-    VI16 saturated;
-    VI16 maxInRange;
-};
 
 HWY_INLINE V16 Narrow32To16(V32 a, V32 b, uint32_t clamp) {
     const D16 d16;
@@ -380,8 +247,8 @@ HWY_INLINE void Sums(const RenderJob& job, uint32_t* acc, V32 (&q)[4]) {
 }
 
 template <PixelKind K, OrderedMode M>
-RowPeaks OrderedRow(const RenderJob& job, const LevelPlan16& p16, const LevelPlan32& p32,
-                    int32_t y, int32_t blocks) {
+RowPeaks OrderedRow(const RenderJob& job, const LevelPlan16& p16, const LevelPlan32& p32, int32_t y,
+                    int32_t blocks) {
     const D8 d8;
     const D32 d32;
     const DI16 di16;
@@ -389,11 +256,11 @@ RowPeaks OrderedRow(const RenderJob& job, const LevelPlan16& p16, const LevelPla
     const size_t n = hn::Lanes(d8);
     constexpr bool kSamples = K == PixelKind::kAsIs;
     constexpr size_t kVectorsPerBlock = kSamples ? 3 : 1;
-    const uint8_t* src = job.input ? job.input + size_t{job.inputStride} * y + 3 * size_t(job.rect.x0)
-                                   : nullptr;
-    uint32_t* acc = job.acc ? job.acc + size_t{job.accRowWords} * y +
-                                  kVectorsPerBlock * size_t(job.rect.x0)
-                            : nullptr;
+    const uint8_t* src =
+        job.input ? job.input + size_t{job.inputStride} * y + 3 * size_t(job.rect.x0) : nullptr;
+    uint32_t* acc =
+        job.acc ? job.acc + size_t{job.accRowWords} * y + kVectorsPerBlock * size_t(job.rect.x0)
+                : nullptr;
     uint8_t* dst = nullptr;
     if (job.out) {
         dst = job.out + size_t{job.outStride} * (y - job.outOriginY) +
@@ -447,18 +314,22 @@ RowPeaks OrderedRow(const RenderJob& job, const LevelPlan16& p16, const LevelPla
 enum class RowPath { kPlain, kFast, kOrdered16, kOrdered32, kAccumulateOnly };
 
 template <PixelKind K>
-void RenderRows(const RenderJob& job, RowPath path, const LevelPlan16& p16,
-                const LevelPlan32& p32, bool toneIdentity) {
+void RenderRows(const RenderJob& job, RowPath path, const LevelPlan16& p16, const LevelPlan32& p32,
+                bool toneIdentity) {
     const int32_t n = static_cast<int32_t>(hn::Lanes(D8()));
     const int32_t blocks = job.rect.w / n;
     const int32_t simdEnd = job.rect.x0 + blocks * n;
     const bool samples = K == PixelKind::kAsIs;
     OutputPeaks total;
     int32_t maxLevel = 0;
+    constexpr int32_t kRowsPerCall = 8;
+    int32_t reported = job.rect.y0;
     for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
         RowPeaks row;
         switch (path) {
-            case RowPath::kFast: row = FastRow<K>(job, p16, y, blocks); break;
+            case RowPath::kFast:
+                row = FastRow<K>(job, p16, y, blocks);
+                break;
             case RowPath::kOrdered16:
                 row = OrderedRow<K, OrderedMode::kPlan16>(job, p16, p32, y, blocks);
                 break;
@@ -482,6 +353,11 @@ void RenderRows(const RenderJob& job, RowPath path, const LevelPlan16& p16,
             }
         }
         detail::RenderSpan(job, y, simdEnd, job.rect.x0 + job.rect.w, &total);
+        if (job.rowsDone &&
+            (y + 1 - reported == kRowsPerCall || y + 1 == job.rect.y0 + job.rect.h)) {
+            job.rowsDone(job.rowsContext, reported, y + 1);
+            reported = y + 1;
+        }
     }
     if (job.peaks && job.out) {
         OutputPeaks& p = *job.peaks;
@@ -504,8 +380,8 @@ RowPath ChoosePath(const RenderJob& job, const LevelPlan16& p16, const LevelPlan
 
 void RenderRectImpl(const RenderJob& job) {
     if (job.rect.w <= 0 || job.rect.h <= 0) return;
-    const uint64_t bound = job.source == SumSource::kInput ? detail::MaxValueOf(job.kind)
-                                                           : uint64_t{UINT32_MAX};
+    const uint64_t bound =
+        job.source == SumSource::kInput ? detail::MaxValueOf(job.kind) : uint64_t{UINT32_MAX};
     LevelPlan16 p16;
     LevelPlan32 p32;
     if (job.out) {
@@ -519,91 +395,24 @@ void RenderRectImpl(const RenderJob& job) {
     }
     const bool identity = !job.out || detail::ToneIdentity(job.tone);
     switch (job.kind) {
-        case PixelKind::kGrey: RenderRows<PixelKind::kGrey>(job, path, p16, p32, identity); break;
+        case PixelKind::kGrey:
+            RenderRows<PixelKind::kGrey>(job, path, p16, p32, identity);
+            break;
         case PixelKind::kSummary:
             RenderRows<PixelKind::kSummary>(job, path, p16, p32, identity);
             break;
-        case PixelKind::kBlue: RenderRows<PixelKind::kBlue>(job, path, p16, p32, identity); break;
+        case PixelKind::kBlue:
+            RenderRows<PixelKind::kBlue>(job, path, p16, p32, identity);
+            break;
         case PixelKind::kGreen:
             RenderRows<PixelKind::kGreen>(job, path, p16, p32, identity);
             break;
-        case PixelKind::kRed: RenderRows<PixelKind::kRed>(job, path, p16, p32, identity); break;
-        case PixelKind::kAsIs: RenderRows<PixelKind::kAsIs>(job, path, p16, p32, identity); break;
-    }
-}
-
-// ---- Average histogram ("AcRB") ----------------------------------------------------------------
-
-// min(A / weight, 255) of 32-bit lanes, exact by AverageDivider's bounds.
-HWY_INLINE VI32 AverageLevel(const AverageDivider& div, V32 a) {
-    const DI32 di;
-    const DF32 df;
-    const VI32 n = hn::BitCast(di, hn::Min(a, hn::Set(D32(), div.aClamp)));
-    VI32 q = hn::ConvertTo(di, hn::Mul(hn::ConvertTo(df, n), hn::Set(df, div.recip)));
-    const VI32 r = hn::Sub(n, hn::Mul(q, hn::Set(di, div.divisor)));
-    q = hn::Add(q, hn::VecFromMask(di, hn::Lt(r, hn::Zero(di))));
-    return hn::Sub(q, hn::VecFromMask(di, hn::Gt(r, hn::Set(di, div.divisor - 1))));
-}
-
-template <PixelKind K>
-void AverageRows(const AverageJob& job, const AverageDivider& div, uint32_t* histogram) {
-    const D8 d8;
-    const D32 d32;
-    const DI32 di32;
-    const size_t n = hn::Lanes(d8);
-    const size_t n32 = hn::Lanes(d32);
-    constexpr bool kSamples = K == PixelKind::kAsIs;
-    constexpr size_t kWords = kSamples ? 3 : 1;
-    const int32_t blocks = job.rect.w / static_cast<int32_t>(n);
-    HWY_ALIGN int32_t levels[3 * HWY_MAX_BYTES];
-    for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
-        const uint8_t* src = job.input ? job.input + size_t{job.inputStride} * y : nullptr;
-        const uint32_t* acc = job.acc ? job.acc + size_t{job.accRowWords} * y : nullptr;
-        for (int32_t i = 0; i < blocks; ++i) {
-            const size_t first = kWords * (size_t(job.rect.x0) + size_t(i) * n);  // word index
-            for (size_t k = 0; k < kWords; ++k) {
-                const size_t word = first + k * n;
-                V32 q[4];
-                if (job.source == SumSource::kAccumulator) {
-                    for (size_t j = 0; j < 4; ++j) q[j] = hn::LoadU(d32, acc + word + j * n32);
-                } else if constexpr (kSamples) {
-                    SampleValues(src + word, q);
-                } else {
-                    PixelValues<K>(src + 3 * word, q);
-                }
-                for (size_t j = 0; j < 4; ++j) {
-                    hn::Store(AverageLevel(div, q[j]), di32, levels + k * n + j * n32);
-                }
-            }
-            for (size_t p = 0; p < n; ++p) {
-                if constexpr (kSamples) {
-                    ++histogram[(levels[3 * p] + levels[3 * p + 1] + levels[3 * p + 2]) / 3];
-                } else {
-                    ++histogram[levels[p]];
-                }
-            }
-        }
-        detail::AverageSpan(job, y, job.rect.x0 + blocks * static_cast<int32_t>(n),
-                            job.rect.x0 + job.rect.w, histogram);
-    }
-}
-
-void AverageImpl(const AverageJob& job, uint32_t* histogram) {
-    if (job.rect.w <= 0 || job.rect.h <= 0) return;
-    const AverageDivider div = PlanAverage(job.weight);
-    if (!div.valid) {
-        for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
-            detail::AverageSpan(job, y, job.rect.x0, job.rect.x0 + job.rect.w, histogram);
-        }
-        return;
-    }
-    switch (job.kind) {
-        case PixelKind::kGrey: AverageRows<PixelKind::kGrey>(job, div, histogram); break;
-        case PixelKind::kSummary: AverageRows<PixelKind::kSummary>(job, div, histogram); break;
-        case PixelKind::kBlue: AverageRows<PixelKind::kBlue>(job, div, histogram); break;
-        case PixelKind::kGreen: AverageRows<PixelKind::kGreen>(job, div, histogram); break;
-        case PixelKind::kRed: AverageRows<PixelKind::kRed>(job, div, histogram); break;
-        case PixelKind::kAsIs: AverageRows<PixelKind::kAsIs>(job, div, histogram); break;
+        case PixelKind::kRed:
+            RenderRows<PixelKind::kRed>(job, path, p16, p32, identity);
+            break;
+        case PixelKind::kAsIs:
+            RenderRows<PixelKind::kAsIs>(job, path, p16, p32, identity);
+            break;
     }
 }
 
@@ -617,12 +426,9 @@ HWY_AFTER_NAMESPACE();
 namespace kelpa {
 
 HWY_EXPORT(RenderRectImpl);
-HWY_EXPORT(AverageImpl);
 
-void RenderRect(const RenderJob& job) { HWY_DYNAMIC_DISPATCH(RenderRectImpl)(job); }
-
-void AddAverageHistogram(const AverageJob& job, uint32_t* histogram) {
-    HWY_DYNAMIC_DISPATCH(AverageImpl)(job, histogram);
+void RenderRect(const RenderJob& job) {
+    HWY_DYNAMIC_DISPATCH(RenderRectImpl)(job);
 }
 
 }  // namespace kelpa

@@ -9,8 +9,8 @@ namespace {
 constexpr int64_t kBigOffset = int64_t{1} << 30;
 
 struct Bounds {
-    int64_t qCap;  // the quotient at which the level reaches 256 (0: every level is above 255)
-    int64_t nCap;  // the numerator of that quotient
+    int64_t qCap;    // the quotient at which the level reaches 256 (0: every level is above 255)
+    int64_t nCap;    // the numerator of that quotient
     uint64_t aStar;  // the first word whose numerator reaches nCap
 };
 
@@ -82,6 +82,7 @@ LevelPlan16 PlanLevels16(const LevelFormula& f, uint64_t maxSum) {
     }
 
     const int64_t d = f.divisor;
+    p.divisor = static_cast<int32_t>(d);
     if (d == 1) {
         p.divide = LevelPlan16::Divide::kNone;
     } else if ((d & (d - 1)) == 0) {
@@ -150,7 +151,8 @@ int32_t EvaluatePlan32(const LevelPlan32& p, uint32_t a) {
 AverageDivider PlanAverage(int64_t weight) {
     AverageDivider d;
     if (weight < 1 || 255 * weight >= (int64_t{1} << 24)) return d;
-    d.aClamp = static_cast<uint32_t>(255 * weight);
+    d.half = static_cast<int32_t>(weight / 2);
+    d.aClamp = static_cast<uint32_t>(255 * weight - d.half);
     d.divisor = static_cast<int32_t>(weight);
     d.recip = 1.0f / static_cast<float>(weight);
     d.valid = true;

@@ -3,9 +3,9 @@
 //
 // Every output stage turns an accumulator word A into a level
 //     L = ((A * amp >> 7) + half) / divisor + offset          (`/` truncating, `>>` arithmetic)
-// ("Accm": half = weight / 2, divisor = weight, offset = blackLevel; "AcRB": half = 0, divisor = the
-// per-frame divisor, offset = the black offset). Only L inside 0 ... 256 matters exactly: below 0
-// it shows as 0 and above 255 it shows as 255 and counts as saturated. So for amp >= 0 the
+// ("Accm": half = weight / 2, divisor = weight, offset = blackLevel; "AcRB": half = 0, divisor =
+// the per-frame divisor, offset = the black offset). Only L inside 0 ... 256 matters exactly: below
+// 0 it shows as 0 and above 255 it shows as 255 and counts as saturated. So for amp >= 0 the
 // numerator n may be cut to nCap = max(256 - offset, 0) * divisor, and A to the first word that
 // reaches nCap, without changing any visible result. That bounds the numbers enough for narrow
 // lanes; the division by the runtime divisor is then a multiplication by a reciprocal whose
@@ -43,6 +43,7 @@ struct LevelPlan16 {
     Divide divide = Divide::kNone;
     uint16_t divMul = 0;
     int32_t divShift = 0;
+    int32_t divisor = 1;
     int16_t offset = 0;
     // Neither clamp can bite, the offset is 0 and no level can pass 255: the plan reduces to
     // t, n and q (the default settings with a sum of one frame).
@@ -72,11 +73,13 @@ LevelPlan32 PlanLevels32(const LevelFormula& f, uint64_t maxSum);
 int32_t EvaluatePlan16(const LevelPlan16& p, uint32_t a);
 int32_t EvaluatePlan32(const LevelPlan32& p, uint32_t a);
 
-// Division of a sum by an accumulated weight, clamped to 255 (the "AcRB" average frame):
-// min(a / weight, 255) as min(a, 255 * weight) times a float reciprocal, corrected by one step.
+// A sum divided by its accumulated weight to the nearest level, clamped to 255 (the "AcRB"
+// average frame): min((a + weight / 2) / weight, 255) as (min(a, aClamp) + half) times a float
+// reciprocal, corrected by one step.
 struct AverageDivider {
-    bool valid = false;  // 255 * weight fits the exact float range
-    uint32_t aClamp = 0;
+    bool valid = false;   // 255 * weight fits the exact float range
+    uint32_t aClamp = 0;  // 255 * weight - half: the first sum that averages to 255
+    int32_t half = 0;
     int32_t divisor = 1;
     float recip = 1.0f;
 };

@@ -10,14 +10,12 @@ namespace kelpa {
 
 bool AreaFitsPicture(const ProcEngine& e, const FrameBuffer& picture) {
     const ProcArea& a = e.area;
-    return picture.data && a.w > 0 && a.h > 0 && a.x0 >= 0 && a.y0 >= 0 &&
-           a.x1 <= picture.width && a.y1 <= picture.height && a.x1 <= e.frameWidth &&
-           a.y1 <= e.frameHeight;
+    return picture.data && a.w > 0 && a.h > 0 && a.x0 >= 0 && a.y0 >= 0 && a.x1 <= picture.width &&
+           a.y1 <= picture.height && a.x1 <= e.frameWidth && a.y1 <= e.frameHeight;
 }
 
 bool HasStatisticsConsumer(const ProcEngine& e) {
-    return e.params.guideEnable.load() || e.infoWindow.load() || e.bandingStageH ||
-           e.bandingStageV;
+    return e.params.guideEnable.load() || e.infoWindow.load() || e.bandingStageH || e.bandingStageV;
 }
 
 LevelFormula AverageFormula(const ProcEngine& e) {
@@ -73,8 +71,8 @@ Rect AverageWindow(const ProcEngine& e) {
     return Rect{x0, y0, x1 - x0, y1 - y0};
 }
 
-float AverageFrameBackground(ProcEngine& e, PixelKind kind, SumSource source,
-                             const uint8_t* input, uint32_t inputStride) {
+float AverageFrameBackground(ProcEngine& e, PixelKind kind, SumSource source, const uint8_t* input,
+                             uint32_t inputStride) {
     std::fill(std::begin(e.histogram), std::end(e.histogram), 0u);
     const Rect window = AverageWindow(e);
     if (e.accumulator || source == SumSource::kInput) {

@@ -59,8 +59,8 @@ Rect AverageWindow(const ProcEngine& e);
 
 // Builds the histogram of A / accWeight over AverageWindow, computes and stores the statistics
 // and returns the background. `input` supplies the sums of one unstored frame (kInput).
-float AverageFrameBackground(ProcEngine& e, PixelKind kind, SumSource source,
-                             const uint8_t* input, uint32_t inputStride);
+float AverageFrameBackground(ProcEngine& e, PixelKind kind, SumSource source, const uint8_t* input,
+                             uint32_t inputStride);
 
 // First bytes of the current tone table, with entries 0 and 255 fixed at 0 and 255.
 void CopyToneTable(const ProcEngine& e, uint8_t (&tone)[256]);

@@ -31,7 +31,9 @@ struct ShownRect {
     int32_t x0, y0, x1, y1;
 };
 
-ShownRect CurrentShown(const ProcEngine& e) {
+// Read under chainLock: the guide's auto move changes the area on the streaming thread.
+ShownRect CurrentShown(ProcEngine& e) {
+    std::lock_guard lock(e.chainLock);
     const int32_t H = e.surf.Picture().height;
     const ProcArea& a = e.area;
     if (e.surf.HeaderHeight() > 0) return {a.x0, H - a.y1, a.x1, H - a.y0};
@@ -163,11 +165,18 @@ bool ProcEngine::SetAreaRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
 bool ProcEngine::MoveArea(int32_t x, int32_t y) {
     if (!AreaSettersAllowed()) return false;
     const FrameBuffer& out = surf.Picture();
-    x = std::clamp(x, 0, std::max(0, out.width - area.w));
-    y = std::clamp(y, 0, std::max(0, out.height - area.h));
+    int32_t w;
+    int32_t h;
+    {
+        std::lock_guard lock(chainLock);  // the auto move changes the area on the other thread
+        w = area.w;
+        h = area.h;
+    }
+    x = std::clamp(x, 0, std::max(0, out.width - w));
+    y = std::clamp(y, 0, std::max(0, out.height - h));
     // y counts rows as stored; the setters work on the picture as shown.
-    const int32_t top = surf.HeaderHeight() > 0 ? out.height - (y + area.h) : y;
-    return SetAreaPixels(x, top, x + area.w, top + area.h);
+    const int32_t top = surf.HeaderHeight() > 0 ? out.height - (y + h) : y;
+    return SetAreaPixels(x, top, x + w, top + h);
 }
 
 bool ProcEngine::SetAreaLeft(int32_t x) {

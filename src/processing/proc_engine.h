@@ -103,8 +103,9 @@ class ProcEngine {
     // Builds the histogram of the statistics window, computes the statistics and measures
     // the guide star (under chainLock).
     void MeasureArea();
-    // The same from the work plane of the fused frame path (nullptr: from the picture).
-    void MeasureArea(const WorkPlane* plane);
+    // The same from the work plane of the fused frame path (nullptr: from the picture); with
+    // histogramReady the histogram and the chain scratch's row maxima already hold the window.
+    void MeasureArea(const WorkPlane* plane, bool histogramReady = false);
     // The guide step of MeasureArea: threshold, star position, auto move. rowMax (optional)
     // holds each window row's largest value, so that rows without a star are skipped.
     void MeasureGuide();

@@ -32,7 +32,9 @@ Moments SumBins(const uint32_t (&h)[kHistogramBins], int32_t lo, int32_t hi) {
     return m;
 }
 
-int32_t RoundHalfAway(double v) { return static_cast<int32_t>(std::lround(v)); }
+int32_t RoundHalfAway(double v) {
+    return static_cast<int32_t>(std::lround(v));
+}
 
 // The window cut to the picture.
 Rect WindowInPicture(const FrameBuffer& picture, int32_t left, int32_t top, int32_t width,
@@ -128,11 +130,13 @@ void BuildHistogram(const FrameBuffer& picture, int32_t left, int32_t top, int32
 
 }  // namespace scalar
 
-void ProcEngine::MeasureArea() { MeasureArea(nullptr); }
+void ProcEngine::MeasureArea() {
+    MeasureArea(nullptr);
+}
 
 // Histogram, statistics and guide star of the statistics window, read from the work plane of
 // the fused frame path or, without one, from the processed picture.
-void ProcEngine::MeasureArea(const WorkPlane* plane) {
+void ProcEngine::MeasureArea(const WorkPlane* plane, bool histogramReady) {
     std::lock_guard lock(chainLock);
     if (measuring_) return;  // an auto move inside the guide step re-applies the area
     measuring_ = true;
@@ -142,24 +146,30 @@ void ProcEngine::MeasureArea(const WorkPlane* plane) {
     uint16_t* rowMax = scratch ? chainScratch.RowMax() : nullptr;
     uint32_t* pairs = scratch ? chainScratch.Pairs() : nullptr;
     bool rowMaxFilled = false;
-    std::fill(std::begin(histogram), std::end(histogram), 0u);
-    if (plane) {
-        AddHistogram(plane->view, Rect{w.left, w.top, w.width, w.height}, histogram, rowMax,
-                     pairs);
+    if (histogramReady) {
+        rowMaxFilled = rowMax != nullptr;
+    } else if (plane) {
+        std::fill(std::begin(histogram), std::end(histogram), 0u);
+        AddHistogram(plane->view, Rect{w.left, w.top, w.width, w.height}, histogram, rowMax, pairs);
+        if (pairs) FoldPairs(pairs, histogram);
         rowMaxFilled = rowMax != nullptr;
     } else {
+        std::fill(std::begin(histogram), std::end(histogram), 0u);
         std::lock_guard out(surf.PictureLock());
         const FrameBuffer& picture = surf.Picture();
         const Rect r = WindowInPicture(picture, w.left, w.top, w.width, w.height);
-        if (picture.data) AddHistogram(PictureView(picture, colour), r, histogram, rowMax, pairs);
-        rowMaxFilled = rowMax && r.x0 == w.left && r.y0 == w.top && r.w == w.width &&
-                       r.h == w.height;
+        if (picture.data) {
+            AddHistogram(PictureView(picture, colour), r, histogram, rowMax, pairs);
+            if (pairs) FoldPairs(pairs, histogram);
+        }
+        rowMaxFilled =
+            rowMax && r.x0 == w.left && r.y0 == w.top && r.w == w.width && r.h == w.height;
     }
     StoreStatistics(*this, ComputeStatistics(histogram, pixelCount));
     if (params.guideEnable.load()) {
         const PixelWindow& g = guideWindow;
-        const bool sameWindow = g.left == w.left && g.top == w.top && g.width == w.width &&
-                                g.height == w.height;
+        const bool sameWindow =
+            g.left == w.left && g.top == w.top && g.width == w.width && g.height == w.height;
         MeasureGuide(plane, rowMaxFilled && sameWindow ? rowMax : nullptr);
     }
     if (MessageTarget* info = infoWindow.load()) {
@@ -175,9 +185,10 @@ void ProcEngine::ReadPixelValue(const WorkPlane* plane) {
     if (!(sx >= 0) || !(sy >= 0)) return;
     const int32_t x = static_cast<int32_t>(std::min(sx, 1e9f));
     const int32_t y = static_cast<int32_t>(std::min(sy, 1e9f));
-    // Inside the area the plane holds what the picture will show before banding.
-    if (plane && x >= plane->area.x0 && x < plane->area.x0 + plane->area.w &&
-        y >= plane->area.y0 && y < plane->area.y0 + plane->area.h) {
+    // Inside the area a grey plane holds what the picture will show before banding.
+    if (plane && plane->view.bytesPerPixel == 1 && x >= plane->area.x0 &&
+        x < plane->area.x0 + plane->area.w && y >= plane->area.y0 &&
+        y < plane->area.y0 + plane->area.h) {
         pixelValue.store(uint32_t{*plane->view.At(x, y)} * 0x010101u);
         return;
     }

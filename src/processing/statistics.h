@@ -20,8 +20,7 @@ struct AreaStatistics {
 };
 
 // `pixelCount` is the number of pixels the histogram was built from; 0 gives all zeros.
-AreaStatistics ComputeStatistics(const uint32_t (&histogram)[kHistogramBins],
-                                 uint32_t pixelCount);
+AreaStatistics ComputeStatistics(const uint32_t (&histogram)[kHistogramBins], uint32_t pixelCount);
 
 // Counts the window's pixels of a picture: the first byte of each pixel for a grey processor,
 // (B + G + R + 1) / 3 for the colour one. The window is cut to the picture.

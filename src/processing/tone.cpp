@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "common/clib/log.h"
@@ -51,6 +52,9 @@ void ProcEngine::SetGamma(int32_t v) {
     int32_t idle = 0;
     if (!toneGuard.compare_exchange_strong(idle, 1)) return;
     if (toneBlock_) {
+        // The stages read the table only under chainLock: building under it keeps a chain that
+        // still reads the table an earlier call made spare again from seeing it rewritten.
+        std::lock_guard lock(chainLock);
         uint32_t* first = toneBlock_.get();
         uint32_t* spare = ToneTable() == first ? first + kToneEntries : first;
         BuildToneTable(spare, GammaFactor(v));

@@ -48,13 +48,13 @@ std::string Describe(const ChainCase& c) {
       << c.height << (c.topDown ? "" : " bottom-up") << " area " << c.area[0] << "," << c.area[1]
       << "," << c.area[2] << "," << c.area[3] << " count " << c.count << " amp " << c.amp
       << " black " << c.black << " gamma " << c.gamma << " nr " << c.nrH << c.nrV << " guide "
-      << c.guide << c.autoMove << " method " << c.guideMethod << " info " << c.info
-      << " auto " << c.autoFlags << " outside " << c.outsideAsIs << " seed " << c.seed;
+      << c.guide << c.autoMove << " method " << c.guideMethod << " info " << c.info << " auto "
+      << c.autoFlags << " outside " << c.outsideAsIs << " seed " << c.seed;
     return s.str();
 }
 
 class Trio {
-public:
+  public:
     explicit Trio(const ChainCase& c) : c_(c), input_(c.width, c.height) {
         for (auto* slot : {&fused_, &stages_, &reference_}) {
             *slot = std::make_unique<ProcEngine>();
@@ -75,7 +75,7 @@ public:
         Compare(*stages_, *reference_, "stages", frame);
     }
 
-private:
+  private:
     void Configure(ProcEngine& e) {
         e.SetFormat(input_.Buffer(), true, c_.topDown);
         e.SetChannel(c_.channel);

@@ -23,12 +23,24 @@ void InstallScalar(ProcEngine& e) {
 inline void InstallScalarStages(ProcEngine& e) {
     if (!e.processor) return;
     switch (e.processor->index) {
-        case -2: InstallScalar<GreyChannel>(e); break;
-        case -1: InstallScalar<SummaryChannel>(e); break;
-        case 1: InstallScalar<BlueChannel>(e); break;
-        case 2: InstallScalar<GreenChannel>(e); break;
-        case 3: InstallScalar<RedChannel>(e); break;
-        default: InstallScalar<AsIsChannel>(e); break;
+        case -2:
+            InstallScalar<GreyChannel>(e);
+            break;
+        case -1:
+            InstallScalar<SummaryChannel>(e);
+            break;
+        case 1:
+            InstallScalar<BlueChannel>(e);
+            break;
+        case 2:
+            InstallScalar<GreenChannel>(e);
+            break;
+        case 3:
+            InstallScalar<RedChannel>(e);
+            break;
+        default:
+            InstallScalar<AsIsChannel>(e);
+            break;
     }
 }
 

@@ -15,7 +15,7 @@ struct SkyScene {
     double sky = 20.0;
     double noiseRms = 3.0;
     std::vector<Star> stars;
-    std::vector<double> rowOffset;  // per row, added to every pixel of the row (may be empty)
+    std::vector<double> rowOffset;     // per row, added to every pixel of the row (may be empty)
     std::vector<double> columnOffset;  // per column
     // Colour: each channel gets its own noise and the channels differ by these offsets.
     bool colour = false;
@@ -37,7 +37,9 @@ inline double SceneLevel(const SkyScene& s, int32_t x, int32_t y) {
 
 inline void RenderScene(TestPicture& picture, const SkyScene& s, std::mt19937& rng) {
     std::normal_distribution<double> noise(0.0, s.noiseRms > 0 ? s.noiseRms : 1.0);
-    auto level = [](double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+    auto level = [](double v) {
+        return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+    };
     for (int32_t y = 0; y < picture.h; ++y) {
         for (int32_t x = 0; x < picture.w; ++x) {
             const double base = SceneLevel(s, x, y);

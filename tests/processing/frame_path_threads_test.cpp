@@ -1,0 +1,202 @@
+// The frame path under both threads at once, for ThreadSanitizer: a streaming thread feeds RGB24
+// sky frames to SampleCB with accumulation, banding, automatic control and the guide on, while
+// the GUI thread changes every setting the user can reach in the middle of it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "processing/sky_frames.h"
+#include "support/test_support.h"
+#include "video/frame_sink.h"
+#include "video/new_counter.h"
+
+namespace kelpa::test {
+namespace {
+
+constexpr int32_t kWidth = 96;
+constexpr int32_t kHeight = 72;
+
+std::vector<std::vector<uint8_t>> SkyFrames(int count) {
+    std::vector<std::vector<uint8_t>> frames;
+    std::mt19937 rng(12);
+    TestPicture picture(kWidth, kHeight);
+    for (int i = 0; i < count; ++i) {
+        SkyScene sky;
+        sky.sky = 25;
+        sky.noiseRms = 3;
+        sky.colour = i % 2;
+        sky.stars = {Star{40.0 + i, 30.0 + i % 5, 160.0, 1.5}, Star{70, 50, 250, 1.0}};
+        for (int32_t y = 0; y < kHeight; ++y) sky.rowOffset.push_back((y * 7) % 9 - 4);
+        RenderScene(picture, sky, rng);
+        frames.push_back(picture.bytes);
+    }
+    return frames;
+}
+
+// One random change of a setting, as the menus, the settings panel and the area editing make.
+void ChangeSomething(FrameSink& sink, std::mt19937& rng) {
+    ProcEngine& e = sink.engine;
+    switch (rng() % 16) {
+        case 0:
+            e.SetCountAccum(1 + static_cast<int32_t>(rng() % 6));
+            break;
+        case 1:
+            e.SetTimeDelay(rng() % 3 ? 0 : 40);
+            break;
+        case 2:
+            e.SetGamma(static_cast<int32_t>(1 + rng() % 256));
+            break;
+        case 3:
+            e.SetAmp(static_cast<int32_t>(64 + rng() % 300));
+            break;
+        case 4:
+            e.params.autoFlags.store(rng() % 8);
+            break;
+        case 5:
+            e.SetNR(rng() % 2, rng() % 2);
+            break;
+        case 6:
+            e.SetGuideEnable(rng() % 4 != 0);
+            break;
+        case 7:
+            e.SetGuideAutoMoveSetting(rng() % 2);
+            break;
+        case 8:
+            e.SetVirtualGuideActive(rng() % 2);
+            break;
+        case 9:
+            e.SetChannel(std::array{-2, -1, 0, 1, 2, 3}[rng() % 6]);
+            break;
+        case 10:
+            e.SetVariant(FourCC(rng() % 2 ? "Accm" : "AcRB"));
+            break;
+        case 11:
+            e.SetOutsideAsIs(rng() % 2);
+            break;
+        case 12: {
+            // "Flip Vertical": the flag, then the processed surface and the area under chainLock.
+            const bool flip = rng() % 2;
+            std::lock_guard lock(e.chainLock);
+            e.params.flipV.store(flip ? 1 : 0);
+            e.surf.SetFlip(flip);
+            e.ApplyArea();
+            break;
+        }
+        case 13:
+            e.SetAreaFractions(0.3f + 0.1f * (rng() % 5), 0.5f, 0.4f + 0.15f * (rng() % 5), 0.7f);
+            break;
+        case 14:
+            e.MoveArea(static_cast<int32_t>(rng() % 40), static_cast<int32_t>(rng() % 30));
+            break;
+        default:
+            e.SetBlackLevel(static_cast<int32_t>(rng() % 20) - 10);
+            break;
+    }
+    // The statistics window reads the published numbers without a lock.
+    (void)e.mean.load();
+    (void)e.bkgr.load();
+    (void)e.starX.load();
+}
+
+TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
+    MemoryProfile profile;
+    FakeClock clock;
+    RecordingTarget notify;
+    RecordingTarget info;
+    RecordingTarget processedWindow;
+    FrameSink sink(nullptr, clock);
+    sink.isLive = true;
+    BitmapInfoHeader header;
+    header.width = kWidth;
+    header.height = -kHeight;
+    header.bitCount = 24;
+    ASSERT_TRUE(sink.SetSourceHeader(header));
+    sink.ApplyFrameRate(25.0);
+    ProcEngine& e = sink.engine;
+    e.SetCountAccum(3);
+    e.SetNR(true, true);
+    e.SetGuideEnable(true);
+    e.params.autoFlags.store(kAutoAll);
+    e.notifyWindow.store(&notify);
+    e.infoWindow.store(&info);
+    e.surf.SetWindow(&processedWindow);
+    e.surf.SetVisible(true);
+
+    const auto frames = SkyFrames(8);
+    std::atomic<bool> done{false};
+    std::thread streaming([&] {
+        for (int i = 0; i < 400; ++i) {
+            const std::vector<uint8_t>& f = frames[i % frames.size()];
+            sink.SampleCB(i / 25.0, f.data(), f.size());
+        }
+        done.store(true);
+    });
+    std::mt19937 rng(13);
+    int changes = 0;
+    while (!done.load()) {
+        ChangeSomething(sink, rng);
+        ++changes;
+    }
+    streaming.join();
+    EXPECT_GT(changes, 0);
+    EXPECT_GT(processedWindow.Count(WM_FRAME_READY), 0);
+    EXPECT_GT(info.Count(WM_STATISTICS_READY), 0);
+}
+
+class IgnoringTarget final : public MessageTarget {
+  public:
+    void Post(uint32_t) override {}
+};
+
+// The frame path allocates nothing per frame, whatever it does: every processor and variant,
+// sums of one and of several frames, banding, statistics, the guide with auto move, and the
+// automatic control changing the amplification (which re-renders the area).
+TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
+    MemoryProfile profile;
+    FakeClock clock;
+    IgnoringTarget target;
+    FrameSink sink(nullptr, clock);
+    sink.isLive = true;
+    BitmapInfoHeader header;
+    header.width = kWidth;
+    header.height = -kHeight;
+    header.bitCount = 24;
+    ASSERT_TRUE(sink.SetSourceHeader(header));
+    sink.ApplyFrameRate(25.0);
+    ProcEngine& e = sink.engine;
+    e.SetNR(true, true);
+    e.SetGuideEnable(true);
+    e.SetGuideAutoMoveSetting(true);
+    e.notifyWindow.store(&target);
+    e.infoWindow.store(&target);
+    e.surf.SetWindow(&target);
+    e.surf.SetVisible(true);
+    const auto frames = SkyFrames(4);
+    for (int32_t channel : {-2, -1, 3, 0}) {
+        for (uint32_t variant : {FourCC("Accm"), FourCC("AcRB")}) {
+            for (int32_t count : {1, 3}) {
+                e.SetChannel(channel);
+                e.SetVariant(variant);
+                e.SetAreaFractions(0.5f, 0.5f, count == 1 ? 1.0f : 0.6f, 0.7f);
+                e.SetAmp(40);  // dim: the automatic control raises it and refreshes
+                e.params.autoFlags.store(kAutoAmplification);
+                e.SetCountAccum(count);
+                sink.SampleCB(0.0, frames[0].data(), frames[0].size());
+                testing::StartCountingNew();
+                for (int i = 0; i < 12; ++i) {
+                    const std::vector<uint8_t>& f = frames[i % frames.size()];
+                    sink.SampleCB(i / 25.0, f.data(), f.size());
+                }
+                EXPECT_EQ(testing::StopCountingNew(), 0)
+                    << "channel " << channel << " " << variant << " count " << count;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kelpa::test

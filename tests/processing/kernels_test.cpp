@@ -1,0 +1,391 @@
+// The vector kernels against their plain forms: rendering (every source, formula, tone table
+// and output layout, odd rectangles), the average histogram, the window histogram with its row
+// maxima, the guide moments and the banding sums and corrections. The grey value and level of
+// a one-frame sum are checked over every possible input pixel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "hwy/targets.h"
+#include "processing/chain_kernels.h"
+#include "processing/chain_kernels_detail.h"
+#include "processing/tone.h"
+
+namespace kelpa {
+namespace {
+
+// Runs a check once for every instruction set the build has and this processor supports, so
+// that each compiled variant of the kernels is compared, not only the one chosen here.
+template <class Check>
+void ForEachTarget(Check check) {
+    for (int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        SCOPED_TRACE(hwy::TargetName(target));
+        check();
+        if (::testing::Test::HasFatalFailure()) break;
+    }
+    hwy::SetSupportedTargetsForTest(0);
+}
+
+constexpr PixelKind kKinds[] = {PixelKind::kGrey,  PixelKind::kSummary, PixelKind::kBlue,
+                                PixelKind::kGreen, PixelKind::kRed,     PixelKind::kAsIs};
+
+struct Buffers {
+    Buffers(int32_t width, int32_t height)
+        : w(width),
+          h(height),
+          stride(((3 * width + 3) / 4) * 4),
+          input(size_t(stride) * height),
+          acc(size_t(3) * width * height),
+          out(size_t(stride) * height) {}
+    int32_t w;
+    int32_t h;
+    uint32_t stride;
+    std::vector<uint8_t> input;
+    std::vector<uint32_t> acc;
+    std::vector<uint8_t> out;
+};
+
+std::vector<uint8_t> Tone(int32_t gamma) {
+    std::vector<uint32_t> table(256);
+    table[0] = 0;
+    table[255] = 255;
+    BuildToneTable(table.data(), GammaFactor(gamma));
+    std::vector<uint8_t> bytes(256);
+    for (int i = 0; i < 256; ++i) bytes[i] = static_cast<uint8_t>(table[i]);
+    return bytes;
+}
+
+void ExpectPeaks(const OutputPeaks& got, const OutputPeaks& want) {
+    EXPECT_EQ(got.maxSum, want.maxSum);
+    EXPECT_EQ(got.saturated, want.saturated);
+    EXPECT_EQ(got.maxOutput, want.maxOutput);
+}
+
+// Runs a job through the kernel and through the plain per-pixel code on copies of the same
+// buffers and compares everything they write.
+void CompareRender(RenderJob job, Buffers& b) {
+    Buffers plain = b;
+    OutputPeaks fast;
+    OutputPeaks reference;
+    job.peaks = &fast;
+    RenderRect(job);
+    RenderJob ref = job;
+    ref.input = plain.input.data();
+    ref.acc = plain.acc.data();
+    if (job.out) ref.out = plain.out.data() + (job.out - b.out.data());
+    ref.peaks = &reference;
+    detail::RenderRectPlain(ref);
+    ASSERT_EQ(b.acc, plain.acc);
+    if (b.out != plain.out) {
+        for (size_t i = 0; i < b.out.size(); ++i) {
+            ASSERT_EQ(b.out[i], plain.out[i]) << "byte " << i;
+        }
+    }
+    if (job.out) ExpectPeaks(fast, reference);
+}
+
+// Every (B, G, R): the grey value, the level at the default settings (the direct path) and at
+// settings that need the clamps, for a sum of one frame rendered into a one-byte plane.
+TEST(KernelsTest, GreyOfEveryPixelIsExact) {
+    ForEachTarget([&] {
+        Buffers b(4096, 64);
+        const std::vector<uint8_t> identity = Tone(128);
+        for (int32_t slab = 0; slab < 64; ++slab) {
+            // 64 slabs of 64 rows x 4096 pixels cover all 2^24 colours.
+            for (int32_t y = 0; y < 64; ++y) {
+                for (int32_t x = 0; x < 4096; ++x) {
+                    const uint32_t c = (uint32_t(slab) << 18) | (uint32_t(y) << 12) | uint32_t(x);
+                    uint8_t* p = b.input.data() + size_t{b.stride} * y + 3 * size_t(x);
+                    p[0] = c & 0xFF;
+                    p[1] = (c >> 8) & 0xFF;
+                    p[2] = c >> 16;
+                }
+            }
+            for (const LevelFormula& f : {LevelFormula{128, 5, 10, 0}, LevelFormula{77, 5, 10, -3},
+                                          LevelFormula{300, 5, 10, 12}}) {
+                RenderJob job;
+                job.kind = PixelKind::kGrey;
+                job.source = SumSource::kInput;
+                job.rect = Rect{0, 0, 4096, 64};
+                job.input = b.input.data();
+                job.inputStride = b.stride;
+                job.out = b.out.data();
+                job.outStride = 4096;
+                job.outBytesPerPixel = 1;
+                job.level = f;
+                job.tone = identity.data();
+                CompareRender(job, b);
+                if (HasFatalFailure()) return;
+            }
+        }
+    });
+}
+
+struct RenderCase {
+    PixelKind kind;
+    SumSource source;
+    bool first;
+    LevelFormula level;
+    int32_t gamma;
+    int32_t bytesPerPixel;
+};
+
+// Random pictures and accumulators, odd rectangles, all sources and formulas.
+TEST(KernelsTest, RenderMatchesThePlainFormulas) {
+    ForEachTarget([&] {
+        std::mt19937 rng(11);
+        const int32_t widths[] = {1, 7, 33, 64, 95, 200};
+        const LevelFormula formulas[] = {
+            {128, 5, 10, 0},        {128, 0, 1, 0},         {128, 1, 3, 0},     {77, 20, 40, -12},
+            {256, 645, 1290, 3},    {1000, 5, 10, 40},      {0, 0, 1, 9},       {-40, 2, 5, 100},
+            {128, 0, 7, -4000},     {128, 3, 6, 250},       {70000, 5, 10, 0},  {128, 0, 3, 300},
+            {256, 32768, 65536, 0}, {3, 327680, 655360, 0}, {128, 15, 30, -128}};
+        for (PixelKind kind : kKinds) {
+            for (SumSource source :
+                 {SumSource::kInput, SumSource::kAccumulate, SumSource::kAccumulator}) {
+                for (const LevelFormula& f : formulas) {
+                    const int32_t width = widths[rng() % std::size(widths)];
+                    const int32_t height = 1 + rng() % 9;
+                    Buffers b(width + 5, height + 3);
+                    for (auto& v : b.input) v = static_cast<uint8_t>(rng());
+                    // Sums of up to ~300 frames, and now and then any 32-bit word.
+                    for (auto& a : b.acc) a = rng() % 3 ? rng() % 700000 : rng();
+                    for (auto& v : b.out) v = static_cast<uint8_t>(rng());
+                    RenderJob job;
+                    job.kind = kind;
+                    job.source = source;
+                    job.first = rng() % 2;
+                    job.writeAcc = true;
+                    job.rect = Rect{static_cast<int32_t>(rng() % 5),
+                                    static_cast<int32_t>(rng() % 3), width, height};
+                    job.input = b.input.data();
+                    job.inputStride = b.stride;
+                    job.acc = b.acc.data();
+                    job.accRowWords = static_cast<uint32_t>(3 * b.w);
+                    job.out = b.out.data();
+                    job.outStride = b.stride;
+                    job.outBytesPerPixel = kind == PixelKind::kAsIs || rng() % 2 ? 3 : 1;
+                    job.level = f;
+                    const std::vector<uint8_t> tone = Tone(rng() % 2 ? 128 : 60 + rng() % 190);
+                    job.tone = tone.data();
+                    SCOPED_TRACE(testing::Message()
+                                 << "kind " << int(kind) << " source " << int(source) << " amp "
+                                 << f.amp << " divisor " << f.divisor << " offset " << f.offset);
+                    CompareRender(job, b);
+                    // A plain accumulation, without output.
+                    job.out = nullptr;
+                    if (source == SumSource::kAccumulate) CompareRender(job, b);
+                    if (HasFatalFailure()) return;
+                }
+            }
+        }
+    });
+}
+
+TEST(KernelsTest, AverageHistogramMatchesThePlainCount) {
+    ForEachTarget([&] {
+        std::mt19937 rng(3);
+        for (PixelKind kind : kKinds) {
+            for (SumSource source : {SumSource::kInput, SumSource::kAccumulator}) {
+                for (int64_t weight : {1, 3, 10, 37, 1290, 100000}) {
+                    Buffers b(70, 9);
+                    for (auto& v : b.input) v = static_cast<uint8_t>(rng());
+                    for (auto& a : b.acc) a = rng() % 4 ? rng() % (300 * uint32_t(weight)) : rng();
+                    AverageJob job;
+                    job.kind = kind;
+                    job.source = source;
+                    job.rect = Rect{3, 1, 61, 7};
+                    job.input = b.input.data();
+                    job.inputStride = b.stride;
+                    job.acc = b.acc.data();
+                    job.accRowWords = 3 * 70;
+                    job.weight = weight;
+                    uint32_t fast[256] = {};
+                    uint32_t plain[256] = {};
+                    AddAverageHistogram(job, fast);
+                    for (int32_t y = 1; y < 8; ++y) detail::AverageSpan(job, y, 3, 64, plain);
+                    ASSERT_EQ(0, std::memcmp(fast, plain, sizeof fast))
+                        << "kind " << int(kind) << " weight " << weight;
+                }
+            }
+        }
+    });
+}
+
+// A picture or plane view over random levels, or over a sky (many equal neighbours).
+struct ViewCase {
+    int32_t bytesPerPixel;
+    bool colour;
+    bool sky;
+};
+
+std::vector<uint8_t> ViewData(const ViewCase& c, int32_t w, int32_t h, uint32_t stride,
+                              std::mt19937& rng) {
+    std::vector<uint8_t> data(size_t(stride) * h);
+    std::normal_distribution<double> noise(30, 2);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w * c.bytesPerPixel; ++x) {
+            const double v = c.sky ? (x % 97 < 50 ? 0.0 : noise(rng)) : double(rng() % 256);
+            data[size_t(stride) * y + x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+        }
+    }
+    return data;
+}
+
+TEST(KernelsTest, HistogramGuideAndBandingSumsMatchThePlainLoops) {
+    ForEachTarget([&] {
+        std::mt19937 rng(9);
+        const ViewCase cases[] = {{1, false, false},
+                                  {1, false, true},
+                                  {3, false, false},
+                                  {3, true, false},
+                                  {3, true, true}};
+        std::vector<uint32_t> pairs(kPairTableSize, 0);
+        for (const ViewCase& c : cases) {
+            for (int32_t w : {1, 8, 31, 77, 130}) {
+                const int32_t h = 13;
+                const uint32_t stride = static_cast<uint32_t>(w * c.bytesPerPixel + 5);
+                const std::vector<uint8_t> data = ViewData(c, w, h, stride, rng);
+                PixelView view;
+                view.data = data.data();
+                view.stride = stride;
+                view.bytesPerPixel = c.bytesPerPixel;
+                view.colour = c.colour;
+                const Rect rect{w > 2 ? 1 : 0, 2, w > 2 ? w - 2 : w, 10};
+                SCOPED_TRACE(testing::Message() << "bpp " << c.bytesPerPixel << " colour "
+                                                << c.colour << " width " << w);
+
+                // Histogram and row maxima, with and without the pair table.
+                uint32_t want[256] = {};
+                std::vector<uint16_t> wantMax(rect.h);
+                for (int32_t r = 0; r < rect.h; ++r) {
+                    for (int32_t x = 0; x < rect.w; ++x) {
+                        const uint8_t* p = view.At(rect.x0 + x, rect.y0 + r);
+                        ++want[detail::HistogramBin(view, p)];
+                        wantMax[r] = std::max<uint16_t>(wantMax[r], detail::ViewValue(view, p));
+                    }
+                }
+                for (bool usePairs : {false, true}) {
+                    uint32_t got[256] = {};
+                    std::vector<uint16_t> gotMax(rect.h);
+                    AddHistogram(view, rect, got, gotMax.data(), usePairs ? pairs.data() : nullptr);
+                    if (usePairs) FoldPairs(pairs.data(), got);
+                    EXPECT_EQ(0, std::memcmp(got, want, sizeof got)) << "pairs " << usePairs;
+                    EXPECT_EQ(gotMax, wantMax);
+                }
+                EXPECT_TRUE(
+                    std::all_of(pairs.begin(), pairs.end(), [](uint32_t v) { return v == 0; }));
+
+                // Guide moments at several levels, skipping rows by their maxima.
+                for (int32_t level : {0, 20, 31, 200, 255}) {
+                    const GuideMoments plain = scalar::SumGuide(view, rect, level);
+                    for (const uint16_t* maxima : {static_cast<const uint16_t*>(nullptr),
+                                                   static_cast<const uint16_t*>(wantMax.data())}) {
+                        const GuideMoments got = SumGuide(view, rect, level, maxima);
+                        EXPECT_EQ(got.sumW, plain.sumW) << "level " << level;
+                        EXPECT_EQ(got.sumX, plain.sumX) << "level " << level;
+                        EXPECT_EQ(got.sumY, plain.sumY) << "level " << level;
+                    }
+                }
+
+                // Banding sums, with clipping and with row corrections taken off first.
+                std::vector<int16_t> rowCorr(rect.h);
+                for (auto& d : rowCorr) d = static_cast<int16_t>(int(rng() % 61) - 30);
+                for (int32_t clip : {0, 1, 25, 252}) {
+                    const uint32_t limit = c.colour ? 3 * clip : clip;
+                    auto value = [&](const uint8_t* p, int32_t d) {
+                        auto one = [d](uint8_t v) {
+                            return uint32_t(std::clamp(int32_t(v) - d, 0, 255));
+                        };
+                        uint32_t v = c.colour ? one(p[0]) + one(p[1]) + one(p[2]) : one(p[0]);
+                        return clip == 0 ? v : std::min(v, limit);
+                    };
+                    std::vector<uint32_t> rows(rect.h), wantRows(rect.h);
+                    std::vector<uint32_t> cols(rect.w), wantCols(rect.w);
+                    for (int32_t r = 0; r < rect.h; ++r) {
+                        for (int32_t x = 0; x < rect.w; ++x) {
+                            const uint8_t* p = view.At(rect.x0 + x, rect.y0 + r);
+                            wantRows[r] += value(p, 0);
+                            wantCols[x] += value(p, rowCorr[r]);
+                        }
+                    }
+                    ClippedRowSums(view, rect, clip, rows.data());
+                    ClippedColumnSums(view, rect, clip, rowCorr.data(), cols.data());
+                    EXPECT_EQ(rows, wantRows) << "clip " << clip;
+                    EXPECT_EQ(cols, wantCols) << "clip " << clip;
+                }
+            }
+        }
+    });
+}
+
+TEST(KernelsTest, CorrectionsMatchThePlainClamps) {
+    ForEachTarget([&] {
+        std::mt19937 rng(21);
+        for (int32_t sourceBpp : {1, 3}) {
+            for (bool colour : {false, true}) {
+                if (colour && sourceBpp == 1) continue;
+                for (int32_t w : {1, 9, 40, 67, 131, 2100}) {
+                    for (int32_t x0 : {0, 1, 2, 5}) {
+                        const int32_t h = 5;
+                        const int32_t frameW = w + x0 + 3;
+                        const uint32_t stride = static_cast<uint32_t>((3 * frameW + 3) / 4 * 4);
+                        std::vector<uint8_t> picture(size_t(stride) * (h + 2));
+                        for (auto& v : picture) v = static_cast<uint8_t>(rng());
+                        std::vector<uint8_t> plane(size_t(w) * h);
+                        for (auto& v : plane) v = static_cast<uint8_t>(rng());
+                        std::vector<int16_t> rows(h), cols(w);
+                        for (auto& d : rows)
+                            d = static_cast<int16_t>(rng() % 3 ? int(rng() % 511) - 255 : 0);
+                        for (auto& d : cols) d = static_cast<int16_t>(int(rng() % 511) - 255);
+                        for (int variant = 0; variant < 3; ++variant) {
+                            CorrectionJob job;
+                            job.rect = Rect{x0, 1, w, h};
+                            job.out = picture.data();
+                            job.outStride = stride;
+                            job.rowCorrection = variant != 1 ? rows.data() : nullptr;
+                            job.columnCorrection = variant != 0 ? cols.data() : nullptr;
+                            job.skipZeroRows = variant == 0 && sourceBpp == 3 && !colour;
+                            if (sourceBpp == 1) {
+                                job.source = PixelView{
+                                    plane.data(), static_cast<uint32_t>(w), x0, 1, 1, false};
+                            } else {
+                                job.source = PixelView{picture.data(), stride, 0, 0, 3, colour};
+                            }
+                            std::vector<uint8_t> want = picture;
+                            for (int32_t r = 0; r < h; ++r) {
+                                const int32_t d = job.rowCorrection ? rows[r] : 0;
+                                if (job.skipZeroRows && d == 0) continue;
+                                for (int32_t x = 0; x < w; ++x) {
+                                    const uint8_t* p = job.source.At(x0 + x, 1 + r);
+                                    uint8_t* o =
+                                        want.data() + size_t(stride) * (1 + r) + 3 * size_t(x0 + x);
+                                    const int32_t dc = job.columnCorrection ? cols[x] : 0;
+                                    auto fix = [&](uint8_t v) {
+                                        return static_cast<uint8_t>(std::clamp(
+                                            int32_t(std::clamp(int32_t(v) - d, 0, 255)) - dc, 0,
+                                            255));
+                                    };
+                                    const uint8_t grey = fix(p[0]);
+                                    for (int k = 0; k < 3; ++k) o[k] = colour ? fix(p[k]) : grey;
+                                }
+                            }
+                            ApplyCorrections(job);
+                            ASSERT_EQ(picture, want)
+                                << "bpp " << sourceBpp << " colour " << colour << " width " << w
+                                << " x0 " << x0 << " variant " << variant;
+                        }
+                    }
+                }
+            }
+        }
+    });
+}
+
+}  // namespace
+}  // namespace kelpa

@@ -1,0 +1,132 @@
+// The lane plans of the output formula against the formula itself, over whole input ranges:
+// every accumulator word a plan can see (16-bit plans), and every numerator of the float
+// reciprocal's exact range (32-bit plans).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+
+#include "processing/level_plan.h"
+
+namespace kelpa {
+namespace {
+
+// A plan agrees with the formula when every level up to 255 comes out equal and every level
+// above 255 comes out above 255.
+template <class Plan, class Eval>
+void ExpectAgrees(const LevelFormula& f, const Plan& p, Eval evaluate, uint32_t a) {
+    const int64_t want = LevelOf(f, a);
+    const int32_t got = evaluate(p, a);
+    if (want <= 255) {
+        ASSERT_EQ(got, want) << "A " << a << " amp " << f.amp << " half " << f.half << " divisor "
+                             << f.divisor << " offset " << f.offset;
+    } else {
+        ASSERT_GT(got, 255) << "A " << a << " amp " << f.amp << " divisor " << f.divisor
+                            << " offset " << f.offset;
+    }
+}
+
+struct Grid {
+    std::vector<int64_t> amps{0, 1, 3, 64, 100, 127, 128, 129, 200, 256, 511, 1000, 2047, 5000};
+    std::vector<int64_t> divisors{1, 2, 3, 4, 7, 10, 20, 30, 40, 64, 100, 127, 255, 300, 1290};
+    std::vector<int64_t> offsets{0, -1, -30, 17, 200, 255, 256, 300, -700};
+    std::vector<uint64_t> bounds{255, 765, 2550, 65535, std::numeric_limits<uint32_t>::max()};
+};
+
+TEST(LevelPlanTest, SixteenBitPlansMatchEveryWord) {
+    const Grid grid;
+    int valid = 0;
+    for (int64_t amp : grid.amps) {
+        for (int64_t d : grid.divisors) {
+            for (int64_t half : {int64_t{0}, d / 2}) {
+                for (int64_t offset : grid.offsets) {
+                    for (uint64_t bound : grid.bounds) {
+                        const LevelFormula f{amp, half, d, offset};
+                        const LevelPlan16 p = PlanLevels16(f, bound);
+                        if (!p.valid) continue;
+                        ++valid;
+                        // Every word the plan distinguishes, and beyond it the clamp.
+                        const uint64_t last = std::min<uint64_t>(bound, uint64_t{p.aClamp} + 300);
+                        for (uint64_t a = 0; a <= last; ++a) {
+                            ExpectAgrees(f, p, EvaluatePlan16, static_cast<uint32_t>(a));
+                        }
+                        if (bound > 65535) {
+                            for (uint32_t a : {100000u, 1u << 24, 0xFFFFFFFFu}) {
+                                ExpectAgrees(f, p, EvaluatePlan16, a);
+                            }
+                        }
+                        if (HasFatalFailure()) return;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(valid, 1000);  // the grid exercises the plans, not only the refusals
+}
+
+TEST(LevelPlanTest, ThirtyTwoBitPlansMatchSampledWords) {
+    const Grid grid;
+    std::mt19937 rng(5);
+    int valid = 0;
+    for (int64_t amp : grid.amps) {
+        for (int64_t d : {int64_t{1}, int64_t{3}, int64_t{10}, int64_t{1290}, int64_t{2580},
+                          int64_t{65535}, int64_t{655360}}) {
+            for (int64_t offset : grid.offsets) {
+                const LevelFormula f{amp, d / 2, d, offset};
+                const LevelPlan32 p = PlanLevels32(f, std::numeric_limits<uint32_t>::max());
+                if (!p.valid) continue;
+                ++valid;
+                for (uint32_t a = 0; a < 70000; ++a) ExpectAgrees(f, p, EvaluatePlan32, a);
+                for (int i = 0; i < 20000; ++i) {
+                    ExpectAgrees(f, p, EvaluatePlan32, static_cast<uint32_t>(rng()));
+                    ExpectAgrees(f, p, EvaluatePlan32, p.aClamp - (rng() % 1000));
+                }
+                if (HasFatalFailure()) return;
+            }
+        }
+    }
+    EXPECT_GT(valid, 100);
+}
+
+// The float reciprocal with its one correction step divides every numerator below 2^24
+// exactly: a plan is made whose cut lies just below 2^24 and every word up to it is checked.
+TEST(LevelPlanTest, ReciprocalDivisionIsExactOverItsWholeRange) {
+    // The float reciprocals of 25, 100, 1290 and 65535 round down, those of 5 and 10 up.
+    for (int64_t d : {4, 5, 10, 25, 100, 1290, 65535, 999983}) {
+        const int64_t quotients = ((int64_t{1} << 24) - 1) / d;
+        const LevelFormula f{128, 0, d, 256 - quotients};
+        const LevelPlan32 p = PlanLevels32(f, std::numeric_limits<uint32_t>::max());
+        ASSERT_TRUE(p.valid) << d;
+        ASSERT_GE(p.nClamp, quotients * d);
+        for (int64_t a = 0; a <= quotients * d; ++a) {
+            const int32_t got = EvaluatePlan32(p, static_cast<uint32_t>(a));
+            const int64_t want = a / d + f.offset;
+            if (got != want) FAIL() << "divisor " << d << " numerator " << a << " gave " << got;
+        }
+    }
+}
+
+TEST(LevelPlanTest, RefusesWhatLanesCannotHold) {
+    EXPECT_FALSE(PlanLevels16({-5, 0, 1, 0}, 255).valid);  // negative gain: plain formula
+    EXPECT_FALSE(PlanLevels32({-5, 0, 1, 0}, 255).valid);
+    EXPECT_FALSE(PlanLevels16({128, 0, 1, -100000}, 255).valid);  // offset beyond 16 bits
+    EXPECT_FALSE(PlanLevels32({128, 0, 1, int64_t{1} << 40}, 255).valid);
+    // Large sums at a large gain exceed the 16-bit plan but fit the 32-bit one.
+    const LevelFormula many{256, 6450, 12900, 0};
+    EXPECT_FALSE(PlanLevels16(many, std::numeric_limits<uint32_t>::max()).valid);
+    EXPECT_TRUE(PlanLevels32(many, std::numeric_limits<uint32_t>::max()).valid);
+}
+
+TEST(LevelPlanTest, AverageDividerCoversWeightsBelowItsLimit) {
+    for (int64_t w : {1, 3, 10, 1290, 65793}) {
+        const AverageDivider d = PlanAverage(w);
+        ASSERT_TRUE(d.valid) << w;
+        EXPECT_EQ(d.aClamp, 255 * w - w / 2);
+    }
+    EXPECT_FALSE(PlanAverage(65794).valid);
+    EXPECT_FALSE(PlanAverage(0).valid);
+}
+
+}  // namespace
+}  // namespace kelpa

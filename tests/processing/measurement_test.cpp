@@ -1,0 +1,160 @@
+// Edge cases of the area measurement that guard real faults: windows without pixels, empty
+// histograms, exact guide positions, the threshold methods, suppression by the black level,
+// and the banding threshold's ends.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "processing/banding.h"
+#include "processing/engine_fixture.h"
+
+namespace kelpa::test {
+namespace {
+
+TEST(MeasurementTest, AWindowWithoutPixelsGivesZeros) {
+    uint32_t histogram[kHistogramBins] = {};
+    histogram[40] = 7;  // counts that do not belong to any window pixel
+    const AreaStatistics st = ComputeStatistics(histogram, 0);
+    EXPECT_EQ(st.mean, 0.0f);
+    EXPECT_EQ(st.rms, 0.0f);
+    EXPECT_FALSE(std::isnan(st.bkgr));
+    // An engine whose area is empty measures nothing and divides by nothing.
+    EngineFixture f(64, 48);
+    RecordingTarget info;
+    f.engine->infoWindow.store(&info);
+    f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
+    f.engine->MeasureArea();
+    EXPECT_FALSE(std::isnan(f.engine->mean.load()));
+}
+
+TEST(MeasurementTest, AnEmptyHistogramHasNoMaximum) {
+    uint32_t histogram[kHistogramBins] = {};
+    AreaStatistics st = ComputeStatistics(histogram, 100);
+    EXPECT_EQ(st.histMax, 0);
+    EXPECT_EQ(st.histMin, 255);
+    histogram[0] = 100;  // all black
+    st = ComputeStatistics(histogram, 100);
+    EXPECT_EQ(st.histMax, 0);
+    EXPECT_EQ(st.histMin, 0);
+    // One constant level: no spread, the background is that level.
+    histogram[0] = 0;
+    histogram[77] = 100;
+    st = ComputeStatistics(histogram, 100);
+    EXPECT_EQ(st.histMin, 77);
+    EXPECT_EQ(st.histMax, 77);
+    EXPECT_EQ(st.rms, 0.0f);
+    EXPECT_EQ(st.bkgr, 77.0f);
+}
+
+class GuideTest : public ::testing::Test {
+  protected:
+    GuideTest() : f(80, 60) {
+        ProcEngine& e = *f.engine;
+        e.params.autoFlags.store(0);
+        e.SetAreaRect(10, 10, 70, 50);
+        e.SetGuideEnable(true);
+    }
+    EngineFixture f;
+};
+
+TEST_F(GuideTest, ASingleBrightPixelIsFoundExactly) {
+    const PixelWindow& g = f.engine->guideWindow;
+    f.input.Fill(0, 0, 0);
+    uint8_t* p = f.input.Pixel(g.left + 5, g.top + 7);
+    p[0] = p[1] = p[2] = 200;
+    f.Process();
+    EXPECT_EQ(f.engine->starX.load(), static_cast<float>(g.left + 5));
+    EXPECT_EQ(f.engine->starY.load(), static_cast<float>(g.top + 7));
+}
+
+TEST_F(GuideTest, MaximumLevelMethodSubtractsTheBackgroundRms) {
+    ProcEngine& e = *f.engine;
+    e.histMin.store(10);
+    e.histMax.store(180);
+    e.bkgr.store(20.0f);
+    e.bkgrRms.store(3.0f);
+    const float factors[3] = {4.0f, 0.0f, -2.0f};
+    e.SetStatThresholds(2, factors);
+    EXPECT_EQ(e.GuideThresholdLevel(), 180 - 6);
+    e.SetStatThresholds(0, factors);
+    EXPECT_EQ(e.GuideThresholdLevel(), 32);  // 4 * 3 + 20
+    e.SetStatThresholds(1, factors);
+    EXPECT_EQ(e.GuideThresholdLevel(), (20 + 180) >> 1);
+    // A flat background: only the brightest level counts.
+    e.bkgrRms.store(0.0f);
+    EXPECT_EQ(e.GuideThresholdLevel(), 179);
+    // Factors out of range are clamped; one that is not a number is ignored.
+    const float wild[3] = {50.0f, NAN, 5.0f};
+    e.SetStatThresholds(2, wild);
+    EXPECT_EQ(e.params.statFonThresh[0].load(), 20.0f);
+    EXPECT_EQ(e.params.statFonThresh[1].load(), 0.0f);
+    EXPECT_EQ(e.params.statFonThresh[2].load(), 0.0f);
+}
+
+TEST_F(GuideTest, ABlackLevelAboveEverythingSuppressesTheMeasurement) {
+    ProcEngine& e = *f.engine;
+    f.input.Fill(30, 30, 30);
+    uint8_t* p = f.input.Pixel(40, 30);
+    p[0] = p[1] = p[2] = 90;
+    e.SetBlackLevel(100);  // every level is now at least 100: histMax = 190 > black
+    f.Process();
+    const float measured = e.starX.load();
+    EXPECT_NEAR(measured, 40.0f, 0.01f);
+    // With the levels at or below the black level nothing is measured.
+    e.SetBlackLevel(200);
+    e.SetAmp(0);  // every level is 200: histMax = 200 <= blackLevel
+    e.starX.store(-5.0f);
+    f.Process();
+    EXPECT_EQ(e.starX.load(), -5.0f);
+}
+
+// The threshold always leaves the brightest level above it, so "no star" needs a picture that
+// does not match its statistics: measured on a dark picture, the guide reports none and
+// clears the mark.
+TEST_F(GuideTest, NoPixelAboveTheThresholdMeansNoStar) {
+    ProcEngine& e = *f.engine;
+    f.input.Fill(40, 40, 40);
+    f.input.Pixel(40, 30)[0] = f.input.Pixel(40, 30)[1] = f.input.Pixel(40, 30)[2] = 120;
+    f.Process();
+    ASSERT_NEAR(e.starX.load(), 40.0f, 0.01f);
+    ASSERT_GE(e.surf.GuideMarkX(), 0.0f);
+    const FrameBuffer& out = e.surf.Picture();
+    std::fill(out.data, out.data + out.imageSize, uint8_t{0});
+    e.MeasureGuide();
+    EXPECT_EQ(e.starX.load(), -1.0f);
+    EXPECT_EQ(e.surf.GuideMarkX(), -1.0f);
+}
+
+TEST(BandingThresholdTest, EndsOfTheThreshold) {
+    EXPECT_EQ(BandingThreshold(2.0f, 0.0f, 0.0f), 0);     // rms = mean = 0: nothing to do
+    EXPECT_EQ(BandingThreshold(2.0f, 1.25f, 10.0f), 13);  // 12.5 rounds away from zero
+    EXPECT_EQ(BandingThreshold(2.0f, -1.25f, -10.0f), -13);
+    EXPECT_EQ(BandingThreshold(NAN, 3.0f, 40.0f), 0);
+    EXPECT_EQ(BandingThreshold(1e30f, 3.0f, 40.0f), 1000000000);
+}
+
+// With rms = mean = 0 the stage leaves the picture alone; with a bright, noisy area (T >= 253)
+// it sums unclipped, so a bright row is taken down by its whole offset.
+TEST(BandingThresholdTest, StageAtTheThresholdEnds) {
+    EngineFixture f(40, 30);
+    ProcEngine& e = *f.engine;
+    e.params.autoFlags.store(0);
+    e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+    f.input.Fill(100, 100, 100);
+    for (int32_t x = 0; x < 40; ++x)
+        f.input.Pixel(x, 5)[0] = f.input.Pixel(x, 5)[1] = f.input.Pixel(x, 5)[2] = 130;
+    f.Process();
+    e.mean.store(0.0f);
+    e.rms.store(0.0f);
+    BandingGreyH(e);
+    EXPECT_EQ(f.Out(3, 5)[0], 130);
+    e.mean.store(200.0f);
+    e.rms.store(30.0f);  // T = 260
+    BandingGreyH(e);
+    // M = 101 a pixel: the bright row comes down by 29 and the others up by 1, all flat.
+    EXPECT_EQ(f.Out(3, 5)[0], 101);
+    EXPECT_EQ(f.Out(3, 6)[0], 101);
+}
+
+}  // namespace
+}  // namespace kelpa::test
