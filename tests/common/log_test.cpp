@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/clib/log_detail.h"
 #include "common/temp_files.h"
@@ -18,8 +17,6 @@ namespace {
 
 using testing::FileExists;
 using testing::ReadFile;
-using testing::ScopedWorkingDirectory;
-using testing::TempDir;
 
 std::string g_logPath;
 std::FILE* OpenTestLog() {
@@ -41,7 +38,7 @@ class LogTest : public ::testing::Test {
     }
     std::string LogText() const { return ReadFile(g_logPath); }
 
-    TempDir dir_;
+    testing::TempDir dir_;
 };
 
 TEST_F(LogTest, InitSwitchesLoggingOnOnce) {
@@ -54,36 +51,23 @@ TEST_F(LogTest, InitSwitchesLoggingOnOnce) {
     bool otherIsMain = true;
     std::thread([&] { otherIsMain = IsMainThread(); }).join();
     EXPECT_FALSE(otherIsMain);
-    EXPECT_FALSE(FileExists(g_logPath));  // created by the first line only
-    // A second initialisation keeps the first opener.
-    EXPECT_EQ(clibInit(nullptr, &OpenNothing), 0);
+    EXPECT_FALSE(FileExists(g_logPath));            // created by the first line only
+    EXPECT_EQ(clibInit(nullptr, &OpenNothing), 0);  // a second one keeps the first opener
     LogPrintf("kept");
     EXPECT_EQ(LogText(), "kept\n");
 }
 
-TEST_F(LogTest, EachLineEndsAndEmptyLinesWriteNothing) {
+TEST_F(LogTest, LineEndsTheCapAndAFreshFileAfterClosing) {
     SetLogOpener(&OpenTestLog);
     LogPrintf("first %d", 1);
-    LogPrintf("%s", "");
+    LogPrintf("%s", "");  // empty lines write nothing
     LogPrintf("second");
-    EXPECT_EQ(LogText(), "first 1\nsecond\n");
     EXPECT_EQ(detail::LogBytesWritten(), 15u);
-}
-
-TEST_F(LogTest, StopsGrowingPastTheCap) {
-    SetLogOpener(&OpenTestLog);
-    LogPrintf("opened");
     detail::SetLogBytesWritten(detail::kLogByteCap);
     LogPrintf("at the cap");
     LogPrintf("beyond the cap");
-    EXPECT_EQ(LogText(), "opened\nat the cap\n");
+    EXPECT_EQ(LogText(), "first 1\nsecond\nat the cap\n");
     EXPECT_EQ(detail::LogBytesWritten(), detail::kLogByteCap + 11);
-}
-
-TEST_F(LogTest, CloseThenWriteStartsAFreshFile) {
-    SetLogOpener(&OpenTestLog);
-    LogPrintf("old run");
-    detail::SetLogBytesWritten(detail::kLogByteCap + 1);
     LogClose();
     EXPECT_TRUE(IsLogEnabled());
     LogPrintf("new run");
@@ -98,12 +82,8 @@ TEST_F(LogTest, FailedOpenIsRetriedAtTheNextLine) {
     EXPECT_EQ(LogText(), "written\n");
 }
 
-void ThrowingSink(const char*) {
-    throw std::runtime_error("sink failed");
-}
-
 TEST_F(LogTest, ExceptionsInsideTheWriterAreSwallowed) {
-    clibInit(&ThrowingSink, &OpenTestLog);
+    clibInit([](const char*) { throw std::runtime_error("sink failed"); }, &OpenTestLog);
     EXPECT_NO_THROW(LogPrintf("one"));
     EXPECT_NO_THROW(LogPrintf("two"));
     EXPECT_EQ(LogText(), "one\ntwo\n");
@@ -117,20 +97,16 @@ TEST_F(LogTest, ProgramLogLivesInTheProgramDirectory) {
     EXPECT_EQ(ReadFile(dir_.File("kelpa.log")), "hello\n");
 }
 
-TEST_F(LogTest, ProgramLogFallsBackToTheCurrentDirectory) {
-    ScopedWorkingDirectory cwd(dir_.Path());
+TEST_F(LogTest, ProgramLogFallsBackToTheCurrentDirectoryUnlessTooLong) {
+    testing::ScopedWorkingDirectory cwd(dir_.Path());
+    SetProgramDirectory(("/" + std::string(258, 'd') + "/").c_str());
+    EXPECT_EQ(OpenProgramLog(), nullptr);
+    EXPECT_FALSE(FileExists(dir_.File("kelpa.log")));
     SetProgramDirectory("/nonexistent-kelpa-directory/");
     SetLogOpener(&OpenProgramLog);
     LogPrintf("here");
     LogClose();
     EXPECT_EQ(ReadFile(dir_.File("kelpa.log")), "here\n");
-}
-
-TEST_F(LogTest, OverlongProgramDirectoryGivesNoLog) {
-    ScopedWorkingDirectory cwd(dir_.Path());
-    SetProgramDirectory(("/" + std::string(258, 'd') + "/").c_str());
-    EXPECT_EQ(OpenProgramLog(), nullptr);
-    EXPECT_FALSE(FileExists(dir_.File("kelpa.log")));
 }
 
 TEST_F(LogTest, LinesFromTwoThreadsNeverInterleave) {
@@ -146,8 +122,7 @@ TEST_F(LogTest, LinesFromTwoThreadsNeverInterleave) {
     std::istringstream lines(LogText());
     int counts[2] = {0, 0};
     for (std::string line; std::getline(lines, line);) {
-        ASSERT_GE(line.size(), 10u) << line;
-        const char tag = line.front();
+        const char tag = line.empty() ? '?' : line.front();
         ASSERT_TRUE(tag == 'A' || tag == 'B') << line;
         const int index = counts[tag - 'A']++;
         ASSERT_EQ(line, std::string(1, tag) + " line " + std::to_string(index) + " " + tag);

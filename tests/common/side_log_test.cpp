@@ -15,10 +15,9 @@ namespace {
 
 using testing::FileExists;
 using testing::ReadFile;
-using testing::TempDir;
 
 TEST(SideLogTest, FileWithoutLinesIsDeleted) {
-    TempDir dir;
+    testing::TempDir dir;
     const std::string path = dir.File("task.cfg.log");
     {
         SideLog log;
@@ -29,14 +28,13 @@ TEST(SideLogTest, FileWithoutLinesIsDeleted) {
         log.Printf("%s", "");
         EXPECT_FALSE(log.Close());
         EXPECT_FALSE(FileExists(path));
-
         ASSERT_TRUE(log.Open(dir.Path().c_str(), "task.cfg", ".cfg.log", 0));
     }  // the destructor closes, and deletes, too
     EXPECT_FALSE(FileExists(path));
 }
 
 TEST(SideLogTest, LinesKeepTheFileAndFollowTheLineEndRules) {
-    TempDir dir;
+    testing::TempDir dir;
     SideLog log;
     ASSERT_TRUE(log.Open(dir.Path().c_str(), "task", ".log", 0));
     log.Printf("plain %d", 1);
@@ -51,7 +49,7 @@ TEST(SideLogTest, LinesKeepTheFileAndFollowTheLineEndRules) {
 }
 
 TEST(SideLogTest, ReopensThePreviousPathWithAnotherExtension) {
-    TempDir dir;
+    testing::TempDir dir;
     SideLog log;
     EXPECT_FALSE(log.Open(nullptr, nullptr, ".log", 0));  // no name and no previous path
     ASSERT_TRUE(log.Open(dir.Path().c_str(), "run.cfg", ".one", 0));
@@ -64,60 +62,42 @@ TEST(SideLogTest, ReopensThePreviousPathWithAnotherExtension) {
     EXPECT_FALSE(log.IsOpen());
 }
 
-struct PathCase {
-    const char* directory;
-    std::string name;
-    const char* extension;
-    std::optional<std::string> expected;  // none: the path is refused
-};
-
-void PrintTo(const PathCase& param, std::ostream* out) {
-    *out << (param.directory ? param.directory : "(none)") << " + " << param.name << " + "
-         << (param.extension ? param.extension : "(none)");
-}
-
-class MakePathTest : public ::testing::TestWithParam<PathCase> {};
-
-TEST_P(MakePathTest, BuildsOrRefuses) {
-    const PathCase& param = GetParam();
-    std::string out = "previous";
-    const bool built = MakePath(out, param.directory, param.name.c_str(), param.extension);
-    if (param.expected) {
-        EXPECT_TRUE(built);
-        EXPECT_EQ(out, *param.expected);
-    } else {
-        EXPECT_FALSE(built);
-        EXPECT_EQ(out, "");
+TEST(MakePathTest, BuildsOrRefuses) {
+    struct Case {
+        const char* directory;
+        std::string name;
+        const char* extension;
+        std::optional<std::string> expected;  // none: the path is refused
+    };
+    const std::string d200(200, 'd');
+    const auto n = [](size_t count) { return std::string(count, 'n'); };
+    const Case cases[] = {
+        {"/opt/kelpa", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
+        {"/opt/kelpa/", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
+        {"c:\\kelpa\\", "kelpa.cfg", nullptr, "c:\\kelpa\\kelpa.cfg"},
+        {nullptr, "kelpa.cfg", nullptr, "kelpa.cfg"},
+        {"", "kelpa.cfg", nullptr, "kelpa.cfg"},
+        {"/opt", "", nullptr, std::nullopt},
+        {"/opt", "kelpa.cfg", ".cfg.log", "/opt/kelpa.cfg.log"},
+        {nullptr, "/opt/kcommon.cfg", ".cfg.log", "/opt/kcommon.cfg.log"},
+        {nullptr, "/opt.d/kelpa", ".cfg.log", "/opt.d/kelpa.cfg.log"},
+        {nullptr, "/opt/.hidden", ".log", "/opt/.hidden.log"},
+        {nullptr, "a.b.c", ".x", "a.b.x"},
+        // The name stays under 260 and directory plus name under 259 characters.
+        {nullptr, n(258), nullptr, n(258)},
+        {nullptr, n(259), nullptr, std::nullopt},
+        {"d", n(257), nullptr, "d/" + n(257)},
+        {"d", n(258), nullptr, std::nullopt},
+        // With an extension the result stays under 260 characters.
+        {d200.c_str(), n(50) + ".cfg", ".cfg.log", d200 + "/" + n(50) + ".cfg.log"},
+        {d200.c_str(), n(51) + ".cfg", ".cfg.log", std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.substr(0, 20) + (c.extension ? c.extension : ""));
+        std::string out = "previous";
+        EXPECT_EQ(MakePath(out, c.directory, c.name.c_str(), c.extension), c.expected.has_value());
+        EXPECT_EQ(out, c.expected.value_or(""));
     }
 }
-
-const std::string kDir200(200, 'd');
-std::string kName(size_t n) {
-    return std::string(n, 'n');
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, MakePathTest,
-    ::testing::Values(PathCase{"/opt/kelpa", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
-                      PathCase{"/opt/kelpa/", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
-                      PathCase{"c:\\kelpa\\", "kelpa.cfg", nullptr, "c:\\kelpa\\kelpa.cfg"},
-                      PathCase{nullptr, "kelpa.cfg", nullptr, "kelpa.cfg"},
-                      PathCase{"", "kelpa.cfg", nullptr, "kelpa.cfg"},
-                      PathCase{"/opt", "", nullptr, std::nullopt},
-                      PathCase{"/opt", "kelpa.cfg", ".cfg.log", "/opt/kelpa.cfg.log"},
-                      PathCase{nullptr, "/opt/kcommon.cfg", ".cfg.log", "/opt/kcommon.cfg.log"},
-                      PathCase{nullptr, "/opt.d/kelpa", ".cfg.log", "/opt.d/kelpa.cfg.log"},
-                      PathCase{nullptr, "/opt/.hidden", ".log", "/opt/.hidden.log"},
-                      PathCase{nullptr, "a.b.c", ".x", "a.b.x"},
-                      // The name stays under 260 and directory plus name under 259 characters.
-                      PathCase{nullptr, kName(258), nullptr, kName(258)},
-                      PathCase{nullptr, kName(259), nullptr, std::nullopt},
-                      PathCase{"d", kName(257), nullptr, "d/" + kName(257)},
-                      PathCase{"d", kName(258), nullptr, std::nullopt},
-                      // With an extension the result stays under 260 characters.
-                      PathCase{kDir200.c_str(), kName(50) + ".cfg", ".cfg.log",
-                               kDir200 + "/" + kName(50) + ".cfg.log"},
-                      PathCase{kDir200.c_str(), kName(51) + ".cfg", ".cfg.log", std::nullopt}));
 
 }  // namespace
 }  // namespace kelpa

@@ -1,10 +1,12 @@
-// A temporary directory that removes itself, and whole-file helpers for the tests of the
-// log and configuration code.
+// Test helpers for files and the environment: a temporary directory that removes itself,
+// whole-file reads and writes, and a working directory or environment variable changed for one
+// scope.
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -19,14 +21,18 @@ class TempDir {
         path_ = pattern;
     }
     ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        namespace fs = std::filesystem;
+        std::error_code ignored;  // a test may have taken the owner's rights away
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return File(name); }
 
   private:
     std::string path_;
@@ -42,6 +48,13 @@ inline std::string ReadFile(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+inline void WriteText(const std::string& path, const std::string& text) {
+    WriteFile(path, text);
+}
+inline std::string ReadText(const std::string& path) {
+    return ReadFile(path);
 }
 
 inline bool FileExists(const std::string& path) {
@@ -64,6 +77,23 @@ class ScopedWorkingDirectory {
 
   private:
     std::filesystem::path previous_;
+};
+
+// Sets (or, with nullptr, removes) an environment variable for one scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
 };
 
 }  // namespace kelpa::testing

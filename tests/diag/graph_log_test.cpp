@@ -86,10 +86,8 @@ TEST_F(GraphLogTest, FailuresBecomeLinesAndTheDumpGoesOn) {
                             "Filter [20]  'VidCam Grabber'", "EnumPins failed!",
                             "Filter [30]  'Null Renderer'", "Pin [31]  -- failed QueryPinInfo",
                             "Pin [32]  'sink_1' [Input]  Connected to pin [99]", "", ""));
-}
 
-TEST_F(GraphLogTest, FailedFilterEnumerationStopsAndNoGraphWritesNothing) {
-    FakeGraph g;
+    LogFileCapture::Start();  // a failed filter enumeration stops; no graph writes nothing
     g.failing = {0};
     DumpGraph(&g);
     DumpGraph(nullptr);

@@ -4,6 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <vector>
+
 #include "diag/log_file_capture.h"
 
 namespace kelpa {
@@ -81,42 +85,33 @@ TEST_F(MediaTypeLogTest, VideoInfo2AddsTheDvLineAndAShortBlockCountsAsNone) {
     EXPECT_EQ(lines[5], "Variable size samples");
 }
 
-// Format block size, subtype, and the lines written after the sample size line.
-struct AudioCase {
-    uint32_t formatSize;
-    const char* subtype;
-    size_t fieldLines;  // 0, 6 (no cbSize) or 7
-};
-
-class AudioLogTest : public MediaTypeLogTest, public ::testing::WithParamInterface<AudioCase> {};
-
-TEST_P(AudioLogTest, WaveFormatFieldsByBlockSize) {
-    MediaTypeRecord type;
-    type.majorType = kMediaTypeAudio;
-    type.subtype = GetParam().subtype;
-    type.formatType = kFormatWaveFormatEx;
-    type.formatSize = GetParam().formatSize;
-    type.wave = {1, 2, 44100, 176400, 4, 16, 0};
-    LogMediaType("Audio", type);
-    const auto lines = LogFileCapture::Lines();
-    ASSERT_EQ(lines.size(), 8 + GetParam().fieldLines);
-    EXPECT_EQ(lines[6], "Format type FORMAT_WaveFormatEx");
-    EXPECT_EQ(lines[7], std::string("Subtype ") + GetParam().subtype);
-    if (GetParam().fieldLines == 0) return;
-    const std::vector<std::string> fields(lines.begin() + 8, lines.begin() + 14);
-    EXPECT_THAT(fields,
-                ElementsAre("wFormatTag 1", "nChannels 2", "nSamplesPerSec 44100",
-                            "nAvgBytesPerSec 176400", "nBlockAlign 4", "wBitsPerSample 16"));
-    if (GetParam().fieldLines == 7) {
-        EXPECT_EQ(lines.back(), "cbSize 0");
+TEST_F(MediaTypeLogTest, WaveFormatFieldsFollowTheBlockSize) {
+    // Block size, subtype, and how many field lines follow: none, six (no cbSize) or seven.
+    const std::tuple<uint32_t, const char*, size_t> cases[] = {{16, "MEDIASUBTYPE_PCM", 6},
+                                                               {18, "MEDIASUBTYPE_PCM", 7},
+                                                               {15, "MEDIASUBTYPE_PCM", 0},
+                                                               {18, kSubtypeMpeg1PacketName, 0}};
+    for (const auto& [formatSize, subtype, fieldLines] : cases) {
+        SCOPED_TRACE(formatSize);
+        LogFileCapture::Start();
+        MediaTypeRecord type;
+        type.majorType = kMediaTypeAudio;
+        type.subtype = subtype;
+        type.formatType = kFormatWaveFormatEx;
+        type.formatSize = formatSize;
+        type.wave = {1, 2, 44100, 176400, 4, 16, 0};
+        LogMediaType("Audio", type);
+        const auto lines = LogFileCapture::Lines();
+        ASSERT_EQ(lines.size(), 8 + fieldLines);
+        EXPECT_EQ(lines[6], "Format type FORMAT_WaveFormatEx");
+        EXPECT_EQ(lines[7], std::string("Subtype ") + subtype);
+        if (fieldLines == 0) continue;
+        EXPECT_THAT(std::vector<std::string>(lines.begin() + 8, lines.begin() + 14),
+                    ElementsAre("wFormatTag 1", "nChannels 2", "nSamplesPerSec 44100",
+                                "nAvgBytesPerSec 176400", "nBlockAlign 4", "wBitsPerSample 16"));
+        EXPECT_EQ(lines.back(), fieldLines == 7 ? "cbSize 0" : "wBitsPerSample 16");
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Blocks, AudioLogTest,
-                         ::testing::Values(AudioCase{16, "MEDIASUBTYPE_PCM", 6},
-                                           AudioCase{18, "MEDIASUBTYPE_PCM", 7},
-                                           AudioCase{15, "MEDIASUBTYPE_PCM", 0},
-                                           AudioCase{18, kSubtypeMpeg1PacketName, 0}));
 
 }  // namespace
 }  // namespace kelpa

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/captured_log.h"
+#include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "video/media/capture_graph.h"
 #include "video/media/media_init.h"
@@ -31,15 +32,6 @@ class SimBinder final : public CaptureDeviceBinder {
     std::string formats = "BGR,BGRx,YUY2,UYVY,I420,YV12";
     guint64 failAfter = 0;
     bool present = true;
-};
-
-class RecordingNotice final : public UserNotice {
-  public:
-    void ShowStatus(const char* text) override { status.push_back(text); }
-    void Warn(const char* text) override { warnings.push_back(text); }
-    void CheckMenuItem(uint32_t, bool) override {}
-    std::vector<std::string> status;
-    std::vector<std::string> warnings;
 };
 
 // Counts processed frames (streaming thread).
@@ -124,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"I420", kSubtypeI420}, std::pair{"YV12", kSubtypeYv12}),
     FormatName);
 
-TEST_F(CaptureFixture, RememberedFormatIsRestored) {
+TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 400000, 1280, 720};
     ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
     const VideoMediaType& t = graph->ConnectedType();
@@ -134,6 +126,12 @@ TEST_F(CaptureFixture, RememberedFormatIsRestored) {
     EXPECT_EQ(t.timePerFrame100ns, 400000);  // 25 frames a second
     EXPECT_DOUBLE_EQ(ctrl->sink.fps.load(), 25.0);
     EXPECT_TRUE(Logged("FPS=25.00"));
+    // A preferred size beyond every capability is clamped to the largest.
+    graph->Teardown();
+    ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
+    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
+    EXPECT_EQ(graph->ConnectedType().header.width, 1920);
+    EXPECT_EQ(graph->ConnectedType().header.height, 1080);
 }
 
 TEST_F(CaptureFixture, OnlyUyvyConnectsAtTheThirdStep) {
@@ -147,13 +145,6 @@ TEST_F(CaptureFixture, OnlyUyvyConnectsAtTheThirdStep) {
     EXPECT_EQ(found, (std::vector<std::string>{"Found media type: MEDIASUBTYPE_RGB24",
                                                "Found media type: MEDIASUBTYPE_YUY2",
                                                "Found media type: MEDIASUBTYPE_UYVY"}));
-}
-
-TEST_F(CaptureFixture, PreferredSizeBeyondEveryCapabilityIsClamped) {
-    ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
-    EXPECT_EQ(graph->ConnectedType().header.width, 1920);
-    EXPECT_EQ(graph->ConnectedType().header.height, 1080);
 }
 
 TEST_F(CaptureFixture, SixteenBitRgbIsRefused) {

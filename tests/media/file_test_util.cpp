@@ -25,11 +25,11 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
                               std::string(clip.format) + " ! ";
     if (clip.encoder) description += std::string(clip.encoder) + " ! ";
     description += std::string(clip.muxer) + " ! filesink name=out";
-    GError* parseError = nullptr;
-    GstElementPtr pipeline = AdoptFloating(gst_parse_launch(description.c_str(), &parseError));
+    GErrorPtr parseError;
+    GstElementPtr pipeline =
+        AdoptFloating(gst_parse_launch(description.c_str(), OutPtr(parseError)));
     if (!pipeline || parseError) {
         *error = parseError ? parseError->message : "cannot make " + description;
-        if (parseError) g_error_free(parseError);
         return false;
     }
     GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
@@ -61,13 +61,9 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
         static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
     gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) return true;
-    *error = "no end of stream while writing " + path;
-    if (message) {
-        GErrorPtr gerror;
-        GCharPtr debug;
-        gst_message_parse_error(message.get(), OutPtr(gerror), OutPtr(debug));
-        *error = gerror ? gerror->message : "unknown error";
-    }
+    GErrorPtr gerror;
+    if (message) gst_message_parse_error(message.get(), OutPtr(gerror), nullptr);
+    *error = gerror ? gerror->message : "no end of stream while writing " + path;
     return false;
 }
 

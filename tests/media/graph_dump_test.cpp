@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <string>
 
 #include "diag/log_file_capture.h"
@@ -23,11 +22,9 @@ std::string MaskIdentities(const std::string& line) {
     std::string masked;
     for (size_t i = 0; i < line.size(); ++i) {
         masked += line[i];
-        if (line[i] != '[') continue;
         const size_t first = line.compare(i + 1, 2, "0x") == 0 ? i + 3 : i + 1;
-        size_t end = first;
-        while (end < line.size() && std::isxdigit(static_cast<unsigned char>(line[end]))) ++end;
-        if (end > first && end < line.size() && line[end] == ']') {
+        const size_t end = line.find_first_not_of("0123456789abcdefABCDEF", first);
+        if (line[i] == '[' && end != std::string::npos && end > first && line[end] == ']') {
             masked += '#';
             i = end - 1;
         }

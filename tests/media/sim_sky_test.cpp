@@ -1,18 +1,22 @@
 // The simulated sky as a model: determinism, the truth it reports (background, noise, banding,
 // guide star) against what its frames show, and its pixel formats against a plain reference.
 #include "video/media/sim_sky.h"
-#include "sim_test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ostream>
 
 namespace kelpa {
-namespace {
 
-using test::StudioLevel;
+// Failure messages show format names.
+inline void PrintTo(SimFormat format, std::ostream* os) {
+    *os << SimFormatName(format);
+}
+
+namespace {
 
 SimSkyParams Params(uint32_t seed, int width, int height) {
     SimSkyParams params;
@@ -26,6 +30,11 @@ std::vector<uint8_t> Luma(SimSky& sky, uint64_t frame) {
     std::vector<uint8_t> luma(static_cast<size_t>(sky.Width()) * sky.Height());
     EXPECT_TRUE(sky.RenderLuma(frame, luma.data(), sky.Width(), luma.size()));
     return luma;
+}
+
+// Studio-range luma of a full-range level, computed the obvious way.
+uint8_t StudioLevel(int level) {
+    return static_cast<uint8_t>((level * 219 + 127) / 255 + 16);
 }
 
 // Top-left corner of a size x size block that no star light, hot pixel or guide star reaches.
@@ -116,16 +125,30 @@ TEST(SimSkyTest, BandingIsExactlyWhatAQuietSkyShows) {
     EXPECT_FALSE(sky.BandingAt(9, std::span<float>(rows).first(10), columns));
 }
 
+// The intensity-weighted centre of the pixels more than three noise sigmas above the known
+// background and banding, near the true position, lies where the sky says the star is.
 TEST(SimSkyTest, GuideStarCentroidFollowsTheTruth) {
     SimSky sky(Params(11, 640, 480));
-    const SimLayout layout = DefaultSimLayout(SimFormat::kI420, 640, 480);
-    std::vector<uint8_t> frame(layout.size);
+    std::vector<float> rows(sky.Height()), columns(sky.Width());
     for (uint64_t index : {0ull, 1ull, 2ull, 300ull, 9000ull, 54321ull}) {
-        ASSERT_TRUE(sky.Render(index, layout, frame.data(), frame.size()));
+        const std::vector<uint8_t> luma = Luma(sky, index);
+        ASSERT_TRUE(sky.BandingAt(index, rows, columns));
         const SimPoint truth = sky.GuideStarAt(index);
-        const SimPoint seen = test::MeasureGuideStar(sky, index, layout, frame.data(), truth);
-        EXPECT_NEAR(seen.x, truth.x, 0.15) << "frame " << index;
-        EXPECT_NEAR(seen.y, truth.y, 0.15) << "frame " << index;
+        double sum = 0.0, sumX = 0.0, sumY = 0.0;
+        const int cx = static_cast<int>(truth.x + 0.5), cy = static_cast<int>(truth.y + 0.5);
+        for (int y = cy - 8; y <= cy + 8; ++y) {
+            for (int x = cx - 8; x <= cx + 8; ++x) {
+                const double signal =
+                    luma[y * sky.Width() + x] - sky.BackgroundLevel() - rows[y] - columns[x];
+                if (signal <= 3.0 * sky.NoiseSigma()) continue;
+                sum += signal;
+                sumX += signal * x;
+                sumY += signal * y;
+            }
+        }
+        ASSERT_GT(sum, 0.0) << "frame " << index;
+        EXPECT_NEAR(sumX / sum, truth.x, 0.15) << "frame " << index;
+        EXPECT_NEAR(sumY / sum, truth.y, 0.15) << "frame " << index;
     }
     // The periodic error swings the star by pixels within seconds; the seeing by fractions
     // from one frame to the next.
@@ -142,10 +165,8 @@ TEST(SimSkyTest, GuideStarStaysInItsZoneForHours) {
     const SimRect zone = track.Zone();
     for (uint64_t frame = 0; frame < 60ull * 3600 * 4; frame += 997) {
         const SimPoint p = track.PositionAt(frame);
-        ASSERT_GT(p.x - 4, zone.left) << frame;
-        ASSERT_LT(p.x + 4, zone.right) << frame;
-        ASSERT_GT(p.y - 4, zone.top) << frame;
-        ASSERT_LT(p.y + 4, zone.bottom) << frame;
+        ASSERT_TRUE(p.x - 4 > zone.left && p.x + 4 < zone.right) << frame;
+        ASSERT_TRUE(p.y - 4 > zone.top && p.y + 4 < zone.bottom) << frame;
     }
 }
 
@@ -158,9 +179,8 @@ TEST(SimSkyTest, BrightStarsSaturateAndHotPixelsStayHot) {
     // Faint stars are checked only where no other light falls on them.
     const auto isolated = [&](const SimStar& star) {
         for (const SimStar& other : sky.Stars()) {
-            if (&other != &star && std::hypot(other.x - star.x, other.y - star.y) < 12) {
-                return false;
-            }
+            const double d = std::hypot(other.x - star.x, other.y - star.y);
+            if (&other != &star && d < 12) return false;
         }
         for (const SimHotPixel& h : sky.HotPixels()) {
             if (std::hypot(h.x - star.x, h.y - star.y) < 2) return false;
@@ -173,11 +193,8 @@ TEST(SimSkyTest, BrightStarsSaturateAndHotPixelsStayHot) {
         if (s.peak >= 600) {
             EXPECT_EQ(at(s.x, s.y), 255);
             ++saturated;
-        } else if (s.peak < 15) {
-            ++faint;
-            if (isolated(s)) {
-                EXPECT_LT(at(s.x, s.y), 80);
-            }
+        } else if (s.peak < 15 && ++faint && isolated(s)) {
+            EXPECT_LT(at(s.x, s.y), 80);
         }
     }
     EXPECT_GT(saturated, 0);
@@ -186,53 +203,52 @@ TEST(SimSkyTest, BrightStarsSaturateAndHotPixelsStayHot) {
     for (const SimHotPixel& h : sky.HotPixels()) EXPECT_NEAR(at(h.x, h.y), h.level, 25);
 }
 
-// The bytes a format must hold for a grey picture `luma` (no colour), in `layout`, on a buffer
-// pre-filled with `fill`.
+// The bytes a format must hold for the grey picture `luma` in `layout`, on a buffer pre-filled
+// with `fill`: chroma neutral, and padding before planes and after rows untouched.
 std::vector<uint8_t> ExpectedGrey(const SimLayout& layout, const std::vector<uint8_t>& luma,
-                                  size_t size, uint8_t fill) {
-    std::vector<uint8_t> out(size, fill);
+                                  uint8_t fill) {
+    std::vector<uint8_t> out(layout.size, fill);
     const int w = layout.width;
+    const int lumaAt = layout.format == SimFormat::kUYVY ? 1 : 0;  // of a packed YUV pixel
     for (int y = 0; y < layout.height; ++y) {
         uint8_t* row = out.data() + layout.offset[0] + static_cast<size_t>(y) * layout.stride[0];
+        const uint8_t* l = luma.data() + static_cast<size_t>(y) * w;
         for (int x = 0; x < w; ++x) {
-            const int l = luma[y * w + x];
-            const int pairLast = std::min(x | 1, w - 1);  // second pixel of x's pair
             switch (layout.format) {
                 case SimFormat::kBGR:
-                    std::memset(row + 3 * x, l, 3);
+                    std::memset(row + 3 * x, l[x], 3);
                     break;
                 case SimFormat::kBGRx:
-                    std::memset(row + 4 * x, l, 3);
+                    std::memset(row + 4 * x, l[x], 3);
                     row[4 * x + 3] = 255;
                     break;
                 case SimFormat::kRGB16: {
                     const uint16_t word =
-                        static_cast<uint16_t>((l >> 3) << 11 | (l >> 2) << 5 | l >> 3);
+                        static_cast<uint16_t>((l[x] >> 3) << 11 | (l[x] >> 2) << 5 | l[x] >> 3);
                     std::memcpy(row + 2 * x, &word, 2);
                     break;
                 }
                 case SimFormat::kYUY2:
-                case SimFormat::kUYVY: {
-                    const int luma0 = layout.format == SimFormat::kUYVY ? 1 : 0;
-                    uint8_t* pair = row + 4 * (x / 2);
-                    pair[luma0] = static_cast<uint8_t>(StudioLevel(luma[y * w + (x & ~1)]));
-                    pair[luma0 + 2] = static_cast<uint8_t>(StudioLevel(luma[y * w + pairLast]));
-                    pair[1 - luma0] = pair[3 - luma0] = 128;
+                case SimFormat::kUYVY:
+                    row[2 * x + lumaAt] = StudioLevel(l[x]);
+                    row[2 * x + 1 - lumaAt] = 128;
                     break;
-                }
                 case SimFormat::kI420:
                 case SimFormat::kYV12:
-                    row[x] = static_cast<uint8_t>(StudioLevel(l));
+                    row[x] = StudioLevel(l[x]);
                     break;
             }
         }
+        // An odd width's last pair repeats its pixel.
+        if (w % 2 && (layout.format == SimFormat::kYUY2 || layout.format == SimFormat::kUYVY)) {
+            row[2 * w + lumaAt] = StudioLevel(l[w - 1]);
+            row[2 * w + 1 - lumaAt] = 128;
+        }
     }
-    if (SimPlaneCount(layout.format) == 3) {
-        for (int plane = 1; plane < 3; ++plane) {
-            for (int y = 0; y < (layout.height + 1) / 2; ++y) {
-                std::memset(out.data() + layout.offset[plane] + y * layout.stride[plane], 128,
-                            (w + 1) / 2);
-            }
+    for (int plane = 1; plane < SimPlaneCount(layout.format); ++plane) {
+        for (int y = 0; y < (layout.height + 1) / 2; ++y) {
+            std::memset(out.data() + layout.offset[plane] + y * layout.stride[plane], 128,
+                        (w + 1) / 2);
         }
     }
     return out;
@@ -263,7 +279,7 @@ TEST_P(SimFormatRenderTest, WritesTheLumaIntoEveryPlaneAndNothingElse) {
     const SimLayout layout = PaddedLayout(GetParam(), 67, 45);
     std::vector<uint8_t> frame(layout.size, 0xA5);
     ASSERT_TRUE(sky.Render(3, layout, frame.data(), frame.size()));
-    EXPECT_EQ(frame, ExpectedGrey(layout, luma, layout.size, 0xA5));
+    EXPECT_EQ(frame, ExpectedGrey(layout, luma, 0xA5));
 }
 
 TEST_P(SimFormatRenderTest, RefusesLayoutsThatDoNotFit) {
@@ -274,14 +290,13 @@ TEST_P(SimFormatRenderTest, RefusesLayoutsThatDoNotFit) {
     EXPECT_FALSE(sky.Render(0, good, frame.data(), good.size - 1));
     SimLayout narrow = good;
     narrow.stride[0] -= 4;
-    EXPECT_FALSE(sky.Render(0, narrow, frame.data(), frame.size()));
     SimLayout wider = good;
     wider.width += 2;
-    EXPECT_FALSE(sky.Render(0, wider, frame.data(), frame.size()));
     SimLayout shifted = good;
     shifted.offset[SimPlaneCount(GetParam()) - 1] += 1;
-    shifted.size = frame.size();
-    EXPECT_FALSE(sky.Render(0, shifted, frame.data(), frame.size()));
+    for (const SimLayout& bad : {narrow, wider, shifted}) {
+        EXPECT_FALSE(sky.Render(0, bad, frame.data(), frame.size()));
+    }
     EXPECT_FALSE(sky.Render(0, good, nullptr, frame.size()));
     EXPECT_EQ(frame, untouched);
     EXPECT_TRUE(sky.Render(0, good, frame.data(), frame.size()));
@@ -306,25 +321,23 @@ TEST(SimSkyTest, StarColourIsTheSameInEveryFormat) {
         tinted += bgr[3 * p] != bgr[3 * p + 2];
     }
     EXPECT_GT(tinted, 50);
-
+    // YUY2 and UYVY swap each byte pair.
     const std::vector<uint8_t> yuy2 = render(SimFormat::kYUY2);
     const std::vector<uint8_t> uyvy = render(SimFormat::kUYVY);
-    for (size_t i = 0; i < yuy2.size(); i += 2) ASSERT_EQ(yuy2[i], uyvy[i + 1]) << i;
-    for (size_t i = 1; i < yuy2.size(); i += 2) ASSERT_EQ(yuy2[i], uyvy[i - 1]) << i;
-
+    for (size_t i = 0; i < yuy2.size(); ++i) ASSERT_EQ(yuy2[i], uyvy[i ^ 1]) << i;
     // I420 holds U then V; YV12 V then U.
     const SimLayout planar = DefaultSimLayout(SimFormat::kI420, 320, 240);
     const std::vector<uint8_t> i420 = render(SimFormat::kI420);
     const std::vector<uint8_t> yv12 = render(SimFormat::kYV12);
-    const size_t chroma = planar.offset[2] - planar.offset[1];
-    EXPECT_TRUE(std::equal(i420.begin(), i420.begin() + planar.offset[1], yv12.begin()));
-    EXPECT_TRUE(std::equal(i420.begin() + planar.offset[1], i420.begin() + planar.offset[2],
-                           yv12.begin() + planar.offset[2]));
-    EXPECT_TRUE(
-        std::equal(i420.begin() + planar.offset[2], i420.end(), yv12.begin() + planar.offset[1]));
-    EXPECT_TRUE(std::any_of(i420.begin() + planar.offset[1],
-                            i420.begin() + planar.offset[1] + chroma,
-                            [](uint8_t u) { return u != 128; }));
+    const auto plane = [&](const std::vector<uint8_t>& f, int p) {
+        const size_t end = p == 2 ? f.size() : planar.offset[p + 1];
+        return std::vector<uint8_t>(f.begin() + planar.offset[p], f.begin() + end);
+    };
+    EXPECT_EQ(plane(i420, 0), plane(yv12, 0));
+    EXPECT_EQ(plane(i420, 1), plane(yv12, 2));
+    EXPECT_EQ(plane(i420, 2), plane(yv12, 1));
+    const std::vector<uint8_t> u = plane(i420, 1);
+    EXPECT_TRUE(std::any_of(u.begin(), u.end(), [](uint8_t v) { return v != 128; }));
 }
 
 TEST(SimFormatTest, ParsesFormatListsAndRefusesUnknownNames) {

@@ -9,27 +9,23 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/captured_log.h"
 #include "common/clib/profile_values.h"
+#include "common/temp_files.h"
 #include "platform/program_paths.h"
-#include "platform/temp_dir.h"
 
 namespace kelpa {
 namespace {
 
-using testing::ReadText;
-using testing::WriteText;
+using testing::ReadFile;
+using testing::WriteFile;
 
 class IniProfileTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_FALSE(dir_.path().empty()); }
     std::string Get(IniProfileStore& store, const char* section, const char* key) {
         char out[64];
         store.GetString(section, key, "<default>", out, sizeof out);
@@ -37,7 +33,7 @@ class IniProfileTest : public ::testing::Test {
     }
     void MakeDirectoriesFor() { ASSERT_TRUE(MakeDirectories(ParentDirectory(path_))); }
     testing::TempDir dir_;
-    std::string path_ = dir_ / "cfg/kelpa/kelpa.ini";
+    std::string path_ = dir_.File("cfg/kelpa/kelpa.ini");
 };
 
 TEST_F(IniProfileTest, EveryValueKindReadsBackAsTheWordWritten) {
@@ -48,7 +44,7 @@ TEST_F(IniProfileTest, EveryValueKindReadsBackAsTheWordWritten) {
     ASSERT_TRUE(store.WriteString("quill", "Device", "USB Camera (046d:0825)"));
 
     IniProfileStore fresh(path_);  // a second copy of the program reads the same words
-    EXPECT_EQ(fresh.GetInt("kelpa", "ProcChannels", 0), -2);
+    EXPECT_EQ(fresh.GetInt("KELPA", "procchannels", 0), -2);
     EXPECT_EQ(static_cast<uint32_t>(fresh.GetInt("kelpa", "ProcChannelsID", 0)), 2036691527u);
     EXPECT_EQ(static_cast<uint32_t>(fresh.GetInt("kelpa", "Bits", 0)), 4286578688u);
     EXPECT_EQ(Get(fresh, "quill", "Device"), "USB Camera (046d:0825)");
@@ -73,22 +69,27 @@ TEST(ParseProfileIntTest, ReadsTheWordWrittenByEitherFormat) {
     }
 }
 
-TEST_F(IniProfileTest, WritesKeepForeignLinesAndDuplicates) {
+TEST_F(IniProfileTest, WritesKeepForeignLinesDuplicatesAndTheFileMode) {
     const std::string original =
         "; written by hand\n[kelpa]\nProcAmp=1\ngarbage line\nProcAmp=2\n\x01\x02\n"
         "[KELPA]\nProcGamma=7\n";
     MakeDirectoriesFor();
-    WriteText(path_, original);
+    WriteFile(path_, original);
     IniProfileStore store(path_);
     EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 1);
     EXPECT_EQ(store.GetInt("kelpa", "ProcGamma", 0), 0);  // in the second section: unseen
     ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "300"));
     ASSERT_TRUE(store.WriteString("kelpa", "ProcBlackLevel", "4"));
-    EXPECT_EQ(ReadText(path_),
+    EXPECT_EQ(ReadFile(path_),
               "; written by hand\n[kelpa]\nProcAmp=300\ngarbage line\nProcAmp=2\n\x01\x02\n"
               "ProcBlackLevel=4\n[KELPA]\nProcGamma=7\n");
     ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", nullptr));
     EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", -9), -9);
+    ASSERT_EQ(chmod(path_.c_str(), 0600), 0);  // the replacement keeps the file's mode
+    ASSERT_TRUE(store.WriteString("kelpa", "A", "2"));
+    struct stat st {};
+    ASSERT_EQ(stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST_F(IniProfileTest, StringsAreCutAndBadNamesRefused) {
@@ -100,19 +101,19 @@ TEST_F(IniProfileTest, StringsAreCutAndBadNamesRefused) {
     EXPECT_EQ(store.GetString("quill", "Nope", nullptr, out, sizeof out), 0u);
     EXPECT_STREQ(out, "");
 
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
     EXPECT_FALSE(store.WriteString("quill", "Device", "1\n[evil]\nB=2"));
     EXPECT_FALSE(store.WriteString("quill", "A=B", "1"));
     EXPECT_FALSE(store.WriteString(nullptr, "A", "1"));
     EXPECT_FALSE(store.WriteString("quill", nullptr, "1"));
-    EXPECT_EQ(ReadText(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
 }
 
 TEST_F(IniProfileTest, SeesChangesMadeByOthers) {
     IniProfileStore store(path_);
     ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 1);
-    WriteText(path_, "[kelpa]\nA=2\n");  // edited in place, same size
+    WriteFile(path_, "[kelpa]\nA=2\n");  // edited in place, same size
     struct stat st {};
     ASSERT_EQ(stat(path_.c_str(), &st), 0);
     st.st_mtim.tv_sec -= 10;  // and even with an mtime that went back
@@ -126,21 +127,11 @@ TEST_F(IniProfileTest, SeesChangesMadeByOthers) {
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 0);
 }
 
-TEST_F(IniProfileTest, KeepsTheFileMode) {
-    IniProfileStore store(path_);
-    ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
-    ASSERT_EQ(chmod(path_.c_str(), 0600), 0);
-    ASSERT_TRUE(store.WriteString("kelpa", "A", "2"));
-    struct stat st {};
-    ASSERT_EQ(stat(path_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
-
 // A write killed after its temporary file is complete but before the rename.
 TEST_F(IniProfileTest, AnInterruptedWriteLeavesTheOldProfile) {
     IniProfileStore store(path_);
     ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -154,24 +145,19 @@ TEST_F(IniProfileTest, AnInterruptedWriteLeavesTheOldProfile) {
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 7);
 
-    EXPECT_EQ(ReadText(path_), before);
-    EXPECT_EQ(ReadText(store.TempPath()), "[kelpa]\nA=2\n");  // the leftover
+    EXPECT_EQ(ReadFile(path_), before);
+    EXPECT_EQ(ReadFile(store.TempPath()), "[kelpa]\nA=2\n");  // the leftover
     IniProfileStore reader(path_);
     EXPECT_EQ(reader.GetInt("kelpa", "A", 0), 1);
     ASSERT_TRUE(reader.WriteString("kelpa", "B", "3"));  // the next write takes its place
-    EXPECT_EQ(ReadText(path_), "[kelpa]\nA=1\nB=3\n");
+    EXPECT_EQ(ReadFile(path_), "[kelpa]\nA=1\nB=3\n");
     EXPECT_NE(access(store.TempPath().c_str(), F_OK), 0);
-}
-
-std::string WriterKey(int writer, int index) {
-    char key[32];
-    std::snprintf(key, sizeof key, "W%dK%d", writer, index);
-    return key;
 }
 
 TEST_F(IniProfileTest, ConcurrentCopiesLoseNoKeys) {
     constexpr int kWriters = 3;
     constexpr int kKeysEach = 25;
+    const auto Key = [](int w, int k) { return "W" + std::to_string(w) + "K" + std::to_string(k); };
     IniProfileStore store(path_);
     ASSERT_TRUE(store.WriteString("kelpa", "Before", "1"));
     std::vector<pid_t> children;
@@ -180,14 +166,12 @@ TEST_F(IniProfileTest, ConcurrentCopiesLoseNoKeys) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             IniProfileStore writer(path_);
-            bool ok = true;
+            int failed = 0;
             for (int k = 0; k < kKeysEach; ++k) {
-                const std::string key = WriterKey(w, k);
-                ok = writer.WriteString(w % 2 ? "kelpa" : "quill", key.c_str(),
-                                        std::to_string(w * 1000 + k).c_str()) &&
-                     ok;
+                failed += !writer.WriteString(w % 2 ? "kelpa" : "quill", Key(w, k).c_str(),
+                                              std::to_string(w * 1000 + k).c_str());
             }
-            _exit(ok ? 0 : 1);
+            _exit(failed);
         }
         children.push_back(child);
     }
@@ -199,16 +183,14 @@ TEST_F(IniProfileTest, ConcurrentCopiesLoseNoKeys) {
     EXPECT_EQ(store.GetInt("kelpa", "Before", 0), 1);
     for (int w = 0; w < kWriters; ++w) {
         for (int k = 0; k < kKeysEach; ++k) {
-            const std::string key = WriterKey(w, k);
-            EXPECT_EQ(store.GetInt(w % 2 ? "kelpa" : "quill", key.c_str(), -1), w * 1000 + k)
-                << key;
+            EXPECT_EQ(store.GetInt(w % 2 ? "kelpa" : "quill", Key(w, k).c_str(), -1), w * 1000 + k);
         }
     }
 }
 
 TEST_F(IniProfileTest, AnUnwritableLocationFailsAndLogsOnce) {
-    WriteText(dir_ / "file", "not a directory");
-    IniProfileStore store(dir_ / "file/kelpa/kelpa.ini");
+    WriteFile(dir_.File("file"), "not a directory");
+    IniProfileStore store(dir_.File("file/kelpa/kelpa.ini"));
     testing::CapturedLog::Start();
     EXPECT_FALSE(store.WriteString("kelpa", "A", "1"));
     EXPECT_FALSE(store.WriteString("kelpa", "B", "2"));
@@ -216,13 +198,11 @@ TEST_F(IniProfileTest, AnUnwritableLocationFailsAndLogsOnce) {
     const std::vector<std::string> lines = testing::CapturedLog::Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("file/kelpa/kelpa.ini"), std::string::npos) << lines[0];
-}
 
-TEST_F(IniProfileTest, AProfileThatCannotBeReadIsNeverReplaced) {
-    MakeDirectoriesFor();
-    ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);  // a directory where the file should be
-    IniProfileStore store(path_);
-    EXPECT_FALSE(store.WriteString("kelpa", "A", "1"));
+    MakeDirectoriesFor();  // a profile that cannot be read is never replaced
+    ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
+    IniProfileStore unreadable(path_);
+    EXPECT_FALSE(unreadable.WriteString("kelpa", "A", "1"));
     struct stat st {};
     ASSERT_EQ(stat(path_.c_str(), &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
@@ -232,7 +212,7 @@ TEST_F(IniProfileTest, ReadOnlyWritesStayInMemory) {
     IniProfileStore seed(path_);
     ASSERT_TRUE(seed.WriteString("kelpa", "A", "1"));
     ASSERT_TRUE(seed.WriteString("kelpa", "B", "2"));
-    const std::string before = ReadText(path_);
+    const std::string before = ReadFile(path_);
 
     IniProfileStore store(path_);
     store.SetReadOnly(true);
@@ -242,16 +222,16 @@ TEST_F(IniProfileTest, ReadOnlyWritesStayInMemory) {
     EXPECT_EQ(store.GetInt("kelpa", "a", 0), 10);
     EXPECT_EQ(store.GetInt("kelpa", "B", -1), -1);
     EXPECT_EQ(store.GetInt("kelpa", "C", 0), 30);
-    EXPECT_EQ(ReadText(path_), before);
+    EXPECT_EQ(ReadFile(path_), before);
 
     store.SetReadOnly(false);  // a real write replaces the overlay's value
     ASSERT_TRUE(store.WriteString("kelpa", "A", "11"));
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 11);
 
-    IniProfileStore absent(dir_ / "never/kelpa.ini");
+    IniProfileStore absent(dir_.File("never/kelpa.ini"));
     absent.SetReadOnly(true);
     EXPECT_TRUE(absent.WriteString("kelpa", "A", "1"));
-    EXPECT_NE(access((dir_ / "never").c_str(), F_OK), 0);
+    EXPECT_FALSE(testing::FileExists(dir_.File("never")));
 }
 
 TEST_F(IniProfileTest, OverridesWinUntilCleared) {
@@ -266,21 +246,8 @@ TEST_F(IniProfileTest, OverridesWinUntilCleared) {
     EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 129);
 }
 
-// Sets (or, with nullptr, removes) an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 TEST(IniProfilePathTest, FollowsTheEnvironment) {
+    using testing::ScopedEnv;
     ScopedEnv home("HOME", "/home/u");
     {
         ScopedEnv profile("KELPA_PROFILE", "/x/my.ini");

@@ -1,4 +1,4 @@
-// The single-instance lock across processes, and the program's directory helpers.
+// The single-instance lock across processes, the program's directory helpers and the clock.
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <string>
 
+#include "common/temp_files.h"
+#include "platform/clock.h"
 #include "platform/program_paths.h"
-#include "platform/temp_dir.h"
 
 namespace kelpa {
 namespace {
@@ -29,7 +29,7 @@ int CheckInChild(const std::string& lockPath) {
 
 TEST(SingleInstanceTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
     testing::TempDir dir;
-    const std::string lockPath = dir / "KELPO ORB.lock";
+    const std::string lockPath = dir.File("KELPO ORB.lock");
     {
         SingleInstance first(lockPath);
         ASSERT_TRUE(first.CheckSingleInstance());
@@ -46,7 +46,7 @@ TEST(SingleInstanceTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
 
 TEST(SingleInstanceTest, TheLockDiesWithItsProcess) {
     testing::TempDir dir;
-    const std::string lockPath = dir / "KELPO ORB.lock";
+    const std::string lockPath = dir.File("KELPO ORB.lock");
     const pid_t holder = fork();
     ASSERT_GE(holder, 0);
     if (holder == 0) {
@@ -71,20 +71,19 @@ TEST(SingleInstanceTest, TheLockDiesWithItsProcess) {
 
 TEST(SingleInstanceTest, AnUnopenableLockLetsTheProgramRun) {
     testing::TempDir dir;
-    SingleInstance instance(dir / "missing/dir/KELPO ORB.lock");
+    SingleInstance instance(dir.File("missing/dir/KELPO ORB.lock"));
     EXPECT_TRUE(instance.CheckSingleInstance());
     EXPECT_FALSE(instance.held());
 }
 
 TEST(SingleInstanceTest, TheLockFileIsNamedAfterTheInstance) {
-    const char* saved = std::getenv("XDG_RUNTIME_DIR");
-    const std::string savedText = saved ? saved : "";
-    setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
-    EXPECT_EQ(SingleInstance::DefaultLockPath(), "/run/user/1000/KELPO ORB.lock");
-    unsetenv("XDG_RUNTIME_DIR");
+    {
+        testing::ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
+        EXPECT_EQ(SingleInstance::DefaultLockPath(), "/run/user/1000/KELPO ORB.lock");
+    }
+    testing::ScopedEnv runtime("XDG_RUNTIME_DIR", nullptr);
     EXPECT_EQ(SingleInstance::DefaultLockPath(),
               TempDirectory() + "/KELPO ORB." + std::to_string(getuid()) + ".lock");
-    if (saved) setenv("XDG_RUNTIME_DIR", savedText.c_str(), 1);
 }
 
 TEST(ProgramPathsTest, ExecutableDirectoryHoldsThisTest) {
@@ -93,6 +92,14 @@ TEST(ProgramPathsTest, ExecutableDirectoryHoldsThisTest) {
     EXPECT_EQ(dir.back(), '/');
     EXPECT_EQ(dir.front(), '/');
     EXPECT_EQ(access((dir + "kelpa_platform_basics_tests").c_str(), X_OK), 0) << dir;
+}
+
+TEST(ClockTest, TickAdvancesAcrossASleep) {
+    const uint32_t before = GetTickMs();
+    SleepMs(20);
+    const uint32_t elapsed = GetTickMs() - before;
+    EXPECT_GE(elapsed, 19u);
+    EXPECT_LT(elapsed, 2000u);
 }
 
 }  // namespace

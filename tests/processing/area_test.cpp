@@ -1,5 +1,5 @@
 // The processing area: fractions to pixels, mirroring of rows shown bottom first, the pixel
-// setters, the statistics window and the rules that keep tiny frames alone.
+// setters, the statistics window, the rules that keep tiny frames alone, and the delay gate.
 #include <gtest/gtest.h>
 
 #include "processing/engine_fixture.h"
@@ -7,7 +7,7 @@
 namespace kelpa::test {
 namespace {
 
-TEST(AreaTest, FractionsBecomePixelsAndAreClampedToTheFrame) {
+TEST(AreaTest, FractionsBecomePixelsClampedToTheFrameAndMirroredBottomUp) {
     EngineFixture f(640, 480);
     f.engine->SetAreaFractions(0.9f, 0.5f, 0.5f, 0.5f);
     const ProcArea& a = f.engine->area;
@@ -17,18 +17,12 @@ TEST(AreaTest, FractionsBecomePixelsAndAreClampedToTheFrame) {
     EXPECT_EQ(a.y0, 120);
     EXPECT_EQ(a.h, 240);
     EXPECT_FALSE(f.engine->areaIsWholeFrame);
-}
-
-TEST(AreaTest, RowsShownBottomFirstAreMirrored) {
-    EngineFixture topDown(100, 100, true);
-    EngineFixture bottomUp(100, 100, false);
-    for (EngineFixture* f : {&topDown, &bottomUp}) {
-        f->engine->SetAreaFractions(0.5f, 0.25f, 0.2f, 0.1f);
+    for (bool topDown : {true, false}) {
+        EngineFixture g(100, 100, topDown);
+        g.engine->SetAreaFractions(0.5f, 0.25f, 0.2f, 0.1f);
+        EXPECT_EQ(g.engine->area.y0, topDown ? 20 : 70);
+        EXPECT_EQ(g.engine->area.y1, topDown ? 30 : 80);
     }
-    EXPECT_EQ(topDown.engine->area.y0, 20);
-    EXPECT_EQ(topDown.engine->area.y1, 30);
-    EXPECT_EQ(bottomUp.engine->area.y0, 70);
-    EXPECT_EQ(bottomUp.engine->area.y1, 80);
 }
 
 // The pixel setters work on the picture as shown and round-trip exactly for every position.
@@ -43,30 +37,23 @@ TEST(AreaTest, PixelSettersRoundTrip) {
             EXPECT_EQ(a.h, 17);
             EXPECT_EQ(topDown ? a.y0 : 241 - a.y1, 3);
         }
-        // MoveArea counts rows as stored.
+        // MoveArea counts rows as stored, and stops at the frame's edge.
         f.engine->MoveArea(100, 50);
         EXPECT_EQ(f.engine->area.x0, 100);
         EXPECT_EQ(f.engine->area.y0, 50);
         EXPECT_EQ(f.engine->area.w, 21);
-        // Beyond the frame it stops at the edge.
         f.engine->MoveArea(1000, 1000);
         EXPECT_EQ(f.engine->area.x1, 321);
         EXPECT_EQ(f.engine->area.y1, 241);
     }
+    EngineFixture tiny(3, 3);
+    EXPECT_FALSE(tiny.engine->SetAreaRect(0, 0, 2, 2));
+    EXPECT_FALSE(tiny.engine->MoveArea(1, 1));
 }
 
-TEST(AreaTest, EmptyAreaEmptiesTheAccumulateSlot) {
-    EngineFixture f(64, 48);
-    ASSERT_NE(f.engine->accumulateStage, nullptr);
-    f.engine->SetAreaSize(0, 10);
-    EXPECT_EQ(f.engine->area.w, 0);
-    EXPECT_EQ(f.engine->accumulateStage, nullptr);
-    f.engine->SetAreaSize(10, 10);
-    EXPECT_NE(f.engine->accumulateStage, nullptr);
-}
-
-// Any change resets the sum and asks for a refresh; no change leaves both alone.
-TEST(AreaTest, ChangesResetTheSum) {
+// Any change resets the sum and asks for a refresh; no change leaves both alone. An empty
+// area takes the accumulation out of the chain until it has pixels again.
+TEST(AreaTest, ChangesResetTheSumAndAnEmptyAreaAccumulatesNothing) {
     EngineFixture f(64, 48);
     f.engine->SetAreaRect(0, 0, 10, 10);
     f.engine->accCount.store(3);
@@ -76,6 +63,11 @@ TEST(AreaTest, ChangesResetTheSum) {
     EXPECT_TRUE(f.engine->SetAreaRect(1, 0, 10, 10));
     EXPECT_EQ(f.engine->accCount.load(), 0);
     EXPECT_EQ(f.engine->refresh.load(), 1);
+    f.engine->SetAreaSize(0, 10);
+    EXPECT_EQ(f.engine->area.w, 0);
+    EXPECT_EQ(f.engine->accumulateStage, nullptr);
+    f.engine->SetAreaSize(10, 10);
+    EXPECT_NE(f.engine->accumulateStage, nullptr);
 }
 
 // The statistics window keeps 2 pixels off a border the area starts at, and never reaches
@@ -98,13 +90,7 @@ TEST(AreaTest, StatisticsWindowStaysInsideTheImage) {
     EXPECT_EQ(f.engine->statWindow.width, 38);
 }
 
-TEST(AreaTest, TinyFramesRefuseTheSetters) {
-    EngineFixture f(3, 3);
-    EXPECT_FALSE(f.engine->SetAreaRect(0, 0, 2, 2));
-    EXPECT_FALSE(f.engine->MoveArea(1, 1));
-}
-
-TEST(AreaTest, DelayFramesFollowTheFrameRate) {
+TEST(AreaTest, DelayFollowsTheFrameRateAndTheGateLetsOneFrameInThreeThrough) {
     EngineFixture f;
     f.engine->SetFrameRate(29.97);
     f.engine->SetTimeDelay(100);
@@ -115,12 +101,7 @@ TEST(AreaTest, DelayFramesFollowTheFrameRate) {
     f.engine->SetCountAccum(4);
     f.engine->SetTimeDelay(80);
     EXPECT_DOUBLE_EQ(f.engine->procRate.load(), 25.0 / 4 / 2);
-}
-
-TEST(AreaTest, DelayGateProcessesOneFrameInThree) {
-    EngineFixture f;
-    f.engine->SetFrameRate(25.0);
-    f.engine->SetTimeDelay(80);  // 2 frames; setting it also reloads the countdown
+    // 80 ms at 25 frames a second: 2 frames; setting it also reloads the countdown.
     f.engine->delayCountdown.store(0);
     std::vector<int> processed;
     for (int frame = 1; frame <= 7; ++frame) {

@@ -27,6 +27,9 @@ class AutoControlTest : public ::testing::Test {
 };
 
 TEST_F(AutoControlTest, RaisesTheAmplificationByThePeakOutput) {
+    // A nearly full peak is left alone.
+    EXPECT_FALSE(Run(0, 252, 252, kAutoAmplification));
+    EXPECT_TRUE(notify.Messages().empty());
     // O = 200, amp = 128: step = 55 * 128 / 200 = 35.
     EXPECT_TRUE(Run(0, 150, 200, kAutoAmplification));
     EXPECT_EQ(f.engine->params.amp.load(), 163);
@@ -35,18 +38,11 @@ TEST_F(AutoControlTest, RaisesTheAmplificationByThePeakOutput) {
     // With the trend positive and O below 120 it raises again, never past 256.
     EXPECT_TRUE(Run(0, 100, 100, kAutoAmplification));
     EXPECT_EQ(f.engine->params.amp.load(), 256);
-}
-
-TEST_F(AutoControlTest, LeavesANearlyFullPeakAlone) {
-    EXPECT_FALSE(Run(0, 252, 252, kAutoAmplification));
-    EXPECT_EQ(f.engine->params.amp.load(), 128);
-    EXPECT_TRUE(notify.Messages().empty());
-}
-
-TEST_F(AutoControlTest, ADarkPeakRaisesByOne) {
+    // A dark peak raises by one; an amplification of 0 or below still goes up.
+    f.engine->SetAmp(128);
+    f.engine->ampTrend.store(0);
     EXPECT_TRUE(Run(0, 0, 0, kAutoAmplification));
     EXPECT_EQ(f.engine->params.amp.load(), 129);
-    // An amplification set to 0 or below still goes up (a raise never lowers it).
     f.engine->SetAmp(-20);
     EXPECT_TRUE(Run(0, 10, 40, kAutoAmplification));
     EXPECT_EQ(f.engine->params.amp.load(), -19);

@@ -38,100 +38,83 @@ std::vector<std::vector<uint8_t>> SkyFrames(int count) {
 }
 
 // One random change of a setting, as the menus, the settings panel and the area editing make.
+using Change = void (*)(ProcEngine& e, std::mt19937& rng);
+const Change kChanges[] = {
+    [](ProcEngine& e, std::mt19937& rng) { e.SetCountAccum(1 + int32_t(rng() % 6)); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetTimeDelay(rng() % 3 ? 0 : 40); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetGamma(int32_t(1 + rng() % 256)); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetAmp(int32_t(64 + rng() % 300)); },
+    [](ProcEngine& e, std::mt19937& rng) { e.params.autoFlags.store(rng() % 8); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetNR(rng() % 2, rng() % 2); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetGuideEnable(rng() % 4 != 0); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetGuideAutoMoveSetting(rng() % 2); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetVirtualGuideActive(rng() % 2); },
+    [](ProcEngine& e, std::mt19937& rng) {
+        e.SetChannel(std::array{-2, -1, 0, 1, 2, 3}[rng() % 6]);
+    },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetVariant(FourCC(rng() % 2 ? "Accm" : "AcRB")); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetOutsideAsIs(rng() % 2); },
+    [](ProcEngine& e, std::mt19937& rng) {
+        // "Flip Vertical": the flag, then the processed surface and the area under chainLock.
+        const bool flip = rng() % 2;
+        std::lock_guard lock(e.chainLock);
+        e.params.flipV.store(flip ? 1 : 0);
+        e.surf.SetFlip(flip);
+        e.ApplyArea();
+    },
+    [](ProcEngine& e, std::mt19937& rng) {
+        e.SetAreaFractions(0.3f + 0.1f * (rng() % 5), 0.5f, 0.4f + 0.15f * (rng() % 5), 0.7f);
+    },
+    [](ProcEngine& e, std::mt19937& rng) { e.MoveArea(int32_t(rng() % 40), int32_t(rng() % 30)); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetBlackLevel(int32_t(rng() % 20) - 10); },
+};
+
 void ChangeSomething(FrameSink& sink, std::mt19937& rng) {
     ProcEngine& e = sink.engine;
-    switch (rng() % 16) {
-        case 0:
-            e.SetCountAccum(1 + static_cast<int32_t>(rng() % 6));
-            break;
-        case 1:
-            e.SetTimeDelay(rng() % 3 ? 0 : 40);
-            break;
-        case 2:
-            e.SetGamma(static_cast<int32_t>(1 + rng() % 256));
-            break;
-        case 3:
-            e.SetAmp(static_cast<int32_t>(64 + rng() % 300));
-            break;
-        case 4:
-            e.params.autoFlags.store(rng() % 8);
-            break;
-        case 5:
-            e.SetNR(rng() % 2, rng() % 2);
-            break;
-        case 6:
-            e.SetGuideEnable(rng() % 4 != 0);
-            break;
-        case 7:
-            e.SetGuideAutoMoveSetting(rng() % 2);
-            break;
-        case 8:
-            e.SetVirtualGuideActive(rng() % 2);
-            break;
-        case 9:
-            e.SetChannel(std::array{-2, -1, 0, 1, 2, 3}[rng() % 6]);
-            break;
-        case 10:
-            e.SetVariant(FourCC(rng() % 2 ? "Accm" : "AcRB"));
-            break;
-        case 11:
-            e.SetOutsideAsIs(rng() % 2);
-            break;
-        case 12: {
-            // "Flip Vertical": the flag, then the processed surface and the area under chainLock.
-            const bool flip = rng() % 2;
-            std::lock_guard lock(e.chainLock);
-            e.params.flipV.store(flip ? 1 : 0);
-            e.surf.SetFlip(flip);
-            e.ApplyArea();
-            break;
-        }
-        case 13:
-            e.SetAreaFractions(0.3f + 0.1f * (rng() % 5), 0.5f, 0.4f + 0.15f * (rng() % 5), 0.7f);
-            break;
-        case 14:
-            e.MoveArea(static_cast<int32_t>(rng() % 40), static_cast<int32_t>(rng() % 30));
-            break;
-        default:
-            e.SetBlackLevel(static_cast<int32_t>(rng() % 20) - 10);
-            break;
-    }
+    kChanges[rng() % std::size(kChanges)](e, rng);
     // The statistics window reads the published numbers without a lock.
     (void)e.mean.load();
     (void)e.bkgr.load();
     (void)e.starX.load();
 }
 
-TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
+// A sink taking RGB24 sky frames, with banding and the guide on, posting to `window`.
+struct SinkFixture {
+    explicit SinkFixture(MessageTarget& window) : sink(nullptr, clock) {
+        sink.isLive = true;
+        BitmapInfoHeader header;
+        header.width = kWidth;
+        header.height = -kHeight;
+        header.bitCount = 24;
+        EXPECT_TRUE(sink.SetSourceHeader(header));
+        sink.ApplyFrameRate(25.0);
+        ProcEngine& e = sink.engine;
+        e.SetNR(true, true);
+        e.SetGuideEnable(true);
+        e.notifyWindow.store(&window);
+        e.surf.SetWindow(&window);
+        e.surf.SetVisible(true);
+    }
     MemoryProfile profile;
     FakeClock clock;
-    RecordingTarget notify;
+    FrameSink sink;
+};
+
+TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
+    RecordingTarget window;
     RecordingTarget info;
-    RecordingTarget processedWindow;
-    FrameSink sink(nullptr, clock);
-    sink.isLive = true;
-    BitmapInfoHeader header;
-    header.width = kWidth;
-    header.height = -kHeight;
-    header.bitCount = 24;
-    ASSERT_TRUE(sink.SetSourceHeader(header));
-    sink.ApplyFrameRate(25.0);
-    ProcEngine& e = sink.engine;
-    e.SetCountAccum(3);
-    e.SetNR(true, true);
-    e.SetGuideEnable(true);
-    e.params.autoFlags.store(kAutoAll);
-    e.notifyWindow.store(&notify);
-    e.infoWindow.store(&info);
-    e.surf.SetWindow(&processedWindow);
-    e.surf.SetVisible(true);
+    SinkFixture f(window);
+    FrameSink& sink = f.sink;
+    sink.engine.SetCountAccum(3);
+    sink.engine.params.autoFlags.store(kAutoAll);
+    sink.engine.infoWindow.store(&info);
 
     const auto frames = SkyFrames(8);
     std::atomic<bool> done{false};
     std::thread streaming([&] {
         for (int i = 0; i < 400; ++i) {
-            const std::vector<uint8_t>& f = frames[i % frames.size()];
-            sink.SampleCB(i / 25.0, f.data(), f.size());
+            const std::vector<uint8_t>& frame = frames[i % frames.size()];
+            sink.SampleCB(i / 25.0, frame.data(), frame.size());
         }
         done.store(true);
     });
@@ -143,7 +126,7 @@ TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
     }
     streaming.join();
     EXPECT_GT(changes, 0);
-    EXPECT_GT(processedWindow.Count(WM_FRAME_READY), 0);
+    EXPECT_GT(window.Count(WM_FRAME_READY), 0);
     EXPECT_GT(info.Count(WM_STATISTICS_READY), 0);
 }
 
@@ -156,25 +139,12 @@ class IgnoringTarget final : public MessageTarget {
 // sums of one and of several frames, banding, statistics, the guide with auto move, and the
 // automatic control changing the amplification (which re-renders the area).
 TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
-    MemoryProfile profile;
-    FakeClock clock;
     IgnoringTarget target;
-    FrameSink sink(nullptr, clock);
-    sink.isLive = true;
-    BitmapInfoHeader header;
-    header.width = kWidth;
-    header.height = -kHeight;
-    header.bitCount = 24;
-    ASSERT_TRUE(sink.SetSourceHeader(header));
-    sink.ApplyFrameRate(25.0);
+    SinkFixture f(target);
+    FrameSink& sink = f.sink;
     ProcEngine& e = sink.engine;
-    e.SetNR(true, true);
-    e.SetGuideEnable(true);
     e.SetGuideAutoMoveSetting(true);
-    e.notifyWindow.store(&target);
     e.infoWindow.store(&target);
-    e.surf.SetWindow(&target);
-    e.surf.SetVisible(true);
     const auto frames = SkyFrames(4);
     for (int32_t channel : {-2, -1, 3, 0}) {
         for (uint32_t variant : {FourCC("Accm"), FourCC("AcRB")}) {
@@ -188,8 +158,8 @@ TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
                 sink.SampleCB(0.0, frames[0].data(), frames[0].size());
                 testing::StartCountingNew();
                 for (int i = 0; i < 12; ++i) {
-                    const std::vector<uint8_t>& f = frames[i % frames.size()];
-                    sink.SampleCB(i / 25.0, f.data(), f.size());
+                    const std::vector<uint8_t>& frame = frames[i % frames.size()];
+                    sink.SampleCB(i / 25.0, frame.data(), frame.size());
                 }
                 EXPECT_EQ(testing::StopCountingNew(), 0)
                     << "channel " << channel << " " << variant << " count " << count;

@@ -21,27 +21,12 @@ void InstallScalar(ProcEngine& e) {
 }
 
 inline void InstallScalarStages(ProcEngine& e) {
-    if (!e.processor) return;
-    switch (e.processor->index) {
-        case -2:
-            InstallScalar<GreyChannel>(e);
-            break;
-        case -1:
-            InstallScalar<SummaryChannel>(e);
-            break;
-        case 1:
-            InstallScalar<BlueChannel>(e);
-            break;
-        case 2:
-            InstallScalar<GreenChannel>(e);
-            break;
-        case 3:
-            InstallScalar<RedChannel>(e);
-            break;
-        default:
-            InstallScalar<AsIsChannel>(e);
-            break;
-    }
+    using Install = void (*)(ProcEngine&);
+    // By processor index, -2 ... 3 (0 is As Is).
+    constexpr Install kByIndex[] = {&InstallScalar<GreyChannel>,  &InstallScalar<SummaryChannel>,
+                                    &InstallScalar<AsIsChannel>,  &InstallScalar<BlueChannel>,
+                                    &InstallScalar<GreenChannel>, &InstallScalar<RedChannel>};
+    if (e.processor) kByIndex[e.processor->index + 2](e);
 }
 
 }  // namespace kelpa::test

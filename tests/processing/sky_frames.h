@@ -22,19 +22,6 @@ struct SkyScene {
     double channelOffset[3] = {0.0, 0.0, 0.0};
 };
 
-// The noiseless level of a pixel.
-inline double SceneLevel(const SkyScene& s, int32_t x, int32_t y) {
-    double v = s.sky;
-    for (const Star& star : s.stars) {
-        const double dx = x - star.x;
-        const double dy = y - star.y;
-        v += star.peak * std::exp(-(dx * dx + dy * dy) / (2 * star.sigma * star.sigma));
-    }
-    if (!s.rowOffset.empty()) v += s.rowOffset[y];
-    if (!s.columnOffset.empty()) v += s.columnOffset[x];
-    return v;
-}
-
 inline void RenderScene(TestPicture& picture, const SkyScene& s, std::mt19937& rng) {
     std::normal_distribution<double> noise(0.0, s.noiseRms > 0 ? s.noiseRms : 1.0);
     auto level = [](double v) {
@@ -42,19 +29,20 @@ inline void RenderScene(TestPicture& picture, const SkyScene& s, std::mt19937& r
     };
     for (int32_t y = 0; y < picture.h; ++y) {
         for (int32_t x = 0; x < picture.w; ++x) {
-            const double base = SceneLevel(s, x, y);
-            uint8_t* p = picture.Pixel(x, y);
-            if (s.colour) {
-                for (int c = 0; c < 3; ++c) {
-                    const double n = s.noiseRms > 0 ? noise(rng) : 0.0;
-                    p[c] = level(base + s.channelOffset[c] + n);
-                }
-            } else {
-                const uint8_t v = level(base + (s.noiseRms > 0 ? noise(rng) : 0.0));
-                p[0] = v;
-                p[1] = v;
-                p[2] = v;
+            // The noiseless level of the pixel, then noise of its own for each channel.
+            double base = s.sky + (s.rowOffset.empty() ? 0.0 : s.rowOffset[y]) +
+                          (s.columnOffset.empty() ? 0.0 : s.columnOffset[x]);
+            for (const Star& star : s.stars) {
+                const double dx = x - star.x;
+                const double dy = y - star.y;
+                base += star.peak * std::exp(-(dx * dx + dy * dy) / (2 * star.sigma * star.sigma));
             }
+            uint8_t* p = picture.Pixel(x, y);
+            const auto noisy = [&](double v) {
+                return level(v + (s.noiseRms > 0 ? noise(rng) : 0));
+            };
+            if (!s.colour) p[0] = p[1] = p[2] = noisy(base);
+            for (int c = 0; c < 3 && s.colour; ++c) p[c] = noisy(base + s.channelOffset[c]);
         }
     }
 }

@@ -30,49 +30,44 @@ struct RunResult {
 };
 
 // Runs the program with `args`; `onLine` sees every output line as it arrives, with the
-// child's pid (for reading its memory).
+// child's pid (for reading its memory). Standard error goes to a file read at the end.
 RunResult RunKelpa(const std::vector<std::string>& args,
                    const std::function<void(const std::string&, pid_t)>& onLine = nullptr) {
-    int out[2];
-    int err[2];
     RunResult result;
-    if (pipe(out) != 0 || pipe(err) != 0) return result;
+    std::vector<std::string> words = args;
+    words.insert(words.begin(), KELPA_BINARY);
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    char errPath[] = "/tmp/kelpa_stderr_XXXXXX";
+    const int err = mkstemp(errPath);
+    int out[2];
+    if (err < 0 || pipe(out) != 0) return result;
+    setenv("GST_DEBUG", "0", 1);
     const pid_t pid = fork();
-    if (pid == 0) {
+    if (pid == 0) {  // nothing that allocates from here on
         dup2(out[1], 1);
-        dup2(err[1], 2);
+        dup2(err, 2);
         close(out[0]);
-        close(err[0]);
-        std::vector<char*> argv;
-        std::string binary = KELPA_BINARY;
-        argv.push_back(binary.data());
-        std::vector<std::string> copy = args;
-        for (std::string& a : copy) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        setenv("GST_DEBUG", "0", 1);
-        execv(binary.c_str(), argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
-    close(err[1]);
     FILE* stream = fdopen(out[0], "r");
     char* line = nullptr;
     size_t capacity = 0;
-    ssize_t n;
-    while ((n = getline(&line, &capacity, stream)) > 0) {
-        std::string text(line, static_cast<size_t>(n));
-        if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (onLine) onLine(text, pid);
-        result.lines.push_back(text);
+    for (ssize_t n; (n = getline(&line, &capacity, stream)) > 0;) {
+        result.lines.emplace_back(line, static_cast<size_t>(n - (line[n - 1] == '\n')));
+        if (onLine) onLine(result.lines.back(), pid);
     }
     free(line);
     fclose(stream);
-    char buffer[4096];
-    while ((n = read(err[0], buffer, sizeof buffer)) > 0) result.errors.append(buffer, n);
-    close(err[0]);
     int status = 0;
     waitpid(pid, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.errors = kelpa::testing::ReadText(errPath);
+    close(err);
+    unlink(errPath);
     return result;
 }
 

@@ -10,12 +10,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/temp_files.h"
+#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"
@@ -24,6 +25,7 @@ namespace kelpa {
 namespace {
 
 using testing::TempDir;
+using Names = std::vector<std::string>;
 
 constexpr uint32_t P = WM_CAPTURE_PROGRESS;
 constexpr uint32_t D = WM_CAPTURE_DONE;
@@ -75,8 +77,8 @@ uint32_t LE(const std::string& b, size_t at, int bytes) {
     return ::testing::AssertionSuccess();
 }
 
-std::vector<std::string> FilesIn(const std::string& dir) {
-    std::vector<std::string> names;
+Names FilesIn(const std::string& dir) {
+    Names names;
     for (const auto& e : std::filesystem::directory_iterator(dir)) {
         names.push_back(e.path().filename().string());
     }
@@ -84,15 +86,9 @@ std::vector<std::string> FilesIn(const std::string& dir) {
     return names;
 }
 
-std::vector<std::string> Numbered(std::initializer_list<int> frames) {
-    std::vector<std::string> names;
-    for (int f : frames) names.push_back("cap_0000" + std::to_string(f) + ".bmp");
-    return names;
-}
-
 class CaptureRunTest : public ::testing::Test {
   protected:
-    CaptureRunTest() { profile_.values["CapWorkDir"] = dir_.Path(); }
+    CaptureRunTest() { profile_.Set("CapWorkDir", dir_.Path()); }
     // Frame i of a 25 frames-per-second stream.
     static int Frame(CaptureWriter& w, const Picture& p, int i) {
         return w.CaptureFrame(i / 25.0, 25.0, p.fb, p.header);
@@ -100,84 +96,60 @@ class CaptureRunTest : public ::testing::Test {
     TempDir dir_;
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
-    testing::FakeProfile profile_;
+    test::MemoryProfile profile_;
     testing::RecordingTarget target_;
 };
 
-struct Geometry {
-    int32_t width;
-    int32_t height;
-    bool topDown;
-};
-
-void PrintTo(const Geometry& g, std::ostream* os) {
-    *os << g.width << "x" << g.height << (g.topDown ? " top-down" : " bottom-up");
+// Pictures of odd widths and heights, either row order, decode back exactly.
+TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
+    const std::tuple<int32_t, int32_t, bool> geometries[] = {
+        {1, 1, true}, {3, 2, false}, {4, 3, true}, {5, 4, false}, {641, 5, true}, {2, 7, false}};
+    for (const auto& [w, h, topDown] : geometries) {
+        SCOPED_TRACE(::testing::Message() << w << "x" << h << " top-down " << topDown);
+        const Picture pic(w, h, topDown);
+        const TempDir dir;
+        target_.posts.clear();
+        CaptureWriter writer(&target_);
+        ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
+        writer.ToggleCapture(nullptr);
+        ASSERT_EQ(Frame(writer, pic, 0), 1);
+        ASSERT_EQ(FilesIn(dir.Path()), Names{"cap_00001.bmp"});
+        std::vector<uint8_t> image;
+        int32_t height = 0;
+        ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir.File("cap_00001.bmp")), image, height));
+        EXPECT_EQ(height, topDown ? -h : h);
+        EXPECT_EQ(image, pic.image);
+        EXPECT_EQ(target_.posts, (std::vector<uint32_t>{P, D}));
+        char last[kCapturePathSize];
+        writer.LastCapturePath(last, sizeof last);
+        EXPECT_EQ(last, dir.File("cap_00001.bmp"));
+    }
 }
 
-class CaptureFileTest : public CaptureRunTest, public ::testing::WithParamInterface<Geometry> {};
-
-TEST_P(CaptureFileTest, FileDecodesBackToPicture) {
-    const Geometry g = GetParam();
-    const Picture pic(g.width, g.height, g.topDown);
-    CaptureWriter writer(&target_);
-    writer.ToggleCapture(nullptr);
-    ASSERT_EQ(Frame(writer, pic, 0), 1);
-    ASSERT_EQ(FilesIn(dir_.Path()), Numbered({1}));
-    std::vector<uint8_t> image;
-    int32_t height = 0;
-    ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir_.File("cap_00001.bmp")), image, height));
-    EXPECT_EQ(height, g.topDown ? -g.height : g.height);
-    EXPECT_EQ(image, pic.image);
-    EXPECT_EQ(target_.posts, (std::vector<uint32_t>{P, D}));
-    char last[kCapturePathSize];
-    writer.LastCapturePath(last, sizeof last);
-    EXPECT_EQ(last, dir_.File("cap_00001.bmp"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sizes, CaptureFileTest,
-                         ::testing::Values(Geometry{1, 1, true}, Geometry{3, 2, false},
-                                           Geometry{4, 3, true}, Geometry{5, 4, false},
-                                           Geometry{641, 5, true}, Geometry{2, 7, false}));
-
-struct CountCase {
-    uint32_t count;
-    int frames;
-    std::vector<uint32_t> posts;
-    size_t files;
-};
-
-void PrintTo(const CountCase& c, std::ostream* os) {
-    *os << "CapCount " << c.count;
-}
-
-class CaptureCountTest : public CaptureRunTest, public ::testing::WithParamInterface<CountCase> {};
-
-TEST_P(CaptureCountTest, ProgressEveryFourthFrameAndDoneAtCount) {
-    const CountCase& c = GetParam();
+// Progress every fourth frame, done at the count (a count of 0 takes one frame).
+TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
+    struct Case {
+        uint32_t count;
+        int frames;
+        std::vector<uint32_t> posts;
+        size_t files;
+    };
+    const Case cases[] = {
+        {10, 12, {P, P, D}, 10}, {8, 9, {P, P, D}, 8}, {3, 5, {P, P, P, D}, 3}, {0, 3, {P, D}, 1}};
     const Picture pic(8, 2, false);
-    CaptureWriter writer(&target_);
-    writer.captureCount.store(c.count);
-    writer.ToggleCapture(nullptr);
-    for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
-    EXPECT_EQ(FilesIn(dir_.Path()).size(), c.files);
-    EXPECT_EQ(target_.posts, c.posts);
-    EXPECT_FALSE(writer.capturing.load());
-}
-
-INSTANTIATE_TEST_SUITE_P(Counts, CaptureCountTest,
-                         ::testing::Values(CountCase{10, 12, {P, P, D}, 10},
-                                           CountCase{8, 9, {P, P, D}, 8},
-                                           CountCase{3, 5, {P, P, P, D}, 3},
-                                           CountCase{0, 3, {P, D}, 1}));
-
-TEST_F(CaptureRunTest, FrameDelaySkipsFramesBetweenWrittenOnes) {
-    const Picture pic(4, 4, true);
-    CaptureWriter writer(&target_);
-    writer.captureFrameDelay.store(2);
-    writer.captureCount.store(3);
-    writer.ToggleCapture(nullptr);
-    for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
-    EXPECT_EQ(FilesIn(dir_.Path()), Numbered({1, 4, 7}));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        const TempDir dir;
+        target_.posts.clear();
+        CaptureWriter writer(&target_);
+        ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
+        writer.captureCount.store(c.count);
+        writer.ToggleCapture(nullptr);
+        for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
+        EXPECT_EQ(FilesIn(dir.Path()).size(), c.files);
+        EXPECT_EQ(target_.posts, c.posts);
+        EXPECT_FALSE(writer.capturing.load());
+    }
 }
 
 TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
@@ -201,7 +173,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
     EXPECT_TRUE(writer.capturing.load());
     EXPECT_TRUE(target_.posts.empty());
     EXPECT_EQ(Frame(writer, pic, 3), 1);
-    EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"blocker", "cap_00004.bmp"}));
+    EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00004.bmp"}));
 }
 
 // Child process: two good frames, then a file size limit that the third frame runs into.
@@ -236,24 +208,26 @@ TEST_P(FileLimitTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(FilesIn(dir_.Path()), (std::vector<std::string>{"cap_00001.bmp", "cap_00026.bmp"}));
+    EXPECT_EQ(FilesIn(dir_.Path()), (Names{"cap_00001.bmp", "cap_00026.bmp"}));
 }
 
 // 0: the file header writes nothing; 10: part of it; 54: the pixels write nothing; 154: part.
 INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154));
 
-TEST_F(CaptureRunTest, CaptureFrameAllocatesNothing) {
+// The frame delay skips frames between written ones; nothing is allocated on the way.
+TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     const Picture pic(33, 9, true);
     CaptureWriter writer(&target_);
     writer.SetCaptureName("Some Camera", false);
-    writer.captureFrameDelay.store(1);
-    writer.captureCount.store(4);
+    writer.captureFrameDelay.store(2);
+    writer.captureCount.store(3);
     writer.ToggleCapture(nullptr);
     testing::StartCountingNew();
     for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
     EXPECT_EQ(testing::StopCountingNew(), 0);
-    EXPECT_EQ(FilesIn(dir_.Path()).size(), 4u);
-    EXPECT_EQ(target_.posts, (std::vector<uint32_t>{P, D}));
+    EXPECT_EQ(FilesIn(dir_.Path()),
+              (Names{"capSome_00001.bmp", "capSome_00004.bmp", "capSome_00007.bmp"}));
+    EXPECT_FALSE(writer.capturing.load());
 }
 
 // The GUI thread changes directory, template and name while frames are written: every file

@@ -6,80 +6,75 @@
 
 #include <filesystem>
 #include <limits>
-#include <ostream>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "common/temp_files.h"
+#include "support/test_support.h"
 #include "video/capture_test_support.h"
 
 namespace kelpa {
 namespace {
 
-using testing::TempDir;
+using Strings = std::vector<std::string>;
 
 // Every test gets a home and a temporary directory of its own: nothing lands in ~/Pictures.
 class CaptureWriterTest : public ::testing::Test {
   protected:
-    TempDir home_;
-    TempDir tmp_;
+    testing::TempDir home_;
+    testing::TempDir tmp_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
     testing::ScopedEnv tmpEnv_{"TMPDIR", tmp_.Path()};
-    testing::FakeProfile profile_;
+    test::MemoryProfile profile_;
 };
 
-struct NameCase {
-    const char* tmpl;
-    const char* device;  // source name, given as a device name
-    double t;
-    const char* file;        // expected name behind the directory, at 25 frames per second
-    const char* storedTmpl;  // the template as the parser leaves it
-};
-
-void PrintTo(const NameCase& c, std::ostream* os) {
-    *os << '"' << c.tmpl << '"';
-}
-
-class TemplateNameTest : public CaptureWriterTest,
-                         public ::testing::WithParamInterface<NameCase> {};
-
-TEST_P(TemplateNameTest, BuildsNameAndStoresSanitisedTemplate) {
-    const NameCase& c = GetParam();
-    CaptureWriter writer;
-    ASSERT_TRUE(writer.SetCaptureDirectory("/cap"));
-    writer.SetCaptureName(c.device, false);
-    ASSERT_TRUE(writer.SetCaptureTemplate(c.tmpl));
-    EXPECT_EQ(writer.BuildCaptureName(c.t, 25.0), std::string("/cap/") + c.file);
-    EXPECT_STREQ(writer.CaptureTemplate(), c.storedTmpl);
-}
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-INSTANTIATE_TEST_SUITE_P(
-    Templates, TemplateNameTest,
-    ::testing::Values(
-        NameCase{"#cap%n#_%f", "Video", 2.0, "capVideo_00051.bmp", "#cap%n#_%f"},
-        NameCase{"#cap%n#_%f", "", 2.0, "cap_00051.bmp", "#cap%n#_%f"},
-        NameCase{"#run%t", "", 1.5, "run0001500.bmp", "#run%t"},
-        NameCase{"#night", "", 0.0, "night00001.bmp", "#night%f"},
-        NameCase{"", "", 0.0, "00001.bmp", ""}, NameCase{"#a<b", "", 0.0, "a_b00001.bmp", "#a_b%f"},
-        NameCase{"#a/b*c#d%t%f", "", 0.04, "a_b_c_d000004000002.bmp", "#a_b_c_d%t%f"},
+TEST_F(CaptureWriterTest, TemplatesBuildNamesAndAreStoredSanitised) {
+    struct Case {
+        const char* tmpl;
+        const char* device;  // source name, given as a device name
+        double t;
+        const char* file;        // expected name behind the directory, at 25 frames per second
+        const char* storedTmpl;  // the template as the parser leaves it
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // clang-format off
+    const Case cases[] = {
+        {"#cap%n#_%f", "Video", 2.0, "capVideo_00051.bmp", "#cap%n#_%f"},
+        {"#cap%n#_%f", "", 2.0, "cap_00051.bmp", "#cap%n#_%f"},
+        {"#run%t", "", 1.5, "run0001500.bmp", "#run%t"},
+        {"#night", "", 0.0, "night00001.bmp", "#night%f"},
+        {"", "", 0.0, "00001.bmp", ""},
+        {"#a<b", "", 0.0, "a_b00001.bmp", "#a_b%f"},
+        {"#a/b*c#d%t%f", "", 0.04, "a_b_c_d000004000002.bmp", "#a_b_c_d%t%f"},
         // Runs separated by bars each give their text once, in order.
-        NameCase{"#ab|#cd", "", 0.0, "abcd00001.bmp", "#ab|#cd%f"},
-        NameCase{"#ab|x|#cd%f", "", 0.0, "abcd00001.bmp", "#ab|x|#cd%f"},
+        {"#ab|#cd", "", 0.0, "abcd00001.bmp", "#ab|#cd%f"},
+        {"#ab|x|#cd%f", "", 0.0, "abcd00001.bmp", "#ab|x|#cd%f"},
         // A leading bar is skipped: the scan ends and a name comes out.
-        NameCase{"|", "", 0.0, "00001.bmp", "|%f"},
-        NameCase{"|#x%f", "", 0.0, "x00001.bmp", "|#x%f"},
-        NameCase{"x%", "", 0.0, "x00001.bmp", "x%%f"},
-        NameCase{"%d%q#a%fzz#b", "", 0.0, "a00001b.bmp", "%d%q#a%fzz#b"},
-        NameCase{"%n%f", "USB Video Device", 0.0, "USB00001.bmp", "%n%f"},
+        {"|", "", 0.0, "00001.bmp", "|%f"},
+        {"|#x%f", "", 0.0, "x00001.bmp", "|#x%f"},
+        {"x%", "", 0.0, "x00001.bmp", "x%%f"},
+        {"%d%q#a%fzz#b", "", 0.0, "a00001b.bmp", "%d%q#a%fzz#b"},
+        {"%n%f", "USB Video Device", 0.0, "USB00001.bmp", "%n%f"},
         // Eight texts fit before the slot kept for the number; with the number first, eight.
-        NameCase{"#a|#b|#c|#d|#e|#f|#g|#h|#i", "", 0.0, "abcdefgh00001.bmp",
-                 "#a|#b|#c|#d|#e|#f|#g|#h|#i%f"},
-        NameCase{"%f#a|#b|#c|#d|#e|#f|#g|#h|#i", "", 0.0, "00001abcdefgh.bmp",
-                 "%f#a|#b|#c|#d|#e|#f|#g|#h|#i"},
+        {"#a|#b|#c|#d|#e|#f|#g|#h|#i", "", 0.0, "abcdefgh00001.bmp",
+         "#a|#b|#c|#d|#e|#f|#g|#h|#i%f"},
+        {"%f#a|#b|#c|#d|#e|#f|#g|#h|#i", "", 0.0, "00001abcdefgh.bmp",
+         "%f#a|#b|#c|#d|#e|#f|#g|#h|#i"},
         // Negative or undefined times give time 0 and frame 1.
-        NameCase{"%t%f", "", -3.0, "000000000001.bmp", "%t%f"},
-        NameCase{"%f", "", kNaN, "00001.bmp", "%f"}));
+        {"%t%f", "", -3.0, "000000000001.bmp", "%t%f"},
+        {"%f", "", nan, "00001.bmp", "%f"}};
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tmpl);
+        CaptureWriter writer;
+        ASSERT_TRUE(writer.SetCaptureDirectory("/cap"));
+        writer.SetCaptureName(c.device, false);
+        ASSERT_TRUE(writer.SetCaptureTemplate(c.tmpl));
+        EXPECT_EQ(writer.BuildCaptureName(c.t, 25.0), std::string("/cap/") + c.file);
+        EXPECT_STREQ(writer.CaptureTemplate(), c.storedTmpl);
+    }
+}
 
 TEST_F(CaptureWriterTest, NameBudgetKeepsRoomForNumberAndDropsExtension) {
     CaptureWriter writer;
@@ -132,7 +127,7 @@ TEST_F(CaptureWriterTest, DirectoryIsCreatedOrFallsBackToTemporary) {
     const std::string file = home_.File("plain");
     testing::WriteFile(file, "x");
     for (const std::string& dir : {file, file + "/sub/", std::string(250, 'z')}) {
-        profile_.values["CapWorkDir"] = dir;
+        profile_.Set("CapWorkDir", dir);
         CaptureWriter writer;
         EXPECT_EQ(writer.CaptureDir(), tmp_.Path() + "/") << dir;
     }
@@ -140,7 +135,9 @@ TEST_F(CaptureWriterTest, DirectoryIsCreatedOrFallsBackToTemporary) {
 
 TEST_F(CaptureWriterTest, SettingsRoundTripThroughProfile) {
     const std::string dir = home_.File("shots");
-    profile_.values = {{"CapWorkDir", dir}, {"CapFormat", "#m<31"}, {"CapFramesDelay", "7"}};
+    profile_.Set("CapWorkDir", dir);
+    profile_.Set("CapFormat", "#m<31");
+    profile_.Set("CapFramesDelay", "7");
     {
         CaptureWriter writer;
         EXPECT_EQ(writer.captureFrameDelay.load(), 7u);
@@ -149,18 +146,19 @@ TEST_F(CaptureWriterTest, SettingsRoundTripThroughProfile) {
         writer.captureFrameDelay.store(0);
         EXPECT_TRUE(writer.SaveSettings());
     }
-    const std::map<std::string, std::string> saved = {{"CapWorkDir", dir + "/"},
-                                                      {"CapFormat", "#m_31%f"},
-                                                      {"CapFramesDelay", "0"},
-                                                      {"CapCount", "4000000000"}};
-    EXPECT_EQ(profile_.values, saved);
+    EXPECT_EQ(profile_.WriteOrder(),
+              (Strings{"CapWorkDir", "CapFormat", "CapFramesDelay", "CapCount"}));
+    EXPECT_EQ(profile_.Get("CapWorkDir"), dir + "/");
+    EXPECT_EQ(profile_.Get("CapFormat"), "#m_31%f");
+    EXPECT_EQ(profile_.Get("CapFramesDelay") + " " + profile_.Get("CapCount"), "0 4000000000");
     CaptureWriter again;
     EXPECT_EQ(again.captureCount.load(), 4000000000u);
     EXPECT_EQ(again.CaptureDir(), dir + "/");
     // An empty template is used but not written back.
     ASSERT_TRUE(again.SetCaptureTemplate(""));
     again.SaveSettings();
-    EXPECT_EQ(profile_.values, saved);
+    EXPECT_EQ(profile_.WriteOrder().size(), 7u);
+    EXPECT_EQ(profile_.Get("CapFormat"), "#m_31%f");
 }
 
 TEST_F(CaptureWriterTest, ToggleCaptureCountsRunsAndTellsUser) {
@@ -176,9 +174,8 @@ TEST_F(CaptureWriterTest, ToggleCaptureCountsRunsAndTellsUser) {
     EXPECT_EQ(writer.capturedBefore, 3u);
     EXPECT_EQ(writer.capturedCount.load(), 0u);
     EXPECT_EQ(writer.captureCountdown.load(), 0u);
-    EXPECT_EQ(notice.status,
-              (std::vector<std::string>{"Capturing in progress +0", "Capturing 3 (+3) frame(s)",
-                                        "Capturing in progress +0"}));
+    EXPECT_EQ(notice.status, (Strings{"Capturing in progress +0", "Capturing 3 (+3) frame(s)",
+                                      "Capturing in progress +0"}));
     EXPECT_EQ(notice.checks, (std::vector<std::pair<uint32_t, bool>>{
                                  {kCmdCapture, true}, {kCmdCapture, false}, {kCmdCapture, true}}));
     // The total of earlier runs stays where adding would pass the 32-bit range.

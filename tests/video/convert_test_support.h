@@ -104,6 +104,17 @@ class Frame {
     const std::vector<uint8_t>& All() const { return dst_; }
     void ResetDst() { std::fill(dst_.begin(), dst_.end(), kGuardByte); }
     void Convert(Converter convert) { convert(Dst(), Src(), g_); }
+    // Converts with the reference, then with the fast converter over fresh guards; gives the
+    // index of the first differing byte (guards included), or -1.
+    long FirstMismatch(const FormatCase& f) {
+        ResetDst();
+        Convert(f.reference);
+        const std::vector<uint8_t> expected = dst_;
+        ResetDst();
+        Convert(f.fast);
+        const auto diff = std::mismatch(expected.begin(), expected.end(), dst_.begin());
+        return diff.first == expected.end() ? -1 : static_cast<long>(diff.first - expected.begin());
+    }
     // Output byte of pixel (x, row), channel c (0 blue, 1 green, 2 red).
     uint8_t At(int32_t x, int32_t row, int c) const {
         return dst_[kGuard + size_t{g_.dstStride} * row + 3 * x + c];
@@ -127,12 +138,5 @@ class Frame {
     std::unique_ptr<uint8_t[]> src_;
     std::vector<uint8_t> dst_;
 };
-
-// Index of the first differing byte, or -1.
-inline long FirstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-    if (a.size() != b.size()) return 0;
-    const auto diff = std::mismatch(a.begin(), a.end(), b.begin());
-    return diff.first == a.end() ? -1 : static_cast<long>(diff.first - a.begin());
-}
 
 }  // namespace kelpa::testing
