@@ -53,6 +53,8 @@ class HeadlessSource {
           file_(fileCtrl) {
         capture_.SetNotice(&notice);
         file_.SetNotice(&notice);
+        // Nothing is shown before the run, so the file's first frame belongs to the run.
+        file_.SetShowPausedFrames(false);
         devices_.SetNotice(&notice);
         devices_.AttachCaptureGraph(capture_);
     }

@@ -14,6 +14,7 @@
 #include "common/captured_log.h"
 #include "common/temp_files.h"
 #include "media/file_test_util.h"
+#include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "video/media/file_graph.h"
 #include "video/media/media_init.h"
@@ -23,17 +24,6 @@ namespace {
 
 using kelpa::testing::CapturedLog;
 using kelpa::testing::TempDir;
-
-class RecordingNotice final : public UserNotice {
-  public:
-    void ShowStatus(const char* text) override { statuses.emplace_back(text); }
-    void Warn(const char* text) override { statuses.emplace_back(text); }
-    void CheckMenuItem(uint32_t, bool) override {}
-    bool Showed(const char* text) const {
-        return std::find(statuses.begin(), statuses.end(), text) != statuses.end();
-    }
-    std::vector<std::string> statuses;
-};
 
 // Time moves only when the intake sleeps; each pacing sleep (one per paced frame) notes the frame
 // the live picture shows.
@@ -129,18 +119,22 @@ struct FormatCase {
     bool converted;
 };
 
+ClipParams Clip6(const char* format, int width, const char* encoder, const char* muxer) {
+    return {format, width, width == 322 ? 242 : 240, 25, 1, 6, encoder, muxer};
+}
+
 const FormatCase kFormats[] = {
-    {"BGR", {"BGR", 322, 242, 25, 1, 6, nullptr, "avimux"}, 1, false},
-    {"YUY2", {"YUY2", 320, 240, 25, 1, 6, nullptr, "avimux"}, 3, false},
-    {"UYVY", {"UYVY", 320, 240, 25, 1, 6, nullptr, "avimux"}, 4, false},
-    {"I420", {"I420", 322, 242, 25, 1, 6, nullptr, "avimux"}, 5, false},
-    {"YV12", {"YV12", 320, 240, 25, 1, 6, nullptr, "matroskamux"}, 6, false},
-    {"AYUV_NeedsConverter", {"AYUV", 320, 240, 25, 1, 6, nullptr, "matroskamux"}, 1, true},
-    {"MJPEG", {"I420", 320, 240, 25, 1, 6, "jpegenc", "avimux"}, 0, false},
-    {"MPEG4_MP4", {"I420", 320, 240, 25, 1, 6, "avenc_mpeg4", "mp4mux"}, 5, false},
-    {"MPEG4_MKV", {"I420", 320, 240, 25, 1, 6, "avenc_mpeg4", "matroskamux"}, 5, false},
-    {"H264_MP4", {"I420", 320, 240, 25, 1, 6, "h264", "mp4mux"}, 0, false},
-    {"H264_MKV", {"I420", 320, 240, 25, 1, 6, "h264", "matroskamux"}, 0, false},
+    {"BGR", Clip6("BGR", 322, nullptr, "avimux"), 1, false},
+    {"YUY2", Clip6("YUY2", 320, nullptr, "avimux"), 3, false},
+    {"UYVY", Clip6("UYVY", 320, nullptr, "avimux"), 4, false},
+    {"I420", Clip6("I420", 322, nullptr, "avimux"), 5, false},
+    {"YV12", Clip6("YV12", 320, nullptr, "matroskamux"), 6, false},
+    {"AYUV_NeedsConverter", Clip6("AYUV", 320, nullptr, "matroskamux"), 1, true},
+    {"MJPEG", Clip6("I420", 320, "jpegenc", "avimux"), 0, false},
+    {"MPEG4_MP4", Clip6("I420", 320, "avenc_mpeg4", "mp4mux"), 5, false},
+    {"MPEG4_MKV", Clip6("I420", 320, "avenc_mpeg4", "matroskamux"), 5, false},
+    {"H264_MP4", Clip6("I420", 320, "h264", "mp4mux"), 0, false},
+    {"H264_MKV", Clip6("I420", 320, "h264", "matroskamux"), 0, false},
 };
 
 class FileFormatTest : public FileGraphTest, public ::testing::WithParamInterface<FormatCase> {};
@@ -243,7 +237,7 @@ TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {
     Play(Clip("end.avi", {"I420", 160, 120, 25, 1, 10, nullptr, "avimux"}));
     EXPECT_EQ(RunToEnd(), 9);
     EXPECT_EQ(ctrl.sink.playState.load(), kStateStopped);
-    EXPECT_EQ(notice.statuses.back(), "Stopped...");
+    EXPECT_EQ(notice.status.back(), "Stopped...");
     EXPECT_EQ(Shown(), 0);
     TakeFrames();
     EXPECT_EQ(RunToEnd(), 9);
@@ -251,6 +245,19 @@ TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {
     ASSERT_FALSE(frames.empty());
     EXPECT_LE(frames.front(), 1);  // frame 0 was shown by the rewind already
     EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+}
+
+// Without paused frames the opened file shows nothing, and the run hands on every frame once,
+// starting with the first.
+TEST_F(FileGraphTest, WithoutPausedFramesTheRunDeliversEveryFrameOnce) {
+    graph.SetShowPausedFrames(false);
+    Play(Clip("unshown.avi", {"I420", 160, 120, 25, 1, 12, nullptr, "avimux"}));
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 0u);
+    EXPECT_EQ(RunToEnd(), 11);
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
+    const std::vector<int> frames = TakeFrames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front(), 0);
 }
 
 TEST_F(FileGraphTest, StepFramesMovesTheShownFrame) {

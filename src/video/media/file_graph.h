@@ -37,6 +37,9 @@ class FileGraph {
     FileGraph& operator=(const FileGraph&) = delete;
 
     void SetNotice(UserNotice* notice) { notice_ = notice; }
+    // Off: the first frame is not shown while the file is paused after opening; it arrives as
+    // the first frame of the run instead.
+    void SetShowPausedFrames(bool show) { bridge_.SetDeliverPreroll(show); }
     // Where WM_GRAPH_EVENT goes once a graph is built.
     void SetMainWindow(MessageTarget* window);
 

@@ -79,6 +79,7 @@ GstFlowReturn SampleBridge::Deliver(GstSample* sample, bool preroll) {
     GstBuffer* buffer = gst_sample_get_buffer(sample);
     if (!buffer) return GST_FLOW_OK;
     if (preroll) {
+        if (!deliverPreroll_.load()) return GST_FLOW_OK;
         lastPreroll_.store(buffer);
     } else if (lastPreroll_.exchange(nullptr) == buffer) {
         return GST_FLOW_OK;  // already shown while the graph was paused

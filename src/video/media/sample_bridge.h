@@ -28,6 +28,9 @@ class SampleBridge {
     void Detach();
     // The connected layout; samples of another layout are refused.
     void SetConnectedInfo(const GstVideoInfo& info);
+    // Whether paused frames (preroll samples) are handed on. A run that shows nothing while
+    // paused turns this off, so that every frame arrives once, as a sample of the running graph.
+    void SetDeliverPreroll(bool deliver) { deliverPreroll_.store(deliver); }
     // Hands a connected raw video type to the intake (header, plane layout) and expects its
     // layout from then on. GUI thread, while no frame flows.
     void AdoptConnectedType(const VideoMediaType& type);
@@ -43,6 +46,7 @@ class SampleBridge {
     FrameSink& sink_;
     GstElement* appsink_ = nullptr;
     std::atomic<bool> haveInfo_{false};
+    std::atomic<bool> deliverPreroll_{true};
     GstVideoInfo info_{};
     // The buffer shown as preroll is delivered again as the first sample when the graph runs.
     std::atomic<GstBuffer*> lastPreroll_{nullptr};
