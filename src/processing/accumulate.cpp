@@ -96,12 +96,7 @@ void RefreshSubtracterAdder(ProcEngine& e) {
     template void OutputSubtracterAdder<P>(ProcEngine&);          \
     template void RefreshSubtracterAdder<P>(ProcEngine&);         \
     template bool CountAccumulatedFrame<P>(ProcEngine&, bool);
-KELPA_ACCUMULATE_STAGES(GreyChannel)
-KELPA_ACCUMULATE_STAGES(SummaryChannel)
-KELPA_ACCUMULATE_STAGES(BlueChannel)
-KELPA_ACCUMULATE_STAGES(GreenChannel)
-KELPA_ACCUMULATE_STAGES(RedChannel)
-KELPA_ACCUMULATE_STAGES(AsIsChannel)
+KELPA_FOR_EACH_CHANNEL(KELPA_ACCUMULATE_STAGES)
 #undef KELPA_ACCUMULATE_STAGES
 
 }  // namespace kelpa

@@ -72,6 +72,15 @@ struct AsIsChannel {
     }
 };
 
+// Applies X to each processor, for the explicit instantiations of the per-processor stages.
+#define KELPA_FOR_EACH_CHANNEL(X) \
+    X(GreyChannel)                \
+    X(SummaryChannel)             \
+    X(BlueChannel)                \
+    X(GreenChannel)               \
+    X(RedChannel)                 \
+    X(AsIsChannel)
+
 // Writes one output pixel of processor P from one input pixel.
 template <class P>
 inline void RenderPixel(const uint8_t* in, uint8_t* out, int64_t amp, int64_t black,

@@ -89,12 +89,7 @@ const uint32_t* IdentityToneTable() {
     template void OutsideWholeFirst<P>(ProcEngine&, const FrameBuffer&); \
     template void OutsideOnly<P>(ProcEngine&, const FrameBuffer&);       \
     template void FullFrame<P>(ProcEngine&, const FrameBuffer&);
-KELPA_CHANNEL_STAGES(GreyChannel)
-KELPA_CHANNEL_STAGES(SummaryChannel)
-KELPA_CHANNEL_STAGES(BlueChannel)
-KELPA_CHANNEL_STAGES(GreenChannel)
-KELPA_CHANNEL_STAGES(RedChannel)
-KELPA_CHANNEL_STAGES(AsIsChannel)
+KELPA_FOR_EACH_CHANNEL(KELPA_CHANNEL_STAGES)
 #undef KELPA_CHANNEL_STAGES
 
 }  // namespace kelpa

@@ -23,12 +23,7 @@ void FullFrame(ProcEngine& e, const FrameBuffer& in);
     extern template void OutsideWholeFirst<P>(ProcEngine&, const FrameBuffer&); \
     extern template void OutsideOnly<P>(ProcEngine&, const FrameBuffer&);       \
     extern template void FullFrame<P>(ProcEngine&, const FrameBuffer&);
-KELPA_CHANNEL_STAGES(GreyChannel)
-KELPA_CHANNEL_STAGES(SummaryChannel)
-KELPA_CHANNEL_STAGES(BlueChannel)
-KELPA_CHANNEL_STAGES(GreenChannel)
-KELPA_CHANNEL_STAGES(RedChannel)
-KELPA_CHANNEL_STAGES(AsIsChannel)
+KELPA_FOR_EACH_CHANNEL(KELPA_CHANNEL_STAGES)
 #undef KELPA_CHANNEL_STAGES
 
 }  // namespace kelpa
