@@ -81,6 +81,12 @@ struct RenderJob {
 // Accumulates and/or renders the rectangle.
 void RenderRect(const RenderJob& job);
 
+// Renders the input of the rectangle with the grey formula outside the area, which reads the grey
+// sum before its division by 100: L = LevelOf(level, 114 B + 587 G + 299 R) through the tone
+// table, to all three bytes of each output pixel (3 bytes a pixel, at the input's coordinates).
+// Uses rect, input, inputStride, out, outStride, level and tone.
+void RenderUnroundedGrey(const RenderJob& job);
+
 // Adds the average frame of the rectangle to a histogram: min((A + weight / 2) / weight, 255),
 // one count per pixel (As Is: (sum of its three channel averages + 1) / 3). Rounded, not
 // truncated: the Subtracter-Adder takes this background off every frame but one, so a bias of

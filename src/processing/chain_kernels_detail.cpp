@@ -51,6 +51,18 @@ void RenderRectPlain(const RenderJob& job) {
     }
 }
 
+void UnroundedGreySpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd) {
+    const uint8_t* src = job.input + static_cast<size_t>(job.inputStride) * y + 3 * size_t(xBegin);
+    uint8_t* dst = job.out + static_cast<size_t>(job.outStride) * y + 3 * size_t(xBegin);
+    for (int32_t x = xBegin; x < xEnd; ++x, src += 3, dst += 3) {
+        const int64_t sum = 114 * int64_t{src[0]} + 587 * int64_t{src[1]} + 299 * int64_t{src[2]};
+        const uint8_t v = ToneOf(job.tone, LevelOf(job.level, sum));
+        dst[0] = v;
+        dst[1] = v;
+        dst[2] = v;
+    }
+}
+
 void AverageSpan(const AverageJob& job, int32_t y, int32_t xBegin, int32_t xEnd,
                  uint32_t* histogram) {
     const int32_t words = WordsOf(job.kind);

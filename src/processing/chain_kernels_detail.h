@@ -61,6 +61,8 @@ inline uint8_t RenderWord(const RenderJob& job, uint32_t a, OutputPeaks* peaks) 
 // Pixels [xBegin, xEnd) of row y, one at a time.
 void RenderSpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd, OutputPeaks* peaks);
 void RenderRectPlain(const RenderJob& job);
+// RenderUnroundedGrey for pixels [xBegin, xEnd) of row y, one at a time.
+void UnroundedGreySpan(const RenderJob& job, int32_t y, int32_t xBegin, int32_t xEnd);
 
 // min(A / weight, 255) histogram of pixels [xBegin, xEnd) of row y.
 void AverageSpan(const AverageJob& job, int32_t y, int32_t xBegin, int32_t xEnd,

@@ -1,6 +1,8 @@
 // The channel processors' pictures against formulas computed here independently.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <tuple>
 
@@ -17,12 +19,25 @@ int64_t DivTrunc(int64_t a, int64_t b) {
     return static_cast<int64_t>(std::trunc(double(a) / b));
 }
 
-uint8_t Tone(int64_t level) {
-    return static_cast<uint8_t>(std::clamp<int64_t>(level, 0, 255));
+// The tone table of a gamma setting, built here from its definition: levels 1 ... 254 through
+// the power 1 / factor, rounded; the ends stay 0 and 255.
+std::array<uint8_t, 256> ToneTable(int32_t gamma) {
+    const double factor = gamma == 128  ? 1.0
+                          : gamma > 128 ? (gamma - 128) / 128.0 * 5 + 1
+                                        : gamma / 128.0;
+    std::array<uint8_t, 256> t{};
+    t[255] = 255;
+    for (int32_t i = 1; i < 255; ++i) {
+        t[i] = static_cast<uint8_t>(
+            std::min(255.0, std::floor(std::pow(i / 255.0, 1 / factor) * 255 + 0.5)));
+    }
+    return t;
 }
 
-// Expected output of processor `index` for one pixel, identity gamma.
-std::array<uint8_t, 3> Expected(int32_t index, const uint8_t* p, int64_t amp, int64_t black) {
+// Expected output of processor `index` for one pixel.
+std::array<uint8_t, 3> Expected(int32_t index, const uint8_t* p, int64_t amp, int64_t black,
+                                const std::array<uint8_t, 256>& tone) {
+    const auto out = [&](int64_t level) { return tone[std::clamp<int64_t>(level, 0, 255)]; };
     const int64_t b = p[0], g = p[1], r = p[2];
     int64_t level = 0;
     switch (index) {
@@ -33,13 +48,17 @@ std::array<uint8_t, 3> Expected(int32_t index, const uint8_t* p, int64_t amp, in
             level = DivTrunc(ShiftDown7((b + g + r) * amp), 3);
             break;
         case 0:
-            return {Tone(ShiftDown7(b * amp) + black), Tone(ShiftDown7(g * amp) + black),
-                    Tone(ShiftDown7(r * amp) + black)};
+            return {out(ShiftDown7(b * amp) + black), out(ShiftDown7(g * amp) + black),
+                    out(ShiftDown7(r * amp) + black)};
         default:  // 1, 2, 3: blue, green, red
             level = ShiftDown7(p[index - 1] * amp);
     }
-    const uint8_t v = Tone(level + black);
+    const uint8_t v = out(level + black);
     return {v, v, v};
+}
+
+std::array<uint8_t, 3> Expected(int32_t index, const uint8_t* p, int64_t amp, int64_t black) {
+    return Expected(index, p, amp, black, ToneTable(128));
 }
 
 std::array<uint8_t, 3> Got(const EngineFixture& f, int32_t x, int32_t y) {
@@ -47,34 +66,54 @@ std::array<uint8_t, 3> Got(const EngineFixture& f, int32_t x, int32_t y) {
     return {p[0], p[1], p[2]};
 }
 
-class FullFrameTest : public ::testing::TestWithParam<std::tuple<int32_t, int32_t, int32_t>> {};
+class FormulaTest : public ::testing::TestWithParam<std::tuple<int32_t, int32_t>> {};
 
-// With an empty area there is no accumulation: every pixel is rendered by the formula.
-TEST_P(FullFrameTest, EveryPixelFollowsTheFormula) {
-    const auto [index, amp, black] = GetParam();
-    EngineFixture f(37, 23);
-    f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black));
-    // The ends of the levels: white and the faintest grey.
-    f.input.Pixel(0, 0)[0] = f.input.Pixel(0, 0)[1] = f.input.Pixel(0, 0)[2] = 255;
-    f.input.Pixel(1, 0)[0] = f.input.Pixel(1, 0)[1] = f.input.Pixel(1, 0)[2] = 1;
-    f.engine->SetChannel(index);
-    f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
-    f.engine->SetAmp(amp);
-    f.engine->SetBlackLevel(black);
-    ASSERT_EQ(f.engine->accumulateStage, nullptr);
-    ASSERT_TRUE(f.Process());
-    for (int32_t y = 0; y < f.input.h; ++y) {
-        for (int32_t x = 0; x < f.input.w; ++x) {
-            const auto want = Expected(index, f.input.Pixel(x, y), amp, black);
-            ASSERT_EQ(Got(f, x, y), want) << "x=" << x << " y=" << y;
+// Pixels rendered from one frame follow the formula for every black level and gamma: the whole
+// frame with an empty area, and the outside of an area on the frames after the first (101
+// columns: whole vectors and a tail on every instruction set).
+TEST_P(FormulaTest, FramePixelsFollowTheFormula) {
+    const auto [index, amp] = GetParam();
+    for (const bool withArea : {false, true}) {
+        for (const int32_t black : {0, -40, 25}) {
+            for (const int32_t gamma : {128, 200, 60}) {
+                EngineFixture f(101, 23);
+                f.engine->SetChannel(index);
+                f.engine->params.autoFlags.store(0);  // the gain stays as set
+                if (withArea) {
+                    f.engine->SetAreaRect(40, 5, 70, 15);
+                } else {
+                    f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
+                    ASSERT_EQ(f.engine->accumulateStage, nullptr);
+                }
+                f.engine->SetAmp(amp);
+                f.engine->SetBlackLevel(black);
+                f.engine->SetGamma(gamma);
+                const auto tone = ToneTable(gamma);
+                for (uint32_t frame = 0; frame < 2; ++frame) {
+                    f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black) + frame);
+                    // The ends of the levels: white and the faintest grey.
+                    std::fill_n(f.input.Pixel(0, 0), 3, uint8_t{255});
+                    std::fill_n(f.input.Pixel(1, 0), 3, uint8_t{1});
+                    ASSERT_TRUE(f.Process());
+                }
+                const ProcArea& a = f.engine->area;
+                for (int32_t y = 0; y < f.input.h; ++y) {
+                    for (int32_t x = 0; x < f.input.w; ++x) {
+                        if (withArea && x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1) continue;
+                        ASSERT_EQ(Got(f, x, y),
+                                  Expected(index, f.input.Pixel(x, y), amp, black, tone))
+                            << "x=" << x << " y=" << y << " black " << black << " gamma " << gamma
+                            << (withArea ? " outside an area" : " whole frame");
+                    }
+                }
+            }
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllProcessors, FullFrameTest,
+INSTANTIATE_TEST_SUITE_P(AllProcessors, FormulaTest,
                          ::testing::Combine(::testing::Values(-2, -1, 0, 1, 2, 3),
-                                            ::testing::Values(128, 1, 77, 256, 1000, -50),
-                                            ::testing::Values(0, -40, 25)));
+                                            ::testing::Values(128, 1, 77, 256, 1000, -50)));
 
 TEST(ChannelsTest, GammaTableShapesTheOutput) {
     EngineFixture f(8, 8);
