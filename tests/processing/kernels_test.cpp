@@ -1,7 +1,8 @@
 // The vector kernels against their plain forms: rendering (every source, formula, tone table
 // and output layout, odd rectangles), the average histogram, the window histogram with its row
-// maxima, the guide moments and the banding sums and corrections. The grey value and level of
-// a one-frame sum are checked over every possible input pixel.
+// maxima, the guide moments and the banding sums and corrections, the grey formula of the
+// outside. The grey value and level of a one-frame sum, and the outside's grey level, are
+// checked over every possible input pixel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,6 +86,21 @@ void CompareRender(RenderJob job, Buffers& b) {
     }
 }
 
+// The grey formula of the outside from the kernel and from the plain per-pixel code on copies
+// of the same output.
+void CompareUnroundedGrey(const RenderJob& job, Buffers& b) {
+    std::vector<uint8_t> plain = b.out;
+    RenderUnroundedGrey(job);
+    RenderJob ref = job;
+    ref.out = plain.data();
+    for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
+        detail::UnroundedGreySpan(ref, y, job.rect.x0, job.rect.x0 + job.rect.w);
+    }
+    const auto diff = std::mismatch(b.out.begin(), b.out.end(), plain.begin());
+    ASSERT_TRUE(diff.first == b.out.end()) << "byte " << diff.first - b.out.begin() << ": "
+                                           << int(*diff.first) << " != " << int(*diff.second);
+}
+
 // Every (B, G, R): the grey value, the level at the default settings (the direct path) and at
 // settings that need the clamps, for a sum of one frame rendered into a one-byte plane.
 TEST(KernelsTest, GreyOfEveryPixelIsExact) {
@@ -116,6 +132,48 @@ TEST(KernelsTest, GreyOfEveryPixelIsExact) {
                 job.level = f;
                 job.tone = identity.data();
                 CompareRender(job, b);
+                if (HasFatalFailure()) return;
+            }
+            // The outside's formula, from the grey sum before its division by 100.
+            RenderJob outside;
+            outside.rect = Rect{0, 0, 4096, 64};
+            outside.input = b.input.data();
+            outside.inputStride = b.stride;
+            outside.out = b.out.data();
+            outside.outStride = b.stride;
+            outside.level =
+                slab % 2 ? LevelFormula{128, 500, 1000, 0} : LevelFormula{77, 500, 1000, -3};
+            outside.tone = identity.data();
+            CompareUnroundedGrey(outside, b);
+            if (HasFatalFailure()) return;
+        }
+    });
+}
+
+// The outside's grey formula on random pictures, odd rectangles, gains (negative ones and ones
+// too large for the lanes) and tone tables.
+TEST(KernelsTest, UnroundedGreyMatchesThePlainFormula) {
+    ForEachTarget([&] {
+        std::mt19937 rng(5);
+        for (const int64_t amp : {128, 1, 77, 256, 1000, 8000, 70000, -50}) {
+            for (int32_t round = 0; round < 6; ++round) {
+                const int32_t width = 1 + static_cast<int32_t>(rng() % 140);
+                const int32_t height = 1 + static_cast<int32_t>(rng() % 6);
+                Buffers b(width + 7, height + 2);
+                for (auto& v : b.input) v = static_cast<uint8_t>(rng());
+                for (auto& v : b.out) v = static_cast<uint8_t>(rng());
+                const std::vector<uint8_t> tone = Tone(round % 2 ? 128 : 40 + rng() % 210);
+                RenderJob job;
+                job.rect = Rect{static_cast<int32_t>(rng() % 7), static_cast<int32_t>(rng() % 2),
+                                width, height};
+                job.input = b.input.data();
+                job.inputStride = b.stride;
+                job.out = b.out.data();
+                job.outStride = b.stride;
+                job.level = LevelFormula{amp, 500, 1000, static_cast<int64_t>(rng() % 81) - 40};
+                job.tone = tone.data();
+                SCOPED_TRACE(testing::Message() << "amp " << amp << " width " << width);
+                CompareUnroundedGrey(job, b);
                 if (HasFatalFailure()) return;
             }
         }
