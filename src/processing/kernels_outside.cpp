@@ -1,6 +1,9 @@
-// Vector form of RenderUnroundedGrey (chain_kernels.h): the grey sum of every pixel in 32-bit
-// lanes, its level through the 32-bit lane plan, clamped to a byte and written to all three
-// bytes; a tone table other than the identity is applied to the written bytes after.
+// Vector form of RenderUnroundedGrey (chain_kernels.h): at gain 1 the level in 16-bit lanes,
+// else the grey sum of every pixel in 32-bit lanes through the 32-bit lane plan; clamped to a
+// byte and written to all three bytes; a tone table other than the identity is applied to the
+// written bytes after.
+#include <algorithm>
+
 #include "processing/chain_kernels.h"
 #include "processing/chain_kernels_detail.h"
 
@@ -40,6 +43,18 @@ HWY_INLINE void GreySums(V16 b, V16 g, V16 r, V32& lo, V32& hi) {
                  hn::PromoteTo(d32, hn::UpperHalf(dh, r)));
 }
 
+// At gain 1 (amp 128) the level is (S + 500) / 1000 = (S / 4 + 125) / 250 with S / 4
+// truncated: the remainder of S / 4 (at most 3 quarters) can never carry the quotient over a
+// multiple of 250. S / 4 fits 16 bits, and / 250 is a halving and three exact divisions by 5.
+HWY_INLINE V16 GreyLevelAtGainOne(V16 b, V16 g, V16 r, VI16 black) {
+    const D16 d;
+    const DI16 di;
+    V16 m = hn::ShiftRight<1>(hn::Add(GreyQuarter(b, g, r), hn::Set(d, 125)));
+    for (int i = 0; i < 3; ++i) m = hn::ShiftRight<2>(hn::MulHigh(m, hn::Set(d, 52429)));
+    const VI16 level = hn::Add(hn::BitCast(di, m), black);
+    return hn::BitCast(d, hn::Min(hn::Max(level, hn::Zero(di)), hn::Set(di, 255)));
+}
+
 // Levels of four 32-bit quarters, clamped to 0 ... 255, as bytes in pixel order.
 HWY_INLINE V8 LevelBytes(const LevelPlan32& plan, const V32 (&sums)[4]) {
     const DI32 di32;
@@ -58,12 +73,17 @@ HWY_INLINE V8 LevelBytes(const LevelPlan32& plan, const V32 (&sums)[4]) {
 
 void UnroundedGreyImpl(const RenderJob& job) {
     if (job.rect.w <= 0 || job.rect.h <= 0) return;
-    const LevelPlan32 plan = PlanLevels32(job.level, 255000);
+    const LevelFormula& f = job.level;
+    const bool gainOne = f.amp == 128 && f.half == 500 && f.divisor == 1000;
+    const LevelPlan32 plan = gainOne ? LevelPlan32{} : PlanLevels32(f, 255000);
+    // Levels lie in 0 ... 255, so an offset beyond +-256 clamps exactly as +-256 does.
+    const VI16 black =
+        hn::Set(DI16(), static_cast<int16_t>(std::clamp<int64_t>(f.offset, -256, 256)));
     const D8 d8;
     const D16 d16;
     const DH8 dh8;
     const int32_t n = static_cast<int32_t>(hn::Lanes(d8));
-    const int32_t blocks = plan.valid ? job.rect.w / n : 0;
+    const int32_t blocks = gainOne || plan.valid ? job.rect.w / n : 0;
     const int32_t vectorEnd = job.rect.x0 + blocks * n;
     const bool identity = detail::ToneIdentity(job.tone);
     for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
@@ -73,6 +93,13 @@ void UnroundedGreyImpl(const RenderJob& job) {
         for (int32_t i = 0; i < blocks; ++i, src += 3 * size_t(n), dst += 3 * size_t(n)) {
             V8 b, g, r;
             hn::LoadInterleaved3(d8, src, b, g, r);
+            if (gainOne) {
+                const V8 v =
+                    JoinBytes(GreyLevelAtGainOne(EvenBytes(b), EvenBytes(g), EvenBytes(r), black),
+                              GreyLevelAtGainOne(OddBytes(b), OddBytes(g), OddBytes(r), black));
+                hn::StoreInterleaved3(v, v, v, d8, dst);
+                continue;
+            }
             V32 sums[4];
             GreySums(hn::PromoteTo(d16, hn::LowerHalf(dh8, b)),
                      hn::PromoteTo(d16, hn::LowerHalf(dh8, g)),
