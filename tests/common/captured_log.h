@@ -15,33 +15,25 @@ class CapturedLog {
   public:
     // Installs the capture (once per process) and forgets the lines seen so far.
     static void Start() {
-        static const bool installed = [] {
-            clibInit(&Sink, [] { return std::fopen("/dev/null", "w"); });
-            return true;
-        }();
-        (void)installed;
-        std::lock_guard lock(State().mutex);
-        State().lines.clear();
+        static std::once_flag installed;
+        std::call_once(installed,
+                       [] { clibInit(&Sink, [] { return std::fopen("/dev/null", "w"); }); });
+        std::lock_guard lock(mutex_);
+        lines_.clear();
     }
 
     static std::vector<std::string> Lines() {
-        std::lock_guard lock(State().mutex);
-        return State().lines;
+        std::lock_guard lock(mutex_);
+        return lines_;
     }
 
   private:
-    struct Captured {
-        std::mutex mutex;
-        std::vector<std::string> lines;
-    };
-    static Captured& State() {
-        static Captured state;
-        return state;
-    }
     static void Sink(const char* line) {
-        std::lock_guard lock(State().mutex);
-        State().lines.emplace_back(line);
+        std::lock_guard lock(mutex_);
+        lines_.emplace_back(line);
     }
+    static inline std::mutex mutex_;
+    static inline std::vector<std::string> lines_;
 };
 
 }  // namespace kelpa::testing

@@ -1,6 +1,5 @@
 // Test helpers for files and the environment: a temporary directory that removes itself,
-// whole-file reads and writes, and a working directory or environment variable changed for one
-// scope.
+// whole-file reads and writes, and an environment variable changed for one scope.
 #pragma once
 
 #include <cstdlib>
@@ -50,9 +49,6 @@ inline std::string ReadFile(const std::string& path) {
     return content.str();
 }
 
-inline void WriteText(const std::string& path, const std::string& text) {
-    WriteFile(path, text);
-}
 inline std::string ReadText(const std::string& path) {
     return ReadFile(path);
 }
@@ -60,24 +56,6 @@ inline std::string ReadText(const std::string& path) {
 inline bool FileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
-
-// Switches the working directory for one scope.
-class ScopedWorkingDirectory {
-  public:
-    explicit ScopedWorkingDirectory(const std::string& path)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~ScopedWorkingDirectory() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-    }
-    ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
-    ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
 
 // Sets (or, with nullptr, removes) an environment variable for one scope.
 class ScopedEnv {

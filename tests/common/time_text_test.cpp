@@ -9,7 +9,7 @@
 namespace kelpa {
 namespace {
 
-TEST(TimeTextTest, FormatsBothShapesAndRefusesShortBuffers) {
+TEST(TimeTextTest, FormatsBothShapesReadsThemBackAndRefusesShortBuffers) {
     // clang-format off
     const std::pair<uint32_t, const char*> msTime[] = {
         {0, "00:000"}, {59'999, "59:999"}, {60'000, "01:00:000"}, {3'599'999, "59:59:999"},
@@ -20,6 +20,8 @@ TEST(TimeTextTest, FormatsBothShapesAndRefusesShortBuffers) {
     for (const auto& [ms, text] : msTime) {
         EXPECT_EQ(FormatMsTime(ms, out, sizeof out), static_cast<int>(std::strlen(text)));
         EXPECT_STREQ(out, text);
+        uint32_t back = 0;  // every time within the day reads back
+        EXPECT_EQ(ParseMsTime(out, &back) && back == ms, ms <= 86'400'000u) << text;
     }
     // clang-format off
     const std::pair<uint32_t, const char*> secMs[] = {
@@ -43,8 +45,8 @@ TEST(TimeTextTest, ParsesTheFieldsOrLeavesTheValueAlone) {
     const std::pair<const char*, uint32_t> cases[] = {
         {"1:30:250", 90'250}, {"250", 250}, {"99:99", 59'099}, {"-5", 5},
         {"2:00:00:000", 7'200'000}, {"123", 123}, {" + 7: 8", 7'008}, {"1::2", 60'002},
-        {"1:2:3:4:5", 3'723'004}, {"12abc", 12}, {"5:", 5}, {"99:99:99:9999", 215'999'999},
-        {"99999999999999999999", 999}, {"4294967300", 999}, {"1:4294967300", 1'999}};
+        {"1:2:3:4:5", 3'723'004}, {"12abc", 12}, {"99:99:99:9999", 215'999'999},
+        {"4294967300", 999}, {"1:4294967300", 1'999}};
     // clang-format on
     for (const auto& [text, expected] : cases) {
         uint32_t ms = 123;
@@ -62,16 +64,6 @@ TEST(TimeTextTest, ParsesTheFieldsOrLeavesTheValueAlone) {
     uint32_t ms = 1;
     EXPECT_FALSE(ParseMsTime(nullptr, &ms));
     EXPECT_FALSE(ParseMsTime("5", nullptr));
-}
-
-TEST(TimeTextTest, ReadsBackEveryFormattedTimeWithinTheDay) {
-    for (uint32_t ms : {0u, 999u, 59'999u, 60'000u, 3'599'999u, 3'600'000u, 45'296'789u}) {
-        char out[kMsTimeTextSize];
-        ASSERT_GT(FormatMsTime(ms, out, sizeof out), 0);
-        uint32_t back = 0;
-        ASSERT_TRUE(ParseMsTime(out, &back));
-        EXPECT_EQ(back, ms) << out;
-    }
 }
 
 }  // namespace

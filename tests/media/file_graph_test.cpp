@@ -132,9 +132,7 @@ const FormatCase kFormats[] = {
     {"AYUV_NeedsConverter", Clip6("AYUV", 320, nullptr, "matroskamux"), 1, true},
     {"MJPEG", Clip6("I420", 320, "jpegenc", "avimux"), 0, false},
     {"MPEG4_MP4", Clip6("I420", 320, "avenc_mpeg4", "mp4mux"), 5, false},
-    {"MPEG4_MKV", Clip6("I420", 320, "avenc_mpeg4", "matroskamux"), 5, false},
     {"H264_MP4", Clip6("I420", 320, "h264", "mp4mux"), 0, false},
-    {"H264_MKV", Clip6("I420", 320, "h264", "matroskamux"), 0, false},
 };
 
 class FileFormatTest : public FileGraphTest, public ::testing::WithParamInterface<FormatCase> {};
@@ -200,27 +198,15 @@ TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
     EXPECT_EQ(RunToEnd(), 3);
 }
 
-struct RateCase {
-    int num;
-    int den;
-    int frames;
-    double fps;
-};
-
-class FileRateTest : public FileGraphTest, public ::testing::WithParamInterface<RateCase> {};
-
-TEST_P(FileRateTest, FrameRateAndDurationsComeFromTheFile) {
-    const RateCase& c = GetParam();
-    Play(Clip("rate.avi", {"I420", 160, 120, c.num, c.den, c.frames, nullptr, "avimux"}));
-    EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-6);
-    EXPECT_EQ(ctrl.durationFrames, c.frames);
-    EXPECT_EQ(ctrl.durationTime, int64_t{c.frames} * 10000000 * c.den / c.num);
+// Rates below one a second and files without frame counts are covered over a fake in
+// file_seek_test.cpp.
+TEST_F(FileGraphTest, FrameRateAndDurationsComeFromTheFile) {
+    Play(Clip("rate.avi", {"I420", 160, 120, 10, 1, 20, nullptr, "avimux"}));
+    EXPECT_NEAR(ctrl.sink.fps.load(), 10.0, 1e-6);
+    EXPECT_EQ(ctrl.durationFrames, 20);
+    EXPECT_EQ(ctrl.durationTime, 20000000);
     EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
 }
-
-INSTANTIATE_TEST_SUITE_P(Rates, FileRateTest,
-                         ::testing::Values(RateCase{25, 1, 50, 25.0}, RateCase{10, 1, 20, 10.0},
-                                           RateCase{1, 2, 3, 23.976}));
 
 TEST_F(FileGraphTest, FramesArePacedToTheFileRate) {
     Play(Clip("paced.avi", {"I420", 160, 120, 25, 1, 50, nullptr, "avimux"}));
@@ -284,14 +270,14 @@ TEST_F(FileGraphTest, PathWithSpacesAndNonAsciiPlaysAndNamesCaptures) {
               dir.Path() + "/capm42_00001.bmp");
 }
 
-enum class Breakage { kGarbage, kTruncatedAvi, kTruncatedMp4, kEmpty, kMissing, kDirectory };
+enum class Breakage { kGarbage, kTruncatedAvi, kEmpty, kMissing, kDirectory };
 
 class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterface<Breakage> {
   protected:
     std::string Broken(Breakage kind) {
-        std::string bytes;
         if (kind == Breakage::kMissing) return dir.File("no such file.avi");
         if (kind == Breakage::kDirectory) return dir.Path();
+        std::string bytes;
         if (kind == Breakage::kGarbage) {
             std::mt19937 rng(7);
             for (int i = 0; i < 65536; ++i) bytes.push_back(static_cast<char>(rng()));
@@ -299,10 +285,6 @@ class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterfac
             bytes = kelpa::testing::ReadFile(
                 Clip("whole.avi", {"I420", 160, 120, 25, 1, 5, nullptr, "avimux"}));
             bytes.resize(400);  // inside the headers
-        } else if (kind == Breakage::kTruncatedMp4) {
-            bytes = kelpa::testing::ReadFile(
-                Clip("whole.mp4", {"I420", 160, 120, 25, 1, 25, "avenc_mpeg4", "mp4mux"}));
-            bytes.resize(bytes.size() / 2);  // the index at the end is lost
         }
         kelpa::testing::WriteFile(dir.File("broken.avi"), bytes);
         return dir.File("broken.avi");
@@ -320,8 +302,8 @@ TEST_P(BrokenFileTest, FailsWithCantRenderAndTheNextFilePlays) {
 
 INSTANTIATE_TEST_SUITE_P(Files, BrokenFileTest,
                          ::testing::Values(Breakage::kGarbage, Breakage::kTruncatedAvi,
-                                           Breakage::kTruncatedMp4, Breakage::kEmpty,
-                                           Breakage::kMissing, Breakage::kDirectory));
+                                           Breakage::kEmpty, Breakage::kMissing,
+                                           Breakage::kDirectory));
 
 }  // namespace
 }  // namespace kelpa::test

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "video/media/gst_ptr.h"
 #include "video/media/media_init.h"
@@ -42,11 +43,6 @@ struct Pipeline {
         GstElementPtr sink = ByName("sink");
         return GstSamplePtr(gst_app_sink_try_pull_sample(GST_APP_SINK(sink.get()), timeout));
     }
-    GstMessagePtr NextError() {
-        GstBusPtr bus(gst_element_get_bus(element.get()));
-        return GstMessagePtr(
-            gst_bus_timed_pop_filtered(bus.get(), 10 * GST_SECOND, GST_MESSAGE_ERROR));
-    }
     GstElementPtr element;
     std::string error;
 };
@@ -64,10 +60,6 @@ struct NegotiationCase {
     SimFrameSize size;
 };
 
-void PrintTo(const NegotiationCase& c, std::ostream* os) {
-    *os << SimFormatName(c.format) << " " << c.size.width << "x" << c.size.height;
-}
-
 class SimSourceNegotiationTest : public MediaTest,
                                  public ::testing::WithParamInterface<NegotiationCase> {};
 
@@ -79,12 +71,8 @@ TEST_P(SimSourceNegotiationTest, DeliversTheModelsFramesInTheRequestedFormat) {
                       ",width=" + std::to_string(size.width) +
                       ",height=" + std::to_string(size.height) + ",framerate=15/1 ! " + kSink);
     ASSERT_TRUE(pipeline.Play()) << pipeline.error;
-    SimSkyParams params;
-    params.seed = 21;
-    params.width = size.width;
-    params.height = size.height;
-    params.frameRate = 15.0;
-    SimSky sky(params);
+    SimSky sky(
+        SimSkyParams{.seed = 21, .width = size.width, .height = size.height, .frameRate = 15.0});
     for (uint64_t index = 0; index < 2; ++index) {
         GstSamplePtr sample = pipeline.Pull();
         ASSERT_TRUE(sample);
@@ -95,11 +83,9 @@ TEST_P(SimSourceNegotiationTest, DeliversTheModelsFramesInTheRequestedFormat) {
         SimLayoutFromVideoInfo(info, &layout);
         const SimLayout expected = DefaultSimLayout(format, size.width, size.height);
         EXPECT_EQ(layout.format, format);
-        EXPECT_EQ(layout.width, size.width);
-        EXPECT_EQ(layout.height, size.height);
-        EXPECT_EQ(layout.stride, expected.stride);
-        EXPECT_EQ(layout.offset, expected.offset);
-        EXPECT_EQ(layout.size, expected.size);
+        EXPECT_EQ(std::tie(layout.width, layout.height, layout.stride, layout.offset, layout.size),
+                  std::tie(expected.width, expected.height, expected.stride, expected.offset,
+                           expected.size));
 
         GstBuffer* buffer = gst_sample_get_buffer(sample.get());
         EXPECT_EQ(GST_BUFFER_OFFSET(buffer), index);
@@ -112,14 +98,12 @@ TEST_P(SimSourceNegotiationTest, DeliversTheModelsFramesInTheRequestedFormat) {
     }
 }
 
-// Every format once, every size once, and the large size of the fast formats.
+// Every format once, every size at least once.
 INSTANTIATE_TEST_SUITE_P(FormatsAndSizes, SimSourceNegotiationTest,
                          ::testing::Values(NegotiationCase{SimFormat::kBGR, {320, 240}},
                                            NegotiationCase{SimFormat::kBGRx, {640, 480}},
                                            NegotiationCase{SimFormat::kYUY2, {1280, 720}},
-                                           NegotiationCase{SimFormat::kYUY2, {1920, 1080}},
                                            NegotiationCase{SimFormat::kUYVY, {320, 240}},
-                                           NegotiationCase{SimFormat::kI420, {640, 480}},
                                            NegotiationCase{SimFormat::kI420, {1920, 1080}},
                                            NegotiationCase{SimFormat::kYV12, {1280, 720}},
                                            NegotiationCase{SimFormat::kRGB16, {640, 480}}),
@@ -174,8 +158,7 @@ TEST_F(MediaTest, FormatsPropertyRestrictsTheCaps) {
     EXPECT_EQ(OfferedFormats(source.get()), std::vector<std::string>(4, "RGB16"));
     gchar* raw = nullptr;
     g_object_get(source.get(), "formats", &raw, nullptr);
-    const GCharPtr text(raw);
-    EXPECT_STREQ(text.get(), "RGB16");
+    EXPECT_STREQ(GCharPtr(raw).get(), "RGB16");
 }
 
 TEST_F(MediaTest, FailAfterDeliversThatManyFramesThenReportsAnUnpluggedCamera) {
@@ -188,7 +171,9 @@ TEST_F(MediaTest, FailAfterDeliversThatManyFramesThenReportsAnUnpluggedCamera) {
         EXPECT_EQ(GST_BUFFER_OFFSET(gst_sample_get_buffer(sample.get())), index);
     }
     EXPECT_FALSE(pipeline.Pull());  // end of stream follows the error
-    GstMessagePtr message = pipeline.NextError();
+    GstBusPtr bus(gst_element_get_bus(pipeline.element.get()));
+    GstMessagePtr message(
+        gst_bus_timed_pop_filtered(bus.get(), 10 * GST_SECOND, GST_MESSAGE_ERROR));
     ASSERT_TRUE(message);
     EXPECT_STREQ(GST_OBJECT_NAME(GST_MESSAGE_SRC(message.get())), "src");
     GErrorPtr error;

@@ -32,16 +32,12 @@ void kelpa_test_device_class_init(KelpaTestDeviceClass* klass) {
 void kelpa_test_device_init(KelpaTestDevice*) {}
 
 // A floating device.
-GstDevice* MakeDevice(const std::string& name, const std::string& identity, const std::string& node,
-                      const char* capsText =
-                          "video/x-raw,format=YUY2,width=640,height=480,"
-                          "framerate=30/1") {
+GstDevice* MakeDevice(
+    const std::string& name, const std::string& identity,
+    const char* capsText = "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1") {
     GstCapsPtr caps(gst_caps_from_string(capsText));
     GstStructurePtr properties(gst_structure_new("kelpa-test-device", kDeviceIdProperty,
                                                  G_TYPE_STRING, identity.c_str(), nullptr));
-    if (!node.empty()) {
-        gst_structure_set(properties.get(), "device.path", G_TYPE_STRING, node.c_str(), nullptr);
-    }
     return GST_DEVICE(g_object_new(kelpa_test_device_get_type(), "display-name", name.c_str(),
                                    "device-class", "Video/Source", "caps", caps.get(), "properties",
                                    properties.get(), nullptr));
@@ -58,7 +54,7 @@ G_DEFINE_TYPE(KelpaTestProvider, kelpa_test_provider, GST_TYPE_DEVICE_PROVIDER)
 gboolean Start(GstDeviceProvider* provider) {
     for (int i = 1; i <= initialDevices.load(); ++i) {
         const std::string n = std::to_string(i);
-        gst_device_provider_device_add(provider, MakeDevice("Test Camera " + n, "test:" + n, ""));
+        gst_device_provider_device_add(provider, MakeDevice("Test Camera " + n, "test:" + n));
     }
     return TRUE;
 }
@@ -86,8 +82,8 @@ bool IsStarted(GstDeviceProvider* provider) {
 }  // namespace
 
 GstDevicePtr MakeTestDevice(const std::string& name, const std::string& identity,
-                            const std::string& node, const char* caps) {
-    return AdoptFloating(MakeDevice(name, identity, node, caps));
+                            const char* caps) {
+    return AdoptFloating(MakeDevice(name, identity, caps));
 }
 
 void RegisterTestDeviceProvider() {
@@ -100,10 +96,10 @@ void SetInitialTestDevices(int count) {
     initialDevices.store(count);
 }
 
-bool PlugTestDevice(const std::string& name, const std::string& identity, const std::string& node) {
+bool PlugTestDevice(const std::string& name, const std::string& identity) {
     GstObjectPtr<GstDeviceProvider> provider = Provider();
     if (!provider || !IsStarted(provider.get())) return false;
-    gst_device_provider_device_add(provider.get(), MakeDevice(name, identity, node));
+    gst_device_provider_device_add(provider.get(), MakeDevice(name, identity));
     return true;
 }
 

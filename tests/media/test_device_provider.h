@@ -8,12 +8,9 @@
 
 namespace kelpa::test {
 
-// One device of the provider's kind, outside any provider: it opens the simulated camera.
-GstDevicePtr MakeTestDevice(const std::string& name, const std::string& identity,
-                            const std::string& node = "",
-                            const char* caps =
-                                "video/x-raw,format=YUY2,width=640,height=480,"
-                                "framerate=30/1");
+// One device of the provider's kind with these caps, outside any provider: it opens the
+// simulated camera.
+GstDevicePtr MakeTestDevice(const std::string& name, const std::string& identity, const char* caps);
 
 // Registers the provider once, ranked above every real one so its devices come first.
 void RegisterTestDeviceProvider();
@@ -24,8 +21,7 @@ void SetInitialTestDevices(int count);
 
 // Adds or removes a device of the started provider; false when it is not started (or, for
 // unplugging, the device is not there).
-bool PlugTestDevice(const std::string& name, const std::string& identity,
-                    const std::string& node = "");
+bool PlugTestDevice(const std::string& name, const std::string& identity);
 bool UnplugTestDevice(const std::string& identity);
 
 }  // namespace kelpa::test

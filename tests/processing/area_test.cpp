@@ -2,6 +2,9 @@
 // setters, the statistics window, the rules that keep tiny frames alone, and the delay gate.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "processing/engine_fixture.h"
 
 namespace kelpa::test {
@@ -11,17 +14,14 @@ TEST(AreaTest, FractionsBecomePixelsClampedToTheFrameAndMirroredBottomUp) {
     EngineFixture f(640, 480);
     f.engine->SetAreaFractions(0.9f, 0.5f, 0.5f, 0.5f);
     const ProcArea& a = f.engine->area;
-    EXPECT_EQ(a.x0, 416);  // x1 = 736 before clamping
-    EXPECT_EQ(a.x1, 640);
-    EXPECT_EQ(a.w, 224);
-    EXPECT_EQ(a.y0, 120);
-    EXPECT_EQ(a.h, 240);
+    // x1 = 736 before clamping.
+    EXPECT_EQ(std::tuple(a.x0, a.x1, a.w, a.y0, a.h), std::tuple(416, 640, 224, 120, 240));
     EXPECT_FALSE(f.engine->areaIsWholeFrame);
     for (bool topDown : {true, false}) {
         EngineFixture g(100, 100, topDown);
         g.engine->SetAreaFractions(0.5f, 0.25f, 0.2f, 0.1f);
-        EXPECT_EQ(g.engine->area.y0, topDown ? 20 : 70);
-        EXPECT_EQ(g.engine->area.y1, topDown ? 30 : 80);
+        EXPECT_EQ(std::pair(g.engine->area.y0, g.engine->area.y1),
+                  topDown ? std::pair(20, 30) : std::pair(70, 80));
     }
 }
 
@@ -32,19 +32,15 @@ TEST(AreaTest, PixelSettersRoundTrip) {
         for (int32_t x = 0; x < 300; x += 7) {
             ASSERT_TRUE(f.engine->SetAreaRect(x, 3, x + 21, 3 + 17) || x == 0);
             const ProcArea& a = f.engine->area;
-            EXPECT_EQ(a.x0, x);
-            EXPECT_EQ(a.w, 21);
-            EXPECT_EQ(a.h, 17);
-            EXPECT_EQ(topDown ? a.y0 : 241 - a.y1, 3);
+            EXPECT_EQ(std::tuple(a.x0, a.w, a.h, topDown ? a.y0 : 241 - a.y1),
+                      std::tuple(x, 21, 17, 3));
         }
         // MoveArea counts rows as stored, and stops at the frame's edge.
+        const ProcArea& a = f.engine->area;
         f.engine->MoveArea(100, 50);
-        EXPECT_EQ(f.engine->area.x0, 100);
-        EXPECT_EQ(f.engine->area.y0, 50);
-        EXPECT_EQ(f.engine->area.w, 21);
+        EXPECT_EQ(std::tuple(a.x0, a.y0, a.w), std::tuple(100, 50, 21));
         f.engine->MoveArea(1000, 1000);
-        EXPECT_EQ(f.engine->area.x1, 321);
-        EXPECT_EQ(f.engine->area.y1, 241);
+        EXPECT_EQ(std::pair(a.x1, a.y1), std::pair(321, 241));
     }
     EngineFixture tiny(3, 3);
     EXPECT_FALSE(tiny.engine->SetAreaRect(0, 0, 2, 2));

@@ -2,6 +2,11 @@
 // where it must leave everything alone, and the reset at the start of a run.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+#include <utility>
+#include <vector>
+
 #include "processing/auto_control.h"
 #include "processing/engine_fixture.h"
 
@@ -26,82 +31,65 @@ class AutoControlTest : public ::testing::Test {
     RecordingTarget notify;
 };
 
-TEST_F(AutoControlTest, RaisesTheAmplificationByThePeakOutput) {
-    // A nearly full peak is left alone.
-    EXPECT_FALSE(Run(0, 252, 252, kAutoAmplification));
-    EXPECT_TRUE(notify.Messages().empty());
-    // O = 200, amp = 128: step = 55 * 128 / 200 = 35.
-    EXPECT_TRUE(Run(0, 150, 200, kAutoAmplification));
-    EXPECT_EQ(f.engine->params.amp.load(), 163);
-    EXPECT_EQ(f.engine->ampTrend.load(), 35);
-    EXPECT_EQ(notify.Messages(), std::vector<uint32_t>{WM_AUTO_AMP_CHANGED});
-    // With the trend positive and O below 120 it raises again, never past 256.
-    EXPECT_TRUE(Run(0, 100, 100, kAutoAmplification));
-    EXPECT_EQ(f.engine->params.amp.load(), 256);
-    // A dark peak raises by one; an amplification of 0 or below still goes up.
-    f.engine->SetAmp(128);
-    f.engine->ampTrend.store(0);
-    EXPECT_TRUE(Run(0, 0, 0, kAutoAmplification));
-    EXPECT_EQ(f.engine->params.amp.load(), 129);
-    f.engine->SetAmp(-20);
-    EXPECT_TRUE(Run(0, 10, 40, kAutoAmplification));
-    EXPECT_EQ(f.engine->params.amp.load(), -19);
-}
+// The stage on given peaks from a given state: amplification, its trend, count and delay before
+// and after, and the messages posted.
+struct Step {
+    int32_t s, level, output;
+    uint32_t flags;
+    std::array<int32_t, 4> before;  // amp, trend, count, delay
+    bool changed;
+    std::array<int32_t, 4> after;
+    std::vector<uint32_t> messages;
+};
 
-TEST_F(AutoControlTest, SomeSaturationChangesNothing) {
-    f.engine->SetTimeDelay(300);
-    notify.Clear();
-    EXPECT_FALSE(Run(120, 255, 250, kAutoAll));
-    EXPECT_EQ(f.engine->params.amp.load(), 128);
-    EXPECT_EQ(f.engine->params.countAccum.load(), 1);
-    EXPECT_EQ(f.engine->params.delayMs.load(), 300u);
-    EXPECT_TRUE(notify.Messages().empty());
-}
-
-TEST_F(AutoControlTest, AccumulatesMoreForFaintPeaks) {
-    // L = 100: c = 129 - 96 = 33, then 37 (L < 164 and c < 205).
-    EXPECT_FALSE(Run(0, 100, 100, kAutoAccumulate));
-    EXPECT_EQ(f.engine->params.countAccum.load(), 37);
-    EXPECT_EQ(notify.Count(WM_AUTO_ACCUM_CHANGED), 2);
-    // The count changes without clearing the amplification trend.
-    f.engine->ampTrend.store(5);
-    Run(0, 200, 250, kAutoAccumulate);
-    EXPECT_EQ(f.engine->params.countAccum.load(), 5);  // max(4, 129 - 200) then +1
-    EXPECT_EQ(f.engine->ampTrend.load(), 5);
-}
-
-TEST_F(AutoControlTest, DelayFollowsThePeakLevel) {
-    f.engine->SetTimeDelay(500);
-    notify.Clear();
-    Run(0, 255, 252, kAutoDelay);
-    EXPECT_EQ(f.engine->params.delayMs.load(), 0u);
-    EXPECT_EQ(notify.Messages(), std::vector<uint32_t>{WM_AUTO_DELAY_CHANGED});
-    for (auto [level, ms] : {std::pair{100, 500u}, {170, 300u}, {200, 200u}, {247, 134u}}) {
-        Run(0, level, 252, kAutoDelay);
-        EXPECT_EQ(f.engine->params.delayMs.load(), ms) << level;
+TEST_F(AutoControlTest, ControlsFollowThePeaks) {
+    constexpr uint32_t kAmp = kAutoAmplification, kCount = kAutoAccumulate, kDelay = kAutoDelay;
+    constexpr uint32_t A = WM_AUTO_AMP_CHANGED, C = WM_AUTO_ACCUM_CHANGED,
+                       D = WM_AUTO_DELAY_CHANGED;
+    const Step steps[] = {
+        // A nearly full peak is left alone.
+        {0, 252, 252, kAmp, {128, 0, 1, 0}, false, {128, 0, 1, 0}, {}},
+        // O = 200, amp = 128: step = 55 * 128 / 200 = 35.
+        {0, 150, 200, kAmp, {128, 0, 1, 0}, true, {163, 35, 1, 0}, {A}},
+        // With the trend positive and O below 120 it raises again, never past 256.
+        {0, 100, 100, kAmp, {163, 35, 1, 0}, true, {256, 128, 1, 0}, {A}},
+        // A dark peak raises by one; an amplification of 0 or below still goes up.
+        {0, 0, 0, kAmp, {128, 0, 1, 0}, true, {129, 1, 1, 0}, {A}},
+        {0, 10, 40, kAmp, {-20, 0, 1, 0}, true, {-19, 1, 1, 0}, {A}},
+        // L = 100: c = 129 - 96 = 33, then 37 (L < 164 and c < 205).
+        {0, 100, 100, kCount, {128, 0, 1, 0}, false, {128, 0, 37, 0}, {C, C}},
+        // max(4, 129 - 200) then +1; the count changes without clearing the amplification trend.
+        {0, 200, 250, kCount, {128, 5, 37, 0}, false, {128, 5, 5, 0}, {C, C}},
+        // The delay follows the peak level, with a message only when it changes.
+        {0, 255, 252, kDelay, {128, 0, 1, 500}, false, {128, 0, 1, 0}, {D}},
+        {0, 100, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 500}, {D}},
+        {0, 170, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 300}, {D}},
+        {0, 200, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 200}, {D}},
+        {0, 247, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 134}, {D}},
+        {0, 247, 252, kDelay, {128, 0, 1, 134}, false, {128, 0, 1, 134}, {}},
+        // Between 50 and 200 saturated pixels nothing changes.
+        {120, 255, 250, kAutoAll, {128, 0, 1, 300}, false, {128, 0, 1, 300}, {}},
+        // Many lower everything: c = 258 - 248 = 10, then (s > 2307, 8 < c <= 40) 9.
+        {3000, 255, 250, kAutoAll, {128, 0, 120, 0}, true, {127, -1, 9, 0}, {A, C, C}},
+        // A trend of exactly 1 keeps the amplification; an amplification below 2 stops all.
+        {500, 255, 250, kAmp, {127, 1, 9, 0}, false, {127, 1, 9, 0}, {}},
+        {500, 255, 250, kAutoAll, {1, 0, 9, 0}, false, {1, 0, 9, 0}, {}},
+    };
+    ProcEngine& e = *f.engine;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        const Step& t = steps[i];
+        e.SetCountAccum(t.before[2]);
+        e.SetTimeDelay(static_cast<uint32_t>(t.before[3]));
+        e.params.amp.store(t.before[0]);
+        e.ampTrend.store(t.before[1]);
+        notify.Clear();
+        EXPECT_EQ(Run(t.s, t.level, t.output, t.flags), t.changed) << "step " << i;
+        const std::array<int32_t, 4> after{e.params.amp.load(), e.ampTrend.load(),
+                                           e.params.countAccum.load(),
+                                           static_cast<int32_t>(e.params.delayMs.load())};
+        EXPECT_EQ(after, t.after) << "step " << i;
+        EXPECT_EQ(notify.Messages(), t.messages) << "step " << i;
     }
-    notify.Clear();
-    Run(0, 247, 252, kAutoDelay);  // unchanged: no message
-    EXPECT_TRUE(notify.Messages().empty());
-}
-
-TEST_F(AutoControlTest, ManySaturatedPixelsLowerEverything) {
-    f.engine->SetCountAccum(120);
-    notify.Clear();
-    EXPECT_TRUE(Run(3000, 255, 250, kAutoAll));
-    EXPECT_EQ(f.engine->params.amp.load(), 127);
-    EXPECT_EQ(f.engine->ampTrend.load(), -1);
-    // c = 258 - 248 = 10, then (s > 2307, 8 < c <= 40) 9.
-    EXPECT_EQ(f.engine->params.countAccum.load(), 9);
-    EXPECT_EQ(notify.Count(WM_AUTO_AMP_CHANGED), 1);
-    EXPECT_EQ(notify.Count(WM_AUTO_ACCUM_CHANGED), 2);
-    // A trend of exactly 1 keeps the amplification; an amplification below 2 stops all.
-    f.engine->ampTrend.store(1);
-    EXPECT_FALSE(Run(500, 255, 250, kAutoAmplification));
-    f.engine->SetAmp(1);
-    notify.Clear();
-    EXPECT_FALSE(Run(500, 255, 250, kAutoAll));
-    EXPECT_TRUE(notify.Messages().empty());
 }
 
 TEST_F(AutoControlTest, ResetPutsTheControlledSettingsBack) {
@@ -113,11 +101,9 @@ TEST_F(AutoControlTest, ResetPutsTheControlledSettingsBack) {
     notify.Clear();
     e.params.autoFlags.store(kAutoAll);
     e.AutoReset();
-    EXPECT_EQ(e.params.amp.load(), 128);
-    EXPECT_EQ(e.params.countAccum.load(), 1);
-    EXPECT_EQ(e.params.delayMs.load(), 0u);
-    EXPECT_EQ(e.accCount.load(), 0);
-    EXPECT_EQ(e.refresh.load(), 1);
+    EXPECT_EQ(std::tuple(e.params.amp.load(), e.params.countAccum.load(), e.params.delayMs.load()),
+              std::tuple(128, 1, 0u));
+    EXPECT_EQ(std::pair(e.accCount.load(), e.refresh.load()), std::pair(0, 1));
     EXPECT_EQ(notify.Count(WM_AUTO_AMP_CHANGED), 1);
     EXPECT_EQ(notify.Count(WM_AUTO_ACCUM_CHANGED), 1);
     EXPECT_EQ(notify.Count(WM_AUTO_DELAY_CHANGED), 1);

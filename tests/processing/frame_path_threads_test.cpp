@@ -69,15 +69,6 @@ const Change kChanges[] = {
     [](ProcEngine& e, std::mt19937& rng) { e.SetBlackLevel(int32_t(rng() % 20) - 10); },
 };
 
-void ChangeSomething(FrameSink& sink, std::mt19937& rng) {
-    ProcEngine& e = sink.engine;
-    kChanges[rng() % std::size(kChanges)](e, rng);
-    // The statistics window reads the published numbers without a lock.
-    (void)e.mean.load();
-    (void)e.bkgr.load();
-    (void)e.starX.load();
-}
-
 // A sink taking RGB24 sky frames, with banding and the guide on, posting to `window`.
 struct SinkFixture {
     explicit SinkFixture(MessageTarget& window) : sink(nullptr, clock) {
@@ -120,9 +111,10 @@ TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
     });
     std::mt19937 rng(13);
     int changes = 0;
-    while (!done.load()) {
-        ChangeSomething(sink, rng);
-        ++changes;
+    for (; !done.load(); ++changes) {
+        kChanges[rng() % std::size(kChanges)](sink.engine, rng);
+        // The statistics window reads the published numbers without a lock.
+        (void)(sink.engine.mean.load() + sink.engine.bkgr.load() + sink.engine.starX.load());
     }
     streaming.join();
     EXPECT_GT(changes, 0);
@@ -130,16 +122,13 @@ TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
     EXPECT_GT(info.Count(WM_STATISTICS_READY), 0);
 }
 
-class IgnoringTarget final : public MessageTarget {
-  public:
-    void Post(uint32_t) override {}
-};
-
 // The frame path allocates nothing per frame, whatever it does: every processor and variant,
 // sums of one and of several frames, banding, statistics, the guide with auto move, and the
 // automatic control changing the amplification (which re-renders the area).
 TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
-    IgnoringTarget target;
+    struct : MessageTarget {
+        void Post(uint32_t) override {}
+    } target;  // a recorder would allocate
     SinkFixture f(target);
     FrameSink& sink = f.sink;
     ProcEngine& e = sink.engine;

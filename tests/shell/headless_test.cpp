@@ -2,7 +2,6 @@
 // summary, its exit codes, its captures, a profile it must not change, and its memory over a
 // long run.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,13 +29,12 @@ struct RunResult {
 
 // Runs the program with `args`; `onLine` sees every output line as it arrives, with the
 // child's pid (for reading its memory). Standard error goes to a file read at the end.
-RunResult RunKelpa(const std::vector<std::string>& args,
+RunResult RunKelpa(std::vector<std::string> args,
                    const std::function<void(const std::string&, pid_t)>& onLine = nullptr) {
     RunResult result;
-    std::vector<std::string> words = args;
-    words.insert(words.begin(), KELPA_BINARY);
+    args.insert(args.begin(), KELPA_BINARY);
     std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
+    for (std::string& word : args) argv.push_back(word.data());
     argv.push_back(nullptr);
     char errPath[] = "/tmp/kelpa_stderr_XXXXXX";
     const int err = mkstemp(errPath);
@@ -83,17 +80,10 @@ bool IsSummary(const std::string& line) {
 }
 
 long ResidentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        std::getline(status, key);
-    }
-    return -1;
+    long size = 0;
+    long pages = -1;  // the second field of statm: resident pages
+    std::ifstream("/proc/" + std::to_string(pid) + "/statm") >> size >> pages;
+    return pages < 0 ? -1 : pages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // Every run reads this profile, never the user's.

@@ -1,8 +1,8 @@
+// Shared test helpers: the in-memory profile store.
 #include "support/test_support.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdlib>
 
 namespace kelpa::test {
@@ -43,26 +43,6 @@ bool MemoryProfile::WriteString(const char* section, const char* key, const char
     values_[Key(section, key)] = value;
     writeOrder_.push_back(key);
     return true;
-}
-
-void RenderSky(TestPicture& picture, double sky, double noiseRms, const std::vector<Star>& stars,
-               std::mt19937& rng) {
-    std::normal_distribution<double> noise(0.0, noiseRms);
-    for (int32_t y = 0; y < picture.h; ++y) {
-        for (int32_t x = 0; x < picture.w; ++x) {
-            double v = sky + (noiseRms > 0 ? noise(rng) : 0.0);
-            for (const Star& s : stars) {
-                const double dx = x - s.x;
-                const double dy = y - s.y;
-                v += s.peak * std::exp(-(dx * dx + dy * dy) / (2 * s.sigma * s.sigma));
-            }
-            const uint8_t level = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
-            uint8_t* p = picture.Pixel(x, y);
-            p[0] = level;
-            p[1] = level;
-            p[2] = level;
-        }
-    }
 }
 
 }  // namespace kelpa::test

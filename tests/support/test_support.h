@@ -1,7 +1,8 @@
 // Shared helpers of the tests: an in-memory profile, a recording message target, a clock that
-// tests drive, and builders of synthetic frames.
+// tests drive, and synthetic frames.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -28,7 +29,6 @@ class MemoryProfile final : public ProfileStore {
                        uint32_t size) override;
     bool WriteString(const char* section, const char* key, const char* value) override;
 
-    bool Has(const std::string& key) const { return values_.count(Key("kelpa", key)) != 0; }
     std::string Get(const std::string& key) const;
     void Set(const std::string& key, const std::string& value) {
         values_[Key("kelpa", key)] = value;
@@ -51,9 +51,7 @@ class RecordingTarget final : public MessageTarget {
     }
     int Count(uint32_t message) const {
         std::lock_guard lock(mutex_);
-        int n = 0;
-        for (uint32_t m : messages_) n += m == message;
-        return n;
+        return static_cast<int>(std::count(messages_.begin(), messages_.end(), message));
     }
     std::vector<uint32_t> Messages() const {
         std::lock_guard lock(mutex_);
@@ -100,13 +98,9 @@ struct TestPicture {
     }
     uint8_t* Pixel(int32_t x, int32_t y) { return bytes.data() + size_t{stride} * y + 3 * x; }
     void Fill(uint8_t b, uint8_t g, uint8_t r) {
+        const uint8_t bgr[3] = {b, g, r};
         for (int32_t y = 0; y < h; ++y)
-            for (int32_t x = 0; x < w; ++x) {
-                uint8_t* p = Pixel(x, y);
-                p[0] = b;
-                p[1] = g;
-                p[2] = r;
-            }
+            for (int32_t x = 0; x < w; ++x) std::memcpy(Pixel(x, y), bgr, 3);
     }
     void Randomize(uint32_t seed) {
         std::mt19937 rng(seed);
@@ -119,15 +113,12 @@ struct TestPicture {
     std::vector<uint8_t> bytes;
 };
 
-// A grey sky with Gaussian noise and Gaussian stars, written into the first byte of every
-// pixel and copied to all three.
+// A Gaussian star, for the synthetic skies the processing tests render.
 struct Star {
     double x;
     double y;
     double peak;
     double sigma;
 };
-void RenderSky(TestPicture& picture, double sky, double noiseRms, const std::vector<Star>& stars,
-               std::mt19937& rng);
 
 }  // namespace kelpa::test

@@ -17,7 +17,6 @@
 
 #include "common/temp_files.h"
 #include "support/test_support.h"
-#include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"
 
@@ -97,18 +96,18 @@ class CaptureRunTest : public ::testing::Test {
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::MemoryProfile profile_;
-    testing::RecordingTarget target_;
+    test::RecordingTarget target_;
 };
 
 // Pictures of odd widths and heights, either row order, decode back exactly.
 TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
     const std::tuple<int32_t, int32_t, bool> geometries[] = {
-        {1, 1, true}, {3, 2, false}, {4, 3, true}, {5, 4, false}, {641, 5, true}, {2, 7, false}};
+        {1, 1, true}, {2, 7, false}, {3, 2, false}, {4, 3, true}, {641, 5, true}};
     for (const auto& [w, h, topDown] : geometries) {
         SCOPED_TRACE(::testing::Message() << w << "x" << h << " top-down " << topDown);
         const Picture pic(w, h, topDown);
         const TempDir dir;
-        target_.posts.clear();
+        target_.Clear();
         CaptureWriter writer(&target_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.ToggleCapture(nullptr);
@@ -119,10 +118,7 @@ TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
         ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir.File("cap_00001.bmp")), image, height));
         EXPECT_EQ(height, topDown ? -h : h);
         EXPECT_EQ(image, pic.image);
-        EXPECT_EQ(target_.posts, (std::vector<uint32_t>{P, D}));
-        char last[kCapturePathSize];
-        writer.LastCapturePath(last, sizeof last);
-        EXPECT_EQ(last, dir.File("cap_00001.bmp"));
+        EXPECT_EQ(target_.Messages(), (std::vector<uint32_t>{P, D}));
     }
 }
 
@@ -140,14 +136,14 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.count);
         const TempDir dir;
-        target_.posts.clear();
+        target_.Clear();
         CaptureWriter writer(&target_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.captureCount.store(c.count);
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
         EXPECT_EQ(FilesIn(dir.Path()).size(), c.files);
-        EXPECT_EQ(target_.posts, c.posts);
+        EXPECT_EQ(target_.Messages(), c.posts);
         EXPECT_FALSE(writer.capturing.load());
     }
 }
@@ -171,7 +167,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
     EXPECT_EQ(Frame(writer, pic, 2), 0);
     pic.fb.imageSize += 4;
     EXPECT_TRUE(writer.capturing.load());
-    EXPECT_TRUE(target_.posts.empty());
+    EXPECT_TRUE(target_.Messages().empty());
     EXPECT_EQ(Frame(writer, pic, 3), 1);
     EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00004.bmp"}));
 }
@@ -180,7 +176,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
 // Returns a bit for each expectation that failed.
 int CaptureIntoFileLimit(rlim_t limit) {
     signal(SIGXFSZ, SIG_IGN);
-    testing::RecordingTarget target;
+    test::RecordingTarget target;
     CaptureWriter writer(&target);
     writer.captureCount.store(5);
     writer.ToggleCapture(nullptr);
@@ -194,7 +190,7 @@ int CaptureIntoFileLimit(rlim_t limit) {
     if (writer.CaptureFrame(2, 25, pic.fb, pic.header) != -1) failed |= 4;
     if (writer.capturing.load() || writer.capturedCount.load() != 2) failed |= 8;
     if (writer.CaptureFrame(3, 25, pic.fb, pic.header) != 0) failed |= 16;
-    if (target.posts != std::vector<uint32_t>{D}) failed |= 32;
+    if (target.Messages() != std::vector<uint32_t>{D}) failed |= 32;
     return failed;
 }
 
@@ -217,7 +213,10 @@ INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154
 // The frame delay skips frames between written ones; nothing is allocated on the way.
 TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     const Picture pic(33, 9, true);
-    CaptureWriter writer(&target_);
+    struct : MessageTarget {
+        void Post(uint32_t) override {}
+    } quiet;  // a recorder would allocate
+    CaptureWriter writer(&quiet);
     writer.SetCaptureName("Some Camera", false);
     writer.captureFrameDelay.store(2);
     writer.captureCount.store(3);

@@ -100,24 +100,21 @@ class Frame {
     }
     const ConvGeometry& Geometry() const { return g_; }
     uint8_t* Src() { return src_.get(); }
-    uint8_t* Dst() { return dst_.data() + kGuard; }
-    const std::vector<uint8_t>& All() const { return dst_; }
-    void ResetDst() { std::fill(dst_.begin(), dst_.end(), kGuardByte); }
-    void Convert(Converter convert) { convert(Dst(), Src(), g_); }
     // Converts with the reference, then with the fast converter over fresh guards; gives the
     // index of the first differing byte (guards included), or -1.
     long FirstMismatch(const FormatCase& f) {
-        ResetDst();
-        Convert(f.reference);
+        std::fill(dst_.begin(), dst_.end(), kGuardByte);
+        f.reference(dst_.data() + kGuard, Src(), g_);
         const std::vector<uint8_t> expected = dst_;
-        ResetDst();
-        Convert(f.fast);
+        std::fill(dst_.begin(), dst_.end(), kGuardByte);
+        f.fast(dst_.data() + kGuard, Src(), g_);
         const auto diff = std::mismatch(expected.begin(), expected.end(), dst_.begin());
         return diff.first == expected.end() ? -1 : static_cast<long>(diff.first - expected.begin());
     }
-    // Output byte of pixel (x, row), channel c (0 blue, 1 green, 2 red).
-    uint8_t At(int32_t x, int32_t row, int c) const {
-        return dst_[kGuard + size_t{g_.dstStride} * row + 3 * x + c];
+    // The converted pixels of one output row (blue, green, red), padding left out.
+    std::vector<uint8_t> Row(int32_t row) const {
+        const auto start = dst_.begin() + kGuard + size_t{g_.dstStride} * row;
+        return std::vector<uint8_t>(start, start + 3 * g_.width);
     }
     // True when the guards and every row's padding still hold the guard byte.
     bool OutsideUntouched() const {

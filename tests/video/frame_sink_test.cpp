@@ -6,9 +6,10 @@
 #include <cstring>
 #include <random>
 
+#include "common/captured_log.h"
 #include "common/temp_files.h"
+#include "support/recording_notice.h"
 #include "support/test_support.h"
-#include "video/capture_test_support.h"
 #include "video/convert_test_support.h"
 #include "video/frame_sink.h"
 #include "video/intake_fakes.h"
@@ -56,12 +57,6 @@ class IntakeTest : public ::testing::Test {
 using FormatSize = std::tuple<size_t, std::pair<int32_t, int32_t>>;
 class IntakeFormatTest : public IntakeTest, public ::testing::WithParamInterface<FormatSize> {};
 
-std::string FormatSizeName(const ::testing::TestParamInfo<FormatSize>& info) {
-    const auto [w, h] = std::get<1>(info.param);
-    return std::string(kelpa::testing::AllFormats()[std::get<0>(info.param)].name) + "_" +
-           std::to_string(w) + "x" + std::to_string(h);
-}
-
 // Every accepted format at many sizes reaches the live picture exactly as the reference
 // converter writes it, and the processed picture follows from it.
 TEST_P(IntakeFormatTest, SampleReachesBothPictures) {
@@ -96,16 +91,19 @@ TEST_P(IntakeFormatTest, SampleReachesBothPictures) {
 INSTANTIATE_TEST_SUITE_P(FormatsAndSizes, IntakeFormatTest,
                          ::testing::Combine(::testing::Range<size_t>(0, 6),
                                             ::testing::Values(std::pair{1, 1}, std::pair{5, 3},
-                                                              std::pair{7, 2}, std::pair{16, 9},
-                                                              std::pair{321, 241},
-                                                              std::pair{640, 480})),
-                         FormatSizeName);
+                                                              std::pair{7, 2},
+                                                              std::pair{321, 241})));
 
-TEST_F(IntakeTest, ShortSampleIsSkippedAndLiveKept) {
+// A short sample is skipped, not read past its end, and logged once however many follow.
+TEST_F(IntakeTest, ShortSampleIsSkippedAndLoggedOnce) {
     Connect(kFormatRgb, 24, 8, 4, 200);
-    sink.SampleCB(0.0, sample.data(), sample.size() - 1);
+    kelpa::testing::CapturedLog::Start();
+    for (int i = 0; i < 3; ++i) sink.SampleCB(0.0, sample.data(), sample.size() - 1);
     EXPECT_EQ(sink.live.Picture().data[0], 0);
     EXPECT_EQ(liveWindow.Count(WM_FRAME_READY), 0);
+    EXPECT_EQ(kelpa::testing::CapturedLog::Lines(),
+              Strings{"Sample of 95 bytes is shorter than the 96 bytes of the connected format; "
+                      "frame skipped"});
     Feed();
     EXPECT_EQ(sink.live.Picture().data[0], 200);
     EXPECT_EQ(sink.SampleCB(0.0, nullptr, 0), 0);
@@ -121,11 +119,6 @@ TEST_F(IntakeTest, FrameRateSetsTheDelayAndItsGateSkipsTheChainButNotTheLiveWind
     sink.ApplyFrameRate(25.0);
     EXPECT_EQ(sink.engine.delayFrames.load(), 3);
     EXPECT_EQ(sink.engine.delayCountdown.load(), 3);
-    sink.engine.SetTimeDelay(0);
-    sink.capture.captureFrameDelay.store(2);
-    sink.ApplyFrameRate(25.0);
-    EXPECT_EQ(sink.capture.captureIntervalMs, 80);
-
     sink.engine.SetTimeDelay(80);
     sink.engine.delayCountdown.store(0);
     sink.isLive = true;
@@ -152,19 +145,6 @@ TEST_F(IntakeTest, SameHeaderDoesNotReallocate) {
     Connect(kFormatYuy2, 16, 64, 48);
     EXPECT_EQ(sink.live.Picture().data, live);
     EXPECT_EQ(sink.engine.surf.Picture().data, out);
-}
-
-TEST_F(IntakeTest, SinkAnswersOnlyItsInterfaces) {
-    void* out = nullptr;
-    EXPECT_EQ(sink.QueryInterface(kIidSampleGrabberCB, &out), kResultOk);
-    EXPECT_EQ(out, &sink);
-    EXPECT_EQ(sink.QueryInterface(kIidUnknown, &out), kResultOk);
-    const InterfaceId other{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
-    EXPECT_EQ(sink.QueryInterface(other, &out), kErrorNoInterface);
-    EXPECT_EQ(out, nullptr);
-    EXPECT_EQ(sink.QueryInterface(kIidUnknown, nullptr), kErrorPointer);
-    EXPECT_EQ(sink.AddRef(), 2u);
-    EXPECT_EQ(sink.Release(), 1u);
 }
 
 // A capture run through the intake writes the processed picture, bottom row first as BMP rows
@@ -194,7 +174,9 @@ TEST_F(IntakeTest, CaptureWritesTheProcessedPicture) {
 TEST_F(IntakeTest, SampleAllocatesNothing) {
     Connect(kFormatYuy2, 16, 160, 120, 100);
     sink.ApplyFrameRate(30.0);
-    kelpa::testing::RecordingTarget quiet;
+    struct : MessageTarget {
+        void Post(uint32_t) override {}
+    } quiet;  // a recorder would allocate
     sink.engine.notifyWindow.store(&quiet);
     sink.capture.SetNotifyTarget(&quiet);
     sink.live.SetWindow(&quiet);
@@ -301,7 +283,7 @@ TEST_F(RunStateTest, RunFromPauseStopsFirstAndAFailedRunStaysStopped) {
 
 TEST_F(RunStateTest, EndOfStreamStopsAndRewinds) {
     Attach();
-    kelpa::testing::RecordingNotice notice;
+    RecordingNotice notice;
     ctrl.Run();
     events.pending = {7, kEventComplete, 9};
     ctrl.DrainGraphEvents(&notice);

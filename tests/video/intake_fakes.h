@@ -33,10 +33,7 @@ class FakeMediaControl final : public MediaControl {
 class FakeSeeking final : public MediaSeeking {
   public:
     bool IsFormatSupported(TimeFormat) override { return true; }
-    int32_t SetTimeFormat(TimeFormat f) override {
-        format = f;
-        return kResultOk;
-    }
+    int32_t SetTimeFormat(TimeFormat) override { return kResultOk; }
     int32_t GetDuration(int64_t* d) override {
         *d = duration;
         return kResultOk;
@@ -54,7 +51,6 @@ class FakeSeeking final : public MediaSeeking {
         *target = source;
         return kResultOk;
     }
-    TimeFormat format = TimeFormat::kMediaTime;
     int64_t duration = 0;
     int64_t position = 0;
     std::vector<int64_t> seeks;
