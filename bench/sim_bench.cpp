@@ -1,7 +1,7 @@
 // Rendering speed of the simulated telescope camera: one 1920x1080 frame per iteration, in each
 // format the program accepts. Items are pixels.
-#include "video/media/sim_format.h"
-#include "video/media/sim_sky.h"
+#include "sim/sim_format.h"
+#include "sim/sim_sky.h"
 
 #include <benchmark/benchmark.h>
 

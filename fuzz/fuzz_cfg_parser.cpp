@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "common/clib/cfg_parser.h"
-#include "common/clib/value_token.h"
+#include "common/cfg_parser.h"
+#include "common/value_token.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/clib/time_text.h"
+#include "common/time_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);  // stops at a NUL

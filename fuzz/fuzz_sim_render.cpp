@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "video/media/sim_format.h"
-#include "video/media/sim_sky.h"
+#include "sim/sim_format.h"
+#include "sim/sim_sky.h"
 
 namespace {
 

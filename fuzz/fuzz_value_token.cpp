@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/clib/value_token.h"
+#include "common/value_token.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cinttypes>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 
 namespace kelpa {
 namespace {

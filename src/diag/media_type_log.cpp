@@ -1,7 +1,7 @@
 // The media-type lines of the process log.
 #include "diag/media_type_log.h"
 
-#include "common/clib/log.h"
+#include "common/log.h"
 
 namespace kelpa {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 #include "platform/program_paths.h"
 #include "platform/unique_fd.h"
 

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "common/clib/profile.h"
+#include "common/profile.h"
 #include "platform/ini_document.h"
 
 namespace kelpa {

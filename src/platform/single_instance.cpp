@@ -9,7 +9,7 @@
 #include <memory>
 #include <system_error>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 #include "platform/program_paths.h"
 
 namespace kelpa {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "processing/channel_formulas.h"
-#include "view/frame_buffer.h"
+#include "image/frame_buffer.h"
 
 namespace kelpa {
 

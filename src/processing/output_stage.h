@@ -9,7 +9,7 @@
 #include "processing/chain_kernels.h"
 #include "processing/channel_formulas.h"
 #include "processing/statistics.h"
-#include "view/frame_buffer.h"
+#include "image/frame_buffer.h"
 
 namespace kelpa {
 

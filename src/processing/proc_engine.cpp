@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 #include "processing/fused_chain.h"
 
 namespace kelpa {

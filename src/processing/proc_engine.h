@@ -17,8 +17,8 @@
 #include "processing/proc_params.h"
 #include "processing/registry.h"
 #include "processing/statistics.h"
-#include "view/frame_buffer.h"
-#include "view/video_surf.h"
+#include "image/frame_buffer.h"
+#include "image/video_surf.h"
 
 namespace kelpa {
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "view/bitmap_header.h"
+#include "image/bitmap_header.h"
 
 namespace kelpa {
 

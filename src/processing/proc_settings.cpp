@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/clib/profile.h"
-#include "common/clib/profile_values.h"
+#include "common/profile.h"
+#include "common/profile_values.h"
 #include "processing/proc_engine.h"
 
 namespace kelpa {

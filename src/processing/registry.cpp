@@ -6,7 +6,7 @@
 #include "processing/auto_control.h"
 #include "processing/banding.h"
 #include "processing/channels.h"
-#include "view/bitmap_header.h"
+#include "image/bitmap_header.h"
 
 namespace kelpa {
 namespace {

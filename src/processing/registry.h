@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "view/frame_buffer.h"
+#include "image/frame_buffer.h"
 
 namespace kelpa {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "view/frame_buffer.h"
+#include "image/frame_buffer.h"
 
 namespace kelpa {
 

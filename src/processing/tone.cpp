@@ -6,7 +6,7 @@
 #include <mutex>
 #include <new>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 #include "processing/proc_engine.h"
 
 namespace kelpa {

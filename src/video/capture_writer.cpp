@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/clib/profile.h"
+#include "common/profile.h"
 #include "platform/program_paths.h"
 #include "platform/unique_fd.h"
 

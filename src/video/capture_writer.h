@@ -12,8 +12,8 @@
 
 #include "platform/message_target.h"
 #include "platform/user_notice.h"
-#include "view/bitmap_header.h"
-#include "view/frame_buffer.h"
+#include "image/bitmap_header.h"
+#include "image/frame_buffer.h"
 
 namespace kelpa {
 

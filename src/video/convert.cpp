@@ -9,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 #include "video/convert_layout.h"
 
 namespace kelpa {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "view/bitmap_header.h"
+#include "image/bitmap_header.h"
 
 namespace kelpa {
 

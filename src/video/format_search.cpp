@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/clib/log.h"
+#include "common/log.h"
 
 namespace kelpa {
 namespace {

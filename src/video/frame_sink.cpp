@@ -4,8 +4,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "common/clib/log.h"
-#include "common/clib/profile.h"
+#include "common/log.h"
+#include "common/profile.h"
 #include "video/media_graph.h"
 
 namespace kelpa {

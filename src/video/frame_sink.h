@@ -12,7 +12,7 @@
 #include "processing/proc_engine.h"
 #include "video/capture_writer.h"
 #include "video/convert.h"
-#include "view/video_surf.h"
+#include "image/video_surf.h"
 
 namespace kelpa {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/clib/profile.h"
+#include "common/profile.h"
 
 namespace kelpa {
 namespace {

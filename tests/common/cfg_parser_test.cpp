@@ -1,6 +1,6 @@
 // The configuration parser on real files: targets chosen by section headers, values handed
 // over, messages and line numbers in the side log, and the lines that stop a file.
-#include "common/clib/cfg_parser.h"
+#include "common/cfg_parser.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "common/clib/log.h"
-#include "common/clib/log_detail.h"
-#include "common/clib/value_token.h"
-#include "common/temp_files.h"
+#include "common/log.h"
+#include "common/log_detail.h"
+#include "common/value_token.h"
+#include "support/temp_files.h"
 
 namespace kelpa {
 namespace {

@@ -1,6 +1,6 @@
 // Processor identification: the feature word from a scripted processor, the report lines, and
 // the real processor reported consistently.
-#include "common/clib/cpu_info.h"
+#include "common/cpu_info.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "common/captured_log.h"
+#include "support/captured_log.h"
 
 namespace kelpa {
 namespace {

@@ -1,6 +1,6 @@
 // The process log: line ends, the size cap, closing and reopening, the program's opener, and
 // whole lines from two threads at once.
-#include "common/clib/log.h"
+#include "common/log.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "common/clib/log_detail.h"
-#include "common/temp_files.h"
+#include "common/log_detail.h"
+#include "support/temp_files.h"
 
 namespace kelpa {
 namespace {

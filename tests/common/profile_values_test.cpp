@@ -1,13 +1,13 @@
 // Float profile values: the stored bit-pattern texts, the rejection of corrupt patterns and
 // the range rules, over an in-memory profile store.
-#include "common/clib/profile_values.h"
+#include "common/profile_values.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "common/clib/profile.h"
+#include "common/profile.h"
 #include "support/test_support.h"
 
 namespace kelpa {

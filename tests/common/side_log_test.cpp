@@ -1,14 +1,14 @@
 // Side logs (line rules, deletion when empty, reopening by path) and the path builder's
 // joins, extensions and length limits.
-#include "common/clib/side_log.h"
+#include "common/side_log.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
-#include "common/clib/io/make_path.h"
-#include "common/temp_files.h"
+#include "common/make_path.h"
+#include "support/temp_files.h"
 
 namespace kelpa {
 namespace {

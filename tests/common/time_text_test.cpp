@@ -1,5 +1,5 @@
 // Time texts: the formatter's three shapes and clamping, and the parser's field rules.
-#include "common/clib/time_text.h"
+#include "common/time_text.h"
 
 #include <gtest/gtest.h>
 

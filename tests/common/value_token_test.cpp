@@ -1,6 +1,6 @@
 // The value-list reader: item kinds, where the next item starts, the failures, and the
 // multi-item variants that clear everything when a later item fails.
-#include "common/clib/value_token.h"
+#include "common/value_token.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <map>
 #include <set>
 
-#include "diag/log_file_capture.h"
+#include "support/log_file_capture.h"
 
 namespace kelpa {
 namespace {

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "diag/log_file_capture.h"
+#include "support/log_file_capture.h"
 
 namespace kelpa {
 namespace {

@@ -16,9 +16,9 @@
 #include "support/test_support.h"
 #include "test_device_provider.h"
 #include "video/intake_fakes.h"
-#include "video/media/crossbar.h"
-#include "video/media/device_pages.h"
-#include "video/media/media_init.h"
+#include "media/v4l2/crossbar.h"
+#include "media/device_pages.h"
+#include "media/media_init.h"
 
 namespace kelpa {
 namespace {

@@ -8,14 +8,14 @@
 #include <tuple>
 #include <vector>
 
-#include "common/temp_files.h"
+#include "support/temp_files.h"
 #include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"
 #include "video/intake_fakes.h"
-#include "video/media/device_settings.h"
-#include "video/media/media_init.h"
-#include "video/media/sim_device_provider.h"
+#include "media/device_settings.h"
+#include "media/media_init.h"
+#include "sim/sim_device_provider.h"
 
 namespace kelpa {
 namespace {

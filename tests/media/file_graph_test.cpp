@@ -11,13 +11,13 @@
 #include <random>
 #include <thread>
 
-#include "common/captured_log.h"
-#include "common/temp_files.h"
+#include "support/captured_log.h"
+#include "support/temp_files.h"
 #include "media/file_test_util.h"
 #include "support/recording_notice.h"
 #include "support/test_support.h"
-#include "video/media/file_graph.h"
-#include "video/media/media_init.h"
+#include "media/file_graph.h"
+#include "media/media_init.h"
 
 namespace kelpa::test {
 namespace {

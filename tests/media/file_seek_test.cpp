@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/test_support.h"
-#include "video/media/file_seek.h"
+#include "media/file_seek.h"
 
 namespace kelpa::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "video/media/gst_ptr.h"
+#include "media/gst_ptr.h"
 
 namespace kelpa::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "view/video_surf.h"
+#include "image/video_surf.h"
 
 namespace kelpa::test {
 

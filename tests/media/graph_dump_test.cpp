@@ -1,14 +1,14 @@
 // The log dumps on GStreamer: caps as media types, a pipeline as a graph.
-#include "video/media/graph_dump.h"
+#include "media/graph_dump.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "diag/log_file_capture.h"
-#include "video/media/gst_ptr.h"
-#include "video/media/media_init.h"
+#include "support/log_file_capture.h"
+#include "media/gst_ptr.h"
+#include "media/media_init.h"
 
 namespace kelpa {
 namespace {

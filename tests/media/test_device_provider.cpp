@@ -5,9 +5,9 @@
 
 #include <atomic>
 
-#include "video/media/gst_ptr.h"
-#include "video/media/sim_device_provider.h"
-#include "video/media/sim_source.h"
+#include "media/gst_ptr.h"
+#include "sim/sim_device_provider.h"
+#include "sim/sim_source.h"
 
 namespace kelpa::test {
 namespace {

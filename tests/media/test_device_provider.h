@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "video/media/gst_ptr.h"
+#include "media/gst_ptr.h"
 
 namespace kelpa::test {
 

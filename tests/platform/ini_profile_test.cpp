@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/captured_log.h"
-#include "common/temp_files.h"
+#include "support/captured_log.h"
+#include "support/temp_files.h"
 #include "platform/program_paths.h"
 
 namespace kelpa {

@@ -8,7 +8,7 @@
 #include <csignal>
 #include <string>
 
-#include "common/temp_files.h"
+#include "support/temp_files.h"
 #include "platform/program_paths.h"
 
 namespace kelpa {

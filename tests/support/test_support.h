@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "common/clib/profile.h"
+#include "common/profile.h"
 #include "platform/clock.h"
 #include "platform/message_target.h"
-#include "view/frame_buffer.h"
+#include "image/frame_buffer.h"
 
 namespace kelpa::test {
 

@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-#include "common/temp_files.h"
+#include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"

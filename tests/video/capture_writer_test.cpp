@@ -10,7 +10,7 @@
 #include <tuple>
 #include <utility>
 
-#include "common/temp_files.h"
+#include "support/temp_files.h"
 #include "support/recording_notice.h"
 #include "support/test_support.h"
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <random>
 
-#include "common/captured_log.h"
-#include "common/temp_files.h"
+#include "support/captured_log.h"
+#include "support/temp_files.h"
 #include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "video/convert_test_support.h"

@@ -1,0 +1,141 @@
+#include "image/video_surf.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "common/log.h"
+
+namespace kelpa {
+namespace {
+
+constexpr size_t kBufferAlignment = 64;
+
+}  // namespace
+
+VideoSurf::VideoSurf(uint32_t tag) : tag_(tag) {}
+
+VideoSurf::~VideoSurf() {
+    FreeBuffer();
+}
+
+void VideoSurf::FreeBuffer() {
+    std::free(picture_.data);
+    picture_ = FrameBuffer{};
+    capacity_ = 0;
+}
+
+int32_t VideoSurf::HeaderHeight() const {
+    return std::atomic_ref<const int32_t>(header_.height).load();
+}
+
+BitmapInfoHeader VideoSurf::Header() const {
+    BitmapInfoHeader h = header_;
+    h.height = HeaderHeight();
+    return h;
+}
+
+void VideoSurf::SetHeaderHeight(int32_t height) {
+    std::atomic_ref<int32_t>(header_.height).store(height);
+}
+
+void VideoSurf::SetFlip(bool flip) {
+    SetHeaderHeight(flip ? -signedHeight_ : signedHeight_);
+}
+
+bool VideoSurf::Allocate(int32_t width, int32_t height) {
+    const uint32_t absWidth = static_cast<uint32_t>(width < 0 ? -int64_t{width} : width);
+    const uint32_t absHeight = static_cast<uint32_t>(height < 0 ? -int64_t{height} : height);
+    const uint64_t stride = Stride24(static_cast<int32_t>(absWidth));
+    const uint64_t size = stride * absHeight;
+
+    std::lock_guard guard(lock_);
+    if (size > UINT32_MAX || absWidth > INT32_MAX / 3 || absHeight > INT32_MAX) {
+        LogPrintf("Can`t alloc memory for convertor\n exit...");
+        FreeBuffer();
+        header_.width = 0;
+        SetHeaderHeight(0);
+        signedHeight_ = 0;
+        return false;
+    }
+    if (size > capacity_) {
+        FreeBuffer();
+        const size_t rounded = (size + kBufferAlignment - 1) / kBufferAlignment * kBufferAlignment;
+        void* data = rounded ? std::aligned_alloc(kBufferAlignment, rounded) : nullptr;
+        if (rounded && !data) {
+            LogPrintf("Can`t alloc memory for convertor\n exit...");
+            header_.width = 0;
+            SetHeaderHeight(0);
+            signedHeight_ = 0;
+            return false;
+        }
+        picture_.data = static_cast<uint8_t*>(data);
+        capacity_ = static_cast<uint32_t>(size);
+    }
+    if (picture_.data) std::memset(picture_.data, 0, size);
+    picture_.width = static_cast<int32_t>(absWidth);
+    picture_.height = static_cast<int32_t>(absHeight);
+    picture_.stride = static_cast<uint32_t>(stride);
+    picture_.rowPad = static_cast<int32_t>(stride - 3 * absWidth);
+    picture_.imageSize = static_cast<uint32_t>(size);
+    picture_.bytesPerPixel = 3;
+    header_.width = picture_.width;
+    signedHeight_ = height;
+    SetFlip(false);
+    return true;
+}
+
+LiveSurf::LiveSurf() : VideoSurf(FourCC("Live")) {}
+
+ProcSurf::ProcSurf() : VideoSurf(FourCC("Proc")) {}
+
+void ProcSurf::SetFlip(bool flip) {
+    VideoSurf::SetFlip(flip);
+    fileHeaderHeight_.store(-HeaderHeight());
+    ResetView();
+}
+
+bool ProcSurf::Allocate(int32_t width, int32_t height) {
+    const bool ok = VideoSurf::Allocate(width, height);
+    if (ok) {
+        fileHeaderWidth_ = width;
+        fileHeaderHeight_.store(-height);
+    } else {
+        fileHeaderWidth_ = 0;
+        fileHeaderHeight_.store(0);
+    }
+    return ok;
+}
+
+void ProcSurf::ResetView() {
+    markX_.store(-1.0f);
+    VideoSurf::ResetView();
+}
+
+BitmapInfoHeader ProcSurf::FileHeader() const {
+    BitmapInfoHeader h;
+    h.width = fileHeaderWidth_;
+    h.height = fileHeaderHeight_.load();
+    return h;
+}
+
+void ProcSurf::SetArea(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    if (OverlayListener* l = listener_.load()) l->AreaChanged(x0, y0, x1, y1);
+}
+
+void ProcSurf::SetGuidePosition(float x, float y) {
+    markX_.store(x);
+    markY_.store(y);
+    if (OverlayListener* l = listener_.load()) l->GuidePosition(x, y);
+}
+
+void ProcSurf::ClearGuideMark() {
+    markX_.store(-1.0f);
+    if (OverlayListener* l = listener_.load()) l->GuidePosition(-1.0f, -1.0f);
+}
+
+void ProcSurf::RedrawArea() {
+    if (OverlayListener* l = listener_.load()) l->RedrawArea();
+}
+
+}  // namespace kelpa

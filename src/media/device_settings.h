@@ -1,0 +1,134 @@
+// The capture devices in the Sources menu: at most nine listed, the chosen one remembered by a
+// stable identity (profile section "quill", key VideoDevice2) and bound for the capture graph,
+// plugging and unplugging noticed, and the device's page items built after its graph. Also the
+// profile keys of the preferred capture format.
+//
+// One object for the process, owned by the main window. GUI thread only, except that change
+// notices are posted to the main window from a GStreamer thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/message_target.h"
+#include "platform/user_notice.h"
+#include "media/capture_graph.h"
+#include "media/device_graph.h"
+#include "media/device_list.h"
+#include "media/device_pages.h"
+#include "video/video_ctrl.h"
+
+namespace kelpa {
+
+inline constexpr uint32_t kCmdFirstDevice = 40030;
+inline constexpr uint32_t kCmdLastDevice = 40039;
+inline constexpr size_t kMaxListedDevices = 9;
+inline constexpr size_t kDeviceNameSize = 1024;  // VideoDevice2 text, characters
+inline constexpr char kDeviceSection[] = "quill";
+
+inline constexpr char kErrorNoEnumerator[] = "Error Creating Device Enumerator";
+inline constexpr char kErrorNoHardware[] =
+    "Sorry, you have no video capture hardware.\r\n\r\nVideo capture will not function "
+    "properly.";
+
+struct DeviceMenuItem {
+    uint32_t id = 0;
+    std::string text;
+    bool checked = false;
+};
+
+class DeviceSettings final : public CaptureDeviceBinder {
+  public:
+    // `deviceCtrl` is the capture-device controller, `fileCtrl` the video-file one. Without a
+    // source the devices come from a GstDeviceMonitor.
+    DeviceSettings(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl,
+                   std::unique_ptr<DeviceSource> source = nullptr);
+    ~DeviceSettings() override;
+    DeviceSettings(const DeviceSettings&) = delete;
+    DeviceSettings& operator=(const DeviceSettings&) = delete;
+
+    // The capture graph built for the chosen device (it binds the device through this object).
+    void AttachCaptureGraph(CaptureGraph& graph);
+    void SetGraph(DeviceGraph* graph);
+    void SetNotice(UserNotice* notice);
+    // Receives WM_DEVICE_CHANGE (from LoadDeviceSettings on, so set it first), and the graph's
+    // events once the device controller is current.
+    void SetMainWindow(MessageTarget* window) { mainWindow_ = window; }
+
+    // Start-up: the saved device, the list, the "quill" keys, the saved device selected, change
+    // notices on. Exit: notices off, the chosen device and MasterStream written.
+    void LoadDeviceSettings();
+    void SaveDeviceSettings();
+
+    // The device items (once; RefreshDevices builds them again).
+    void BuildDeviceMenu();
+    const std::vector<DeviceMenuItem>& DeviceMenu() const { return menu_; }
+    const std::vector<CaptureDevice>& Devices() const { return devices_; }
+
+    // The current device, or the first one, which becomes current; sets the friendly name,
+    // shows it and names the captures after it.
+    bool BindCaptureDevice(BoundDevice* out) override;
+    // 1 with a current device afterwards, -1 without.
+    int32_t SelectDevice(const CaptureDevice& device);
+    // Selects the listed device of that identity; 0 when none is listed.
+    int32_t SelectDeviceByName(const std::string& identity);
+    // A device item (40030 ...) was chosen; 0 for an empty slot.
+    int32_t ChooseDeviceItem(uint32_t commandId);
+    // On WM_DEVICE_CHANGE.
+    void RefreshDevices();
+    void MakeDeviceCurrent();
+    int32_t SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                             int32_t height) {
+        return pages_.SetCaptureFormat(subtype, timePerFrame, width, height);
+    }
+
+    // The Sources menu's page items for the current device, and their pages.
+    void BuildSourcesMenu();
+    const std::vector<SourcesMenuItem>& SourcesMenu() const { return pages_.Items(); }
+    DevicePages& Pages() { return pages_; }
+
+    const CaptureDevice* CurrentDevice() const { return current_ ? &*current_ : nullptr; }
+    const std::string& FriendlyName() const { return friendlyName_; }
+    // The identity VideoDevice2 will keep.
+    const std::string& ChosenIdentity() const { return chosen_; }
+    int32_t MasterStream() const { return masterStream_; }
+    bool UseTimeLimit() const { return useTimeLimit_; }
+    int32_t TimeLimit() const { return timeLimit_; }
+
+  private:
+    void ForgetList();
+    void UpdateChecks();
+    bool IsListed(const std::string& identity) const;
+    VideoCtrl* CurrentCtrl() const;
+    void ShowRunState();
+
+    VideoCtrl& deviceCtrl_;
+    VideoCtrl& fileCtrl_;
+    std::unique_ptr<DeviceSource> source_;
+    std::unique_ptr<DeviceGraph> ownedGraph_;
+    DeviceGraph* graph_ = nullptr;
+    UserNotice* notice_ = nullptr;
+    MessageTarget* mainWindow_ = nullptr;
+    DevicePages pages_;
+
+    std::vector<CaptureDevice> devices_;
+    std::vector<DeviceMenuItem> menu_;
+    bool menuBuilt_ = false;
+    std::optional<CaptureDevice> current_;
+    std::string chosen_;
+    std::string friendlyName_;
+    int32_t masterStream_ = 1;
+    bool useTimeLimit_ = false;
+    int32_t timeLimit_ = 0;
+};
+
+// The preferred capture format in the profile section "kelpa" (VidCapFOURCC, VidCapWidth,
+// VidCapHeight, VidCapAvgTimePerFrame). Negative sizes read as 0; the time per frame keeps 32
+// bits. A value whose text would be empty or 12 characters or longer is not written.
+void LoadPreferredFormat(PreferredFormat* format);
+bool SavePreferredFormat(const PreferredFormat& format);
+
+}  // namespace kelpa

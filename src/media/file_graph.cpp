@@ -1,0 +1,483 @@
+#include "media/file_graph.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gst/app/gstappsink.h>
+
+#include <chrono>
+
+#include "common/log.h"
+#include "media/graph_dump.h"
+
+namespace kelpa {
+namespace {
+
+constexpr const char* kSeparator = "----------------------";
+constexpr const char* kBuildSeparator = "/////////////////////////////////////";
+// Long enough to open and decode the first frame of a large file on a slow disk.
+constexpr auto kPrerollTimeout = std::chrono::seconds(15);
+// A graph that neither reads from the file nor shows a stream for this long has stopped.
+constexpr auto kPrerollStall = std::chrono::seconds(3);
+constexpr GstClockTime kPrerollPoll = 50 * GST_MSECOND;
+
+// The graph reads the file itself; reading its first block here tells a missing or unreadable
+// path from a file whose contents cannot be played, and wakes a sleeping disk before the
+// preroll watchdog starts counting.
+bool CanReadFile(const char* path) {
+    if (!path || !*path) return false;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    char block[4096];
+    const bool ok =
+        fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && read(fd, block, sizeof block) >= 0;
+    close(fd);
+    return ok;
+}
+
+GstCapsPtr PadCaps(GstPad* pad) {
+    GstCapsPtr caps(gst_pad_get_current_caps(pad));
+    if (!caps) caps.reset(gst_pad_query_caps(pad, nullptr));
+    return caps;
+}
+
+bool IsVideoPad(GstPad* pad) {
+    GstCapsPtr caps = PadCaps(pad);
+    if (!caps || gst_caps_get_size(caps.get()) == 0) return false;
+    return g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps.get(), 0)),
+                            "video/");
+}
+
+bool LinkPads(GstPad* from, GstPad* to) {
+    return from && to && GST_PAD_LINK_SUCCESSFUL(gst_pad_link(from, to));
+}
+
+// Adds an element to the decoder's bin while the graph is changing state.
+GstElement* AddBeside(GstElement* decoder, const char* factory, const char* name) {
+    GstElement* element = gst_element_factory_make(factory, name);
+    if (!element) return nullptr;
+    GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
+    if (!bin || !gst_bin_add(bin, element)) {
+        gst_object_unref(gst_object_ref_sink(element));
+        return nullptr;
+    }
+    gst_element_sync_state_with_parent(element);
+    return element;
+}
+
+// Audio, subtitles and any second video stream flow into a sink of their own, so that the
+// decoder never stops on a stream nobody takes.
+void DiscardPad(GstElement* decoder, GstPad* pad) {
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (!sink) return;
+    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+    GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
+    if (!bin || !gst_bin_add(bin, sink)) {
+        gst_object_unref(gst_object_ref_sink(sink));
+        return;
+    }
+    gst_element_sync_state_with_parent(sink);
+    GstPadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
+    LinkPads(pad, sinkPad.get());
+}
+
+}  // namespace
+
+FileGraph::FileGraph(VideoCtrl& ctrl) : ctrl_(ctrl), bridge_(ctrl.sink) {}
+
+FileGraph::~FileGraph() {
+    Teardown();
+}
+
+void FileGraph::SetMainWindow(MessageTarget* window) {
+    mainWindow_ = window;
+    if (graph_ && ctrl_.graphBuilt) graph_->SetNotifyWindow(window);
+}
+
+void FileGraph::Show(const char* text) {
+    LogPrintf("%s", text);
+    if (notice_) notice_->ShowStatus(text);
+}
+
+int32_t FileGraph::Fail(const char* shown, int32_t code) {
+    if (shown) Show(shown);
+    return code;
+}
+
+// ---- Entry point --------------------------------------------------------------------------------
+
+int32_t FileGraph::PlayVideoFile(const char* path) {
+    LogPrintf("%s\n\tBuild filter graph", kBuildSeparator);
+    Teardown();
+    ctrl_.useBuilderRender = false;
+    ctrl_.secondOption = false;
+    ctrl_.sink.acceptFormat = &RefuseEveryFormat;
+    int32_t result = BuildFileGraph(path);
+    if (!Succeeded(result)) {
+        Teardown();
+        ctrl_.useBuilderRender = true;
+        ctrl_.secondOption = true;
+        result = BuildFileGraph(path);
+        if (!Succeeded(result)) {
+            Teardown();
+            Show("Can't render video file");
+            LogPrintf("%s", kBuildSeparator);
+            return result;
+        }
+    }
+    ctrl_.sink.acceptFormat = &IsSupportedFormat;
+    if (notice_) notice_->ShowStatus(path_.c_str());
+    Show("Previewing Video File");
+    LogPrintf("%s", kBuildSeparator);
+    return result;
+}
+
+int32_t FileGraph::BuildFileGraph(const char* path) {
+    path_ = path ? path : "";
+    {
+        std::lock_guard lock(linkMutex_);
+        videoLinked_ = false;
+        failure_ = LinkFailure::kNone;
+        connectedStep_ = 0;
+        converted_ = false;
+    }
+    graph_ = std::make_unique<GstGraph>(false);
+    if (!graph_->Ok()) return Fail("Can't create filter graph");
+    if (!CreateSource(path)) return kErrorFail;
+    if (!CreateGrabberAndRenderer()) return kErrorFail;
+
+    // Prerolling runs the decoder: its pads appear and are linked on the streaming thread
+    // (OnPadAdded), and the first frame proves the negotiation.
+    if (!Preroll()) return ReportLinkFailure();
+    DumpPipeline(graph_->Pipeline());
+
+    const int32_t typeResult = CheckConnectedType();
+    if (!Succeeded(typeResult)) return typeResult;
+    bridge_.Attach(renderer_);
+    ctrl_.AttachGraph(graph_.get(), graph_.get(), graph_.get());
+
+    // The graph converts frames to time with the file's rate; set it before the rate is
+    // worked out so that a known time per frame also allows seeking in frames.
+    const int64_t timePerFrame = connected_.timePerFrame100ns;
+    graph_->SetFrameRate(timePerFrame > 0 ? double(kMediaUnitsPerSecond) / double(timePerFrame)
+                                          : 0.0);
+    InitFilePlayback(timePerFrame);
+    graph_->SetFrameRate(ctrl_.sink.fps.load());
+    LogPrintf("FPS=%.2f", ctrl_.sink.fps.load());
+
+    ctrl_.sink.capture.SetCaptureName(path_.c_str(), true);
+    ctrl_.sink.capture.ParseTemplate();
+    StartAtFirstFrame();
+
+    // Events of the build (the fallback build's trial run ends the file) are not the user's.
+    int32_t stale = 0;
+    while (graph_->NextEvent(&stale)) {
+    }
+    graph_->SetNotifyWindow(mainWindow_);
+    ctrl_.sink.isLive = false;
+    ctrl_.graphBuilt = true;
+    return kResultOk;
+}
+
+// ---- Building -----------------------------------------------------------------------------------
+
+bool FileGraph::CreateSource(const char* path) {
+    source_ = graph_->Add("filesrc", "File Reader");
+    if (!source_) {
+        Fail("Can't create source filter");
+        return false;
+    }
+    decoder_ = graph_->Add("decodebin", "File Decoder");
+    if (!decoder_) {
+        Fail("Can't create loader");
+        return false;
+    }
+    if (!CanReadFile(path) || !gst_element_link(source_, decoder_)) {
+        Fail("Can't load the media file\r\n");
+        return false;
+    }
+    g_object_set(source_, "location", path, nullptr);
+    GstPadPtr output(gst_element_get_static_pad(source_, "src"));
+    if (output) {
+        gst_pad_add_probe(
+            output.get(),
+            static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_PUSH |
+                                         GST_PAD_PROBE_TYPE_PULL),
+            &FileGraph::OnRead, this, nullptr);
+    }
+    g_signal_connect(decoder_, "pad-added", G_CALLBACK(&FileGraph::OnPadAdded), this);
+    g_signal_connect(decoder_, "no-more-pads", G_CALLBACK(&FileGraph::OnNoMorePads), this);
+    return true;
+}
+
+bool FileGraph::CreateGrabberAndRenderer() {
+    GstElement* grabber = gst_element_factory_make("capsfilter", "VidFile Grabber");
+    if (!grabber) {
+        Fail("Could not create sample grabber filter (is qedit.dll registered?)");
+        return false;
+    }
+    if (!gst_bin_add(graph_->Bin(), grabber)) {
+        gst_object_unref(gst_object_ref_sink(grabber));
+        Fail("Could not put sample grabber in graph");
+        return false;
+    }
+    grabber_ = grabber;
+    GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
+    if (!grabberInput) {
+        Fail("Could not get sample grabber (is qedit.dll registered?)");
+        return false;
+    }
+
+    // The first attempt makes its own null renderer; the second lets the graph render with
+    // its defaults, which here is the same appsink without a type of its own.
+    const bool defaults = ctrl_.useBuilderRender;
+    GstElement* renderer = gst_element_factory_make("appsink", "NULL Render");
+    if (!renderer) {
+        Fail(defaults ? "Can't render" : "Unable to make a null renderer");
+        return false;
+    }
+    if (!gst_bin_add(graph_->Bin(), renderer)) {
+        gst_object_unref(gst_object_ref_sink(renderer));
+        Fail(defaults ? "Can't render" : "Can't add the filter to graph");
+        return false;
+    }
+    renderer_ = renderer;
+    // Files are never dropped: the renderer takes one frame at a time and the intake paces.
+    g_object_set(renderer_, "sync", FALSE, "enable-last-sample", FALSE, "max-buffers", 1u, "drop",
+                 FALSE, nullptr);
+    GstPadPtr grabberOutput(gst_element_get_static_pad(grabber_, "src"));
+    if (!grabberOutput) {
+        Fail("Can't get grabber output pin");
+        return false;
+    }
+    return true;
+}
+
+// Waits until the first frame reached the renderer, an error stopped the graph, or the graph
+// stalled. A demuxer that fails while the decoder is still plugging it in can stop without its
+// error reaching the bus; reading from the file stops then, so a graph that neither reads nor
+// has linked its video stream for kPrerollStall has failed.
+bool FileGraph::Preroll() {
+    using SteadyClock = std::chrono::steady_clock;
+    GstElement* pipeline = graph_->Pipeline();
+    GstStateChangeReturn state = gst_element_set_state(pipeline, GST_STATE_PAUSED);
+    const SteadyClock::time_point start = SteadyClock::now();
+    SteadyClock::time_point progress = start;
+    uint64_t reads = reads_.load();
+    while (state == GST_STATE_CHANGE_ASYNC) {
+        state = gst_element_get_state(pipeline, nullptr, nullptr, kPrerollPoll);
+        if (state != GST_STATE_CHANGE_ASYNC) break;
+        const SteadyClock::time_point now = SteadyClock::now();
+        const uint64_t readsNow = reads_.load();
+        bool linked;
+        {
+            std::lock_guard lock(linkMutex_);
+            linked = videoLinked_;
+        }
+        if (readsNow != reads || linked) progress = now;
+        reads = readsNow;
+        if (now - progress > kPrerollStall || now - start > kPrerollTimeout) {
+            LogPrintf(
+                "The video file could not be opened: the graph stopped before its first "
+                "frame");
+            return false;
+        }
+    }
+    if (state == GST_STATE_CHANGE_FAILURE) {
+        LogPrintf("The video file could not be opened: %s", graph_->LastError().c_str());
+        return false;
+    }
+    return true;
+}
+
+// Streaming thread: every block read from the file.
+GstPadProbeReturn FileGraph::OnRead(GstPad*, GstPadProbeInfo*, gpointer self) {
+    static_cast<FileGraph*>(self)->reads_.fetch_add(1);
+    return GST_PAD_PROBE_OK;
+}
+
+// The texts of a failed preroll, by how far the decoded frames got.
+int32_t FileGraph::ReportLinkFailure() {
+    LinkFailure failure;
+    {
+        std::lock_guard lock(linkMutex_);
+        failure = failure_;
+        if (failure == LinkFailure::kNone) {
+            failure = !videoLinked_ ? LinkFailure::kNoVideo : LinkFailure::kRender;
+        }
+    }
+    switch (failure) {
+        case LinkFailure::kSetType:
+            return Fail("Can`t set media type");
+        case LinkFailure::kNoVideo:
+        case LinkFailure::kConnect:
+            return Fail("Can`t connect to filter pins");
+        default:
+            return Fail(ctrl_.useBuilderRender ? "Can't render" : "Can't connect to render");
+    }
+}
+
+int32_t FileGraph::CheckConnectedType() {
+    connected_ = VideoMediaType{};
+    GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
+    GstCapsPtr caps(grabberInput ? gst_pad_get_current_caps(grabberInput.get()) : nullptr);
+    if (!caps) {
+        Show("Can't read the connected media type");
+        return Fail("Can't get media type");
+    }
+    VideoMediaType type;
+    if (!ParseVideoCaps(caps.get(), &type) || !type.hasInfo) {
+        Show("Can't read the connected media type");
+        LogCaps("Can't get good type:\n", caps.get());
+        LogPrintf("bFixedSizeSamples = %d", type.fixedSizeSamples ? 1 : 0);
+        return kErrorFail;
+    }
+    if (!type.fixedSizeSamples) Show("!!! bFixedSizeSamples = FALSE");
+    LogCaps("Out Video Format", caps.get());
+    if (!IsSupportedFormat(type.header)) {
+        LogPrintf("\nError: Not supported input compression...\n");
+        return kErrorFail;
+    }
+
+    bridge_.AdoptConnectedType(type);
+    connected_ = type;
+    return kResultOk;
+}
+
+// The first frame is shown at once: after the seek the paused graph hands it to the intake. The
+// fallback build (either option set) also runs its graph once and stops it before seeking, so
+// that its renderer has been started once before the user presses Start.
+void FileGraph::StartAtFirstFrame() {
+    graph_->SetPositionAbsolute(0);
+    if (ctrl_.useBuilderRender || ctrl_.secondOption) {
+        graph_->Run();
+        graph_->Stop();
+        graph_->SetPositionAbsolute(0);
+    }
+}
+
+void FileGraph::Teardown() {
+    ctrl_.graphBuilt = false;
+    ctrl_.DetachGraph();
+    if (graph_) {
+        graph_->SetNotifyWindow(nullptr);
+        gst_element_set_state(graph_->Pipeline(), GST_STATE_NULL);
+    }
+    bridge_.Detach();
+    graph_.reset();
+    source_ = nullptr;
+    decoder_ = nullptr;
+    grabber_ = nullptr;
+    renderer_ = nullptr;
+    connected_ = VideoMediaType{};
+}
+
+// ---- Linking the decoded streams (streaming thread) --------------------------------------------
+
+void FileGraph::OnPadAdded(GstElement* decoder, GstPad* pad, gpointer self) {
+    static_cast<FileGraph*>(self)->LinkDecodedPad(decoder, pad);
+}
+
+// A file without a video stream fails at once instead of waiting for a frame that never comes.
+void FileGraph::OnNoMorePads(GstElement* decoder, gpointer self) {
+    auto* graph = static_cast<FileGraph*>(self);
+    std::lock_guard lock(graph->linkMutex_);
+    if (graph->videoLinked_) return;
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE,
+                                        "The file has no video stream that can be shown");
+    gst_element_post_message(decoder, gst_message_new_error(GST_OBJECT(decoder), error, nullptr));
+    g_error_free(error);
+}
+
+void FileGraph::LinkDecodedPad(GstElement* decoder, GstPad* pad) {
+    std::lock_guard lock(linkMutex_);
+    if (videoLinked_ || !IsVideoPad(pad)) {
+        DiscardPad(decoder, pad);
+        return;
+    }
+    GstPadPtr output = ctrl_.useBuilderRender ? InsertConverter(decoder, pad) : RefObject(pad);
+    int step = output ? SearchGrabberSubtype(output.get()) : 0;
+    if (step == 0 && !converted_) {
+        LogPrintf(
+            "No file subtype links to the decoder's output: a colour converter is put in "
+            "front of the grabber");
+        output = InsertConverter(decoder, pad);
+        if (output) step = SearchGrabberSubtype(output.get());
+    }
+    if (step == 0) {
+        if (failure_ == LinkFailure::kNone) failure_ = LinkFailure::kConnect;
+        return;
+    }
+    videoLinked_ = true;
+    connectedStep_ = step;
+    if (!LinkRenderer()) failure_ = LinkFailure::kRender;
+}
+
+// Links the decoded pad into a colour converter; returns the converter's output.
+GstPadPtr FileGraph::InsertConverter(GstElement* decoder, GstPad* pad) {
+    GstElement* converter = AddBeside(decoder, "videoconvert", "Colour Converter");
+    if (!converter) return nullptr;
+    GstPadPtr input(gst_element_get_static_pad(converter, "sink"));
+    if (!LinkPads(pad, input.get())) return nullptr;
+    converted_ = true;
+    return GstPadPtr(gst_element_get_static_pad(converter, "src"));
+}
+
+// Sets each file subtype on the grabber in turn and links `output` to it; the first that links
+// wins. Returns its step (1 to 6) or 0, with the last attempt's failure kept. A decoder that has
+// already chosen its output format links only with that subtype: the formats it says it could
+// make (a JPEG decoder names RGB) are not always formats it can make from this file.
+int FileGraph::SearchGrabberSubtype(GstPad* output) {
+    GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
+    GstCapsPtr chosen(gst_pad_get_current_caps(output));
+    LogPrintf("%s", kSeparator);
+    for (size_t i = 0; i < std::size(kFileSubtypes); ++i) {
+        const int step = static_cast<int>(i + 1);
+        const uint32_t subtype = kFileSubtypes[i];
+        LogPrintf("find Media Type step %d", step);
+        GstCapsPtr caps = CapsForSubtype(subtype);
+        if (!caps || gst_caps_is_empty(caps.get())) {
+            LogPrintf("Can`t set media type: %s", SubtypeName(subtype).c_str());
+            failure_ = LinkFailure::kSetType;
+            continue;
+        }
+        g_object_set(grabber_, "caps", caps.get(), nullptr);
+        const bool offered = !chosen || gst_caps_can_intersect(chosen.get(), caps.get());
+        if (offered && LinkPads(output, grabberInput.get())) {
+            failure_ = LinkFailure::kNone;
+            GstCapsPtr linked(gst_pad_query_caps(output, caps.get()));
+            LogCaps("", linked ? linked.get() : caps.get());
+            return step;
+        }
+        LogPrintf("Can`t connect to media type: %s", SubtypeName(subtype).c_str());
+        failure_ = LinkFailure::kConnect;
+    }
+    return 0;
+}
+
+// The grabber's output into the renderer: the first attempt with the same subtype search (the
+// step of the grabber's subtype links), the second with the renderer's defaults.
+bool FileGraph::LinkRenderer() {
+    GstPadPtr grabberOutput(gst_element_get_static_pad(grabber_, "src"));
+    GstPadPtr rendererInput(gst_element_get_static_pad(renderer_, "sink"));
+    if (ctrl_.useBuilderRender) return LinkPads(grabberOutput.get(), rendererInput.get());
+
+    LogPrintf("%s", kSeparator);
+    for (size_t i = 0; i < std::size(kFileSubtypes); ++i) {
+        const uint32_t subtype = kFileSubtypes[i];
+        LogPrintf("find Media Type step %d", static_cast<int>(i + 1));
+        GstCapsPtr caps = CapsForSubtype(subtype);
+        g_object_set(renderer_, "caps", caps.get(), nullptr);
+        if (LinkPads(grabberOutput.get(), rendererInput.get())) {
+            LogCaps("Render :", caps.get());
+            return true;
+        }
+        LogPrintf("Can`t connect to media type: %s", SubtypeName(subtype).c_str());
+    }
+    g_object_set(renderer_, "caps", nullptr, nullptr);
+    return false;
+}
+
+}  // namespace kelpa

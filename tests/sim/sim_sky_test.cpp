@@ -1,0 +1,286 @@
+// The simulated sky as a model: determinism, the truth it reports (background, noise, banding,
+// guide star) against what its frames show, and its pixel formats against a plain reference.
+#include "sim/sim_sky.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kelpa {
+namespace {
+
+std::vector<uint8_t> Luma(SimSky& sky, uint64_t frame) {
+    std::vector<uint8_t> luma(static_cast<size_t>(sky.Width()) * sky.Height());
+    EXPECT_TRUE(sky.RenderLuma(frame, luma.data(), sky.Width(), luma.size()));
+    return luma;
+}
+
+// Top-left corner of a size x size block that no star light, hot pixel or guide star reaches.
+std::pair<int, int> BarePatch(const SimSky& sky, int size) {
+    const int margin = 10;
+    const SimRect zone = sky.GuideTrack().Zone();
+    for (int y = margin; y + size + margin <= sky.Height(); y += 4) {
+        for (int x = margin; x + size + margin <= sky.Width(); x += 4) {
+            const auto near = [&](double px, double py, int m) {
+                return px >= x - m && px < x + size + m && py >= y - m && py < y + size + m;
+            };
+            bool bare =
+                !(x < zone.right && x + size > zone.left && y < zone.bottom && y + size > zone.top);
+            for (const SimStar& s : sky.Stars()) bare = bare && !near(s.x, s.y, margin);
+            for (const SimHotPixel& h : sky.HotPixels()) bare = bare && !near(h.x, h.y, 0);
+            if (bare) return {x, y};
+        }
+    }
+    ADD_FAILURE() << "no bare patch of " << size << " pixels";
+    return {0, 0};
+}
+
+TEST(SimSkyTest, FramesArePureFunctionsOfSeedAndIndex) {
+    SimSky a({.seed = 7, .width = 320, .height = 240});
+    SimSky b({.seed = 7, .width = 320, .height = 240});
+    SimSky other({.seed = 8, .width = 320, .height = 240});
+    const std::vector<uint8_t> first = Luma(a, 5);
+    EXPECT_NE(first, Luma(other, 5));
+    EXPECT_NE(first, Luma(a, 6));
+    EXPECT_EQ(Luma(a, 123456789), Luma(b, 123456789));
+    EXPECT_EQ(first, Luma(b, 5));  // whatever was rendered in between
+}
+
+TEST(SimSkyTest, BackgroundAndNoiseMatchABarePatch) {
+    SimSky sky({.seed = 3, .width = 640, .height = 480});
+    const int size = 32;
+    const auto [px, py] = BarePatch(sky, size);
+    std::vector<float> rows(sky.Height()), columns(sky.Width());
+    double sum = 0.0, squares = 0.0;
+    const int count = 8 * size * size;
+    for (uint64_t frame = 0; frame < 88; frame += 11) {
+        const std::vector<uint8_t> luma = Luma(sky, frame);
+        ASSERT_TRUE(sky.BandingAt(frame, rows, columns));
+        for (int y = py; y < py + size; ++y) {
+            for (int x = px; x < px + size; ++x) {
+                const double v = luma[y * sky.Width() + x] - rows[y] - columns[x];
+                sum += v;
+                squares += v * v;
+            }
+        }
+    }
+    const double mean = sum / count;
+    const double sigma = std::sqrt(squares / count - mean * mean);
+    EXPECT_NEAR(mean, sky.BackgroundLevel(), 0.15);
+    // Rounding to whole levels adds 1/12 to the variance.
+    EXPECT_NEAR(sigma, std::sqrt(sky.NoiseSigma() * sky.NoiseSigma() + 1.0 / 12), 0.05 * sigma);
+}
+
+TEST(SimSkyTest, BandingIsExactlyWhatAQuietSkyShows) {
+    // No shot noise worth a level.
+    const SimSkyParams params{
+        .seed = 5, .width = 320, .height = 240, .readNoise = 0.0, .electronsPerDn = 1e6};
+    SimSky sky(params);
+    const auto [px, py] = BarePatch(sky, 24);
+    std::vector<float> rows(sky.Height()), columns(sky.Width()), rowsNext(sky.Height());
+    ASSERT_TRUE(sky.BandingAt(10, rowsNext, columns));
+    ASSERT_TRUE(sky.BandingAt(9, rows, columns));
+    EXPECT_NE(rows, rowsNext);
+    const std::vector<uint8_t> luma = Luma(sky, 9);
+    for (int y = py; y < py + 24; ++y) {
+        for (int x = px; x < px + 24; ++x) {
+            const double expected = std::floor(sky.BackgroundLevel() + rows[y] + columns[x] + 0.5);
+            ASSERT_EQ(luma[y * sky.Width() + x], expected) << x << "," << y;
+        }
+    }
+    const auto deviation = [](const std::vector<float>& v) {
+        double s = 0.0;
+        for (float f : v) s += f * f;
+        return std::sqrt(s / v.size());
+    };
+    EXPECT_NEAR(deviation(rows), params.rowBanding, 0.2 * params.rowBanding);
+    EXPECT_NEAR(deviation(columns), params.columnBanding, 0.2 * params.columnBanding);
+    EXPECT_FALSE(sky.BandingAt(9, std::span<float>(rows).first(10), columns));
+}
+
+// The intensity-weighted centre of the pixels more than three noise sigmas above the known
+// background and banding, near the true position, lies where the sky says the star is.
+TEST(SimSkyTest, GuideStarCentroidFollowsTheTruth) {
+    SimSky sky({.seed = 11, .width = 640, .height = 480});
+    std::vector<float> rows(sky.Height()), columns(sky.Width());
+    for (uint64_t index : {0ull, 1ull, 300ull, 54321ull}) {
+        const std::vector<uint8_t> luma = Luma(sky, index);
+        ASSERT_TRUE(sky.BandingAt(index, rows, columns));
+        const SimPoint truth = sky.GuideStarAt(index);
+        double sum = 0.0, sumX = 0.0, sumY = 0.0;
+        const int cx = static_cast<int>(truth.x + 0.5), cy = static_cast<int>(truth.y + 0.5);
+        for (int y = cy - 8; y <= cy + 8; ++y) {
+            for (int x = cx - 8; x <= cx + 8; ++x) {
+                const double signal =
+                    luma[y * sky.Width() + x] - sky.BackgroundLevel() - rows[y] - columns[x];
+                if (signal <= 3.0 * sky.NoiseSigma()) continue;
+                sum += signal;
+                sumX += signal * x;
+                sumY += signal * y;
+            }
+        }
+        ASSERT_GT(sum, 0.0) << "frame " << index;
+        EXPECT_NEAR(sumX / sum, truth.x, 0.15) << "frame " << index;
+        EXPECT_NEAR(sumY / sum, truth.y, 0.15) << "frame " << index;
+    }
+}
+
+TEST(SimSkyTest, GuideStarStaysInItsZoneForHours) {
+    const SimGuideTrack track(SimSkyParams{.seed = 2, .width = 320, .height = 240});
+    const SimRect zone = track.Zone();
+    for (uint64_t frame = 0; frame < 60ull * 3600 * 4; frame += 997) {
+        const SimPoint p = track.PositionAt(frame);
+        ASSERT_TRUE(p.x - 4 > zone.left && p.x + 4 < zone.right) << frame;
+        ASSERT_TRUE(p.y - 4 > zone.top && p.y + 4 < zone.bottom) << frame;
+    }
+}
+
+TEST(SimSkyTest, BrightStarsSaturateAndHotPixelsStayHot) {
+    SimSky sky({.seed = 4, .width = 1280, .height = 720});
+    const std::vector<uint8_t> luma = Luma(sky, 17);
+    const auto at = [&](double x, double y) {
+        return luma[std::lround(y) * sky.Width() + std::lround(x)];
+    };
+    int saturated = 0;
+    for (const SimStar& s : sky.Stars()) {
+        if (s.peak < 600 || s.x < 1 || s.y < 1 || s.x > sky.Width() - 2 || s.y > sky.Height() - 2) {
+            continue;
+        }
+        EXPECT_EQ(at(s.x, s.y), 255);
+        ++saturated;
+    }
+    EXPECT_GT(saturated, 0);
+    ASSERT_FALSE(sky.HotPixels().empty());
+    for (const SimHotPixel& h : sky.HotPixels()) EXPECT_NEAR(at(h.x, h.y), h.level, 25);
+}
+
+// The bytes a format must hold for the grey picture `luma` in `layout`, on a buffer pre-filled
+// with `fill`: chroma neutral, and padding before planes and after rows untouched.
+std::vector<uint8_t> ExpectedGrey(const SimLayout& layout, const std::vector<uint8_t>& luma,
+                                  uint8_t fill) {
+    const auto studio = [](int level) {
+        return static_cast<uint8_t>((level * 219 + 127) / 255 + 16);
+    };
+    std::vector<uint8_t> out(layout.size, fill);
+    const int w = layout.width;
+    const bool packed = layout.format == SimFormat::kYUY2 || layout.format == SimFormat::kUYVY;
+    const int lumaAt = layout.format == SimFormat::kUYVY ? 1 : 0;  // of a packed YUV pixel
+    for (int y = 0; y < layout.height; ++y) {
+        uint8_t* row = out.data() + layout.offset[0] + static_cast<size_t>(y) * layout.stride[0];
+        const uint8_t* l = luma.data() + static_cast<size_t>(y) * w;
+        // An odd width's last pair repeats its pixel.
+        for (int x = 0; x < w + (packed && w % 2); ++x) {
+            const uint8_t v = l[std::min(x, w - 1)];
+            if (layout.format == SimFormat::kBGR) {
+                std::memset(row + 3 * x, v, 3);
+            } else if (layout.format == SimFormat::kBGRx) {
+                std::memset(row + 4 * x, v, 3);
+                row[4 * x + 3] = 255;
+            } else if (layout.format == SimFormat::kRGB16) {
+                const uint16_t word =
+                    static_cast<uint16_t>((v >> 3) << 11 | (v >> 2) << 5 | v >> 3);
+                std::memcpy(row + 2 * x, &word, 2);
+            } else if (packed) {
+                row[2 * x + lumaAt] = studio(v);
+                row[2 * x + 1 - lumaAt] = 128;
+            } else {
+                row[x] = studio(v);
+            }
+        }
+    }
+    for (int plane = 1; plane < SimPlaneCount(layout.format); ++plane) {
+        for (int y = 0; y < (layout.height + 1) / 2; ++y) {
+            std::memset(out.data() + layout.offset[plane] + y * layout.stride[plane], 128,
+                        (w + 1) / 2);
+        }
+    }
+    return out;
+}
+
+class SimFormatRenderTest : public ::testing::TestWithParam<SimFormat> {};
+
+TEST_P(SimFormatRenderTest, WritesTheLumaIntoEveryPlaneAndNothingElse) {
+    // Odd sizes exercise every tail.
+    SimSky sky({.seed = 6, .width = 67, .height = 45, .starsPerMegapixel = 1000, .colour = false});
+    // Padding before every plane and after every row.
+    SimLayout layout = DefaultSimLayout(GetParam(), 67, 45);
+    size_t end = 16;
+    for (int plane = 0; plane < SimPlaneCount(GetParam()); ++plane) {
+        layout.stride[plane] += 12;
+        layout.offset[plane] = end;
+        end += (plane == 0 ? 45 : 23) * size_t(layout.stride[plane]) + 16;
+    }
+    layout.size = end;
+    std::vector<uint8_t> frame(layout.size, 0xA5);
+    ASSERT_TRUE(sky.Render(3, layout, frame.data(), frame.size()));
+    EXPECT_EQ(frame, ExpectedGrey(layout, Luma(sky, 3), 0xA5));
+}
+
+TEST_P(SimFormatRenderTest, RefusesLayoutsThatDoNotFit) {
+    SimSky sky({.seed = 6, .width = 64, .height = 48});
+    const SimLayout good = DefaultSimLayout(GetParam(), 64, 48);
+    std::vector<uint8_t> frame(good.size, 0x5A);
+    const std::vector<uint8_t> untouched = frame;
+    EXPECT_FALSE(sky.Render(0, good, frame.data(), good.size - 1));
+    SimLayout narrow = good;
+    narrow.stride[0] -= 4;
+    SimLayout wider = good;
+    wider.width += 2;
+    SimLayout shifted = good;
+    shifted.offset[SimPlaneCount(GetParam()) - 1] += 1;
+    for (const SimLayout& bad : {narrow, wider, shifted}) {
+        EXPECT_FALSE(sky.Render(0, bad, frame.data(), frame.size()));
+    }
+    EXPECT_FALSE(sky.Render(0, good, nullptr, frame.size()));
+    EXPECT_EQ(frame, untouched);
+    EXPECT_TRUE(sky.Render(0, good, frame.data(), frame.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, SimFormatRenderTest, ::testing::ValuesIn(kSimAllFormats),
+                         [](const auto& p) { return std::string(SimFormatName(p.param)); });
+
+TEST(SimSkyTest, StarColourIsTheSameInEveryFormat) {
+    SimSky sky({.seed = 12, .width = 320, .height = 240});
+    const auto render = [&](SimFormat format) {
+        const SimLayout layout = DefaultSimLayout(format, 320, 240);
+        std::vector<uint8_t> frame(layout.size);
+        EXPECT_TRUE(sky.Render(2, layout, frame.data(), frame.size()));
+        return frame;
+    };
+    const std::vector<uint8_t> bgr = render(SimFormat::kBGR);
+    const std::vector<uint8_t> bgrx = render(SimFormat::kBGRx);
+    int tinted = 0;
+    for (size_t p = 0; p < 320 * 240; ++p) {
+        ASSERT_EQ(0, std::memcmp(&bgr[3 * p], &bgrx[4 * p], 3)) << p;
+        tinted += bgr[3 * p] != bgr[3 * p + 2];
+    }
+    EXPECT_GT(tinted, 50);
+    // YUY2 and UYVY swap each byte pair.
+    const std::vector<uint8_t> yuy2 = render(SimFormat::kYUY2);
+    const std::vector<uint8_t> uyvy = render(SimFormat::kUYVY);
+    for (size_t i = 0; i < yuy2.size(); ++i) ASSERT_EQ(yuy2[i], uyvy[i ^ 1]) << i;
+    // I420 holds U then V; YV12 V then U: quarter planes after the luma.
+    const std::vector<uint8_t> i420 = render(SimFormat::kI420);
+    const std::vector<uint8_t> yv12 = render(SimFormat::kYV12);
+    const size_t luma = 320 * 240, chroma = luma / 4;
+    EXPECT_TRUE(std::equal(i420.begin(), i420.begin() + luma, yv12.begin()));
+    EXPECT_TRUE(std::equal(i420.begin() + luma, i420.end() - chroma, yv12.end() - chroma));
+    EXPECT_TRUE(std::equal(i420.end() - chroma, i420.end(), yv12.begin() + luma));
+    EXPECT_TRUE(std::any_of(i420.begin() + luma, i420.end(), [](uint8_t v) { return v != 128; }));
+}
+
+TEST(SimFormatTest, ParsesFormatListsAndRefusesUnknownNames) {
+    std::vector<SimFormat> formats;
+    ASSERT_TRUE(ParseSimFormats(" UYVY , BGR,UYVY", &formats));
+    EXPECT_EQ(formats, (std::vector<SimFormat>{SimFormat::kUYVY, SimFormat::kBGR}));
+    EXPECT_EQ(SimFormatsText(formats), "UYVY,BGR");
+    for (const char* bad : {"", "NV12", "UYVY,", "uyvy", ",BGR", "BGR;I420"}) {
+        EXPECT_FALSE(ParseSimFormats(bad, &formats)) << bad;
+    }
+    EXPECT_EQ(formats.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kelpa
