@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "common/log.h"
-#include "common/profile.h"
-#include "platform/program_paths.h"
 #include "cli/frame_report.h"
 #include "cli/startup.h"
+#include "common/log.h"
+#include "common/profile.h"
 #include "media/capture_graph.h"
 #include "media/device_settings.h"
 #include "media/file_graph.h"
+#include "platform/program_paths.h"
 #include "sim/sim_device_provider.h"
 #include "video/video_ctrl.h"
 
@@ -42,12 +42,10 @@ class ConsoleNotice final : public UserNotice {
 // The source the run reads from: a capture device (the simulator or a V4L2 node) or a file.
 class HeadlessSource {
   public:
-    HeadlessSource(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl, ConsoleNotice& notice,
-                   MessageTarget& events)
+    HeadlessSource(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl, ConsoleNotice& notice)
         : deviceCtrl_(deviceCtrl),
           fileCtrl_(fileCtrl),
           notice_(notice),
-          events_(events),
           capture_(deviceCtrl, devices_),
           devices_(deviceCtrl, fileCtrl),
           file_(fileCtrl) {
@@ -67,7 +65,7 @@ class HeadlessSource {
                 *error = "Can't render video file " + source;
                 return nullptr;
             }
-            file_.SetMainWindow(&events_);
+            file_.SetEvents(&fileCtrl_.Events());
             return &fileCtrl_;
         }
         devices_.BuildDeviceMenu();
@@ -82,7 +80,7 @@ class HeadlessSource {
                      (notice_.last.empty() ? std::string("unknown reason") : notice_.last);
             return nullptr;
         }
-        capture_.SetMainWindow(&events_);
+        capture_.SetEvents(&deviceCtrl_.Events());
         return &deviceCtrl_;
     }
 
@@ -111,7 +109,6 @@ class HeadlessSource {
     VideoCtrl& deviceCtrl_;
     VideoCtrl& fileCtrl_;
     ConsoleNotice& notice_;
-    MessageTarget& events_;
     CaptureGraph capture_;
     DeviceSettings devices_;
     FileGraph file_;
@@ -171,18 +168,19 @@ int RunHeadless(const CommandLine& options) {
     VideoCtrl deviceCtrl;
     ConsoleNotice notice;
     FrameReport report;
-    HeadlessSource source(deviceCtrl, fileCtrl, notice, report);
+    fileCtrl.Events().SetReceiver(&report);
+    deviceCtrl.Events().SetReceiver(&report);
+    HeadlessSource source(deviceCtrl, fileCtrl, notice);
     VideoCtrl* ctrl = source.Open(options.source, &error);
     if (!ctrl) {
         std::fprintf(stderr, "kelpa: %s\n", error.c_str());
         return 1;
     }
     FrameSink& sink = ctrl->sink;
-    report.Watch(&sink.engine);
     sink.SetObserver(&report);
     sink.SetPacing(options.pacing);
     // Statistics are measured for every frame, as with the statistic window open.
-    sink.engine.infoWindow.store(&report);
+    sink.engine.statisticsWanted.store(true);
 
     if (!options.captureDir.empty()) {
         if (!MakeDirectories(options.captureDir) ||
@@ -191,7 +189,6 @@ int RunHeadless(const CommandLine& options) {
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
-        sink.capture.SetNotifyTarget(&report);
         sink.capture.ToggleCapture(&notice);
     }
 
@@ -231,7 +228,7 @@ int RunHeadless(const CommandLine& options) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     sink.SetObserver(nullptr);
-    sink.engine.infoWindow.store(nullptr);
+    sink.engine.statisticsWanted.store(false);
     if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
     PrintSummary(printed, sink.samplesReceived.load(), source.Dropped(), seconds,
                  sink.capture.capturedCount.load(),

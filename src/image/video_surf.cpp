@@ -35,6 +35,25 @@ BitmapInfoHeader VideoSurf::Header() const {
     return h;
 }
 
+bool VideoSurf::CopyPicture(PictureCopy* out) const {
+    std::lock_guard guard(lock_);
+    out->header_ = Header();
+    if (!picture_.data || picture_.imageSize == 0) {
+        out->picture_ = FrameBuffer{};
+        return false;
+    }
+    // Grows only for a larger picture; a copy of the same size allocates nothing.
+    if (out->pixels_.size() < picture_.imageSize) out->pixels_.resize(picture_.imageSize);
+    std::memcpy(out->pixels_.data(), picture_.data, picture_.imageSize);
+    out->picture_ = picture_;
+    out->picture_.data = out->pixels_.data();
+    return true;
+}
+
+void VideoSurf::LayoutChanged() {
+    if (observer_ != nullptr) observer_->LayoutChanged();
+}
+
 void VideoSurf::SetHeaderHeight(int32_t height) {
     std::atomic_ref<int32_t>(header_.height).store(height);
 }
@@ -109,7 +128,7 @@ bool ProcSurf::Allocate(int32_t width, int32_t height) {
 
 void ProcSurf::ResetView() {
     markX_.store(-1.0f);
-    VideoSurf::ResetView();
+    if (SurfaceObserver* observer = Observer()) observer->ViewReset();
 }
 
 BitmapInfoHeader ProcSurf::FileHeader() const {

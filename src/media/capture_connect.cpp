@@ -337,7 +337,7 @@ void CaptureGraph::Teardown() {
     ctrl_.graphBuilt = false;
     ctrl_.DetachGraph();
     if (graph_) {
-        graph_->SetNotifyWindow(nullptr);
+        graph_->SetEvents(nullptr);
         gst_element_set_state(graph_->Pipeline(), GST_STATE_NULL);
     }
     bridge_.Detach();

@@ -139,9 +139,9 @@ CaptureGraph::~CaptureGraph() {
     Teardown();
 }
 
-void CaptureGraph::SetMainWindow(MessageTarget* window) {
-    mainWindow_ = window;
-    if (graph_ && ctrl_.graphBuilt) graph_->SetNotifyWindow(window);
+void CaptureGraph::SetEvents(StreamEvents* events) {
+    events_ = events;
+    if (graph_ && ctrl_.graphBuilt) graph_->SetEvents(events);
 }
 
 void CaptureGraph::Show(const char* text) {
@@ -235,7 +235,7 @@ int32_t CaptureGraph::BuildCaptureGraph() {
     if (!CheckAndStoreMediaType()) return kErrorNotImplemented;
     bridge_.Attach(renderer_.get());
     ctrl_.sink.capture.ParseTemplate();
-    graph_->SetNotifyWindow(mainWindow_);
+    graph_->SetEvents(events_);
     ctrl_.AttachGraph(graph_.get(), nullptr, graph_.get());
     ctrl_.sink.isLive = true;
     ctrl_.graphBuilt = true;

@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
-#include "video/format_search.h"
 #include "media/gst_graph.h"
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
+#include "platform/user_notice.h"
+#include "video/format_search.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {
@@ -57,7 +56,9 @@ class CaptureGraph {
     CaptureGraph& operator=(const CaptureGraph&) = delete;
 
     void SetNotice(UserNotice* notice) { notice_ = notice; }
-    void SetMainWindow(MessageTarget* window);
+    // Where the graph's events go once a graph is built (the controller's events while it is
+    // current).
+    void SetEvents(StreamEvents* events);
 
     // The entry point: two build attempts, the second with the manual connection.
     int32_t ActivateCaptureGraph();
@@ -103,7 +104,7 @@ class CaptureGraph {
     VideoCtrl& ctrl_;
     CaptureDeviceBinder& binder_;
     UserNotice* notice_ = nullptr;
-    MessageTarget* mainWindow_ = nullptr;
+    StreamEvents* events_ = nullptr;
     std::unique_ptr<GstGraph> graph_;
     GstDevicePtr boundDevice_;
     GstElement* device_ = nullptr;  // owned by the pipeline

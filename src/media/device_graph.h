@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "platform/message_target.h"
 #include "media/capture_graph.h"
 
 namespace kelpa {
@@ -22,7 +21,7 @@ class DeviceGraph {
     // Releases the whole graph (the device is gone).
     virtual void Teardown() = 0;
     // Where the graph's events go.
-    virtual void SetMainWindow(MessageTarget* window) = 0;
+    virtual void SetEvents(StreamEvents* events) = 0;
 };
 
 class CaptureGraphAdapter final : public DeviceGraph {
@@ -32,7 +31,7 @@ class CaptureGraphAdapter final : public DeviceGraph {
     int32_t ReconnectAfterFormatChange() override { return graph_.ReconnectAfterFormatChange(); }
     void ClearGraph() override { graph_.ClearGraph(); }
     void Teardown() override { graph_.Teardown(); }
-    void SetMainWindow(MessageTarget* window) override { graph_.SetMainWindow(window); }
+    void SetEvents(StreamEvents* events) override { graph_.SetEvents(events); }
 
   private:
     CaptureGraph& graph_;

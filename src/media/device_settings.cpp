@@ -65,7 +65,7 @@ void DeviceSettings::LoadDeviceSettings() {
     useTimeLimit_ = GetProfileIntA(kDeviceSection, "UseTimeLimit", 0) != 0;
     timeLimit_ = GetProfileIntA(kDeviceSection, "TimeLimit", 0);
     if (!chosen_.empty()) SelectDeviceByName(chosen_);
-    source_->SetChangeTarget(mainWindow_);
+    source_->SetChangeTarget(events_);
 }
 
 void DeviceSettings::SaveDeviceSettings() {
@@ -137,7 +137,7 @@ int32_t DeviceSettings::SelectDevice(const CaptureDevice& device) {
             current_.reset();
         } else {
             chosen_ = current_->identity;
-            if (deviceCtrl_.IsCurrent() && graph_ != nullptr) graph_->SetMainWindow(mainWindow_);
+            if (deviceCtrl_.IsCurrent() && graph_ != nullptr) graph_->SetEvents(events_);
             BuildSourcesMenu();
         }
     }
@@ -188,7 +188,7 @@ void DeviceSettings::MakeDeviceCurrent() {
     if (deviceCtrl_.IsCurrent() || fileCtrl_.IsCurrent()) return;
     fileCtrl_.SetCurrent(false);
     deviceCtrl_.SetCurrent(true);
-    if (deviceCtrl_.graphBuilt && graph_ != nullptr) graph_->SetMainWindow(mainWindow_);
+    if (deviceCtrl_.graphBuilt && graph_ != nullptr) graph_->SetEvents(events_);
 }
 
 void DeviceSettings::BuildSourcesMenu() {

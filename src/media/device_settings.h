@@ -13,12 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
 #include "media/capture_graph.h"
 #include "media/device_graph.h"
 #include "media/device_list.h"
 #include "media/device_pages.h"
+#include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {
@@ -54,9 +53,9 @@ class DeviceSettings final : public CaptureDeviceBinder {
     void AttachCaptureGraph(CaptureGraph& graph);
     void SetGraph(DeviceGraph* graph);
     void SetNotice(UserNotice* notice);
-    // Receives WM_DEVICE_CHANGE (from LoadDeviceSettings on, so set it first), and the graph's
-    // events once the device controller is current.
-    void SetMainWindow(MessageTarget* window) { mainWindow_ = window; }
+    // Receives kDevicesChanged (from LoadDeviceSettings on, so set it first), and the graph's
+    // events once the device controller is current: the device controller's events.
+    void SetEvents(StreamEvents* events) { events_ = events; }
 
     // Start-up: the saved device, the list, the "quill" keys, the saved device selected, change
     // notices on. Exit: notices off, the chosen device and MasterStream written.
@@ -77,7 +76,7 @@ class DeviceSettings final : public CaptureDeviceBinder {
     int32_t SelectDeviceByName(const std::string& identity);
     // A device item (40030 ...) was chosen; 0 for an empty slot.
     int32_t ChooseDeviceItem(uint32_t commandId);
-    // On WM_DEVICE_CHANGE.
+    // On kDevicesChanged.
     void RefreshDevices();
     void MakeDeviceCurrent();
     int32_t SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
@@ -111,7 +110,7 @@ class DeviceSettings final : public CaptureDeviceBinder {
     std::unique_ptr<DeviceGraph> ownedGraph_;
     DeviceGraph* graph_ = nullptr;
     UserNotice* notice_ = nullptr;
-    MessageTarget* mainWindow_ = nullptr;
+    StreamEvents* events_ = nullptr;
     DevicePages pages_;
 
     std::vector<CaptureDevice> devices_;

@@ -91,9 +91,9 @@ FileGraph::~FileGraph() {
     Teardown();
 }
 
-void FileGraph::SetMainWindow(MessageTarget* window) {
-    mainWindow_ = window;
-    if (graph_ && ctrl_.graphBuilt) graph_->SetNotifyWindow(window);
+void FileGraph::SetEvents(StreamEvents* events) {
+    events_ = events;
+    if (graph_ && ctrl_.graphBuilt) graph_->SetEvents(events);
 }
 
 void FileGraph::Show(const char* text) {
@@ -175,7 +175,7 @@ int32_t FileGraph::BuildFileGraph(const char* path) {
     int32_t stale = 0;
     while (graph_->NextEvent(&stale)) {
     }
-    graph_->SetNotifyWindow(mainWindow_);
+    graph_->SetEvents(events_);
     ctrl_.sink.isLive = false;
     ctrl_.graphBuilt = true;
     return kResultOk;
@@ -362,7 +362,7 @@ void FileGraph::Teardown() {
     ctrl_.graphBuilt = false;
     ctrl_.DetachGraph();
     if (graph_) {
-        graph_->SetNotifyWindow(nullptr);
+        graph_->SetEvents(nullptr);
         gst_element_set_state(graph_->Pipeline(), GST_STATE_NULL);
     }
     bridge_.Detach();

@@ -18,13 +18,12 @@
 #include <mutex>
 #include <string>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
 #include "media/file_seek.h"
 #include "media/gst_graph.h"
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
+#include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {
@@ -40,8 +39,8 @@ class FileGraph {
     // Off: the first frame is not shown while the file is paused after opening; it arrives as
     // the first frame of the run instead.
     void SetShowPausedFrames(bool show) { bridge_.SetDeliverPreroll(show); }
-    // Where WM_GRAPH_EVENT goes once a graph is built.
-    void SetMainWindow(MessageTarget* window);
+    // Where the graph's events (the end of the file, an error) go once a graph is built.
+    void SetEvents(StreamEvents* events);
 
     // Builds the graph for a file (two attempts) and tells the user; on failure shows
     // "Can't render video file". The caller makes the file controller current on success.
@@ -95,7 +94,7 @@ class FileGraph {
 
     VideoCtrl& ctrl_;
     UserNotice* notice_ = nullptr;
-    MessageTarget* mainWindow_ = nullptr;
+    StreamEvents* events_ = nullptr;
     std::unique_ptr<GstGraph> graph_;
     // Owned by the pipeline.
     GstElement* source_ = nullptr;

@@ -118,7 +118,7 @@ void GstGraph::QueueEvent(int32_t code) {
         std::lock_guard lock(mutex_);
         events_.push_back(code);
     }
-    if (MessageTarget* target = notify_.load()) target->Post(WM_GRAPH_EVENT);
+    if (StreamEvents* target = notify_.load()) target->Post(StreamEvent::kGraphEvent);
 }
 
 bool GstGraph::NextEvent(int32_t* code) {

@@ -1,6 +1,6 @@
 // A media graph on a GstPipeline: run control, seeking and graph events for a video controller.
 // Graph events (end of stream, errors) are taken from the bus on the streaming thread, queued,
-// and announced to the main window with WM_GRAPH_EVENT; the GUI thread reads them back with
+// and announced as kGraphEvent to the controller's events; the GUI thread reads them back with
 // NextEvent. An error is event kEventUserAbort and is also logged; its text is kept.
 #pragma once
 
@@ -11,8 +11,8 @@
 #include <mutex>
 #include <string>
 
-#include "platform/message_target.h"
 #include "media/gst_ptr.h"
+#include "processing/stream_events.h"
 #include "video/media_graph.h"
 
 namespace kelpa {
@@ -39,8 +39,8 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     // prove that it can be built; false with the reason in LastError().
     bool Preroll(uint32_t timeoutMs);
 
-    // Where WM_GRAPH_EVENT goes; nullptr: nowhere (the events are still queued).
-    void SetNotifyWindow(MessageTarget* window) { notify_.store(window); }
+    // Where kGraphEvent goes; nullptr: nowhere (the events are still queued).
+    void SetEvents(StreamEvents* events) { notify_.store(events); }
     std::string LastError() const override;
 
     // MediaControl
@@ -80,7 +80,7 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     std::atomic<double> frameRate_{0.0};
     // The state the controller asked for: a stopped file pipeline stays PAUSED in GStreamer.
     std::atomic<int32_t> logicalState_{kStateStopped};
-    std::atomic<MessageTarget*> notify_{nullptr};
+    std::atomic<StreamEvents*> notify_{nullptr};
     mutable std::mutex mutex_;
     std::deque<int32_t> events_;
     std::string lastError_;

@@ -9,7 +9,8 @@
 #include "processing/fused_chain.h"
 
 namespace kelpa {
-ProcEngine::ProcEngine(EngineOwner* engineOwner) : owner(engineOwner) {
+ProcEngine::ProcEngine(EngineOwner* engineOwner, StreamEvents* events)
+    : owner(engineOwner), events_(events) {
     LoadSettings();
     family = FindProcessorFamily(3, 8);
     SelectProcessor();
@@ -202,7 +203,7 @@ bool ProcEngine::SetFormat(const FrameBuffer& input, bool valid, bool topDown) {
     chainScratch.Reserve(frameWidth, frameHeight);
     CentreGuideReference();
     if (area.x0 < 0) area = ProcArea{};  // too small for an area: everything is outside
-    surf.UpdateLayout();
+    surf.LayoutChanged();
     accCount.store(0);
     if (haveBlock && area.w > 0 && area.h > 0 && processor) {
         accumulateStage = processor->accumulate;
@@ -226,6 +227,12 @@ bool ProcEngine::DelayGate() {
 
 bool ProcEngine::ProcessFrame(const FrameBuffer& input) {
     std::lock_guard lock(chainLock);
+    // The frame's statistics are posted by PublishStatistics once the frame is through.
+    struct InFrame {
+        bool& flag;
+        explicit InFrame(bool& f) : flag(f) { flag = true; }
+        ~InFrame() { flag = false; }
+    } inFrame(inFrame_);
     if (!accumulateStage) {
         if (fullFrameStage) {
             fullFrameStage(*this, input);

@@ -107,7 +107,7 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
                          capturedCount);
 }
 
-CaptureWriter::CaptureWriter(MessageTarget* notify) : notify_(notify) {
+CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     // Unique per process and writer, so two writers never share a temporary file.
     static std::atomic<uint32_t> instances{0};
     std::snprintf(tempSuffix_, sizeof tempSuffix_, ".kelpa-capture-%ld-%u.tmp",
@@ -187,7 +187,7 @@ void CaptureWriter::UpdateCaptureInterval(double procRate) {
     captureIntervalMs = ms >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(ms);
 }
 
-void CaptureWriter::ToggleCapture(UserNotice* notice) {
+bool CaptureWriter::ToggleCapture(UserNotice* notice) {
     char text[kCaptureStatusSize];
     const bool wasOn = capturing.load();
     if (wasOn && notice) {
@@ -204,13 +204,11 @@ void CaptureWriter::ToggleCapture(UserNotice* notice) {
     }
     // The opposite of what was seen: a run that ended meanwhile is not started again by a stop.
     capturing.exchange(!wasOn);
-    if (notice) {
-        notice->CheckMenuItem(kCmdCapture, !wasOn);
-        if (!wasOn) {
-            FormatCaptureProgress(text, sizeof text, 0);
-            notice->ShowStatus(text);
-        }
+    if (notice && !wasOn) {
+        FormatCaptureProgress(text, sizeof text, 0);
+        notice->ShowStatus(text);
     }
+    return !wasOn;
 }
 
 size_t CaptureWriter::LastCapturePath(char* out, size_t size) const {
@@ -222,13 +220,15 @@ size_t CaptureWriter::LastCapturePath(char* out, size_t size) const {
     return n;
 }
 
-void CaptureWriter::Post(uint32_t message) {
-    if (MessageTarget* target = notify_.load()) target->Post(message);
-}
-
-void CaptureWriter::EndRun() {
+void CaptureWriter::EndRun(const char* failure) {
     capturing.store(false);
-    Post(WM_CAPTURE_DONE);
+    StreamEvents* events = events_.load();
+    if (events == nullptr) return;
+    CaptureReport report;
+    report.capturedCount = capturedCount.load();
+    report.failed = failure != nullptr;
+    if (failure != nullptr) std::snprintf(report.failure, sizeof report.failure, "%s", failure);
+    events->PostCaptureDone(report);
 }
 
 bool CaptureWriter::WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info) {
@@ -262,11 +262,18 @@ int CaptureWriter::CaptureFrame(double sampleTime, double fps, const FrameBuffer
     }
     if (!fd.valid()) return 0;  // cannot create: this frame is lost, the run goes on
 
+    errno = 0;
     bool ok = WriteFile(fd.get(), picture, info);
     if (::close(fd.Release()) != 0 && errno != EINTR) ok = false;
     if (!ok) {
+        // A write that made no progress without an error code is a full disk.
+        const int error = errno != 0 ? errno : ENOSPC;
         ::unlink(tempPath_);  // an incomplete file never appears under a picture's name
-        EndRun();
+        char reason[128];
+        char failure[kCaptureFailureSize];
+        std::snprintf(failure, sizeof failure, "Capture stopped: %s could not be written (%s)",
+                      capturePath_, strerror_r(error, reason, sizeof reason));
+        EndRun(failure);
         return -1;
     }
     if (::rename(tempPath_, capturePath_) != 0) {
@@ -281,8 +288,10 @@ int CaptureWriter::CaptureFrame(double sampleTime, double fps, const FrameBuffer
     const uint32_t wanted = captureCount.load();
     const bool done = written >= wanted;
     if (done) capturing.store(false);
-    if (written % 4 == 0 || wanted < 4) Post(WM_CAPTURE_PROGRESS);
-    if (done) Post(WM_CAPTURE_DONE);
+    if (written % 4 == 0 || wanted < 4) {
+        if (StreamEvents* events = events_.load()) events->PostCaptureProgress(written);
+    }
+    if (done) EndRun(nullptr);
     return 1;
 }
 

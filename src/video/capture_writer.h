@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
+#include "platform/user_notice.h"
+#include "processing/stream_events.h"
 
 namespace kelpa {
 
@@ -50,13 +50,13 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
 class CaptureWriter {
   public:
     // Reads the capture keys from the profile and makes sure the capture directory exists,
-    // falling back to the temporary directory. `notify` receives WM_CAPTURE_PROGRESS and
-    // WM_CAPTURE_DONE (may be null, and set later).
-    explicit CaptureWriter(MessageTarget* notify = nullptr);
+    // falling back to the temporary directory. `events` hears of the progress and the end of
+    // every run (may be null, and set later).
+    explicit CaptureWriter(StreamEvents* events = nullptr);
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-    void SetNotifyTarget(MessageTarget* target) { notify_.store(target); }
+    void SetEvents(StreamEvents* events) { events_.store(events); }
 
     // Writes CapWorkDir, CapFormat, CapFramesDelay and CapCount back to the profile; the owner
     // calls it at teardown when its settings are the ones to keep. False when a write failed.
@@ -78,8 +78,9 @@ class CaptureWriter {
     // captureIntervalMs from the processed frame rate (frames per second reaching the writer).
     void UpdateCaptureInterval(double procRate);
 
-    // The Capture command: starts or ends a run and tells the user.
-    void ToggleCapture(UserNotice* notice);
+    // The Capture command: starts or ends a run and tells the user. Returns whether a run is
+    // on afterwards (the check of the Capture command).
+    bool ToggleCapture(UserNotice* notice);
 
     // Streaming thread: writes one processed picture while a run is on. `info` is the 40-byte
     // header that describes `picture` in the file. Returns 1 when a file was written, 0 when
@@ -118,10 +119,10 @@ class CaptureWriter {
     bool SetCaptureDirectoryLocked(const char* dir);
     void BuildNamesLocked(double sampleTime, double fps);
     bool WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info);
-    void EndRun();
-    void Post(uint32_t message);
+    // Streaming thread: the run is over; `failure` says why when a write failed.
+    void EndRun(const char* failure);
 
-    std::atomic<MessageTarget*> notify_;
+    std::atomic<StreamEvents*> events_;
     // Guards the directory, template, name and parts, which the GUI thread changes while a run
     // may be on. The GUI thread holds it only while it rewrites those texts (no waiting inside).
     mutable std::mutex nameLock_;

@@ -6,11 +6,12 @@
 #include <chrono>
 #include <thread>
 
-#include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/test_support.h"
 #include "media/capture_graph.h"
 #include "media/media_init.h"
+#include "support/captured_log.h"
+#include "support/recording_notice.h"
+#include "support/recording_receiver.h"
+#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
@@ -37,7 +38,7 @@ class SimBinder final : public CaptureDeviceBinder {
 // Counts processed frames (streaming thread).
 class FrameCounter final : public FrameObserver {
   public:
-    void FrameProcessed(double) override { frames.fetch_add(1); }
+    void FrameProcessed(const StatisticsSnapshot&) override { frames.fetch_add(1); }
     std::atomic<int> frames{0};
 };
 
@@ -65,13 +66,14 @@ struct CaptureFixture : ::testing::Test {
         ctrl = std::make_unique<VideoCtrl>();
         graph = std::make_unique<CaptureGraph>(*ctrl, binder);
         graph->SetNotice(&notice);
-        graph->SetMainWindow(&mainWindow);
+        ctrl->Events().SetReceiver(&mainWindow);
+        graph->SetEvents(&ctrl->Events());
         ctrl->sink.SetObserver(&counter);
     }
     MemoryProfile profile;
     SimBinder binder;
     RecordingNotice notice;
-    RecordingTarget mainWindow;
+    RecordingReceiver mainWindow;
     FrameCounter counter;
     std::unique_ptr<VideoCtrl> ctrl;
     std::unique_ptr<CaptureGraph> graph;
@@ -185,7 +187,7 @@ TEST_F(CaptureFixture, CameraThatFailsMidStreamStopsTheGraph) {
     binder.failAfter = 5;
     ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
     ASSERT_EQ(ctrl->Run(), kResultOk);
-    ASSERT_TRUE(WaitFor([&] { return mainWindow.Count(WM_GRAPH_EVENT) > 0; }));
+    ASSERT_TRUE(WaitFor([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > 0; }));
     ctrl->DrainGraphEvents(&notice);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
     EXPECT_NE(notice.status.back().find("disconnected"), std::string::npos) << notice.status.back();

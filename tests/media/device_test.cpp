@@ -8,14 +8,15 @@
 #include <tuple>
 #include <vector>
 
-#include "support/temp_files.h"
-#include "support/recording_notice.h"
-#include "support/test_support.h"
-#include "test_device_provider.h"
-#include "video/intake_fakes.h"
 #include "media/device_settings.h"
 #include "media/media_init.h"
 #include "sim/sim_device_provider.h"
+#include "support/recording_notice.h"
+#include "support/recording_receiver.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
+#include "test_device_provider.h"
+#include "video/intake_fakes.h"
 
 namespace kelpa {
 namespace {
@@ -38,7 +39,7 @@ class FakeDeviceGraph final : public DeviceGraph {
     int32_t ReconnectAfterFormatChange() override { return kResultOk; }
     void ClearGraph() override {}
     void Teardown() override { ctrl_.DetachGraph(); }
-    void SetMainWindow(MessageTarget*) override {}
+    void SetEvents(StreamEvents*) override {}
 
     CaptureDeviceBinder* binder = nullptr;
     int32_t result = kResultOk;
@@ -56,7 +57,7 @@ class EmptySource final : public DeviceSource {
     explicit EmptySource(bool opens) : opens_(opens) {}
     bool Open() override { return opens_; }
     std::vector<CaptureDevice> Enumerate() override { return {}; }
-    void SetChangeTarget(MessageTarget*) override {}
+    void SetChangeTarget(StreamEvents*) override {}
     void AcknowledgeChange() override {}
 
   private:
@@ -91,7 +92,8 @@ class DeviceTest : public ::testing::Test {
     DeviceSettings& Make(std::unique_ptr<DeviceSource> source = nullptr) {
         settings = std::make_unique<DeviceSettings>(deviceCtrl, fileCtrl, std::move(source));
         settings->SetNotice(&notice);
-        settings->SetMainWindow(&window);
+        deviceCtrl.Events().SetReceiver(&window);
+        settings->SetEvents(&deviceCtrl.Events());
         settings->SetGraph(&graph);
         graph.binder = settings.get();
         return *settings;
@@ -101,7 +103,7 @@ class DeviceTest : public ::testing::Test {
     VideoCtrl deviceCtrl;
     VideoCtrl fileCtrl;
     test::RecordingNotice notice;
-    test::RecordingTarget window;
+    test::RecordingReceiver window;
     FakeDeviceGraph graph{deviceCtrl};
     std::unique_ptr<DeviceSettings> settings;
 };
@@ -213,14 +215,14 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
     ASSERT_TRUE(test::PlugTestDevice("Second Camera", "test:second"));
     // Two changes before the main window got round to them: one message.
-    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 1);
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 1);
     settings->RefreshDevices();
     ASSERT_LT(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
     ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice +
                                          static_cast<uint32_t>(SlotOf("Plugged Camera"))),
               1);
     ASSERT_TRUE(test::UnplugTestDevice("test:plug"));
-    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 2);
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 2);
     settings->RefreshDevices();
     EXPECT_EQ(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
@@ -233,7 +235,7 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     settings->SaveDeviceSettings();
     ASSERT_TRUE(test::PlugTestDevice("Third Camera", "test:third"));
-    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 3);  // notices are off after saving
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);  // notices are off after saving
 }
 
 TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects) {

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_writer.h"
@@ -26,8 +27,8 @@ namespace {
 using testing::TempDir;
 using Names = std::vector<std::string>;
 
-constexpr uint32_t P = WM_CAPTURE_PROGRESS;
-constexpr uint32_t D = WM_CAPTURE_DONE;
+constexpr StreamEvent P = StreamEvent::kCaptureProgress;
+constexpr StreamEvent D = StreamEvent::kCaptureDone;
 
 // A picture with known pixels, laid into a padded buffer bottom row first or top row first.
 struct Picture {
@@ -87,7 +88,10 @@ Names FilesIn(const std::string& dir) {
 
 class CaptureRunTest : public ::testing::Test {
   protected:
-    CaptureRunTest() { profile_.Set("CapWorkDir", dir_.Path()); }
+    CaptureRunTest() {
+        profile_.Set("CapWorkDir", dir_.Path());
+        events_.SetReceiver(&target_);
+    }
     // Frame i of a 25 frames-per-second stream.
     static int Frame(CaptureWriter& w, const Picture& p, int i) {
         return w.CaptureFrame(i / 25.0, 25.0, p.fb, p.header);
@@ -96,7 +100,8 @@ class CaptureRunTest : public ::testing::Test {
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::MemoryProfile profile_;
-    test::RecordingTarget target_;
+    test::RecordingReceiver target_;
+    StreamEvents events_;
 };
 
 // Pictures of odd widths and heights, either row order, decode back exactly.
@@ -108,7 +113,7 @@ TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
         const Picture pic(w, h, topDown);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&target_);
+        CaptureWriter writer(&events_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
@@ -118,7 +123,7 @@ TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
         ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir.File("cap_00001.bmp")), image, height));
         EXPECT_EQ(height, topDown ? -h : h);
         EXPECT_EQ(image, pic.image);
-        EXPECT_EQ(target_.Messages(), (std::vector<uint32_t>{P, D}));
+        EXPECT_EQ(target_.Events(), (std::vector{P, D}));
     }
 }
 
@@ -127,7 +132,7 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
     struct Case {
         uint32_t count;
         int frames;
-        std::vector<uint32_t> posts;
+        std::vector<StreamEvent> posts;
         size_t files;
     };
     const Case cases[] = {
@@ -137,20 +142,27 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
         SCOPED_TRACE(c.count);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&target_);
+        CaptureWriter writer(&events_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.captureCount.store(c.count);
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
         EXPECT_EQ(FilesIn(dir.Path()).size(), c.files);
-        EXPECT_EQ(target_.Messages(), c.posts);
+        EXPECT_EQ(target_.Events(), c.posts);
         EXPECT_FALSE(writer.capturing.load());
+        // The run's end carries its count, and it did not fail.
+        CaptureReport report;
+        ASSERT_TRUE(events_.TakeCaptureDone(&report));
+        EXPECT_EQ(report.capturedCount, c.files);
+        EXPECT_EQ(events_.CapturedCount(), c.files);
+        EXPECT_FALSE(report.failed);
+        EXPECT_STREQ(report.failure, "");
     }
 }
 
 TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
     Picture pic(4, 2, false);
-    CaptureWriter writer(&target_);
+    CaptureWriter writer(&events_);
     writer.captureCount.store(2);
     writer.ToggleCapture(nullptr);
     // A directory below a regular file takes no files, not even from root.
@@ -167,7 +179,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
     EXPECT_EQ(Frame(writer, pic, 2), 0);
     pic.fb.imageSize += 4;
     EXPECT_TRUE(writer.capturing.load());
-    EXPECT_TRUE(target_.Messages().empty());
+    EXPECT_TRUE(target_.Events().empty());
     EXPECT_EQ(Frame(writer, pic, 3), 1);
     EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00004.bmp"}));
 }
@@ -176,8 +188,10 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
 // Returns a bit for each expectation that failed.
 int CaptureIntoFileLimit(rlim_t limit) {
     signal(SIGXFSZ, SIG_IGN);
-    test::RecordingTarget target;
-    CaptureWriter writer(&target);
+    test::RecordingReceiver target;
+    StreamEvents events;
+    events.SetReceiver(&target);
+    CaptureWriter writer(&events);
     writer.captureCount.store(5);
     writer.ToggleCapture(nullptr);
     const Picture pic(16, 8, false);
@@ -190,7 +204,14 @@ int CaptureIntoFileLimit(rlim_t limit) {
     if (writer.CaptureFrame(2, 25, pic.fb, pic.header) != -1) failed |= 4;
     if (writer.capturing.load() || writer.capturedCount.load() != 2) failed |= 8;
     if (writer.CaptureFrame(3, 25, pic.fb, pic.header) != 0) failed |= 16;
-    if (target.Messages() != std::vector<uint32_t>{D}) failed |= 32;
+    if (target.Events() != std::vector{D}) failed |= 32;
+    // The end of the run says that it failed, where and why.
+    CaptureReport report;
+    if (!events.TakeCaptureDone(&report) || !report.failed || report.capturedCount != 2 ||
+        std::string(report.failure).find("_00051.bmp could not be written (") ==
+            std::string::npos) {
+        failed |= 64;
+    }
     return failed;
 }
 
@@ -213,10 +234,12 @@ INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154
 // The frame delay skips frames between written ones; nothing is allocated on the way.
 TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     const Picture pic(33, 9, true);
-    struct : MessageTarget {
-        void Post(uint32_t) override {}
+    struct : StreamEventReceiver {
+        void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
     } quiet;  // a recorder would allocate
-    CaptureWriter writer(&quiet);
+    StreamEvents events;
+    events.SetReceiver(&quiet);
+    CaptureWriter writer(&events);
     writer.SetCaptureName("Some Camera", false);
     writer.captureFrameDelay.store(2);
     writer.captureCount.store(3);
@@ -234,7 +257,7 @@ TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
 TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
     const Picture pic(10, 4, false);
     TempDir other;
-    CaptureWriter writer(&target_);
+    CaptureWriter writer(&events_);
     writer.captureCount.store(200);
     writer.ToggleCapture(nullptr);
     std::thread streaming([&] {
