@@ -8,16 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "cli/frame_report.h"
 #include "cli/startup.h"
 #include "common/log.h"
 #include "common/profile.h"
 #include "media/capture_graph.h"
 #include "media/device_settings.h"
-#include "media/file_graph.h"
 #include "platform/program_paths.h"
-#include "sim/sim_device_provider.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa {
 namespace {
@@ -30,88 +28,12 @@ void OnInterrupt(int) {
     g_interrupted.store(true);
 }
 
-// Texts meant for the status line go to standard error, one per line.
+// Warnings go to standard error; status texts are not shown (the application core keeps the
+// last one as the reason of a failure).
 class ConsoleNotice final : public UserNotice {
   public:
-    void ShowStatus(const char* text) override { last = text; }
+    void ShowStatus(const char*) override {}
     void Warn(const char* text) override { std::fprintf(stderr, "kelpa: %s\n", text); }
-    void CheckMenuItem(uint32_t, bool) override {}
-    std::string last;
-};
-
-// The source the run reads from: a capture device (the simulator or a V4L2 node) or a file.
-class HeadlessSource {
-  public:
-    HeadlessSource(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl, ConsoleNotice& notice)
-        : deviceCtrl_(deviceCtrl),
-          fileCtrl_(fileCtrl),
-          notice_(notice),
-          capture_(deviceCtrl, devices_),
-          devices_(deviceCtrl, fileCtrl),
-          file_(fileCtrl) {
-        capture_.SetNotice(&notice);
-        file_.SetNotice(&notice);
-        // Nothing is shown before the run, so the file's first frame belongs to the run.
-        file_.SetShowPausedFrames(false);
-        devices_.SetNotice(&notice);
-        devices_.AttachCaptureGraph(capture_);
-    }
-
-    // Returns the controller that now runs, or nullptr with the reason in `error`.
-    VideoCtrl* Open(const std::string& source, std::string* error) {
-        const bool device = source.empty() || source == "sim" || source.rfind("/dev/", 0) == 0;
-        if (!device) {
-            if (!Succeeded(file_.PlayVideoFile(source.c_str()))) {
-                *error = "Can't render video file " + source;
-                return nullptr;
-            }
-            file_.SetEvents(&fileCtrl_.Events());
-            return &fileCtrl_;
-        }
-        devices_.BuildDeviceMenu();
-        const CaptureDevice* chosen = Choose(source);
-        if (!chosen) {
-            *error = source.empty() || source == "sim" ? "the simulated camera is not available"
-                                                       : "no capture device at " + source;
-            return nullptr;
-        }
-        if (devices_.SelectDevice(*chosen) != 1 || !deviceCtrl_.graphBuilt) {
-            *error = "the capture device could not be opened: " +
-                     (notice_.last.empty() ? std::string("unknown reason") : notice_.last);
-            return nullptr;
-        }
-        capture_.SetEvents(&deviceCtrl_.Events());
-        return &deviceCtrl_;
-    }
-
-    uint64_t Dropped() const { return capture_.DroppedFrames(); }
-
-  private:
-    // "sim": the simulator; a node: the device with that node; nothing: the first real camera,
-    // else the simulator.
-    const CaptureDevice* Choose(const std::string& source) const {
-        const std::vector<CaptureDevice>& list = devices_.Devices();
-        const CaptureDevice* simulator = nullptr;
-        const CaptureDevice* camera = nullptr;
-        for (const CaptureDevice& d : list) {
-            if (d.identity == kSimDeviceId) {
-                simulator = simulator ? simulator : &d;
-            } else if (!camera) {
-                camera = &d;
-            }
-            if (!source.empty() && source != "sim" && d.node == source) return &d;
-        }
-        if (source == "sim") return simulator;
-        if (source.empty()) return camera ? camera : simulator;
-        return nullptr;
-    }
-
-    VideoCtrl& deviceCtrl_;
-    VideoCtrl& fileCtrl_;
-    ConsoleNotice& notice_;
-    CaptureGraph capture_;
-    DeviceSettings devices_;
-    FileGraph file_;
 };
 
 // frames: processed frames (the JSON lines); received: frames that went through the frame
@@ -163,24 +85,26 @@ int RunHeadless(const CommandLine& options) {
     }
     LoadPreferredFormat(&ThePreferredFormat());
 
-    // The same two controllers as the windowed program: video file first, then the device.
-    VideoCtrl fileCtrl;
-    VideoCtrl deviceCtrl;
+    // The same core as the windowed program: both controllers, the graphs, the device list.
+    ApplicationOptions appOptions;
+    // Nothing is shown before the run, so a file's first frame belongs to the run.
+    appOptions.showPausedFrames = false;
+    Application app(std::move(appOptions));
     ConsoleNotice notice;
     FrameReport report;
-    fileCtrl.Events().SetReceiver(&report);
-    deviceCtrl.Events().SetReceiver(&report);
-    HeadlessSource source(deviceCtrl, fileCtrl, notice);
-    VideoCtrl* ctrl = source.Open(options.source, &error);
-    if (!ctrl) {
-        std::fprintf(stderr, "kelpa: %s\n", error.c_str());
+    app.SetNotice(&notice);
+    app.SetEventReceiver(&report);
+    const CommandResult opened = app.OpenSource(options.source);
+    if (!opened.ok) {
+        std::fprintf(stderr, "kelpa: %s\n", opened.message.c_str());
         return 1;
     }
-    FrameSink& sink = ctrl->sink;
-    sink.SetObserver(&report);
-    sink.SetPacing(options.pacing);
+    VideoCtrl& ctrl = *app.Current();
+    FrameSink& sink = ctrl.sink;
+    app.SetFrameObserver(&report);
+    app.SetPacing(options.pacing);
     // Statistics are measured for every frame, as with the statistic window open.
-    sink.engine.statisticsWanted.store(true);
+    app.SetStatisticsWanted(true);
 
     if (!options.captureDir.empty()) {
         if (!MakeDirectories(options.captureDir) ||
@@ -189,7 +113,7 @@ int RunHeadless(const CommandLine& options) {
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
-        sink.capture.ToggleCapture(&notice);
+        app.ToggleCapture();
     }
 
     std::signal(SIGINT, &OnInterrupt);
@@ -197,13 +121,13 @@ int RunHeadless(const CommandLine& options) {
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
     const auto start = std::chrono::steady_clock::now();
-    if (!Succeeded(ctrl->Run())) {
-        std::fprintf(stderr, "kelpa: the source could not be started\n");
+    if (const CommandResult started = app.Run(); !started.ok) {
+        std::fprintf(stderr, "kelpa: %s\n", started.message.c_str());
         return 1;
     }
 
     uint64_t printed = 0;
-    bool failed = false;
+    Application::GraphOutcome outcome;
     std::vector<FrameRecord> batch;
     for (;;) {
         const bool event = report.Wait(kPollMs, &batch);
@@ -215,25 +139,22 @@ int RunHeadless(const CommandLine& options) {
         std::fflush(stdout);
         if (options.frames != 0 && printed >= options.frames) break;
         if (event) {
-            ctrl->DrainGraphEvents(&notice);
-            if (ctrl->PlayState() == kStateStopped) {
-                failed = notice.last != VideoCtrl::StateText(kStateStopped);
-                break;
-            }
+            outcome = app.HandleGraphEvents(ctrl.Events());
+            if (outcome.stopped) break;
         }
         if (g_interrupted.load()) break;
     }
     report.Close();
-    ctrl->Stop();
+    app.Stop();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    sink.SetObserver(nullptr);
-    sink.engine.statisticsWanted.store(false);
-    if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
-    PrintSummary(printed, sink.samplesReceived.load(), source.Dropped(), seconds,
+    app.SetFrameObserver(nullptr);
+    app.SetStatisticsWanted(false);
+    if (outcome.failed) std::fprintf(stderr, "kelpa: %s\n", outcome.message.c_str());
+    PrintSummary(printed, sink.samplesReceived.load(), app.CameraGraph().DroppedFrames(), seconds,
                  sink.capture.capturedCount.load(),
                  JsonText(options.source.empty() ? "camera" : options.source).c_str());
-    return failed ? 1 : 0;
+    return outcome.failed ? 1 : 0;
 }
 
 }  // namespace kelpa

@@ -157,15 +157,15 @@ void DevicePages::Build(const CaptureDevice* device) {
         v4l2_ = opener_(device->node);
         if (v4l2_) ReadV4l2();
     }
-    uint32_t id = kCmdFirstSourcesItem;
+    int32_t slot = 0;
     const auto add = [&](DevicePage page, const char* text) {
-        items_.push_back({id++, text, page, false, -1, {}});
+        items_.push_back({slot++, text, page, false, -1, {}});
     };
     if (!formats_.empty()) add(DevicePage::kVideoFormat, kVideoFormatItem);
     if (!controls_.empty()) add(DevicePage::kCaptureFilter, kCaptureFilterItem);
     if (inputs_.size() > 1) add(DevicePage::kCrossbar, kCrossbarItem);
     if (hasTuner_) add(DevicePage::kTvTuner, kTvTunerItem);
-    if (inputs_.size() > 1) AddInputPopup(&id);
+    if (inputs_.size() > 1) AddInputPopup(&slot);
 }
 
 void DevicePages::ReadV4l2() {
@@ -195,11 +195,11 @@ void DevicePages::ReadV4l2() {
     }
 }
 
-void DevicePages::AddInputPopup(uint32_t* nextId) {
+void DevicePages::AddInputPopup(int32_t* nextSlot) {
     SourcesMenuItem popup;
     popup.text = kVideoInputPopup;
-    for (size_t i = 0; i < inputs_.size() && *nextId <= kCmdLastSourcesItem; ++i) {
-        popup.items.push_back({(*nextId)++,
+    for (size_t i = 0; i < inputs_.size() && *nextSlot < kMaxSourcesItems; ++i) {
+        popup.items.push_back({(*nextSlot)++,
                                inputs_[i].name,
                                DevicePage::kNone,
                                static_cast<int>(i) == checked_,
@@ -209,16 +209,15 @@ void DevicePages::AddInputPopup(uint32_t* nextId) {
     items_.push_back(std::move(popup));
 }
 
-DevicePage DevicePages::PageForCommand(uint32_t commandId) const {
+DevicePage DevicePages::PageForSlot(int32_t slot) const {
     for (const SourcesMenuItem& item : items_) {
-        if (item.id == commandId && item.id != 0) return item.page;
+        if (item.slot == slot && slot >= 0) return item.page;
     }
     return DevicePage::kNone;
 }
 
-int32_t DevicePages::RunPageCommand(uint32_t commandId,
-                                    const std::function<void(DevicePage)>& show) {
-    const DevicePage page = PageForCommand(commandId);
+int32_t DevicePages::RunPageItem(int32_t slot, const std::function<void(DevicePage)>& show) {
+    const DevicePage page = PageForSlot(slot);
     if (page == DevicePage::kNone) return 0;
     const int32_t before = StopForChange(ctrl_);
     if (show) show(page);
@@ -280,7 +279,6 @@ void DevicePages::MarkCheckedInput() {
     for (SourcesMenuItem& item : items_) {
         for (SourcesMenuItem& input : item.items) {
             input.checked = input.input == checked_;
-            if (notice_ != nullptr) notice_->CheckMenuItem(input.id, input.checked);
         }
     }
 }
@@ -304,10 +302,10 @@ bool DevicePages::RouteToInput(int input) {
     return true;
 }
 
-bool DevicePages::ChooseVideoInput(uint32_t commandId) {
+bool DevicePages::ChooseVideoInput(int32_t slot) {
     for (const SourcesMenuItem& item : items_) {
         for (const SourcesMenuItem& input : item.items) {
-            if (input.id == commandId) return RouteToInput(input.input);
+            if (input.slot == slot) return RouteToInput(input.input);
         }
     }
     return false;

@@ -53,7 +53,6 @@ void DeviceSettings::SetGraph(DeviceGraph* graph) {
 
 void DeviceSettings::SetNotice(UserNotice* notice) {
     notice_ = notice;
-    pages_.SetNotice(notice);
 }
 
 void DeviceSettings::LoadDeviceSettings() {
@@ -102,7 +101,7 @@ void DeviceSettings::BuildDeviceMenu() {
     }
     for (size_t i = 0; i < found.size() && i < kMaxListedDevices; ++i) {
         const bool checked = current_ && found[i].identity == current_->identity;
-        menu_.push_back({kCmdFirstDevice + static_cast<uint32_t>(i), found[i].name, checked});
+        menu_.push_back({found[i].name, checked});
         devices_.push_back(std::move(found[i]));
     }
 }
@@ -152,9 +151,7 @@ int32_t DeviceSettings::SelectDeviceByName(const std::string& identity) {
     return 0;
 }
 
-int32_t DeviceSettings::ChooseDeviceItem(uint32_t commandId) {
-    if (commandId < kCmdFirstDevice || commandId > kCmdLastDevice) return 0;
-    const size_t slot = commandId - kCmdFirstDevice;
+int32_t DeviceSettings::ChooseDevice(size_t slot) {
     if (slot >= devices_.size()) return 0;
     int32_t before = kStateStopped;
     if (CurrentCtrl() == &deviceCtrl_) before = StopForChange(deviceCtrl_);
@@ -198,7 +195,6 @@ void DeviceSettings::BuildSourcesMenu() {
 void DeviceSettings::UpdateChecks() {
     for (size_t i = 0; i < menu_.size(); ++i) {
         menu_[i].checked = current_ && devices_[i].identity == current_->identity;
-        if (notice_ != nullptr) notice_->CheckMenuItem(menu_[i].id, menu_[i].checked);
     }
 }
 

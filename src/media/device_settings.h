@@ -22,8 +22,6 @@
 
 namespace kelpa {
 
-inline constexpr uint32_t kCmdFirstDevice = 40030;
-inline constexpr uint32_t kCmdLastDevice = 40039;
 inline constexpr size_t kMaxListedDevices = 9;
 inline constexpr size_t kDeviceNameSize = 1024;  // VideoDevice2 text, characters
 inline constexpr char kDeviceSection[] = "quill";
@@ -33,8 +31,8 @@ inline constexpr char kErrorNoHardware[] =
     "Sorry, you have no video capture hardware.\r\n\r\nVideo capture will not function "
     "properly.";
 
+// A device of the Sources menu; its index in DeviceMenu() is the one ChooseDevice takes.
 struct DeviceMenuItem {
-    uint32_t id = 0;
     std::string text;
     bool checked = false;
 };
@@ -74,8 +72,8 @@ class DeviceSettings final : public CaptureDeviceBinder {
     int32_t SelectDevice(const CaptureDevice& device);
     // Selects the listed device of that identity; 0 when none is listed.
     int32_t SelectDeviceByName(const std::string& identity);
-    // A device item (40030 ...) was chosen; 0 for an empty slot.
-    int32_t ChooseDeviceItem(uint32_t commandId);
+    // The device item at `index` was chosen; 0 for an empty slot.
+    int32_t ChooseDevice(size_t index);
     // On kDevicesChanged.
     void RefreshDevices();
     void MakeDeviceCurrent();

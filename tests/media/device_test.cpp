@@ -117,10 +117,9 @@ TEST_F(DeviceTest, AtMostNineAreListedAndNothingIsChosenWithoutASavedDevice) {
     Make().BuildDeviceMenu();
     ASSERT_EQ(settings->DeviceMenu().size(), kMaxListedDevices);
     for (size_t i = 0; i < kMaxListedDevices; ++i) {
-        EXPECT_EQ(settings->DeviceMenu()[i].id, 40030 + i);
         EXPECT_EQ(settings->DeviceMenu()[i].text, "Test Camera " + std::to_string(i + 1));
     }
-    EXPECT_EQ(settings->ChooseDeviceItem(40039), 0);  // no tenth item
+    EXPECT_EQ(settings->ChooseDevice(9), 0);  // no tenth item
     EXPECT_EQ(graph.activations, 0);
 }
 
@@ -137,7 +136,7 @@ TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     EXPECT_EQ(graph.boundNames, std::vector<std::string>{"Test Camera 7"});
     EXPECT_EQ(notice.status.front(), "Test Camera 7");
     EXPECT_STREQ(deviceCtrl.sink.capture.CaptureName(), "Test");
-    for (const DeviceMenuItem& item : s.DeviceMenu()) EXPECT_EQ(item.checked, item.id == 40036);
+    for (size_t i = 0; i < s.DeviceMenu().size(); ++i) EXPECT_EQ(s.DeviceMenu()[i].checked, i == 6);
     EXPECT_EQ(s.MasterStream(), 0);
     EXPECT_TRUE(s.UseTimeLimit());
     EXPECT_EQ(s.TimeLimit(), 90);
@@ -163,14 +162,14 @@ TEST_F(DeviceTest, FailedBuildLeavesNoDeviceAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(2);
     Make().LoadDeviceSettings();
     graph.result = kErrorFail;
-    EXPECT_EQ(settings->ChooseDeviceItem(40031), -1);
+    EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     graph.result = kResultOk;
     ASSERT_TRUE(Succeeded(graph.ActivateCaptureGraph()));
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:1");
-    const auto& checks = notice.checks;
-    EXPECT_NE(std::find(checks.begin(), checks.end(), std::pair{40030u, true}), checks.end());
+    EXPECT_TRUE(settings->DeviceMenu()[0].checked);
+    EXPECT_FALSE(settings->DeviceMenu()[1].checked);
 }
 
 TEST_F(DeviceTest, NoEnumeratorAndNoHardwareAreWarned) {
@@ -194,12 +193,12 @@ TEST_P(DeviceRunStateTest, ChoosingAnotherDeviceRestoresTheRunState) {
     test::SetInitialTestDevices(3);
     Make().BuildDeviceMenu();
     settings->MakeDeviceCurrent();
-    ASSERT_EQ(settings->ChooseDeviceItem(40030), 1);
+    ASSERT_EQ(settings->ChooseDevice(0), 1);
     if (c.before != kStateStopped) deviceCtrl.Run();
     if (c.before == kStatePaused) deviceCtrl.PauseToggle();
     deviceCtrl.activateGraph = c.activateGraph;
 
-    ASSERT_EQ(settings->ChooseDeviceItem(40032), 1);
+    ASSERT_EQ(settings->ChooseDevice(2), 1);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:3");
     EXPECT_EQ(deviceCtrl.PlayState(), c.after);
 }
@@ -218,9 +217,7 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 1);
     settings->RefreshDevices();
     ASSERT_LT(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
-    ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice +
-                                         static_cast<uint32_t>(SlotOf("Plugged Camera"))),
-              1);
+    ASSERT_EQ(settings->ChooseDevice(SlotOf("Plugged Camera")), 1);
     ASSERT_TRUE(test::UnplugTestDevice("test:plug"));
     EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 2);
     settings->RefreshDevices();
@@ -245,7 +242,7 @@ TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects)
     settings->AttachCaptureGraph(real);
     const size_t slot = SlotOf(kSimDeviceDisplayName);
     ASSERT_LT(slot, settings->DeviceMenu().size());
-    ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice + static_cast<uint32_t>(slot)), 1);
+    ASSERT_EQ(settings->ChooseDevice(slot), 1);
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     EXPECT_EQ(settings->CurrentDevice()->identity, kSimDeviceId);
     // No node: no controls, inputs or tuner; its caps: 6 formats at 4 sizes.
