@@ -15,6 +15,11 @@ bool NamesDevice(const std::string& source) {
     return source.empty() || source == "sim" || source.rfind("/dev/", 0) == 0;
 }
 
+ApplicationOptions::ApplicationOptions() = default;
+ApplicationOptions::~ApplicationOptions() = default;
+ApplicationOptions::ApplicationOptions(ApplicationOptions&&) noexcept = default;
+ApplicationOptions& ApplicationOptions::operator=(ApplicationOptions&&) noexcept = default;
+
 Application::Application(ApplicationOptions options)
     : clock_(options.clock != nullptr ? *options.clock : SystemClock()),
       fileCtrl_(clock_),

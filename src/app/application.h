@@ -39,6 +39,12 @@ enum class SourceKind : uint8_t { kNone, kFile, kDevice };
 bool NamesDevice(const std::string& source);
 
 struct ApplicationOptions {
+    // Out of line: DeviceSource is only declared here.
+    ApplicationOptions();
+    ~ApplicationOptions();
+    ApplicationOptions(ApplicationOptions&&) noexcept;
+    ApplicationOptions& operator=(ApplicationOptions&&) noexcept;
+
     Clock* clock = nullptr;                      // nullptr: the system clock
     std::unique_ptr<DeviceSource> deviceSource;  // nullptr: the GStreamer device monitor
     // Off: a file opened paused shows no frame; its first frame arrives as the run's first.
