@@ -187,47 +187,37 @@ constexpr SettingAccess SettingField() {
 constexpr SettingDecl SignedSetting(const char* key, int32_t def, int32_t minimum, int32_t maximum,
                                     OutOfRange rule, SettingAccess access,
                                     int32_t replacement = 0) {
-    return {key,
-            SettingKind::kSigned,
-            double(def),
-            double(minimum),
-            double(maximum),
-            rule,
-            double(replacement),
-            WriteFormat::kSigned,
-            "",
-            0,
-            access};
+    return {.key = key,
+            .kind = SettingKind::kSigned,
+            .defaultValue = double(def),
+            .minimum = double(minimum),
+            .maximum = double(maximum),
+            .rule = rule,
+            .replacement = double(replacement),
+            .format = WriteFormat::kSigned,
+            .access = access};
 }
 
 constexpr SettingDecl UnsignedSetting(const char* key, uint32_t def, uint32_t minimum,
                                       uint32_t maximum, OutOfRange rule, SettingAccess access) {
-    return {key,
-            SettingKind::kUnsigned,
-            double(def),
-            double(minimum),
-            double(maximum),
-            rule,
-            0.0,
-            WriteFormat::kUnsigned,
-            "",
-            0,
-            access};
+    return {.key = key,
+            .kind = SettingKind::kUnsigned,
+            .defaultValue = double(def),
+            .minimum = double(minimum),
+            .maximum = double(maximum),
+            .rule = rule,
+            .format = WriteFormat::kUnsigned,
+            .access = access};
 }
 
 constexpr SettingDecl FlagSetting(const char* key, bool def, SettingAccess access,
                                   WriteFormat format = WriteFormat::kSigned) {
-    return {key,
-            SettingKind::kFlag,
-            def ? 1.0 : 0.0,
-            0.0,
-            1.0,
-            OutOfRange::kClamp,
-            0.0,
-            format,
-            "",
-            0,
-            access};
+    return {.key = key,
+            .kind = SettingKind::kFlag,
+            .defaultValue = def ? 1.0 : 0.0,
+            .maximum = 1.0,
+            .format = format,
+            .access = access};
 }
 
 constexpr uint32_t TagWord(const char (&tag)[5]) {
@@ -239,55 +229,51 @@ constexpr uint32_t TagWord(const char (&tag)[5]) {
 
 // Any 32-bit word is kept as stored; the owner decides what an unknown tag selects.
 constexpr SettingDecl TagSetting(const char* key, const char (&def)[5], SettingAccess access) {
-    return {key,
-            SettingKind::kTag,
-            double(TagWord(def)),
-            0.0,
-            4294967295.0,
-            OutOfRange::kDefault,
-            0.0,
-            WriteFormat::kUnsigned,
-            "",
-            0,
-            access};
+    return {.key = key,
+            .kind = SettingKind::kTag,
+            .defaultValue = double(TagWord(def)),
+            .maximum = 4294967295.0,
+            .rule = OutOfRange::kDefault,
+            .format = WriteFormat::kUnsigned,
+            .access = access};
 }
 
 // A stored value outside the limits gives the default: a float out of its range is a foreign
 // or corrupt pattern rather than a setting pushed past its end.
 constexpr SettingDecl FloatSetting(const char* key, float def, float minimum, float maximum,
                                    SettingAccess access) {
-    return {key,
-            SettingKind::kFloatBits,
-            double(def),
-            double(minimum),
-            double(maximum),
-            OutOfRange::kDefault,
-            0.0,
-            WriteFormat::kUnsigned,
-            "",
-            0,
-            access};
+    return {.key = key,
+            .kind = SettingKind::kFloatBits,
+            .defaultValue = double(def),
+            .minimum = double(minimum),
+            .maximum = double(maximum),
+            .rule = OutOfRange::kDefault,
+            .format = WriteFormat::kUnsigned,
+            .access = access};
 }
 
+// Limits in the units the program holds (2.0 for a stored 200).
 constexpr SettingDecl CentiFloatSetting(const char* key, float def, float minimum, float maximum,
                                         OutOfRange rule, SettingAccess access) {
-    return {key,
-            SettingKind::kCentiFloat,
-            double(def),
-            double(minimum),
-            double(maximum),
-            rule,
-            0.0,
-            WriteFormat::kSigned,
-            "",
-            0,
-            access};
+    return {.key = key,
+            .kind = SettingKind::kCentiFloat,
+            .defaultValue = double(def),
+            .minimum = double(minimum),
+            .maximum = double(maximum),
+            .rule = rule,
+            .format = WriteFormat::kSigned,
+            .access = access};
 }
 
 constexpr SettingDecl TextSetting(const char* key, const char* def, uint32_t maxChars,
                                   SettingAccess access) {
-    return {key, SettingKind::kText, 0.0, 0.0,      0.0,   OutOfRange::kDefault,
-            0.0, WriteFormat::kText, def, maxChars, access};
+    return {.key = key,
+            .kind = SettingKind::kText,
+            .rule = OutOfRange::kDefault,
+            .format = WriteFormat::kText,
+            .defaultText = def,
+            .maxTextChars = maxChars,
+            .access = access};
 }
 
 // The write order of a table given by its keys; a key that the table does not declare, or one
