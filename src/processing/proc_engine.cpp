@@ -7,21 +7,22 @@
 
 #include "common/log.h"
 #include "processing/fused_chain.h"
+#include "processing/proc_settings.h"
 
 namespace kelpa {
-ProcEngine::ProcEngine(EngineOwner* engineOwner) : owner(engineOwner) {
-    LoadSettings();
+ProcEngine::ProcEngine(EngineOwner* engineOwner) : ProcEngine(engineOwner, DefaultProcSettings()) {}
+
+ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings)
+    : owner(engineOwner) {
     family = FindProcessorFamily(3, 8);
-    SelectProcessor();
     autoEntry = &DefaultAutoEntry();
     autoStage = autoEntry->stage;
-    guideAutoMove.store(params.guideAutoMoveSetting.load() ? 1 : 0);
-    RecomputeRates();
+    UseSettings(settings);
     BuildInitialToneTables();
 }
 
 ProcEngine::~ProcEngine() {
-    if (saveOnExit) SaveSettings();
+    if (saveOnExit) SaveProcSettings(Settings());
     FreeAccumulator();
 }
 

@@ -12,13 +12,13 @@
 #include <memory>
 #include <mutex>
 
+#include "image/frame_buffer.h"
+#include "image/video_surf.h"
 #include "platform/message_target.h"
 #include "processing/chain_scratch.h"
 #include "processing/proc_params.h"
 #include "processing/registry.h"
 #include "processing/statistics.h"
-#include "image/frame_buffer.h"
-#include "image/video_surf.h"
 
 namespace kelpa {
 
@@ -45,9 +45,10 @@ class ProcEngine {
     // Sums of more frames than this would overflow the 32-bit accumulator of a grey pixel.
     static constexpr int32_t kMaxCountAccum = 65536;
 
-    // Reads the settings from the profile and builds the chain.
+    // Builds the chain for the declared default settings, or for the settings given.
     explicit ProcEngine(EngineOwner* owner = nullptr);
-    // Writes the settings back when saveOnExit is set.
+    ProcEngine(EngineOwner* owner, const ProcSettings& settings);
+    // Saves the current settings (Settings()) when saveOnExit is set.
     ~ProcEngine();
     ProcEngine(const ProcEngine&) = delete;
     ProcEngine& operator=(const ProcEngine&) = delete;
@@ -117,9 +118,12 @@ class ProcEngine {
     // The menu's "Auto move" setting; also sets the momentary state.
     void SetGuideAutoMoveSetting(bool on);
 
-    // --- Persistence ---------------------------------------------------------------------
-    void LoadSettings();
-    void SaveSettings() const;
+    // --- Settings as values (GUI thread) -----------------------------------------------------
+    // Replaces every setting and redoes what depends on them: processor choice, area, rates,
+    // tone table; the owner is told that the processed frame rate may have changed.
+    void ApplySettings(const ProcSettings& settings);
+    // The current settings, for saving.
+    ProcSettings Settings() const;
 
     // --- Helpers for the stages -------------------------------------------------------------
     // Refills slots 0-1 from the processor or the outside-as-is pair; the caller holds chainLock.
@@ -170,7 +174,7 @@ class ProcEngine {
     std::atomic<double> procRate{29.97};
     EngineOwner* owner = nullptr;
 
-    std::recursive_mutex chainLock;
+    mutable std::recursive_mutex chainLock;
 
     std::atomic<int32_t> refresh{0};
     FrameStage outsideStage = nullptr;
@@ -216,6 +220,8 @@ class ProcEngine {
     bool fusedChain = true;
 
   private:
+    // Takes the settings and chooses the processor; the owner is not called (construction).
+    void UseSettings(const ProcSettings& settings);
     bool SelectProcessor();
     bool SizeAccumulator();
     void FreeAccumulator();
