@@ -2,11 +2,19 @@
 // the processing area, from image pixels to window pixels.
 #include "view/overlay_geometry.h"
 
+#include <cmath>
 #include <mutex>
 
 #include "processing/proc_engine.h"
 
 namespace kelpa {
+namespace {
+
+int32_t FloorToPixel(double value) {
+    return TruncateToPixel(std::floor(value));
+}
+
+}  // namespace
 
 OverlaySource SnapshotOverlay(ProcEngine& engine) {
     OverlaySource s;
@@ -58,12 +66,14 @@ void PlaceStar(ProcView& view, const OverlaySource& source) {
     const double sx = source.starX;
     const double sy = source.starY;
     if (source.virtualGuideActive) {
-        // The star sits on the reference point; the picture moves instead of the mark.
+        // The star sits on the reference point; the picture moves instead of the mark. The
+        // shift is rounded down, not toward zero, so that the picture does not jump by an extra
+        // pixel when the star crosses the reference.
         o.mark = {-1, 0};
-        l.position.x = TruncateToPixel((rx - sx - 0.5) * s + l.origin.x) + 1;
-        l.position.y = source.flipped ? TruncateToPixel((ry - sy - 0.5) * s + l.origin.y)
-                                      : TruncateToPixel((ry + sy + 0.5) * s + 1 - l.pictureHeight) +
-                                            l.origin.y;
+        l.position.x = FloorToPixel((rx - sx - 0.5) * s + l.origin.x) + 1;
+        l.position.y = source.flipped
+                           ? FloorToPixel((ry - sy - 0.5) * s + l.origin.y)
+                           : FloorToPixel((ry + sy + 0.5) * s + 1 - l.pictureHeight) + l.origin.y;
         return;
     }
     l.position = l.origin;
