@@ -9,6 +9,7 @@
 #include "view/draw_list.h"
 #include "view/overlay_geometry.h"
 #include "view/surface_layout.h"
+#include "view/view_printers.h"
 
 namespace kelpa {
 namespace {
