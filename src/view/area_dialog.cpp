@@ -25,8 +25,12 @@ void FieldSpan(float centre, float size, int32_t extent, int32_t& start, int32_t
 }  // namespace
 
 bool ParseAreaNumber(std::string_view text, int32_t& value) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() == '+') return false;
+    // One sign at most; from_chars reads a '-' but not a '+'.
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return false;
+    }
+    if (text.empty()) return false;
     const char* end = text.data() + text.size();
     const auto [ptr, error] = std::from_chars(text.data(), end, value);
     return error == std::errc() && ptr == end;
