@@ -85,6 +85,7 @@ void BuildLiveFrame(const SurfaceLayout& layout, DrawList& list);
 struct FrameStyle {
     int32_t stretchMode = kStretchColourOnColour;
     bool showGrid = false;
+    // The show-area setting: the guide mark is drawn only with it.
     bool showArea = false;
     // The area pen shows auto move: used when auto move is on or no video is open.
     bool autoMovePen = false;
