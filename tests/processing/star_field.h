@@ -12,11 +12,7 @@
 namespace kelpa::test {
 
 struct StarShape {
-    double x;
-    double y;
-    double peak;
-    double sigmaX;
-    double sigmaY;
+    double x, y, peak, sigmaX, sigmaY;
 };
 
 // The star's light at a pixel centre, background excluded.
