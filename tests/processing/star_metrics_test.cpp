@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "processing/centroid_refine.h"
 #include "processing/star_field.h"
 
 namespace kelpa::test {
@@ -163,6 +164,12 @@ TEST(StarMetricsTest, WhatIsNotAMeasurement) {
     }
     // The aperture fits this window, but no pixel of it is far enough out for the ring.
     EXPECT_FALSE(MeasureStar(ViewOf(picture), Rect{54, 44, 13, 13}, 60, 50).valid);
+    // A star in the corner of a window that is the whole picture: cut, and nothing is read
+    // beyond the picture (the sanitizer build watches).
+    RenderStar(picture, StarShape{0.7, 98.6, 150, 2, 2}, 20, 1, rng);
+    const Rect whole{0, 0, kWidth, kHeight};
+    EXPECT_FALSE(MeasureStar(ViewOf(picture), whole, 0.7f, 98.6f).valid);
+    EXPECT_TRUE(RefineCentroid(ViewOf(picture), whole, 1.2f, 98.1f, 5.0f, 20.0f).refined);
 }
 
 }  // namespace
