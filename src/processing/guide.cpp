@@ -122,12 +122,14 @@ GuideMoments SumGuide(const PixelView& view, const Rect& rect, int32_t level) {
 }  // namespace scalar
 
 // Hands the position to the surface and, with auto move on, re-centres the area on the star.
+// The surface gets every position: without the virtual guide it marks the star, with it the
+// picture is shifted so that the star stays on its reference.
 void ProcEngine::FollowStar(float sx, float sy) {
     if (sx < 0) {
         surf.ClearGuideMark();
         return;
     }
-    if (!guideVirtual.load()) surf.SetGuidePosition(sx, sy);
+    surf.SetGuidePosition(sx, sy);
     const FrameBuffer& out = surf.Picture();
     if (!guideAutoMove.load() || areaIsWholeFrame) return;
 

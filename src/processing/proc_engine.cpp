@@ -7,22 +7,24 @@
 
 #include "common/log.h"
 #include "processing/fused_chain.h"
+#include "processing/proc_settings.h"
 
 namespace kelpa {
 ProcEngine::ProcEngine(EngineOwner* engineOwner, StreamEvents* events)
+    : ProcEngine(engineOwner, DefaultProcSettings(), events) {}
+
+ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings,
+                       StreamEvents* events)
     : owner(engineOwner), events_(events) {
-    LoadSettings();
     family = FindProcessorFamily(3, 8);
-    SelectProcessor();
     autoEntry = &DefaultAutoEntry();
     autoStage = autoEntry->stage;
-    guideAutoMove.store(params.guideAutoMoveSetting.load() ? 1 : 0);
-    RecomputeRates();
+    UseSettings(settings);
     BuildInitialToneTables();
 }
 
 ProcEngine::~ProcEngine() {
-    if (saveOnExit) SaveSettings();
+    if (saveOnExit) SaveProcSettings(Settings());
     FreeAccumulator();
 }
 

@@ -45,10 +45,12 @@ class ProcEngine {
     // Sums of more frames than this would overflow the 32-bit accumulator of a grey pixel.
     static constexpr int32_t kMaxCountAccum = 65536;
 
-    // Reads the settings from the profile and builds the chain. `events` (optional, not owned)
-    // receives the statistics and the automatic control's changes.
+    // Builds the chain for the declared default settings, or for the settings given.
+    // `events` (optional, not owned) receives the statistics and the automatic control's
+    // changes.
     explicit ProcEngine(EngineOwner* owner = nullptr, StreamEvents* events = nullptr);
-    // Writes the settings back when saveOnExit is set.
+    ProcEngine(EngineOwner* owner, const ProcSettings& settings, StreamEvents* events = nullptr);
+    // Saves the current settings (Settings()) when saveOnExit is set.
     ~ProcEngine();
     ProcEngine(const ProcEngine&) = delete;
     ProcEngine& operator=(const ProcEngine&) = delete;
@@ -123,9 +125,12 @@ class ProcEngine {
     // The menu's "Auto move" setting; also sets the momentary state.
     void SetGuideAutoMoveSetting(bool on);
 
-    // --- Persistence ---------------------------------------------------------------------
-    void LoadSettings();
-    void SaveSettings() const;
+    // --- Settings as values (GUI thread) -----------------------------------------------------
+    // Replaces every setting and redoes what depends on them: processor choice, area, rates,
+    // tone table; the owner is told that the processed frame rate may have changed.
+    void ApplySettings(const ProcSettings& settings);
+    // The current settings, for saving.
+    ProcSettings Settings() const;
 
     // --- Helpers for the stages -------------------------------------------------------------
     // Refills slots 0-1 from the processor or the outside-as-is pair; the caller holds chainLock.
@@ -176,7 +181,7 @@ class ProcEngine {
     std::atomic<double> procRate{29.97};
     EngineOwner* owner = nullptr;
 
-    std::recursive_mutex chainLock;
+    mutable std::recursive_mutex chainLock;
 
     std::atomic<int32_t> refresh{0};
     FrameStage outsideStage = nullptr;
@@ -222,6 +227,8 @@ class ProcEngine {
     bool fusedChain = true;
 
   private:
+    // Takes the settings and chooses the processor; the owner is not called (construction).
+    void UseSettings(const ProcSettings& settings);
     bool SelectProcessor();
     bool SizeAccumulator();
     void FreeAccumulator();

@@ -1,6 +1,7 @@
-// The processing settings (`ProcParams`) and the processing area in pixels (`ProcArea`).
-// Settings that the GUI thread changes while the streaming thread reads them are atomics; the
-// area fractions and the processor choice change only under the engine's chainLock.
+// The processing settings as values (`ProcSettings`), the engine's working copy of them
+// (`ProcParams`) and the processing area in pixels (`ProcArea`). In the working copy, settings
+// that the GUI thread changes while the streaming thread reads them are atomics; the area
+// fractions and the processor choice change only under the engine's chainLock.
 #pragma once
 
 #include <atomic>
@@ -16,34 +17,72 @@ inline constexpr uint32_t kAutoAccumulate = 1u << 1;
 inline constexpr uint32_t kAutoDelay = 1u << 2;
 inline constexpr uint32_t kAutoAll = kAutoAmplification | kAutoAccumulate | kAutoDelay;
 
+// The processing settings as plain values: what an engine is built from and what it hands back
+// for saving. Defaults and limits are declared once, in the processing settings table
+// (proc_settings.h: DefaultProcSettings()); a value-initialised ProcSettings is all zeros.
+struct ProcSettings {
+    // Area: centre and size as fractions of the frame as shown.
+    float areaX = 0.0f;
+    float areaY = 0.0f;
+    float areaW = 0.0f;
+    float areaH = 0.0f;
+
+    uint32_t autoFlags = 0;
+    bool nrH = false;
+    bool nrV = false;
+    float rmsH = 0.0f;
+    float rmsV = 0.0f;
+    uint32_t delayMs = 0;
+    int32_t countAccum = 0;
+    int32_t amp = 0;
+    int32_t blackLevel = 0;
+    int32_t gamma = 0;
+    bool flipH = false;
+    bool flipV = false;
+
+    int32_t channels = 0;
+    uint32_t channelsId = 0;
+    uint32_t variantId = 0;
+    bool outsideAsIs = false;
+
+    int32_t statCrdThresh = 0;
+    float statFonThresh[3] = {};
+    bool guideEnable = false;
+    bool guideAutoMoveSetting = false;
+
+    friend bool operator==(const ProcSettings&, const ProcSettings&) = default;
+};
+
+// The engine's working copy of its settings. The engine fills it from a ProcSettings when it is
+// built (ProcEngine::ApplySettings); the values below only hold until then.
 struct ProcParams {
     // Area: centre and size as fractions of the frame as shown (under chainLock).
-    float areaX = 0.5f;
-    float areaY = 0.5f;
-    float areaW = 0.5f;
-    float areaH = 0.5f;
+    float areaX = 0.0f;
+    float areaY = 0.0f;
+    float areaW = 0.0f;
+    float areaH = 0.0f;
 
-    std::atomic<uint32_t> autoFlags{kAutoAll};
+    std::atomic<uint32_t> autoFlags{0};
     std::atomic<int32_t> nrH{0};
     std::atomic<int32_t> nrV{0};
-    std::atomic<float> rmsH{2.0f};
-    std::atomic<float> rmsV{2.0f};
+    std::atomic<float> rmsH{0.0f};
+    std::atomic<float> rmsV{0.0f};
     std::atomic<uint32_t> delayMs{0};
-    std::atomic<int32_t> countAccum{1};
-    std::atomic<int32_t> amp{128};
+    std::atomic<int32_t> countAccum{0};
+    std::atomic<int32_t> amp{0};
     std::atomic<int32_t> blackLevel{0};
-    std::atomic<int32_t> gamma{128};
+    std::atomic<int32_t> gamma{0};
     std::atomic<int32_t> flipH{0};
     std::atomic<int32_t> flipV{0};
 
     // Processor choice (under chainLock).
-    int32_t channels = -2;
-    uint32_t channelsId = FourCC("Grey");
-    uint32_t variantId = FourCC("Accm");
+    int32_t channels = 0;
+    uint32_t channelsId = 0;
+    uint32_t variantId = 0;
     std::atomic<int32_t> outsideAsIs{0};
 
-    std::atomic<int32_t> statCrdThresh{2};
-    std::atomic<float> statFonThresh[3] = {4.0f, 0.0f, -2.0f};
+    std::atomic<int32_t> statCrdThresh{0};
+    std::atomic<float> statFonThresh[3] = {0.0f, 0.0f, 0.0f};
     std::atomic<int32_t> guideEnable{0};
     std::atomic<int32_t> guideAutoMoveSetting{0};
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/profile.h"
+#include "processing/proc_settings.h"
 
 namespace kelpa {
 namespace {
@@ -14,6 +15,7 @@ constexpr int kStopPolls = 3;
 }  // namespace
 
 VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
+    sink.engine.ApplySettings(LoadProcSettings());
     activateGraph = GetProfileIntA(kProfileSection, "ActivateGraph", 0) != 0;
 }
 

@@ -1,8 +1,12 @@
-// The processing settings in the profile: the read rules that repair stored values, the round
-// trip through a save and reload, and saving only when asked.
+// The processing settings table through the profile: every key's round trip, the defaults of
+// an empty profile, values held to their limits, the write order, and the engine taking its
+// settings as a value and handing them back.
+#include "processing/proc_settings.h"
+
 #include <gtest/gtest.h>
 
-#include <map>
+#include <string>
+#include <vector>
 
 #include "processing/proc_engine.h"
 #include "support/test_support.h"
@@ -10,89 +14,160 @@
 namespace kelpa::test {
 namespace {
 
-TEST(SettingsTest, ReadRulesRepairStoredValues) {
-    MemoryProfile profile;
-    profile.Set("ProcGamma", "0");
-    profile.Set("ProcChannels", "9");
-    profile.Set("ProcAreaW", "1069547520");  // 1.5: outside 0 ... 1
-    profile.Set("ProcAreaX", "2139095040");  // infinity
-    profile.Set("ProcRMSH", "350");
-    profile.Set("ProcVarID", "1234");
-    profile.Set("ProcStatCrdThresh", "5");
-    profile.Set("StatFonThresh3", "1084227584");  // 5.0: outside -20 ... 0
-    ProcEngine e;
-    EXPECT_EQ(e.params.gamma.load(), 1);
-    EXPECT_EQ(e.params.channels, -2);
-    EXPECT_EQ(e.params.areaW, 0.5f);
-    EXPECT_EQ(e.params.areaX, 0.5f);
-    EXPECT_EQ(e.params.rmsH.load(), 3.5f);
-    EXPECT_EQ(e.params.variantId, FourCC("Accm"));  // unknown variant replaced by the first
-    EXPECT_EQ(e.params.statCrdThresh.load(), 2);
-    EXPECT_EQ(e.params.statFonThresh[2].load(), -2.0f);
+const SettingDecl& Decl(std::string_view key) {
+    for (const SettingDecl& decl : ProcSettingsTable().settings) {
+        if (key == decl.key) return decl;
+    }
+    throw std::logic_error("no such key");
 }
 
-// Every setting changed away from its default is saved, read back by the next engine (which
-// saves exactly the same values again) and put to work.
-TEST(SettingsTest, SettingsSurviveASaveAndReload) {
-    MemoryProfile profile;
-    { ProcEngine untouched; }
-    EXPECT_TRUE(profile.WriteOrder().empty());  // nothing is written unless asked
-    {
-        ProcEngine e;
-        e.saveOnExit = true;
-        e.params.areaX = 0.25f;
-        e.params.areaY = 0.4f;
-        e.params.areaW = 0.3f;
-        e.params.areaH = 0.75f;
-        e.SetChannel(3);
-        e.SetVariant(FourCC("AcRB"));
-        e.SetOutsideAsIs(true);
-        e.SetAmp(200);
-        e.SetBlackLevel(-12);
-        e.SetGamma(90);
-        e.SetCountAccum(16);
-        e.SetTimeDelay(250);
-        e.SetNR(true, false);
-        e.params.rmsH.store(-1.18f);
-        e.params.rmsV.store(1.15f);
-        e.params.autoFlags.store(5);
-        e.params.flipH.store(1);
-        e.params.flipV.store(1);
-        e.SetGuideEnable(true);
-        e.SetGuideAutoMoveSetting(true);
-        const float k[3] = {3.5f, -1.0f, -4.0f};
-        e.SetStatThresholds(1, k);
-    }
-    EXPECT_EQ(profile.Get("ProcChannelsID"), "828663122");  // "Red1"
-    EXPECT_EQ(profile.Get("ProcVarID"), "1112695617");      // "AcRB"
-    EXPECT_EQ(profile.Get("ProcAreaX"), "1048576000");      // 0.25f
-    EXPECT_EQ(profile.Get("ProcRMSV"), "115");
-    EXPECT_EQ(profile.Get("ProcBlackLevel"), "-12");
-    std::map<std::string, std::string> saved;
-    for (const std::string& key : profile.WriteOrder()) saved[key] = profile.Get(key);
+double Field(const ProcSettings& s, std::string_view key) {
+    return Decl(key).access.get(&s).number;
+}
 
-    ProcEngine e;
-    e.SaveSettings();
-    for (const auto& [key, value] : saved) EXPECT_EQ(profile.Get(key), value) << key;
+TEST(ProcSettingsTest, ProfileWithoutTheSectionGivesTheDefaults) {
+    MemoryProfile profile;
+    profile.WriteString("quill", "ProcAmp", "5");  // another section's key is not ours
+    ProcSettings expected;
+    expected.areaX = expected.areaY = expected.areaW = expected.areaH = 0.5f;
+    expected.autoFlags = 7;
+    expected.rmsH = expected.rmsV = 2.0f;
+    expected.countAccum = 1;
+    expected.amp = 128;
+    expected.gamma = 128;
+    expected.channels = -2;
+    expected.channelsId = FourCC("Grey");
+    expected.variantId = FourCC("Accm");
+    expected.statCrdThresh = 2;
+    expected.statFonThresh[0] = 4.0f;
+    expected.statFonThresh[2] = -2.0f;
+    EXPECT_EQ(LoadProcSettings(), expected);
+    EXPECT_EQ(DefaultProcSettings(), expected);
+    EXPECT_EQ(ProcEngine().Settings(), expected);
+}
+
+// Each key in turn is set to a value other than its default (a limit), saved and loaded again:
+// it comes back, and no other setting moves.
+TEST(ProcSettingsTest, EveryKeyRoundTripsThroughTheProfile) {
+    for (const SettingDecl& decl : ProcSettingsTable().settings) {
+        SCOPED_TRACE(decl.key);
+        EXPECT_EQ(HoldToLimits(decl, decl.defaultValue), decl.defaultValue);
+        const double other = decl.maximum != decl.defaultValue ? decl.maximum : decl.minimum;
+        ASSERT_NE(other, decl.defaultValue);
+        MemoryProfile profile;
+        ProcSettings expected = DefaultProcSettings();
+        decl.access.set(&expected, SettingValue{other, {}});
+        ASSERT_EQ(Field(expected, decl.key), other);
+        SaveProcSettings(expected);
+        EXPECT_EQ(LoadProcSettings(), expected);
+    }
+}
+
+// What each stored text reads as, and is written back as.
+TEST(ProcSettingsTest, StoredValuesAreHeldToTheirLimits) {
+    struct Case {
+        const char* key;
+        const char* stored;
+        double value;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"ProcGamma", "0", 1.0, "1"},
+        {"ProcChannels", "9", -2.0, "-2"},
+        {"ProcAreaW", "1069547520", 0.5, "1056964608"},  // 1.5 gives the default
+        {"ProcAreaX", "2139095040", 0.5, "1056964608"},  // infinity
+        {"ProcAreaX", "0.25", 0.25, "1048576000"},
+        {"ProcRMSH", "350", 3.5, "350"},
+        {"ProcRMSV", "-5000", -2.0, "-200"},
+        {"ProcTimeDelay", "-1", 0.0, "0"},
+        {"ProcTimeDelay", "4294967295", 6000.0, "6000"},
+        {"ProcAmp", "abc", 128.0, "128"},
+        {"ProcAmp", " 200 ", 200.0, "200"},
+        {"ProcAmp", "0", 1.0, "1"},
+        {"ProcBlackLevel", "-1000", -765.0, "-765"},
+        {"ProcCountAccum", "0", 1.0, "1"},
+        {"ProcAuto", "8", 7.0, "7"},
+        {"ProcStatCrdThresh", "5", 2.0, "2"},
+        {"StatFonThresh3", "1084227584", -2.0, "3221225472"},  // 5.0: outside -20 ... 0
+        {"ProcChannelsID", "Grey", double(FourCC("Grey")), "2036691527"},
+        {"ProcGuideEnable", "7", 1.0, "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
+        MemoryProfile profile;
+        profile.Set(c.key, c.stored);
+        const ProcSettings loaded = LoadProcSettings();
+        EXPECT_EQ(Field(loaded, c.key), c.value);
+        SaveProcSettings(loaded);
+        EXPECT_EQ(profile.Get(c.key), c.written);
+    }
+}
+
+TEST(ProcSettingsTest, OnlyTheCurrentEngineSavesInTheWriteOrder) {
+    MemoryProfile profile;
+    { ProcEngine notCurrent; }
+    EXPECT_TRUE(profile.WriteOrder().empty());
+    {
+        ProcEngine current;
+        current.saveOnExit = true;
+    }
+    const std::vector<std::string> order = {
+        "ProcAreaX",       "ProcAreaY",        "ProcAreaW",      "ProcAreaH",
+        "StatFonThresh1",  "StatFonThresh2",   "StatFonThresh3", "ProcStatCrdThresh",
+        "ProcTimeDelay",   "ProcCountAccum",   "ProcNRH",        "ProcNRV",
+        "ProcAuto",        "ProcAmp",          "ProcBlackLevel", "ProcGamma",
+        "ProcFlipH",       "ProcFlipV",        "ProcRMSH",       "ProcRMSV",
+        "ProcChannels",    "ProcChannelsID",   "ProcVarID",      "ProcChanOutside",
+        "ProcGuideEnable", "ProcGuideAutoMove"};
+    EXPECT_EQ(profile.WriteOrder(), order);
+    EXPECT_EQ(profile.Get("ProcChannelsID"), "2036691527");
+    EXPECT_EQ(profile.Get("ProcVarID"), "1835230017");
+    EXPECT_EQ(profile.Get("ProcAreaX"), "1056964608");
+}
+
+// The engine puts the settings it is given to work and hands back exactly those values; applied
+// later they replace the chain's choice as a new engine would make it.
+TEST(ProcSettingsTest, EngineTakesItsSettingsAndHandsThemBack) {
+    ProcSettings s = DefaultProcSettings();
+    s.areaX = 0.25f;
+    s.areaW = 0.3f;
+    s.channels = 3;
+    s.channelsId = FourCC("Red1");
+    s.variantId = FourCC("AcRB");
+    s.outsideAsIs = true;
+    s.amp = 200;
+    s.blackLevel = -12;
+    s.gamma = 90;
+    s.countAccum = 16;
+    s.delayMs = 250;
+    s.nrH = true;
+    s.rmsH = -1.18f;
+    s.autoFlags = 5;
+    s.flipH = s.flipV = true;
+    s.guideEnable = s.guideAutoMoveSetting = true;
+    s.statCrdThresh = 1;
+    s.statFonThresh[1] = -1.0f;
+
+    ProcEngine e(nullptr, s);
+    EXPECT_EQ(e.Settings(), s);
     EXPECT_EQ(e.processor->tag, FourCC("Red1"));
     EXPECT_EQ(e.variant->tag, FourCC("AcRB"));
-    EXPECT_EQ(e.guideAutoMove.load(), 1);
+    EXPECT_EQ(e.outsideStage, e.variant->outsideAsIsOutside);
     EXPECT_NE(e.bandingStageH, nullptr);
     EXPECT_EQ(e.bandingStageV, nullptr);
-}
+    EXPECT_EQ(e.guideAutoMove.load(), 1);
+    EXPECT_EQ(e.delayFrames.load(), 8);      // ceil(29.97 x 0.25)
+    EXPECT_EQ(e.ToneTable()[1] & 0xFF, 0u);  // gamma 90 darkens level 1
 
-// Every threshold the settings panel can set survives the integer-times-100 storage, save
-// after save.
-TEST(SettingsTest, BandingFactorsRoundTripThroughTheProfile) {
-    MemoryProfile profile;
-    for (int32_t stored = -200; stored <= 800; ++stored) {
-        profile.Set("ProcRMSH", std::to_string(stored));
-        ProcEngine e;
-        e.saveOnExit = true;
-        ASSERT_EQ(e.params.rmsH.load(), static_cast<float>(stored) / 100.0f);
-        e.SaveSettings();
-        ASSERT_EQ(profile.Get("ProcRMSH"), std::to_string(stored));
-    }
+    ProcSettings unknownVariant = DefaultProcSettings();
+    unknownVariant.variantId = 1234;
+    e.ApplySettings(unknownVariant);
+    unknownVariant.variantId = FourCC("Accm");  // replaced by the first variant
+    EXPECT_EQ(e.Settings(), unknownVariant);
+    EXPECT_EQ(e.processor->tag, FourCC("Grey"));
+    EXPECT_EQ(e.bandingStageH, nullptr);
+    EXPECT_EQ(e.delayFrames.load(), 0);
+    EXPECT_EQ(e.ToneTable()[1] & 0xFF, 1u);
 }
 
 }  // namespace

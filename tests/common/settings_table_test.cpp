@@ -1,0 +1,152 @@
+// The settings table machinery over a table of every kind: what a stored or typed text becomes,
+// the texts values are written as, and saving a table whose values cannot all be written.
+#include "common/settings_table.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <variant>
+
+#include "support/test_support.h"
+
+namespace kelpa {
+namespace {
+
+struct Sample {
+    int32_t level = 0;
+    uint32_t delayMs = 0;
+    bool on = false;
+    uint32_t tag = 0;
+    float ratio = 0.0f;
+    float factor = 0.0f;
+    int32_t mode = 0;
+    std::string name;
+};
+
+constexpr std::array kSample = {
+    SignedSetting("Level", 10, -5, 100, OutOfRange::kClamp, SettingField<&Sample::level>()),
+    UnsignedSetting("DelayMs", 0, 0, 6000, OutOfRange::kClamp, SettingField<&Sample::delayMs>()),
+    FlagSetting("On", false, SettingField<&Sample::on>()),
+    TagSetting("Tag", "Grey", SettingField<&Sample::tag>()),
+    FloatSetting("Ratio", 0.5f, 0.0f, 1.0f, SettingField<&Sample::ratio>()),
+    CentiFloatSetting("Factor", 2.0f, -2.0f, 8.0f, OutOfRange::kClamp,
+                      SettingField<&Sample::factor>()),
+    SignedSetting("Mode", 1, -2, 3, OutOfRange::kReplace, SettingField<&Sample::mode>(), 0),
+    TextSetting("Name", "#cap%n#", 8, SettingField<&Sample::name>()),
+};
+static_assert(AllFieldsOf<Sample>(kSample));
+constexpr std::array kSampleOrder =
+    WriteOrderOf(kSample, std::array<const char*, 3>{"Name", "Level", "Ratio"});
+constexpr SettingsTableOf<Sample> kSampleTable{{"sample", "kelpa", kSample, kSampleOrder}};
+
+const SettingDecl& Decl(std::string_view key) {
+    for (const SettingDecl& decl : kSample) {
+        if (key == decl.key) return decl;
+    }
+    throw std::logic_error("no such key");
+}
+
+struct ParseCase {
+    const char* key;
+    const char* text;
+    std::variant<double, const char*> expected;  // a number, a text, or nullptr: refused
+};
+
+TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
+    const ParseCase cases[] = {
+        {"Level", "42", 42.0},
+        {"Level", " +7\t", 7.0},
+        {"Level", "-6", -5.0},                        // clamped
+        {"Level", "99999999999999999999999", 100.0},  // beyond 64 bits: still held
+        {"Level", "abc", nullptr},
+        {"Level", "12abc", nullptr},
+        {"Level", "4.5", nullptr},
+        {"Level", "", nullptr},
+        {"DelayMs", "-1", 0.0},
+        {"DelayMs", "7000", 6000.0},
+        {"On", "5", 1.0},
+        {"On", "-3", 1.0},
+        {"On", "0", 0.0},
+        {"On", "yes", nullptr},
+        {"Tag", "2036691527", 2036691527.0},
+        {"Tag", "-1", 4294967295.0},  // a word written with "%d"
+        {"Tag", "4294967296", nullptr},
+        {"Tag", "Grey", nullptr},
+        {"Ratio", "1056964608", 0.5},
+        {"Ratio", "0.25", 0.25},
+        {"Ratio", "1069547520", 0.5},      // 1.5: outside, the default
+        {"Ratio", "2147483648", 0.0},      // -0.0 reads as 0
+        {"Ratio", "2139095040", nullptr},  // infinity
+        {"Ratio", "-1", nullptr},          // NaN
+        {"Ratio", "1", nullptr},           // denormal
+        {"Ratio", "nan", nullptr},
+        {"Factor", "350", 3.5},
+        {"Factor", "-300", -2.0},
+        {"Factor", "3.5", nullptr},
+        {"Mode", "9", 0.0},  // replaced
+        {"Mode", "-2", -2.0},
+        {"Name", "#f_%n", "#f_%n"},
+        {"Name", "123456789", nullptr},  // longer than 8
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.text);
+        const SettingParse parsed = ParseSetting(Decl(c.key), c.text);
+        if (const double* number = std::get_if<double>(&c.expected)) {
+            ASSERT_TRUE(parsed.ok()) << parsed.error;
+            EXPECT_EQ(parsed.value.number, *number);
+        } else if (const char* text = std::get<const char*>(c.expected)) {
+            ASSERT_TRUE(parsed.ok()) << parsed.error;
+            EXPECT_EQ(parsed.value.text, text);
+        } else {
+            EXPECT_FALSE(parsed.ok());
+        }
+    }
+}
+
+TEST(SettingsTableTest, ValuesAreWrittenInTheirStoredForm) {
+    const std::pair<const char*, double> cases[] = {
+        {"Level", -12.0},          {"DelayMs", 6000.0}, {"On", 1.0},
+        {"Tag", 1835230017.0},     {"Ratio", -2.0},     {"Factor", 3.5},
+        {"Factor", double(-1.18f)}};
+    const char* expected[] = {"-12", "6000", "1", "1835230017", "3221225472", "350", "-118"};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(SettingText(Decl(cases[i].first), SettingValue{cases[i].second, {}}), expected[i])
+            << cases[i].first;
+    }
+}
+
+// Every banding factor the settings panel can set survives the integer-times-100 storage.
+TEST(SettingsTableTest, CentiFloatsRoundTripOverThePanelRange) {
+    const SettingDecl& factor = Decl("Factor");
+    for (int32_t stored = -200; stored <= 800; ++stored) {
+        const SettingParse parsed = ParseSetting(factor, std::to_string(stored));
+        ASSERT_EQ(parsed.value.number, double(static_cast<float>(stored) / 100.0f));
+        ASSERT_EQ(SettingText(factor, parsed.value), std::to_string(stored));
+    }
+}
+
+// A missing key or a text that is no value gives the default; saving follows the write order
+// and skips a value that cannot be written while still writing the others.
+TEST(SettingsTableTest, TableLoadsAndSavesThroughTheProfile) {
+    test::MemoryProfile profile;
+    profile.Set("Level", "abc");
+    profile.Set("DelayMs", "250");
+    profile.Set("Name", "#n");
+    Sample loaded = LoadSettings(kSampleTable);
+    EXPECT_EQ(loaded.level, 10);
+    EXPECT_EQ(loaded.delayMs, 250u);
+    EXPECT_EQ(loaded.tag, TagWord("Grey"));
+    EXPECT_EQ(loaded.name, "#n");
+    EXPECT_EQ(DefaultSettings(kSampleTable).name, "#cap%n#");
+
+    loaded.level = 55;
+    loaded.ratio = 0.25f;
+    loaded.name = "far too long";
+    EXPECT_EQ(SaveSettings(kSampleTable, loaded), 2);
+    EXPECT_EQ(profile.WriteOrder(), (std::vector<std::string>{"Level", "Ratio"}));
+    EXPECT_EQ(profile.Get("Name"), "#n");
+    EXPECT_EQ(profile.Get("Ratio"), "1048576000");
+}
+
+}  // namespace
+}  // namespace kelpa

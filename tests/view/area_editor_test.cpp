@@ -1,0 +1,196 @@
+// Editing the processing area with synthetic pointer sequences on a real engine.
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+#include "view/area_edit_fixture.h"
+#include "view/view_printers.h"
+
+namespace kelpa {
+namespace {
+
+using test::AreaEditFixture;
+
+TEST(EditModeTest, CommandsToggleModes) {
+    EXPECT_EQ(EditModeAfterCommand(EditMode::kNone, kCommandAreaMove, true), EditMode::kMove);
+    EXPECT_EQ(EditModeAfterCommand(EditMode::kMove, kCommandAreaMove, true), EditMode::kNone);
+    EXPECT_EQ(EditModeAfterCommand(EditMode::kMove, kCommandAreaDraw, true), EditMode::kDraw);
+    EXPECT_EQ(EditModeAfterCommand(EditMode::kDraw, kCommandAreaExit, true), EditMode::kNone);
+    EXPECT_EQ(EditModeAfterCommand(EditMode::kNone, kCommandAreaMove, false), EditMode::kNone);
+    const AreaMenuState closed = AreaMenuStateFor(EditMode::kDraw, false);
+    EXPECT_FALSE(closed.drawChecked || closed.modesEnabled);
+}
+
+TEST(AreaEditorTest, PressWithoutModeOrVideoMovesTheWindow) {
+    AreaEditFixture f;
+    const ProcArea before = f.Area();
+    EXPECT_TRUE(f.editor.Press({160, 150}, {}, f.layout).moveWindow);
+    f.editor.SetEngine(nullptr);
+    f.editor.Command(kCommandAreaMove);
+    EXPECT_TRUE(f.editor.Press({160, 150}, {}, f.layout).moveWindow);
+    EXPECT_EQ(f.Area(), before);
+}
+
+TEST(AreaEditorTest, MovePlacesTheCentreOnlyInsideThePicture) {
+    struct Case {
+        WindowPoint press;
+        std::vector<WindowPoint> path;
+        PointerKeys keys;
+        WindowPoint shift;  // of the picture by the virtual guide
+        float centreX, centreY;
+    };
+    const PointerKeys none;
+    const PointerKeys shift{true, false};
+    const PointerKeys ctrl{false, true};
+    const Case cases[] = {
+        {{80, 90}, {}, none, {}, 0.25f, 0.25f},
+        {{100, 10}, {}, none, {}, 0.5f, 0.5f},  // in the black band above the picture
+        {{0, 150}, {}, none, {}, 0.5f, 0.5f},   // on the picture's left edge
+        {{80, 90}, {}, shift, {}, 0.5f, 0.25f},
+        {{80, 90}, {}, ctrl, {}, 0.25f, 0.5f},
+        {{80, 285}, {}, shift, {}, 0.5f, 0.5f},  // Shift, below the picture
+        // Sideways with Shift: the centre y goes to the pointer y plus the step (20 right).
+        {{160, 150}, {{180, 150}}, shift, {}, 0.5f, 100.0f / 240.0f},
+        // Up with Ctrl: the centre x goes to the pointer x plus the step (30 up).
+        {{180, 150}, {{180, 120}}, ctrl, {}, 210.0f / 320.0f, 0.5f},
+        {{120, 100}, {}, none, {20, 10}, 100.0f / 320.0f, 60.0f / 240.0f},
+    };
+    for (const Case& c : cases) {
+        AreaEditFixture f;
+        f.layout.position = {f.layout.origin.x + c.shift.x, f.layout.origin.y + c.shift.y};
+        f.SetMode(EditMode::kMove);
+        const ProcArea before = f.Area();
+        const bool changed = f.Drag(c.press, c.path, c.keys);
+        EXPECT_FLOAT_EQ(f.E().params.areaX, c.centreX) << c.press.x << "," << c.press.y;
+        EXPECT_FLOAT_EQ(f.E().params.areaY, c.centreY) << c.press.x << "," << c.press.y;
+        EXPECT_EQ(changed, !(f.Area() == before));
+        EXPECT_FLOAT_EQ(f.E().params.areaW, 0.5f);
+    }
+}
+
+TEST(AreaEditorTest, DrawEitherWayAndLargerThanThePicture) {
+    for (bool topDown : {true, false}) {
+        AreaEditFixture forward(topDown);
+        forward.SetMode(EditMode::kDraw);
+        forward.Drag({40, 60}, {{100, 100}, {200, 180}});
+        AreaEditFixture backward(topDown);
+        backward.SetMode(EditMode::kDraw);
+        backward.Drag({200, 180}, {{120, 90}, {40, 60}});
+        EXPECT_EQ(forward.Area(), backward.Area());
+        // The area shown is the rectangle drawn, whichever order the rows are stored in.
+        EXPECT_EQ(forward.ShownArea(), (WindowRect{40, 60, 200, 180})) << topDown;
+    }
+    AreaEditFixture f;
+    f.SetMode(EditMode::kDraw);
+    f.Drag({-50, -50}, {{400, 400}});
+    const ProcParams& p = f.E().params;
+    for (float fraction : {p.areaX, p.areaY, p.areaW, p.areaH}) {
+        EXPECT_TRUE(fraction >= 0.0f && fraction <= 1.0f) << fraction;
+    }
+    EXPECT_EQ(std::tuple(p.areaW, p.areaH), std::tuple(1.0f, 1.0f));
+}
+
+TEST(AreaEditorTest, WheelGrowsAndShrinks) {
+    struct Case {
+        int32_t delta;
+        PointerKeys keys;
+        int32_t width, height;
+    };
+    // The area starts at 320 x 240; one notch is 2 window pixels, 4 image pixels.
+    const Case cases[] = {{120, {}, 320, 244},
+                          {-240, {}, 320, 232},
+                          {120, {true, false}, 324, 244},
+                          {120, {false, true}, 324, 240},
+                          {119, {}, 320, 240},
+                          {-12000, {}, 320, 0},
+                          {12000, {true, false}, 640, 480}};
+    for (EditMode mode : {EditMode::kNone, EditMode::kResize}) {
+        for (const Case& c : cases) {
+            AreaEditFixture f;
+            f.SetMode(mode);
+            f.editor.Wheel(c.delta, c.keys, f.layout);
+            EXPECT_EQ(std::tuple(f.Area().w, f.Area().h), std::tuple(c.width, c.height)) << c.delta;
+        }
+    }
+}
+
+TEST(AreaEditorTest, ResizeGrowsLeftOrUpAndShrinksRightOrDown) {
+    AreaEditFixture f;
+    f.SetMode(EditMode::kResize);
+    const auto size = [&] { return std::tuple(f.Area().w, f.Area().h); };
+    f.editor.Press({200, 200}, {}, f.layout);
+    f.editor.Drag({150, 200}, {}, f.layout);  // any distance left: one step
+    EXPECT_EQ(size(), std::tuple(324, 240));
+    f.editor.Drag({150, 200}, {}, f.layout);  // no movement
+    EXPECT_EQ(size(), std::tuple(324, 240));
+    f.editor.Drag({160, 220}, {}, f.layout);  // right and down
+    EXPECT_EQ(size(), std::tuple(320, 236));
+    f.editor.Drag({170, 220}, {true, false}, f.layout);  // diagonal: both shrink
+    EXPECT_EQ(size(), std::tuple(316, 232));
+    f.editor.Drag({160, 230}, {true, false}, f.layout);  // left and down: length 1, grows
+    EXPECT_EQ(size(), std::tuple(320, 236));
+    f.editor.Release(false);
+}
+
+// Records what the engine tells the processed window.
+struct RedrawCounter final : OverlayListener {
+    void AreaChanged(int32_t, int32_t, int32_t, int32_t) override {}
+    void GuidePosition(float, float) override {}
+    void RedrawArea() override { ++redraws; }
+    int redraws = 0;
+};
+
+TEST(AreaEditorTest, DragSuspendsAutoMoveVirtualGuideAndRedraws) {
+    for (bool virtualSetting : {true, false}) {
+        AreaEditFixture f;
+        RedrawCounter counter;
+        f.E().surf.SetListener(&counter);
+        f.E().SetGuideAutoMoveSetting(true);
+        f.E().SetVirtualGuideActive(true);
+        f.SetMode(EditMode::kMove);
+        const EditResult press = f.editor.Press({100, 100}, {}, f.layout);
+        EXPECT_TRUE(press.captureMouse && press.overlayChanged && press.areaChanged);
+        EXPECT_EQ(f.E().guideAutoMove.load(), 0);
+        EXPECT_FALSE(f.E().guideVirtual.load());
+        EXPECT_TRUE(f.editor.Drag({120, 110}, {}, f.layout).areaChanged);
+        EXPECT_EQ(counter.redraws, 0);  // the window redraws from the edit results
+        const EditResult release = f.editor.Release(virtualSetting);
+        EXPECT_TRUE(release.releaseMouse && release.overlayChanged);
+        EXPECT_EQ(f.E().guideAutoMove.load(), 1);
+        EXPECT_EQ(f.E().guideVirtual.load(), virtualSetting);
+        EXPECT_FALSE(f.editor.Release(virtualSetting).releaseMouse);
+        // Outside a drag the engine asks for the redraw itself.
+        f.editor.Wheel(120, {}, f.layout);
+        EXPECT_EQ(counter.redraws, 1);
+        f.E().surf.SetListener(nullptr);
+    }
+}
+
+// With the virtual guide on, every star the guide follows reaches the window and shifts the
+// picture so that the star stays on the reference point.
+TEST(AreaEditorTest, VirtualGuideShiftsThePictureWithEveryStar) {
+    AreaEditFixture f;
+    f.E().SetVirtualGuideActive(true);
+    const std::tuple<float, float, WindowPoint> stars[] = {
+        {300.0f, 250.0f, {10, 24}},
+        {340.0f, 230.0f, {-10, 34}},
+    };
+    for (const auto& [x, y, position] : stars) {
+        f.E().FollowStar(x, y);
+        ProcView view{f.layout, {}};
+        UpdateOverlayGeometry(view, SnapshotOverlay(f.E()), true);
+        EXPECT_EQ(view.layout.position, position);
+        EXPECT_EQ(view.overlay.mark.x, -1);
+    }
+}
+
+TEST(AreaRedrawTest, DrawNowUnlessFramesComeFast) {
+    EXPECT_EQ(DecideAreaRedraw(true, 0, 0.0, 0.0), AreaRedraw::kNone);
+    EXPECT_EQ(DecideAreaRedraw(false, 2, 30.0, 10.0), AreaRedraw::kNextFrame);
+    EXPECT_EQ(DecideAreaRedraw(false, 2, 30.0, 9.9), AreaRedraw::kNow);
+    EXPECT_EQ(DecideAreaRedraw(false, 1, 30.0, 30.0), AreaRedraw::kNow);
+}
+
+}  // namespace
+}  // namespace kelpa

@@ -1,0 +1,231 @@
+// The fit of a picture into a window, the overlay in window pixels, and the paint lists.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "view/draw_list.h"
+#include "view/overlay_geometry.h"
+#include "view/view_printers.h"
+
+namespace kelpa {
+namespace {
+
+TEST(FitLayoutTest, ScaleSizeOriginGridClip) {
+    // image, client -> scale, picture size, origin, grid, clip
+    using Case =
+        std::tuple<WindowPoint, WindowPoint, double, WindowPoint, WindowPoint, WindowRect, bool>;
+    const Case cases[] = {
+        {{640, 480}, {320, 300}, 0.5, {320, 240}, {0, 30}, {5, 35, 315, 265}, true},
+        {{640, 480}, {640, 480}, 1.0, {640, 480}, {0, 0}, {5, 5, 635, 475}, false},
+        {{640, 480}, {320, 240}, 0.5, {320, 240}, {0, 0}, {5, 5, 315, 235}, false},
+        {{640, 480}, {960, 720}, 1.5, {960, 720}, {0, 0}, {5, 5, 955, 715}, false},
+        {{640, 480}, {700, 480}, 1.0, {640, 480}, {30, 0}, {35, 5, 665, 475}, true},
+        {{100, 100}, {0, 50}, 1.0, {0, 50}, {0, 0}, {5, 5, -5, 45}, false},
+        {{641, 481}, {320, 240}, 240.0 / 481, {319, 240}, {0, 0}, {5, 5, 314, 235}, true},
+        {{3, 1000}, {100, 100}, 0.1, {1, 100}, {49, 0}, {54, 5, 45, 95}, true},
+    };
+    for (const auto& [image, client, scale, size, origin, grid, clip] : cases) {
+        SurfaceLayout l;
+        FitLayout(l, image.x, image.y, client.x, client.y);
+        EXPECT_DOUBLE_EQ(l.scale, scale);
+        EXPECT_EQ((WindowPoint{l.pictureWidth, l.pictureHeight}), size);
+        EXPECT_EQ(l.origin, origin);
+        EXPECT_EQ(l.position, origin);
+        EXPECT_EQ(l.grid, grid);
+        EXPECT_EQ(l.clip, clip);
+        // An empty image changes nothing but the client size.
+        SurfaceLayout expected = l;
+        expected.clientHeight = 600;
+        FitLayout(l, image.x, 0, client.x, 600);
+        EXPECT_EQ(std::tie(l.scale, l.origin, l.pictureWidth, l.grid, l.clip, l.clientHeight),
+                  std::tie(expected.scale, expected.origin, expected.pictureWidth, expected.grid,
+                           expected.clip, expected.clientHeight));
+    }
+}
+
+TEST(FitLayoutTest, ProcessedWindowBrushOriginAndShift) {
+    const std::pair<double, int32_t> brush[] = {{1.0, 1}, {0.5, 1}, {1.5, 1}, {0.25, 2},
+                                                {3.0, 2}, {4.0, 2}, {0.2, 3}, {6.0, 3}};
+    for (auto [scale, origin] : brush) EXPECT_EQ(HalftoneBrushOrigin(scale), origin) << scale;
+    for (bool virtualGuide : {false, true}) {
+        SurfaceLayout l;
+        FitProcLayout(l, 640, 480, 320, 300, virtualGuide);
+        l.position = {12, 7};
+        FitProcLayout(l, 640, 480, 160, 150, virtualGuide);
+        EXPECT_EQ(l.position, (virtualGuide ? WindowPoint{12, 7} : l.origin));
+        EXPECT_EQ(l.halftoneBrushOrigin, 2);  // scale 0.25
+    }
+}
+
+// A 640 x 480 picture in a 320 x 300 client: scale 0.5, origin (0, 30).
+ProcView HalfScaleView() {
+    ProcView v;
+    FitProcLayout(v.layout, 640, 480, 320, 300, false);
+    return v;
+}
+
+OverlaySource Source(bool flipped, ProcArea area, float starX = -1.0f, float starY = 0.0f) {
+    area.w = area.x1 - area.x0;
+    area.h = area.y1 - area.y0;
+    OverlaySource s{640, 480, flipped, area, 320.0f, 240.0f, starX, starY};
+    return s;
+}
+
+TEST(OverlayTest, AreaRowsFollowTheFlipAndHiddenRule) {
+    // flipped, area, show-area setting -> window rectangle, hidden
+    const std::tuple<bool, ProcArea, bool, WindowRect, bool> cases[] = {
+        {true, {160, 100, 480, 200}, true, {80, 80, 240, 130}, false},
+        {false, {160, 100, 480, 200}, true, {80, 170, 240, 220}, false},  // stored bottom first
+        {false, {200, 100, 200, 100}, true, {100, 220, 100, 220}, false},
+        {true, {160, 100, 480, 200}, false, {80, 80, 240, 130}, true},
+        {true, {0, 100, 640, 200}, true, {0, 80, 320, 130}, true},  // as wide as the image
+    };
+    for (const auto& [flipped, area, show, rect, hidden] : cases) {
+        ProcView v = HalfScaleView();
+        MapAreaToWindow(v, Source(flipped, area), show);
+        EXPECT_EQ(v.overlay.area, rect);
+        EXPECT_EQ(v.overlay.areaHidden, hidden);
+    }
+}
+
+TEST(OverlayTest, MarkOrShiftFromTheStar) {
+    // flipped, virtual guide, star -> mark, picture position
+    const std::tuple<bool, bool, float, float, WindowPoint, WindowPoint> cases[] = {
+        {true, false, 100.0f, 50.0f, {50, 55}, {0, 30}},
+        {false, false, 100.0f, 50.0f, {50, 244}, {0, 30}},
+        {true, true, 300.0f, 250.0f, {-1, 0}, {10, 24}},
+        {false, true, 300.0f, 250.0f, {-1, 0}, {10, 36}},
+        {true, true, -1.0f, 0.0f, {-1, 0}, {0, 30}},  // no star: back to the origin
+    };
+    for (const auto& [flipped, virtualGuide, x, y, mark, position] : cases) {
+        ProcView v = HalfScaleView();
+        v.layout.position = {3, 3};
+        OverlaySource s = Source(flipped, {160, 100, 480, 200}, x, y);
+        s.virtualGuideActive = virtualGuide;
+        UpdateOverlayGeometry(v, s, true);
+        EXPECT_EQ(v.overlay.reference, (WindowPoint{160, 150}));
+        EXPECT_EQ(v.overlay.mark, mark) << flipped << virtualGuide << x;
+        EXPECT_EQ(v.layout.position, position) << flipped << virtualGuide << x;
+    }
+}
+
+// Wherever the star is, the shifted picture shows its pixel's centre within a pixel of the
+// reference point's pixel, on either side of the reference.
+TEST(OverlayTest, VirtualGuideKeepsTheStarOnTheReference) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> x(0.0f, 640.0f);
+    std::uniform_real_distribution<float> y(0.0f, 480.0f);
+    for (bool flipped : {true, false}) {
+        for (int i = 0; i < 200; ++i) {
+            ProcView v = HalfScaleView();
+            OverlaySource s = Source(flipped, {160, 100, 480, 200}, x(rng), y(rng));
+            s.referenceX = x(rng);
+            s.referenceY = y(rng);
+            s.virtualGuideActive = true;
+            UpdateOverlayGeometry(v, s, true);
+            const SurfaceLayout& l = v.layout;
+            const double starY = (s.starY + 0.5) * l.scale;
+            const double shownX = l.position.x + (s.starX + 0.5) * l.scale;
+            const double shownY =
+                flipped ? l.position.y + starY : l.position.y + l.pictureHeight - starY;
+            EXPECT_LT(std::abs(shownX - (v.overlay.reference.x + 0.5)), 1.5) << s.starX;
+            EXPECT_LT(std::abs(shownY - (v.overlay.reference.y + 0.5)), 1.5) << s.starY;
+        }
+    }
+}
+
+// --- Paint lists ---------------------------------------------------------------------------
+
+DrawItem Fill(DrawBrush brush, WindowRect r) {
+    return {DrawKind::kFill, DrawPen::kNone, brush, r};
+}
+DrawItem Line(DrawPen pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    return {DrawKind::kLine, pen, DrawBrush::kNone, {x0, y0, x1, y1}};
+}
+DrawItem Outline(DrawPen pen, WindowRect r) {
+    return {DrawKind::kOutline, pen, DrawBrush::kNone, r};
+}
+DrawItem Picture(WindowRect r) {
+    return {DrawKind::kPicture, DrawPen::kNone, DrawBrush::kNone, r};
+}
+constexpr DrawBrush kBlack = DrawBrush::kBlack;
+
+TEST(DrawListTest, BandsAroundThePictureAndNoneWhenItFills) {
+    DrawList list;
+    ProcView v = HalfScaleView();
+    AddBands(v.layout, list);
+    BuildLiveFrame(v.layout, list);
+    EXPECT_EQ(std::vector(list.begin(), list.end()),
+              (std::vector{Fill(kBlack, {0, 0, 320, 30}), Fill(kBlack, {0, 270, 320, 300}),
+                           Picture({0, 30, 320, 270})}));
+    EXPECT_TRUE(list.clipped);
+    EXPECT_EQ(list.clipStart, 2u);
+    EXPECT_EQ(list.clip, (WindowRect{0, 30, 320, 270}));
+    SurfaceLayout sameAspect;
+    FitLayout(sameAspect, 640, 480, 160, 120);
+    list.Clear();
+    AddBands(sameAspect, list);
+    EXPECT_EQ(list.Size(), 0u);
+}
+
+TEST(DrawListTest, VirtualGuideShiftUncoversGreyStripsAndMovesTheOverlay) {
+    ProcView v = HalfScaleView();
+    OverlaySource s = Source(true, {160, 100, 480, 200}, 300.0f, 250.0f);
+    s.virtualGuideActive = true;
+    UpdateOverlayGeometry(v, s, true);
+    DrawList list;
+    AddBands(v.layout, list);
+    BuildProcFrame(v, {kStretchColourOnColour, false, true, false, true}, list);
+    EXPECT_EQ(std::vector(list.begin(), list.end()),
+              (std::vector{Fill(kBlack, {0, 0, 320, 30}), Fill(kBlack, {0, 264, 320, 300}),
+                           Fill(kBlack, {0, 30, 10, 264}), Picture({10, 24, 330, 264}),
+                           Fill(DrawBrush::kGrey, {0, 264, 320, 270}),
+                           Fill(DrawBrush::kGrey, {0, 30, 10, 264}),
+                           Outline(DrawPen::kArea, {90, 74, 250, 124})}));
+}
+
+TEST(DrawListTest, GridAreaShapesPensAndGuideMark) {
+    const DrawPen area = DrawPen::kArea;
+    const DrawPen mark = DrawPen::kGuideMark;
+    const std::vector<DrawItem> grid{Outline(DrawPen::kGrid, {5, 35, 315, 265}),
+                                     Line(DrawPen::kGrid, 5, 150, 315, 150),
+                                     Line(DrawPen::kGrid, 160, 35, 160, 265)};
+    struct Case {
+        ProcArea area;
+        FrameStyle style;
+        std::vector<DrawItem> expected;
+    };
+    // FrameStyle: stretch mode, grid, area shown (and with it the mark), auto-move pen.
+    const FrameStyle plain{};
+    const Case cases[] = {
+        {{160, 100, 480, 200}, plain, {Outline(area, {80, 80, 240, 130})}},
+        {{160, 100, 480, 200},
+         {3, false, false, true, false},
+         {Outline(DrawPen::kAreaAutoMove, {80, 80, 240, 130})}},
+        {{320, 240, 640, 480}, plain, {Outline(area, {160, 150, 319, 269})}},  // edges pulled in
+        {{200, 100, 200, 200}, plain, {Line(area, 100, 80, 100, 130)}},
+        {{200, 100, 200, 100}, plain, {Line(area, 93, 80, 107, 80), Line(area, 100, 73, 100, 87)}},
+        {{0, 100, 640, 200}, plain, {}},  // as wide as the image: not drawn
+        {{0, 100, 640, 200}, {4, true, false, false, false}, grid},
+        {{160, 100, 480, 200},
+         {4, false, true, false, false},
+         {Outline(area, {80, 80, 240, 130}), Line(mark, 47, 55, 53, 55),
+          Line(mark, 50, 52, 50, 58)}},
+    };
+    for (const Case& c : cases) {
+        ProcView v = HalfScaleView();
+        UpdateOverlayGeometry(v, Source(true, c.area, 100.0f, 50.0f), true);
+        DrawList list;
+        BuildProcFrame(v, c.style, list);
+        std::vector<DrawItem> expected{Picture({0, 30, 320, 270})};
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        EXPECT_EQ(std::vector(list.begin(), list.end()), expected);
+        EXPECT_EQ(list.brushOrigin, c.style.stretchMode == kStretchHalftone ? 1 : 0);
+    }
+}
+
+}  // namespace
+}  // namespace kelpa
