@@ -13,8 +13,7 @@ namespace kelpa {
 ProcEngine::ProcEngine(EngineOwner* engineOwner, StreamEvents* events)
     : ProcEngine(engineOwner, DefaultProcSettings(), events) {}
 
-ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings,
-                       StreamEvents* events)
+ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings, StreamEvents* events)
     : owner(engineOwner), events_(events) {
     family = FindProcessorFamily(3, 8);
     autoEntry = &DefaultAutoEntry();
