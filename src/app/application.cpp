@@ -75,7 +75,7 @@ CommandResult Application::OpenSource(const std::string& source) {
 
 CommandResult Application::OpenFile(const std::string& path) {
     notice_.Forget();
-    if (!Succeeded(fileGraph_->PlayVideoFile(path.c_str()))) {
+    if (Failed(fileGraph_->PlayVideoFile(path.c_str()))) {
         return {false, "Can't render video file " + path};
     }
     MakeCurrent(SourceKind::kFile);
@@ -192,8 +192,8 @@ CommandResult NoSource() {
 }
 
 // The result of a run-state change: the new state's text, or the failure.
-CommandResult RunStateResult(VideoCtrl& ctrl, int32_t result, const char* failure) {
-    if (!Succeeded(result)) return {false, failure};
+CommandResult RunStateResult(VideoCtrl& ctrl, MediaResult result, const char* failure) {
+    if (Failed(result)) return {false, failure};
     return {true, VideoCtrl::StateText(ctrl.PlayState())};
 }
 
@@ -225,8 +225,8 @@ CommandResult Application::PauseToggle() {
 
 CommandResult Application::Step(int64_t frames) {
     if (current_ != SourceKind::kFile) return {false, "only a video file steps by frames"};
-    const int32_t result = fileGraph_->StepFrames(frames, true);
-    if (!Succeeded(result)) return {false, "the video file could not be moved"};
+    const MediaResult result = fileGraph_->StepFrames(frames, true);
+    if (Failed(result)) return {false, "the video file could not be moved"};
     return {true, StateText()};
 }
 

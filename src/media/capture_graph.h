@@ -61,14 +61,14 @@ class CaptureGraph {
     void SetEvents(StreamEvents* events);
 
     // The entry point: two build attempts, the second with the manual connection.
-    int32_t ActivateCaptureGraph();
-    int32_t BuildCaptureGraph();
+    MediaResult ActivateCaptureGraph();
+    MediaResult BuildCaptureGraph();
     // Sets a format on the device: 1 when one was set.
     int32_t ApplyPreferredFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
                                  int32_t height, bool exact);
     bool CheckAndStoreMediaType();
     // After the device's format was changed from outside (the format dialog).
-    int32_t ReconnectAfterFormatChange();
+    MediaResult ReconnectAfterFormatChange();
     // Removes everything downstream of the device.
     void ClearGraph();
     void Teardown();
@@ -86,7 +86,7 @@ class CaptureGraph {
   private:
     void Show(const char* text);
     void Warn(const char* text);
-    int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    MediaResult Fail(const char* shown, MediaResult code = MediaResult::kFailed);
     bool CreateDownstream();
     bool RenderWithSubtype(uint32_t subtype);
     bool RenderThroughBuilder(uint32_t grabberSubtype);

@@ -44,13 +44,13 @@ class FileGraph {
 
     // Builds the graph for a file (two attempts) and tells the user; on failure shows
     // "Can't render video file". The caller makes the file controller current on success.
-    int32_t PlayVideoFile(const char* path);
+    MediaResult PlayVideoFile(const char* path);
     // One attempt, with the options in the controller's useBuilderRender/secondOption.
-    int32_t BuildFileGraph(const char* path);
+    MediaResult BuildFileGraph(const char* path);
     void InitFilePlayback(int64_t timePerFrame100ns) {
         kelpa::InitFilePlayback(ctrl_, timePerFrame100ns);
     }
-    int32_t StepFrames(int64_t frames, bool preferTime) {
+    MediaResult StepFrames(int64_t frames, bool preferTime) {
         return kelpa::StepFrames(ctrl_, frames, preferTime);
     }
     void Teardown();
@@ -75,12 +75,12 @@ class FileGraph {
     enum class LinkFailure { kNone, kNoVideo, kSetType, kConnect, kRender };
 
     void Show(const char* text);
-    int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    MediaResult Fail(const char* shown, MediaResult code = MediaResult::kFailed);
     bool CreateSource(const char* path);
     bool CreateGrabberAndRenderer();
     bool Preroll();
-    int32_t ReportLinkFailure();
-    int32_t CheckConnectedType();
+    MediaResult ReportLinkFailure();
+    MediaResult CheckConnectedType();
     void StartAtFirstFrame();
 
     // Streaming thread (decodebin's signals), while the GUI thread waits in Preroll.

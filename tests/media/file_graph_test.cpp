@@ -74,7 +74,7 @@ class FileGraphTest : public ::testing::Test {
     }
     // Builds the graph; the paused graph has handed its first frame to the intake on return.
     void Play(const std::string& path) {
-        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), kResultOk);
+        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), MediaResult::kDone);
         Settle();
     }
     void Settle() {
@@ -86,7 +86,7 @@ class FileGraphTest : public ::testing::Test {
     // the main window handle the event; returns the frame shown at the end.
     int RunToEnd() {
         const int seen = mainWindow.Count(StreamEvent::kGraphEvent);
-        EXPECT_TRUE(Succeeded(ctrl.Run()));
+        EXPECT_FALSE(Failed(ctrl.Run()));
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (mainWindow.Count(StreamEvent::kGraphEvent) == seen &&
                std::chrono::steady_clock::now() < deadline) {
@@ -190,7 +190,7 @@ TEST_F(FileGraphTest, I420SearchLogsEachStepUntilTheFifth) {
 TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
     const std::string path = Clip("uyvy.avi", {"UYVY", 160, 120, 25, 1, 4, nullptr, "avimux"});
     ctrl.useBuilderRender = ctrl.secondOption = true;
-    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), kResultOk);
+    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), MediaResult::kDone);
     Settle();
     EXPECT_TRUE(graph.Converted());
     EXPECT_EQ(graph.ConnectedStep(), 1);
@@ -256,7 +256,7 @@ TEST_F(FileGraphTest, StepFramesMovesTheShownFrame) {
     } steps[] = {{1, true, 1},    {10, true, 11},  {-1, true, 10}, {-10, true, 0},  {1, false, 1},
                  {10, false, 11}, {-1, false, 10}, {20, true, 29}, {10, false, 29}, {-30, true, 0}};
     for (const auto& step : steps) {
-        EXPECT_TRUE(Succeeded(graph.StepFrames(step.frames, step.preferTime)));
+        EXPECT_FALSE(Failed(graph.StepFrames(step.frames, step.preferTime)));
         Settle();
         EXPECT_EQ(Shown(), step.shown) << step.frames << (step.preferTime ? " in time" : "");
     }
@@ -292,7 +292,7 @@ class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterfac
 };
 
 TEST_P(BrokenFileTest, FailsWithCantRenderAndTheNextFilePlays) {
-    EXPECT_FALSE(Succeeded(graph.PlayVideoFile(Broken(GetParam()).c_str())));
+    EXPECT_TRUE(Failed(graph.PlayVideoFile(Broken(GetParam()).c_str())));
     EXPECT_TRUE(notice.Showed("Can't render video file"));
     EXPECT_FALSE(graph.Built());
     EXPECT_EQ(ctrl.Control(), nullptr);

@@ -239,23 +239,23 @@ class RunStateTest : public IntakeTest {
 };
 
 TEST_F(RunStateTest, StartPauseStop) {
-    EXPECT_EQ(ctrl.Run(), kErrorUnexpected);  // no graph yet
-    EXPECT_EQ(ctrl.Stop(), kErrorUnexpected);
-    EXPECT_EQ(ctrl.PauseToggle(), kErrorUnexpected);
+    EXPECT_EQ(ctrl.Run(), MediaResult::kNoGraph);  // no graph yet
+    EXPECT_EQ(ctrl.Stop(), MediaResult::kNoGraph);
+    EXPECT_EQ(ctrl.PauseToggle(), MediaResult::kNoGraph);
     Attach();
-    EXPECT_EQ(ctrl.PauseToggle(), kResultFalse);  // stopped: nothing to pause
-    EXPECT_EQ(ctrl.Run(), kResultOk);
+    EXPECT_EQ(ctrl.PauseToggle(), MediaResult::kUnchanged);  // stopped: nothing to pause
+    EXPECT_EQ(ctrl.Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
-    EXPECT_EQ(ctrl.Run(), kResultFalse);
+    EXPECT_EQ(ctrl.Run(), MediaResult::kUnchanged);
     ctrl.PauseToggle();
     EXPECT_EQ(ctrl.PlayState(), kStatePaused);
     ctrl.PauseToggle();
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
     seeking.position = 1234;
-    EXPECT_EQ(ctrl.Stop(), kResultOk);
+    EXPECT_EQ(ctrl.Stop(), MediaResult::kDone);
     EXPECT_EQ(ctrl.PlayState(), kStateStopped);
     EXPECT_EQ(seeking.position, 0);  // a stopped file is rewound
-    EXPECT_EQ(ctrl.Stop(), kResultFalse);
+    EXPECT_EQ(ctrl.Stop(), MediaResult::kUnchanged);
     EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "stopWhenReady"}));
 }
 
@@ -268,8 +268,8 @@ TEST_F(RunStateTest, RunFromPauseStopsFirstAndAFailedRunStaysStopped) {
     ctrl.Run();
     EXPECT_EQ(control.calls, (Strings{"stopWhenReady", "getState", "getState", "getState", "run"}));
     ctrl.Stop();
-    control.runResult = kErrorFail;
-    EXPECT_EQ(ctrl.Run(), kErrorFail);
+    control.runResult = MediaResult::kFailed;
+    EXPECT_EQ(ctrl.Run(), MediaResult::kFailed);
     EXPECT_EQ(ctrl.PlayState(), kStateStopped);
 }
 
