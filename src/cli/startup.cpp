@@ -26,8 +26,11 @@ int Startup::Run(const StartupOptions& options, std::string* error) {
         return 1;
     }
     if (!logDirectoryUsable) {
-        warnings_.push_back("no log is written: cannot create the folder '" + logDirectory +
-                            "': " + std::generic_category().message(logDirectoryError));
+        warnings_.push_back(logDirectory.empty()
+                                ? "no log is written: neither $XDG_STATE_HOME nor a home folder "
+                                  "is known"
+                                : "no log is written: cannot create the folder '" + logDirectory +
+                                      "': " + std::generic_category().message(logDirectoryError));
     }
     LogCpuInfo();
     if (!InitClipTable()) {
