@@ -1,6 +1,8 @@
 // Program and per-user directories on Linux.
 #include "platform/program_paths.h"
 
+#include "platform/data_paths.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,9 +89,10 @@ std::vector<std::string> ConfigFileDirectories() {
     std::vector<std::string> directories;
     const std::string config = ConfigDirectory();
     if (!config.empty()) directories.push_back(config + "/kelpa/");
-    const std::string program = ExecutableDirectory();
-    directories.push_back(program + "../share/kelpa/");
-    directories.push_back(program);
+    // The shipped defaults: the installed data folder, or the source tree's data/ folder when
+    // the program runs from its build tree; then the program's own folder.
+    directories.push_back(ProgramDataPaths().configDirectory);
+    directories.push_back(ExecutableDirectory());
     return directories;
 }
 

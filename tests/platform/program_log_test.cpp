@@ -12,6 +12,7 @@
 
 #include "common/log.h"
 #include "common/log_detail.h"
+#include "platform/data_paths.h"
 #include "platform/program_paths.h"
 #include "support/temp_files.h"
 
@@ -44,8 +45,8 @@ TEST(LogLocationTest, StateAndConfigFoldersFollowTheEnvironment) {
         EXPECT_EQ(ProgramLogDirectory(), c.logDirectory);
         const std::vector<std::string> search = ConfigFileDirectories();
         const std::string program = ExecutableDirectory();
-        EXPECT_EQ(search,
-                  (std::vector<std::string>{c.userConfig, program + "../share/kelpa/", program}));
+        EXPECT_EQ(search, (std::vector<std::string>{c.userConfig,
+                                                    ProgramDataPaths().configDirectory, program}));
     }
 }
 
