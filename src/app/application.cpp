@@ -7,13 +7,10 @@
 #include "media/device_settings.h"
 #include "media/file_graph.h"
 #include "media/file_seek.h"
+#include "platform/input_node.h"
 #include "sim/sim_device_provider.h"
 
 namespace kelpa {
-
-bool NamesDevice(const std::string& source) {
-    return source.empty() || source == "sim" || source.rfind("/dev/", 0) == 0;
-}
 
 ApplicationOptions::ApplicationOptions() = default;
 ApplicationOptions::~ApplicationOptions() = default;
@@ -70,7 +67,18 @@ void Application::SetPacing(bool on) {
 // ---- Sources ------------------------------------------------------------------------------------
 
 CommandResult Application::OpenSource(const std::string& source) {
-    return NamesDevice(source) ? OpenDevice(source) : OpenFile(source);
+    if (source.empty() || source == "sim") return OpenDevice(source);
+    // The node decides, not the name: a file under /dev/shm is a file, and a FIFO is refused
+    // before anything could block opening it.
+    const InputNode node = ExamineInput(source);
+    switch (node.kind) {
+        case InputKind::kFile:
+            return OpenFile(source);
+        case InputKind::kVideoDevice:
+            return OpenDevice(source);
+        default:
+            return {false, "cannot use '" + source + "' as a source: " + node.reason};
+    }
 }
 
 CommandResult Application::OpenFile(const std::string& path) {
@@ -94,7 +102,10 @@ const CaptureDevice* Application::ChooseListed(const std::string& source) const 
         } else if (camera == nullptr) {
             camera = &d;
         }
-        if (!source.empty() && source != "sim" && d.node == source) return &d;
+        if (!source.empty() && source != "sim" &&
+            (d.node == source || IsSameNode(d.node, source))) {
+            return &d;
+        }
     }
     if (source == "sim") return simulator;
     if (source.empty()) return camera != nullptr ? camera : simulator;

@@ -34,10 +34,6 @@ struct CommandResult {
 
 enum class SourceKind : uint8_t { kNone, kFile, kDevice };
 
-// The source text of the command line and of scripts: "sim" the simulated camera, a V4L2 device
-// node ("/dev/video0"), "" the first camera (else the simulated one), anything else a file.
-bool NamesDevice(const std::string& source);
-
 struct ApplicationOptions {
     // Out of line: DeviceSource is only declared here.
     ApplicationOptions();
@@ -73,8 +69,10 @@ class Application {
     void SetPacing(bool on);
 
     // --- Sources -----------------------------------------------------------------------------
-    // Opens a source (see NamesDevice) and makes its controller current. The graph is built and
-    // stands stopped; Run starts it.
+    // Opens a source and makes its controller current: "sim" the simulated camera, "" the first
+    // camera (else the simulated one), a V4L2 device node, or a video file; what a path names
+    // is decided by its node (a FIFO, a directory or another device is refused with the
+    // reason). The graph is built and stands stopped; Run starts it.
     CommandResult OpenSource(const std::string& source);
     // Builds the file graph ("Can't render video file ..." on failure).
     CommandResult OpenFile(const std::string& path);

@@ -197,10 +197,13 @@ TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
 
     const CommandResult missing = app.OpenSource("/nonexistent/clip.avi");
     EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(missing.message, "Can't render video file /nonexistent/clip.avi");
+    EXPECT_EQ(missing.message.rfind("cannot use '/nonexistent/clip.avi' as a source: ", 0), 0u)
+        << missing.message;
+    const CommandResult unreadable = app.OpenFile("/nonexistent/clip.avi");
+    EXPECT_EQ(unreadable.message, "Can't render video file /nonexistent/clip.avi");
     EXPECT_EQ(app.CurrentKind(), SourceKind::kNone);
     ASSERT_TRUE(app.OpenSource("sim").ok);
-    const CommandResult node = app.OpenSource("/dev/video99");
+    const CommandResult node = app.OpenDevice("/dev/video99");
     EXPECT_EQ(node.message, "no capture device at /dev/video99");
     EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
     EXPECT_FALSE(app.OpenSource("/nonexistent/clip.avi").ok);
