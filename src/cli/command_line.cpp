@@ -33,7 +33,8 @@ constexpr const char* kUsage =
     "  --capture-count N      frames to capture (default 1)\n"
     "  --no-pacing            play files as fast as they decode instead of at their frame rate\n"
     "\n"
-    "Exit codes: 0 success, 1 the source could not be opened or failed, 2 bad arguments.\n";
+    "Exit codes: 0 success, 1 the source could not be opened or failed, 2 bad arguments,\n"
+    "3 capture failed (a capture could not be written; the reason goes to standard error).\n";
 
 bool ParseCount(const char* text, uint64_t max, uint64_t* out) {
     if (!text || !*text || *text == '-') return false;

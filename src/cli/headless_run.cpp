@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "common/log.h"
-#include "common/profile.h"
-#include "platform/program_paths.h"
 #include "cli/frame_report.h"
 #include "cli/startup.h"
+#include "common/log.h"
+#include "common/profile.h"
 #include "media/capture_graph.h"
 #include "media/device_settings.h"
 #include "media/file_graph.h"
+#include "platform/program_paths.h"
 #include "sim/sim_device_provider.h"
 #include "video/video_ctrl.h"
 
@@ -23,6 +23,7 @@ namespace kelpa {
 namespace {
 
 constexpr uint32_t kPollMs = 100;
+constexpr int kExitCaptureFailed = 3;
 
 std::atomic<bool> g_interrupted{false};
 
@@ -185,14 +186,18 @@ int RunHeadless(const CommandLine& options) {
     sink.engine.infoWindow.store(&report);
 
     if (!options.captureDir.empty()) {
-        if (!MakeDirectories(options.captureDir) ||
-            !sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
+        if (!sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
             std::fprintf(stderr, "kelpa: cannot capture into '%s'\n", options.captureDir.c_str());
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
         sink.capture.SetNotifyTarget(&report);
+        // Creates the directory; one that cannot be created or written ends the run here.
         sink.capture.ToggleCapture(&notice);
+        if (sink.capture.RunFailed()) {
+            std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
+            return kExitCaptureFailed;
+        }
     }
 
     std::signal(SIGINT, &OnInterrupt);
@@ -224,8 +229,10 @@ int RunHeadless(const CommandLine& options) {
                 break;
             }
         }
-        if (g_interrupted.load()) break;
+        if (g_interrupted.load() || sink.capture.RunFailed()) break;
     }
+    // The file being written is completed or removed before the graph goes down.
+    sink.capture.FinishCapture();
     report.Close();
     ctrl->Stop();
     const double seconds =
@@ -233,10 +240,12 @@ int RunHeadless(const CommandLine& options) {
     sink.SetObserver(nullptr);
     sink.engine.infoWindow.store(nullptr);
     if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
+    const bool captureFailed = sink.capture.RunFailed();
+    if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
     PrintSummary(printed, sink.samplesReceived.load(), source.Dropped(), seconds,
                  sink.capture.capturedCount.load(),
                  JsonText(options.source.empty() ? "camera" : options.source).c_str());
-    return failed ? 1 : 0;
+    return failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
 }
 
 }  // namespace kelpa
