@@ -5,13 +5,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "platform/unique_fd.h"
 
@@ -89,21 +89,29 @@ int FormatCaptureTempName(char* out, size_t size, pid_t pid, uint32_t writer) {
     return std::snprintf(out, size, "%s%ld-%u.tmp", kTempPrefix, static_cast<long>(pid), writer);
 }
 
+int CreateCaptureTemp(const char* path) {
+    // O_EXCL: never write through a link someone placed under the temporary name.
+    UniqueFd fd(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid() || ::flock(fd.get(), LOCK_EX) != 0) return -1;
+    return fd.Release();
+}
+
 int RemoveStaleCaptureTemps(const char* dir) {
     DIR* stream = ::opendir(dir[0] != '\0' ? dir : ".");
     if (!stream) return -1;
     const int dirFd = ::dirfd(stream);
     const pid_t self = ::getpid();
-    const time_t now = std::time(nullptr);
     int removed = 0;
     while (const dirent* entry = ::readdir(stream)) {
         if (std::strncmp(entry->d_name, kTempPrefix, sizeof kTempPrefix - 1) != 0) continue;
         const pid_t owner = TempOwner(entry->d_name);
         // A pid that answers may have been reused by another program: the file is kept then.
         if (owner == 0 || owner == self || ::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        const UniqueFd file(
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat st {};
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode) || now - st.st_mtime < kStaleTempAgeSeconds) {
+        if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
             continue;
         }
         if (::unlinkat(dirFd, entry->d_name, 0) == 0) ++removed;

@@ -39,12 +39,14 @@ int PlaceCaptureFile(const char* temp, const char* path, size_t extensionAt, cha
 // The hidden name of a writer's temporary file: ".kelpa-capture-<pid>-<writer>.tmp".
 int FormatCaptureTempName(char* out, size_t size, pid_t pid, uint32_t writer);
 
-// Temporaries younger than this are never removed: they may belong to a program running in
-// another process namespace that shares the directory.
-inline constexpr int kStaleTempAgeSeconds = 60;
+// Opens a new temporary file exclusively and locks it for as long as it is open, so that no
+// other program takes it for a leftover. Returns the descriptor or -1 with errno set.
+int CreateCaptureTemp(const char* path);
 
-// Removes from `dir` the capture temporaries of processes that no longer exist. Returns how
-// many were removed; -1 when the directory cannot be read.
+// Removes from `dir` the capture temporaries of processes that no longer exist. A temporary
+// that is locked is kept: it is being written by a program whose process this one cannot see
+// (another process namespace sharing the directory). Returns how many were removed; -1 when
+// the directory cannot be read.
 int RemoveStaleCaptureTemps(const char* dir);
 
 // Writes everything, going on after partial writes. False with errno set on an error or on a

@@ -1,7 +1,6 @@
 // The capture writer's settings, run control and the writing of one frame as a BMP file.
 #include "video/capture_writer.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -316,12 +315,10 @@ bool CaptureWriter::WriteFile(int fd, const FrameBuffer& picture, const BitmapIn
 }
 
 int CaptureWriter::WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHeader& info) {
-    // O_EXCL: never write through a link someone placed under the temporary name. A leftover
-    // of our own is removed once.
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-    UniqueFd fd(::open(tempPath_, kFlags, 0666));
+    // A leftover of our own is removed once.
+    UniqueFd fd(CreateCaptureTemp(tempPath_));
     if (!fd.valid() && errno == EEXIST && ::unlink(tempPath_) == 0) {
-        fd.Reset(::open(tempPath_, kFlags, 0666));
+        fd.Reset(CreateCaptureTemp(tempPath_));
     }
     if (!fd.valid()) return errno;
     int error = WriteFile(fd.get(), picture, info) ? 0 : errno;

@@ -2,8 +2,6 @@
 // a second run into the same directory, several programs capturing into one directory, file
 // systems with and without a no-replace rename; and the temporaries of programs that ended
 // mid-write are cleared when a capture starts.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +11,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -172,15 +169,9 @@ pid_t EndedPid() {
     return pid;
 }
 
-void MakeTemp(const std::string& path, bool old) {
-    testing::WriteFile(path, "partial");
-    if (!old) return;
-    const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-// Starting a capture removes the old temporaries of ended programs and nothing else: not
-// those of running programs, not young ones, not files that only look alike.
+// Starting a capture removes the temporaries of ended programs and nothing else: not those of
+// running programs, not one that a program is writing (its process is out of sight, in another
+// namespace, but it holds the lock), not files that only look alike.
 TEST_F(CaptureCollisionTest, StartRemovesTemporariesOfEndedPrograms) {
     char name[64];
     const auto temp = [&](pid_t pid, uint32_t writer) {
@@ -189,13 +180,16 @@ TEST_F(CaptureCollisionTest, StartRemovesTemporariesOfEndedPrograms) {
     };
     const pid_t ended = EndedPid();
     const std::string stale = temp(ended, 0);
-    const Names kept = {temp(ended, 1),      // young: may belong to a program in a container
+    const Names kept = {temp(ended, 1),      // being written
                         temp(getppid(), 0),  // the parent runs
                         stale + "x", ".kelpa-capture-x-0.tmp", "cap_00001.bmp"};
-    MakeTemp(dir_.File(stale), true);
-    for (const std::string& k : kept) MakeTemp(dir_.File(k), k != kept[0]);
+    testing::WriteFile(dir_.File(stale), "partial");
+    for (size_t i = 1; i < kept.size(); ++i) testing::WriteFile(dir_.File(kept[i]), "partial");
+    const int writing = CreateCaptureTemp(dir_.File(kept[0]).c_str());
+    ASSERT_GE(writing, 0);
     CaptureWriter writer;
     writer.ToggleCapture(nullptr);
+    close(writing);
     Names expected = kept;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesIn(dir_.Path()), expected);
