@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -135,31 +134,6 @@ TEST_P(MoveMethodTest, NameThatExistsIsNeverReplaced) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, MoveMethodTest,
                          ::testing::Values(MoveMethod::kRenameNoReplace, MoveMethod::kReserveName));
-
-// The suffix goes in front of the extension, or at the end of a name that has none; a name
-// that cannot grow by its suffix fails instead of being cut.
-TEST(CaptureFileTest, SuffixGoesInFrontOfTheExtension) {
-    const TempDir dir;
-    char placed[kCapturePathSize + kNameSuffixRoom];
-    for (const char* name : {"a.bmp", "b"}) {
-        const std::string path = dir.File(name);
-        const size_t extensionAt = path.size() - (std::strchr(name, '.') ? 4 : 0);
-        for (int i = 0; i < 3; ++i) {
-            testing::WriteFile(dir.File("t.tmp"), std::to_string(i));
-            ASSERT_EQ(PlaceCaptureFile(dir.File("t.tmp").c_str(), path.c_str(), extensionAt, placed,
-                                       sizeof placed),
-                      0);
-        }
-        EXPECT_EQ(placed, path.substr(0, extensionAt) + "_2" + path.substr(extensionAt));
-    }
-    EXPECT_EQ(FilesIn(dir.Path()), (Names{"a.bmp", "a_1.bmp", "a_2.bmp", "b", "b_1", "b_2"}));
-    testing::WriteFile(dir.File("t.tmp"), "x");
-    const std::string path = dir.File("a.bmp");
-    EXPECT_EQ(PlaceCaptureFile(dir.File("t.tmp").c_str(), path.c_str(), path.size() - 4, placed,
-                               path.size() + 2),
-              ENAMETOOLONG);
-    EXPECT_TRUE(testing::FileExists(dir.File("t.tmp")));
-}
 
 // A pid that no process has any more: a child that has been reaped.
 pid_t EndedPid() {
