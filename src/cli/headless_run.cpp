@@ -25,6 +25,7 @@ namespace kelpa {
 namespace {
 
 constexpr uint32_t kPollMs = 100;
+constexpr int kExitCaptureFailed = 3;
 
 std::atomic<bool> g_interrupted{false};
 
@@ -181,14 +182,18 @@ int RunHeadless(const CommandLine& options) {
     sink.engine.infoWindow.store(&report);
 
     if (!options.captureDir.empty()) {
-        if (!MakeDirectories(options.captureDir) ||
-            !sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
+        if (!sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
             std::fprintf(stderr, "kelpa: cannot capture into '%s'\n", options.captureDir.c_str());
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
         sink.capture.SetNotifyTarget(&report);
+        // Creates the directory; one that cannot be created or written ends the run here.
         sink.capture.ToggleCapture(&notice);
+        if (sink.capture.RunFailed()) {
+            std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
+            return kExitCaptureFailed;
+        }
     }
 
     InstallSignalHandlers();
@@ -213,11 +218,14 @@ int RunHeadless(const CommandLine& options) {
                 break;
             }
         }
-        if (g_interrupted.load()) break;
+        if (g_interrupted.load() || sink.capture.RunFailed()) break;
     }
-    // Stopping the source lets the capture writer finish the file it is writing: a run never
-    // leaves a partial capture behind, however it ends.
-    FinishRun(report, output, [ctrl] { ctrl->Stop(); });
+    // The capture writer completes or removes the file it is writing, then the source stops: a
+    // run never leaves a partial capture behind, however it ends.
+    FinishRun(report, output, [ctrl, &sink] {
+        sink.capture.FinishCapture();
+        ctrl->Stop();
+    });
     if (const uint64_t lost = report.Lost(); lost > 0) {
         LogPrintf("%llu frame(s) processed while the run ended had no room in the report",
                   static_cast<unsigned long long>(lost));
@@ -228,6 +236,8 @@ int RunHeadless(const CommandLine& options) {
     sink.SetObserver(nullptr);
     sink.engine.infoWindow.store(nullptr);
     if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
+    const bool captureFailed = sink.capture.RunFailed();
+    if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
     summary.received = sink.samplesReceived.load();
     summary.dropped = source.Dropped();
     summary.captured = sink.capture.capturedCount.load();
@@ -238,7 +248,7 @@ int RunHeadless(const CommandLine& options) {
         LogPrintf("Can`t write to standard output: %s", output.ErrorText().c_str());
         return 1;
     }
-    return failed ? 1 : 0;
+    return failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
 }
 
 }  // namespace kelpa

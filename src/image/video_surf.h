@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/message_target.h"
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
+#include "platform/message_target.h"
 
 namespace kelpa {
 
@@ -90,11 +90,11 @@ class ProcSurf final : public VideoSurf {
     ProcSurf();
 
     void SetFlip(bool flip) override;
-    bool Allocate(int32_t width, int32_t height) override;
     void ResetView() override;
 
-    // The header of a captured file: the display header with the opposite height sign.
-    BitmapInfoHeader FileHeader() const;
+    // The header of a captured file: the display header itself, so that a saved picture shows
+    // what the window shows, flipped or not.
+    BitmapInfoHeader FileHeader() const { return Header(); }
 
     // Notifications from the processing; kept for the overlay and passed to the listener.
     void SetListener(OverlayListener* listener) { listener_.store(listener); }
@@ -107,8 +107,6 @@ class ProcSurf final : public VideoSurf {
     float GuideMarkY() const { return markY_.load(); }
 
   private:
-    std::atomic<int32_t> fileHeaderHeight_{0};
-    int32_t fileHeaderWidth_ = 0;
     std::atomic<OverlayListener*> listener_{nullptr};
     std::atomic<float> markX_{-1.0f};
     std::atomic<float> markY_{-1.0f};

@@ -228,6 +228,10 @@ bool ProcEngine::DelayGate() {
 bool ProcEngine::ProcessFrame(const FrameBuffer& input) {
     std::lock_guard lock(chainLock);
     if (!accumulateStage) {
+        // Without accumulation every frame is complete as it is rendered: nothing is pending,
+        // so the intake may show and capture it. An area change or a reset set `refresh`, and
+        // no accumulation will ever clear it on this path.
+        refresh.store(0);
         if (fullFrameStage) {
             fullFrameStage(*this, input);
         } else {

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "support/captured_log.h"
-#include "support/temp_files.h"
 #include "support/recording_notice.h"
+#include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/convert_test_support.h"
 #include "video/frame_sink.h"
@@ -166,7 +166,7 @@ TEST_F(IntakeTest, CaptureWritesTheProcessedPicture) {
     ASSERT_EQ(bytes.size(), 54 + out.imageSize);
     int32_t height = 0;
     std::memcpy(&height, bytes.data() + 22, 4);
-    EXPECT_EQ(height, -sink.engine.surf.HeaderHeight());
+    EXPECT_EQ(height, sink.engine.surf.HeaderHeight());  // the file shows what the window shows
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54, out.data, out.imageSize));
 }
 
