@@ -11,13 +11,13 @@
 #include <random>
 #include <thread>
 
-#include "support/captured_log.h"
-#include "support/temp_files.h"
-#include "media/file_test_util.h"
-#include "support/recording_notice.h"
-#include "support/test_support.h"
 #include "media/file_graph.h"
+#include "media/file_test_util.h"
 #include "media/media_init.h"
+#include "support/captured_log.h"
+#include "support/recording_notice.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
@@ -208,15 +208,64 @@ TEST_F(FileGraphTest, FrameRateAndDurationsComeFromTheFile) {
     EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
 }
 
-TEST_F(FileGraphTest, FramesArePacedToTheFileRate) {
-    Play(Clip("paced.avi", {"I420", 160, 120, 25, 1, 50, nullptr, "avimux"}));
+struct PacedCase {
+    const char* name;
+    int rateNum;
+    int rateDen;
+    int frames;
+};
+
+void PrintTo(const PacedCase& c, std::ostream* out) {
+    *out << c.name << " fps";
+}
+
+class PacedFileTest : public FileGraphTest, public ::testing::WithParamInterface<PacedCase> {};
+
+// A run of N frames sleeps N periods in all, every frame in order (time moves only when the
+// intake sleeps; a wait longer than 100 ms is slept in slices).
+TEST_P(PacedFileTest, FramesArePacedToTheFileRate) {
+    const PacedCase& c = GetParam();
+    graph.SetShowPausedFrames(false);  // every frame arrives in the run
+    Play(Clip("paced.avi", {"I420", 160, 120, c.rateNum, c.rateDen, c.frames, nullptr, "avimux"}));
     RunToEnd();
-    // 50 frames at 25 per second: two seconds of sleeps, one per frame, in order.
-    EXPECT_NEAR(clock.slept, 2000.0, 60.0);
-    const std::vector<int> frames = TakeFrames();
+    const double periodMs = 1000.0 * c.rateDen / c.rateNum;
+    EXPECT_NEAR(clock.slept, c.frames * periodMs, 2.0);
+    std::vector<int> frames = TakeFrames();
     EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-    EXPECT_EQ(frames.size(), 50u);
-    EXPECT_EQ(frames.back(), 49);
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    EXPECT_EQ(frames.size(), static_cast<size_t>(c.frames));
+    EXPECT_EQ(frames.back(), c.frames - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, PacedFileTest,
+                         ::testing::Values(PacedCase{"23_976", 24000, 1001, 48},
+                                           PacedCase{"24", 24, 1, 48}, PacedCase{"25", 25, 1, 50},
+                                           PacedCase{"29_97", 30000, 1001, 48},
+                                           PacedCase{"30", 30, 1, 48}, PacedCase{"60", 60, 1, 48},
+                                           PacedCase{"5", 5, 1, 10}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// On the real clock a 30 frames a second file of 60 frames plays for about two seconds. The
+// bounds are loose: a correct run cannot end before 1.9 s; a busy machine may take longer.
+TEST_F(FileGraphTest, ThirtyFramesASecondPlayInRealTime) {
+    VideoCtrl realCtrl;
+    FileGraph realGraph(realCtrl);
+    realGraph.SetShowPausedFrames(false);
+    RecordingTarget events;
+    realGraph.SetMainWindow(&events);
+    const std::string path = Clip("real.avi", {"I420", 160, 120, 30, 1, 60, nullptr, "avimux"});
+    ASSERT_EQ(realGraph.PlayVideoFile(path.c_str()), kResultOk);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Succeeded(realCtrl.Run()));
+    while (events.Count(WM_GRAPH_EVENT) == 0 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(realCtrl.sink.samplesReceived.load(), 60u);
+    EXPECT_GT(seconds, 1.9);
+    EXPECT_LT(seconds, 6.0);
 }
 
 TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {
