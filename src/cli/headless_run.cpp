@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "common/log.h"
-#include "common/profile.h"
-#include "platform/program_paths.h"
 #include "cli/frame_report.h"
 #include "cli/startup.h"
+#include "common/log.h"
+#include "common/profile.h"
 #include "media/capture_graph.h"
 #include "media/device_settings.h"
 #include "media/file_graph.h"
+#include "platform/program_paths.h"
 #include "sim/sim_device_provider.h"
 #include "video/video_ctrl.h"
 
@@ -65,6 +65,9 @@ class HeadlessSource {
         if (!device) {
             if (!Succeeded(file_.PlayVideoFile(source.c_str()))) {
                 *error = "Can't render video file " + source;
+                if (const std::string why = file_.FailureReason(); !why.empty()) {
+                    *error += ": " + why;
+                }
                 return nullptr;
             }
             file_.SetMainWindow(&events_);

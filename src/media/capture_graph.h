@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
-#include "video/format_search.h"
 #include "media/gst_graph.h"
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
+#include "platform/message_target.h"
+#include "platform/user_notice.h"
+#include "video/format_search.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {

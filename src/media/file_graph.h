@@ -18,13 +18,13 @@
 #include <mutex>
 #include <string>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
 #include "media/file_seek.h"
 #include "media/gst_graph.h"
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
+#include "platform/message_target.h"
+#include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {
@@ -70,13 +70,20 @@ class FileGraph {
         return converted_;
     }
     const std::string& FilePath() const { return path_; }
+    // Why the last build failed, in words for the user ("" when it did not fail or nobody
+    // said why).
+    std::string FailureReason() const {
+        std::lock_guard lock(linkMutex_);
+        return failureReason_;
+    }
 
   private:
     // Why the decoded frames did not reach the renderer.
-    enum class LinkFailure { kNone, kNoVideo, kSetType, kConnect, kRender };
+    enum class LinkFailure { kNone, kNoVideo, kFrameSize, kSetType, kConnect, kRender };
 
     void Show(const char* text);
     int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    void SetFailureReason(const std::string& reason);
     bool CreateSource(const char* path);
     bool CreateGrabberAndRenderer();
     bool Preroll();
@@ -113,6 +120,8 @@ class FileGraph {
     LinkFailure failure_ = LinkFailure::kNone;
     int connectedStep_ = 0;
     bool converted_ = false;
+    bool converterTried_ = false;
+    std::string failureReason_;
 };
 
 }  // namespace kelpa

@@ -10,9 +10,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "video/frame_sink.h"
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
+#include "video/frame_sink.h"
 
 namespace kelpa {
 

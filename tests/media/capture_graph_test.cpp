@@ -6,11 +6,11 @@
 #include <chrono>
 #include <thread>
 
+#include "media/capture_graph.h"
+#include "media/media_init.h"
 #include "support/captured_log.h"
 #include "support/recording_notice.h"
 #include "support/test_support.h"
-#include "media/capture_graph.h"
-#include "media/media_init.h"
 
 namespace kelpa::test {
 namespace {
