@@ -121,8 +121,10 @@ class HeadlessSource {
 };
 
 // frames: processed frames (the JSON lines); received: frames that went through the frame
-// path (the delay gate lets only some of them into the processing chain); fps: received
-// frames per second, the rate at which the run consumed its source.
+// path (the delay gate lets only some of them into the processing chain); dropped: frames the
+// camera's queue dropped and frames that could not be used (shorter than their format says,
+// or in a format that cannot be shown); fps: received frames per second, the rate at which
+// the run consumed its source.
 void PrintSummary(uint64_t frames, uint64_t received, uint64_t dropped, double seconds,
                   uint32_t captured, const char* source) {
     std::printf(
@@ -202,6 +204,7 @@ int RunHeadless(const CommandLine& options) {
     std::signal(SIGTERM, &OnInterrupt);
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
+    sink.samplesDropped.store(0);
     const auto start = std::chrono::steady_clock::now();
     if (!Succeeded(ctrl->Run())) {
         std::fprintf(stderr, "kelpa: the source could not be started\n");
@@ -236,7 +239,8 @@ int RunHeadless(const CommandLine& options) {
     sink.SetObserver(nullptr);
     sink.engine.infoWindow.store(nullptr);
     if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
-    PrintSummary(printed, sink.samplesReceived.load(), source.Dropped(), seconds,
+    PrintSummary(printed, sink.samplesReceived.load(),
+                 source.Dropped() + sink.samplesDropped.load(), seconds,
                  sink.capture.capturedCount.load(),
                  JsonText(options.source.empty() ? "camera" : options.source).c_str());
     return failed ? 1 : 0;

@@ -208,7 +208,7 @@ int32_t FileGraph::BuildFileGraph(const char* path) {
 
     // The graph converts frames to time with the file's rate; set it before the rate is
     // worked out so that a known time per frame also allows seeking in frames.
-    const int64_t timePerFrame = connected_.timePerFrame100ns;
+    const int64_t timePerFrame = bridge_.CurrentType().timePerFrame100ns;
     graph_->SetFrameRate(timePerFrame > 0 ? double(kMediaUnitsPerSecond) / double(timePerFrame)
                                           : 0.0);
     InitFilePlayback(timePerFrame);
@@ -376,7 +376,6 @@ int32_t FileGraph::ReportLinkFailure() {
 }
 
 int32_t FileGraph::CheckConnectedType() {
-    connected_ = VideoMediaType{};
     GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
     GstCapsPtr caps(grabberInput ? gst_pad_get_current_caps(grabberInput.get()) : nullptr);
     if (!caps) {
@@ -401,7 +400,6 @@ int32_t FileGraph::CheckConnectedType() {
     }
 
     bridge_.AdoptConnectedType(type);
-    connected_ = type;
     return kResultOk;
 }
 
@@ -430,7 +428,7 @@ void FileGraph::Teardown() {
     decoder_ = nullptr;
     grabber_ = nullptr;
     renderer_ = nullptr;
-    connected_ = VideoMediaType{};
+    bridge_.Reset();
 }
 
 // ---- Linking the decoded streams (streaming thread) --------------------------------------------

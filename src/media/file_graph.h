@@ -58,7 +58,9 @@ class FileGraph {
 
     bool Built() const { return ctrl_.graphBuilt; }
     GstGraph* Graph() const { return graph_.get(); }
-    const VideoMediaType& ConnectedType() const { return connected_; }
+    // The type the intake works with: the connected one, or the one the file changed to since
+    // (recordings joined end to end). Any thread.
+    VideoMediaType ConnectedType() const { return bridge_.CurrentType(); }
     // The step of the subtype search at which the decoded frames reached the grabber (1 to 6;
     // 0 before a build), and whether a colour converter had to be put in front of it.
     int ConnectedStep() const {
@@ -110,7 +112,6 @@ class FileGraph {
     GstElement* grabber_ = nullptr;   // caps filter
     GstElement* renderer_ = nullptr;  // appsink
     std::string path_;
-    VideoMediaType connected_;
     SampleBridge bridge_;
     std::atomic<uint64_t> reads_{0};  // blocks read from the file, to notice a stalled graph
 
