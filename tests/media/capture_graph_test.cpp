@@ -267,19 +267,5 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     EXPECT_EQ(remembered.timePerFrame, 666667);
 }
 
-// A camera that can deliver what was asked for still gets exactly that, in every format, when
-// it offers other sizes of the same format before it.
-TEST_F(CaptureFixture, RequestedSizeWinsOverTheCamerasFirstSize) {
-    binder.formats = "YUY2";
-    ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 333333, 320, 240};
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
-    ASSERT_EQ(ctrl->Run(), kResultOk);
-    ASSERT_TRUE(WaitFor([&] { return counter.frames.load() >= 3; }));
-    EXPECT_EQ(graph->ConnectedType().header.width, 320);
-    EXPECT_EQ(ctrl->sink.live.Picture().width, 320);
-    EXPECT_EQ(ctrl->sink.live.Picture().height, 240);
-    EXPECT_EQ(ctrl->Stop(), kResultOk);
-}
-
 }  // namespace
 }  // namespace kelpa::test
