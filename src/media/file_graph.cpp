@@ -70,11 +70,12 @@ std::string UniqueName(GstBin* bin, const char* name) {
 GstElement* AddBeside(GstElement* decoder, const char* factory, const char* name) {
     GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
     if (!bin) return nullptr;
-    GstElementPtr element = AdoptFloating(
-        gst_element_factory_make(factory, name ? UniqueName(bin, name).c_str() : nullptr));
-    if (!element || !gst_bin_add(bin, element.get())) return nullptr;
-    gst_element_sync_state_with_parent(element.get());
-    return element.get();  // the bin holds it now
+    GstElement* element =
+        gst_element_factory_make(factory, name ? UniqueName(bin, name).c_str() : nullptr);
+    const GstElementPtr held = AdoptFloating(element);
+    if (!element || !gst_bin_add(bin, element)) return nullptr;
+    gst_element_sync_state_with_parent(element);
+    return element;  // the bin holds it now
 }
 
 // Takes an element that did not link back out of the decoder's bin.

@@ -32,9 +32,10 @@ GstElement* GstGraph::Add(const char* factory, const char* name) {
     if (!pipeline_) return nullptr;
     // Held while it is added: a bin that refuses an element releases the reference it was
     // given, and this one keeps the element alive until then.
-    GstElementPtr element = AdoptFloating(gst_element_factory_make(factory, name));
-    if (!element || !gst_bin_add(Bin(), element.get())) return nullptr;
-    return element.get();  // the pipeline holds it now
+    GstElement* element = gst_element_factory_make(factory, name);
+    const GstElementPtr held = AdoptFloating(element);
+    if (!element || !gst_bin_add(Bin(), element)) return nullptr;
+    return element;  // the pipeline holds it now
 }
 
 void GstGraph::Remove(GstElement* element) {
