@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/frame_report.h"
-#include "cli/startup.h"
 #include "common/log.h"
 #include "common/profile.h"
+#include "platform/program_paths.h"
+#include "cli/frame_report.h"
+#include "cli/startup.h"
 #include "media/capture_graph.h"
 #include "media/device_settings.h"
 #include "media/file_graph.h"
-#include "platform/program_paths.h"
 #include "sim/sim_device_provider.h"
 #include "video/video_ctrl.h"
 
@@ -89,7 +89,12 @@ class HeadlessSource {
         return &deviceCtrl_;
     }
 
-    uint64_t Dropped() const { return capture_.DroppedFrames(); }
+    // Frames the camera's queue dropped, and frames either controller could not use (shorter
+    // than their format says, or in a format that cannot be shown).
+    uint64_t Dropped() const {
+        return capture_.DroppedFrames() + deviceCtrl_.sink.samplesDropped.load() +
+               fileCtrl_.sink.samplesDropped.load();
+    }
 
   private:
     // "sim": the simulator; a node: the device with that node; nothing: the first real camera,
@@ -121,10 +126,8 @@ class HeadlessSource {
 };
 
 // frames: processed frames (the JSON lines); received: frames that went through the frame
-// path (the delay gate lets only some of them into the processing chain); dropped: frames the
-// camera's queue dropped and frames that could not be used (shorter than their format says,
-// or in a format that cannot be shown); fps: received frames per second, the rate at which
-// the run consumed its source.
+// path (the delay gate lets only some of them into the processing chain); fps: received
+// frames per second, the rate at which the run consumed its source.
 void PrintSummary(uint64_t frames, uint64_t received, uint64_t dropped, double seconds,
                   uint32_t captured, const char* source) {
     std::printf(
@@ -239,8 +242,7 @@ int RunHeadless(const CommandLine& options) {
     sink.SetObserver(nullptr);
     sink.engine.infoWindow.store(nullptr);
     if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
-    PrintSummary(printed, sink.samplesReceived.load(),
-                 source.Dropped() + sink.samplesDropped.load(), seconds,
+    PrintSummary(printed, sink.samplesReceived.load(), source.Dropped(), seconds,
                  sink.capture.capturedCount.load(),
                  JsonText(options.source.empty() ? "camera" : options.source).c_str());
     return failed ? 1 : 0;
