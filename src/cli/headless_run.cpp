@@ -88,6 +88,9 @@ class HeadlessSource {
         if (node.kind == InputKind::kFile) {
             if (!Succeeded(file_.PlayVideoFile(source.c_str()))) {
                 *error = "Can't render video file " + source;
+                if (const std::string why = file_.FailureReason(); !why.empty()) {
+                    *error += ": " + why;
+                }
                 return nullptr;
             }
             file_.SetMainWindow(&events_);
@@ -109,7 +112,12 @@ class HeadlessSource {
         return &deviceCtrl_;
     }
 
-    uint64_t Dropped() const { return capture_.DroppedFrames(); }
+    // Frames the camera's queue dropped, and frames either controller could not use (shorter
+    // than their format says, or in a format that cannot be shown).
+    uint64_t Dropped() const {
+        return capture_.DroppedFrames() + deviceCtrl_.sink.samplesDropped.load() +
+               fileCtrl_.sink.samplesDropped.load();
+    }
 
   private:
     // "sim": the simulator; a node: the device with that node; nothing: the first real camera,
@@ -199,6 +207,7 @@ int RunHeadless(const CommandLine& options) {
     InstallSignalHandlers();
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
+    sink.samplesDropped.store(0);
     const auto start = std::chrono::steady_clock::now();
     if (!Succeeded(ctrl->Run())) {
         std::fprintf(stderr, "kelpa: the source could not be started\n");

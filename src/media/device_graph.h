@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "platform/message_target.h"
 #include "media/capture_graph.h"
+#include "platform/message_target.h"
 
 namespace kelpa {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_target.h"
 #include "media/gst_ptr.h"
+#include "platform/message_target.h"
 
 namespace kelpa {
 

@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/user_notice.h"
 #include "media/device_graph.h"
 #include "media/device_list.h"
 #include "media/media_format.h"
 #include "media/v4l2/v4l2_device.h"
+#include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
 #include "media/capture_graph.h"
 #include "media/device_graph.h"
 #include "media/device_list.h"
 #include "media/device_pages.h"
+#include "platform/message_target.h"
+#include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {

@@ -18,13 +18,13 @@
 #include <mutex>
 #include <string>
 
-#include "platform/message_target.h"
-#include "platform/user_notice.h"
 #include "media/file_seek.h"
 #include "media/gst_graph.h"
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
+#include "platform/message_target.h"
+#include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {
@@ -58,7 +58,9 @@ class FileGraph {
 
     bool Built() const { return ctrl_.graphBuilt; }
     GstGraph* Graph() const { return graph_.get(); }
-    const VideoMediaType& ConnectedType() const { return connected_; }
+    // The type the intake works with: the connected one, or the one the file changed to since
+    // (recordings joined end to end). Any thread.
+    VideoMediaType ConnectedType() const { return bridge_.CurrentType(); }
     // The step of the subtype search at which the decoded frames reached the grabber (1 to 6;
     // 0 before a build), and whether a colour converter had to be put in front of it.
     int ConnectedStep() const {
@@ -70,13 +72,20 @@ class FileGraph {
         return converted_;
     }
     const std::string& FilePath() const { return path_; }
+    // Why the last build failed, in words for the user ("" when it did not fail or nobody
+    // said why).
+    std::string FailureReason() const {
+        std::lock_guard lock(linkMutex_);
+        return failureReason_;
+    }
 
   private:
     // Why the decoded frames did not reach the renderer.
-    enum class LinkFailure { kNone, kNoVideo, kSetType, kConnect, kRender };
+    enum class LinkFailure { kNone, kNoVideo, kFrameSize, kSetType, kConnect, kRender };
 
     void Show(const char* text);
     int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    void SetFailureReason(const std::string& reason);
     bool CreateSource(const char* path);
     bool CreateGrabberAndRenderer();
     bool Preroll();
@@ -103,7 +112,6 @@ class FileGraph {
     GstElement* grabber_ = nullptr;   // caps filter
     GstElement* renderer_ = nullptr;  // appsink
     std::string path_;
-    VideoMediaType connected_;
     SampleBridge bridge_;
     std::atomic<uint64_t> reads_{0};  // blocks read from the file, to notice a stalled graph
 
@@ -113,6 +121,8 @@ class FileGraph {
     LinkFailure failure_ = LinkFailure::kNone;
     int connectedStep_ = 0;
     bool converted_ = false;
+    bool converterTried_ = false;
+    std::string failureReason_;
 };
 
 }  // namespace kelpa

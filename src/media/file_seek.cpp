@@ -117,6 +117,8 @@ int32_t StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime) {
     if (!seeking) return kErrorFail;
     if (frames == 0) return kResultFalse;
     if (!ctrl.frameFormatSupported) preferTime = true;
+    // The frame the step shows starts a new timeline for the pacing of a running file.
+    ctrl.sink.RestartPacing();
 
     if (ctrl.timeFormat != TimeFormat::kMediaTime) {
         const int32_t result = seeking->SetTimeFormat(TimeFormat::kMediaTime);

@@ -12,13 +12,13 @@
 #include <map>
 #include <string>
 
+#include "media/device_pages.h"
+#include "media/media_init.h"
+#include "media/v4l2/crossbar.h"
 #include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"
 #include "video/intake_fakes.h"
-#include "media/v4l2/crossbar.h"
-#include "media/device_pages.h"
-#include "media/media_init.h"
 
 namespace kelpa {
 namespace {

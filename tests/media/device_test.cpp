@@ -8,14 +8,14 @@
 #include <tuple>
 #include <vector>
 
-#include "support/temp_files.h"
-#include "support/recording_notice.h"
-#include "support/test_support.h"
-#include "test_device_provider.h"
-#include "video/intake_fakes.h"
 #include "media/device_settings.h"
 #include "media/media_init.h"
 #include "sim/sim_device_provider.h"
+#include "support/recording_notice.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
+#include "test_device_provider.h"
+#include "video/intake_fakes.h"
 
 namespace kelpa {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "support/test_support.h"
 #include "media/file_seek.h"
+#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
