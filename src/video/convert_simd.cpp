@@ -11,6 +11,7 @@
 // out in two vectors whose upper words interleave into pixel order with one blend. Gains above
 // 16 bits are split as 65536 + f: the 65536 part comes from the lane's own bits (the lane is
 // Y_even + 65536 * Y_odd), f from a 16-bit pairwise multiply-add.
+#include <algorithm>
 #include <cstring>
 
 #include "video/convert.h"
@@ -203,6 +204,59 @@ HWY_INLINE VU8 PackU8(VI16 lo, VI16 hi) {
 }
 #endif
 
+// Stores Lanes(D8) pixels given as colour words, the first and second half of each colour
+// apart (lo, hi), as blue-green-red bytes clamped to 0 ... 255.
+#if HWY_TARGET == HWY_AVX3_DL
+// The packing leaves each 128-bit block with eight pixels of lo, then eight of hi; two-register
+// byte permutations take blue and green from their packings, a masked one adds red.
+struct BgrTables {
+    alignas(32) uint8_t blueGreen[3][32];
+    alignas(32) uint8_t red[3][32];
+};
+constexpr BgrTables MakeBgrTables() {
+    BgrTables t{};
+    for (int part = 0; part < 3; ++part) {
+        for (int i = 0; i < 32; ++i) {
+            const int byte = 32 * part + i;
+            const int pixel = byte / 3;
+            const int position = (pixel & 7) | (pixel & 8) << 1 | (pixel & 16) >> 1;
+            t.blueGreen[part][i] = static_cast<uint8_t>(position + (byte % 3 == 1 ? 32 : 0));
+            t.red[part][i] = static_cast<uint8_t>(position);
+        }
+    }
+    return t;
+}
+constexpr __mmask32 RedBytes(int part) {
+    __mmask32 mask = 0;
+    for (int i = 0; i < 32; ++i) mask |= (32 * part + i) % 3 == 2 ? __mmask32{1} << i : 0;
+    return mask;
+}
+HWY_INLINE void StoreColours(VI16 blueLo, VI16 blueHi, VI16 greenLo, VI16 greenHi, VI16 redLo,
+                             VI16 redHi, uint8_t* HWY_RESTRICT out) {
+    static constexpr BgrTables kTables = MakeBgrTables();
+    const __m256i blue = _mm256_packus_epi16(blueLo.raw, blueHi.raw);
+    const __m256i green = _mm256_packus_epi16(greenLo.raw, greenHi.raw);
+    const __m256i red = _mm256_packus_epi16(redLo.raw, redHi.raw);
+    const auto part = [&](int i, __mmask32 redMask) {
+        const auto table = [](const uint8_t* bytes) {
+            return _mm256_load_si256(reinterpret_cast<const __m256i*>(bytes));
+        };
+        const __m256i bg = _mm256_permutex2var_epi8(blue, table(kTables.blueGreen[i]), green);
+        return _mm256_mask_permutexvar_epi8(bg, redMask, table(kTables.red[i]), red);
+    };
+    __m256i* o = reinterpret_cast<__m256i*>(out);
+    _mm256_storeu_si256(o, part(0, RedBytes(0)));
+    _mm256_storeu_si256(o + 1, part(1, RedBytes(1)));
+    _mm256_storeu_si256(o + 2, part(2, RedBytes(2)));
+}
+#else
+HWY_INLINE void StoreColours(VI16 blueLo, VI16 blueHi, VI16 greenLo, VI16 greenHi, VI16 redLo,
+                             VI16 redHi, uint8_t* HWY_RESTRICT out) {
+    hn::StoreInterleaved3(PackU8(blueLo, blueHi), PackU8(greenLo, greenHi), PackU8(redLo, redHi),
+                          D8(), out);
+}
+#endif
+
 // ---------------------------------------------------------------------------- 4:2:2
 
 #include "video/convert_packed_x86-inl.h"
@@ -297,19 +351,17 @@ void UyvyImpl(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
 // One row's Lanes(D8) pixels, given the chroma terms of their pairs (lo: the first half).
 HWY_INLINE void PlanarRowBlock(const uint8_t* HWY_RESTRICT y, const ChromaTerms& lo,
                                const ChromaTerms& hi, uint8_t* HWY_RESTRICT out) {
-    const D8 d8;
     const hn::Half<D8> d8h;
     const DU16 du16;
     const LumaTerms a = MakeLumaTerms(hn::PromoteTo(du16, hn::LoadU(d8h, y)), kPlanarLumaFrac);
     const LumaTerms b =
         MakeLumaTerms(hn::PromoteTo(du16, hn::LoadU(d8h, y + hn::Lanes(d8h))), kPlanarLumaFrac);
-    const VU8 blue = PackU8(HighWords(hn::Add(a.even, lo.blue), hn::Add(a.odd, lo.blue)),
-                            HighWords(hn::Add(b.even, hi.blue), hn::Add(b.odd, hi.blue)));
-    const VU8 green = PackU8(HighWords(hn::Add(a.even, lo.green), hn::Add(a.odd, lo.green)),
-                             HighWords(hn::Add(b.even, hi.green), hn::Add(b.odd, hi.green)));
-    const VU8 red = PackU8(HighWords(hn::Add(a.even, lo.red), hn::Add(a.odd, lo.red)),
-                           HighWords(hn::Add(b.even, hi.red), hn::Add(b.odd, hi.red)));
-    hn::StoreInterleaved3(blue, green, red, d8, out);
+    StoreColours(HighWords(hn::Add(a.even, lo.blue), hn::Add(a.odd, lo.blue)),
+                 HighWords(hn::Add(b.even, hi.blue), hn::Add(b.odd, hi.blue)),
+                 HighWords(hn::Add(a.even, lo.green), hn::Add(a.odd, lo.green)),
+                 HighWords(hn::Add(b.even, hi.green), hn::Add(b.odd, hi.green)),
+                 HighWords(hn::Add(a.even, lo.red), hn::Add(a.odd, lo.red)),
+                 HighWords(hn::Add(b.even, hi.red), hn::Add(b.odd, hi.red)), out);
 }
 
 // Lanes(D8) pixels of two rows sharing Lanes(D8) / 2 chroma samples of each plane.
@@ -365,6 +417,14 @@ void PlanarImpl(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
 
 // ---------------------------------------------------------------------------- RGB32
 
+#include "video/convert_rgb32_x86-inl.h"
+
+#if HWY_TARGET == HWY_AVX2 || HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
+void Rgb32Impl(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
+    rgb32::Rgb32X86(dst, src, g);
+}
+#else
+
 void Rgb32Impl(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
     if (g.width < 1 || g.height < 1) return;
     const D8 d8;
@@ -401,6 +461,7 @@ void Rgb32Impl(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
         reference::Rgb32RowToRgb24(out + 3 * x, in + 4 * x, static_cast<int32_t>(width - x));
     }
 }
+#endif
 
 #endif  // HWY_TARGET == HWY_SCALAR
 
