@@ -164,12 +164,7 @@ void NoConvert(uint8_t* /*dst*/, const uint8_t* /*src*/, const ConvGeometry& /*g
 void CopyRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
     if (g.width < 1 || g.height < 1) return;
     const size_t rowBytes = 3 * static_cast<size_t>(g.width);
-    // Rows without padding on either side are one block; otherwise row by row, so that the
-    // destination's row padding stays untouched.
-    if (g.planeStride[0] == rowBytes && g.dstStride == rowBytes) {
-        std::memcpy(dst, PlaneRow(src, g, 0, 0), rowBytes * static_cast<size_t>(g.height));
-        return;
-    }
+    // Row by row even when the strides agree: the destination's row padding stays untouched.
     for (int32_t row = 0; row < g.height; ++row) {
         std::memcpy(DstRow(dst, g, row), PlaneRow(src, g, 0, row), rowBytes);
     }
