@@ -117,6 +117,10 @@ constexpr ByteTable<64> GroupOutputTable() {
     return table;
 }
 
+// Highway's AVX3_DL target leaves out AVX-512 VNNI, which its processor check requires; the
+// functions that multiply-add with it name it on top of the target's own features.
+#define KELPA_WITH_VNNI __attribute__((target(HWY_TARGET_STR ",avx512vnni")))
+
 struct Zmm422 {
     __m512i blueSource, redSource, four;
     __m512i blueFactors, greenLumaFactors, greenChromaFactors, redFactors;
@@ -140,8 +144,7 @@ Zmm422 MakeZmm422() {
 }
 
 // The packed colours of the 16 pixels of pairs 0 ... 7; reads exactly pairs 0 ... 8.
-__attribute__((target("avx512vnni"))) HWY_INLINE __m512i Group(const Zmm422& k,
-                                                               const uint8_t* HWY_RESTRICT p) {
+KELPA_WITH_VNNI HWY_INLINE __m512i Group(const Zmm422& k, const uint8_t* HWY_RESTRICT p) {
     const __m512i source = _mm512_maskz_loadu_epi8(kGroupReadMask, p);
     const __m512i blue = _mm512_maddubs_epi16(
         _mm512_maskz_permutexvar_epi8(kLumaChromaMask, k.blueSource, source), k.four);
@@ -158,8 +161,7 @@ __attribute__((target("avx512vnni"))) HWY_INLINE __m512i Group(const Zmm422& k,
 // Rows turned over, as Packed422Impl: 64 pixels per step, then single groups, then the rest
 // through a buffer in which the last pair repeats (its own right neighbour).
 template <bool kLumaHigh>
-__attribute__((target("avx512vnni"))) void Packed422X86(uint8_t* dst, const uint8_t* src,
-                                                        const ConvGeometry& g) {
+KELPA_WITH_VNNI void Packed422X86(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
     if (g.width < 1 || g.height < 1) return;
     static constexpr ByteTable<64> kOut0 = StepOutputTable(0);
     static constexpr ByteTable<64> kOut1 = StepOutputTable(1);
@@ -202,6 +204,8 @@ __attribute__((target("avx512vnni"))) void Packed422X86(uint8_t* dst, const uint
                                 _mm512_permutexvar_epi8(groupOut, Group(k, in)));
     }
 }
+
+#undef KELPA_WITH_VNNI
 
 #else
 

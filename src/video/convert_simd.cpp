@@ -20,9 +20,12 @@
 #include "video/convert_targets.h"
 
 // AVX-512 with VBMI and VNNI (Ice Lake and later, Zen 4 and later) is worth a target of its
-// own: byte permutations across the whole vector and fused multiply-adds make the 4:2:2
-// converters markedly faster there.
-#ifndef HWY_WANT_AVX3_DL
+// own: byte permutations across the whole vector and fused multiply-adds make the 4:2:2 and
+// planar converters markedly faster there. Only with GCC: Highway's AVX3_DL target also
+// switches on AVX-VNNI, which Zen 4 lacks, and clang then turns multiply-add pairs into its
+// VEX-encoded instruction (an illegal instruction there); GCC keeps the EVEX forms, as the
+// converter tests on every instruction set confirm.
+#if defined(__GNUC__) && !defined(__clang__) && !defined(HWY_WANT_AVX3_DL)
 #define HWY_WANT_AVX3_DL
 #endif
 
