@@ -8,13 +8,13 @@
 // place and a multiply-add of bytes by 4 makes the words, so the unscaled coefficients fit the
 // 16-bit pairwise multiply-add:
 //   4 X = 19077 (4 Y) + c_u (4 Us) + c_v (4 Vs) + 4 K
-// exactly, with K holding -16 Y, -256 for each chroma sum and the rounding 8192. The colour is
-// then the upper word of the lane, X >> 14, which the byte packing clamps to 0 ... 255.
+// exactly, with K holding the luma offset -16, the chroma offsets -256 of the sums and the
+// rounding 8192. The colour X >> 14 is then the upper word of the lane.
 //
-// Blue and green share one word pair per pixel (blue in the low, green in the high word), red
-// takes the other half of the packing, so one pack gives the colours of four pixels in each
-// 128-bit block, and one byte shuffle (AVX2) or one two-register byte permutation (AVX-512)
-// orders them blue-green-red.
+// Blue and green of a pixel are put into one lane (blue as the low, green as the high word)
+// and red into another, so that one saturating pack clamps the colours of four pixels in each
+// 128-bit block to 0 ... 255, and one byte shuffle (AVX2) or one two-register byte permutation
+// (AVX-512) orders them blue-green-red.
 
 #if HWY_TARGET == HWY_AVX2 || HWY_TARGET == HWY_AVX3 || HWY_TARGET == HWY_AVX3_DL
 
