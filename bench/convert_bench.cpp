@@ -65,11 +65,10 @@ void SetPixels(benchmark::State& state, FrameSize size) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * size.w * size.h);
 }
 
-// The instruction set the converter runs on now, or what it does without vector code.
+// The instruction set the converter runs on now.
 std::string TargetLabel(Converter convert) {
     const int64_t target = ConverterTarget(convert);
-    if (target != 0) return hwy::TargetName(target);
-    return convert == CopyRgb24 ? "memcpy" : "scalar";
+    return target != 0 ? hwy::TargetName(target) : "scalar";
 }
 
 // target: the only instruction set the vector converters may use, or 0 for the normal choice.
@@ -155,7 +154,7 @@ const bool kRegistered = [] {
             benchmark::RegisterBenchmark(
                 ("BM_Convert/" + tail).c_str(),
                 [&f, size](benchmark::State& state) { RunConverter(state, f, size, f.fast); });
-            for (const int64_t target : f.fast == CopyRgb24 ? std::vector<int64_t>{} : targets) {
+            for (const int64_t target : targets) {
                 benchmark::RegisterBenchmark(
                     ("BM_Convert/" + tail + "/" + hwy::TargetName(target)).c_str(),
                     [&f, size, target](benchmark::State& state) {

@@ -12,7 +12,7 @@ namespace kelpa {
 int64_t ConverterTargets();
 
 // The Highway target the converter would run on if called now (it follows
-// hwy::SetSupportedTargetsForTest); 0 for converters without vector code (CopyRgb24, NoConvert).
+// hwy::SetSupportedTargetsForTest); 0 for NoConvert, which has no vector code.
 int64_t ConverterTarget(Converter convert);
 
 }  // namespace kelpa
