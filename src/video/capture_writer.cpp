@@ -106,11 +106,11 @@ CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     bmpFileHeader_[1] = 'M';
     PutLE32(bmpFileHeader_ + 10, kBmpHeadersSize);
 
-    GetProfileStringA(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
-                      sizeof captureTemplate_);
+    GetProfileString(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
+                     sizeof captureTemplate_);
     const std::string fallback = DefaultCaptureDirectory();
-    GetProfileStringA(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
-                      sizeof captureDir_);
+    GetProfileString(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
+                     sizeof captureDir_);
     // A directory that can never be one (a file in the way, too long) gives way to the
     // temporary directory. A missing one is left for the start of a capture to create, so
     // that nothing appears on disk before the user captures.
@@ -120,24 +120,24 @@ CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
         if (!SetCaptureDirectoryLocked(nullptr)) ParseTemplateLocked();
     }
     captureFrameDelay.store(
-        static_cast<uint32_t>(GetProfileIntA(kProfileSection, "CapFramesDelay", 0)));
+        static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapFramesDelay", 0)));
     captureCountdown.store(0);
-    captureCount.store(static_cast<uint32_t>(GetProfileIntA(kProfileSection, "CapCount", 1)));
+    captureCount.store(static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapCount", 1)));
 }
 
 bool CaptureWriter::SaveSettings() const {
     bool ok = true;
     if (captureDir_[0] != '\0') {
-        ok = WriteProfileStringA(kProfileSection, "CapWorkDir", captureDir_) && ok;
+        ok = WriteProfileString(kProfileSection, "CapWorkDir", captureDir_) && ok;
     }
     if (captureTemplate_[0] != '\0') {
-        ok = WriteProfileStringA(kProfileSection, "CapFormat", captureTemplate_) && ok;
+        ok = WriteProfileString(kProfileSection, "CapFormat", captureTemplate_) && ok;
     }
     char number[16];
     std::snprintf(number, sizeof number, "%u", captureFrameDelay.load());
-    ok = WriteProfileStringA(kProfileSection, "CapFramesDelay", number) && ok;
+    ok = WriteProfileString(kProfileSection, "CapFramesDelay", number) && ok;
     std::snprintf(number, sizeof number, "%u", captureCount.load());
-    ok = WriteProfileStringA(kProfileSection, "CapCount", number) && ok;
+    ok = WriteProfileString(kProfileSection, "CapCount", number) && ok;
     return ok;
 }
 

@@ -31,7 +31,7 @@ bool RefuseEveryFormat(const BitmapInfoHeader&) {
 
 FrameSink::FrameSink(EngineOwner* owner, Clock& clock)
     : engine(owner, &events), capture(&events), clock_(clock) {
-    fitWindowsToFrame = GetProfileIntA(kProfileSection, "ViewFrameSize", 0) != 0;
+    fitWindowsToFrame = GetProfileInt(kProfileSection, "ViewFrameSize", 0) != 0;
     UpdateCaptureInterval();
 }
 
@@ -41,7 +41,7 @@ FrameSink::~FrameSink() {
 
 void FrameSink::SaveSettings() const {
     capture.SaveSettings();
-    WriteProfileStringA(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
+    WriteProfileString(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
 }
 
 int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t length) {

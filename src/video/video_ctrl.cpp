@@ -16,12 +16,12 @@ constexpr int kStopPolls = 3;
 
 VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
     sink.engine.ApplySettings(LoadProcSettings());
-    activateGraph = GetProfileIntA(kProfileSection, "ActivateGraph", 0) != 0;
+    activateGraph = GetProfileInt(kProfileSection, "ActivateGraph", 0) != 0;
 }
 
 VideoCtrl::~VideoCtrl() {
     if (saveOnExit) {
-        WriteProfileStringA(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
+        WriteProfileString(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
     }
 }
 
