@@ -172,11 +172,46 @@ void ProcEngine::MeasureArea(const WorkPlane* plane, bool histogramReady) {
             g.left == w.left && g.top == w.top && g.width == w.width && g.height == w.height;
         MeasureGuide(plane, rowMaxFilled && sameWindow ? rowMax : nullptr);
     }
-    if (MessageTarget* info = infoWindow.load()) {
+    if (statisticsWanted.load()) {
         ReadPixelValue(plane);
-        info->Post(WM_STATISTICS_READY);
+        // A frame's statistics are posted after the frame; a measurement between frames (the
+        // area moved while the graph stands) is posted at once, under the last frame's number.
+        if (!inFrame_ && events_ != nullptr) {
+            StatisticsSnapshot snapshot;
+            FillSnapshot(&snapshot);
+            events_->PostStatistics(snapshot);
+        }
     }
     measuring_ = false;
+}
+
+void ProcEngine::FillSnapshot(StatisticsSnapshot* out) const {
+    out->frame = lastFrame_;
+    out->time = lastTime_;
+    const FrameBuffer& picture = surf.Picture();
+    out->width = picture.width;
+    out->height = picture.height;
+    out->histMin = histMin.load();
+    out->histMax = histMax.load();
+    out->mean = mean.load();
+    out->rms = rms.load();
+    out->bkgr = bkgr.load();
+    out->bkgrRms = bkgrRms.load();
+    out->starX = starX.load();
+    out->starY = starY.load();
+    out->starThreshold = guideThreshold;
+    out->pixelValue = pixelValue.load();
+    out->amp = params.amp.load();
+    out->countAccum = params.countAccum.load();
+    out->delayMs = params.delayMs.load();
+}
+
+void ProcEngine::PublishStatistics(uint64_t frame, double time, StatisticsSnapshot* out) {
+    std::lock_guard lock(chainLock);
+    lastFrame_ = frame;
+    lastTime_ = time;
+    FillSnapshot(out);
+    if (events_ != nullptr) events_->PostStatistics(*out);
 }
 
 void ProcEngine::ReadPixelValue(const WorkPlane* plane) {

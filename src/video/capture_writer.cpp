@@ -98,7 +98,7 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
                          capturedCount);
 }
 
-CaptureWriter::CaptureWriter(MessageTarget* notify) : notify_(notify) {
+CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     // Unique per process and writer, so two writers never share a temporary file.
     static std::atomic<uint32_t> instances{0};
     FormatCaptureTempName(tempName_, sizeof tempName_, ::getpid(), instances.fetch_add(1));
@@ -178,7 +178,7 @@ void CaptureWriter::UpdateCaptureInterval(double procRate) {
     captureIntervalMs = ms >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(ms);
 }
 
-void CaptureWriter::ToggleCapture(UserNotice* notice) {
+bool CaptureWriter::ToggleCapture(UserNotice* notice) {
     char text[kCaptureStatusSize];
     if (capturing.load()) {
         // Once the command returns no further file of this run appears.
@@ -187,9 +187,8 @@ void CaptureWriter::ToggleCapture(UserNotice* notice) {
         if (notice) {
             FormatCaptureDone(text, sizeof text, capturedBefore, capturedCount.load());
             notice->ShowStatus(text);
-            notice->CheckMenuItem(kCmdCapture, false);
         }
-        return;
+        return false;
     }
     // The counters and the failure are reset before the run is switched on, so the streaming
     // thread never sees a new run with the old run's state.
@@ -201,18 +200,15 @@ void CaptureWriter::ToggleCapture(UserNotice* notice) {
     failed_.store(false);
     failureText_[0] = '\0';
     if (!PrepareDirectory()) {
-        if (notice) {
-            notice->CheckMenuItem(kCmdCapture, false);
-            notice->ShowStatus(failureText_);
-        }
-        return;
+        if (notice) notice->ShowStatus(failureText_);
+        return false;
     }
     capturing.store(true);
     if (notice) {
-        notice->CheckMenuItem(kCmdCapture, true);
         FormatCaptureProgress(text, sizeof text, 0);
         notice->ShowStatus(text);
     }
+    return true;
 }
 
 bool CaptureWriter::PrepareDirectory() {
@@ -257,12 +253,11 @@ void CaptureWriter::WaitForFrameInFlight() {
 void CaptureWriter::FinishCapture() {
     const bool wasOn = capturing.exchange(false);
     WaitForFrameInFlight();
-    if (wasOn) Post(WM_CAPTURE_DONE);
+    if (wasOn) PostDone();
 }
 
 void CaptureWriter::ReportRunEnd(UserNotice* notice) const {
     if (!notice) return;
-    notice->CheckMenuItem(kCmdCapture, false);
     if (RunFailed()) {
         notice->ShowStatus(failureText_);
         return;
@@ -281,13 +276,23 @@ size_t CaptureWriter::LastCapturePath(char* out, size_t size) const {
     return n;
 }
 
-void CaptureWriter::Post(uint32_t message) {
-    if (MessageTarget* target = notify_.load()) target->Post(message);
+void CaptureWriter::PostProgress(uint32_t written) {
+    if (StreamEvents* events = events_.load()) events->PostCaptureProgress(written);
+}
+
+void CaptureWriter::PostDone() {
+    StreamEvents* events = events_.load();
+    if (events == nullptr) return;
+    CaptureReport report;
+    report.capturedCount = capturedCount.load();
+    report.failed = RunFailed();
+    std::memcpy(report.failure, FailureText(), std::strlen(FailureText()) + 1);
+    events->PostCaptureDone(report);
 }
 
 void CaptureWriter::EndRun() {
     capturing.store(false);
-    Post(WM_CAPTURE_DONE);
+    PostDone();
 }
 
 void CaptureWriter::Fail(int reason, const char* detail) {
@@ -374,8 +379,8 @@ int CaptureWriter::CaptureDueFrame(double sampleTime, double fps, const FrameBuf
     const uint32_t wanted = captureCount.load();
     const bool done = written >= wanted;
     if (done) capturing.store(false);
-    if (written % 4 == 0 || wanted < 4) Post(WM_CAPTURE_PROGRESS);
-    if (done) Post(WM_CAPTURE_DONE);
+    if (written % 4 == 0 || wanted < 4) PostProgress(written);
+    if (done) PostDone();
     return 1;
 }
 

@@ -12,8 +12,8 @@
 
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
-#include "platform/message_target.h"
 #include "platform/user_notice.h"
+#include "processing/stream_events.h"
 #include "video/capture_file.h"
 
 namespace kelpa {
@@ -42,6 +42,7 @@ inline constexpr uint32_t kBmpHeadersSize = 54;   // file header + info header
 inline constexpr size_t kCaptureStatusSize = 64;  // enough for either status text
 // A failure text: what failed, the directory and the system's reason.
 inline constexpr size_t kCaptureFailureSize = kCapturePathSize + 192;
+static_assert(kCaptureFailureSize <= kCaptureReportTextSize, "a failure fits the run's report");
 inline constexpr const char* kDefaultCaptureTemplate = "#cap%n#_%f";
 
 // Status-line texts of a run: "Capturing in progress +%u" while frames are written, and
@@ -54,13 +55,13 @@ class CaptureWriter {
   public:
     // Reads the capture keys from the profile. A directory that cannot become one (a file in
     // the way, too long) gives way to the temporary directory; a missing one is created only
-    // when a capture starts. `notify` receives WM_CAPTURE_PROGRESS and WM_CAPTURE_DONE (may be
+    // when a capture starts. `events` hears of the progress and the end of every run (may be
     // null, and set later).
-    explicit CaptureWriter(MessageTarget* notify = nullptr);
+    explicit CaptureWriter(StreamEvents* events = nullptr);
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-    void SetNotifyTarget(MessageTarget* target) { notify_.store(target); }
+    void SetEvents(StreamEvents* events) { events_.store(events); }
 
     // Writes CapWorkDir, CapFormat, CapFramesDelay and CapCount back to the profile; the owner
     // calls it at teardown when its settings are the ones to keep. False when a write failed.
@@ -85,21 +86,21 @@ class CaptureWriter {
     // The Capture command: starts or ends a run and tells the user. A run starts by creating
     // the capture directory when it is missing and removing the temporaries that ended
     // programs left in it; when the directory cannot be created the run does not start and
-    // RunFailed() says why.
-    void ToggleCapture(UserNotice* notice);
+    // RunFailed() says why. Returns whether a run is on afterwards (the Capture check).
+    bool ToggleCapture(UserNotice* notice);
 
     // Ends a run now, at the end of a program run or on a signal: a frame being written is
     // completed or removed before this returns, so no partial or temporary file of this writer
-    // stays behind. Posts WM_CAPTURE_DONE when a run was on. Any thread but the streaming
+    // stays behind. Posts kCaptureDone when a run was on. Any thread but the streaming
     // thread (which it waits for); not from a signal handler.
     void FinishCapture();
 
     // Why the last run ended early or did not start: the directory and the system's reason
-    // (also written to the log). Read on WM_CAPTURE_DONE or after ToggleCapture; the text
+    // (also written to the log). Read on kCaptureDone or after ToggleCapture; the text
     // stays until the next run starts. "" and false while nothing failed.
     bool RunFailed() const { return failed_.load(std::memory_order_acquire); }
     const char* FailureText() const { return RunFailed() ? failureText_ : ""; }
-    // The main window's answer to WM_CAPTURE_DONE: the Capture item is unchecked and the
+    // The main window's answer to kCaptureDone (after it unchecked the Capture item): the
     // status line shows the failure, or the frames written.
     void ReportRunEnd(UserNotice* notice) const;
 
@@ -154,9 +155,12 @@ class CaptureWriter {
     // Streaming thread: ends the run with `reason` (an errno, or 0 when `detail` says it).
     void Fail(int reason, const char* detail);
     void EndRun();
-    void Post(uint32_t message);
+    void PostProgress(uint32_t written);
+    // The end of a run, with its count and failure. Posted by one thread at a time: the
+    // streaming thread while a run is on, FinishCapture once it has ended it.
+    void PostDone();
 
-    std::atomic<MessageTarget*> notify_;
+    std::atomic<StreamEvents*> events_;
     // Guards the directory, template, name and parts, which the GUI thread changes while a run
     // may be on. The GUI thread holds it only while it rewrites those texts (no waiting inside).
     mutable std::mutex nameLock_;

@@ -14,9 +14,8 @@ namespace {
 // Pacing sleeps in slices of this length so that a pause or stop ends a long wait.
 constexpr int64_t kPaceSliceMs = 100;
 
-void PostIfShown(const VideoSurf& surf) {
-    MessageTarget* window = surf.Window();
-    if (window && surf.Visible()) window->Post(WM_FRAME_READY);
+void PostIfShown(StreamEvents& events, const VideoSurf& surf, StreamEvent kind) {
+    if (surf.Visible()) events.Post(kind);
 }
 
 }  // namespace
@@ -25,7 +24,8 @@ bool RefuseEveryFormat(const BitmapInfoHeader&) {
     return false;
 }
 
-FrameSink::FrameSink(EngineOwner* owner, Clock& clock) : engine(owner), clock_(clock) {
+FrameSink::FrameSink(EngineOwner* owner, Clock& clock)
+    : engine(owner, &events), capture(&events), clock_(clock) {
     fitWindowsToFrame = GetProfileIntA(kProfileSection, "ViewFrameSize", 0) != 0;
     UpdateCaptureInterval();
 }
@@ -37,16 +37,6 @@ FrameSink::~FrameSink() {
 void FrameSink::SaveSettings() const {
     capture.SaveSettings();
     WriteProfileStringA(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
-}
-
-int32_t FrameSink::QueryInterface(const InterfaceId& iid, void** out) {
-    if (!out) return kErrorPointer;
-    if (iid == kIidSampleGrabberCB || iid == kIidUnknown) {
-        *out = this;
-        return kResultOk;
-    }
-    *out = nullptr;
-    return kErrorNoInterface;
 }
 
 int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t length) {
@@ -79,10 +69,11 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
             capture.CaptureFrame(sampleTime, fps.load(), engine.surf.Picture(),
                                  engine.surf.FileHeader());
         }
-        PostIfShown(engine.surf);
-        if (FrameObserver* observer = observer_.load()) observer->FrameProcessed(sampleTime);
+        PostIfShown(events, engine.surf, StreamEvent::kProcessedPicture);
+        engine.PublishStatistics(++processedFrames_, sampleTime, &snapshot_);
+        if (FrameObserver* observer = observer_.load()) observer->FrameProcessed(snapshot_);
     }
-    PostIfShown(live);
+    PostIfShown(events, live, StreamEvent::kLivePicture);
     if (!isLive && pacing_.load()) Pace(sampleTime);
     return 0;
 }
@@ -154,7 +145,7 @@ bool FrameSink::SetFrameGeometry(int32_t width, int32_t height) {
     geometry.dstStride = Stride24(w);
 
     const bool allocated = live.Allocate(width, height);
-    if (allocated) live.UpdateLayout();
+    if (allocated) live.LayoutChanged();
     if (!engine.SetFormat(live.Picture(), allocated, height < 0)) return false;
 
     {

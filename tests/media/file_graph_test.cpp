@@ -11,13 +11,14 @@
 #include <random>
 #include <thread>
 
-#include "support/captured_log.h"
-#include "support/temp_files.h"
-#include "media/file_test_util.h"
-#include "support/recording_notice.h"
-#include "support/test_support.h"
 #include "media/file_graph.h"
+#include "media/file_test_util.h"
 #include "media/media_init.h"
+#include "support/captured_log.h"
+#include "support/recording_notice.h"
+#include "support/recording_receiver.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
@@ -61,10 +62,10 @@ class FileGraphTest : public ::testing::Test {
     }
     FileGraphTest() {
         clock.surf = &ctrl.sink.live;
-        ctrl.sink.live.SetWindow(&liveWindow);
+        ctrl.Events().SetReceiver(&mainWindow);
         ctrl.sink.live.SetVisible(true);
         graph.SetNotice(&notice);
-        graph.SetMainWindow(&mainWindow);
+        graph.SetEvents(&ctrl.Events());
     }
     std::string Clip(const std::string& name, const ClipParams& clip) {
         std::string error;
@@ -73,7 +74,7 @@ class FileGraphTest : public ::testing::Test {
     }
     // Builds the graph; the paused graph has handed its first frame to the intake on return.
     void Play(const std::string& path) {
-        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), kResultOk);
+        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), MediaResult::kDone);
         Settle();
     }
     void Settle() {
@@ -81,13 +82,13 @@ class FileGraphTest : public ::testing::Test {
         ctrl.Control()->GetState(10000, &state);
     }
     int Shown() { return ShownFrame(ctrl.sink.live); }
-    // Runs the file to its end (waiting generously for WM_GRAPH_EVENT, not measuring), then lets
+    // Runs the file to its end (waiting generously for the graph event, not measuring), then lets
     // the main window handle the event; returns the frame shown at the end.
     int RunToEnd() {
-        const int seen = mainWindow.Count(WM_GRAPH_EVENT);
-        EXPECT_TRUE(Succeeded(ctrl.Run()));
+        const int seen = mainWindow.Count(StreamEvent::kGraphEvent);
+        EXPECT_FALSE(Failed(ctrl.Run()));
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (mainWindow.Count(WM_GRAPH_EVENT) == seen &&
+        while (mainWindow.Count(StreamEvent::kGraphEvent) == seen &&
                std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -106,8 +107,7 @@ class FileGraphTest : public ::testing::Test {
     MemoryProfile& profile = Configured(profileStore, dir.Path());
     ProbeClock clock;
     VideoCtrl ctrl{clock};
-    RecordingTarget liveWindow;
-    RecordingTarget mainWindow;
+    RecordingReceiver mainWindow;
     RecordingNotice notice;
     FileGraph graph{ctrl};
 };
@@ -159,9 +159,9 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     }
     EXPECT_EQ(graph.Converted(), c.converted);
     EXPECT_EQ(Shown(), 0);
-    liveWindow.Clear();
+    mainWindow.Clear();
     EXPECT_EQ(RunToEnd(), clip.frames - 1);
-    EXPECT_GE(liveWindow.Count(WM_FRAME_READY), clip.frames - 1);
+    EXPECT_GE(mainWindow.Count(StreamEvent::kLivePicture), clip.frames - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FileFormatTest, ::testing::ValuesIn(kFormats),
@@ -190,7 +190,7 @@ TEST_F(FileGraphTest, I420SearchLogsEachStepUntilTheFifth) {
 TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
     const std::string path = Clip("uyvy.avi", {"UYVY", 160, 120, 25, 1, 4, nullptr, "avimux"});
     ctrl.useBuilderRender = ctrl.secondOption = true;
-    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), kResultOk);
+    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), MediaResult::kDone);
     Settle();
     EXPECT_TRUE(graph.Converted());
     EXPECT_EQ(graph.ConnectedStep(), 1);
@@ -256,7 +256,7 @@ TEST_F(FileGraphTest, StepFramesMovesTheShownFrame) {
     } steps[] = {{1, true, 1},    {10, true, 11},  {-1, true, 10}, {-10, true, 0},  {1, false, 1},
                  {10, false, 11}, {-1, false, 10}, {20, true, 29}, {10, false, 29}, {-30, true, 0}};
     for (const auto& step : steps) {
-        EXPECT_TRUE(Succeeded(graph.StepFrames(step.frames, step.preferTime)));
+        EXPECT_FALSE(Failed(graph.StepFrames(step.frames, step.preferTime)));
         Settle();
         EXPECT_EQ(Shown(), step.shown) << step.frames << (step.preferTime ? " in time" : "");
     }
@@ -292,7 +292,7 @@ class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterfac
 };
 
 TEST_P(BrokenFileTest, FailsWithCantRenderAndTheNextFilePlays) {
-    EXPECT_FALSE(Succeeded(graph.PlayVideoFile(Broken(GetParam()).c_str())));
+    EXPECT_TRUE(Failed(graph.PlayVideoFile(Broken(GetParam()).c_str())));
     EXPECT_TRUE(notice.Showed("Can't render video file"));
     EXPECT_FALSE(graph.Built());
     EXPECT_EQ(ctrl.Control(), nullptr);

@@ -84,7 +84,7 @@ class Trio {
         e.SetGuideEnable(c_.guide);
         e.SetGuideAutoMoveSetting(c_.autoMove);
         e.params.autoFlags.store(c_.autoFlags);
-        if (c_.info) e.infoWindow.store(&info_);
+        e.statisticsWanted.store(c_.info);
     }
 
     // Everything a frame publishes, for one comparison that prints both sides on a mismatch.
@@ -116,7 +116,6 @@ class Trio {
     ChainCase c_;
     MemoryProfile profile_;
     TestPicture input_;
-    RecordingTarget info_;
     std::unique_ptr<ProcEngine> fused_;
     std::unique_ptr<ProcEngine> stages_;
     std::unique_ptr<ProcEngine> reference_;

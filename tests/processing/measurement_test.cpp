@@ -36,8 +36,7 @@ TEST(MeasurementTest, DegenerateHistograms) {
     EXPECT_EQ(st.bkgr, 77.0f);
     // An engine whose area is empty measures nothing and divides by nothing.
     EngineFixture f(64, 48);
-    RecordingTarget info;
-    f.engine->infoWindow.store(&info);
+    f.engine->statisticsWanted.store(true);
     f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
     f.engine->MeasureArea();
     EXPECT_FALSE(std::isnan(f.engine->mean.load()));

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_test_support.h"
@@ -77,14 +78,14 @@ class CaptureIntakeTest : public ::testing::Test {
         ctrl = std::make_unique<VideoCtrl>(clock);
         ctrl->AttachGraph(&control, &seeking, &events);
         ctrl->sink.isLive = true;
-        ctrl->sink.capture.SetNotifyTarget(&mainWindow);
+        ctrl->Events().SetReceiver(&mainWindow);
         return ctrl->sink.SetSourceHeader(
             BitmapInfoHeader{.width = w, .height = h, .bitCount = bits, .compression = code});
     }
     void StartCapture(uint32_t frames) {
         ctrl->sink.capture.captureCount.store(frames);
         ctrl->sink.capture.ToggleCapture(nullptr);
-        ASSERT_EQ(ctrl->Run(), kResultOk);
+        ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     }
     void Feed(const std::vector<uint8_t>& sample, int frames) {
         for (int i = 0; i < frames; ++i) {
@@ -98,7 +99,7 @@ class CaptureIntakeTest : public ::testing::Test {
     FakeMediaControl control;
     FakeSeeking seeking;
     FakeEvents events;
-    RecordingTarget mainWindow;
+    RecordingReceiver mainWindow;
     std::unique_ptr<VideoCtrl> ctrl;
 };
 
@@ -172,7 +173,7 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
         StartCapture(3);
         Feed(std::vector<uint8_t>(ctrl->sink.geometry.srcRequiredSize, 90), 4);
         EXPECT_EQ(FilesIn(dir.Path()).size(), 3u);
-        EXPECT_EQ(mainWindow.Count(WM_CAPTURE_DONE), 1);
+        EXPECT_EQ(mainWindow.Count(StreamEvent::kCaptureDone), 1);
         EXPECT_FALSE(ctrl->sink.capture.RunFailed()) << ctrl->sink.capture.FailureText();
     }
 }
@@ -201,7 +202,7 @@ int CaptureWithoutAccumulator(CaptureIntakeTest& t) {
     t.StartCapture(2);
     t.Feed(sample, 2);
     if (FilesIn(t.dir.Path()).size() != 2) failed |= 4;
-    if (t.mainWindow.Count(WM_CAPTURE_DONE) != 1) failed |= 8;
+    if (t.mainWindow.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
     return failed;
 }
 
