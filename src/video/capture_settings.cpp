@@ -30,6 +30,17 @@ constexpr SettingsTableOf<CaptureFileSettings> kTable{
 
 }  // namespace
 
+const char* CaptureExtension(CaptureFileType type) {
+    switch (type) {
+        case CaptureFileType::kSer:
+            return ".ser";
+        case CaptureFileType::kFits:
+            return ".fits";
+        default:
+            return ".bmp";
+    }
+}
+
 const SettingsTableOf<CaptureFileSettings>& CaptureFileSettingsTable() {
     return kTable;
 }
@@ -42,8 +53,8 @@ CaptureFileSettings LoadCaptureFileSettings() {
     return LoadSettings(kTable);
 }
 
-void SaveCaptureFileSettings(const CaptureFileSettings& settings) {
-    SaveSettings(kTable, settings);
+bool SaveCaptureFileSettings(const CaptureFileSettings& settings) {
+    return SaveSettings(kTable, settings) == static_cast<int>(kWriteOrder.size());
 }
 
 }  // namespace kelpa

@@ -19,6 +19,9 @@ enum class CaptureFileType : uint32_t {
     kFits = 2,  // one FITS file per frame
 };
 
+// The extension of the files of a type: ".bmp", ".ser", ".fits".
+const char* CaptureExtension(CaptureFileType type);
+
 // Stored numbers of CapContent.
 enum class CaptureContent : uint32_t {
     kProcessed = 0,  // the processed picture, as the processed window shows it
@@ -44,6 +47,7 @@ const SettingsTableOf<CaptureFileSettings>& CaptureFileSettingsTable();
 CaptureFileSettings DefaultCaptureFileSettings();
 // From the installed profile store; a value that is no choice gives the default.
 CaptureFileSettings LoadCaptureFileSettings();
-void SaveCaptureFileSettings(const CaptureFileSettings& settings);
+// False when a key could not be written.
+bool SaveCaptureFileSettings(const CaptureFileSettings& settings);
 
 }  // namespace kelpa

@@ -86,6 +86,8 @@ class FrameSink {
 
   private:
     void Pace(double sampleTime);
+    // Streaming thread: whether the processed picture holds colour (the processor's choice).
+    bool ProcessedInColour();
 
     Clock& clock_;
     // Playback pacing (streaming thread; reset from the GUI thread when a run starts).
