@@ -1,8 +1,5 @@
 // FITS pictures read back with cfitsio (values, keywords, upright in FITS order) and checked
 // with fitsverify.
-#include <fitsio.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,95 +10,22 @@
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
 #include "video/fits_file.h"
+#include "video/fits_reader.h"
 
 namespace kelpa {
 namespace {
 
+using testing::FitsContent;
 using testing::Picture;
+using testing::ReadFits;
 using testing::TempDir;
-
-struct FitsContent {
-    int bitpix = 0;
-    int naxis = 0;
-    long axes[3] = {0, 0, 0};
-    std::vector<uint8_t> data;  // as stored: planes of rows from the first (bottom) row
-};
-
-// Reads a keyword's text, or "(none)" when the header has no such keyword.
-std::string Keyword(fitsfile* f, const char* key) {
-    char value[FLEN_VALUE] = "";
-    int status = 0;
-    if (fits_read_key(f, TSTRING, key, value, nullptr, &status) == KEY_NO_EXIST) {
-        return "(none)";
-    }
-    return status == 0 ? value : "(error)";
-}
-
-::testing::AssertionResult ReadFits(const std::string& path, FitsContent& out,
-                                    std::vector<std::string>* keys = nullptr,
-                                    const std::vector<const char*>& names = {}) {
-    fitsfile* f = nullptr;
-    int status = 0;
-    if (fits_open_file(&f, path.c_str(), READONLY, &status)) {
-        return ::testing::AssertionFailure() << "cfitsio cannot open it: " << status;
-    }
-    fits_get_img_param(f, 3, &out.bitpix, &out.naxis, out.axes, &status);
-    long count = 1;
-    for (int i = 0; i < out.naxis && i < 3; ++i) count *= out.axes[i];
-    out.data.assign(static_cast<size_t>(count), 0);
-    int anyNull = 0;
-    fits_read_img(f, TBYTE, 1, count, nullptr, out.data.data(), &anyNull, &status);
-    if (keys) {
-        for (const char* name : names) keys->push_back(Keyword(f, name));
-    }
-    fits_close_file(f, &status);
-    if (status != 0) return ::testing::AssertionFailure() << "cfitsio status " << status;
-    return ::testing::AssertionSuccess();
-}
-
-// fitsverify's report on a file, and whether it found neither errors nor warnings.
-bool Verified(const std::string& path, std::string* report) {
-    const std::string command = "fitsverify '" + path + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return false;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) *report += line;
-    const int status = pclose(pipe);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
-           report->find("found 0 warning(s) and 0 error(s)") != std::string::npos;
-}
+using testing::Verified;
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
-}
-
-// The picture in FITS order, from the test picture's top-first pixels: planes red, green, blue
-// (or the one grey level), each from the bottom row up.
-std::vector<uint8_t> Expected(const Picture& p, bool colour) {
-    const int32_t w = p.fb.width;
-    const int32_t h = p.fb.height;
-    std::vector<uint8_t> out;
-    const int planes = colour ? 3 : 1;
-    for (int plane = 0; plane < planes; ++plane) {
-        for (int32_t y = 0; y < h; ++y) {
-            for (int32_t x = 0; x < w; ++x) {
-                const size_t pixel = (static_cast<size_t>(h - 1 - y) * w + x) * 3;
-                out.push_back(p.image[pixel + (colour ? 2 - plane : 0)]);
-            }
-        }
-    }
-    return out;
-}
-
-void MakeGrey(Picture& p) {
-    for (size_t i = 0; i + 2 < p.image.size(); i += 3) p.image[i + 1] = p.image[i + 2] = p.image[i];
-    for (int32_t y = 0; y < p.fb.height; ++y) {
-        uint8_t* row = p.buffer.data() + static_cast<size_t>(y) * p.fb.stride;
-        for (int32_t x = 0; x < p.fb.width; ++x) row[3 * x + 1] = row[3 * x + 2] = row[3 * x];
-    }
 }
 
 TEST(FitsDate, MillisecondsInUtc) {
@@ -124,7 +48,7 @@ class FitsPictureTest
 TEST_P(FitsPictureTest, ReadsBackUprightAndVerifies) {
     const auto [w, h, topDown, colour] = GetParam();
     Picture pic(w, h, topDown);
-    if (!colour) MakeGrey(pic);
+    if (!colour) testing::MakeGrey(pic);
     FitsEncoder encoder;
     FitsFrameInfo info;
     info.utcNs = 1234567890123456789;
@@ -147,7 +71,7 @@ TEST_P(FitsPictureTest, ReadsBackUprightAndVerifies) {
     if (colour) {
         EXPECT_EQ(fits.axes[2], 3);
     }
-    EXPECT_EQ(fits.data, Expected(pic, colour));
+    EXPECT_EQ(fits.data, testing::FitsData(pic, colour));
     EXPECT_EQ(keys,
               (std::vector<std::string>{"2009-02-13T23:31:30.123", "USB Camera", "Newton 200/1000",
                                         "(none)", "0.0125", "Kelpa " KELPA_VERSION_TEXT}));
@@ -180,7 +104,7 @@ TEST(FitsEncoder, ChangingSizesAndOptionalKeywords) {
         FitsContent fits;
         std::vector<std::string> keys;
         ASSERT_TRUE(ReadFits(path, fits, &keys, {"INSTRUME", "EXPTIME", "TELESCOP"}));
-        EXPECT_EQ(fits.data, Expected(pic, true));
+        EXPECT_EQ(fits.data, testing::FitsData(pic, true));
         EXPECT_EQ(keys[0], cut);
         EXPECT_EQ(keys[1], "(none)");
         EXPECT_EQ(keys[2], "(none)");

@@ -26,24 +26,6 @@ using testing::ReadSer;
 using testing::SerContent;
 using testing::TempDir;
 
-// Makes the picture grey: each pixel's three bytes take the level of its blue byte.
-void MakeGrey(Picture& p) {
-    for (size_t i = 0; i + 2 < p.image.size(); i += 3) p.image[i + 1] = p.image[i + 2] = p.image[i];
-    const size_t w = static_cast<size_t>(p.fb.width);
-    for (int32_t y = 0; y < p.fb.height; ++y) {
-        uint8_t* row = p.buffer.data() + static_cast<size_t>(y) * p.fb.stride;
-        for (size_t x = 0; x < w; ++x) row[3 * x + 1] = row[3 * x + 2] = row[3 * x];
-    }
-}
-
-// What a SER viewer should find: rows from the top, three bytes or one level a pixel.
-std::vector<uint8_t> Expected(const Picture& p, bool colour) {
-    if (colour) return p.image;
-    std::vector<uint8_t> grey;
-    for (size_t i = 0; i < p.image.size(); i += 3) grey.push_back(p.image[i]);
-    return grey;
-}
-
 CapturePicture View(const Picture& p, bool colour) {
     return {&p.fb, p.header.height < 0, colour};
 }
@@ -81,7 +63,7 @@ TEST_P(SerFramesTest, ReadBackUprightWithHeaderAndTimes) {
     std::vector<Picture> pictures;
     for (uint8_t seed : {1, 2, 3}) {
         pictures.emplace_back(w, h, topDown, seed);
-        if (!colour) MakeGrey(pictures.back());
+        if (!colour) testing::MakeGrey(pictures.back());
     }
     SerFile file;
     ASSERT_EQ(file.Create(path.c_str(), Info(w, h, colour), 3), 0);
@@ -104,7 +86,8 @@ TEST_P(SerFramesTest, ReadBackUprightWithHeaderAndTimes) {
     EXPECT_EQ(ser.dateTime, 638000000000000000);
     EXPECT_EQ(ser.dateTimeUtc, 637999964000000000);
     ASSERT_EQ(ser.frames.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(ser.frames[i], Expected(pictures[i], colour)) << i;
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(ser.frames[i], testing::SerFrame(pictures[i], colour)) << i;
     EXPECT_EQ(ser.times, (std::vector<int64_t>{1000, 2000, 3000}));
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "video/capture_test_support.h"
+
 namespace kelpa::testing {
 
 struct SerContent {
@@ -80,6 +82,15 @@ inline ::testing::AssertionResult ReadSer(const std::string& b, SerContent& out)
         }
     }
     return ::testing::AssertionSuccess();
+}
+
+// What a SER viewer should find for a test picture: rows from the top, three bytes or one grey
+// level a pixel.
+inline std::vector<uint8_t> SerFrame(const Picture& p, bool colour) {
+    if (colour) return p.image;
+    std::vector<uint8_t> grey;
+    for (size_t i = 0; i < p.image.size(); i += 3) grey.push_back(p.image[i]);
+    return grey;
 }
 
 }  // namespace kelpa::testing
