@@ -199,7 +199,9 @@ TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
                 }
             }
             // As Is: the amplified picture, not the one that arrived.
-            if (c.colorId == 101) EXPECT_NE(expected, sample);
+            if (c.colorId == 101) {
+                EXPECT_NE(expected, sample);
+            }
         }
         EXPECT_EQ(ser.frames[2], expected);
     }
