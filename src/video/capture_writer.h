@@ -1,5 +1,6 @@
-// The frame capture writer: writes processed frames as numbered 24-bit BMP files into the
-// capture directory, names them from the user's template, and keeps the state of a capture run.
+// The frame capture writer: writes captured frames into the capture directory as numbered
+// 24-bit BMP files, as one SER video file per run or as numbered FITS files, names them from the
+// user's template, and keeps the state of a capture run.
 // The intake's FrameSink owns one; the capture command, the capture setup dialog and the main
 // window reach it on the GUI thread, the intake calls CaptureFrame on the streaming thread.
 #pragma once
