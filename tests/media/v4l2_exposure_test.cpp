@@ -43,11 +43,7 @@ TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
           {V4L2_CID_EXPOSURE_ABSOLUTE, 10000}},
          1.0},
         {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO}, {V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, -1},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY},
-          {V4L2_CID_EXPOSURE_ABSOLUTE, 250}},
-         -1},
         {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
-        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 0}}, -1},
         {{}, -1},
     };
     for (const Case& c : cases) {
