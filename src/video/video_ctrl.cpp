@@ -4,6 +4,7 @@
 
 #include "common/profile.h"
 #include "processing/proc_settings.h"
+#include "video/capture_settings.h"
 
 namespace kelpa {
 namespace {
@@ -16,6 +17,7 @@ constexpr int kStopPolls = 3;
 
 VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
     sink.engine.ApplySettings(LoadProcSettings());
+    sink.capture.SetFileSettings(LoadCaptureFileSettings());
     activateGraph = GetProfileInt(kProfileSection, "ActivateGraph", 0) != 0;
 }
 
