@@ -2,14 +2,16 @@
 
 #include <array>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
 #include "processing/proc_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format, view, window places and the settings panel join here as their
-    // tables are declared.
-    static const std::array<const SettingsTable*, 1> kTables = {&ProcSettingsTable()};
+    // Capture, device format, view and window places join here as their tables are declared.
+    static const std::array<const SettingsTable*, 3> kTables = {
+        &ProcSettingsTable(), &PanelSettingsTable(), &CrossbarSettingsTable()};
     return kTables;
 }
 
