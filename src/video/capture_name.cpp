@@ -160,10 +160,31 @@ const char* CaptureWriter::BuildCaptureName(double sampleTime, double fps) {
     return capturePath_;
 }
 
+size_t CaptureWriter::PreviewCaptureName(double sampleTime, double fps, char* out,
+                                         size_t size) const {
+    if (out == nullptr || size == 0) return 0;
+    char path[kCapturePathSize];
+    {
+        std::lock_guard lock(nameLock_);
+        ComposeNameLocked(sampleTime, fps, path);
+    }
+    const size_t n = std::min(std::strlen(path), size - 1);
+    std::memcpy(out, path, n);
+    out[n] = '\0';
+    return n;
+}
+
 void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
+    ComposeNameLocked(sampleTime, fps, capturePath_);
+    // The file is written under a hidden name in the same directory and renamed when complete.
+    std::memcpy(tempPath_, captureDir_, captureDirLen_);
+    std::strcpy(tempPath_ + captureDirLen_, tempSuffix_);
+}
+
+size_t CaptureWriter::ComposeNameLocked(double sampleTime, double fps, char* out) const {
     const int dirLen = static_cast<int>(captureDirLen_);
-    std::memcpy(capturePath_, captureDir_, captureDirLen_);
-    char* p = capturePath_ + dirLen;
+    std::memcpy(out, captureDir_, captureDirLen_);
+    char* p = out + dirLen;
     int budget = kPathBudget - dirLen;
     bool numberWritten = false;
     const uint32_t frame = TruncToU32(sampleTime * fps) + 1;
@@ -200,14 +221,13 @@ void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
         p += n;
         budget -= n;
     }
+    const size_t extensionAt = static_cast<size_t>(p - out);
     if (budget > 3) {
         std::memcpy(p, ".bmp", 4);
         p += 4;
     }
     *p = '\0';
-    // The file is written under a hidden name in the same directory and renamed when complete.
-    std::memcpy(tempPath_, captureDir_, captureDirLen_);
-    std::strcpy(tempPath_ + captureDirLen_, tempSuffix_);
+    return extensionAt;
 }
 
 }  // namespace kelpa
