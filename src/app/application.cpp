@@ -244,7 +244,10 @@ CommandResult Application::Step(int64_t frames) {
 CommandResult Application::ToggleCapture() {
     VideoCtrl* ctrl = Current();
     if (ctrl == nullptr) return NoSource();
-    ctrl->sink.capture.ToggleCapture(&notice_);
+    CaptureWriter& capture = ctrl->sink.capture;
+    if (!capture.ToggleCapture(&notice_) && capture.RunFailed()) {
+        return {false, capture.FailureText()};
+    }
     return {true, notice_.Last()};
 }
 

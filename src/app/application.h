@@ -106,7 +106,8 @@ class Application {
     CommandResult PauseToggle();
     // Moves a file by whole frames (negative: back); the step keys use 1 and 10.
     CommandResult Step(int64_t frames);
-    // Capture (40072): starts or ends a capture run; `ok` false without a source.
+    // Capture (40072): starts or ends a capture run; `ok` false without a source, or when the
+    // capture folder cannot be created or written (the message says why).
     CommandResult ToggleCapture();
     bool Capturing() const;
     // 0 stopped, 1 paused, 2 running (0 without a source).

@@ -135,7 +135,7 @@ void CaptureSetupDialog::Fill() {
     frames_->setText(QString::number(writer.captureCount.load()));
     delay_->setText(QString::number(writer.captureFrameDelay.load()));
     ShowInterval();
-    char last[kCapturePathSize + 16];
+    char last[kCapturePathSize + kNameSuffixRoom];
     const size_t n = writer.LastCapturePath(last, sizeof last);
     lastCapture_->setText(n > 0 ? QString::fromUtf8(last, static_cast<qsizetype>(n))
                                 : QString("<none>"));
@@ -150,7 +150,7 @@ void CaptureSetupDialog::ShowInterval() {
 }
 
 void CaptureSetupDialog::ShowNextName() {
-    char path[kCapturePathSize];
+    char path[kCapturePathSize + kNameSuffixRoom];
     const size_t n = ctrl_->sink.capture.PreviewCaptureName(
         NextCaptureTime(*ctrl_), ctrl_->sink.fps.load(), path, sizeof path);
     nextName_->setText(QString::fromUtf8(path, static_cast<qsizetype>(n)));

@@ -36,7 +36,7 @@ class VideoSurf {
     virtual void SetFlip(bool flip);
     // Sizes the picture for a frame; a negative height means rows come top row first. Reuses
     // the buffer while it is large enough; the pixels are zero-filled either way.
-    virtual bool Allocate(int32_t width, int32_t height);
+    bool Allocate(int32_t width, int32_t height);
 
     void Lock() { lock_.lock(); }
     void Unlock() { lock_.unlock(); }
@@ -107,12 +107,12 @@ class ProcSurf : public VideoSurf {
     ProcSurf();
 
     void SetFlip(bool flip) override;
-    bool Allocate(int32_t width, int32_t height) override;
     // Clears the guide mark and tells the observer that the view starts again.
     void ResetView();
 
-    // The header of a captured file: the display header with the opposite height sign.
-    BitmapInfoHeader FileHeader() const;
+    // The header of a captured file: the display header itself, so that a saved picture shows
+    // what the window shows, flipped or not.
+    BitmapInfoHeader FileHeader() const { return Header(); }
 
     // Notifications from the processing; kept for the overlay and passed to the listener.
     void SetListener(OverlayListener* listener) { listener_.store(listener); }
@@ -125,8 +125,6 @@ class ProcSurf : public VideoSurf {
     float GuideMarkY() const { return markY_.load(); }
 
   private:
-    std::atomic<int32_t> fileHeaderHeight_{0};
-    int32_t fileHeaderWidth_ = 0;
     std::atomic<OverlayListener*> listener_{nullptr};
     std::atomic<float> markX_{-1.0f};
     std::atomic<float> markY_{-1.0f};

@@ -209,6 +209,14 @@ TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
     EXPECT_FALSE(app.OpenSource("/nonexistent/clip.avi").ok);
     EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
     EXPECT_FALSE(app.ChooseDevice(99).ok);
+    // A capture folder below a regular file cannot be made: the run does not start.
+    kelpa::testing::WriteFile(captures.File("blocker"), "x");
+    ASSERT_TRUE(app.Current()->sink.capture.SetCaptureDirectory(
+        (captures.File("blocker") + "/sub").c_str()));
+    const CommandResult capture = app.ToggleCapture();
+    EXPECT_FALSE(capture.ok);
+    EXPECT_EQ(capture.message.rfind("Cannot create the capture folder ", 0), 0u) << capture.message;
+    EXPECT_FALSE(app.Capturing());
 }
 
 // The command table the menus are built from: every number names one command, every

@@ -169,17 +169,22 @@ TEST_F(CaptureSetupTest, PreviewIsTheNameTheWriterUses) {
     const double shown = 12.25;
     sink.SampleCB(shown, sample.data(), sample.size());
 
+    // The plain name is taken already: the writer never replaces a file, and the preview
+    // shows the suffix it will add.
+    const std::string taken = captures.Path() + "/m42_0012281_00394.bmp";
+    kelpa::testing::WriteFile(taken, "keep");
     std::string preview;
     {
         CaptureSetupDialog dialog(App());
         preview = Text(dialog.NextNameEdit());
     }
-    EXPECT_EQ(preview, captures.Path() + "/m42_0012281_00394.bmp");
+    EXPECT_EQ(preview, captures.Path() + "/m42_0012281_00394_1.bmp");
     ASSERT_FALSE(FileExists(preview));
     sink.capture.captureCount.store(1);
     sink.capture.ToggleCapture(nullptr);
     sink.SampleCB(NextCaptureTime(ctrl), sample.data(), sample.size());
     EXPECT_TRUE(FileExists(preview));
+    EXPECT_EQ(kelpa::testing::ReadFile(taken), "keep");
 
     CaptureSetupDialog dialog(App());
     EXPECT_EQ(dialog.LastCaptureText()->text().toStdString(), preview);

@@ -161,7 +161,7 @@ TEST_F(IntakeTest, CaptureWritesTheProcessedPicture) {
     ASSERT_EQ(bytes.size(), 54 + out.imageSize);
     int32_t height = 0;
     std::memcpy(&height, bytes.data() + 22, 4);
-    EXPECT_EQ(height, -sink.engine.surf.HeaderHeight());
+    EXPECT_EQ(height, sink.engine.surf.HeaderHeight());  // the file shows what the window shows
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54, out.data, out.imageSize));
 }
 
