@@ -1,13 +1,12 @@
-// The main of the Qt test binaries: one QApplication for the whole binary, on Qt's offscreen
-// platform unless a display platform is asked for.
+// The main of the Qt test binaries: one QApplication for all tests, on Qt's offscreen platform
+// unless the environment names another, so the tests need no display.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <cstdlib>
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

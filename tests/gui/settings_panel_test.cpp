@@ -17,6 +17,7 @@
 #include "app/panel_settings.h"
 #include "common/cfg_parser.h"
 #include "common/value_token.h"
+#include "gui/panel_dialogs.h"
 #include "gui/panel_test_support.h"
 #include "processing/auto_control.h"
 #include "support/recording_receiver.h"
@@ -289,6 +290,36 @@ TEST_F(SettingsPanelTest, PlaceIsRestoredOnTheScreenAndSaved) {
     EXPECT_EQ(profile.Get("SLX"), std::to_string(at.x()));
     EXPECT_EQ(profile.Get("SLY"), std::to_string(at.y()));
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, at.x(), at.y()}));
+}
+
+// The main window's side: the panel shown and hidden by command, its delay and shown flag
+// passed on, its rows refreshed by event, its state saved.
+TEST_F(SettingsPanelTest, MainWindowDrivesThePanelThroughPanelDialogs) {
+    ProcEngine& engine = CurrentEngine();
+    QWidget mainWindow;
+    PanelDialogs dialogs(App(), {}, {}, &mainWindow);
+    QSignalSpy delays(&dialogs, &PanelDialogs::delayChanged);
+    QSignalSpy shown(&dialogs, &PanelDialogs::panelShownChanged);
+
+    profile.Set("ProcFiltrPPage", "1");
+    dialogs.Restore(QRect(700, 100, 300, 80));
+    EXPECT_TRUE(dialogs.PanelVisible());
+    dialogs.SetPanelVisible(true);
+    EXPECT_TRUE(dialogs.Panel().isVisible());
+    dialogs.SetPanelVisible(false);
+    EXPECT_FALSE(dialogs.Panel().isVisible());
+    EXPECT_EQ(shown.count(), 2);
+
+    engine.SetTimeDelay(2500);
+    dialogs.RefreshPanelRow(StreamEvent::kDelayChanged);
+    EXPECT_EQ(dialogs.Panel().Track(PanelRow::kDelay)->value(), 2500);
+    ASSERT_GE(delays.count(), 1);
+    EXPECT_EQ(delays.last().at(0).toUInt(), 2500u);
+    EXPECT_EQ(FormatDelayText(delays.last().at(0).toUInt()), "02:500");
+
+    dialogs.Save();
+    EXPECT_EQ(profile.Get("ProcFiltrPPage"), "0");
+    EXPECT_FALSE(profile.Get("SLX").empty());
 }
 
 }  // namespace
