@@ -79,14 +79,19 @@ TEST_P(GuideStepTest, StepIsHeldToTheMethodsLimits) {
     EXPECT_EQ(Factor(dialog), QString::asprintf("%.2f", c.expected).toStdString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, GuideStepTest,
-                         ::testing::Values(StepCase{2, -0.1f, 1, 0.0f},  // not 0.1
-                                           StepCase{2, -0.1f, -1, -0.3f},
-                                           StepCase{2, -19.9f, -1, -20.0f},
-                                           StepCase{0, 19.9f, 1, 20.0f},
-                                           StepCase{1, 19.9f, 1, 20.0f},
-                                           StepCase{1, 0.0f, 10, 0.2f},  // page: one step
-                                           StepCase{0, 4.0f, -1, 3.8f}));
+INSTANTIATE_TEST_SUITE_P(
+    Steps, GuideStepTest,
+    ::testing::Values(StepCase{2, -0.1f, 1, 0.0f},  // not 0.1
+                      StepCase{2, -0.1f, -1, -0.3f}, StepCase{2, -19.9f, -1, -20.0f},
+                      StepCase{0, 19.9f, 1, 20.0f}, StepCase{1, 19.9f, 1, 20.0f},
+                      StepCase{1, 0.0f, 10, 0.2f},  // page: one step
+                      StepCase{0, 4.0f, -1, 3.8f}),
+    [](const ::testing::TestParamInfo<StepCase>& tested) {
+        const StepCase& c = tested.param;
+        std::string name = "Method" + std::to_string(c.method);
+        name += c.direction > 0 ? "_Up" : "_Down";
+        return name + std::to_string(std::abs(c.direction)) + "_" + std::to_string(tested.index);
+    });
 
 TEST_F(GuideSetupTest, TypedFactorsAreReadAndHeld) {
     ProcEngine& engine = Engine();

@@ -59,7 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{PanelRow::kNrh, 200, "2", "2.000"},
         FormatCase{PanelRow::kNrv, 800, "8", "8.000"},
         FormatCase{PanelRow::kNrv, 1, "0.010", "0.010"},
-        FormatCase{PanelRow::kNrv, -5, "-0.050", "-0.050"}));
+        FormatCase{PanelRow::kNrv, -5, "-0.050", "-0.050"}),
+    [](const ::testing::TestParamInfo<FormatCase>& tested) {
+        const int32_t p = tested.param.position;
+        std::string name = RowDesc(tested.param.row).key;
+        return name + (p < 0 ? "_minus" : "_") + std::to_string(p < 0 ? -p : p);
+    });
 
 // The toolbar's delay box shares the delay text.
 TEST(PanelFormat, DelayTextOfTheToolbar) {

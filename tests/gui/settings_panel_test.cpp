@@ -167,9 +167,19 @@ TEST_P(PanelEnableTest, ThresholdRowsFollowTheirBandingFlag) {
     EXPECT_EQ(engine.params.variantId, variant);
 }
 
+std::string ChannelAndVariant(
+    const ::testing::TestParamInfo<std::tuple<int32_t, uint32_t>>& tested) {
+    const auto [index, tag] = tested.param;
+    std::string name;
+    for (int shift = 0; shift < 32; shift += 8) name += static_cast<char>(tag >> shift);
+    return name + "_Channel" + (index < 0 ? "Minus" : "") +
+           std::to_string(index < 0 ? -index : index);
+}
+
 INSTANTIATE_TEST_SUITE_P(ChannelsAndAccumulation, PanelEnableTest,
                          ::testing::Combine(::testing::Values(-2, -1, 0, 1, 2, 3),
-                                            ::testing::Values(TagWord("Accm"), TagWord("AcRB"))));
+                                            ::testing::Values(TagWord("Accm"), TagWord("AcRB"))),
+                         ChannelAndVariant);
 
 // The automatic control raises the gain of a dim picture; the event it posts refreshes the
 // amplification row, as the main window forwards it.
