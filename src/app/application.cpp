@@ -84,7 +84,11 @@ CommandResult Application::OpenSource(const std::string& source) {
 CommandResult Application::OpenFile(const std::string& path) {
     notice_.Forget();
     if (Failed(fileGraph_->PlayVideoFile(path.c_str()))) {
-        return {false, "Can't render video file " + path};
+        std::string message = "Can't render video file " + path;
+        if (const std::string why = fileGraph_->FailureReason(); !why.empty()) {
+            message += ": " + why;
+        }
+        return {false, message};
     }
     MakeCurrent(SourceKind::kFile);
     return {true, notice_.Last()};
@@ -180,6 +184,11 @@ VideoCtrl* Application::CtrlOf(const StreamEvents& events) {
     if (&events == &fileCtrl_.Events()) return &fileCtrl_;
     if (&events == &deviceCtrl_.Events()) return &deviceCtrl_;
     return nullptr;
+}
+
+uint64_t Application::DroppedFrames() const {
+    return captureGraph_->DroppedFrames() + deviceCtrl_.sink.samplesDropped.load() +
+           fileCtrl_.sink.samplesDropped.load();
 }
 
 int32_t Application::PlayState() const {

@@ -74,7 +74,7 @@ class Application {
     // is decided by its node (a FIFO, a directory or another device is refused with the
     // reason). The graph is built and stands stopped; Run starts it.
     CommandResult OpenSource(const std::string& source);
-    // Builds the file graph ("Can't render video file ..." on failure).
+    // Builds the file graph ("Can't render video file ..." and the reason on failure).
     CommandResult OpenFile(const std::string& path);
     // "sim", a device node, or "" for the first camera (else the simulated one).
     CommandResult OpenDevice(const std::string& source);
@@ -128,6 +128,9 @@ class Application {
     DeviceSettings& Devices() { return *devices_; }
     CaptureGraph& CameraGraph() { return *captureGraph_; }
     FileGraph& VideoFileGraph() { return *fileGraph_; }
+    // Frames the camera's queue dropped because the frame path fell behind, and frames either
+    // controller could not use (shorter than their format says, or of a format not shown).
+    uint64_t DroppedFrames() const;
     // The text the graphs and the device list showed last (a failure's reason).
     const std::string& LastNotice() const { return notice_.Last(); }
 

@@ -107,6 +107,7 @@ int RunHeadless(const CommandLine& options) {
     InstallSignalHandlers();
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
+    sink.samplesDropped.store(0);
     const auto start = std::chrono::steady_clock::now();
     if (const CommandResult started = app.Run(); !started.ok) {
         std::fprintf(stderr, "kelpa: %s\n", started.message.c_str());
@@ -144,7 +145,7 @@ int RunHeadless(const CommandLine& options) {
     const bool captureFailed = sink.capture.RunFailed();
     if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
     summary.received = sink.samplesReceived.load();
-    summary.dropped = app.CameraGraph().DroppedFrames();
+    summary.dropped = app.DroppedFrames();
     summary.captured = sink.capture.capturedCount.load();
     summary.source = options.source.empty() ? "camera" : options.source;
     if (!output.PrintSummary(summary)) {

@@ -14,8 +14,10 @@
 
 namespace kelpa {
 
-// What the window showing a surface is told about its picture. GUI thread (the picture is
-// sized and flipped only there, while no frame is in flight).
+// What the window showing a surface is told about its picture. Called on the thread that sizes
+// or flips the picture: the GUI thread, or the streaming thread between two samples when a
+// stream changes its format. An implementation notes what happened and lets the GUI thread act
+// on it (a posted event); it never blocks and never touches a widget from the streaming thread.
 class SurfaceObserver {
   public:
     virtual ~SurfaceObserver() = default;
@@ -55,7 +57,8 @@ class VideoSurf {
     int32_t HeaderHeight() const;
     BitmapInfoHeader Header() const;
 
-    // The window that shows the picture (nullptr: none). Set on the GUI thread.
+    // The window that shows the picture (nullptr: none). Set on the GUI thread while no frame
+    // flows.
     void SetObserver(SurfaceObserver* observer) { observer_ = observer; }
     SurfaceObserver* Observer() const { return observer_; }
     // The picture was sized anew: tells the observer.

@@ -200,7 +200,8 @@ TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
     EXPECT_EQ(missing.message.rfind("cannot use '/nonexistent/clip.avi' as a source: ", 0), 0u)
         << missing.message;
     const CommandResult unreadable = app.OpenFile("/nonexistent/clip.avi");
-    EXPECT_EQ(unreadable.message, "Can't render video file /nonexistent/clip.avi");
+    EXPECT_EQ(unreadable.message,
+              "Can't render video file /nonexistent/clip.avi: the file cannot be read");
     EXPECT_EQ(app.CurrentKind(), SourceKind::kNone);
     ASSERT_TRUE(app.OpenSource("sim").ok);
     const CommandResult node = app.OpenDevice("/dev/video99");
