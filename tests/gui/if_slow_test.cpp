@@ -29,15 +29,14 @@ class IfSlowTest : public CoreTest {
     IfSlowActions Recorder() {
         return IfSlowActions{[this] { calls.push_back("channels"); },
                              [this](int32_t width) {
-                                 const BitmapInfoHeader& h =
-                                     App().CameraGraph().ConnectedType().header;
+                                 const BitmapInfoHeader h = Connected().header;
                                  std::string call = "windows ";
                                  call += std::to_string(width) + " at " + std::to_string(h.width) +
                                          "x" + std::to_string(std::abs(h.height));
                                  calls.push_back(call);
                              }};
     }
-    const VideoMediaType& Connected() { return App().CameraGraph().ConnectedType(); }
+    VideoMediaType Connected() { return App().CameraGraph().ConnectedType(); }
 
     std::vector<std::string> calls;
 };
@@ -145,7 +144,7 @@ TEST_F(IfSlowTest, OkAppliesTheRemediesInOrder) {
     EXPECT_EQ(engine.params.outsideAsIs.load(), 0);
     EXPECT_EQ(Connected().header.width, 320);
     EXPECT_EQ(std::abs(Connected().header.height), 240);
-    EXPECT_EQ(Connected().timePerFrame100ns, 2000000);
+    EXPECT_EQ(Connected().timePerFrame100ns, int64_t{2000000});
     EXPECT_EQ(App().PlayState(), kStateRunning);  // running again after the change
     EXPECT_NEAR(App().Current()->sink.fps.load(), 5.0, 1e-9);
     App().Stop();
