@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 #include <QToolTip>
 #include <QWindow>
