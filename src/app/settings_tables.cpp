@@ -2,16 +2,18 @@
 
 #include <array>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format, view, window places and the settings panel join here as their
-    // tables are declared.
-    static const std::array<const SettingsTable*, 2> kTables = {&ProcSettingsTable(),
-                                                                &CaptureFileSettingsTable()};
+    // Capture, device format, view and window places join here as their tables are declared.
+    static const std::array<const SettingsTable*, 4> kTables = {
+        &ProcSettingsTable(), &CaptureFileSettingsTable(), &PanelSettingsTable(),
+        &CrossbarSettingsTable()};
     return kTables;
 }
 
