@@ -24,11 +24,11 @@ void AdoptPicture(const PictureCopy& copy, OverlaySource& source) {
 
 void LiveFrame::Take(const LiveSurf* surface) {
     if (surface == nullptr) {
-        painter_.SetPicture(PictureCopy{});
+        painter_.SetPicture(nullptr);
         return;
     }
     surface->CopyPicture(&copy_);  // an empty surface leaves the copy empty
-    painter_.SetPicture(copy_);
+    painter_.SetPicture(&copy_);
 }
 
 void LiveFrame::Paint(QPainter& painter, QSize client) {
@@ -47,7 +47,7 @@ void LiveFrame::Paint(QPainter& painter, QSize client) {
 void ProcFrame::Take(ProcEngine* engine) {
     videoOpen_ = engine != nullptr;
     if (engine == nullptr) {
-        painter_.SetPicture(PictureCopy{});
+        painter_.SetPicture(nullptr);
         return;
     }
     {
@@ -58,7 +58,7 @@ void ProcFrame::Take(ProcEngine* engine) {
         engine->surf.CopyPicture(&copy_);
     }
     AdoptPicture(copy_, source_);
-    painter_.SetPicture(copy_);
+    painter_.SetPicture(&copy_);
 }
 
 void ProcFrame::TakeOverlay(ProcEngine& engine) {

@@ -56,26 +56,25 @@ void Line(QPainter& painter, int32_t x0, int32_t y0, int32_t x1, int32_t y1, con
     Fill(painter, r, colour, clip);
 }
 
-}  // namespace
-
-void PicturePainter::SetPicture(const PictureCopy& copy) {
-    const FrameBuffer& picture = copy.Picture();
-    hasPicture_ = !copy.Empty() && picture.width > 0 && picture.height > 0;
-    if (!hasPicture_) return;
-    if (image_.width() != picture.width || image_.height() != picture.height) {
-        image_ = QImage(picture.width, picture.height, QImage::Format_RGB32);
-        if (image_.isNull()) {
-            hasPicture_ = false;
-            return;
-        }
+// An image of the given size in the display rows' format; the old one is kept when it fits.
+bool SizeImage(QImage& image, int width, int height) {
+    if (image.width() != width || image.height() != height) {
+        image = QImage(width, height, QImage::Format_RGB32);
     }
-    // A positive header height: rows stored bottom row first.
-    const bool bottomUp = copy.Header().height > 0;
-    ToDisplayRows(picture, bottomUp, reinterpret_cast<uint32_t*>(image_.bits()),
-                  static_cast<size_t>(image_.bytesPerLine()) / sizeof(uint32_t));
+    return !image.isNull();
 }
 
-void PicturePainter::Paint(QPainter& painter, const DrawList& list) const {
+uint32_t* Words(QImage& image) {
+    return reinterpret_cast<uint32_t*>(image.bits());
+}
+
+size_t StrideWords(const QImage& image) {
+    return static_cast<size_t>(image.bytesPerLine()) / sizeof(uint32_t);
+}
+
+}  // namespace
+
+void PicturePainter::Paint(QPainter& painter, const DrawList& list) {
     for (size_t i = 0; i < list.Size(); ++i) {
         const DrawItem& item = list[i];
         const bool clipped = list.clipped && i >= list.clipStart;
@@ -105,28 +104,46 @@ void PicturePainter::Paint(QPainter& painter, const DrawList& list) const {
 }
 
 void PicturePainter::PaintPicture(QPainter& painter, const DrawList& list, const DrawItem& item,
-                                  bool clipped) const {
+                                  bool clipped) {
     const WindowRect& target = item.rect;
+    const WindowRect* clip = clipped ? &list.clip : nullptr;
     if (target.Width() <= 0 || target.Height() <= 0) return;
-    if (!hasPicture_) {
-        Fill(painter, target, Qt::black, clipped ? &list.clip : nullptr);
+    if (!HasPicture()) {
+        Fill(painter, target, Qt::black, clip);
         return;
     }
-    // The part of the picture inside the clip, and the part of the image it shows.
-    const WindowRect shown = clipped ? Intersect(target, list.clip) : target;
+    // The part of the picture inside the clip.
+    const WindowRect shown = clip ? Intersect(target, *clip) : target;
     if (shown.Width() <= 0 || shown.Height() <= 0) return;
-    const double perPixelX = double(image_.width()) / target.Width();
-    const double perPixelY = double(image_.height()) / target.Height();
+    const QRect destination(shown.left, shown.top, shown.Width(), shown.Height());
+    const FrameBuffer& picture = copy_->Picture();
+    // A positive header height: rows stored bottom row first.
+    const bool bottomUp = copy_->Header().height > 0;
+    const bool sameSize = target.Width() == picture.width && target.Height() == picture.height;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+
+    if (list.stretchMode == kStretchHalftone && !sameSize) {
+        if (!SizeImage(scaled_, target.Width(), target.Height())) return;
+        scaler_.Scale(picture, bottomUp, Words(scaled_), target.Width(), target.Height(),
+                      StrideWords(scaled_));
+        painter.drawImage(destination.topLeft(), scaled_,
+                          destination.translated(-target.left, -target.top));
+        return;
+    }
+    if (!SizeImage(picture_, picture.width, picture.height)) return;
+    ToDisplayRows(picture, bottomUp, Words(picture_), StrideWords(picture_));
+    if (sameSize) {
+        painter.drawImage(destination.topLeft(), picture_,
+                          destination.translated(-target.left, -target.top));
+        return;
+    }
+    // The part of the image the shown part covers, for the nearest-pixel scaling.
+    const double perPixelX = double(picture.width) / target.Width();
+    const double perPixelY = double(picture.height) / target.Height();
     const QRectF source((shown.left - target.left) * perPixelX,
                         (shown.top - target.top) * perPixelY, shown.Width() * perPixelX,
                         shown.Height() * perPixelY);
-    const QRect destination(shown.left, shown.top, shown.Width(), shown.Height());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, list.stretchMode == kStretchHalftone);
-    if (source.size() == QSizeF(destination.size())) {
-        painter.drawImage(destination.topLeft(), image_, source.toRect());
-    } else {
-        painter.drawImage(QRectF(destination), image_, source);
-    }
+    painter.drawImage(QRectF(destination), picture_, source);
 }
 
 }  // namespace kelpa

@@ -2,12 +2,18 @@
 // strips of the virtual-guide shift and the overlay lines in their pens' colours. Coordinates
 // are device pixels, so that a picture shown at 1:1 maps each of its pixels onto one pixel of
 // the screen whatever the desktop's scale.
+//
+// Stretch mode 4 (halftone) scales the picture by averaging (view/smooth_scale); every other
+// mode copies the nearest pixel. Either way the picture is first made into display rows, upright
+// whatever its row order, in images that are kept while the sizes stay: painting a frame
+// allocates nothing.
 #pragma once
 
 #include <QImage>
 
 #include "image/picture_copy.h"
 #include "view/draw_list.h"
+#include "view/smooth_scale.h"
 
 class QPainter;
 
@@ -15,23 +21,21 @@ namespace kelpa {
 
 class PicturePainter {
   public:
-    // Turns the copy into the image that is drawn, upright whatever its row order; the image's
-    // memory is kept while the picture's size stays. Nothing is shown for an empty copy.
-    void SetPicture(const PictureCopy& copy);
-    bool HasPicture() const { return hasPicture_; }
-    const QImage& Image() const { return image_; }
+    // The picture to paint (kept by the caller until Paint); nullptr or an empty copy: none.
+    void SetPicture(const PictureCopy* copy) { copy_ = copy; }
+    bool HasPicture() const { return copy_ != nullptr && !copy_->Empty(); }
 
     // Paints the list's items in order. The painter works in device pixels; items from the
-    // list's clip start on are clipped to its clip rectangle when the list says so. Stretch
-    // mode 4 (halftone) draws the picture smoothed, every other mode copies the nearest pixel.
-    void Paint(QPainter& painter, const DrawList& list) const;
+    // list's clip start on are clipped to its clip rectangle when the list says so.
+    void Paint(QPainter& painter, const DrawList& list);
 
   private:
-    void PaintPicture(QPainter& painter, const DrawList& list, const DrawItem& item,
-                      bool clipped) const;
+    void PaintPicture(QPainter& painter, const DrawList& list, const DrawItem& item, bool clipped);
 
-    QImage image_;
-    bool hasPicture_ = false;
+    const PictureCopy* copy_ = nullptr;
+    QImage picture_;  // the whole picture as display rows
+    QImage scaled_;   // the picture smoothed to the size it is drawn at
+    SmoothScaler scaler_;
 };
 
 }  // namespace kelpa

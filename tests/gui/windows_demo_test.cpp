@@ -75,6 +75,11 @@ TEST(WindowsDemoTest, SimulatedCameraThroughBothWindows) {
     }
     EXPECT_GT(outline, 2 * area.Width() * 9 / 10);
     EXPECT_STRNE(windows.Statistic().ValueText(), "");
+    // The smoothing stretch averages the same picture: as bright on the whole.
+    windows.Processing().SetStretchMode(4);
+    const QImage smooth = Grab(windows.Processing());
+    KeepGrab(smooth, "demo_processing_smooth.png");
+    EXPECT_NEAR(LitShare(smooth), LitShare(processed), 0.1);
     windows.SetController(nullptr);
 }
 

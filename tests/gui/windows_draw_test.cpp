@@ -216,7 +216,7 @@ TEST_F(WindowsTest, DrawingAFrameAllocatesNothing) {
     PaintProcessed(40, 40, 40);
     ProcViewFlags flags;
     flags.guideArea = flags.guideGrid = true;
-    flags.stretchMode = 3;
+    flags.stretchMode = 4;
     QImage target(320, 300, QImage::Format_RGB32);
     QPainter painter(&target);
     ProcFrame frame;
