@@ -48,6 +48,8 @@ ProcessingWindow::ProcessingWindow(const ProcViewFlags& flags, QWidget* parent)
 
 ProcessingWindow::~ProcessingWindow() {
     SetController(nullptr);
+    // The dialog works on this window's remembered area.
+    delete dialog_;
 }
 
 VideoSurf* ProcessingWindow::SurfaceOf(VideoCtrl* ctrl) const {
@@ -67,6 +69,8 @@ void ProcessingWindow::ControllerChanged(VideoCtrl* previous) {
     if (engine != nullptr) {
         engine->surf.SetListener(this);
         engine->SetVirtualGuideActive(flags_.guideVirtual);
+        // The new source's overlay from the start, even if its chain is busy at the first paint.
+        frame_.TakeOverlay(*engine);
     }
     emit editModeChanged();
 }
