@@ -7,13 +7,10 @@
 #include "media/device_settings.h"
 #include "media/file_graph.h"
 #include "media/file_seek.h"
+#include "platform/input_node.h"
 #include "sim/sim_device_provider.h"
 
 namespace kelpa {
-
-bool NamesDevice(const std::string& source) {
-    return source.empty() || source == "sim" || source.rfind("/dev/", 0) == 0;
-}
 
 ApplicationOptions::ApplicationOptions() = default;
 ApplicationOptions::~ApplicationOptions() = default;
@@ -70,13 +67,28 @@ void Application::SetPacing(bool on) {
 // ---- Sources ------------------------------------------------------------------------------------
 
 CommandResult Application::OpenSource(const std::string& source) {
-    return NamesDevice(source) ? OpenDevice(source) : OpenFile(source);
+    if (source.empty() || source == "sim") return OpenDevice(source);
+    // The node decides, not the name: a file under /dev/shm is a file, and a FIFO is refused
+    // before anything could block opening it.
+    const InputNode node = ExamineInput(source);
+    switch (node.kind) {
+        case InputKind::kFile:
+            return OpenFile(source);
+        case InputKind::kVideoDevice:
+            return OpenDevice(source);
+        default:
+            return {false, "cannot use '" + source + "' as a source: " + node.reason};
+    }
 }
 
 CommandResult Application::OpenFile(const std::string& path) {
     notice_.Forget();
-    if (!Succeeded(fileGraph_->PlayVideoFile(path.c_str()))) {
-        return {false, "Can't render video file " + path};
+    if (Failed(fileGraph_->PlayVideoFile(path.c_str()))) {
+        std::string message = "Can't render video file " + path;
+        if (const std::string why = fileGraph_->FailureReason(); !why.empty()) {
+            message += ": " + why;
+        }
+        return {false, message};
     }
     MakeCurrent(SourceKind::kFile);
     return {true, notice_.Last()};
@@ -94,7 +106,10 @@ const CaptureDevice* Application::ChooseListed(const std::string& source) const 
         } else if (camera == nullptr) {
             camera = &d;
         }
-        if (!source.empty() && source != "sim" && d.node == source) return &d;
+        if (!source.empty() && source != "sim" &&
+            (d.node == source || IsSameNode(d.node, source))) {
+            return &d;
+        }
     }
     if (source == "sim") return simulator;
     if (source.empty()) return camera != nullptr ? camera : simulator;
@@ -171,6 +186,11 @@ VideoCtrl* Application::CtrlOf(const StreamEvents& events) {
     return nullptr;
 }
 
+uint64_t Application::DroppedFrames() const {
+    return captureGraph_->DroppedFrames() + deviceCtrl_.sink.samplesDropped.load() +
+           fileCtrl_.sink.samplesDropped.load();
+}
+
 int32_t Application::PlayState() const {
     switch (current_) {
         case SourceKind::kFile:
@@ -192,8 +212,8 @@ CommandResult NoSource() {
 }
 
 // The result of a run-state change: the new state's text, or the failure.
-CommandResult RunStateResult(VideoCtrl& ctrl, int32_t result, const char* failure) {
-    if (!Succeeded(result)) return {false, failure};
+CommandResult RunStateResult(VideoCtrl& ctrl, MediaResult result, const char* failure) {
+    if (Failed(result)) return {false, failure};
     return {true, VideoCtrl::StateText(ctrl.PlayState())};
 }
 
@@ -225,15 +245,18 @@ CommandResult Application::PauseToggle() {
 
 CommandResult Application::Step(int64_t frames) {
     if (current_ != SourceKind::kFile) return {false, "only a video file steps by frames"};
-    const int32_t result = fileGraph_->StepFrames(frames, true);
-    if (!Succeeded(result)) return {false, "the video file could not be moved"};
+    const MediaResult result = fileGraph_->StepFrames(frames, true);
+    if (Failed(result)) return {false, "the video file could not be moved"};
     return {true, StateText()};
 }
 
 CommandResult Application::ToggleCapture() {
     VideoCtrl* ctrl = Current();
     if (ctrl == nullptr) return NoSource();
-    ctrl->sink.capture.ToggleCapture(&notice_);
+    CaptureWriter& capture = ctrl->sink.capture;
+    if (!capture.ToggleCapture(&notice_) && capture.RunFailed()) {
+        return {false, capture.FailureText()};
+    }
     return {true, notice_.Last()};
 }
 

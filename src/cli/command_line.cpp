@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kelpa [OPTIONS] [VIDEO-FILE]\n"
-    "       kelpa --headless [HEADLESS OPTIONS]\n"
+    "       kelpa --headless [HEADLESS OPTIONS] [VIDEO-FILE]\n"
     "Live video processing for a camera on a telescope: stacking, gain, black level and\n"
     "gamma, banding removal, area statistics, guide-star tracking and capture to BMP files.\n"
     "\n"
@@ -19,7 +19,8 @@ constexpr const char* kUsage =
     "  --version              show the version and exit\n"
     "\n"
     "Headless run (the whole frame path without windows; one JSON line per processed frame on\n"
-    "standard output, then a summary line):\n"
+    "standard output, then a summary line; a VIDEO-FILE is the source when --source is not\n"
+    "given; Ctrl+C, SIGTERM and SIGHUP end the run with its summary):\n"
     "  --headless             run without windows\n"
     "  --source SOURCE        'sim' (the simulated telescope camera), a video file, or a V4L2\n"
     "                         device such as /dev/video0; default: the first camera found,\n"
@@ -33,7 +34,9 @@ constexpr const char* kUsage =
     "  --capture-count N      frames to capture (default 1)\n"
     "  --no-pacing            play files as fast as they decode instead of at their frame rate\n"
     "\n"
-    "Exit codes: 0 success, 1 the source could not be opened or failed, 2 bad arguments.\n";
+    "Exit codes: 0 success, 1 the source could not be opened or failed, or standard output\n"
+    "could not be written, 2 bad arguments, 3 capture failed (a capture could not be written;\n"
+    "the reason goes to standard error).\n";
 
 bool ParseCount(const char* text, uint64_t max, uint64_t* out) {
     if (!text || !*text || *text == '-') return false;
@@ -123,6 +126,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     if (headlessOnly && !out->headless && !out->help && !out->version) {
         *error = "the headless options need --headless";
         return false;
+    }
+    if (out->headless && !out->videoFile.empty()) {
+        if (!out->source.empty()) {
+            *error = "--source and the video file '" + out->videoFile + "' name two sources";
+            return false;
+        }
+        out->source = out->videoFile;
     }
     if (out->captureCountGiven && out->captureDir.empty()) {
         *error = "--capture-count needs --capture-dir";

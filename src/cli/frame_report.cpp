@@ -4,15 +4,15 @@
 
 namespace kelpa {
 
-void PrintFrameRecord(std::FILE* out, const FrameRecord& r) {
-    std::fprintf(out,
-                 "{\"frame\": %llu, \"time\": %.6f, \"width\": %d, \"height\": %d, "
-                 "\"histMin\": %d, \"histMax\": %d, \"mean\": %.3f, \"rms\": %.3f, "
-                 "\"bkgr\": %.3f, \"bkgrRms\": %.3f, \"starX\": %.3f, \"starY\": %.3f, "
-                 "\"amp\": %d, \"countAccum\": %d, \"delayMs\": %u}\n",
-                 static_cast<unsigned long long>(r.frame), r.time, r.width, r.height, r.histMin,
-                 r.histMax, r.mean, r.rms, r.bkgr, r.bkgrRms, r.starX, r.starY, r.amp, r.countAccum,
-                 r.delayMs);
+bool PrintFrameRecord(std::FILE* out, const FrameRecord& r) {
+    return std::fprintf(out,
+                        "{\"frame\": %llu, \"time\": %.6f, \"width\": %d, \"height\": %d, "
+                        "\"histMin\": %d, \"histMax\": %d, \"mean\": %.3f, \"rms\": %.3f, "
+                        "\"bkgr\": %.3f, \"bkgrRms\": %.3f, \"starX\": %.3f, \"starY\": %.3f, "
+                        "\"amp\": %d, \"countAccum\": %d, \"delayMs\": %u}\n",
+                        static_cast<unsigned long long>(r.frame), r.time, r.width, r.height,
+                        r.histMin, r.histMax, r.mean, r.rms, r.bkgr, r.bkgrRms, r.starX, r.starY,
+                        r.amp, r.countAccum, r.delayMs) > 0;
 }
 
 FrameReport::FrameReport(size_t capacity) : ring_(capacity) {}
@@ -35,8 +35,11 @@ void FrameReport::FrameProcessed(const StatisticsSnapshot& s) {
     r.delayMs = s.delayMs;
 
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return closed_ || count_ < ring_.size(); });
-    if (closed_) return;
+    changed_.wait(lock, [this] { return stopWaiting_ || count_ < ring_.size(); });
+    if (count_ == ring_.size()) {
+        ++lost_;
+        return;
+    }
     r.frame = ++recorded_;
     ring_[(head_ + count_) % ring_.size()] = r;
     ++count_;
@@ -67,15 +70,20 @@ bool FrameReport::Wait(uint32_t timeoutMs, std::vector<FrameRecord>* out) {
     return event;
 }
 
-void FrameReport::Close() {
+void FrameReport::StopWaiting() {
     std::lock_guard lock(mutex_);
-    closed_ = true;
+    stopWaiting_ = true;
     changed_.notify_all();
 }
 
 uint64_t FrameReport::Recorded() const {
     std::lock_guard lock(mutex_);
     return recorded_;
+}
+
+uint64_t FrameReport::Lost() const {
+    std::lock_guard lock(mutex_);
+    return lost_;
 }
 
 }  // namespace kelpa

@@ -31,7 +31,8 @@ struct FrameRecord {
     uint32_t delayMs = 0;
 };
 
-void PrintFrameRecord(std::FILE* out, const FrameRecord& r);
+// Writes the record as one JSON line; false when the write failed (errno tells why).
+bool PrintFrameRecord(std::FILE* out, const FrameRecord& r);
 
 class FrameReport final : public FrameObserver, public StreamEventReceiver {
   public:
@@ -45,9 +46,13 @@ class FrameReport final : public FrameObserver, public StreamEventReceiver {
     // Main thread: waits up to timeoutMs for records or a graph event; moves the records into
     // `out` and returns whether a graph event is pending.
     bool Wait(uint32_t timeoutMs, std::vector<FrameRecord>* out);
-    // Stops recording: frames after this are not reported.
-    void Close();
+    // Main thread, when the run ends and before the source is stopped: from now on the
+    // streaming thread never waits for room (stopping the source waits for that thread). A
+    // frame that still finds room is recorded, so a last Wait hands over every frame
+    // processed until the source stopped; one that finds the ring full is only counted.
+    void StopWaiting();
     uint64_t Recorded() const;
+    uint64_t Lost() const;
 
   private:
     mutable std::mutex mutex_;
@@ -56,8 +61,9 @@ class FrameReport final : public FrameObserver, public StreamEventReceiver {
     size_t head_ = 0;
     size_t count_ = 0;
     uint64_t recorded_ = 0;
+    uint64_t lost_ = 0;
     bool graphEvent_ = false;
-    bool closed_ = false;
+    bool stopWaiting_ = false;
 };
 
 }  // namespace kelpa

@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "cli/frame_report.h"
+#include "cli/report_output.h"
 #include "cli/startup.h"
 #include "common/log.h"
 #include "common/profile.h"
@@ -21,11 +22,23 @@ namespace kelpa {
 namespace {
 
 constexpr uint32_t kPollMs = 100;
+constexpr int kExitCaptureFailed = 3;
 
 std::atomic<bool> g_interrupted{false};
 
 void OnInterrupt(int) {
     g_interrupted.store(true);
+}
+
+// Ctrl+C, SIGTERM and a closed terminal (SIGHUP) end the run the same way: the source stops,
+// the capture finishes its file, the summary is printed. A reader that goes away shows up as a
+// write error on standard output instead of killing the process in the middle of a capture.
+void InstallSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 // Warnings go to standard error; status texts are not shown (the application core keeps the
@@ -35,38 +48,6 @@ class ConsoleNotice final : public UserNotice {
     void ShowStatus(const char*) override {}
     void Warn(const char* text) override { std::fprintf(stderr, "kelpa: %s\n", text); }
 };
-
-// frames: processed frames (the JSON lines); received: frames that went through the frame
-// path (the delay gate lets only some of them into the processing chain); fps: received
-// frames per second, the rate at which the run consumed its source.
-void PrintSummary(uint64_t frames, uint64_t received, uint64_t dropped, double seconds,
-                  uint32_t captured, const char* source) {
-    std::printf(
-        "{\"summary\": true, \"frames\": %llu, \"received\": %llu, \"dropped\": %llu, "
-        "\"seconds\": %.3f, \"fps\": %.2f, \"processedFps\": %.2f, \"captured\": %u, "
-        "\"source\": \"%s\"}\n",
-        static_cast<unsigned long long>(frames), static_cast<unsigned long long>(received),
-        static_cast<unsigned long long>(dropped), seconds, seconds > 0 ? received / seconds : 0.0,
-        seconds > 0 ? frames / seconds : 0.0, captured, source);
-}
-
-// Escapes a text for a JSON string (quotes, backslashes and control characters).
-std::string JsonText(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\u%04x", c);
-            out += code;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -79,6 +60,9 @@ int RunHeadless(const CommandLine& options) {
     if (const int code = startup.Run(startupOptions, &error); code != 0) {
         std::fprintf(stderr, "kelpa: %s\n", error.c_str());
         return 1;
+    }
+    for (const std::string& warning : startup.Warnings()) {
+        std::fprintf(stderr, "kelpa: %s\n", warning.c_str());
     }
     for (const auto& [key, value] : options.settings) {
         startup.Profile()->SetOverride(kProfileSection, key.c_str(), value.c_str());
@@ -107,54 +91,70 @@ int RunHeadless(const CommandLine& options) {
     app.SetStatisticsWanted(true);
 
     if (!options.captureDir.empty()) {
-        if (!MakeDirectories(options.captureDir) ||
-            !sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
+        if (!sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
             std::fprintf(stderr, "kelpa: cannot capture into '%s'\n", options.captureDir.c_str());
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
+        // Creates the directory; one that cannot be created or written ends the run here.
         app.ToggleCapture();
+        if (sink.capture.RunFailed()) {
+            std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
+            return kExitCaptureFailed;
+        }
     }
 
-    std::signal(SIGINT, &OnInterrupt);
-    std::signal(SIGTERM, &OnInterrupt);
+    InstallSignalHandlers();
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
+    sink.samplesDropped.store(0);
     const auto start = std::chrono::steady_clock::now();
     if (const CommandResult started = app.Run(); !started.ok) {
         std::fprintf(stderr, "kelpa: %s\n", started.message.c_str());
         return 1;
     }
 
-    uint64_t printed = 0;
+    ReportOutput output(stdout, options.frames);
     Application::GraphOutcome outcome;
     std::vector<FrameRecord> batch;
     for (;;) {
         const bool event = report.Wait(kPollMs, &batch);
-        for (const FrameRecord& r : batch) {
-            if (options.frames != 0 && printed >= options.frames) break;
-            PrintFrameRecord(stdout, r);
-            ++printed;
-        }
-        std::fflush(stdout);
-        if (options.frames != 0 && printed >= options.frames) break;
+        if (!output.Print(batch) || output.LimitReached()) break;
         if (event) {
             outcome = app.HandleGraphEvents(ctrl.Events());
             if (outcome.stopped) break;
         }
-        if (g_interrupted.load()) break;
+        if (g_interrupted.load() || sink.capture.RunFailed()) break;
     }
-    report.Close();
-    app.Stop();
-    const double seconds =
+    // The capture writer completes or removes the file it is writing, then the source stops: a
+    // run never leaves a partial capture behind, however it ends.
+    FinishRun(report, output, [&app, &sink] {
+        sink.capture.FinishCapture();
+        app.Stop();
+    });
+    if (const uint64_t lost = report.Lost(); lost > 0) {
+        LogPrintf("%llu frame(s) processed while the run ended had no room in the report",
+                  static_cast<unsigned long long>(lost));
+    }
+    RunSummary summary;
+    summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     app.SetFrameObserver(nullptr);
     app.SetStatisticsWanted(false);
     if (outcome.failed) std::fprintf(stderr, "kelpa: %s\n", outcome.message.c_str());
-    PrintSummary(printed, sink.samplesReceived.load(), app.CameraGraph().DroppedFrames(), seconds,
-                 sink.capture.capturedCount.load(),
-                 JsonText(options.source.empty() ? "camera" : options.source).c_str());
-    return outcome.failed ? 1 : 0;
+    const bool captureFailed = sink.capture.RunFailed();
+    if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
+    summary.received = sink.samplesReceived.load();
+    summary.dropped = app.DroppedFrames();
+    summary.captured = sink.capture.capturedCount.load();
+    summary.source = options.source.empty() ? "camera" : options.source;
+    if (!output.PrintSummary(summary)) {
+        std::fprintf(stderr, "kelpa: cannot write to standard output: %s\n",
+                     output.ErrorText().c_str());
+        LogPrintf("Can`t write to standard output: %s", output.ErrorText().c_str());
+        return 1;
+    }
+    return outcome.failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
 }
 
 }  // namespace kelpa

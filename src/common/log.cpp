@@ -1,5 +1,5 @@
 // The process log: lazy opening through the installed opener, one locked and flushed line per
-// call, the size cap, and the program's own opener for "kelpa.log".
+// call, the size cap, and the directory of the program's logs.
 #include "common/log.h"
 
 #include <atomic>
@@ -14,10 +14,6 @@
 
 namespace kelpa {
 namespace {
-
-// Paths of 260 characters or more are refused throughout the program.
-constexpr size_t kMaxProgramDirectory = 260;
-constexpr const char* kLogFileName = "kelpa.log";
 
 struct LogState {
     // Guards everything below it: one whole line, including the lazy open, at a time.
@@ -36,7 +32,7 @@ LogState& Log() {
     return state;
 }
 
-// The program directory has its own lock: the opener reads it while the log lock is held.
+// The log directory has its own lock: the opener reads it while the log lock is held.
 struct DirectoryState {
     std::mutex mutex;
     std::string directory;
@@ -149,31 +145,17 @@ void LogPrintf(const char* format, ...) {
     va_end(args);
 }
 
-void SetProgramDirectory(const char* directory) {
+void SetLogDirectory(const char* directory) {
     DirectoryState& state = Directory();
     std::lock_guard lock(state.mutex);
     state.directory = directory ? directory : "";
     if (!state.directory.empty() && state.directory.back() != '/') state.directory += '/';
 }
 
-const char* ProgramDirectory() {
+std::string LogDirectory() {
     DirectoryState& state = Directory();
     std::lock_guard lock(state.mutex);
-    return state.directory.c_str();
-}
-
-std::FILE* OpenProgramLog() {
-    std::string path;
-    {
-        DirectoryState& state = Directory();
-        std::lock_guard lock(state.mutex);
-        if (state.directory.size() >= kMaxProgramDirectory) return nullptr;
-        path = state.directory;
-    }
-    path += kLogFileName;
-    // Mode "w": every run starts a fresh log.
-    if (std::FILE* stream = std::fopen(path.c_str(), "w")) return stream;
-    return std::fopen(kLogFileName, "w");
+    return state.directory;
 }
 
 namespace detail {
@@ -198,6 +180,7 @@ void ResetLogState() {
     log.secondSink = nullptr;
     log.bytesWritten = 0;
     log.mainThread.store(std::thread::id());
+    SetLogDirectory(nullptr);
 }
 
 }  // namespace detail

@@ -1,9 +1,11 @@
-// Process-wide diagnostic log ("kelpa.log") written one printf-style line at a time.
+// Process-wide diagnostic log ("kelpa.log") written one printf-style line at a time, and the
+// directory where it and the side logs live.
 // Lines may come from the GUI thread and the streaming thread; each whole line is written
 // under one lock, so lines never interleave.
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #if defined(__GNUC__)
 #define KELPA_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
@@ -38,13 +40,9 @@ inline void LogClose() {
     LogPrintf(static_cast<const char*>(nullptr));
 }
 
-// The directory of the executable; a '/' is appended when it is missing. The program's log
-// lives there. The pointer stays valid until the next SetProgramDirectory.
-void SetProgramDirectory(const char* directory);
-const char* ProgramDirectory();
-
-// The program's own opener: "kelpa.log" in the program directory, else in the current one.
-// A program directory of 260 characters or more gives no log at all.
-std::FILE* OpenProgramLog();
+// The directory the program's log and side logs are written into; a '/' is appended when it is
+// missing, and null or empty forgets it. Side logs opened while it is set go there too.
+void SetLogDirectory(const char* directory);
+std::string LogDirectory();
 
 }  // namespace kelpa

@@ -12,7 +12,8 @@ inline constexpr uint32_t kLogByteCap = 0x40000000u;
 uint32_t LogBytesWritten();
 void SetLogBytesWritten(uint32_t bytes);
 
-// Closes the stream and forgets the opener, the second sink, the main thread and the count.
+// Closes the stream and forgets the opener, the second sink, the main thread, the count and
+// the log directory.
 void ResetLogState();
 
 }  // namespace kelpa::detail

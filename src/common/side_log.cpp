@@ -47,6 +47,12 @@ bool SideLog::Open(const char* directory, const char* name, const char* extensio
     }
     std::string path;
     if (!MakePath(path, directory, name, extension)) return false;
+    // Logs belong in the log directory, whatever folder the task's own file came from.
+    const std::string logDirectory = LogDirectory();
+    if (!logDirectory.empty()) {
+        const std::string fileName = path.substr(path.rfind('/') + 1);
+        if (!MakePath(path, logDirectory.c_str(), fileName.c_str())) return false;
+    }
     stream_ = std::fopen(path.c_str(), "w");
     if (!stream_) return false;
     path_ = std::move(path);

@@ -1,6 +1,7 @@
-// A log file of its own for one task (the configuration parser keeps one next to each file it
-// reads). The file is deleted again when nothing was written into it. One thread uses a side
-// log at a time.
+// A log file of its own for one task (the configuration parser keeps one for each file it
+// reads). It is written into the log directory when one is set (see SetLogDirectory), else
+// beside the path it is given. The file is deleted again when nothing was written into it. One
+// thread uses a side log at a time.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,8 @@ class SideLog {
     SideLog& operator=(const SideLog&) = delete;
 
     // Closes any previous file and opens directory/name with its extension replaced by
-    // `extension`, truncating it. Without a name, the previous file's path is used with the new
+    // `extension`, truncating it; with a log directory set, the file of that name in the log
+    // directory. Without a name, the previous file's path is used with the new
     // extension. No flag is defined yet; pass 0. Returns false when there is no name and no
     // previous path, when the path cannot be built or when the file cannot be opened.
     bool Open(const char* directory, const char* name, const char* extension, uint32_t flags);

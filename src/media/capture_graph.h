@@ -61,14 +61,14 @@ class CaptureGraph {
     void SetEvents(StreamEvents* events);
 
     // The entry point: two build attempts, the second with the manual connection.
-    int32_t ActivateCaptureGraph();
-    int32_t BuildCaptureGraph();
+    MediaResult ActivateCaptureGraph();
+    MediaResult BuildCaptureGraph();
     // Sets a format on the device: 1 when one was set.
     int32_t ApplyPreferredFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
                                  int32_t height, bool exact);
     bool CheckAndStoreMediaType();
     // After the device's format was changed from outside (the format dialog).
-    int32_t ReconnectAfterFormatChange();
+    MediaResult ReconnectAfterFormatChange();
     // Removes everything downstream of the device.
     void ClearGraph();
     void Teardown();
@@ -79,14 +79,17 @@ class CaptureGraph {
     const std::string& FriendlyName() const { return friendlyName_; }
     // The device's media types: entry 0 is its current format.
     std::vector<FormatEntry> FormatEntries() const;
-    const VideoMediaType& ConnectedType() const { return connected_; }
+    // The type the intake works with: the one connected before the run, or the one the camera
+    // really delivers once it runs (it may settle on another size or rate than was asked for,
+    // or switch its mode). Any thread.
+    VideoMediaType ConnectedType() const { return bridge_.CurrentType(); }
     // Frames the leaky queue dropped because the frame path fell behind.
     uint64_t DroppedFrames() const { return dropped_.load(); }
 
   private:
     void Show(const char* text);
     void Warn(const char* text);
-    int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    MediaResult Fail(const char* shown, MediaResult code = MediaResult::kFailed);
     bool CreateDownstream();
     bool RenderWithSubtype(uint32_t subtype);
     bool RenderThroughBuilder(uint32_t grabberSubtype);
@@ -99,6 +102,7 @@ class CaptureGraph {
     GstCapsPtr FixedCapsFor(const GstCaps* wanted) const;
     void ReadDeviceCaps();
     bool AddRenderer(const char* failureText);
+    void RememberDeliveredFormat();
     static void OnQueueOverrun(GstElement* queue, gpointer self);
 
     VideoCtrl& ctrl_;
@@ -120,7 +124,6 @@ class CaptureGraph {
     GstCapsPtr deviceFormat_;   // the format set on the device (fixed caps)
     GstCapsPtr connectedCaps_;  // what reaches the appsink (fixed caps)
     std::string friendlyName_;
-    VideoMediaType connected_;
     SampleBridge bridge_;
     std::atomic<uint64_t> dropped_{0};
 };

@@ -14,8 +14,8 @@ namespace kelpa {
 class DeviceGraph {
   public:
     virtual ~DeviceGraph() = default;
-    virtual int32_t ActivateCaptureGraph() = 0;
-    virtual int32_t ReconnectAfterFormatChange() = 0;
+    virtual MediaResult ActivateCaptureGraph() = 0;
+    virtual MediaResult ReconnectAfterFormatChange() = 0;
     // Removes everything downstream of the device.
     virtual void ClearGraph() = 0;
     // Releases the whole graph (the device is gone).
@@ -27,8 +27,10 @@ class DeviceGraph {
 class CaptureGraphAdapter final : public DeviceGraph {
   public:
     explicit CaptureGraphAdapter(CaptureGraph& graph) : graph_(graph) {}
-    int32_t ActivateCaptureGraph() override { return graph_.ActivateCaptureGraph(); }
-    int32_t ReconnectAfterFormatChange() override { return graph_.ReconnectAfterFormatChange(); }
+    MediaResult ActivateCaptureGraph() override { return graph_.ActivateCaptureGraph(); }
+    MediaResult ReconnectAfterFormatChange() override {
+        return graph_.ReconnectAfterFormatChange();
+    }
     void ClearGraph() override { graph_.ClearGraph(); }
     void Teardown() override { graph_.Teardown(); }
     void SetEvents(StreamEvents* events) override { graph_.SetEvents(events); }

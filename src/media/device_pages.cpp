@@ -225,9 +225,9 @@ int32_t DevicePages::RunPageItem(int32_t slot, const std::function<void(DevicePa
     return 1;
 }
 
-int32_t DevicePages::Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                               int32_t height) {
-    if (graph_ == nullptr) return kErrorUnexpected;
+MediaResult DevicePages::Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                   int32_t height) {
+    if (graph_ == nullptr) return MediaResult::kNoGraph;
     if (ctrl_.graphBuilt) graph_->ClearGraph();
     PreferredFormat& preferred = ThePreferredFormat();
     preferred.subtype = subtype;
@@ -237,10 +237,10 @@ int32_t DevicePages::Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t w
     return graph_->ReconnectAfterFormatChange();
 }
 
-int32_t DevicePages::ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                                       int32_t height) {
+MediaResult DevicePages::ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                           int32_t height) {
     GstCapsPtr caps = CapsForSubtype(subtype);
-    if (!caps || width <= 0 || height <= 0) return 0;
+    if (!caps || width <= 0 || height <= 0) return MediaResult::kUnsupported;
     caps.reset(gst_caps_make_writable(caps.release()));
     gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, width, "height", G_TYPE_INT, height,
                         nullptr);
@@ -253,15 +253,15 @@ int32_t DevicePages::ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, i
     if (!ParseVideoCaps(caps.get(), &type) || !ctrl_.sink.acceptFormat(type.header)) {
         LogPrintf("Video format not accepted: %s %dx%d", SubtypeName(subtype).c_str(), width,
                   height);
-        return 0;
+        return MediaResult::kUnsupported;
     }
     return Reconnect(subtype, timePerFrame, width, height);
 }
 
-int32_t DevicePages::SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                                      int32_t height) {
+MediaResult DevicePages::SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                          int32_t height) {
     const int32_t before = StopForChange(ctrl_);
-    const int32_t result = Reconnect(subtype, timePerFrame, width, height);
+    const MediaResult result = Reconnect(subtype, timePerFrame, width, height);
     RestoreRunState(ctrl_, before, false);
     return result;
 }

@@ -101,12 +101,13 @@ class DevicePages {
 
     // "Video Format": the offers, and the choice the page made (while the graph is stopped).
     // A choice the intake accepts becomes the preferred format and the graph is reconnected;
-    // a refused one changes nothing and gives 0.
+    // a refused one changes nothing and gives kUnsupported.
     const std::vector<FormatOffer>& Formats() const { return formats_; }
-    int32_t ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                              int32_t height);
+    MediaResult ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                  int32_t height);
     // SetCaptureFormat: stop, clear, set the preferred format, reconnect, restore.
-    int32_t SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width, int32_t height);
+    MediaResult SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                 int32_t height);
 
     // "Video Capture Filter": the controls and their current values.
     const std::vector<V4l2Control>& Controls() const { return controls_; }
@@ -130,7 +131,7 @@ class DevicePages {
     void ReadV4l2();
     void AddInputPopup(int32_t* nextSlot);
     void MarkCheckedInput();
-    int32_t Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width, int32_t height);
+    MediaResult Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width, int32_t height);
 
     VideoCtrl& ctrl_;
     DeviceGraph* graph_ = nullptr;

@@ -130,9 +130,9 @@ int32_t DeviceSettings::SelectDevice(const CaptureDevice& device) {
         chosen_ = current_->identity;
     } else {
         current_ = device.Clone();
-        const int32_t result =
-            graph_ != nullptr ? graph_->ActivateCaptureGraph() : kErrorUnexpected;
-        if (!Succeeded(result)) {
+        const MediaResult result =
+            graph_ != nullptr ? graph_->ActivateCaptureGraph() : MediaResult::kNoGraph;
+        if (Failed(result)) {
             current_.reset();
         } else {
             chosen_ = current_->identity;

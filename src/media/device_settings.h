@@ -77,8 +77,8 @@ class DeviceSettings final : public CaptureDeviceBinder {
     // On kDevicesChanged.
     void RefreshDevices();
     void MakeDeviceCurrent();
-    int32_t SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                             int32_t height) {
+    MediaResult SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                 int32_t height) {
         return pages_.SetCaptureFormat(subtype, timePerFrame, width, height);
     }
 

@@ -30,7 +30,8 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     GstElement* Pipeline() const { return pipeline_.get(); }
     GstBin* Bin() const { return GST_BIN(pipeline_.get()); }
 
-    // Creates an element from a factory and adds it to the pipeline; nullptr on failure.
+    // Creates an element from a factory and adds it to the pipeline; nullptr on failure (a
+    // name already taken in the pipeline included).
     GstElement* Add(const char* factory, const char* name);
     // Removes an element (set to NULL first).
     void Remove(GstElement* element);
@@ -44,11 +45,11 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     std::string LastError() const override;
 
     // MediaControl
-    int32_t Run() override;
-    int32_t Pause() override;
-    int32_t Stop() override;
-    int32_t StopWhenReady() override;
-    int32_t GetState(uint32_t timeoutMs, int32_t* state) override;
+    MediaResult Run() override;
+    MediaResult Pause() override;
+    MediaResult Stop() override;
+    MediaResult StopWhenReady() override;
+    MediaResult GetState(uint32_t timeoutMs, int32_t* state) override;
 
     // Frames are converted to time with this rate (a file sets it once its rate is known);
     // without it the graph cannot seek in frames.
@@ -56,12 +57,12 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
 
     // MediaSeeking: media time in 100 ns units; frames through the frame rate.
     bool IsFormatSupported(TimeFormat format) override;
-    int32_t SetTimeFormat(TimeFormat format) override;
-    int32_t GetDuration(int64_t* duration) override;
-    int32_t GetCurrentPosition(int64_t* position) override;
-    int32_t SetPositionAbsolute(int64_t position) override;
-    int32_t ConvertTimeFormat(int64_t* target, TimeFormat targetFormat, int64_t source,
-                              TimeFormat sourceFormat) override;
+    MediaResult SetTimeFormat(TimeFormat format) override;
+    MediaResult GetDuration(int64_t* duration) override;
+    MediaResult GetCurrentPosition(int64_t* position) override;
+    MediaResult SetPositionAbsolute(int64_t position) override;
+    MediaResult ConvertTimeFormat(int64_t* target, TimeFormat targetFormat, int64_t source,
+                                  TimeFormat sourceFormat) override;
 
     // GraphEventSource
     bool NextEvent(int32_t* code) override;
@@ -70,7 +71,7 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     void HandleBusMessage(GstMessage* message);
     void QueueEvent(int32_t code);
-    int32_t SetState(GstState state);
+    MediaResult SetState(GstState state);
     int64_t ToNanos(int64_t value, TimeFormat format) const;
     int64_t FromNanos(int64_t nanos, TimeFormat format) const;
 

@@ -37,6 +37,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 IniDocument IniDocument::Parse(std::string_view text) {
     IniDocument doc;
+    // Editors that save "UTF-8 with BOM" put one in front of the first section header.
+    if (text.starts_with(kByteOrderMark)) {
+        doc.byteOrderMark_ = true;
+        text.remove_prefix(kByteOrderMark.size());
+    }
     while (!text.empty()) {
         const size_t end = text.find('\n');
         const std::string_view raw = text.substr(0, end);
@@ -195,7 +200,8 @@ std::string IniDocument::Serialize() const {
     size_t total = 0;
     for (const Line& line : lines_) total += line.raw.size() + 1;
     std::string text;
-    text.reserve(total);
+    text.reserve(total + kByteOrderMark.size());
+    if (byteOrderMark_) text += kByteOrderMark;
     for (const Line& line : lines_) {
         text += line.raw;
         text += '\n';

@@ -15,7 +15,8 @@ class IniDocument {
     enum class SetResult { kUnchanged, kChanged, kInvalid };
 
     IniDocument() = default;
-    // Splits the text into lines ("\n" or "\r\n"); a missing final line end is accepted.
+    // Splits the text into lines ("\n" or "\r\n"); a missing final line end is accepted. A
+    // UTF-8 byte-order mark in front is skipped, and written back by Serialize.
     static IniDocument Parse(std::string_view text);
 
     // The value of `key` in the first section named `section` (both compared without case),
@@ -53,7 +54,10 @@ class IniDocument {
     size_t SectionEnd(size_t header) const;
     Line MakeLine(std::string text) const;
 
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
     std::vector<Line> lines_;
+    bool byteOrderMark_ = false;
     bool crlf_ = false;  // the file's first line ends in "\r\n": new lines follow suit
 };
 

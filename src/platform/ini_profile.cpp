@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <system_error>
 
 #include "common/log.h"
@@ -22,14 +23,22 @@ char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Error codes of a profile that is there but not a file we read: the name is taken by something
+// else (a FIFO, a device), or the file is larger than kMaxFileBytes.
+constexpr int kNotRegular = EINVAL;
+constexpr int kTooLarge = EFBIG;
+
 // Reads the whole profile. Returns 0, ENOENT for a missing file (empty text), or the error.
 int ReadProfileFile(const std::string& path, std::string* text, struct stat* st) {
     text->clear();
-    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a FIFO under the profile's name must not hold the program up in open(); the
+    // flag changes nothing for the regular files that are read.
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) return errno;
     if (fstat(fd.get(), st) != 0) return errno;
-    if (!S_ISREG(st->st_mode)) return EISDIR;
-    if (static_cast<uint64_t>(st->st_size) > IniProfileStore::kMaxFileBytes) return EFBIG;
+    if (S_ISDIR(st->st_mode)) return EISDIR;
+    if (!S_ISREG(st->st_mode)) return kNotRegular;
+    if (static_cast<uint64_t>(st->st_size) > IniProfileStore::kMaxFileBytes) return kTooLarge;
     char chunk[8192];
     for (;;) {
         const ssize_t n = read(fd.get(), chunk, sizeof chunk);
@@ -38,8 +47,24 @@ int ReadProfileFile(const std::string& path, std::string* text, struct stat* st)
             return errno;
         }
         if (n == 0) return 0;
-        if (text->size() + static_cast<size_t>(n) > IniProfileStore::kMaxFileBytes) return EFBIG;
+        if (text->size() + static_cast<size_t>(n) > IniProfileStore::kMaxFileBytes) {
+            return kTooLarge;
+        }
         text->append(chunk, static_cast<size_t>(n));
+    }
+}
+
+std::string DescribeReadError(int error) {
+    switch (error) {
+        case EISDIR:
+            return "it is a directory";
+        case kNotRegular:
+            return "it is not a regular file";
+        case kTooLarge:
+            return "it is larger than " + std::to_string(IniProfileStore::kMaxFileBytes >> 20) +
+                   " MiB";
+        default:
+            return std::generic_category().message(error);
     }
 }
 
@@ -107,22 +132,44 @@ void IniProfileStore::RefreshLocked() {
     FileStamp now;
     if (stat(path_.c_str(), &st) == 0) {
         now = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
-    } else if (errno != ENOENT) {
-        cache_ = IniDocument();
-        cacheValid_ = false;
+    } else if (errno != ENOENT && errno != ENOTDIR) {  // either way nothing is there
+        ReadFailedLocked(errno);
         return;
     }
     if (cacheValid_ && now == stamp_) return;
     std::string text;
     const int err = now.exists ? ReadProfileFile(path_, &text, &st) : ENOENT;
     if (err != 0 && err != ENOENT) {
-        cache_ = IniDocument();
-        cacheValid_ = false;  // try again on the next read
+        ReadFailedLocked(err);
         return;
     }
+    readError_ = 0;
     cache_ = IniDocument::Parse(text);
     stamp_ = err == 0 ? FileStamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim} : FileStamp{};
     cacheValid_ = true;
+}
+
+void IniProfileStore::ReadFailedLocked(int error) {
+    // Reads as empty, and is tried again on the next read.
+    cache_ = IniDocument();
+    cacheValid_ = false;
+    readError_ = error;
+    if (readFailureLogged_) return;
+    readFailureLogged_ = true;
+    LogPrintf("Can`t read the profile %s: %s", path_.c_str(), DescribeReadError(error).c_str());
+}
+
+bool IniProfileStore::CheckReadable(std::string* reason) {
+    std::lock_guard lock(mutex_);
+    RefreshLocked();
+    if (readError_ == 0) return true;
+    if (reason) *reason = DescribeReadError(readError_);
+    return false;
+}
+
+bool IniProfileStore::Exists() const {
+    struct stat st {};
+    return stat(path_.c_str(), &st) == 0;
 }
 
 std::optional<std::string> IniProfileStore::LookUpLocked(const char* section, const char* key) {
@@ -243,8 +290,7 @@ bool IniProfileStore::ReplaceFile(const std::string& text, const struct stat* ol
 void IniProfileStore::ReportFailure(const char* what, int error) {
     if (failureLogged_) return;
     failureLogged_ = true;
-    LogPrintf("Can`t %s the profile %s: %s", what, path_.c_str(),
-              std::generic_category().message(error).c_str());
+    LogPrintf("Can`t %s the profile %s: %s", what, path_.c_str(), DescribeReadError(error).c_str());
 }
 
 void IniProfileStore::SetReadOnly(bool readOnly) {

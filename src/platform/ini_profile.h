@@ -44,6 +44,14 @@ class IniProfileStore final : public ProfileStore {
     // override.
     void SetOverride(const char* section, const char* key, const char* value);
 
+    // Reads the file when it changed and says whether its settings can be used: true for a
+    // readable profile and for a missing one (which reads as empty); false, with the reason,
+    // for a directory, a FIFO or other non-file, a file over kMaxFileBytes or one that cannot
+    // be read. Such a profile reads as empty; the first failure is logged.
+    bool CheckReadable(std::string* reason);
+    // Whether anything exists under the profile's path.
+    bool Exists() const;
+
     const std::string& path() const { return path_; }
     // The lock file beside the profile and the temporary file a write is prepared in.
     std::string LockPath() const { return path_ + ".lock"; }
@@ -72,6 +80,7 @@ class IniProfileStore final : public ProfileStore {
     std::optional<std::string> LookUpLocked(const char* section, const char* key);
     // Brings cache_ up to date with the file; an unreadable file reads as empty.
     void RefreshLocked();
+    void ReadFailedLocked(int error);
     bool WriteFileLocked(const char* section, const char* key, const char* value);
     bool ReplaceFile(const std::string& text, const struct stat* old);
     void ReportFailure(const char* what, int error);
@@ -85,6 +94,8 @@ class IniProfileStore final : public ProfileStore {
     OverlayMap overlay_;    // read-only writes; nullopt marks a removed key
     OverlayMap overrides_;  // values that win over everything else
     bool failureLogged_ = false;
+    int readError_ = 0;  // of the last read: 0 (a missing file included) or the errno
+    bool readFailureLogged_ = false;
     std::function<void()> beforeReplace_;
 };
 

@@ -1,6 +1,8 @@
 // Program and per-user directories on Linux.
 #include "platform/program_paths.h"
 
+#include "platform/data_paths.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,6 +78,32 @@ std::string ConfigDirectory() {
     return (home == "/" ? "" : home) + "/.config";
 }
 
+std::string StateDirectory() {
+    if (const char* state = AbsoluteEnv("XDG_STATE_HOME")) return WithoutTrailingSlashes(state);
+    const std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    return (home == "/" ? "" : home) + "/.local/state";
+}
+
+std::vector<std::string> ConfigFileDirectories() {
+    std::vector<std::string> directories;
+    const std::string config = ConfigDirectory();
+    if (!config.empty()) directories.push_back(config + "/kelpa/");
+    // The shipped defaults: the installed data folder, or the source tree's data/ folder when
+    // the program runs from its build tree; then the program's own folder.
+    directories.push_back(ProgramDataPaths().configDirectory);
+    directories.push_back(ExecutableDirectory());
+    return directories;
+}
+
+std::string FindConfigFile(const std::string& name, const std::vector<std::string>& directories) {
+    for (const std::string& directory : directories) {
+        struct stat st {};
+        if (stat((directory + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return directory;
+    }
+    return {};
+}
+
 std::string TempDirectory() {
     if (const char* tmp = AbsoluteEnv("TMPDIR")) return WithoutTrailingSlashes(tmp);
     return "/tmp";
@@ -99,7 +127,7 @@ std::string ParentDirectory(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool MakeDirectories(const std::string& directory) {
+bool MakeDirectories(const std::string& directory, mode_t mode) {
     struct stat st {};
     if (stat(directory.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return true;
@@ -108,8 +136,8 @@ bool MakeDirectories(const std::string& directory) {
     }
     if (errno != ENOENT) return false;
     const std::string parent = ParentDirectory(directory);
-    if (parent != directory && parent != "." && !MakeDirectories(parent)) return false;
-    if (mkdir(directory.c_str(), 0777) == 0 || errno == EEXIST) {
+    if (parent != directory && parent != "." && !MakeDirectories(parent, mode)) return false;
+    if (mkdir(directory.c_str(), mode) == 0 || errno == EEXIST) {
         // Another process may have created it meanwhile; it must be a directory either way.
         return stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }

@@ -1,8 +1,12 @@
-// Where the program finds itself and its per-user places: the executable's directory (log and
-// configuration files live there), the home, configuration, temporary and runtime directories.
+// Where the program finds itself and its per-user places: the executable's directory, the home,
+// configuration, state, temporary and runtime directories, and the folders searched for the
+// configuration files.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
+#include <vector>
 
 namespace kelpa {
 
@@ -16,6 +20,18 @@ std::string HomeDirectory();
 // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config; empty without a home.
 std::string ConfigDirectory();
 
+// $XDG_STATE_HOME when it is an absolute path, else ~/.local/state; empty without a home. The
+// log and the side logs live in its "kelpa" folder.
+std::string StateDirectory();
+
+// The folders searched for "kcommon.cfg" and "kelpa.cfg", first match wins, each with a
+// trailing '/': the user's ($XDG_CONFIG_HOME/kelpa/), the installed data folder
+// (<exe dir>/../share/kelpa/), then the executable's own directory (the build tree).
+std::vector<std::string> ConfigFileDirectories();
+
+// The first of `directories` that holds `name` as a regular file; empty when none does.
+std::string FindConfigFile(const std::string& name, const std::vector<std::string>& directories);
+
 // $TMPDIR when it is an absolute path, else "/tmp". No trailing '/'.
 std::string TempDirectory();
 
@@ -25,9 +41,9 @@ std::string RuntimeDirectory();
 // True when RuntimeDirectory() is the per-user runtime directory, not the shared fall-back.
 bool HasPrivateRuntimeDirectory();
 
-// Creates `directory` and its missing parents (mode 0777 less the umask). True when it exists
+// Creates `directory` and its missing parents (with `mode` less the umask). True when it exists
 // as a directory afterwards; errno tells why otherwise.
-bool MakeDirectories(const std::string& directory);
+bool MakeDirectories(const std::string& directory, mode_t mode = 0777);
 
 // The part of `path` before its last '/', or "." when there is none ("/" for a root entry).
 std::string ParentDirectory(const std::string& path);

@@ -51,17 +51,17 @@ const char* VideoCtrl::StateText(int32_t state) {
     }
 }
 
-int32_t VideoCtrl::Run() {
-    if (!control_) return kErrorUnexpected;
+MediaResult VideoCtrl::Run() {
+    if (!control_) return MediaResult::kNoGraph;
     const int32_t state = sink.playState.load();
-    if (state == kStateRunning) return kResultFalse;
+    if (state == kStateRunning) return MediaResult::kUnchanged;
     if (state == kStatePaused) {
-        if (!Succeeded(control_->StopWhenReady())) {
+        if (Failed(control_->StopWhenReady())) {
             control_->Stop();
         } else {
             for (int i = 0; i < kStopPolls; ++i) {
                 int32_t graphState = kStatePaused;
-                if (!Succeeded(control_->GetState(kStopPollMs, &graphState)) ||
+                if (Failed(control_->GetState(kStopPollMs, &graphState)) ||
                     graphState != kStatePaused) {
                     break;
                 }
@@ -71,29 +71,31 @@ int32_t VideoCtrl::Run() {
     sink.playState.store(kStateRunning);
     sink.engine.AutoReset();
     sink.RestartPacing();
-    const int32_t result = control_->Run();
-    if (!Succeeded(result)) sink.playState.store(kStateStopped);
+    const MediaResult result = control_->Run();
+    if (Failed(result)) sink.playState.store(kStateStopped);
     return result;
 }
 
-int32_t VideoCtrl::Stop() {
-    if (!control_) return kErrorUnexpected;
-    if (sink.playState.load() == kStateStopped) return kResultFalse;
-    const int32_t result = control_->StopWhenReady();
-    if (!Succeeded(result)) return result;
+MediaResult VideoCtrl::Stop() {
+    if (!control_) return MediaResult::kNoGraph;
+    if (sink.playState.load() == kStateStopped) return MediaResult::kUnchanged;
+    const MediaResult result = control_->StopWhenReady();
+    if (Failed(result)) return result;
     sink.playState.store(kStateStopped);
     if (seeking_) seeking_->SetPositionAbsolute(0);
     return result;
 }
 
-int32_t VideoCtrl::PauseToggle() {
-    if (!control_) return kErrorUnexpected;
+MediaResult VideoCtrl::PauseToggle() {
+    if (!control_) return MediaResult::kNoGraph;
     const int32_t state = sink.playState.load();
-    if (state == kStateStopped) return kResultFalse;
+    if (state == kStateStopped) return MediaResult::kUnchanged;
     if (state == kStateRunning) {
         sink.playState.store(kStatePaused);
         return control_->Pause();
     }
+    // Frames shown while paused (steps) left the old timeline: the run starts a new one.
+    sink.RestartPacing();
     sink.playState.store(kStateRunning);
     return control_->Run();
 }

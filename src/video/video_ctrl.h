@@ -27,9 +27,9 @@ class VideoCtrl final : public EngineOwner {
     MediaSeeking* Seeking() const { return seeking_; }
 
     // GUI thread. Results follow the media graph's convention.
-    int32_t Run();
-    int32_t Stop();
-    int32_t PauseToggle();
+    MediaResult Run();
+    MediaResult Stop();
+    MediaResult PauseToggle();
     // On kGraphEvent: reads every pending event; the end of the stream or an abort stops
     // the graph (which rewinds a file) and updates the status line.
     void DrainGraphEvents(UserNotice* notice);

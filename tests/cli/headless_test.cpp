@@ -2,82 +2,19 @@
 // summary, its exit codes, its captures, a profile it must not change, and its memory over a
 // long run.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "cli/kelpa_runner.h"
 #include "media/file_test_util.h"
-#include "support/temp_dir.h"
 #include "media/media_init.h"
 
 namespace kelpa::test {
 namespace {
-
-using kelpa::testing::TempDir;
-
-struct RunResult {
-    int exitCode = -1;
-    std::vector<std::string> lines;  // standard output
-    std::string errors;              // standard error
-};
-
-// Runs the program with `args`; `onLine` sees every output line as it arrives, with the
-// child's pid (for reading its memory). Standard error goes to a file read at the end.
-RunResult RunKelpa(std::vector<std::string> args,
-                   const std::function<void(const std::string&, pid_t)>& onLine = nullptr) {
-    RunResult result;
-    args.insert(args.begin(), KELPA_BINARY);
-    std::vector<char*> argv;
-    for (std::string& word : args) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    char errPath[] = "/tmp/kelpa_stderr_XXXXXX";
-    const int err = mkstemp(errPath);
-    int out[2];
-    if (err < 0 || pipe(out) != 0) return result;
-    setenv("GST_DEBUG", "0", 1);
-    const pid_t pid = fork();
-    if (pid == 0) {  // nothing that allocates from here on
-        dup2(out[1], 1);
-        dup2(err, 2);
-        close(out[0]);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    FILE* stream = fdopen(out[0], "r");
-    char* line = nullptr;
-    size_t capacity = 0;
-    for (ssize_t n; (n = getline(&line, &capacity, stream)) > 0;) {
-        result.lines.emplace_back(line, static_cast<size_t>(n - (line[n - 1] == '\n')));
-        if (onLine) onLine(result.lines.back(), pid);
-    }
-    free(line);
-    fclose(stream);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.errors = kelpa::testing::ReadText(errPath);
-    close(err);
-    unlink(errPath);
-    return result;
-}
-
-// The value of a numeric field of a JSON line ("frame": 12 -> 12).
-double Field(const std::string& line, const std::string& name) {
-    const std::string key = "\"" + name + "\": ";
-    const size_t at = line.find(key);
-    return at == std::string::npos ? -1e300 : std::stod(line.substr(at + key.size()));
-}
-
-bool IsSummary(const std::string& line) {
-    return line.find("\"summary\": true") != std::string::npos;
-}
 
 long ResidentKiB(pid_t pid) {
     long size = 0;
@@ -86,23 +23,8 @@ long ResidentKiB(pid_t pid) {
     return pages < 0 ? -1 : pages * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// Every run reads this profile, never the user's.
-struct HeadlessTest : ::testing::Test {
-    void SetUp() override {
-        profile = dir / "kelpa.ini";
-        std::ofstream(profile) << "[kelpa]\nProcAuto=0\n";
-    }
-    std::vector<std::string> Args(std::vector<std::string> extra) const {
-        std::vector<std::string> args = {"--headless", "--profile", profile};
-        args.insert(args.end(), extra.begin(), extra.end());
-        return args;
-    }
-    TempDir dir;
-    std::string profile;
-};
-
 TEST_F(HeadlessTest, SimulatorFramesBecomeJsonLinesAndASummary) {
-    const RunResult r = RunKelpa(Args({"--source", "sim", "--frames", "12"}));
+    const RunResult r = Run(Args({"--source", "sim", "--frames", "12"}));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_EQ(r.lines.size(), 13u);
     for (size_t i = 0; i < 12; ++i) {
@@ -123,28 +45,31 @@ TEST_F(HeadlessTest, SimulatorFramesBecomeJsonLinesAndASummary) {
 }
 
 TEST_F(HeadlessTest, BadArgumentsExitWithTwo) {
-    EXPECT_EQ(RunKelpa({"--headless", "--frames", "many"}).exitCode, 2);
-    EXPECT_EQ(RunKelpa({"--frames", "5"}).exitCode, 2);  // headless options without --headless
-    EXPECT_EQ(RunKelpa({"--headless", "--bogus"}).exitCode, 2);
-    EXPECT_EQ(RunKelpa({"--headless", "--set", "NoValue"}).exitCode, 2);
+    EXPECT_EQ(Run({"--headless", "--frames", "many"}).exitCode, 2);
+    EXPECT_EQ(Run({"--frames", "5"}).exitCode, 2);  // headless options without --headless
+    EXPECT_EQ(Run({"--headless", "--bogus"}).exitCode, 2);
+    EXPECT_EQ(Run({"--headless", "--set", "NoValue"}).exitCode, 2);
 }
 
 TEST_F(HeadlessTest, SourcesThatCannotBeOpenedExitWithOneAndSayWhy) {
-    const RunResult missing = RunKelpa(Args({"--source", dir / "no such file.avi"}));
+    const RunResult missing = Run(Args({"--source", dir / "no such file.avi"}));
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.errors.find("Can't render video file"), std::string::npos) << missing.errors;
-    const RunResult node = RunKelpa(Args({"--source", "/dev/video99", "--frames", "1"}));
+    EXPECT_NE(missing.errors.find("no such file.avi' as a source: No such file"), std::string::npos)
+        << missing.errors;
+    const RunResult node = Run(Args({"--source", "/dev/video99", "--frames", "1"}));
     EXPECT_EQ(node.exitCode, 1);
     EXPECT_FALSE(node.errors.empty());
     std::ofstream(dir / "garbage.avi") << "RIFF this is not a video at all";
-    EXPECT_EQ(RunKelpa(Args({"--source", dir / "garbage.avi"})).exitCode, 1);
+    const RunResult garbage = Run(Args({"--source", dir / "garbage.avi"}));
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_NE(garbage.errors.find("Can't render video file"), std::string::npos) << garbage.errors;
 }
 
 TEST_F(HeadlessTest, OverridesApplyAndTheProfileIsNotWritten) {
     std::ofstream(profile) << "[kelpa]\nProcAuto=0\nProcAmp=200\nProcCountAccum=3\n";
     const std::string before = kelpa::testing::ReadText(profile);
-    const RunResult r = RunKelpa(Args({"--source", "sim", "--frames", "4", "--set",
-                                       "ProcCountAccum=1", "--set", "ProcTimeDelay=0"}));
+    const RunResult r = Run(Args({"--source", "sim", "--frames", "4", "--set", "ProcCountAccum=1",
+                                  "--set", "ProcTimeDelay=0"}));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     EXPECT_EQ(Field(r.lines.front(), "amp"), 200);       // from the profile
     EXPECT_EQ(Field(r.lines.front(), "countAccum"), 1);  // from --set
@@ -153,7 +78,7 @@ TEST_F(HeadlessTest, OverridesApplyAndTheProfileIsNotWritten) {
 
 TEST_F(HeadlessTest, CaptureDirectoryReceivesTheRequestedFrames) {
     const std::string captures = dir / "caps dir";
-    const RunResult r = RunKelpa(Args(
+    const RunResult r = Run(Args(
         {"--source", "sim", "--frames", "10", "--capture-dir", captures, "--capture-count", "3"}));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     int bmps = 0;
@@ -176,7 +101,7 @@ TEST_F(HeadlessTest, VideoFilePlaysToItsEnd) {
     clip.frames = 20;
     std::string error;
     ASSERT_TRUE(WriteClip(file, clip, &error)) << error;
-    const RunResult r = RunKelpa(Args({"--source", file, "--no-pacing"}));
+    const RunResult r = Run(Args({"--source", file, "--no-pacing"}));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_TRUE(IsSummary(r.lines.back()));
     EXPECT_EQ(Field(r.lines.back(), "frames"), 20);
@@ -192,12 +117,12 @@ TEST_F(HeadlessTest, SoakKeepsResidentMemoryFlat) {
                               "VidCapAvgTimePerFrame=166667\nVidCapFOURCC=844715353\n";
     long warm = -1;
     long last = -1;
-    const RunResult r = RunKelpa(Args({"--source", "sim", "--frames", "3000"}),
-                                 [&](const std::string& line, pid_t pid) {
-                                     const double frame = Field(line, "frame");
-                                     if (frame == 500) warm = ResidentKiB(pid);
-                                     if (frame == 2990) last = ResidentKiB(pid);
-                                 });
+    const RunResult r = Run(Args({"--source", "sim", "--frames", "3000"}), {},
+                            [&](const std::string& line, pid_t pid) {
+                                const double frame = Field(line, "frame");
+                                if (frame == 500) warm = ResidentKiB(pid);
+                                if (frame == 2990) last = ResidentKiB(pid);
+                            });
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     EXPECT_EQ(Field(r.lines.front(), "width"), 1280);
     ASSERT_GT(warm, 0);

@@ -1,5 +1,5 @@
-// The process log: line ends, the size cap, closing and reopening, the program's opener, and
-// whole lines from two threads at once.
+// The process log: line ends, the size cap, closing and reopening, and whole lines from two
+// threads at once.
 #include "common/log.h"
 
 #include <gtest/gtest.h>
@@ -29,10 +29,7 @@ class LogTest : public ::testing::Test {
         detail::ResetLogState();
         g_logPath = dir_.File("test.log");
     }
-    void TearDown() override {
-        detail::ResetLogState();
-        SetProgramDirectory(nullptr);
-    }
+    void TearDown() override { detail::ResetLogState(); }
     std::string LogText() const { return ReadFile(g_logPath); }
 
     testing::TempDir dir_;
@@ -76,16 +73,6 @@ TEST_F(LogTest, ExceptionsInsideTheWriterAreSwallowed) {
     EXPECT_NO_THROW(LogPrintf("one"));
     EXPECT_NO_THROW(LogPrintf("two"));
     EXPECT_EQ(LogText(), "one\ntwo\n");
-}
-
-// The program's log goes to its directory; a directory too long for the path gets none.
-TEST_F(LogTest, ProgramLogLivesInTheProgramDirectory) {
-    SetProgramDirectory(dir_.Path().c_str());
-    SetLogOpener(&OpenProgramLog);
-    LogPrintf("hello");
-    EXPECT_EQ(ReadFile(dir_.File("kelpa.log")), "hello\n");
-    SetProgramDirectory(("/" + std::string(258, 'd') + "/").c_str());
-    EXPECT_EQ(OpenProgramLog(), nullptr);
 }
 
 TEST_F(LogTest, LinesFromTwoThreadsNeverInterleave) {

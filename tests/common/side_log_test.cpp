@@ -62,6 +62,25 @@ TEST(SideLogTest, ReopensThePreviousPathWithAnotherExtension) {
     EXPECT_FALSE(log.IsOpen());
 }
 
+// Configuration files may sit in read-only folders; their logs go to the log directory.
+TEST(SideLogTest, WithALogDirectorySideLogsGoThere) {
+    testing::TempDir config;
+    testing::TempDir logs;
+    SetLogDirectory(logs.Path().c_str());
+    SideLog log;
+    ASSERT_TRUE(log.Open(nullptr, (config / "kcommon.cfg").c_str(), ".cfg.log", 0));
+    EXPECT_EQ(log.Path(), logs / "kcommon.cfg.log");
+    log.Printf("1: [");
+    ASSERT_TRUE(log.Open(nullptr, nullptr, ".two", 0));  // the previous path, another extension
+    EXPECT_EQ(log.Path(), logs / "kcommon.cfg.two");
+    EXPECT_FALSE(log.Close());  // empty: deleted
+    SetLogDirectory(nullptr);
+    EXPECT_EQ(ReadFile(logs / "kcommon.cfg.log"), "1: [\n");
+    EXPECT_FALSE(FileExists(config / "kcommon.cfg.log"));
+    ASSERT_TRUE(log.Open(config.Path().c_str(), "task.cfg", ".cfg.log", 0));  // none set
+    EXPECT_EQ(log.Path(), config / "task.cfg.log");
+}
+
 TEST(MakePathTest, BuildsOrRefuses) {
     struct Case {
         const char* directory;

@@ -25,24 +25,24 @@ namespace {
 class FakeDeviceGraph final : public DeviceGraph {
   public:
     explicit FakeDeviceGraph(VideoCtrl& ctrl) : ctrl_(ctrl) {}
-    int32_t ActivateCaptureGraph() override {
+    MediaResult ActivateCaptureGraph() override {
         ++activations;
         Teardown();
         BoundDevice bound;
-        if (binder == nullptr || !binder->BindCaptureDevice(&bound)) return kErrorFail;
+        if (binder == nullptr || !binder->BindCaptureDevice(&bound)) return MediaResult::kFailed;
         boundNames.push_back(bound.friendlyName);
-        if (!Succeeded(result)) return result;
+        if (Failed(result)) return result;
         ctrl_.AttachGraph(&control, nullptr, nullptr);
         ctrl_.graphBuilt = true;
         return result;
     }
-    int32_t ReconnectAfterFormatChange() override { return kResultOk; }
+    MediaResult ReconnectAfterFormatChange() override { return MediaResult::kDone; }
     void ClearGraph() override {}
     void Teardown() override { ctrl_.DetachGraph(); }
     void SetEvents(StreamEvents*) override {}
 
     CaptureDeviceBinder* binder = nullptr;
-    int32_t result = kResultOk;
+    MediaResult result = MediaResult::kDone;
     int activations = 0;
     std::vector<std::string> boundNames;
     test::FakeMediaControl control;
@@ -161,11 +161,11 @@ TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
 TEST_F(DeviceTest, FailedBuildLeavesNoDeviceAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(2);
     Make().LoadDeviceSettings();
-    graph.result = kErrorFail;
+    graph.result = MediaResult::kFailed;
     EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
-    graph.result = kResultOk;
-    ASSERT_TRUE(Succeeded(graph.ActivateCaptureGraph()));
+    graph.result = MediaResult::kDone;
+    ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:1");
     EXPECT_TRUE(settings->DeviceMenu()[0].checked);
@@ -250,9 +250,10 @@ TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects)
     EXPECT_EQ(settings->SourcesMenu()[0].text, kVideoFormatItem);
     EXPECT_EQ(settings->Pages().Formats().size(), 24u);
 
-    EXPECT_TRUE(Succeeded(settings->Pages().ApplyFormatChoice(kSubtypeUyvy, 0, 320, 240)));
+    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeUyvy, 0, 320, 240), MediaResult::kDone);
     EXPECT_EQ(real.ConnectedType().subtype, kSubtypeUyvy);
-    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeMjpg, 0, 320, 240), 0);  // refused
+    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeMjpg, 0, 320, 240),
+              MediaResult::kUnsupported);  // refused, told apart from an applied one
     real.Teardown();
 }
 

@@ -71,6 +71,17 @@ TEST(IniDocumentTest, NewKeysJoinTheirSectionAndNewSectionsGoLast) {
     EXPECT_EQ(windows.Serialize(), "[kelpa]\r\nA=5\r\nB=6\r\n");
 }
 
+// Editors that save "UTF-8 with BOM" put three bytes in front of the first section.
+TEST(IniDocumentTest, AByteOrderMarkIsSkippedAndKept) {
+    IniDocument doc = IniDocument::Parse("\xEF\xBB\xBF[kelpa]\r\nProcAmp=200\r\n");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "ProcAmp"), "200");
+    doc.Set("kelpa", "ProcAmp", "300");
+    EXPECT_EQ(doc.Serialize(), "\xEF\xBB\xBF[kelpa]\r\nProcAmp=300\r\n");
+    // Only at the very start: elsewhere the bytes belong to the line.
+    EXPECT_EQ(ValueOf(IniDocument::Parse("\n\xEF\xBB\xBF[kelpa]\nA=1\n"), "kelpa", "A"),
+              "<missing>");
+}
+
 TEST(IniDocumentTest, RefusesNamesAndValuesThatWouldNotReadBack) {
     IniDocument doc = IniDocument::Parse("[kelpa]\nA=1\n");
     const std::string before = doc.Serialize();

@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/program_paths.h"
 #include "support/captured_log.h"
 #include "support/temp_files.h"
-#include "platform/program_paths.h"
 
 namespace kelpa {
 namespace {
@@ -187,6 +187,46 @@ TEST_F(IniProfileTest, AnUnwritableLocationFailsAndLogsOnce) {
     IniProfileStore unreadable(path_);
     EXPECT_FALSE(unreadable.WriteString("kelpa", "A", "1"));
     EXPECT_TRUE(std::filesystem::is_directory(path_));
+}
+
+// A profile that cannot be used reads as empty, says why, logs it once, and never blocks.
+TEST_F(IniProfileTest, ProfilesThatCannotBeReadGiveTheirReason) {
+    MakeDirectoriesFor();
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"directory", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); },
+         "it is a directory"},
+        {"FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+         "it is not a regular file"},
+        {"huge",
+         [](const std::string& p) {
+             WriteFile(p, "[kelpa]\nA=1\n");
+             ASSERT_EQ(truncate(p.c_str(), IniProfileStore::kMaxFileBytes + 1), 0);
+         },
+         "it is larger than 16 MiB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(path_);
+        c.make(path_);
+        IniProfileStore store(path_);
+        testing::CapturedLog::Start();
+        std::string reason;
+        EXPECT_FALSE(store.CheckReadable(&reason));
+        EXPECT_EQ(reason, c.reason);
+        EXPECT_EQ(store.GetInt("kelpa", "A", 7), 7);
+        const std::vector<std::string> lines = testing::CapturedLog::Lines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_EQ(lines[0], "Can`t read the profile " + path_ + ": " + c.reason);
+    }
+    std::filesystem::remove_all(path_);
+    IniProfileStore missing(path_);  // a missing profile is a fresh start, not a failure
+    EXPECT_TRUE(missing.CheckReadable(nullptr));
+    EXPECT_FALSE(missing.Exists());
 }
 
 TEST_F(IniProfileTest, ReadOnlyWritesStayInMemory) {

@@ -1,0 +1,121 @@
+// Running the kelpa binary for the headless tests.
+#include "cli/kelpa_runner.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace kelpa::test {
+namespace {
+
+// The child's environment: this process's, with the given entries replacing their names.
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
+    std::vector<std::string> result;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('=') + 1);
+        bool replaced = name == "GST_DEBUG=";
+        for (const std::string& e : extra) replaced = replaced || e.rfind(name, 0) == 0;
+        if (!replaced) result.push_back(text);
+    }
+    result.insert(result.end(), extra.begin(), extra.end());
+    result.push_back("GST_DEBUG=0");
+    return result;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& words) {
+    std::vector<char*> pointers;
+    for (std::string& word : words) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options,
+                   const LineObserver& onLine) {
+    RunResult result;
+    args.insert(args.begin(), KELPA_BINARY);
+    std::vector<char*> argv = Pointers(args);
+    std::vector<std::string> environment = ChildEnvironment(options.environment);
+    std::vector<char*> envp = Pointers(environment);
+    char errPath[] = "/tmp/kelpa_stderr_XXXXXX";
+    const int err = mkstemp(errPath);
+    const int file = options.output.empty()
+                         ? -1
+                         : open(options.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int out[2];
+    if (err < 0 || pipe(out) != 0) return result;
+    const pid_t pid = fork();
+    if (pid == 0) {  // nothing that allocates from here on
+        dup2(file >= 0 ? file : out[1], 1);
+        dup2(err, 2);
+        close(out[0]);
+        if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out[1]);
+    if (file >= 0) close(file);
+    std::atomic<bool> ended{false};
+    std::thread watchdog([&] {
+        for (int waited = 0; waited < 1200 && !ended.load(); ++waited) usleep(100000);
+        if (!ended.load()) kill(pid, SIGKILL);
+    });
+    FILE* stream = fdopen(out[0], "r");
+    char* line = nullptr;
+    size_t capacity = 0;
+    for (ssize_t n; (n = getline(&line, &capacity, stream)) > 0;) {
+        result.lines.emplace_back(line, static_cast<size_t>(n - (line[n - 1] == '\n')));
+        if (onLine) onLine(result.lines.back(), pid);
+        if (result.lines.size() == options.signalAfterLines) kill(pid, options.signal);
+        if (result.lines.size() == options.closeAfterLines) break;
+    }
+    free(line);
+    fclose(stream);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ended.store(true);
+    watchdog.join();
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    result.errors = kelpa::testing::ReadText(errPath);
+    close(err);
+    unlink(errPath);
+    return result;
+}
+
+double Field(const std::string& line, const std::string& name) {
+    const std::string key = "\"" + name + "\": ";
+    const size_t at = line.find(key);
+    return at == std::string::npos ? -1e300 : std::stod(line.substr(at + key.size()));
+}
+
+bool IsSummary(const std::string& line) {
+    return line.find("\"summary\": true") != std::string::npos;
+}
+
+std::vector<std::string> HeadlessTest::Args(std::vector<std::string> extra) const {
+    std::vector<std::string> args = {"--headless", "--profile", profile};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+RunResult HeadlessTest::Run(std::vector<std::string> args, RunOptions options,
+                            const LineObserver& onLine) const {
+    options.environment.insert(options.environment.begin(),
+                               {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + config});
+    return RunKelpa(std::move(args), options, onLine);
+}
+
+std::string HeadlessTest::LogText() const {
+    return kelpa::testing::ReadText(state + "/kelpa/kelpa.log");
+}
+
+}  // namespace kelpa::test

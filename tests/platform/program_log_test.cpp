@@ -1,0 +1,109 @@
+// Where the log and the configuration files live: the state and configuration folders taken
+// from the environment, the search order of the configuration files, and a log that starts
+// afresh for each run without cutting another copy's lines.
+#include "platform/program_log.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "common/log.h"
+#include "common/log_detail.h"
+#include "platform/data_paths.h"
+#include "platform/program_paths.h"
+#include "support/temp_files.h"
+
+namespace kelpa {
+namespace {
+
+using testing::ReadFile;
+using testing::ScopedEnv;
+using testing::WriteFile;
+
+TEST(LogLocationTest, StateAndConfigFoldersFollowTheEnvironment) {
+    struct Case {
+        const char* home;
+        const char* state;
+        const char* config;
+        std::string logDirectory;
+        std::string userConfig;  // the first folder searched for configuration files
+    };
+    const Case cases[] = {
+        {"/home/u", nullptr, nullptr, "/home/u/.local/state/kelpa/", "/home/u/.config/kelpa/"},
+        {"/home/u", "/st/", "/cf", "/st/kelpa/", "/cf/kelpa/"},
+        {"/home/u", "relative", "relative", "/home/u/.local/state/kelpa/",
+         "/home/u/.config/kelpa/"},  // relative values are ignored
+        {"/", nullptr, nullptr, "/.local/state/kelpa/", "/.config/kelpa/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.home) + " " + (c.state ? c.state : "-"));
+        ScopedEnv home("HOME", c.home), state("XDG_STATE_HOME", c.state),
+            config("XDG_CONFIG_HOME", c.config);
+        EXPECT_EQ(ProgramLogDirectory(), c.logDirectory);
+        const std::vector<std::string> search = ConfigFileDirectories();
+        const std::string program = ExecutableDirectory();
+        EXPECT_EQ(search, (std::vector<std::string>{c.userConfig,
+                                                    ProgramDataPaths().configDirectory, program}));
+    }
+}
+
+TEST(LogLocationTest, TheFirstFolderHoldingTheFileWins) {
+    testing::TempDir dir;
+    const std::vector<std::string> folders = {dir / "user/", dir / "data/", dir / "program/"};
+    for (const std::string& folder : folders) ASSERT_TRUE(MakeDirectories(folder));
+    EXPECT_EQ(FindConfigFile("kcommon.cfg", folders), "");
+    WriteFile(folders[2] + "kcommon.cfg", "; build tree\n");
+    EXPECT_EQ(FindConfigFile("kcommon.cfg", folders), folders[2]);
+    WriteFile(folders[1] + "kcommon.cfg", "; installed\n");
+    EXPECT_EQ(FindConfigFile("kcommon.cfg", folders), folders[1]);
+    ASSERT_EQ(mkdir((folders[0] + "kcommon.cfg").c_str(), 0755), 0);  // not a file: skipped
+    EXPECT_EQ(FindConfigFile("kcommon.cfg", folders), folders[1]);
+    WriteFile(folders[0] + "kelpa.cfg", "; the user's\n");
+    EXPECT_EQ(FindConfigFile("kelpa.cfg", folders), folders[0]);
+}
+
+class ProgramLogTest : public ::testing::Test {
+  protected:
+    void SetUp() override { detail::ResetLogState(); }
+    void TearDown() override { detail::ResetLogState(); }
+    testing::TempDir dir_;
+};
+
+TEST_F(ProgramLogTest, EachRunStartsAFreshLogUnlessAnotherCopyWritesIntoIt) {
+    ASSERT_TRUE(UseLogDirectory(dir_.Path()));
+    const std::string path = dir_ / "kelpa.log";
+    WriteFile(path, "the last run's lines\n");
+    std::FILE* first = OpenProgramLog();
+    ASSERT_NE(first, nullptr);
+    std::fputs("first\n", first);
+    std::fflush(first);
+    std::FILE* second = OpenProgramLog();  // a second copy while the first runs
+    ASSERT_NE(second, nullptr);
+    std::fputs("second\n", second);
+    std::fflush(second);
+    std::fputs("first again\n", first);
+    std::fflush(first);
+    EXPECT_EQ(ReadFile(path), "first\nsecond\nfirst again\n");
+    std::fclose(first);
+    std::fclose(second);
+    std::FILE* next = OpenProgramLog();  // alone again: a fresh log
+    ASSERT_NE(next, nullptr);
+    std::fclose(next);
+    EXPECT_EQ(ReadFile(path), "");
+}
+
+TEST_F(ProgramLogTest, NamesTakenByOtherNodesAreNeverOpened) {
+    ASSERT_TRUE(UseLogDirectory(dir_.Path()));
+    const std::string path = dir_ / "kelpa.log";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(OpenProgramLog(), nullptr);  // returns at once instead of waiting for a reader
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    EXPECT_EQ(OpenProgramLog(), nullptr);
+}
+
+}  // namespace
+}  // namespace kelpa

@@ -1,0 +1,127 @@
+// The configuration files shipped with the program: as shipped they change nothing and leave no
+// side log behind, and every example line a user uncomments is a valid assignment whose text
+// reads as one quoted item.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/cfg_parser.h"
+#include "common/value_token.h"
+#include "platform/data_paths.h"
+#include "support/temp_files.h"
+
+namespace kelpa {
+namespace {
+
+using testing::FileExists;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+// Reads every value the way a replacement-text table does: one item, quoted.
+class TextTarget : public CfgMenuTarget {
+  public:
+    explicit TextTarget(int32_t menuNumber = -1) : CfgMenuTarget(menuNumber) {}
+
+    int32_t Assign(const char* name, const char* value) override {
+        std::string text;
+        const char* cursor = value;
+        const int32_t result = ReadValueToken(cursor, &text);
+        if (result < 0) return result;
+        // A bare word or a number is not a replacement text; only a quoted item is taken whole.
+        if (value[0] != '"' || text.empty() || cursor != nullptr) return -2;
+        texts[name] = text;
+        return 1;
+    }
+
+    std::map<std::string, std::string> texts;
+};
+
+class TextRoot : public CfgRoot {
+  public:
+    TextRoot() {
+        for (int32_t n = 0; n < 9; ++n) {
+            owned_.push_back(std::make_unique<TextTarget>(n));
+            menus_.push_back(owned_.back().get());
+        }
+    }
+
+    CfgTarget* ToolBarTarget() override { return &toolBar; }
+    CfgTarget* ControlsTarget() override { return &controls; }
+    std::span<CfgMenuTarget* const> MenuTargets() override { return menus_; }
+
+    size_t TextCount() const {
+        size_t count = toolBar.texts.size() + controls.texts.size();
+        for (const auto& menu : owned_) count += menu->texts.size();
+        return count;
+    }
+    const TextTarget& Menu(int32_t n) const { return *owned_[n - 1]; }
+
+    TextTarget toolBar;
+    TextTarget controls;
+
+  private:
+    std::vector<std::unique_ptr<TextTarget>> owned_;
+    std::vector<CfgMenuTarget*> menus_;
+};
+
+std::string Shipped(const char* name) {
+    const std::string path = ProgramDataPaths().configDirectory + name;
+    if (!FileExists(path)) ADD_FAILURE() << "missing shipped file " << path;
+    return ReadFile(path);
+}
+
+// The example lines: a ';' right in front of "Key = ".
+const std::regex kExampleLine(R"(^;([A-Za-z_]\w*) = .*$)");
+
+TEST(ShippedConfigTest, AsShippedNothingIsAssignedAndNoSideLogIsLeft) {
+    for (const char* name : {"kelpa.cfg", "kcommon.cfg"}) {
+        TempDir dir;
+        WriteFile(dir / name, Shipped(name));
+        TextRoot root;
+        EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), name)) << name;
+        EXPECT_EQ(root.TextCount(), 0u) << name;
+        EXPECT_FALSE(FileExists(dir / (std::string(name) + ".log"))) << ReadFile(dir / name);
+    }
+}
+
+TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
+    std::istringstream shipped(Shipped("kelpa.cfg"));
+    std::string uncommented;
+    size_t examples = 0;
+    std::map<std::string, std::set<std::string>> keysBySection;
+    std::string section;
+    for (std::string line; std::getline(shipped, line);) {
+        std::smatch match;
+        if (line.starts_with("[")) section = line;
+        if (std::regex_match(line, match, kExampleLine)) {
+            ++examples;
+            EXPECT_TRUE(keysBySection[section].insert(match[1]).second)
+                << "key given twice in " << section << ": " << line;
+            line.erase(0, 1);
+        }
+        uncommented += line + "\n";
+    }
+    ASSERT_GT(examples, 0u);
+
+    TempDir dir;
+    WriteFile(dir / "kelpa.cfg", uncommented);
+    TextRoot root;
+    EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), "kelpa.cfg"));
+    EXPECT_EQ(ReadFile(dir / "kelpa.cfg.log"), "");  // no line was refused
+    EXPECT_EQ(root.TextCount(), examples);           // and none fell outside a section
+    // The sections the main window reads are all there: the toolbar, the panel, six menus.
+    EXPECT_FALSE(root.toolBar.texts.empty());
+    EXPECT_FALSE(root.controls.texts.empty());
+    for (int32_t n = 1; n <= 6; ++n) EXPECT_TRUE(root.Menu(n).texts.contains("name")) << n;
+}
+
+}  // namespace
+}  // namespace kelpa
