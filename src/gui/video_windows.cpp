@@ -43,6 +43,21 @@ void VideoWindows::SaveSettings() {
     statistic_->SaveSettings();
 }
 
+void VideoWindows::Repaint() {
+    live_->update();
+    processing_->update();
+}
+
+void VideoWindows::SaveAndClose() {
+    SaveSettings();
+    SetController(nullptr);
+    for (QWidget* window : {static_cast<QWidget*>(live_), static_cast<QWidget*>(processing_),
+                            static_cast<QWidget*>(statistic_)}) {
+        // Hidden, not closed: a closed video window asks to end the program.
+        if (window != nullptr) window->hide();
+    }
+}
+
 void VideoWindows::ApplySizeCommand(SizeCommand command, int32_t fixedWidth) {
     live_->ApplySizeCommand(command, fixedWidth);
     processing_->ApplySizeCommand(command, fixedWidth);

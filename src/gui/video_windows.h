@@ -44,6 +44,11 @@ class VideoWindows final : public QObject {
     void SaveSettings();
     // Both video windows: input size, half size or a fixed width.
     void ApplySizeCommand(SizeCommand command, int32_t fixedWidth = 0);
+    // Both video windows draw their pictures again (after a settings change while stopped).
+    void Repaint();
+    // The main window closes: places and flags are saved, then the windows are hidden (without
+    // asking to end the program again) and show no source.
+    void SaveAndClose();
 
   signals:
     // A video window was closed: the program ends.

@@ -3,6 +3,7 @@
 // windows grabbed.
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSignalSpy>
 
 #include "app/application.h"
 #include "gui/event_bridge.h"
@@ -80,7 +81,15 @@ TEST(WindowsDemoTest, SimulatedCameraThroughBothWindows) {
     const QImage smooth = Grab(windows.Processing());
     KeepGrab(smooth, "demo_processing_smooth.png");
     EXPECT_NEAR(LitShare(smooth), LitShare(processed), 0.1);
-    windows.SetController(nullptr);
+
+    // The main window closes: the current source's windows save their settings and go quietly.
+    QSignalSpy ending(&windows, &VideoWindows::closeRequested);
+    windows.SaveAndClose();
+    EXPECT_EQ(ending.count(), 0);
+    EXPECT_FALSE(windows.Processing().isVisible());
+    EXPECT_EQ(profile.Get("View2Mode"), "4");
+    EXPECT_EQ(profile.Get("VLW"), std::to_string(windows.Live().width()));
+    EXPECT_EQ(profile.Get("ProcInfo"), "1");
 }
 
 }  // namespace
