@@ -2,15 +2,21 @@
 
 #include <array>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
 #include "processing/proc_settings.h"
+#include "video/capture_settings.h"
 #include "view/view_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format and the settings panel join here as their tables are declared.
-    static const std::array<const SettingsTable*, 6> kTables = {
+    // The device format joins here when its table is declared.
+    static const std::array<const SettingsTable*, 9> kTables = {
         &ProcSettingsTable(),
+        &CaptureFileSettingsTable(),
+        &PanelSettingsTable(),
+        &CrossbarSettingsTable(),
         &LiveViewTable(),
         &ProcViewTable(),
         &WindowPlaceTable(ViewWindow::kLive),

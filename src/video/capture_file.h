@@ -27,6 +27,10 @@ inline constexpr uint32_t kMaxNameSuffix = 9999;
 // Room a name may grow by when a suffix is added.
 inline constexpr size_t kNameSuffixRoom = 8;
 
+// Builds path[0, extensionAt) + "_<suffix>" + path[extensionAt, end) into `out`; false when it
+// does not fit `size`.
+bool SuffixedName(const char* path, size_t extensionAt, uint32_t suffix, char* out, size_t size);
+
 // Puts `temp` in place as `path`, or, when that name is taken, as the first free of the names
 // with "_1", "_2", ... inserted at `extensionAt` (in front of the extension). The name taken
 // is copied into `placed`. Tries the single no-replace rename first and reserves the name on
@@ -35,6 +39,11 @@ inline constexpr size_t kNameSuffixRoom = 8;
 // it was on failure. Allocates nothing.
 int PlaceCaptureFile(const char* temp, const char* path, size_t extensionAt, char* placed,
                      size_t placedSize);
+
+// The name PlaceCaptureFile would give a file now: `path` when nothing exists under it, else
+// the first free of its suffixed names. Returns 0, or EEXIST when every suffix is taken,
+// ENAMETOOLONG when a suffixed name does not fit `out`.
+int FreeCaptureName(const char* path, size_t extensionAt, char* out, size_t size);
 
 // The hidden name of a writer's temporary file: ".kelpa-capture-<pid>-<writer>.tmp".
 int FormatCaptureTempName(char* out, size_t size, pid_t pid, uint32_t writer);

@@ -77,6 +77,9 @@ class FrameSink {
     bool keepsRowOrder = false;
     bool fitWindowsToFrame = false;
     std::atomic<double> fps{29.97};
+    // Sample time of the last processed frame, seconds (-1 before the first); the capture
+    // setup dialog names the next capture from it.
+    std::atomic<double> lastSampleTime{-1.0};
     int32_t frameWidth = 0;
     int32_t frameHeight = 0;
     Converter converter = &NoConvert;
@@ -93,6 +96,8 @@ class FrameSink {
   private:
     void Pace(double sampleTime);
     void SleepWhileRunning(int64_t waitMs);
+    // Streaming thread: whether the processed picture holds colour (the processor's choice).
+    bool ProcessedInColour();
 
     Clock& clock_;
     std::atomic<bool> pacing_{true};
