@@ -27,7 +27,17 @@ int main(int argc, char** argv) {
     }
     if (options.headless) return kelpa::RunHeadless(options);
 
+    // An empty platform name is no choice; Qt would read it as one.
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform && *platform == '\0') {
+        unsetenv("QT_QPA_PLATFORM");
+    }
     const kelpa::DisplayProbe display = kelpa::ProbeDisplay();
+    if (!display.usable && std::getenv("KELPA_TEST_SCRIPT") != nullptr) {
+        // A test script drives windows; without them it could only wait for ever.
+        std::fprintf(stderr, "kelpa: no display for the test script (%s)\n",
+                     display.reason.c_str());
+        return 1;
+    }
     if (!display.usable) {
         std::fprintf(stderr, "kelpa: no display (%s): running headless on %s\n",
                      display.reason.c_str(),
@@ -36,7 +46,6 @@ int main(int argc, char** argv) {
         options.source = options.videoFile;
         return kelpa::RunHeadless(options);
     }
-    // Only a Wayland compositor answers: Qt is asked for it rather than for X.
     if (!display.platform.empty()) setenv("QT_QPA_PLATFORM", display.platform.c_str(), 1);
     return kelpa::RunWindowed(options, argc, argv);
 }

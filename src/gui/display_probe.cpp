@@ -60,27 +60,22 @@ DisplayProbe ProbeDisplay() {
     }
     const std::string x = Environment("DISPLAY");
     const std::string wayland = Environment("WAYLAND_DISPLAY");
-    if (!x.empty() && ReachX()) {
+    const bool xAnswers = !x.empty() && ReachX();
+    const bool waylandAnswers = !wayland.empty() && ReachWayland(wayland) && HasWaylandPlugin();
+    // Only the one that answers is asked for, so Qt does not try (and complain about) the other.
+    if (xAnswers || waylandAnswers) {
         probe.usable = true;
-        return probe;
-    }
-    if (!wayland.empty() && ReachWayland(wayland)) {
-        if (HasWaylandPlugin()) {
-            probe.usable = true;
-            probe.platform = "wayland";
-            return probe;
-        }
-        probe.reason = "Qt has no Wayland platform plugin and no X display answers";
+        if (xAnswers != waylandAnswers) probe.platform = xAnswers ? "xcb" : "wayland";
         return probe;
     }
     if (x.empty() && wayland.empty()) {
         probe.reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
-    } else if (!x.empty()) {
-        probe.reason = "cannot connect to the X display '" + x + "'";
-        if (!wayland.empty()) probe.reason += " nor to the Wayland display '" + wayland + "'";
-    } else {
-        probe.reason = "cannot connect to the Wayland display '" + wayland + "'";
+        return probe;
     }
+    probe.reason = "cannot connect to";
+    if (!x.empty()) probe.reason += " the X display '" + x + "'";
+    if (!x.empty() && !wayland.empty()) probe.reason += " nor";
+    if (!wayland.empty()) probe.reason += " the Wayland display '" + wayland + "'";
     return probe;
 }
 

@@ -9,14 +9,14 @@ namespace kelpa {
 
 struct DisplayProbe {
     bool usable = false;
-    // The Qt platform to ask for ("wayland" when only a Wayland compositor answers); empty:
-    // Qt's own choice.
+    // The Qt platform to ask for: "xcb" or "wayland" when only that one answers; empty: Qt's
+    // own choice (both answer, or $QT_QPA_PLATFORM names one).
     std::string platform;
     std::string reason;  // why no display can be used
 };
 
-// With $QT_QPA_PLATFORM set, Qt is trusted with it. Otherwise the X server of $DISPLAY is
-// connected to (and let go), then the Wayland socket of $WAYLAND_DISPLAY.
+// With $QT_QPA_PLATFORM set (not empty), Qt is trusted with it. Otherwise the X server of
+// $DISPLAY is connected to (and let go), and the Wayland socket of $WAYLAND_DISPLAY.
 DisplayProbe ProbeDisplay();
 
 }  // namespace kelpa

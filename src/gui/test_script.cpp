@@ -1,5 +1,7 @@
 #include "gui/test_script.h"
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
@@ -65,6 +67,19 @@ QAction* FindMenuAction(QMenuBar* bar, const QStringList& path) {
     return found;
 }
 
+// User and system time of this process so far, in seconds.
+double ProcessorSeconds() {
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly)) return 0.0;
+    const QByteArray text = stat.readAll();
+    // Fields after the command name, which is in parentheses and may hold blanks.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    constexpr int kUserTime = 11;  // utime is field 14, the 12th after the name
+    if (fields.size() <= kUserTime + 1) return 0.0;
+    const double ticks = fields[kUserTime].toDouble() + fields[kUserTime + 1].toDouble();
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 int CountBitmaps(const QString& directory) {
     return static_cast<int>(
         QDir(directory).entryList({QStringLiteral("*.bmp")}, QDir::Files).size());
@@ -98,7 +113,17 @@ TestScript::TestScript(MainWindow& window, QStringList lines, const QString& rep
     timer_->start(0);
 }
 
-TestScript::~TestScript() = default;
+TestScript::~TestScript() {
+    // The program ended under the script (its last line chose Exit): that line was run.
+    if (finished_) return;
+    qsizetype left = next_;
+    while (left < lines_.size() && (lines_[left].trimmed().isEmpty() ||
+                                    lines_[left].trimmed().startsWith(QLatin1Char('#')))) {
+        ++left;
+    }
+    Report(left >= lines_.size() ? QStringLiteral("done")
+                                 : QStringLiteral("ended at: %1").arg(lines_[left]));
+}
 
 void TestScript::Report(const QString& text) {
     report_->write(text.toUtf8() + '\n');
@@ -175,6 +200,24 @@ TestScript::Outcome TestScript::Run(const QString& line) {
     if (command == QLatin1String("wait-files") && words.size() == 2) {
         return Wait([&] { return CountBitmaps(words[0]) >= words[1].toInt(); },
                     QStringLiteral("files"));
+    }
+    if (command == QLatin1String("wait-file")) {
+        return Wait([&] { return QFile::exists(argument); }, QStringLiteral("file"));
+    }
+    if (command == QLatin1String("measure-cpu")) {
+        const qint64 ms = argument.toLongLong() * 1000;
+        if (waitStartMs_ < 0) cpuStartSeconds_ = ProcessorSeconds();
+        const int timeout = timeoutMs_;
+        timeoutMs_ = static_cast<int>(ms + 1000);
+        const Outcome outcome =
+            Wait([&] { return QDateTime::currentMSecsSinceEpoch() - waitStartMs_ >= ms; },
+                 QStringLiteral("end of measurement"));
+        timeoutMs_ = timeout;
+        if (outcome.done && outcome.failure.isEmpty()) {
+            const double busy = ProcessorSeconds() - cpuStartSeconds_;
+            Report(QStringLiteral("cpu=%1").arg(100.0 * busy / (ms / 1000.0), 0, 'f', 1));
+        }
+        return outcome;
     }
     if (command == QLatin1String("key")) {
         const QKeySequence keys = QKeySequence::fromString(argument, QKeySequence::PortableText);

@@ -9,6 +9,7 @@
 //   wait-picture TITLE            that window shows a picture that is not black
 //   wait-status TEXT              the status bar's message contains TEXT
 //   wait-files DIR COUNT          DIR holds at least COUNT ".bmp" files
+//   wait-file PATH                PATH exists (another process says go on)
 //   key KEYS                      a key press to the main window ("F10", "Ctrl+U")
 //   menu MENU/ITEM[/ITEM]         chooses a menu item by its texts (without '&' and shortcut)
 //   gamma N                       the gamma slider's value, as the settings panel sets it
@@ -17,9 +18,12 @@
 //   grab FILE TITLE               saves the window's picture as PNG
 //   grab-screen FILE              saves the whole screen as PNG
 //   sleep MS
+//   measure-cpu SECONDS           writes "cpu=P": the program's processor time over that many
+//                                 seconds in percent of one core (from /proc/self/stat)
 // Each wait gives up after 10 s ("timeout SECONDS" changes that). A line that fails ends the
 // script with "fail: LINE: reason" and closes the program; "done" ends a script that ran
-// through.
+// through (also when its last line ended the program); "ended at: LINE" means the program
+// ended before that line.
 //
 // GUI thread only.
 #pragma once
@@ -66,6 +70,7 @@ class TestScript final : public QObject {
     QStringList lines_;
     int next_ = 0;
     qint64 waitStartMs_ = -1;
+    double cpuStartSeconds_ = 0.0;
     int timeoutMs_ = 10000;
     std::unique_ptr<QFile> report_;
     QTimer* timer_;
