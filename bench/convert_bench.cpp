@@ -1,6 +1,9 @@
 // Colour conversion speed per frame: the fast converters (BM_Convert), their scalar references
 // (BM_ConvertReference), a plain copy of one 24-bit frame (BM_Memcpy) and, when libyuv is
 // present, its nearest conversion into 24-bit blue-green-red (BM_Libyuv). Items are pixels.
+// BM_Convert runs each converter as dispatched for this processor and, under names ending in
+// the instruction set, restricted to each of AVX2 and the AVX-512 variants that the build
+// holds and the processor supports; the label names the instruction set the converter ran on.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -8,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "hwy/targets.h"
 #include "video/convert.h"
 #include "video/convert_reference.h"
+#include "video/convert_targets.h"
 
 #ifdef KELPA_HAVE_LIBYUV
 #include <libyuv.h>
@@ -60,15 +65,36 @@ void SetPixels(benchmark::State& state, FrameSize size) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * size.w * size.h);
 }
 
-void RunConverter(benchmark::State& state, const BenchFormat& f, FrameSize size,
-                  Converter convert) {
+// The instruction set the converter runs on now.
+std::string TargetLabel(Converter convert) {
+    const int64_t target = ConverterTarget(convert);
+    return target != 0 ? hwy::TargetName(target) : "scalar";
+}
+
+// target: the only instruction set the vector converters may use, or 0 for the normal choice.
+void RunConverter(benchmark::State& state, const BenchFormat& f, FrameSize size, Converter convert,
+                  int64_t target = 0) {
     InitClipTable();
     BenchFrame frame(f, size);
+    hwy::SetSupportedTargetsForTest(target);
+    state.SetLabel(TargetLabel(convert));
     for (auto _ : state) {
         convert(frame.dst.data(), frame.src.data(), frame.g);
         benchmark::ClobberMemory();
     }
+    hwy::SetSupportedTargetsForTest(0);
     SetPixels(state, size);
+}
+
+// The instruction sets worth comparing here: AVX2 and every AVX-512 variant built and supported.
+std::vector<int64_t> ComparedTargets() {
+    std::vector<int64_t> targets;
+    const int64_t wide = HWY_AVX2 | HWY_AVX3 | HWY_AVX3_DL;
+    for (int64_t bits = ConverterTargets() & hwy::SupportedTargets() & wide; bits != 0;
+         bits &= bits - 1) {
+        targets.push_back(bits & -bits);
+    }
+    return targets;
 }
 
 void RunMemcpy(benchmark::State& state, FrameSize size) {
@@ -84,7 +110,8 @@ void RunMemcpy(benchmark::State& state, FrameSize size) {
 
 #ifdef KELPA_HAVE_LIBYUV
 // libyuv's nearest equivalent into 24-bit BGR ("RGB24" in its naming); the 4:2:2 formats go
-// through a preallocated ARGB picture in two passes, as libyuv has no direct conversion.
+// through a preallocated ARGB picture in two passes, as libyuv has no direct conversion, and
+// 24-bit frames are copied as planes of 3 * width bytes.
 void RunLibyuv(benchmark::State& state, const BenchFormat& f, FrameSize size) {
     BenchFrame frame(f, size);
     const ConvGeometry& g = frame.g;
@@ -102,6 +129,8 @@ void RunLibyuv(benchmark::State& state, const BenchFormat& f, FrameSize size) {
         } else if (f.code == kFormatUyvy) {
             libyuv::UYVYToARGB(src, srcStride, argb.data(), 4 * w, w, h);
             libyuv::ARGBToRGB24(argb.data(), 4 * w, dst, dstStride, w, h);
+        } else if (f.bits == 24) {
+            libyuv::CopyPlane(src, srcStride, dst, dstStride, 3 * w, h);
         } else if (f.bits == 12) {
             // Planes 1 and 2 are U and V by content, so YV12 passes its planes swapped.
             libyuv::I420ToRGB24(src + g.planeOffset[0], srcStride, src + g.planeOffset[1],
@@ -117,6 +146,7 @@ void RunLibyuv(benchmark::State& state, const BenchFormat& f, FrameSize size) {
 #endif
 
 const bool kRegistered = [] {
+    const std::vector<int64_t> targets = ComparedTargets();
     for (const FrameSize size : kSizes) {
         const std::string dims = std::to_string(size.w) + "x" + std::to_string(size.h);
         for (const BenchFormat& f : kFormats) {
@@ -124,15 +154,20 @@ const bool kRegistered = [] {
             benchmark::RegisterBenchmark(
                 ("BM_Convert/" + tail).c_str(),
                 [&f, size](benchmark::State& state) { RunConverter(state, f, size, f.fast); });
+            for (const int64_t target : targets) {
+                benchmark::RegisterBenchmark(
+                    ("BM_Convert/" + tail + "/" + hwy::TargetName(target)).c_str(),
+                    [&f, size, target](benchmark::State& state) {
+                        RunConverter(state, f, size, f.fast, target);
+                    });
+            }
             benchmark::RegisterBenchmark(
                 ("BM_ConvertReference/" + tail).c_str(),
                 [&f, size](benchmark::State& state) { RunConverter(state, f, size, f.reference); });
 #ifdef KELPA_HAVE_LIBYUV
-            if (f.code != kFormatRgb || f.bits == 32) {
-                benchmark::RegisterBenchmark(
-                    ("BM_Libyuv/" + tail).c_str(),
-                    [&f, size](benchmark::State& state) { RunLibyuv(state, f, size); });
-            }
+            benchmark::RegisterBenchmark(
+                ("BM_Libyuv/" + tail).c_str(),
+                [&f, size](benchmark::State& state) { RunLibyuv(state, f, size); });
 #endif
         }
         benchmark::RegisterBenchmark(("BM_Memcpy/" + dims).c_str(),

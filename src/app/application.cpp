@@ -84,7 +84,11 @@ CommandResult Application::OpenSource(const std::string& source) {
 CommandResult Application::OpenFile(const std::string& path) {
     notice_.Forget();
     if (Failed(fileGraph_->PlayVideoFile(path.c_str()))) {
-        return {false, "Can't render video file " + path};
+        std::string message = "Can't render video file " + path;
+        if (const std::string why = fileGraph_->FailureReason(); !why.empty()) {
+            message += ": " + why;
+        }
+        return {false, message};
     }
     MakeCurrent(SourceKind::kFile);
     return {true, notice_.Last()};
@@ -182,6 +186,11 @@ VideoCtrl* Application::CtrlOf(const StreamEvents& events) {
     return nullptr;
 }
 
+uint64_t Application::DroppedFrames() const {
+    return captureGraph_->DroppedFrames() + deviceCtrl_.sink.samplesDropped.load() +
+           fileCtrl_.sink.samplesDropped.load();
+}
+
 int32_t Application::PlayState() const {
     switch (current_) {
         case SourceKind::kFile:
@@ -244,7 +253,10 @@ CommandResult Application::Step(int64_t frames) {
 CommandResult Application::ToggleCapture() {
     VideoCtrl* ctrl = Current();
     if (ctrl == nullptr) return NoSource();
-    ctrl->sink.capture.ToggleCapture(&notice_);
+    CaptureWriter& capture = ctrl->sink.capture;
+    if (!capture.ToggleCapture(&notice_) && capture.RunFailed()) {
+        return {false, capture.FailureText()};
+    }
     return {true, notice_.Last()};
 }
 

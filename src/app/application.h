@@ -74,7 +74,7 @@ class Application {
     // is decided by its node (a FIFO, a directory or another device is refused with the
     // reason). The graph is built and stands stopped; Run starts it.
     CommandResult OpenSource(const std::string& source);
-    // Builds the file graph ("Can't render video file ..." on failure).
+    // Builds the file graph ("Can't render video file ..." and the reason on failure).
     CommandResult OpenFile(const std::string& path);
     // "sim", a device node, or "" for the first camera (else the simulated one).
     CommandResult OpenDevice(const std::string& source);
@@ -106,7 +106,8 @@ class Application {
     CommandResult PauseToggle();
     // Moves a file by whole frames (negative: back); the step keys use 1 and 10.
     CommandResult Step(int64_t frames);
-    // Capture (40072): starts or ends a capture run; `ok` false without a source.
+    // Capture (40072): starts or ends a capture run; `ok` false without a source, or when the
+    // capture folder cannot be created or written (the message says why).
     CommandResult ToggleCapture();
     bool Capturing() const;
     // 0 stopped, 1 paused, 2 running (0 without a source).
@@ -127,6 +128,9 @@ class Application {
     DeviceSettings& Devices() { return *devices_; }
     CaptureGraph& CameraGraph() { return *captureGraph_; }
     FileGraph& VideoFileGraph() { return *fileGraph_; }
+    // Frames the camera's queue dropped because the frame path fell behind, and frames either
+    // controller could not use (shorter than their format says, or of a format not shown).
+    uint64_t DroppedFrames() const;
     // The text the graphs and the device list showed last (a failure's reason).
     const std::string& LastNotice() const { return notice_.Last(); }
 

@@ -38,7 +38,8 @@ constexpr const char* kUsage =
     "  --no-pacing            play files as fast as they decode instead of at their frame rate\n"
     "\n"
     "Exit codes: 0 success, 1 the source could not be opened or failed, or standard output\n"
-    "could not be written, 2 bad arguments.\n";
+    "could not be written, 2 bad arguments, 3 capture failed (a capture could not be written;\n"
+    "the reason goes to standard error).\n";
 
 bool ParseCount(const char* text, uint64_t max, uint64_t* out) {
     if (!text || !*text || *text == '-') return false;

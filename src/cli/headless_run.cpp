@@ -22,6 +22,7 @@ namespace kelpa {
 namespace {
 
 constexpr uint32_t kPollMs = 100;
+constexpr int kExitCaptureFailed = 3;
 
 std::atomic<bool> g_interrupted{false};
 
@@ -90,18 +91,23 @@ int RunHeadless(const CommandLine& options) {
     app.SetStatisticsWanted(true);
 
     if (!options.captureDir.empty()) {
-        if (!MakeDirectories(options.captureDir) ||
-            !sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
+        if (!sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
             std::fprintf(stderr, "kelpa: cannot capture into '%s'\n", options.captureDir.c_str());
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
+        // Creates the directory; one that cannot be created or written ends the run here.
         app.ToggleCapture();
+        if (sink.capture.RunFailed()) {
+            std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
+            return kExitCaptureFailed;
+        }
     }
 
     InstallSignalHandlers();
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
+    sink.samplesDropped.store(0);
     const auto start = std::chrono::steady_clock::now();
     if (const CommandResult started = app.Run(); !started.ok) {
         std::fprintf(stderr, "kelpa: %s\n", started.message.c_str());
@@ -118,11 +124,14 @@ int RunHeadless(const CommandLine& options) {
             outcome = app.HandleGraphEvents(ctrl.Events());
             if (outcome.stopped) break;
         }
-        if (g_interrupted.load()) break;
+        if (g_interrupted.load() || sink.capture.RunFailed()) break;
     }
-    // Stopping the source lets the capture writer finish the file it is writing: a run never
-    // leaves a partial capture behind, however it ends.
-    FinishRun(report, output, [&app] { app.Stop(); });
+    // The capture writer completes or removes the file it is writing, then the source stops: a
+    // run never leaves a partial capture behind, however it ends.
+    FinishRun(report, output, [&app, &sink] {
+        sink.capture.FinishCapture();
+        app.Stop();
+    });
     if (const uint64_t lost = report.Lost(); lost > 0) {
         LogPrintf("%llu frame(s) processed while the run ended had no room in the report",
                   static_cast<unsigned long long>(lost));
@@ -133,8 +142,10 @@ int RunHeadless(const CommandLine& options) {
     app.SetFrameObserver(nullptr);
     app.SetStatisticsWanted(false);
     if (outcome.failed) std::fprintf(stderr, "kelpa: %s\n", outcome.message.c_str());
+    const bool captureFailed = sink.capture.RunFailed();
+    if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
     summary.received = sink.samplesReceived.load();
-    summary.dropped = app.CameraGraph().DroppedFrames();
+    summary.dropped = app.DroppedFrames();
     summary.captured = sink.capture.capturedCount.load();
     summary.source = options.source.empty() ? "camera" : options.source;
     if (!output.PrintSummary(summary)) {
@@ -143,7 +154,7 @@ int RunHeadless(const CommandLine& options) {
         LogPrintf("Can`t write to standard output: %s", output.ErrorText().c_str());
         return 1;
     }
-    return outcome.failed ? 1 : 0;
+    return outcome.failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
 }
 
 }  // namespace kelpa

@@ -110,32 +110,12 @@ ProcSurf::ProcSurf() : VideoSurf(FourCC("Proc")) {}
 
 void ProcSurf::SetFlip(bool flip) {
     VideoSurf::SetFlip(flip);
-    fileHeaderHeight_.store(-HeaderHeight());
     ResetView();
-}
-
-bool ProcSurf::Allocate(int32_t width, int32_t height) {
-    const bool ok = VideoSurf::Allocate(width, height);
-    if (ok) {
-        fileHeaderWidth_ = width;
-        fileHeaderHeight_.store(-height);
-    } else {
-        fileHeaderWidth_ = 0;
-        fileHeaderHeight_.store(0);
-    }
-    return ok;
 }
 
 void ProcSurf::ResetView() {
     markX_.store(-1.0f);
     if (SurfaceObserver* observer = Observer()) observer->ViewReset();
-}
-
-BitmapInfoHeader ProcSurf::FileHeader() const {
-    BitmapInfoHeader h;
-    h.width = fileHeaderWidth_;
-    h.height = fileHeaderHeight_.load();
-    return h;
 }
 
 void ProcSurf::SetArea(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

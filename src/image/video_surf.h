@@ -14,8 +14,10 @@
 
 namespace kelpa {
 
-// What the window showing a surface is told about its picture. GUI thread (the picture is
-// sized and flipped only there, while no frame is in flight).
+// What the window showing a surface is told about its picture. Called on the thread that sizes
+// or flips the picture: the GUI thread, or the streaming thread between two samples when a
+// stream changes its format. An implementation notes what happened and lets the GUI thread act
+// on it (a posted event); it never blocks and never touches a widget from the streaming thread.
 class SurfaceObserver {
   public:
     virtual ~SurfaceObserver() = default;
@@ -36,7 +38,7 @@ class VideoSurf {
     virtual void SetFlip(bool flip);
     // Sizes the picture for a frame; a negative height means rows come top row first. Reuses
     // the buffer while it is large enough; the pixels are zero-filled either way.
-    virtual bool Allocate(int32_t width, int32_t height);
+    bool Allocate(int32_t width, int32_t height);
 
     void Lock() { lock_.lock(); }
     void Unlock() { lock_.unlock(); }
@@ -55,7 +57,8 @@ class VideoSurf {
     int32_t HeaderHeight() const;
     BitmapInfoHeader Header() const;
 
-    // The window that shows the picture (nullptr: none). Set on the GUI thread.
+    // The window that shows the picture (nullptr: none). Set on the GUI thread while no frame
+    // flows.
     void SetObserver(SurfaceObserver* observer) { observer_ = observer; }
     SurfaceObserver* Observer() const { return observer_; }
     // The picture was sized anew: tells the observer.
@@ -107,12 +110,12 @@ class ProcSurf : public VideoSurf {
     ProcSurf();
 
     void SetFlip(bool flip) override;
-    bool Allocate(int32_t width, int32_t height) override;
     // Clears the guide mark and tells the observer that the view starts again.
     void ResetView();
 
-    // The header of a captured file: the display header with the opposite height sign.
-    BitmapInfoHeader FileHeader() const;
+    // The header of a captured file: the display header itself, so that a saved picture shows
+    // what the window shows, flipped or not.
+    BitmapInfoHeader FileHeader() const { return Header(); }
 
     // Notifications from the processing; kept for the overlay and passed to the listener.
     void SetListener(OverlayListener* listener) { listener_.store(listener); }
@@ -125,8 +128,6 @@ class ProcSurf : public VideoSurf {
     float GuideMarkY() const { return markY_.load(); }
 
   private:
-    std::atomic<int32_t> fileHeaderHeight_{0};
-    int32_t fileHeaderWidth_ = 0;
     std::atomic<OverlayListener*> listener_{nullptr};
     std::atomic<float> markX_{-1.0f};
     std::atomic<float> markY_{-1.0f};

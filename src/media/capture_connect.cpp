@@ -3,6 +3,8 @@
 // after a format change, and taking the graph apart.
 #include <gst/app/gstappsink.h>
 
+#include <cstdlib>
+
 #include "common/log.h"
 #include "media/capture_graph.h"
 #include "media/graph_dump.h"
@@ -24,6 +26,52 @@ bool InBin(GstElement* element) {
     return element && GST_OBJECT_PARENT(element) != nullptr;
 }
 
+// The caps a filter in front of the renderer holds: the format set on the device first, which
+// the device takes whenever it can, then the same subtype at any size and rate. A camera that
+// settles on another size or rate than the one asked for, or switches its mode while it runs,
+// still delivers its frames, and the intake follows the caps that arrive with them.
+GstCapsPtr PreferredThenAnySize(const GstCaps* fixed) {
+    GstCapsPtr caps(gst_caps_copy(fixed));
+    const GstStructure* preferred = gst_caps_get_structure(fixed, 0);
+    GstStructure* any = gst_structure_new_empty(gst_structure_get_name(preferred));
+    if (const GValue* format = gst_structure_get_value(preferred, "format")) {
+        gst_structure_set_value(any, "format", format);
+    }
+    gst_caps_append_structure(caps.get(), any);
+    return caps;
+}
+
+// Streaming thread (and the GUI thread while the graph changes state): the answer to a device's
+// caps query, with the formats that agree with the one set on the device first. A source that
+// asks with its own caps as the filter gets the answer in its own order, and would otherwise
+// fixate to its first size of the subtype instead of the one asked for.
+GstPadProbeReturn PreferDeviceFormat(GstPad*, GstPadProbeInfo* info, gpointer grabber) {
+    GstQuery* query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (!query || GST_QUERY_TYPE(query) != GST_QUERY_CAPS || !gst_query_is_writable(query)) {
+        return GST_PAD_PROBE_OK;
+    }
+    GstCaps* answer = nullptr;
+    gst_query_parse_caps_result(query, &answer);
+    GstCaps* heldCaps = nullptr;
+    g_object_get(grabber, "caps", &heldCaps, nullptr);
+    const GstCapsPtr held(heldCaps);
+    if (!answer || !held || gst_caps_is_empty(held.get()) || gst_caps_is_any(answer)) {
+        return GST_PAD_PROBE_OK;
+    }
+    GstCapsPtr preferred(gst_caps_copy_nth(held.get(), 0));
+    GstCapsPtr first(gst_caps_new_empty());
+    GstCapsPtr rest(gst_caps_new_empty());
+    for (guint i = 0; i < gst_caps_get_size(answer); ++i) {
+        GstCapsPtr one(gst_caps_copy_nth(answer, i));
+        GstCaps* target =
+            gst_caps_can_intersect(one.get(), preferred.get()) ? first.get() : rest.get();
+        gst_caps_append(target, one.release());
+    }
+    gst_caps_append(first.get(), rest.release());
+    gst_query_set_caps_result(query, first.get());
+    return GST_PAD_PROBE_OK;
+}
+
 }  // namespace
 
 bool CaptureGraph::CreateDownstream() {
@@ -36,6 +84,11 @@ bool CaptureGraph::CreateDownstream() {
         Show("Could not put sample grabber in graph");
         return false;
     }
+    GstPadPtr grabberInput(gst_element_get_static_pad(grabber_.get(), "sink"));
+    gst_pad_add_probe(
+        grabberInput.get(),
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM | GST_PAD_PROBE_TYPE_PULL),
+        &PreferDeviceFormat, grabber_.get(), nullptr);
     queue_ = MakeElement("queue", nullptr);
     renderer_ = MakeElement("appsink", "Null Renderer");
     if (!queue_ || !renderer_) {
@@ -93,7 +146,7 @@ void CaptureGraph::Unlink() {
 // with the grabber holding the device's fixed format.
 bool CaptureGraph::Link(const GstCaps* deviceSide, bool decodeJpeg) {
     Unlink();
-    g_object_set(grabber_.get(), "caps", deviceSide, nullptr);
+    g_object_set(grabber_.get(), "caps", PreferredThenAnySize(deviceSide).get(), nullptr);
     std::vector<GstElement*> chain = {device_, grabber_.get()};
     if (decodeJpeg) {
         if (!decoder_) decoder_ = MakeElement("jpegdec", "JPEG Decoder");
@@ -115,7 +168,7 @@ bool CaptureGraph::Link(const GstCaps* deviceSide, bool decodeJpeg) {
         if (gst_structure_get_fraction(in, "framerate", &num, &den)) {
             gst_caps_set_simple(raw.get(), "framerate", GST_TYPE_FRACTION, num, den, nullptr);
         }
-        g_object_set(decodedFilter_.get(), "caps", raw.get(), nullptr);
+        g_object_set(decodedFilter_.get(), "caps", PreferredThenAnySize(raw.get()).get(), nullptr);
         connectedCaps_ = std::move(raw);
         decoding_ = true;
     } else {
@@ -240,7 +293,6 @@ bool CaptureGraph::ConnectManually(uint32_t grabberSubtype) {
 // ---- The connected type -------------------------------------------------------------------
 
 bool CaptureGraph::CheckAndStoreMediaType() {
-    connected_ = VideoMediaType{};
     if (!connectedCaps_) {
         Show("Could not read the connected video type");
         LogPrintf("Could not get media type");
@@ -278,8 +330,20 @@ bool CaptureGraph::CheckAndStoreMediaType() {
     } else {
         sink.ApplyFrameRate(25.0);
     }
-    connected_ = type;
     return true;
+}
+
+// A camera that settled on another format than the one connected delivers that one: it is the
+// format to ask for next time.
+void CaptureGraph::RememberDeliveredFormat() {
+    if (bridge_.FormatChanges() == 0) return;
+    const VideoMediaType type = bridge_.CurrentType();
+    if (type.subtype == kSubtypeNone) return;
+    PreferredFormat& pref = ThePreferredFormat();
+    pref.subtype = type.subtype;
+    pref.width = type.header.width;
+    pref.height = std::abs(type.header.height);
+    if (type.timePerFrame100ns > 0) pref.timePerFrame = type.timePerFrame100ns;
 }
 
 // ---- Reconnection and teardown ------------------------------------------------------------------
@@ -326,6 +390,8 @@ void CaptureGraph::ClearGraph() {
     ctrl_.graphBuilt = false;
     gst_element_set_state(graph_->Pipeline(), GST_STATE_READY);
     bridge_.Detach();
+    RememberDeliveredFormat();
+    bridge_.Reset();
     Unlink();
     for (GstElementPtr* e : {&grabber_, &queue_, &renderer_}) {
         if (InBin(e->get())) graph_->Remove(e->get());
@@ -341,6 +407,8 @@ void CaptureGraph::Teardown() {
         gst_element_set_state(graph_->Pipeline(), GST_STATE_NULL);
     }
     bridge_.Detach();
+    RememberDeliveredFormat();
+    bridge_.Reset();
     if (dropped_.load() > 0) {
         LogPrintf("Frames dropped while the frame path fell behind: %llu",
                   static_cast<unsigned long long>(dropped_.load()));

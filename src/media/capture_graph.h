@@ -79,7 +79,10 @@ class CaptureGraph {
     const std::string& FriendlyName() const { return friendlyName_; }
     // The device's media types: entry 0 is its current format.
     std::vector<FormatEntry> FormatEntries() const;
-    const VideoMediaType& ConnectedType() const { return connected_; }
+    // The type the intake works with: the one connected before the run, or the one the camera
+    // really delivers once it runs (it may settle on another size or rate than was asked for,
+    // or switch its mode). Any thread.
+    VideoMediaType ConnectedType() const { return bridge_.CurrentType(); }
     // Frames the leaky queue dropped because the frame path fell behind.
     uint64_t DroppedFrames() const { return dropped_.load(); }
 
@@ -99,6 +102,7 @@ class CaptureGraph {
     GstCapsPtr FixedCapsFor(const GstCaps* wanted) const;
     void ReadDeviceCaps();
     bool AddRenderer(const char* failureText);
+    void RememberDeliveredFormat();
     static void OnQueueOverrun(GstElement* queue, gpointer self);
 
     VideoCtrl& ctrl_;
@@ -120,7 +124,6 @@ class CaptureGraph {
     GstCapsPtr deviceFormat_;   // the format set on the device (fixed caps)
     GstCapsPtr connectedCaps_;  // what reaches the appsink (fixed caps)
     std::string friendlyName_;
-    VideoMediaType connected_;
     SampleBridge bridge_;
     std::atomic<uint64_t> dropped_{0};
 };

@@ -54,33 +54,70 @@ bool LinkPads(GstPad* from, GstPad* to) {
     return from && to && GST_PAD_LINK_SUCCESSFUL(gst_pad_link(from, to));
 }
 
-// Adds an element to the decoder's bin while the graph is changing state.
-GstElement* AddBeside(GstElement* decoder, const char* factory, const char* name) {
-    GstElement* element = gst_element_factory_make(factory, name);
-    if (!element) return nullptr;
-    GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
-    if (!bin || !gst_bin_add(bin, element)) {
-        gst_object_unref(gst_object_ref_sink(element));
-        return nullptr;
+// `name`, or when an element of the bin already has it, "name 2", "name 3", ...: a bin refuses
+// a second element of the same name.
+std::string UniqueName(GstBin* bin, const char* name) {
+    std::string candidate = name;
+    for (int n = 2;; ++n) {
+        GstElementPtr taken(gst_bin_get_by_name(bin, candidate.c_str()));
+        if (!taken) return candidate;
+        candidate = std::string(name) + " " + std::to_string(n);
     }
+}
+
+// Adds a new element to the decoder's bin while the graph is changing state. The element is
+// held while it is added: a bin that refuses it has released the reference it was given.
+GstElement* AddBeside(GstElement* decoder, const char* factory, const char* name) {
+    GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
+    if (!bin) return nullptr;
+    GstElement* element =
+        gst_element_factory_make(factory, name ? UniqueName(bin, name).c_str() : nullptr);
+    const GstElementPtr held = AdoptFloating(element);
+    if (!element || !gst_bin_add(bin, element)) return nullptr;
     gst_element_sync_state_with_parent(element);
-    return element;
+    return element;  // the bin holds it now
+}
+
+// Takes an element that did not link back out of the decoder's bin.
+void RemoveBeside(GstElement* decoder, GstElement* element) {
+    GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
+    if (!bin || !element) return;
+    gst_element_set_state(element, GST_STATE_NULL);
+    gst_bin_remove(bin, element);
 }
 
 // Audio, subtitles and any second video stream flow into a sink of their own, so that the
 // decoder never stops on a stream nobody takes.
 void DiscardPad(GstElement* decoder, GstPad* pad) {
-    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    GstElement* sink = AddBeside(decoder, "fakesink", nullptr);
     if (!sink) return;
     g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-    GstBin* bin = GST_BIN(GST_ELEMENT_PARENT(decoder));
-    if (!bin || !gst_bin_add(bin, sink)) {
-        gst_object_unref(gst_object_ref_sink(sink));
-        return;
-    }
-    gst_element_sync_state_with_parent(sink);
     GstPadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
     LinkPads(pad, sinkPad.get());
+}
+
+// Why frames of a decoded stream cannot be shown: a frame size that no picture can have (a
+// crafted or damaged header claims 0 or 2^31 - 1 pixels). Empty when the size is fine or not
+// known yet.
+std::string FrameSizeProblem(GstPad* pad) {
+    GstCapsPtr caps = PadCaps(pad);
+    if (!caps || !gst_caps_is_fixed(caps.get())) return {};
+    const GstStructure* s = gst_caps_get_structure(caps.get(), 0);
+    if (!gst_structure_has_name(s, "video/x-raw")) return {};
+    gint width = 0;
+    gint height = 0;
+    gst_structure_get_int(s, "width", &width);
+    gst_structure_get_int(s, "height", &height);
+    if (IsShowableFrameSize(width, height)) return {};
+    return "the video stream's frame size " + std::to_string(width) + " x " +
+           std::to_string(height) + " cannot be shown";
+}
+
+// Ends the graph's preroll at once with `text` as the error.
+void PostStreamError(GstElement* decoder, const char* text) {
+    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FORMAT, text);
+    gst_element_post_message(decoder, gst_message_new_error(GST_OBJECT(decoder), error, nullptr));
+    g_error_free(error);
 }
 
 }  // namespace
@@ -106,6 +143,11 @@ MediaResult FileGraph::Fail(const char* shown, MediaResult code) {
     return code;
 }
 
+void FileGraph::SetFailureReason(const std::string& reason) {
+    std::lock_guard lock(linkMutex_);
+    failureReason_ = reason;
+}
+
 // ---- Entry point --------------------------------------------------------------------------------
 
 MediaResult FileGraph::PlayVideoFile(const char* path) {
@@ -117,10 +159,15 @@ MediaResult FileGraph::PlayVideoFile(const char* path) {
     MediaResult result = BuildFileGraph(path);
     if (Failed(result)) {
         Teardown();
+        const std::string firstReason = FailureReason();
         ctrl_.useBuilderRender = true;
         ctrl_.secondOption = true;
         result = BuildFileGraph(path);
         if (Failed(result)) {
+            {
+                std::lock_guard lock(linkMutex_);
+                if (failureReason_.empty()) failureReason_ = firstReason;
+            }
             Teardown();
             Show("Can't render video file");
             LogPrintf("%s", kBuildSeparator);
@@ -140,8 +187,10 @@ MediaResult FileGraph::BuildFileGraph(const char* path) {
         std::lock_guard lock(linkMutex_);
         videoLinked_ = false;
         failure_ = LinkFailure::kNone;
+        failureReason_.clear();
         connectedStep_ = 0;
         converted_ = false;
+        converterTried_ = false;
     }
     graph_ = std::make_unique<GstGraph>(false);
     if (!graph_->Ok()) return Fail("Can't create filter graph");
@@ -160,7 +209,7 @@ MediaResult FileGraph::BuildFileGraph(const char* path) {
 
     // The graph converts frames to time with the file's rate; set it before the rate is
     // worked out so that a known time per frame also allows seeking in frames.
-    const int64_t timePerFrame = connected_.timePerFrame100ns;
+    const int64_t timePerFrame = bridge_.CurrentType().timePerFrame100ns;
     graph_->SetFrameRate(timePerFrame > 0 ? double(kMediaUnitsPerSecond) / double(timePerFrame)
                                           : 0.0);
     InitFilePlayback(timePerFrame);
@@ -195,6 +244,7 @@ bool FileGraph::CreateSource(const char* path) {
         return false;
     }
     if (!CanReadFile(path) || !gst_element_link(source_, decoder_)) {
+        SetFailureReason("the file cannot be read");
         Fail("Can't load the media file\r\n");
         return false;
     }
@@ -213,17 +263,18 @@ bool FileGraph::CreateSource(const char* path) {
 }
 
 bool FileGraph::CreateGrabberAndRenderer() {
-    GstElement* grabber = gst_element_factory_make("capsfilter", "VidFile Grabber");
+    // Each element is held while it is added: a bin that refuses one releases its reference.
+    GstElementPtr grabber =
+        AdoptFloating(gst_element_factory_make("capsfilter", "VidFile Grabber"));
     if (!grabber) {
         Fail("Could not create sample grabber filter (is qedit.dll registered?)");
         return false;
     }
-    if (!gst_bin_add(graph_->Bin(), grabber)) {
-        gst_object_unref(gst_object_ref_sink(grabber));
+    if (!gst_bin_add(graph_->Bin(), grabber.get())) {
         Fail("Could not put sample grabber in graph");
         return false;
     }
-    grabber_ = grabber;
+    grabber_ = grabber.get();
     GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
     if (!grabberInput) {
         Fail("Could not get sample grabber (is qedit.dll registered?)");
@@ -233,17 +284,16 @@ bool FileGraph::CreateGrabberAndRenderer() {
     // The first attempt makes its own null renderer; the second lets the graph render with
     // its defaults, which here is the same appsink without a type of its own.
     const bool defaults = ctrl_.useBuilderRender;
-    GstElement* renderer = gst_element_factory_make("appsink", "NULL Render");
+    GstElementPtr renderer = AdoptFloating(gst_element_factory_make("appsink", "NULL Render"));
     if (!renderer) {
         Fail(defaults ? "Can't render" : "Unable to make a null renderer");
         return false;
     }
-    if (!gst_bin_add(graph_->Bin(), renderer)) {
-        gst_object_unref(gst_object_ref_sink(renderer));
+    if (!gst_bin_add(graph_->Bin(), renderer.get())) {
         Fail(defaults ? "Can't render" : "Can't add the filter to graph");
         return false;
     }
-    renderer_ = renderer;
+    renderer_ = renderer.get();
     // Files are never dropped: the renderer takes one frame at a time and the intake paces.
     g_object_set(renderer_, "sync", FALSE, "enable-last-sample", FALSE, "max-buffers", 1u, "drop",
                  FALSE, nullptr);
@@ -282,11 +332,16 @@ bool FileGraph::Preroll() {
             LogPrintf(
                 "The video file could not be opened: the graph stopped before its first "
                 "frame");
+            std::lock_guard lock(linkMutex_);
+            if (failureReason_.empty()) failureReason_ = "no frame could be decoded";
             return false;
         }
     }
     if (state == GST_STATE_CHANGE_FAILURE) {
-        LogPrintf("The video file could not be opened: %s", graph_->LastError().c_str());
+        const std::string error = graph_->LastError();
+        LogPrintf("The video file could not be opened: %s", error.c_str());
+        std::lock_guard lock(linkMutex_);
+        if (failureReason_.empty()) failureReason_ = error;
         return false;
     }
     return true;
@@ -309,6 +364,8 @@ MediaResult FileGraph::ReportLinkFailure() {
         }
     }
     switch (failure) {
+        case LinkFailure::kFrameSize:
+            return Fail("Can`t connect to filter pins");
         case LinkFailure::kSetType:
             return Fail("Can`t set media type");
         case LinkFailure::kNoVideo:
@@ -320,7 +377,6 @@ MediaResult FileGraph::ReportLinkFailure() {
 }
 
 MediaResult FileGraph::CheckConnectedType() {
-    connected_ = VideoMediaType{};
     GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
     GstCapsPtr caps(grabberInput ? gst_pad_get_current_caps(grabberInput.get()) : nullptr);
     if (!caps) {
@@ -329,6 +385,7 @@ MediaResult FileGraph::CheckConnectedType() {
     }
     VideoMediaType type;
     if (!ParseVideoCaps(caps.get(), &type) || !type.hasInfo) {
+        SetFailureReason("the decoded video type cannot be read");
         Show("Can't read the connected media type");
         LogCaps("Can't get good type:\n", caps.get());
         LogPrintf("bFixedSizeSamples = %d", type.fixedSizeSamples ? 1 : 0);
@@ -338,11 +395,12 @@ MediaResult FileGraph::CheckConnectedType() {
     LogCaps("Out Video Format", caps.get());
     if (!IsSupportedFormat(type.header)) {
         LogPrintf("\nError: Not supported input compression...\n");
+        SetFailureReason("the decoded video format " + SubtypeName(type.subtype) +
+                         " cannot be shown");
         return MediaResult::kFailed;
     }
 
     bridge_.AdoptConnectedType(type);
-    connected_ = type;
     return MediaResult::kDone;
 }
 
@@ -371,7 +429,7 @@ void FileGraph::Teardown() {
     decoder_ = nullptr;
     grabber_ = nullptr;
     renderer_ = nullptr;
-    connected_ = VideoMediaType{};
+    bridge_.Reset();
 }
 
 // ---- Linking the decoded streams (streaming thread) --------------------------------------------
@@ -384,22 +442,26 @@ void FileGraph::OnPadAdded(GstElement* decoder, GstPad* pad, gpointer self) {
 void FileGraph::OnNoMorePads(GstElement* decoder, gpointer self) {
     auto* graph = static_cast<FileGraph*>(self);
     std::lock_guard lock(graph->linkMutex_);
-    if (graph->videoLinked_) return;
-    GError* error = g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_WRONG_TYPE,
-                                        "The file has no video stream that can be shown");
-    gst_element_post_message(decoder, gst_message_new_error(GST_OBJECT(decoder), error, nullptr));
-    g_error_free(error);
+    if (graph->videoLinked_ || graph->failure_ == LinkFailure::kFrameSize) return;
+    PostStreamError(decoder, "The file has no video stream that can be shown");
 }
 
 void FileGraph::LinkDecodedPad(GstElement* decoder, GstPad* pad) {
     std::lock_guard lock(linkMutex_);
-    if (videoLinked_ || !IsVideoPad(pad)) {
+    if (videoLinked_ || failure_ == LinkFailure::kFrameSize || !IsVideoPad(pad)) {
         DiscardPad(decoder, pad);
+        return;
+    }
+    if (std::string problem = FrameSizeProblem(pad); !problem.empty()) {
+        LogPrintf("The video file cannot be played: %s", problem.c_str());
+        failure_ = LinkFailure::kFrameSize;
+        failureReason_ = problem;
+        PostStreamError(decoder, problem.c_str());
         return;
     }
     GstPadPtr output = ctrl_.useBuilderRender ? InsertConverter(decoder, pad) : RefObject(pad);
     int step = output ? SearchGrabberSubtype(output.get()) : 0;
-    if (step == 0 && !converted_) {
+    if (step == 0 && !converterTried_) {
         LogPrintf(
             "No file subtype links to the decoder's output: a colour converter is put in "
             "front of the grabber");
@@ -415,12 +477,17 @@ void FileGraph::LinkDecodedPad(GstElement* decoder, GstPad* pad) {
     if (!LinkRenderer()) failure_ = LinkFailure::kRender;
 }
 
-// Links the decoded pad into a colour converter; returns the converter's output.
+// Links the decoded pad into a colour converter; returns the converter's output. A converter
+// is tried once per stream; one that does not link is taken out again.
 GstPadPtr FileGraph::InsertConverter(GstElement* decoder, GstPad* pad) {
+    converterTried_ = true;
     GstElement* converter = AddBeside(decoder, "videoconvert", "Colour Converter");
     if (!converter) return nullptr;
     GstPadPtr input(gst_element_get_static_pad(converter, "sink"));
-    if (!LinkPads(pad, input.get())) return nullptr;
+    if (!LinkPads(pad, input.get())) {
+        RemoveBeside(decoder, converter);
+        return nullptr;
+    }
     converted_ = true;
     return GstPadPtr(gst_element_get_static_pad(converter, "src"));
 }

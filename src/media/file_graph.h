@@ -57,7 +57,9 @@ class FileGraph {
 
     bool Built() const { return ctrl_.graphBuilt; }
     GstGraph* Graph() const { return graph_.get(); }
-    const VideoMediaType& ConnectedType() const { return connected_; }
+    // The type the intake works with: the connected one, or the one the file changed to since
+    // (recordings joined end to end). Any thread.
+    VideoMediaType ConnectedType() const { return bridge_.CurrentType(); }
     // The step of the subtype search at which the decoded frames reached the grabber (1 to 6;
     // 0 before a build), and whether a colour converter had to be put in front of it.
     int ConnectedStep() const {
@@ -69,13 +71,20 @@ class FileGraph {
         return converted_;
     }
     const std::string& FilePath() const { return path_; }
+    // Why the last build failed, in words for the user ("" when it did not fail or nobody
+    // said why).
+    std::string FailureReason() const {
+        std::lock_guard lock(linkMutex_);
+        return failureReason_;
+    }
 
   private:
     // Why the decoded frames did not reach the renderer.
-    enum class LinkFailure { kNone, kNoVideo, kSetType, kConnect, kRender };
+    enum class LinkFailure { kNone, kNoVideo, kFrameSize, kSetType, kConnect, kRender };
 
     void Show(const char* text);
     MediaResult Fail(const char* shown, MediaResult code = MediaResult::kFailed);
+    void SetFailureReason(const std::string& reason);
     bool CreateSource(const char* path);
     bool CreateGrabberAndRenderer();
     bool Preroll();
@@ -102,7 +111,6 @@ class FileGraph {
     GstElement* grabber_ = nullptr;   // caps filter
     GstElement* renderer_ = nullptr;  // appsink
     std::string path_;
-    VideoMediaType connected_;
     SampleBridge bridge_;
     std::atomic<uint64_t> reads_{0};  // blocks read from the file, to notice a stalled graph
 
@@ -112,6 +120,8 @@ class FileGraph {
     LinkFailure failure_ = LinkFailure::kNone;
     int connectedStep_ = 0;
     bool converted_ = false;
+    bool converterTried_ = false;
+    std::string failureReason_;
 };
 
 }  // namespace kelpa

@@ -117,6 +117,8 @@ MediaResult StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime) {
     if (!seeking) return MediaResult::kFailed;
     if (frames == 0) return MediaResult::kUnchanged;
     if (!ctrl.frameFormatSupported) preferTime = true;
+    // The frame the step shows starts a new timeline for the pacing of a running file.
+    ctrl.sink.RestartPacing();
 
     if (ctrl.timeFormat != TimeFormat::kMediaTime) {
         const MediaResult result = seeking->SetTimeFormat(TimeFormat::kMediaTime);

@@ -30,13 +30,12 @@ GstGraph::~GstGraph() {
 
 GstElement* GstGraph::Add(const char* factory, const char* name) {
     if (!pipeline_) return nullptr;
+    // Held while it is added: a bin that refuses an element releases the reference it was
+    // given, and this one keeps the element alive until then.
     GstElement* element = gst_element_factory_make(factory, name);
-    if (!element) return nullptr;
-    if (!gst_bin_add(Bin(), element)) {
-        gst_object_unref(gst_object_ref_sink(element));
-        return nullptr;
-    }
-    return element;
+    const GstElementPtr held = AdoptFloating(element);
+    if (!element || !gst_bin_add(Bin(), element)) return nullptr;
+    return element;  // the pipeline holds it now
 }
 
 void GstGraph::Remove(GstElement* element) {

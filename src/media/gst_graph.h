@@ -30,7 +30,8 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     GstElement* Pipeline() const { return pipeline_.get(); }
     GstBin* Bin() const { return GST_BIN(pipeline_.get()); }
 
-    // Creates an element from a factory and adds it to the pipeline; nullptr on failure.
+    // Creates an element from a factory and adds it to the pipeline; nullptr on failure (a
+    // name already taken in the pipeline included).
     GstElement* Add(const char* factory, const char* name);
     // Removes an element (set to NULL first).
     void Remove(GstElement* element);

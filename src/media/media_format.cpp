@@ -101,6 +101,13 @@ GstCapsPtr CapsForSubtype(uint32_t subtype) {
                                           gst_video_format_to_string(format), nullptr));
 }
 
+bool IsShowableFrameSize(int width, int height) {
+    // The widest pixels the intake reads are 32-bit RGB ones.
+    return width > 0 && height > 0 &&
+           IsSupportedFormat(BitmapInfoHeader{
+               .width = width, .height = height, .bitCount = 32, .compression = kFormatRgb});
+}
+
 bool ParseVideoCaps(const GstCaps* caps, VideoMediaType* type) {
     if (!caps || !type || !gst_caps_is_fixed(caps) || gst_caps_get_size(caps) == 0) return false;
     *type = VideoMediaType{};

@@ -10,9 +10,9 @@
 #include <span>
 #include <string>
 
-#include "video/convert.h"
-#include "media/gst_ptr.h"
 #include "image/bitmap_header.h"
+#include "media/gst_ptr.h"
+#include "video/convert.h"
 
 namespace kelpa {
 
@@ -67,6 +67,11 @@ struct VideoMediaType {
     GstVideoInfo info;        // the negotiated layout (raw video only)
     bool hasInfo = false;
 };
+
+// Whether frames of this size fit the program's pictures: at least one pixel, and no more
+// than the largest frame the intake converts (a damaged or crafted header can claim 0 or
+// 2^31 - 1 pixels).
+bool IsShowableFrameSize(int width, int height);
 
 // Reads fixed caps. RGB rows from GStreamer are top row first, so RGB headers get a negative
 // height; YUV headers a positive one (the converters decide the row order). False when the

@@ -235,6 +235,10 @@ bool ProcEngine::ProcessFrame(const FrameBuffer& input) {
         ~InFrame() { flag = false; }
     } inFrame(inFrame_);
     if (!accumulateStage) {
+        // Without accumulation every frame is complete as it is rendered: nothing is pending,
+        // so the intake may show and capture it. An area change or a reset set `refresh`, and
+        // no accumulation will ever clear it on this path.
+        refresh.store(0);
         if (fullFrameStage) {
             fullFrameStage(*this, input);
         } else {

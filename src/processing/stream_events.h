@@ -58,13 +58,14 @@ struct StatisticsSnapshot {
     uint32_t delayMs = 0;
 };
 
-inline constexpr size_t kCaptureFailureSize = 320;
+// Room for the reason of a failed capture run (a path and the system's reason).
+inline constexpr size_t kCaptureReportTextSize = 512;
 
 // How a capture run ended.
 struct CaptureReport {
-    uint32_t capturedCount = 0;              // frames written in the run
-    bool failed = false;                     // a write failed and ended the run
-    char failure[kCaptureFailureSize] = {};  // why, for the user ("" when it did not fail)
+    uint32_t capturedCount = 0;                 // frames written in the run
+    bool failed = false;                        // a write failed and ended the run
+    char failure[kCaptureReportTextSize] = {};  // why, for the user ("" when it did not fail)
 };
 
 class StreamEvents;

@@ -34,10 +34,13 @@ bool DeviceNameChar(unsigned char c) {
     return c > 32 && c <= 127 && std::strchr("\"/><*?|#&%()[]{}=", c) == nullptr;
 }
 
-// Truncates a time product to 32 bits; garbage (negative, NaN, infinite) gives 0 and huge
-// values wrap like the 32-bit counter they stand for.
-uint32_t TruncToU32(double v) {
+// Rounds a time product to the nearest whole number, in 32 bits. Containers store times
+// rounded (Matroska to the millisecond), so a product a hair below a whole frame means that
+// frame; truncating would give two neighbouring frames one number. Garbage (negative, NaN,
+// infinite) gives 0 and huge values wrap like the 32-bit counter they stand for.
+uint32_t RoundToU32(double v) {
     if (!std::isfinite(v) || v < 0.0) return 0;
+    v = std::floor(v + 0.5);
     if (v >= 4294967296.0) v = std::fmod(v, 4294967296.0);
     return static_cast<uint32_t>(v);
 }
@@ -166,8 +169,8 @@ void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
     char* p = capturePath_ + dirLen;
     int budget = kPathBudget - dirLen;
     bool numberWritten = false;
-    const uint32_t frame = TruncToU32(sampleTime * fps) + 1;
-    const uint32_t ms = TruncToU32(sampleTime * 1000.0);
+    const uint32_t frame = RoundToU32(sampleTime * fps) + 1;
+    const uint32_t ms = RoundToU32(sampleTime * 1000.0);
     for (const TemplatePart& part : templateParts_) {
         if (budget <= 0 || part.kind == TemplatePartKind::kEmpty) break;
         int n = 0;
@@ -200,14 +203,17 @@ void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
         p += n;
         budget -= n;
     }
+    // A suffix for a name that is taken goes in front of the extension.
+    extensionAt_ = static_cast<uint32_t>(p - capturePath_);
     if (budget > 3) {
         std::memcpy(p, ".bmp", 4);
         p += 4;
     }
     *p = '\0';
-    // The file is written under a hidden name in the same directory and renamed when complete.
+    pathDirLen_ = captureDirLen_;
+    // The file is written under a hidden name in the same directory and moved when complete.
     std::memcpy(tempPath_, captureDir_, captureDirLen_);
-    std::strcpy(tempPath_ + captureDirLen_, tempSuffix_);
+    std::strcpy(tempPath_ + captureDirLen_, tempName_);
 }
 
 }  // namespace kelpa

@@ -1,7 +1,7 @@
 // The capture writer's settings, run control and the writing of one frame as a BMP file.
 #include "video/capture_writer.h"
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/log.h"
 #include "common/profile.h"
 #include "platform/program_paths.h"
 #include "platform/unique_fd.h"
@@ -57,20 +58,6 @@ bool PictureMatchesHeader(const FrameBuffer& p, const BitmapInfoHeader& h) {
     return size == p.imageSize && size <= UINT32_MAX - kBmpHeadersSize;
 }
 
-// Writes everything, going on after partial writes; false on an error or a write that makes
-// no progress (a full disk, the file size limit).
-bool WriteAll(int fd, const void* data, size_t size) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 void CopyText(char* out, const std::string& text) {
     const size_t n = std::min(text.size(), kCapturePathSize - 1);
     std::memcpy(out, text.data(), n);
@@ -90,10 +77,14 @@ std::string DefaultCaptureDirectory() {
     return (home == "/" ? std::string() : home) + "/Pictures/kelpa/";
 }
 
-// A stored directory is used when it exists or can be created with its parents.
+// A stored directory is kept when it is a directory or nothing exists under its name yet (it is
+// created when a capture starts); a file in the way or a text that is too long is not.
 bool UsableDirectory(const char* dir) {
     const size_t n = std::strlen(dir);
-    return n > 0 && n <= kMaxCaptureDirLen && MakeDirectories(dir);
+    if (n == 0 || n > kMaxCaptureDirLen) return false;
+    struct stat st {};
+    if (::stat(dir, &st) == 0) return S_ISDIR(st.st_mode);
+    return errno == ENOENT;
 }
 
 }  // namespace
@@ -110,8 +101,7 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
 CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     // Unique per process and writer, so two writers never share a temporary file.
     static std::atomic<uint32_t> instances{0};
-    std::snprintf(tempSuffix_, sizeof tempSuffix_, ".kelpa-capture-%ld-%u.tmp",
-                  static_cast<long>(::getpid()), instances.fetch_add(1));
+    FormatCaptureTempName(tempName_, sizeof tempName_, ::getpid(), instances.fetch_add(1));
     bmpFileHeader_[0] = 'B';
     bmpFileHeader_[1] = 'M';
     PutLE32(bmpFileHeader_ + 10, kBmpHeadersSize);
@@ -121,8 +111,9 @@ CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     const std::string fallback = DefaultCaptureDirectory();
     GetProfileStringA(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
                       sizeof captureDir_);
-    // A missing directory is created (a fresh machine has no ~/Pictures); one that cannot be
-    // used (a file in the way, no rights, too long) gives way to the temporary directory.
+    // A directory that can never be one (a file in the way, too long) gives way to the
+    // temporary directory. A missing one is left for the start of a capture to create, so
+    // that nothing appears on disk before the user captures.
     if (!UsableDirectory(captureDir_)) CopyText(captureDir_, TempCaptureDirectory());
     {
         std::lock_guard lock(nameLock_);
@@ -189,26 +180,91 @@ void CaptureWriter::UpdateCaptureInterval(double procRate) {
 
 bool CaptureWriter::ToggleCapture(UserNotice* notice) {
     char text[kCaptureStatusSize];
-    const bool wasOn = capturing.load();
-    if (wasOn && notice) {
-        FormatCaptureDone(text, sizeof text, capturedBefore, capturedCount.load());
-        notice->ShowStatus(text);
+    if (capturing.load()) {
+        // Once the command returns no further file of this run appears.
+        capturing.store(false);
+        WaitForFrameInFlight();
+        if (notice) {
+            FormatCaptureDone(text, sizeof text, capturedBefore, capturedCount.load());
+            notice->ShowStatus(text);
+        }
+        return false;
     }
-    if (!wasOn) {
-        // The counters are reset before the run is switched on, so the streaming thread never
-        // sees a new run with the old run's count.
-        const uint32_t last = capturedCount.load();
-        if (last <= UINT32_MAX - capturedBefore) capturedBefore += last;
-        capturedCount.store(0);
-        captureCountdown.store(0);
+    // The counters and the failure are reset before the run is switched on, so the streaming
+    // thread never sees a new run with the old run's state.
+    WaitForFrameInFlight();
+    const uint32_t last = capturedCount.load();
+    if (last <= UINT32_MAX - capturedBefore) capturedBefore += last;
+    capturedCount.store(0);
+    captureCountdown.store(0);
+    failed_.store(false);
+    failureText_[0] = '\0';
+    if (!PrepareDirectory()) {
+        if (notice) notice->ShowStatus(failureText_);
+        return false;
     }
-    // The opposite of what was seen: a run that ended meanwhile is not started again by a stop.
-    capturing.exchange(!wasOn);
-    if (notice && !wasOn) {
+    capturing.store(true);
+    if (notice) {
         FormatCaptureProgress(text, sizeof text, 0);
         notice->ShowStatus(text);
     }
-    return !wasOn;
+    return true;
+}
+
+bool CaptureWriter::PrepareDirectory() {
+    std::string dir;
+    {
+        std::lock_guard lock(nameLock_);
+        dir.assign(captureDir_, captureDirLen_);
+    }
+    // An empty directory stands for the current one, which exists.
+    const std::string path =
+        dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir;
+    const char* what = nullptr;
+    int error = 0;
+    if (!path.empty() && !MakeDirectories(path)) {
+        what = "Cannot create the capture folder";
+        error = errno;
+    } else if (::access(path.empty() ? "." : path.c_str(), W_OK | X_OK) != 0) {
+        what = "Cannot write captured frames into";
+        error = errno;
+    }
+    if (what) {
+        char reason[128];
+        std::snprintf(failureText_, sizeof failureText_, "%s %s: %s", what,
+                      dir.empty() ? "the current folder" : dir.c_str(),
+                      SystemReason(error, reason, sizeof reason));
+        LogPrintf("%s", failureText_);
+        failed_.store(true, std::memory_order_release);
+        return false;
+    }
+    const int removed = RemoveStaleCaptureTemps(dir.c_str());
+    if (removed > 0) {
+        LogPrintf("Removed %d unfinished capture file(s) of ended programs from %s", removed,
+                  dir.c_str());
+    }
+    return true;
+}
+
+void CaptureWriter::WaitForFrameInFlight() {
+    for (int32_t n = inFlight_.load(); n != 0; n = inFlight_.load()) inFlight_.wait(n);
+}
+
+void CaptureWriter::FinishCapture() {
+    const bool wasOn = capturing.exchange(false);
+    WaitForFrameInFlight();
+    if (wasOn) PostDone();
+}
+
+void CaptureWriter::ReportRunEnd(UserNotice* notice) const {
+    if (!notice) return;
+    if (RunFailed()) {
+        notice->ShowStatus(failureText_);
+        return;
+    }
+    char text[kCaptureStatusSize];
+    FormatCaptureDone(text, sizeof text, capturedBefore, capturedCount.load());
+    notice->ShowStatus(text);
 }
 
 size_t CaptureWriter::LastCapturePath(char* out, size_t size) const {
@@ -220,15 +276,39 @@ size_t CaptureWriter::LastCapturePath(char* out, size_t size) const {
     return n;
 }
 
-void CaptureWriter::EndRun(const char* failure) {
-    capturing.store(false);
+void CaptureWriter::PostProgress(uint32_t written) {
+    if (StreamEvents* events = events_.load()) events->PostCaptureProgress(written);
+}
+
+void CaptureWriter::PostDone() {
     StreamEvents* events = events_.load();
     if (events == nullptr) return;
     CaptureReport report;
     report.capturedCount = capturedCount.load();
-    report.failed = failure != nullptr;
-    if (failure != nullptr) std::snprintf(report.failure, sizeof report.failure, "%s", failure);
+    report.failed = RunFailed();
+    std::memcpy(report.failure, FailureText(), std::strlen(FailureText()) + 1);
     events->PostCaptureDone(report);
+}
+
+void CaptureWriter::EndRun() {
+    capturing.store(false);
+    PostDone();
+}
+
+void CaptureWriter::Fail(int reason, const char* detail) {
+    char text[128];
+    const char* why = detail ? detail : SystemReason(reason, text, sizeof text);
+    if (pathDirLen_ == 0) {
+        std::snprintf(failureText_, sizeof failureText_,
+                      "Cannot write captured frames into the current folder: %s", why);
+    } else {
+        std::snprintf(failureText_, sizeof failureText_,
+                      "Cannot write captured frames into %.*s: %s", static_cast<int>(pathDirLen_),
+                      capturePath_, why);
+    }
+    LogPrintf("%s", failureText_);
+    failed_.store(true, std::memory_order_release);
+    EndRun();
 }
 
 bool CaptureWriter::WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info) {
@@ -239,59 +319,68 @@ bool CaptureWriter::WriteFile(int fd, const FrameBuffer& picture, const BitmapIn
            WriteAll(fd, picture.data, picture.imageSize);
 }
 
+int CaptureWriter::WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHeader& info) {
+    // A leftover of our own is removed once.
+    UniqueFd fd(CreateCaptureTemp(tempPath_));
+    if (!fd.valid() && errno == EEXIST && ::unlink(tempPath_) == 0) {
+        fd.Reset(CreateCaptureTemp(tempPath_));
+    }
+    if (!fd.valid()) return errno;
+    int error = WriteFile(fd.get(), picture, info) ? 0 : errno;
+    // Some file systems report a failed write only when the file is closed.
+    if (::close(fd.Release()) != 0 && errno != EINTR && error == 0) error = errno;
+    if (error == 0) {
+        error = PlaceCaptureFile(tempPath_, capturePath_, extensionAt_, placedPath_,
+                                 sizeof placedPath_);
+    }
+    // An incomplete file never appears under a picture's name, and no temporary stays.
+    if (error != 0) ::unlink(tempPath_);
+    return error;
+}
+
 int CaptureWriter::CaptureFrame(double sampleTime, double fps, const FrameBuffer& picture,
                                 const BitmapInfoHeader& info) {
-    if (!capturing.load()) return 0;
+    // Counted before `capturing` is read: FinishCapture clears `capturing` first and then waits
+    // for the count, so a frame is either never started or waited for.
+    inFlight_.fetch_add(1);
+    const int result = capturing.load() ? CaptureDueFrame(sampleTime, fps, picture, info) : 0;
+    if (inFlight_.fetch_sub(1) == 1) inFlight_.notify_all();
+    return result;
+}
+
+int CaptureWriter::CaptureDueFrame(double sampleTime, double fps, const FrameBuffer& picture,
+                                   const BitmapInfoHeader& info) {
     uint32_t left = captureCountdown.load();
     while (left != 0 && !captureCountdown.compare_exchange_weak(left, left - 1)) {
     }
     if (left != 0) return 0;
     if (const uint32_t delay = captureFrameDelay.load(); delay != 0) captureCountdown.store(delay);
-    if (!PictureMatchesHeader(picture, info)) return 0;
     {
         std::lock_guard lock(nameLock_);
         BuildNamesLocked(sampleTime, fps);
     }
-
-    // O_EXCL: never write through a link someone placed under the temporary name. A leftover
-    // of our own is removed once.
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-    UniqueFd fd(::open(tempPath_, kFlags, 0666));
-    if (!fd.valid() && errno == EEXIST && ::unlink(tempPath_) == 0) {
-        fd.Reset(::open(tempPath_, kFlags, 0666));
-    }
-    if (!fd.valid()) return 0;  // cannot create: this frame is lost, the run goes on
-
-    errno = 0;
-    bool ok = WriteFile(fd.get(), picture, info);
-    if (::close(fd.Release()) != 0 && errno != EINTR) ok = false;
-    if (!ok) {
-        // A write that made no progress without an error code is a full disk.
-        const int error = errno != 0 ? errno : ENOSPC;
-        ::unlink(tempPath_);  // an incomplete file never appears under a picture's name
-        char reason[128];
-        char failure[kCaptureFailureSize];
-        std::snprintf(failure, sizeof failure, "Capture stopped: %s could not be written (%s)",
-                      capturePath_, strerror_r(error, reason, sizeof reason));
-        EndRun(failure);
+    if (!PictureMatchesHeader(picture, info)) {
+        char detail[96];
+        std::snprintf(detail, sizeof detail,
+                      "a picture of %d x %d pixels cannot be saved as a BMP file", picture.width,
+                      picture.height);
+        Fail(0, detail);
         return -1;
     }
-    if (::rename(tempPath_, capturePath_) != 0) {
-        ::unlink(tempPath_);
-        return 0;
+    if (const int error = WriteAndPlace(picture, info); error != 0) {
+        Fail(error, nullptr);
+        return -1;
     }
     {
         std::lock_guard lock(nameLock_);
-        std::memcpy(lastCapturePath_, capturePath_, sizeof lastCapturePath_);
+        std::memcpy(lastCapturePath_, placedPath_, sizeof lastCapturePath_);
     }
     const uint32_t written = capturedCount.fetch_add(1) + 1;
     const uint32_t wanted = captureCount.load();
     const bool done = written >= wanted;
     if (done) capturing.store(false);
-    if (written % 4 == 0 || wanted < 4) {
-        if (StreamEvents* events = events_.load()) events->PostCaptureProgress(written);
-    }
-    if (done) EndRun(nullptr);
+    if (written % 4 == 0 || wanted < 4) PostProgress(written);
+    if (done) PostDone();
     return 1;
 }
 

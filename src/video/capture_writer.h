@@ -14,6 +14,7 @@
 #include "image/frame_buffer.h"
 #include "platform/user_notice.h"
 #include "processing/stream_events.h"
+#include "video/capture_file.h"
 
 namespace kelpa {
 
@@ -39,6 +40,9 @@ inline constexpr size_t kMaxCaptureDirLen = 245;  // directory text without the 
 inline constexpr uint32_t kBmpFileHeaderSize = 14;
 inline constexpr uint32_t kBmpHeadersSize = 54;   // file header + info header
 inline constexpr size_t kCaptureStatusSize = 64;  // enough for either status text
+// A failure text: what failed, the directory and the system's reason.
+inline constexpr size_t kCaptureFailureSize = kCapturePathSize + 192;
+static_assert(kCaptureFailureSize <= kCaptureReportTextSize, "a failure fits the run's report");
 inline constexpr const char* kDefaultCaptureTemplate = "#cap%n#_%f";
 
 // Status-line texts of a run: "Capturing in progress +%u" while frames are written, and
@@ -49,9 +53,10 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
 
 class CaptureWriter {
   public:
-    // Reads the capture keys from the profile and makes sure the capture directory exists,
-    // falling back to the temporary directory. `events` hears of the progress and the end of
-    // every run (may be null, and set later).
+    // Reads the capture keys from the profile. A directory that cannot become one (a file in
+    // the way, too long) gives way to the temporary directory; a missing one is created only
+    // when a capture starts. `events` hears of the progress and the end of every run (may be
+    // null, and set later).
     explicit CaptureWriter(StreamEvents* events = nullptr);
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
@@ -78,18 +83,39 @@ class CaptureWriter {
     // captureIntervalMs from the processed frame rate (frames per second reaching the writer).
     void UpdateCaptureInterval(double procRate);
 
-    // The Capture command: starts or ends a run and tells the user. Returns whether a run is
-    // on afterwards (the check of the Capture command).
+    // The Capture command: starts or ends a run and tells the user. A run starts by creating
+    // the capture directory when it is missing and removing the temporaries that ended
+    // programs left in it; when the directory cannot be created the run does not start and
+    // RunFailed() says why. Returns whether a run is on afterwards (the Capture check).
     bool ToggleCapture(UserNotice* notice);
+
+    // Ends a run now, at the end of a program run or on a signal: a frame being written is
+    // completed or removed before this returns, so no partial or temporary file of this writer
+    // stays behind. Posts kCaptureDone when a run was on. Any thread but the streaming
+    // thread (which it waits for); not from a signal handler.
+    void FinishCapture();
+
+    // Why the last run ended early or did not start: the directory and the system's reason
+    // (also written to the log). Read on kCaptureDone or after ToggleCapture; the text
+    // stays until the next run starts. "" and false while nothing failed.
+    bool RunFailed() const { return failed_.load(std::memory_order_acquire); }
+    const char* FailureText() const { return RunFailed() ? failureText_ : ""; }
+    // The main window's answer to kCaptureDone (after it unchecked the Capture item): the
+    // status line shows the failure, or the frames written.
+    void ReportRunEnd(UserNotice* notice) const;
 
     // Streaming thread: writes one processed picture while a run is on. `info` is the 40-byte
     // header that describes `picture` in the file. Returns 1 when a file was written, 0 when
-    // the frame was skipped or lost, -1 when a write error ended the run. Allocates nothing.
+    // the frame was skipped, -1 when the run ended because the frame could not be written (a
+    // directory that takes no files, a full disk, a picture a BMP file cannot hold). Never
+    // replaces an existing file: a name that is taken gets the next free "_N" suffix.
+    // Allocates nothing.
     int CaptureFrame(double sampleTime, double fps, const FrameBuffer& picture,
                      const BitmapInfoHeader& info);
 
-    // The full path CaptureFrame would write for this time; the returned text lives until the
-    // next call. Streaming thread (or a test while no run is on).
+    // The full path CaptureFrame would write for this time when the name is free; the returned
+    // text lives until the next call. The frame number is the time rounded to the nearest
+    // frame, the time the nearest millisecond. Streaming thread (or a test while no run is on).
     const char* BuildCaptureName(double sampleTime, double fps);
 
     // Copies the path of the last file written ("" when none); returns its length.
@@ -118,9 +144,21 @@ class CaptureWriter {
     void ParseTemplateLocked();
     bool SetCaptureDirectoryLocked(const char* dir);
     void BuildNamesLocked(double sampleTime, double fps);
+    int CaptureDueFrame(double sampleTime, double fps, const FrameBuffer& picture,
+                        const BitmapInfoHeader& info);
     bool WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info);
-    // Streaming thread: the run is over; `failure` says why when a write failed.
-    void EndRun(const char* failure);
+    // Returns 0 when the file is in place, else the errno of what failed.
+    int WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHeader& info);
+    // GUI thread, at the start of a run: creates the directory, removes stale temporaries.
+    bool PrepareDirectory();
+    void WaitForFrameInFlight();
+    // Streaming thread: ends the run with `reason` (an errno, or 0 when `detail` says it).
+    void Fail(int reason, const char* detail);
+    void EndRun();
+    void PostProgress(uint32_t written);
+    // The end of a run, with its count and failure. Posted by one thread at a time: the
+    // streaming thread while a run is on, FinishCapture once it has ended it.
+    void PostDone();
 
     std::atomic<StreamEvents*> events_;
     // Guards the directory, template, name and parts, which the GUI thread changes while a run
@@ -131,11 +169,21 @@ class CaptureWriter {
     char captureDir_[kCapturePathSize] = {};
     char captureTemplate_[kCapturePathSize] = {};
     char captureName_[kCapturePathSize] = {};
-    // Streaming thread: the name being built, the temporary file beside it, the last good one.
+    // Streaming thread: the name being built (its directory part and where ".bmp" begins), the
+    // temporary file beside it, the name the file took, the last good one.
     char capturePath_[kCapturePathSize] = {};
+    uint32_t pathDirLen_ = 0;
+    uint32_t extensionAt_ = 0;
     char tempPath_[kCapturePathSize + 64] = {};
-    char tempSuffix_[64] = {};
-    char lastCapturePath_[kCapturePathSize] = {};
+    char tempName_[64] = {};
+    char placedPath_[kCapturePathSize + kNameSuffixRoom] = {};
+    char lastCapturePath_[kCapturePathSize + kNameSuffixRoom] = {};
+    // A failure is written by the streaming thread before the flag is set, and cleared by the
+    // GUI thread only while no run is on.
+    std::atomic<bool> failed_{false};
+    char failureText_[kCaptureFailureSize] = {};
+    // CaptureFrame calls under way, so that FinishCapture can wait for the file in flight.
+    std::atomic<int32_t> inFlight_{0};
     uint8_t bmpFileHeader_[kBmpFileHeaderSize] = {};
     uint8_t infoBytes_[sizeof(BitmapInfoHeader)] = {};
 };

@@ -1,10 +1,9 @@
 // The format table of the colour conversion: which converter a connected format gets, which
 // formats are accepted at all, the source and destination geometry of a frame, the clamping
-// table and the two converters that need no arithmetic (NoConvert, CopyRgb24).
+// table and the converter of unsupported formats (NoConvert).
 #include "video/convert.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -160,15 +159,6 @@ void UpdateRequiredSize(ConvGeometry& g, uint32_t compression) {
 }
 
 void NoConvert(uint8_t* /*dst*/, const uint8_t* /*src*/, const ConvGeometry& /*g*/) {}
-
-void CopyRgb24(uint8_t* dst, const uint8_t* src, const ConvGeometry& g) {
-    if (g.width < 1 || g.height < 1) return;
-    const size_t rowBytes = 3 * static_cast<size_t>(g.width);
-    // Row by row even when the strides agree: the destination's row padding stays untouched.
-    for (int32_t row = 0; row < g.height; ++row) {
-        std::memcpy(DstRow(dst, g, row), PlaneRow(src, g, 0, row), rowBytes);
-    }
-}
 
 bool InitClipTable() {
     if (gClipStorage) return true;

@@ -1,5 +1,6 @@
 #include "video/frame_sink.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -13,6 +14,10 @@ namespace {
 
 // Pacing sleeps in slices of this length so that a pause or stop ends a long wait.
 constexpr int64_t kPaceSliceMs = 100;
+// A frame due more than this beyond its usual hold, or late by more than this, has left the
+// timeline the clock follows (a seek, a step, a gap in the file, a long stall): the clock is
+// anchored again at that frame instead of sleeping towards a time that no longer means anything.
+constexpr double kPaceJumpMs = 250.0;
 
 void PostIfShown(StreamEvents& events, const VideoSurf& surf, StreamEvent kind) {
     if (surf.Visible()) events.Post(kind);
@@ -44,6 +49,7 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
 
     // A sample shorter than the connected format would be read past its end.
     if (length < geometry.srcRequiredSize) {
+        samplesDropped.fetch_add(1, std::memory_order_relaxed);
         if (!shortSampleLogged_.exchange(true)) {
             LogPrintf(
                 "Sample of %zu bytes is shorter than the %u bytes of the connected format;"
@@ -78,33 +84,53 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
     return 0;
 }
 
+// Holds the frame just shown until the stream's own time says the next one is due. The clock
+// follows the stream from an anchor (the first frame of a run, of a resume or after a seek);
+// waits are worked out from the anchor each time, so rounding never adds up. Frames are paced
+// only while the graph runs: a paused graph's frames (steps) are shown at once, and the run
+// that follows starts a new timeline.
 void FrameSink::Pace(double sampleTime) {
-    const uint32_t now = clock_.TickMs();
-    const double rate = fps.load();
-    if (rate <= 0) return;
-    if (paceStart_.load() == 0) {
-        const double period = 1000.0 / rate;
-        paceStart_.store(now == 0 ? 1 : now);
-        paceMaxWait_ = static_cast<uint32_t>(period);
-        paceScale_ = period * rate;
-        paceOffset_ = paceScale_ * sampleTime - period;
-    }
-    const int64_t due = static_cast<int64_t>(sampleTime * paceScale_ - paceOffset_);
-    int64_t wait = due - static_cast<int32_t>(now - paceStart_.load());
-    if (wait < 1 || wait > paceMaxWait_) return;
-    if (wait <= kPaceSliceMs) {
-        clock_.SleepMs(static_cast<uint32_t>(wait));
+    if (playState.load() != kStateRunning) {
+        reanchor_.store(true);
         return;
     }
-    while (playState.load() == kStateRunning) {
-        if (wait < kPaceSliceMs) {
-            clock_.SleepMs(static_cast<uint32_t>(wait));
-            return;
-        }
-        clock_.SleepMs(kPaceSliceMs);
-        wait -= kPaceSliceMs;
-        if (wait == 0) return;
+    const double rate = fps.load();
+    if (!(rate > 0)) return;
+    const double periodMs = 1000.0 / rate;
+    const uint32_t now = clock_.TickMs();
+    if (reanchor_.exchange(false)) {
+        anchorTickMs_ = now;
+        anchorTime_ = sampleTime - periodMs / 1000.0;  // held for one period
     }
+    const double elapsedMs = static_cast<double>(static_cast<uint32_t>(now - anchorTickMs_));
+    double waitMs = (sampleTime - anchorTime_) * 1000.0 - elapsedMs;
+    if (waitMs > periodMs + kPaceJumpMs) {
+        // Ahead of the timeline (a seek or step forward, a gap): a new one starts here.
+        anchorTickMs_ = now;
+        anchorTime_ = sampleTime - periodMs / 1000.0;
+        waitMs = periodMs;
+    } else if (waitMs < -kPaceJumpMs) {
+        // Far behind (a stall, a seek back): shown at once, the next frame one period later.
+        anchorTickMs_ = now;
+        anchorTime_ = sampleTime;
+        return;
+    }
+    SleepWhileRunning(std::llround(waitMs));
+}
+
+void FrameSink::SleepWhileRunning(int64_t waitMs) {
+    if (waitMs < 1) return;
+    if (waitMs <= kPaceSliceMs) {
+        clock_.SleepMs(static_cast<uint32_t>(waitMs));
+        return;
+    }
+    while (waitMs > 0 && playState.load() == kStateRunning) {
+        const int64_t slice = std::min(waitMs, kPaceSliceMs);
+        clock_.SleepMs(static_cast<uint32_t>(slice));
+        waitMs -= slice;
+    }
+    // A pause in the middle of the wait: the run that follows starts a new timeline.
+    if (waitMs > 0) reanchor_.store(true);
 }
 
 void FrameSink::ApplyFrameRate(double framesPerSecond) {

@@ -46,7 +46,9 @@ class FrameSink {
     // Streaming thread: one media sample. Always returns 0.
     int32_t SampleCB(double sampleTime, const uint8_t* data, size_t length);
 
-    // GUI thread, while no frame of the new format is in flight.
+    // GUI thread while no frame flows, or the streaming thread between two samples when the
+    // stream itself changes its format (no frame of the old format is in flight then; the
+    // surfaces and the engine take their own locks while they resize).
     void ApplyFrameRate(double framesPerSecond);
     bool SetSourceHeader(const BitmapInfoHeader& header);
     bool SetFrameGeometry(int32_t width, int32_t height);
@@ -54,8 +56,9 @@ class FrameSink {
     void SetPlaneLayout(const uint32_t offsets[3], const uint32_t strides[3]);
     // Recomputes the capture interval from the processed frame rate.
     void UpdateCaptureInterval();
-    // Pacing starts again with the next file frame.
-    void RestartPacing() { paceStart_.store(0); }
+    // The next file frame starts a new timeline (a run, a resume, a seek): it is held for one
+    // period and the frames after it follow their own times from there.
+    void RestartPacing() { reanchor_.store(true); }
     // File frames are paced to the file's rate unless switched off (they then run as fast as
     // they decode).
     void SetPacing(bool on) { pacing_.store(on); }
@@ -66,6 +69,9 @@ class FrameSink {
     std::atomic<int32_t> playState{0};
     // Samples that reached the frame path (converted and shown in the live window).
     std::atomic<uint64_t> samplesReceived{0};
+    // Samples that could not be used: shorter than the connected format says, or in a format
+    // that cannot be shown.
+    std::atomic<uint64_t> samplesDropped{0};
     bool isLive = false;
     bool captureSaveOnExit = false;
     bool keepsRowOrder = false;
@@ -86,15 +92,16 @@ class FrameSink {
 
   private:
     void Pace(double sampleTime);
+    void SleepWhileRunning(int64_t waitMs);
 
     Clock& clock_;
-    // Playback pacing (streaming thread; reset from the GUI thread when a run starts).
     std::atomic<bool> pacing_{true};
     std::atomic<FrameObserver*> observer_{nullptr};
-    std::atomic<uint32_t> paceStart_{0};
-    uint32_t paceMaxWait_ = 0;
-    double paceScale_ = 0.0;
-    double paceOffset_ = 0.0;
+    // Playback pacing: the frame of stream time t is held until anchorTick_ + (t - anchorTime_)
+    // seconds. Streaming thread only, except reanchor_, which the GUI thread sets.
+    std::atomic<bool> reanchor_{true};
+    uint32_t anchorTickMs_ = 0;
+    double anchorTime_ = 0.0;
     // A short sample is reported once per connected format.
     std::atomic<bool> shortSampleLogged_{false};
     // Streaming thread: processed frames so far, and the snapshot of the last one.

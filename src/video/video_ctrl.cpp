@@ -94,6 +94,8 @@ MediaResult VideoCtrl::PauseToggle() {
         sink.playState.store(kStatePaused);
         return control_->Pause();
     }
+    // Frames shown while paused (steps) left the old timeline: the run starts a new one.
+    sink.RestartPacing();
     sink.playState.store(kStateRunning);
     return control_->Run();
 }

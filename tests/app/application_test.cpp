@@ -200,7 +200,8 @@ TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
     EXPECT_EQ(missing.message.rfind("cannot use '/nonexistent/clip.avi' as a source: ", 0), 0u)
         << missing.message;
     const CommandResult unreadable = app.OpenFile("/nonexistent/clip.avi");
-    EXPECT_EQ(unreadable.message, "Can't render video file /nonexistent/clip.avi");
+    EXPECT_EQ(unreadable.message,
+              "Can't render video file /nonexistent/clip.avi: the file cannot be read");
     EXPECT_EQ(app.CurrentKind(), SourceKind::kNone);
     ASSERT_TRUE(app.OpenSource("sim").ok);
     const CommandResult node = app.OpenDevice("/dev/video99");
@@ -209,6 +210,14 @@ TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
     EXPECT_FALSE(app.OpenSource("/nonexistent/clip.avi").ok);
     EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
     EXPECT_FALSE(app.ChooseDevice(99).ok);
+    // A capture folder below a regular file cannot be made: the run does not start.
+    kelpa::testing::WriteFile(captures.File("blocker"), "x");
+    ASSERT_TRUE(app.Current()->sink.capture.SetCaptureDirectory(
+        (captures.File("blocker") + "/sub").c_str()));
+    const CommandResult capture = app.ToggleCapture();
+    EXPECT_FALSE(capture.ok);
+    EXPECT_EQ(capture.message.rfind("Cannot create the capture folder ", 0), 0u) << capture.message;
+    EXPECT_FALSE(app.Capturing());
 }
 
 // The command table the menus are built from: every number names one command, every

@@ -42,15 +42,28 @@ TEST(VideoSurfTest, SmallerFramesReuseAZeroedBuffer) {
     EXPECT_EQ(s.Capacity(), 1280u * 3 * 720);
 }
 
-TEST(VideoSurfTest, ProcessedSurfaceKeepsTheFileHeaderOpposite) {
-    ProcSurf s;
-    ASSERT_TRUE(s.Allocate(100, 240));
-    EXPECT_EQ(s.FileHeader().height, -240);
-    s.SetFlip(true);
-    EXPECT_EQ(s.HeaderHeight(), -240);
-    EXPECT_EQ(s.FileHeader().height, 240);
-    EXPECT_EQ(s.FileHeader().width, 100);
-    EXPECT_EQ(s.FileHeader().bitCount, 24);
+// A saved picture must show what the window shows: the file header carries the display
+// header's height, for either row order and either flip.
+TEST(VideoSurfTest, ProcessedSurfaceFileHeaderMatchesTheDisplay) {
+    struct Case {
+        int32_t height;  // as allocated: negative for rows that come top row first
+        bool flip;
+        int32_t shown;  // the display header's height
+    };
+    const Case cases[] = {
+        {240, false, 240}, {240, true, -240}, {-240, false, -240}, {-240, true, 240}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.height << (c.flip ? " flipped" : ""));
+        ProcSurf s;
+        ASSERT_TRUE(s.Allocate(100, c.height));
+        s.SetFlip(c.flip);
+        EXPECT_EQ(s.HeaderHeight(), c.shown);
+        const BitmapInfoHeader file = s.FileHeader();
+        EXPECT_EQ(file.height, c.shown);
+        EXPECT_EQ(file.width, 100);
+        EXPECT_EQ(file.bitCount, 24);
+        EXPECT_EQ(file.size, 40u);
+    }
 }
 
 TEST(VideoSurfTest, ImpossibleSizesLeaveAnEmptySurface) {

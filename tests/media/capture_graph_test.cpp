@@ -18,11 +18,51 @@ namespace {
 
 using kelpa::testing::CapturedLog;
 
+// A camera that claims every size and rate of YUY2 but, once it runs, settles on 160 x 120 at
+// 15 frames a second whatever was asked for, as cameras whose drivers adjust a requested
+// format do: a live test source behind a fixed caps filter, whose caps query tells the claim.
+gboolean ClaimEverySize(GstPad* pad, GstObject* parent, GstQuery* query) {
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS) {
+        return gst_pad_query_default(pad, parent, query);
+    }
+    GstCapsPtr claim(gst_caps_from_string(
+        "video/x-raw,format=YUY2,width=[16,1920],height=[16,1080],framerate=[1/1,60/1]"));
+    GstCaps* filter = nullptr;
+    gst_query_parse_caps(query, &filter);
+    if (filter) {
+        claim.reset(gst_caps_intersect_full(filter, claim.get(), GST_CAPS_INTERSECT_FIRST));
+    }
+    gst_query_set_caps_result(query, claim.get());
+    return TRUE;
+}
+
+GstElement* MakeSettlingCamera() {
+    GstElement* bin = gst_bin_new(nullptr);
+    GstElement* source = gst_element_factory_make("videotestsrc", nullptr);
+    GstElement* settled = gst_element_factory_make("capsfilter", nullptr);
+    g_object_set(source, "is-live", TRUE, nullptr);
+    GstCapsPtr caps(
+        gst_caps_from_string("video/x-raw,format=YUY2,width=160,height=120,framerate=15/1"));
+    g_object_set(settled, "caps", caps.get(), nullptr);
+    gst_bin_add_many(GST_BIN(bin), source, settled, nullptr);
+    gst_element_link(source, settled);
+    GstPadPtr output(gst_element_get_static_pad(settled, "src"));
+    GstPad* ghost = gst_ghost_pad_new("src", output.get());
+    gst_pad_set_query_function(ghost, &ClaimEverySize);
+    gst_element_add_pad(bin, ghost);
+    return bin;
+}
+
 // Hands out a simulated camera configured by the test.
 class SimBinder final : public CaptureDeviceBinder {
   public:
     bool BindCaptureDevice(BoundDevice* out) override {
         if (!present) return false;
+        if (settling) {
+            out->element = AdoptFloating(MakeSettlingCamera());
+            out->friendlyName = "Settling Camera";
+            return true;
+        }
         GstElement* e = gst_element_factory_make("kelpasimsrc", nullptr);
         if (!e) return false;
         g_object_set(e, "formats", formats.c_str(), "fail-after", failAfter, nullptr);
@@ -33,6 +73,7 @@ class SimBinder final : public CaptureDeviceBinder {
     std::string formats = "BGR,BGRx,YUY2,UYVY,I420,YV12";
     guint64 failAfter = 0;
     bool present = true;
+    bool settling = false;
 };
 
 // Counts processed frames (streaming thread).
@@ -195,6 +236,37 @@ TEST_F(CaptureFixture, CameraThatFailsMidStreamStopsTheGraph) {
     // The program goes on: the device can be activated again.
     binder.failAfter = 0;
     EXPECT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
+}
+
+// ---- The camera's real format ------------------------------------------------------------------
+
+// A camera that settles on another size and rate than the graph connected: its frames flow,
+// the intake takes the format they really have, and that format is remembered for next time.
+TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
+    binder.settling = true;
+    ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 333333, 320, 240};
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
+    EXPECT_EQ(graph->ConnectedType().header.width, 320);  // what was asked for
+    EXPECT_EQ(ctrl->sink.frameWidth, 320);
+    ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
+    ASSERT_TRUE(WaitFor([&] { return counter.frames.load() >= 3; }));
+    EXPECT_EQ(ctrl->sink.frameWidth, 160);
+    EXPECT_EQ(ctrl->sink.live.Picture().width, 160);
+    EXPECT_EQ(ctrl->sink.live.Picture().height, 120);
+    EXPECT_EQ(ctrl->sink.engine.surf.Picture().width, 160);
+    const VideoMediaType delivered = graph->ConnectedType();
+    EXPECT_EQ(delivered.subtype, kSubtypeYuy2);
+    EXPECT_EQ(delivered.header.width, 160);
+    EXPECT_EQ(delivered.header.height, 120);
+    EXPECT_NEAR(ctrl->sink.fps.load(), 15.0, 1e-3);
+    EXPECT_EQ(ctrl->sink.samplesDropped.load(), 0u);
+    EXPECT_TRUE(Logged("The stream changed its format to MEDIASUBTYPE_YUY2 160 x 120"));
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
+    graph->Teardown();
+    const PreferredFormat remembered = ThePreferredFormat();
+    EXPECT_EQ(remembered.width, 160);
+    EXPECT_EQ(remembered.height, 120);
+    EXPECT_EQ(remembered.timePerFrame, 666667);
 }
 
 }  // namespace

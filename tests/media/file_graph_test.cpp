@@ -11,106 +11,15 @@
 #include <random>
 #include <thread>
 
-#include "media/file_graph.h"
-#include "media/file_test_util.h"
-#include "media/media_init.h"
+#include "media/file_graph_fixture.h"
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
 
 using kelpa::testing::CapturedLog;
 using kelpa::testing::TempDir;
-
-// Time moves only when the intake sleeps; each pacing sleep (one per paced frame) notes the frame
-// the live picture shows.
-class ProbeClock final : public Clock {
-  public:
-    uint32_t TickMs() override { return now_.load(); }
-    void SleepMs(uint32_t ms) override {
-        now_.fetch_add(ms);
-        std::lock_guard lock(mutex);
-        slept += ms;
-        if (surf) frames.push_back(ShownFrame(*surf));
-    }
-    std::mutex mutex;
-    VideoSurf* surf = nullptr;
-    uint32_t slept = 0;
-    std::vector<int> frames;
-
-  private:
-    std::atomic<uint32_t> now_{1000};
-};
-
-MemoryProfile& Configured(MemoryProfile& profile, const std::string& captureDir) {
-    profile.Set("ProcAuto", "0");
-    profile.Set("CapWorkDir", captureDir);
-    return profile;
-}
-
-class FileGraphTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_TRUE(InitMedia(&error)) << error;
-        InitClipTable();
-        CapturedLog::Start();
-    }
-    FileGraphTest() {
-        clock.surf = &ctrl.sink.live;
-        ctrl.Events().SetReceiver(&mainWindow);
-        ctrl.sink.live.SetVisible(true);
-        graph.SetNotice(&notice);
-        graph.SetEvents(&ctrl.Events());
-    }
-    std::string Clip(const std::string& name, const ClipParams& clip) {
-        std::string error;
-        EXPECT_TRUE(WriteClip(dir.File(name), clip, &error)) << error;
-        return dir.File(name);
-    }
-    // Builds the graph; the paused graph has handed its first frame to the intake on return.
-    void Play(const std::string& path) {
-        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), MediaResult::kDone);
-        Settle();
-    }
-    void Settle() {
-        int32_t state = 0;
-        ctrl.Control()->GetState(10000, &state);
-    }
-    int Shown() { return ShownFrame(ctrl.sink.live); }
-    // Runs the file to its end (waiting generously for the graph event, not measuring), then lets
-    // the main window handle the event; returns the frame shown at the end.
-    int RunToEnd() {
-        const int seen = mainWindow.Count(StreamEvent::kGraphEvent);
-        EXPECT_FALSE(Failed(ctrl.Run()));
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (mainWindow.Count(StreamEvent::kGraphEvent) == seen &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        const int last = Shown();
-        ctrl.DrainGraphEvents(&notice);
-        Settle();
-        return last;
-    }
-    std::vector<int> TakeFrames() {
-        std::lock_guard lock(clock.mutex);
-        return std::exchange(clock.frames, {});
-    }
-
-    TempDir dir;
-    MemoryProfile profileStore;
-    MemoryProfile& profile = Configured(profileStore, dir.Path());
-    ProbeClock clock;
-    VideoCtrl ctrl{clock};
-    RecordingReceiver mainWindow;
-    RecordingNotice notice;
-    FileGraph graph{ctrl};
-};
 
 struct FormatCase {
     const char* name;
@@ -208,15 +117,65 @@ TEST_F(FileGraphTest, FrameRateAndDurationsComeFromTheFile) {
     EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
 }
 
-TEST_F(FileGraphTest, FramesArePacedToTheFileRate) {
-    Play(Clip("paced.avi", {"I420", 160, 120, 25, 1, 50, nullptr, "avimux"}));
+struct PacedCase {
+    const char* name;
+    int rateNum;
+    int rateDen;
+    int frames;
+};
+
+void PrintTo(const PacedCase& c, std::ostream* out) {
+    *out << c.name << " fps";
+}
+
+class PacedFileTest : public FileGraphTest, public ::testing::WithParamInterface<PacedCase> {};
+
+// A run of N frames sleeps N periods in all, every frame in order (time moves only when the
+// intake sleeps; a wait longer than 100 ms is slept in slices).
+TEST_P(PacedFileTest, FramesArePacedToTheFileRate) {
+    const PacedCase& c = GetParam();
+    graph.SetShowPausedFrames(false);  // every frame arrives in the run
+    Play(Clip("paced.avi", {"I420", 160, 120, c.rateNum, c.rateDen, c.frames, nullptr, "avimux"}));
     RunToEnd();
-    // 50 frames at 25 per second: two seconds of sleeps, one per frame, in order.
-    EXPECT_NEAR(clock.slept, 2000.0, 60.0);
-    const std::vector<int> frames = TakeFrames();
+    const double periodMs = 1000.0 * c.rateDen / c.rateNum;
+    EXPECT_NEAR(clock.slept, c.frames * periodMs, 2.0);
+    std::vector<int> frames = TakeFrames();
     EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-    EXPECT_EQ(frames.size(), 50u);
-    EXPECT_EQ(frames.back(), 49);
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    EXPECT_EQ(frames.size(), static_cast<size_t>(c.frames));
+    EXPECT_EQ(frames.back(), c.frames - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, PacedFileTest,
+                         ::testing::Values(PacedCase{"23_976", 24000, 1001, 48},
+                                           PacedCase{"24", 24, 1, 48}, PacedCase{"25", 25, 1, 50},
+                                           PacedCase{"29_97", 30000, 1001, 48},
+                                           PacedCase{"30", 30, 1, 48}, PacedCase{"60", 60, 1, 48},
+                                           PacedCase{"5", 5, 1, 10}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// On the real clock a 30 frames a second file of 60 frames plays for about two seconds. The
+// bounds are loose: a correct run cannot end before 1.9 s; a busy machine may take longer.
+TEST_F(FileGraphTest, ThirtyFramesASecondPlayInRealTime) {
+    VideoCtrl realCtrl;
+    FileGraph realGraph(realCtrl);
+    realGraph.SetShowPausedFrames(false);
+    RecordingReceiver events;
+    realCtrl.Events().SetReceiver(&events);
+    realGraph.SetEvents(&realCtrl.Events());
+    const std::string path = Clip("real.avi", {"I420", 160, 120, 30, 1, 60, nullptr, "avimux"});
+    ASSERT_EQ(realGraph.PlayVideoFile(path.c_str()), MediaResult::kDone);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_FALSE(Failed(realCtrl.Run()));
+    while (events.Count(StreamEvent::kGraphEvent) == 0 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(realCtrl.sink.samplesReceived.load(), 60u);
+    EXPECT_GT(seconds, 1.9);
+    EXPECT_LT(seconds, 6.0);
 }
 
 TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {

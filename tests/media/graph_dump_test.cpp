@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "support/log_file_capture.h"
 #include "media/gst_ptr.h"
 #include "media/media_init.h"
+#include "support/log_file_capture.h"
 
 namespace kelpa {
 namespace {

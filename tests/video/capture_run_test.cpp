@@ -1,6 +1,7 @@
 // Capture runs into a real directory: the files are decoded by a reader of the test's own and
-// compared with the picture; messages, skipped frames, a disk that fills up, a directory that
-// takes no files, the streaming thread's allocations and settings changed mid-run are checked.
+// compared with the picture; messages, skipped frames, the streaming thread's allocations and
+// settings changed mid-run are checked, and every way a run can fail: a directory that cannot
+// be created or takes no files, a file size limit, a picture a BMP file cannot hold.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,82 +10,35 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <tuple>
 #include <vector>
 
+#include "support/captured_log.h"
+#include "support/recording_notice.h"
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
+#include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"
 
 namespace kelpa {
 namespace {
 
+using testing::DecodeBmp;
+using testing::FilesIn;
+using testing::Names;
+using testing::Picture;
 using testing::TempDir;
-using Names = std::vector<std::string>;
 
 constexpr StreamEvent P = StreamEvent::kCaptureProgress;
 constexpr StreamEvent D = StreamEvent::kCaptureDone;
-
-// A picture with known pixels, laid into a padded buffer bottom row first or top row first.
-struct Picture {
-    Picture(int32_t w, int32_t h, bool topDown) : image(static_cast<size_t>(w) * h * 3) {
-        for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 37 + 11);
-        fb = {nullptr,    static_cast<int32_t>(Stride24(w)) - 3 * w, Stride24(w) * h, w, h,
-              Stride24(w)};
-        buffer.assign(fb.imageSize, 0xEE);  // row padding stays 0xEE
-        for (int32_t y = 0; y < h; ++y) {
-            std::copy_n(&image[y * w * 3], w * 3, &buffer[(topDown ? y : h - 1 - y) * fb.stride]);
-        }
-        fb.data = buffer.data();
-        header.width = w;
-        header.height = topDown ? -h : h;
-    }
-    std::vector<uint8_t> image;  // top row first, no padding
-    std::vector<uint8_t> buffer;
-    FrameBuffer fb;
-    BitmapInfoHeader header;
-};
-
-uint32_t LE(const std::string& b, size_t at, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + i]);
-    return v;
-}
-
-// An independent BMP reader: checks the headers and gives the pixels top row first.
-::testing::AssertionResult DecodeBmp(const std::string& b, std::vector<uint8_t>& image,
-                                     int32_t& height) {
-    if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || LE(b, 2, 4) != b.size() ||
-        LE(b, 6, 4) != 0 || LE(b, 10, 4) != 54 || LE(b, 14, 4) != 40 || LE(b, 26, 2) != 1 ||
-        LE(b, 28, 2) != 24 || LE(b, 30, 4) != 0) {
-        return ::testing::AssertionFailure() << "bad headers";
-    }
-    const size_t width = LE(b, 18, 4);
-    height = static_cast<int32_t>(LE(b, 22, 4));
-    const size_t rows = static_cast<size_t>(std::abs(height));
-    const size_t stride = (width * 3 + 3) / 4 * 4;
-    if (b.size() != 54 + stride * rows) return ::testing::AssertionFailure() << "pixel bytes";
-    image.clear();
-    for (size_t y = 0; y < rows; ++y) {
-        const char* row = b.data() + 54 + (height > 0 ? rows - 1 - y : y) * stride;
-        image.insert(image.end(), row, row + width * 3);
-    }
-    return ::testing::AssertionSuccess();
-}
-
-Names FilesIn(const std::string& dir) {
-    Names names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) {
-        names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 class CaptureRunTest : public ::testing::Test {
   protected:
@@ -149,7 +103,6 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
         for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
         EXPECT_EQ(FilesIn(dir.Path()).size(), c.files);
         EXPECT_EQ(target_.Events(), c.posts);
-        EXPECT_FALSE(writer.capturing.load());
         // The run's end carries its count, and it did not fail.
         CaptureReport report;
         ASSERT_TRUE(events_.TakeCaptureDone(&report));
@@ -157,31 +110,110 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
         EXPECT_EQ(events_.CapturedCount(), c.files);
         EXPECT_FALSE(report.failed);
         EXPECT_STREQ(report.failure, "");
+        EXPECT_FALSE(writer.capturing.load());
     }
 }
 
-TEST_F(CaptureRunTest, FrameThatCannotBeWrittenIsLostAndRunGoesOn) {
-    Picture pic(4, 2, false);
-    CaptureWriter writer(&events_);
-    writer.captureCount.store(2);
-    writer.ToggleCapture(nullptr);
-    // A directory below a regular file takes no files, not even from root.
+// ---- Failures: the run ends, says why in the log and to the user, and leaves no file ----------
+
+// A frame that cannot be written ends the run with a text naming the directory and the reason;
+// the frames before it stay, nothing partial or temporary is left.
+TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     const std::string blocker = dir_.File("blocker");
     testing::WriteFile(blocker, "x");
-    ASSERT_TRUE(writer.SetCaptureDirectory((blocker + "/sub").c_str()));
-    EXPECT_EQ(Frame(writer, pic, 0), 0);
-    ASSERT_TRUE(writer.SetCaptureDirectory(dir_.Path().c_str()));
-    // A picture its header does not describe is not written either.
-    pic.header.width = 3;
-    EXPECT_EQ(Frame(writer, pic, 1), 0);
-    pic.header.width = 4;
-    pic.fb.imageSize -= 4;
-    EXPECT_EQ(Frame(writer, pic, 2), 0);
-    pic.fb.imageSize += 4;
+    struct Case {
+        const char* name;
+        void (*spoil)(Picture&, CaptureWriter&, const std::string& blocker);
+        std::string text;  // the failure text behind "Cannot write captured frames into "
+    };
+    const Case cases[] = {
+        // A directory below a regular file takes no files, not even from root.
+        {"directory",
+         [](Picture&, CaptureWriter& w, const std::string& b) {
+             w.SetCaptureDirectory((b + "/sub").c_str());
+         },
+         blocker + "/sub/: " + std::strerror(ENOTDIR)},
+        {"header", [](Picture& p, CaptureWriter&, const std::string&) { p.header.width = 3; },
+         dir_.Path() + "/: a picture of 4 x 2 pixels cannot be saved as a BMP file"},
+        {"short buffer",
+         [](Picture& p, CaptureWriter&, const std::string&) { p.fb.imageSize -= 4; },
+         dir_.Path() + "/: a picture of 4 x 2 pixels cannot be saved as a BMP file"},
+        {"empty surface", [](Picture& p, CaptureWriter&, const std::string&) { p.fb = {}; },
+         dir_.Path() + "/: a picture of 0 x 0 pixels cannot be saved as a BMP file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::CapturedLog::Start();
+        std::filesystem::remove(dir_.File("cap_00001.bmp"));
+        target_.Clear();
+        Picture pic(4, 2, false);
+        CaptureWriter writer(&events_);
+        writer.captureCount.store(5);
+        writer.ToggleCapture(nullptr);
+        ASSERT_EQ(Frame(writer, pic, 0), 1);
+        c.spoil(pic, writer, blocker);
+        EXPECT_EQ(Frame(writer, pic, 1), -1);
+        EXPECT_FALSE(writer.capturing.load());
+        EXPECT_EQ(Frame(writer, pic, 2), 0);  // the run is over
+        const std::string text = "Cannot write captured frames into " + c.text;
+        EXPECT_TRUE(writer.RunFailed());
+        EXPECT_EQ(writer.FailureText(), text);
+        EXPECT_EQ(testing::CapturedLog::Lines(), Names{text});
+        EXPECT_EQ(target_.Events(), std::vector{D});
+        // The end of the run carries the reason to the main window.
+        CaptureReport report;
+        ASSERT_TRUE(events_.TakeCaptureDone(&report));
+        EXPECT_TRUE(report.failed);
+        EXPECT_EQ(report.failure, text);
+        EXPECT_EQ(report.capturedCount, 1u);
+        EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00001.bmp"}));
+        // The main window's answer to the end message shows the reason.
+        test::RecordingNotice notice;
+        writer.ReportRunEnd(&notice);
+        EXPECT_EQ(notice.status, Names{text});
+    }
+}
+
+// A directory that cannot be created, or written, stops the run before it starts; a later
+// start into a good directory forgets the failure. The directory is created only then.
+TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise) {
+    testing::CapturedLog::Start();
+    const std::string blocker = dir_.File("blocker");
+    testing::WriteFile(blocker, "x");
+    const std::string locked = dir_.File("locked");
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    struct Case {
+        std::string dir;
+        std::string text;
+    };
+    std::vector<Case> cases = {{blocker + "/sub", "Cannot create the capture folder " + blocker +
+                                                      "/sub/: " + std::strerror(ENOTDIR)}};
+    // Root writes into any directory whatever its mode.
+    if (geteuid() != 0) {
+        cases.push_back({locked, "Cannot write captured frames into " + locked +
+                                     "/: " + std::strerror(EACCES)});
+    }
+    CaptureWriter writer(&events_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dir);
+        ASSERT_TRUE(writer.SetCaptureDirectory(c.dir.c_str()));
+        test::RecordingNotice notice;
+        EXPECT_FALSE(writer.ToggleCapture(&notice));
+        EXPECT_FALSE(writer.capturing.load());
+        EXPECT_EQ(writer.FailureText(), c.text);
+        EXPECT_EQ(notice.status, Names{c.text});
+        EXPECT_EQ(testing::CapturedLog::Lines().back(), c.text);
+    }
+    const std::string fresh = dir_.File("a/b");
+    ASSERT_TRUE(writer.SetCaptureDirectory(fresh.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(fresh));
+    writer.ToggleCapture(nullptr);
     EXPECT_TRUE(writer.capturing.load());
-    EXPECT_TRUE(target_.Events().empty());
-    EXPECT_EQ(Frame(writer, pic, 3), 1);
-    EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00004.bmp"}));
+    EXPECT_TRUE(std::filesystem::is_directory(fresh));
+    EXPECT_FALSE(writer.RunFailed());
+    EXPECT_STREQ(writer.FailureText(), "");
 }
 
 // Child process: two good frames, then a file size limit that the third frame runs into.
@@ -205,11 +237,10 @@ int CaptureIntoFileLimit(rlim_t limit) {
     if (writer.capturing.load() || writer.capturedCount.load() != 2) failed |= 8;
     if (writer.CaptureFrame(3, 25, pic.fb, pic.header) != 0) failed |= 16;
     if (target.Events() != std::vector{D}) failed |= 32;
-    // The end of the run says that it failed, where and why.
-    CaptureReport report;
-    if (!events.TakeCaptureDone(&report) || !report.failed || report.capturedCount != 2 ||
-        std::string(report.failure).find("_00051.bmp could not be written (") ==
-            std::string::npos) {
+    const std::string reason = std::string(": ") + std::strerror(EFBIG);
+    const std::string text = writer.FailureText();
+    if (text.size() < reason.size() ||
+        text.compare(text.size() - reason.size(), reason.size(), reason) != 0) {
         failed |= 64;
     }
     return failed;
@@ -230,6 +261,53 @@ TEST_P(FileLimitTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
 
 // 0: the file header writes nothing; 10: part of it; 54: the pixels write nothing; 154: part.
 INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154));
+
+// At the end of a program run (or on a signal) the run is ended while a frame may be in
+// flight: FinishCapture returns only once that frame's file is complete and in place.
+TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
+    // Holds the streaming thread inside CaptureFrame (in its progress message) until the test
+    // has seen FinishCapture end the run.
+    struct Gate : StreamEventReceiver {
+        void Notify(StreamEvents& source, StreamEvent kind) override {
+            source.Acknowledge(kind);
+            if (kind != P) return;
+            std::unique_lock lock(mutex);
+            entered = true;
+            changed.notify_all();
+            changed.wait(lock, [this] { return open; });
+            left = true;
+        }
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool entered = false;
+        bool open = false;
+        std::atomic<bool> left{false};
+    } gate;
+    const Picture pic(6, 3, false);
+    StreamEvents events;
+    events.SetReceiver(&gate);
+    CaptureWriter writer(&events);
+    writer.captureCount.store(2);  // below 4: progress after every frame
+    writer.ToggleCapture(nullptr);
+    std::thread streaming([&] { Frame(writer, pic, 0); });
+    {
+        std::unique_lock lock(gate.mutex);
+        gate.changed.wait(lock, [&] { return gate.entered; });
+    }
+    std::thread opener([&] {
+        while (writer.capturing.load()) std::this_thread::yield();
+        std::lock_guard lock(gate.mutex);
+        gate.open = true;
+        gate.changed.notify_all();
+    });
+    writer.FinishCapture();
+    EXPECT_TRUE(gate.left.load());
+    EXPECT_FALSE(writer.capturing.load());
+    EXPECT_EQ(FilesIn(dir_.Path()), Names{"cap_00001.bmp"});
+    streaming.join();
+    opener.join();
+    EXPECT_EQ(Frame(writer, pic, 1), 0);
+}
 
 // The frame delay skips frames between written ones; nothing is allocated on the way.
 TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {

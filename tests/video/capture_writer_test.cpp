@@ -78,7 +78,7 @@ TEST_F(CaptureWriterTest, NameBudgetKeepsRoomForNumberAndDropsExtension) {
     const std::string dir242(242, 'd');
     ASSERT_TRUE(writer.SetCaptureDirectory(dir242.c_str()));
     ASSERT_TRUE(writer.SetCaptureTemplate("%f%t"));
-    EXPECT_EQ(writer.BuildCaptureName(1.5, 25), dir242 + "/00038000150");
+    EXPECT_EQ(writer.BuildCaptureName(1.5, 25), dir242 + "/00039000150");
     const std::string dir245(245, 'd');  // budget 9: no room for the literal
     ASSERT_TRUE(writer.SetCaptureDirectory(dir245.c_str()));
     ASSERT_TRUE(writer.SetCaptureTemplate("#abc%f"));
@@ -110,10 +110,15 @@ TEST_F(CaptureWriterTest, SourceNames) {
     EXPECT_STREQ(writer.BuildCaptureName(0, 25), "/cap/capCam_00001.bmp");
 }
 
-TEST_F(CaptureWriterTest, DirectoryIsCreatedOrFallsBackToTemporary) {
+// The default directory is kept while it does not exist and created only when a capture
+// starts; a name that can never be a directory gives way to the temporary one.
+TEST_F(CaptureWriterTest, DirectoryIsCreatedWhenACaptureStartsOrFallsBackToTemporary) {
     {
         CaptureWriter writer;
         EXPECT_EQ(writer.CaptureDir(), home_.Path() + "/Pictures/kelpa/");
+        EXPECT_FALSE(std::filesystem::exists(home_.Path() + "/Pictures"));
+        writer.ToggleCapture(nullptr);
+        EXPECT_TRUE(writer.capturing.load());
         EXPECT_TRUE(std::filesystem::is_directory(writer.CaptureDir()));
     }
     const std::string file = home_.File("plain");

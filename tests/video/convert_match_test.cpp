@@ -1,6 +1,7 @@
 // The fast converters against their scalar references, bit for bit: random frames of many
-// sizes in packed, GStreamer-like and oddly padded layouts, on every instruction set this
-// processor supports, and exhaustively over all inputs of the YUV arithmetic. The destination
+// sizes in packed, GStreamer-like and oddly padded layouts, and exhaustively over all inputs of
+// the YUV arithmetic, each on every instruction set that the converters were built for and this
+// processor supports (the converter must then really run on it). The destination
 // outside the picture's rows (guards, row padding) must stay untouched; reads beyond the
 // exactly sized sources show up under the address sanitizer.
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include "hwy/targets.h"
 #include "video/convert.h"
+#include "video/convert_targets.h"
 #include "video/convert_test_support.h"
 
 namespace kelpa {
@@ -40,21 +42,54 @@ struct TargetOverride {
     ~TargetOverride() { hwy::SetSupportedTargetsForTest(0); }
 };
 
-class ConvertMatchTest : public ::testing::TestWithParam<size_t> {};
+// The instruction sets of the converters that this processor runs, one bit each.
+std::vector<int64_t> ConverterTargetsHere() {
+    std::vector<int64_t> targets;
+    for (int64_t bits = ConverterTargets() & hwy::SupportedTargets(); bits != 0; bits &= bits - 1) {
+        targets.push_back(bits & -bits);
+    }
+    return targets;
+}
 
-// On every instruction set: every width up to 40 at heights 1 to 4, then a few larger odd and
-// even sizes, each in all three layouts, and one full HD frame.
-TEST_P(ConvertMatchTest, FastEqualsReferenceOnEveryInstructionSet) {
-    const FormatCase& f = AllFormats()[GetParam()];
-    const std::vector<int64_t> targets = hwy::SupportedAndGeneratedTargets();
+// Runs `check` once per instruction set, with the converter of `f` restricted to it.
+template <typename Check>
+void OnEveryTarget(const FormatCase& f, Check check) {
+    const std::vector<int64_t> targets = ConverterTargetsHere();
 #if HWY_ARCH_X86
-    EXPECT_GE(targets.size(), 2u);  // at least one vector target besides the scalar fallback
+    ASSERT_GE(targets.size(), 2u);  // at least one vector target besides the scalar fallback
 #endif
-    const std::pair<int32_t, int32_t> larger[] = {
-        {64, 2}, {65, 3}, {95, 7}, {321, 241}, {385, 289}};
     for (const int64_t target : targets) {
         SCOPED_TRACE(hwy::TargetName(target));
         const TargetOverride only(target);
+        ASSERT_EQ(ConverterTarget(f.fast), target);
+        check();
+        if (::testing::Test::HasFatalFailure()) return;
+    }
+}
+
+// Unrestricted, every converter runs on the best instruction set built and supported (Highway
+// gives better targets lower bits); GCC builds for x86 carry the AVX-512 VBMI/VNNI target.
+TEST(ConvertTargetTest, ConvertersRunOnTheBestInstructionSet) {
+    const int64_t available = ConverterTargets() & hwy::SupportedTargets();
+    ASSERT_NE(available, 0);
+    for (const FormatCase& f : AllFormats()) {
+        EXPECT_EQ(ConverterTarget(f.fast), available & -available) << f.name;
+    }
+    EXPECT_EQ(ConverterTarget(NoConvert), 0);
+#if HWY_ARCH_X86_64 && defined(__GNUC__) && !defined(__clang__)
+    EXPECT_NE(ConverterTargets() & HWY_AVX3_DL, 0);
+#endif
+}
+
+class ConvertMatchTest : public ::testing::TestWithParam<size_t> {};
+
+// Every width up to 40 at heights 1 to 4, then a few larger odd and even sizes, each in all
+// three layouts, and one full HD frame.
+TEST_P(ConvertMatchTest, FastEqualsReferenceOnEveryInstructionSet) {
+    const FormatCase& f = AllFormats()[GetParam()];
+    const std::pair<int32_t, int32_t> larger[] = {{64, 2},  {65, 3},    {95, 7},
+                                                  {131, 2}, {321, 241}, {385, 289}};
+    OnEveryTarget(f, [&] {
         for (Layout layout : testing::kAllLayouts) {
             for (int32_t w = 1; w <= 40; ++w) {
                 for (int32_t h = 1; h <= 4; ++h) ExpectMatch(f, w, h, layout, w * 16 + h);
@@ -63,8 +98,7 @@ TEST_P(ConvertMatchTest, FastEqualsReferenceOnEveryInstructionSet) {
             for (const auto& [w, h] : larger) ExpectMatch(f, w, h, layout, w + h);
         }
         ExpectMatch(f, 1920, 1080, Layout::kPacked, 1);
-        if (HasFatalFailure()) return;
-    }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, ConvertMatchTest, ::testing::Range<size_t>(0, 6),
@@ -91,14 +125,21 @@ TEST(ConvertExhaustiveTest, PlanarEveryInputMatches) {
                 frame.Src()[512 * y + x] = static_cast<uint8_t>(4 * step + 2 * (y & 1) + (x & 1));
             }
         }
-        ASSERT_EQ(frame.FirstMismatch(f), -1) << "step " << step;
+        const std::vector<uint8_t> expected = frame.Expected(f);
+        OnEveryTarget(f, [&] { ASSERT_EQ(frame.FirstMismatchWith(expected, f.fast), -1) << step; });
+        if (HasFatalFailure()) return;
     }
 }
 
 // Even pixels: all (Y, U, V) in 256 frames (pair k has U = k, row r has V = r, frame n has
 // Y = n). Odd pixels: every pair of chroma sums (Us, Vs) 0 ... 510, each with four lumas.
+// "YUY2" and "UYVY" differ only in where the bytes are read from.
 TEST(ConvertExhaustiveTest, PackedEveryInputMatches) {
     const FormatCase& f = AllFormats()[0];
+    const auto expectMatch = [&f](Frame& frame, int n) {
+        const std::vector<uint8_t> expected = frame.Expected(f);
+        OnEveryTarget(f, [&] { ASSERT_EQ(frame.FirstMismatchWith(expected, f.fast), -1) << n; });
+    };
     Frame even(MakeConvGeometry(f.code, f.bits, 512, 256));
     for (int n = 0; n < 256; ++n) {
         for (int32_t r = 0; r < 256; ++r) {
@@ -109,7 +150,8 @@ TEST(ConvertExhaustiveTest, PackedEveryInputMatches) {
                 pair[3] = static_cast<uint8_t>(r);
             }
         }
-        ASSERT_EQ(even.FirstMismatch(f), -1) << "luma " << n;
+        expectMatch(even, n);
+        if (HasFatalFailure()) return;
     }
     // Pair k has U = k / 2, so neighbouring pairs add up to every Us; V alternates between
     // the two halves of the row's Vs.
@@ -123,7 +165,7 @@ TEST(ConvertExhaustiveTest, PackedEveryInputMatches) {
             pair[3] = static_cast<uint8_t>(k % 2 == 0 ? vs / 2 : vs - vs / 2);
         }
     }
-    ASSERT_EQ(odd.FirstMismatch(f), -1);
+    expectMatch(odd, -1);
 }
 
 }  // namespace

@@ -100,17 +100,22 @@ class Frame {
     }
     const ConvGeometry& Geometry() const { return g_; }
     uint8_t* Src() { return src_.get(); }
-    // Converts with the reference, then with the fast converter over fresh guards; gives the
-    // index of the first differing byte (guards included), or -1.
-    long FirstMismatch(const FormatCase& f) {
+    // The reference's picture between fresh guards.
+    std::vector<uint8_t> Expected(const FormatCase& f) {
         std::fill(dst_.begin(), dst_.end(), kGuardByte);
         f.reference(dst_.data() + kGuard, Src(), g_);
-        const std::vector<uint8_t> expected = dst_;
+        return dst_;
+    }
+    // Converts with `fast` over fresh guards; gives the index of the first byte (guards
+    // included) that differs from `expected`, or -1.
+    long FirstMismatchWith(const std::vector<uint8_t>& expected, Converter fast) {
         std::fill(dst_.begin(), dst_.end(), kGuardByte);
-        f.fast(dst_.data() + kGuard, Src(), g_);
+        fast(dst_.data() + kGuard, Src(), g_);
         const auto diff = std::mismatch(expected.begin(), expected.end(), dst_.begin());
         return diff.first == expected.end() ? -1 : static_cast<long>(diff.first - expected.begin());
     }
+    // The reference, then the fast converter.
+    long FirstMismatch(const FormatCase& f) { return FirstMismatchWith(Expected(f), f.fast); }
     // The converted pixels of one output row (blue, green, red), padding left out.
     std::vector<uint8_t> Row(int32_t row) const {
         const auto start = dst_.begin() + kGuard + size_t{g_.dstStride} * row;

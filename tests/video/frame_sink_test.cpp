@@ -161,7 +161,7 @@ TEST_F(IntakeTest, CaptureWritesTheProcessedPicture) {
     ASSERT_EQ(bytes.size(), 54 + out.imageSize);
     int32_t height = 0;
     std::memcpy(&height, bytes.data() + 22, 4);
-    EXPECT_EQ(height, -sink.engine.surf.HeaderHeight());
+    EXPECT_EQ(height, sink.engine.surf.HeaderHeight());  // the file shows what the window shows
     EXPECT_EQ(0, std::memcmp(bytes.data() + 54, out.data, out.imageSize));
 }
 
@@ -192,22 +192,92 @@ class PacingTest : public IntakeTest {
     void Start(double fps) {
         Connect(kFormatRgb, 24, 4, 4, 0);
         sink.ApplyFrameRate(fps);
-        sink.playState.store(kStateRunning);
+        ctrl.AttachGraph(&control, nullptr, nullptr);
+        ASSERT_EQ(ctrl.Run(), MediaResult::kDone);
     }
+    // Milliseconds since `from` on the fake clock.
+    double Since(uint32_t from) const { return static_cast<double>(clock.now - from); }
+    FakeMediaControl control;
 };
 
-TEST_F(PacingTest, FileFramesFollowTheirTimes) {
-    Start(25.0);
-    Feed(0.0);
-    EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{40}));  // the first waits one period
-    Feed(0.04);                                            // due 80 ms after the start
-    EXPECT_EQ(clock.sleeps.back(), 40u);
-    clock.now += 15;  // decoding took 15 ms
-    Feed(0.08);
-    EXPECT_EQ(clock.sleeps.back(), 25u);
-    const size_t count = clock.sleeps.size();
-    Feed(5.0);  // after a seek the due time is far away: no sleep at all
-    EXPECT_EQ(clock.sleeps.size(), count);
+struct RateCase {
+    const char* name;
+    int num;
+    int den;
+};
+
+void PrintTo(const RateCase& rate, std::ostream* out) {
+    *out << rate.name << " fps";
+}
+
+class PacingRateTest : public PacingTest, public ::testing::WithParamInterface<RateCase> {};
+
+// Every frame is held until the next one is due by the stream's own times, whatever the rate:
+// the end of frame i's hold stays within a millisecond of (i + 1) periods, however long each
+// frame took to decode.
+TEST_P(PacingRateTest, EveryFrameEndsOnItsOwnTime) {
+    const RateCase& rate = GetParam();
+    const double fps = double(rate.num) / rate.den;
+    const double periodMs = 1000.0 / fps;
+    Start(fps);
+    const uint32_t start = clock.now;
+    const int frames = static_cast<int>(3 * fps);  // three seconds of file
+    for (int i = 0; i < frames; ++i) {
+        clock.now += static_cast<uint32_t>(i % 4);  // decoding takes 0 to 3 ms
+        Feed(double(i) * rate.den / rate.num);
+        ASSERT_NEAR(Since(start), (i + 1) * periodMs, 1.0) << rate.name << " frame " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, PacingRateTest,
+                         ::testing::Values(RateCase{"23_976", 24000, 1001}, RateCase{"24", 24, 1},
+                                           RateCase{"25", 25, 1}, RateCase{"29_97", 30000, 1001},
+                                           RateCase{"30", 30, 1}, RateCase{"60", 60, 1},
+                                           RateCase{"5", 5, 1}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+// Frames that leave the timeline start a new one: the frame after a resume, a step while
+// paused, a seek forward or back, or a long stall is held one period (a late one is shown at
+// once) and the frames after it follow their own times again.
+TEST_F(PacingTest, TimelineStartsAgainAfterPausesStepsSeeksAndStalls) {
+    Start(30.0);
+    auto frameTime = [](int frame) { return frame / 30.0; };
+    for (int i = 0; i < 10; ++i) Feed(frameTime(i));
+    const size_t running = clock.sleeps.size();
+    EXPECT_EQ(running, 10u);
+
+    ctrl.PauseToggle();
+    Feed(frameTime(10));  // the frame shown when the graph paused
+    Feed(frameTime(20));  // steps while paused are shown at once
+    Feed(frameTime(21));
+    EXPECT_EQ(clock.sleeps.size(), running);
+    clock.now += 60000;  // a minute in pause
+
+    ctrl.PauseToggle();
+    uint32_t anchor = clock.now;
+    Feed(frameTime(22));
+    EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
+    Feed(frameTime(23));
+    Feed(frameTime(24));
+    EXPECT_NEAR(Since(anchor), 3000.0 / 30, 1.0);
+
+    anchor = clock.now;
+    Feed(frameTime(300));  // a seek forward while running
+    Feed(frameTime(301));
+    EXPECT_NEAR(Since(anchor), 2000.0 / 30, 1.0);
+
+    clock.now += 2000;  // the disk stalled: the late frame is shown at once
+    const size_t beforeStall = clock.sleeps.size();
+    anchor = clock.now;
+    Feed(frameTime(302));
+    EXPECT_EQ(clock.sleeps.size(), beforeStall);
+    Feed(frameTime(303));
+    EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
+
+    anchor = clock.now;
+    Feed(frameTime(0));  // back to the start
+    Feed(frameTime(1));
+    EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
 }
 
 TEST_F(PacingTest, LongWaitsSleepInSlicesAndStopWhenPaused) {
@@ -221,9 +291,12 @@ TEST_F(PacingTest, LongWaitsSleepInSlicesAndStopWhenPaused) {
     EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{100}));
 }
 
-TEST_F(PacingTest, CamerasAreNeverPaced) {
+TEST_F(PacingTest, CamerasAndStoppedFilesAreNeverPaced) {
     Start(25.0);
     sink.isLive = true;
+    for (int i = 0; i < 5; ++i) Feed(i * 0.04);
+    sink.isLive = false;
+    ctrl.Stop();
     for (int i = 0; i < 5; ++i) Feed(i * 0.04);
     EXPECT_TRUE(clock.sleeps.empty());
 }

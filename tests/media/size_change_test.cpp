@@ -1,0 +1,226 @@
+// Streams that change their frame format on the way: a video file made of recordings of two
+// sizes joined end to end plays on at the new size, and samples handed straight to an appsink
+// show that the intake follows every usable format (picture, processed picture and
+// accumulation at the new size, a new frame rate) while frames it cannot use are dropped,
+// counted and logged once per format.
+#include <gtest/gtest.h>
+
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "media/file_graph_fixture.h"
+#include "media/sample_bridge.h"
+
+namespace kelpa::test {
+namespace {
+
+using kelpa::testing::CapturedLog;
+
+// ---- A file of two sizes --------------------------------------------------------------------
+
+TEST_F(FileGraphTest, JoinedRecordingsOfTwoSizesPlayToTheEnd) {
+    if (!FirstAvailable({"jpegenc"})) GTEST_SKIP() << "jpegenc is not installed";
+    graph.SetShowPausedFrames(false);
+    ClipParams clip{"I420", 320, 240, 25, 1, 12, "jpegenc", "avimux"};
+    clip.changeAt = 5;
+    clip.changedWidth = 160;
+    clip.changedHeight = 120;
+    Play(Clip("joined.avi", clip));
+    EXPECT_EQ(ctrl.sink.frameWidth, 320);
+    EXPECT_EQ(RunToEnd(), 11);
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
+    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 0u);
+    EXPECT_EQ(ctrl.sink.frameWidth, 160);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 160);
+    EXPECT_EQ(ctrl.sink.engine.surf.Picture().width, 160);
+    EXPECT_EQ(ctrl.sink.engine.surf.Picture().height, 120);
+    EXPECT_EQ(graph.ConnectedType().header.width, 160);
+    const std::vector<int> frames = TakeFrames();
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+    EXPECT_EQ(frames.size(), 12u);
+}
+
+// ---- Samples of changing formats through an appsink ---------------------------------------
+
+// Counts processed frames (streaming thread) and the width of the processed picture each had.
+class ProcessedFrames final : public FrameObserver {
+  public:
+    explicit ProcessedFrames(ProcEngine& engine) : engine_(engine) {}
+    void FrameProcessed(const StatisticsSnapshot&) override {
+        std::lock_guard lock(mutex_);
+        widths_.push_back(engine_.surf.Picture().width);
+    }
+    std::vector<int32_t> Widths() const {
+        std::lock_guard lock(mutex_);
+        return widths_;
+    }
+
+  private:
+    ProcEngine& engine_;
+    mutable std::mutex mutex_;
+    std::vector<int32_t> widths_;
+};
+
+class FormatChangeTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(InitMedia());
+        InitClipTable();
+    }
+    FormatChangeTest() {
+        ctrl.sink.isLive = true;
+        ctrl.sink.SetObserver(&processed);
+        pipeline_ = AdoptFloating(
+            gst_parse_launch("appsrc name=src format=time ! appsink name=out sync=false", nullptr));
+        src_.reset(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "src"));
+        GstElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "out"));
+        bridge.Attach(out.get());
+    }
+    ~FormatChangeTest() override {
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+        bridge.Detach();
+    }
+    // Connects the first format as a graph build does, then starts the samples flowing.
+    void Connect(const GstVideoInfo& info) {
+        GstCapsPtr caps(gst_video_info_to_caps(&info));
+        VideoMediaType type;
+        ASSERT_TRUE(ParseVideoCaps(caps.get(), &type));
+        bridge.AdoptConnectedType(type);
+        ctrl.sink.ApplyFrameRate(10000000.0 / type.timePerFrame100ns);
+        gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+    }
+    // Pushes `count` frames of a format (flat grey frames of `level`, or `bytes` bytes of
+    // them) and waits until the intake has taken or refused them all.
+    void Push(const GstVideoInfo& info, int count, int level, size_t bytes = 0) {
+        GstCapsPtr caps(gst_video_info_to_caps(&info));
+        const uint64_t before = bridge.Delivered() + bridge.Refused();
+        for (int i = 0; i < count; ++i) {
+            const size_t size = bytes ? bytes : GST_VIDEO_INFO_SIZE(&info);
+            GstBufferPtr buffer(gst_buffer_new_allocate(nullptr, size, nullptr));
+            FillGrey(info, buffer.get(), level);
+            GST_BUFFER_PTS(buffer.get()) = pts_;
+            pts_ += 40 * GST_MSECOND;
+            GstSamplePtr sample(gst_sample_new(buffer.get(), caps.get(), nullptr, nullptr));
+            ASSERT_EQ(gst_app_src_push_sample(GST_APP_SRC(src_.get()), sample.get()), GST_FLOW_OK);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (bridge.Delivered() + bridge.Refused() < before + count &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_EQ(bridge.Delivered() + bridge.Refused(), before + count);
+    }
+    // The grey level at the centre of the live picture.
+    int LiveGrey() {
+        std::lock_guard lock(ctrl.sink.live.PictureLock());
+        const FrameBuffer& p = ctrl.sink.live.Picture();
+        return p.data[size_t(p.stride) * (p.height / 2) + 3 * (p.width / 2) + 1];
+    }
+    static int LogLines(const std::string& text) {
+        const std::vector<std::string> lines = CapturedLog::Lines();
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+            return l.find(text) != std::string::npos;
+        }));
+    }
+
+    MemoryProfile profile;
+    // Every frame is processed, and nothing changes the amplification on the way.
+    const bool configured_ = [this] {
+        profile.Set("ProcAuto", "0");
+        profile.Set("ProcTimeDelay", "0");
+        return true;
+    }();
+    FakeClock clock;
+    VideoCtrl ctrl{clock};
+    ProcessedFrames processed{ctrl.sink.engine};
+    SampleBridge bridge{ctrl.sink};
+
+  private:
+    // Full-range grey: luma `level`, no colour (only 8-bit formats are pushed here).
+    static void FillGrey(const GstVideoInfo& info, GstBuffer* buffer, int level) {
+        BufferMapping map(buffer, GST_MAP_WRITE);
+        std::fill(map.Data(), map.Data() + map.Size(), uint8_t{128});
+        const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&info);
+        if (format == GST_VIDEO_FORMAT_YUY2) {
+            for (gsize i = 0; i < map.Size(); i += 2) map.Data()[i] = uint8_t(level);
+        } else {
+            const size_t luma =
+                size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * GST_VIDEO_INFO_HEIGHT(&info);
+            std::fill(map.Data(), map.Data() + std::min<size_t>(luma, map.Size()), uint8_t(level));
+        }
+    }
+
+    GstElementPtr pipeline_;
+    GstElementPtr src_;
+    GstClockTime pts_ = 0;
+};
+
+GstVideoInfo Layout(GstVideoFormat format, int width, int height, int fps) {
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, format, width, height);
+    GST_VIDEO_INFO_FPS_N(&info) = fps;
+    GST_VIDEO_INFO_FPS_D(&info) = 1;
+    return info;
+}
+
+// A studio-range luma level as the converters show it: (Y - 16) * 255 / 219.
+int Shown(int luma) {
+    return std::clamp((luma - 16) * 255 / 219, 0, 255);
+}
+
+TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
+    CapturedLog::Start();
+    ctrl.sink.engine.SetCountAccum(2);  // the accumulator has to follow the size as well
+    const GstVideoInfo large = Layout(GST_VIDEO_FORMAT_I420, 64, 48, 25);
+    Connect(large);
+    Push(large, 4, 100);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 64);
+    EXPECT_NEAR(LiveGrey(), Shown(100), 2);
+
+    // A smaller recording follows: pictures and accumulator are made again at its size.
+    const GstVideoInfo small = Layout(GST_VIDEO_FORMAT_I420, 32, 24, 25);
+    Push(small, 4, 150);
+    EXPECT_EQ(ctrl.sink.frameWidth, 32);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 32);
+    EXPECT_EQ(ctrl.sink.live.Picture().height, 24);
+    EXPECT_EQ(ctrl.sink.engine.surf.Picture().width, 32);
+    EXPECT_NEAR(LiveGrey(), Shown(150), 2);
+    EXPECT_EQ(bridge.CurrentType().header.width, 32);
+    EXPECT_EQ(LogLines("The stream changed its format to MEDIASUBTYPE_I420 32 x 24"), 1);
+
+    // A format the intake cannot convert: dropped, counted, logged once; the picture stays.
+    const GstVideoInfo grey = Layout(GST_VIDEO_FORMAT_GRAY8, 40, 30, 25);
+    Push(grey, 3, 200);
+    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 3u);
+    EXPECT_EQ(LogLines("Frames in a format that cannot be shown are dropped"), 1);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 32);
+    EXPECT_NEAR(LiveGrey(), Shown(150), 2);
+
+    // A camera switching mode: another packing, size and rate.
+    const GstVideoInfo packed = Layout(GST_VIDEO_FORMAT_YUY2, 48, 36, 15);
+    Push(packed, 4, 60);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 48);
+    EXPECT_EQ(ctrl.sink.live.Picture().height, 36);
+    EXPECT_NEAR(LiveGrey(), Shown(60), 2);
+    EXPECT_NEAR(ctrl.sink.fps.load(), 15.0, 1e-3);
+    EXPECT_EQ(bridge.FormatChanges(), 2u);
+
+    // Samples shorter than their caps say: dropped and counted, logged once for the format.
+    Push(packed, 2, 90, GST_VIDEO_INFO_SIZE(&packed) / 2);
+    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 5u);
+    EXPECT_EQ(LogLines("is shorter than the"), 1);
+    EXPECT_NEAR(LiveGrey(), Shown(60), 2);
+
+    // Every frame went through the chain with the processed picture of its own size.
+    const std::vector<int32_t> widths = processed.Widths();
+    EXPECT_EQ(widths, (std::vector<int32_t>{64, 64, 64, 64, 32, 32, 32, 32, 48, 48, 48, 48}));
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
+}
+
+}  // namespace
+}  // namespace kelpa::test
