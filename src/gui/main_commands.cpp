@@ -56,8 +56,12 @@ bool MainWindow::ExecuteControl(uint32_t command) {
             return true;
         }
         case kCmdCapture:
-            // The capture writer tells the status bar what it started or ended.
-            if (app_.Current() != nullptr) app_.ToggleCapture();
+            // The capture writer tells the status bar what it started or ended; a run that
+            // cannot start (no capture folder) is a warning.
+            if (app_.Current() != nullptr) {
+                const CommandResult result = app_.ToggleCapture();
+                if (!result.ok) Warn(result.message.c_str());
+            }
             return true;
         case kCmdExit:
             close();

@@ -251,16 +251,13 @@ void MainWindow::OnCaptureProgress(VideoCtrl* ctrl, uint32_t capturedCount) {
 
 void MainWindow::OnCaptureDone(VideoCtrl* ctrl, const CaptureReport& report) {
     if (ctrl != app_.Current()) return;
+    RefreshState();  // the Capture button comes up first
     if (report.failed) {
         // A capture that could not be written is something the user must not miss.
         Warn(report.failure);
     } else {
-        char text[kCaptureStatusSize];
-        FormatCaptureDone(text, sizeof text, ctrl->sink.capture.capturedBefore,
-                          report.capturedCount);
-        statusBar_->ShowMessage(QString::fromLatin1(text));
+        ctrl->sink.capture.ReportRunEnd(this);
     }
-    RefreshState();
 }
 
 void MainWindow::OnDevicesChanged() {

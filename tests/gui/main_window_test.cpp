@@ -289,6 +289,7 @@ TEST_F(MainWindowTest, CaptureProgressAndEndShowInTheStatusBar) {
     window->OnCaptureProgress(&Ctrl(), 8);
     EXPECT_EQ(window->Status()->Message(), QStringLiteral("Capturing in progress +8"));
     Ctrl().sink.capture.capturedBefore = 5;
+    Ctrl().sink.capture.capturedCount.store(3);
     CaptureReport report;
     report.capturedCount = 3;
     window->OnCaptureDone(&Ctrl(), report);
@@ -306,6 +307,19 @@ TEST_F(MainWindowTest, AFailedCaptureIsAWarningWithTheWritersReason) {
     ASSERT_EQ(desktop.warnings.size(), 1);
     EXPECT_EQ(desktop.warnings[0], QString::fromLatin1(report.failure));
     EXPECT_EQ(window->Status()->Message(), QString::fromLatin1(report.failure));
+}
+
+TEST_F(MainWindowTest, ACaptureThatCannotStartIsAWarning) {
+    OpenSimulator();
+    // A file where the capture folder should be created.
+    WriteFile(captures / "blocked", "");
+    ASSERT_TRUE(Ctrl().sink.capture.SetCaptureDirectory((captures / "blocked/sub").c_str()));
+    window->Execute(kCmdCapture);
+    EXPECT_FALSE(Ctrl().sink.capture.capturing.load());
+    EXPECT_FALSE(Button(kCmdCapture)->isChecked());
+    ASSERT_EQ(desktop.warnings.size(), 1);
+    EXPECT_TRUE(desktop.warnings[0].contains(QStringLiteral("blocked")))
+        << desktop.warnings[0].toStdString();
 }
 
 TEST_F(MainWindowTest, ACaptureRunThatEndsReleasesTheCaptureButton) {
