@@ -3,13 +3,20 @@
 #include <array>
 
 #include "processing/proc_settings.h"
+#include "view/view_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format, view, window places and the settings panel join here as their
-    // tables are declared.
-    static const std::array<const SettingsTable*, 1> kTables = {&ProcSettingsTable()};
+    // Capture, device format and the settings panel join here as their tables are declared.
+    static const std::array<const SettingsTable*, 6> kTables = {
+        &ProcSettingsTable(),
+        &LiveViewTable(),
+        &ProcViewTable(),
+        &WindowPlaceTable(ViewWindow::kLive),
+        &WindowPlaceTable(ViewWindow::kProc),
+        &InfoWindowTable(),
+    };
     return kTables;
 }
 
