@@ -161,6 +161,8 @@ CommandState StateOf(uint32_t command, const CommandInputs& in) {
             break;
     }
     if (NeedsVideo(command) && !in.open) return {false, false};
+    // Exit Change ends an editing mode: there is nothing to end without one.
+    if (command == kCmdAreaExitChange) return {in.areaMode != 0, false};
     return {true, IsCheckable(command) && Checked(command, in)};
 }
 

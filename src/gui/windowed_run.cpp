@@ -2,10 +2,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QIcon>
 #include <QScreen>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -19,73 +17,20 @@
 #include "common/log.h"
 #include "gui/config_texts.h"
 #include "gui/desktop_services.h"
+#include "gui/display_windows.h"
+#include "gui/event_bridge.h"
+#include "gui/live_window.h"
 #include "gui/main_window.h"
+#include "gui/processing_window.h"
+#include "gui/statistic_window.h"
 #include "gui/test_script.h"
+#include "gui/video_windows.h"
 #include "media/device_settings.h"
 #include "platform/program_paths.h"
 #include "platform/single_instance.h"
 
 namespace kelpa {
 namespace {
-
-// Until the video windows take them: the stream events the main window handles, turned into
-// calls on the GUI thread; pictures and statistics are acknowledged and dropped.
-class MainWindowEvents final : public QObject, public StreamEventReceiver {
-  public:
-    MainWindowEvents(Application& app, MainWindow& window) : app_(app), window_(window) {}
-
-    void Notify(StreamEvents& source, StreamEvent kind) override {
-        pending_[static_cast<size_t>(kind)].store(&source);
-        if (!posted_.exchange(true)) QCoreApplication::postEvent(this, new QEvent(kWakeUp));
-    }
-
-  protected:
-    void customEvent(QEvent* event) override {
-        if (event->type() != kWakeUp) return;
-        posted_.store(false);
-        for (size_t k = 0; k < kStreamEventKinds; ++k) {
-            StreamEvents* source = pending_[k].exchange(nullptr);
-            if (source != nullptr) Dispatch(*source, static_cast<StreamEvent>(k));
-        }
-    }
-
-  private:
-    void Dispatch(StreamEvents& events, StreamEvent kind) {
-        VideoCtrl* ctrl = app_.CtrlOf(events);
-        if (ctrl == nullptr) return;
-        if (kind == StreamEvent::kCaptureDone) {
-            CaptureReport report;
-            if (events.TakeCaptureDone(&report)) window_.OnCaptureDone(ctrl, report);
-            return;
-        }
-        events.Acknowledge(kind);
-        switch (kind) {
-            case StreamEvent::kAmpChanged:
-            case StreamEvent::kCountAccumChanged:
-            case StreamEvent::kDelayChanged:
-                window_.OnAutoChange(ctrl, kind, events.AutoValue(kind));
-                break;
-            case StreamEvent::kGraphEvent:
-                window_.OnGraphEvent(ctrl);
-                break;
-            case StreamEvent::kCaptureProgress:
-                window_.OnCaptureProgress(ctrl, events.CapturedCount());
-                break;
-            case StreamEvent::kDevicesChanged:
-                window_.OnDevicesChanged();
-                break;
-            default:
-                break;
-        }
-    }
-
-    static inline const QEvent::Type kWakeUp =
-        static_cast<QEvent::Type>(QEvent::registerEventType());
-    Application& app_;
-    MainWindow& window_;
-    std::array<std::atomic<StreamEvents*>, kStreamEventKinds> pending_{};
-    std::atomic<bool> posted_{false};
-};
 
 // A box without owner; made before the main window exists, so a QApplication may be needed.
 void StartupBox(int argc, char** argv, const char* caption, const char* text) {
@@ -162,13 +107,18 @@ int RunWindowed(const CommandLine& options, int argc, char** argv) {
     {
         MainWindow window(*app, texts, desktop);
         app->SetNotice(&window);
-        MainWindowEvents events(*app, window);
-        app->SetEventReceiver(&events);
+        EventBridge bridge;
+        bridge.Watch(*app);
+        ConnectMainWindow(bridge, window);
+        window.Place(position, work.origin, work.size);
+        VideoWindows videoWindows(bridge, &window, window.frameGeometry());
+        DisplayWindowSet windowSet(videoWindows, window);
+        window.SetWindowSet(&windowSet);
         // The saved device, its graph built; it becomes the source unless a file is named.
         app->LoadDeviceSettings();
 
-        window.Place(position, work.origin, work.size);
         window.show();
+        videoWindows.ShowIfWanted();
         window.Start(arguments.startupFile);
         window.raise();
         window.activateWindow();
@@ -181,6 +131,8 @@ int RunWindowed(const CommandLine& options, int argc, char** argv) {
         // No event may reach a window that is going.
         app->FileCtrl().Stop();
         app->DeviceCtrl().Stop();
+        videoWindows.SetController(nullptr);
+        window.SetWindowSet(nullptr);
         app->SetEventReceiver(nullptr);
         app->SetNotice(nullptr);
     }
