@@ -7,6 +7,7 @@
 #include "media/device_settings.h"
 #include "media/file_graph.h"
 #include "media/file_seek.h"
+#include "media/v4l2/v4l2_exposure.h"
 #include "platform/input_node.h"
 #include "sim/sim_device_provider.h"
 
@@ -254,10 +255,19 @@ CommandResult Application::ToggleCapture() {
     VideoCtrl* ctrl = Current();
     if (ctrl == nullptr) return NoSource();
     CaptureWriter& capture = ctrl->sink.capture;
+    // A run records the exposure the camera holds as it starts (FITS files).
+    if (!capture.capturing.load()) capture.SetExposureSeconds(CurrentExposureSeconds());
     if (!capture.ToggleCapture(&notice_) && capture.RunFailed()) {
         return {false, capture.FailureText()};
     }
     return {true, notice_.Last()};
+}
+
+double Application::CurrentExposureSeconds() {
+    const CaptureDevice* device = devices_->CurrentDevice();
+    if (current_ != SourceKind::kDevice || device == nullptr || device->node.empty()) return -1.0;
+    const std::unique_ptr<V4l2Device> v4l2 = V4l2Device::Open(device->node);
+    return v4l2 ? FixedExposureSeconds(*v4l2) : -1.0;
 }
 
 bool Application::Capturing() const {

@@ -136,6 +136,8 @@ class Application {
 
   private:
     const CaptureDevice* ChooseListed(const std::string& source) const;
+    // The exposure the current camera holds fixed, in seconds; negative when it does not tell.
+    double CurrentExposureSeconds();
 
     Clock& clock_;
     // The file controller first, then the device controller, as at start-up.

@@ -4,13 +4,15 @@
 
 #include "processing/proc_settings.h"
 #include "view/view_settings.h"
+#include "video/capture_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format and the settings panel join here as their tables are declared.
-    static const std::array<const SettingsTable*, 6> kTables = {
+    // Device format and the settings panel join here as their tables are declared.
+    static const std::array<const SettingsTable*, 7> kTables = {
         &ProcSettingsTable(),
+        &CaptureFileSettingsTable(),
         &LiveViewTable(),
         &ProcViewTable(),
         &WindowPlaceTable(ViewWindow::kLive),

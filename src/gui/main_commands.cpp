@@ -293,7 +293,7 @@ void MainWindow::ExecuteSourcesItem(uint32_t command) {
 }
 
 void MainWindow::RestoreVideoInput() {
-    if (savedInputType_ == 0) savedInputType_ = GetProfileIntA(kProfileSection, kInputTypeKey, 0);
+    if (savedInputType_ == 0) savedInputType_ = GetProfileInt(kProfileSection, kInputTypeKey, 0);
     DevicePages& pages = app_.Devices().Pages();
     if (savedInputType_ <= 0 || pages.Inputs().size() < 2) return;
     if (!pages.RouteToConnector(savedInputType_)) {
@@ -308,8 +308,7 @@ void MainWindow::SaveVideoInput() {
         savedInputType_ = pages.Inputs()[checked].connector;
     }
     if (savedInputType_ > 0) {
-        WriteProfileStringA(kProfileSection, kInputTypeKey,
-                            std::to_string(savedInputType_).c_str());
+        WriteProfileString(kProfileSection, kInputTypeKey, std::to_string(savedInputType_).c_str());
     }
 }
 

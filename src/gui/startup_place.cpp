@@ -16,7 +16,7 @@ constexpr int32_t kDefaultRightGap = 513;
 constexpr int32_t kDefaultBottomGap = 31;
 
 int32_t ReadClamped(const char* key, int32_t maximum) {
-    int32_t value = GetProfileIntA(kProfileSection, key, maximum);
+    int32_t value = GetProfileInt(kProfileSection, key, maximum);
     if (value < 1) value = 1;
     if (value > maximum) value = maximum;
     return value;
@@ -25,7 +25,7 @@ int32_t ReadClamped(const char* key, int32_t maximum) {
 void WriteNumber(const char* key, int32_t value) {
     char text[16];
     const int length = std::snprintf(text, sizeof text, "%d", value);
-    if (length >= 1 && length <= 11) WriteProfileStringA(kProfileSection, key, text);
+    if (length >= 1 && length <= 11) WriteProfileString(kProfileSection, key, text);
 }
 
 }  // namespace

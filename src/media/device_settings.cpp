@@ -15,7 +15,7 @@ namespace {
 // written.
 bool WriteNumberText(const char* section, const char* key, const char* text, int length) {
     if (length <= 0 || length >= 12) return false;
-    return WriteProfileStringA(section, key, text);
+    return WriteProfileString(section, key, text);
 }
 
 bool WriteUnsigned(const char* section, const char* key, uint32_t value) {
@@ -57,12 +57,12 @@ void DeviceSettings::SetNotice(UserNotice* notice) {
 
 void DeviceSettings::LoadDeviceSettings() {
     char name[kDeviceNameSize + 1];
-    GetProfileStringA(kDeviceSection, "VideoDevice2", "", name, sizeof name);
+    GetProfileString(kDeviceSection, "VideoDevice2", "", name, sizeof name);
     chosen_ = name;
     BuildDeviceMenu();
-    masterStream_ = GetProfileIntA(kDeviceSection, "MasterStream", 1);
-    useTimeLimit_ = GetProfileIntA(kDeviceSection, "UseTimeLimit", 0) != 0;
-    timeLimit_ = GetProfileIntA(kDeviceSection, "TimeLimit", 0);
+    masterStream_ = GetProfileInt(kDeviceSection, "MasterStream", 1);
+    useTimeLimit_ = GetProfileInt(kDeviceSection, "UseTimeLimit", 0) != 0;
+    timeLimit_ = GetProfileInt(kDeviceSection, "TimeLimit", 0);
     if (!chosen_.empty()) SelectDeviceByName(chosen_);
     source_->SetChangeTarget(events_);
 }
@@ -74,7 +74,7 @@ void DeviceSettings::SaveDeviceSettings() {
     std::string name = chosen_;
     if (name.empty() && current_) name = current_->identity;
     if (name.size() <= kDeviceNameSize) {
-        WriteProfileStringA(kDeviceSection, "VideoDevice2", name.c_str());
+        WriteProfileString(kDeviceSection, "VideoDevice2", name.c_str());
     }
     WriteSigned(kDeviceSection, "MasterStream", masterStream_);
 }
@@ -217,12 +217,12 @@ void DeviceSettings::ShowRunState() {
 }
 
 void LoadPreferredFormat(PreferredFormat* format) {
-    format->subtype = static_cast<uint32_t>(GetProfileIntA(kProfileSection, "VidCapFOURCC", 0));
-    format->width = std::max(0, GetProfileIntA(kProfileSection, "VidCapWidth", 0));
-    format->height = std::max(0, GetProfileIntA(kProfileSection, "VidCapHeight", 0));
+    format->subtype = static_cast<uint32_t>(GetProfileInt(kProfileSection, "VidCapFOURCC", 0));
+    format->width = std::max(0, GetProfileInt(kProfileSection, "VidCapWidth", 0));
+    format->height = std::max(0, GetProfileInt(kProfileSection, "VidCapHeight", 0));
     // Stored as 32 bits; the upper half of the time is 0.
     format->timePerFrame =
-        static_cast<uint32_t>(GetProfileIntA(kProfileSection, "VidCapAvgTimePerFrame", 0));
+        static_cast<uint32_t>(GetProfileInt(kProfileSection, "VidCapAvgTimePerFrame", 0));
 }
 
 bool SavePreferredFormat(const PreferredFormat& format) {

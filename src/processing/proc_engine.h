@@ -107,7 +107,7 @@ class ProcEngine {
     void SetGuideAutoMove(bool on);
     void SetVirtualGuideActive(bool on);
     void CentreGuideReference();
-    void SetStatThresholds(int32_t method, const float factors[3]);
+    void SetStarThresholds(int32_t method, const float factors[3]);
     // Builds the histogram of the statistics window, computes the statistics and measures
     // the guide star (under chainLock).
     void MeasureArea();

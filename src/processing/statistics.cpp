@@ -234,15 +234,15 @@ void ProcEngine::ReadPixelValue(const WorkPlane* plane) {
     pixelValue.store(p[0] + 256u * p[1] + 65536u * p[2]);
 }
 
-void ProcEngine::SetStatThresholds(int32_t method, const float factors[3]) {
+void ProcEngine::SetStarThresholds(int32_t method, const float factors[3]) {
     constexpr float kHigh[3] = {20.0f, 20.0f, 0.0f};
     for (int i = 0; i < 3; ++i) {
         // A factor that is not a number leaves the stored one as it was.
         if (std::isnan(factors[i])) continue;
-        params.statFonThresh[i].store(std::clamp(factors[i], -20.0f, kHigh[i]));
+        params.starThresholdFactor[i].store(std::clamp(factors[i], -20.0f, kHigh[i]));
     }
     method = std::clamp(method, 0, 2);
-    if (params.statCrdThresh.load() != method) params.statCrdThresh.store(method);
+    if (params.starThresholdMethod.load() != method) params.starThresholdMethod.store(method);
 }
 
 }  // namespace kelpa

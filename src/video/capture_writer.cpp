@@ -1,4 +1,5 @@
-// The capture writer's settings, run control and the writing of one frame as a BMP file.
+// The capture writer's settings, run control and the writing of one frame as a BMP file; the
+// SER and FITS files are written in capture_formats.cpp.
 #include "video/capture_writer.h"
 
 #include <sys/stat.h>
@@ -106,11 +107,11 @@ CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     bmpFileHeader_[1] = 'M';
     PutLE32(bmpFileHeader_ + 10, kBmpHeadersSize);
 
-    GetProfileStringA(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
-                      sizeof captureTemplate_);
+    GetProfileString(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
+                     sizeof captureTemplate_);
     const std::string fallback = DefaultCaptureDirectory();
-    GetProfileStringA(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
-                      sizeof captureDir_);
+    GetProfileString(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
+                     sizeof captureDir_);
     // A directory that can never be one (a file in the way, too long) gives way to the
     // temporary directory. A missing one is left for the start of a capture to create, so
     // that nothing appears on disk before the user captures.
@@ -120,25 +121,44 @@ CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
         if (!SetCaptureDirectoryLocked(nullptr)) ParseTemplateLocked();
     }
     captureFrameDelay.store(
-        static_cast<uint32_t>(GetProfileIntA(kProfileSection, "CapFramesDelay", 0)));
+        static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapFramesDelay", 0)));
     captureCountdown.store(0);
-    captureCount.store(static_cast<uint32_t>(GetProfileIntA(kProfileSection, "CapCount", 1)));
+    captureCount.store(static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapCount", 1)));
+}
+
+CaptureWriter::~CaptureWriter() {
+    capturing.store(false);
+    WaitForFrameInFlight();
+    CloseSerFile();
 }
 
 bool CaptureWriter::SaveSettings() const {
     bool ok = true;
     if (captureDir_[0] != '\0') {
-        ok = WriteProfileStringA(kProfileSection, "CapWorkDir", captureDir_) && ok;
+        ok = WriteProfileString(kProfileSection, "CapWorkDir", captureDir_) && ok;
     }
     if (captureTemplate_[0] != '\0') {
-        ok = WriteProfileStringA(kProfileSection, "CapFormat", captureTemplate_) && ok;
+        ok = WriteProfileString(kProfileSection, "CapFormat", captureTemplate_) && ok;
     }
     char number[16];
     std::snprintf(number, sizeof number, "%u", captureFrameDelay.load());
-    ok = WriteProfileStringA(kProfileSection, "CapFramesDelay", number) && ok;
+    ok = WriteProfileString(kProfileSection, "CapFramesDelay", number) && ok;
     std::snprintf(number, sizeof number, "%u", captureCount.load());
-    ok = WriteProfileStringA(kProfileSection, "CapCount", number) && ok;
-    return ok;
+    ok = WriteProfileString(kProfileSection, "CapCount", number) && ok;
+    return SaveCaptureFileSettings(fileSettings_) && ok;
+}
+
+void CaptureWriter::SetFileSettings(const CaptureFileSettings& settings) {
+    fileSettings_ = settings;
+    // A run that is on keeps its extension; the next one takes it from here.
+    if (!capturing.load()) {
+        std::lock_guard lock(nameLock_);
+        extension_ = CaptureExtension(settings.FileType());
+    }
+}
+
+CaptureFileSettings CaptureWriter::FileSettings() const {
+    return fileSettings_;
 }
 
 bool CaptureWriter::SetCaptureDirectory(const char* dir) {
@@ -184,9 +204,10 @@ bool CaptureWriter::ToggleCapture(UserNotice* notice) {
         // Once the command returns no further file of this run appears.
         capturing.store(false);
         WaitForFrameInFlight();
+        FinishRunFile();
         if (notice) {
             FormatCaptureDone(text, sizeof text, capturedBefore, capturedCount.load());
-            notice->ShowStatus(text);
+            notice->ShowStatus(RunFailed() ? failureText_ : text);
         }
         return false;
     }
@@ -203,6 +224,17 @@ bool CaptureWriter::ToggleCapture(UserNotice* notice) {
         if (notice) notice->ShowStatus(failureText_);
         return false;
     }
+    // The run keeps the file settings it starts with.
+    runType_ = fileSettings_.FileType();
+    runContent_.store(fileSettings_.Content());
+    runObserver_ = fileSettings_.observer;
+    runTelescope_ = fileSettings_.telescope;
+    {
+        std::lock_guard lock(nameLock_);
+        runInstrument_ = deviceName_;
+        extension_ = CaptureExtension(runType_);
+    }
+    clockStarted_ = false;
     capturing.store(true);
     if (notice) {
         FormatCaptureProgress(text, sizeof text, 0);
@@ -253,6 +285,7 @@ void CaptureWriter::WaitForFrameInFlight() {
 void CaptureWriter::FinishCapture() {
     const bool wasOn = capturing.exchange(false);
     WaitForFrameInFlight();
+    FinishRunFile();
     if (wasOn) PostDone();
 }
 
@@ -292,10 +325,20 @@ void CaptureWriter::PostDone() {
 
 void CaptureWriter::EndRun() {
     capturing.store(false);
+    FinishRunFile();
     PostDone();
 }
 
+void CaptureWriter::FinishRunFile() {
+    if (const int error = CloseSerFile(); error != 0 && !RunFailed()) SetFailure(error, nullptr);
+}
+
 void CaptureWriter::Fail(int reason, const char* detail) {
+    SetFailure(reason, detail);
+    EndRun();
+}
+
+void CaptureWriter::SetFailure(int reason, const char* detail) {
     char text[128];
     const char* why = detail ? detail : SystemReason(reason, text, sizeof text);
     if (pathDirLen_ == 0) {
@@ -308,25 +351,22 @@ void CaptureWriter::Fail(int reason, const char* detail) {
     }
     LogPrintf("%s", failureText_);
     failed_.store(true, std::memory_order_release);
-    EndRun();
 }
 
-bool CaptureWriter::WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info) {
-    PutLE32(bmpFileHeader_ + 2, picture.imageSize + kBmpHeadersSize);
-    SerialiseInfoHeader(info, infoBytes_);
-    return WriteAll(fd, bmpFileHeader_, sizeof bmpFileHeader_) &&
-           WriteAll(fd, infoBytes_, sizeof infoBytes_) &&
-           WriteAll(fd, picture.data, picture.imageSize);
-}
-
-int CaptureWriter::WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHeader& info) {
+int CaptureWriter::WriteAndPlace(std::span<const std::span<const uint8_t>> pieces) {
     // A leftover of our own is removed once.
     UniqueFd fd(CreateCaptureTemp(tempPath_));
     if (!fd.valid() && errno == EEXIST && ::unlink(tempPath_) == 0) {
         fd.Reset(CreateCaptureTemp(tempPath_));
     }
     if (!fd.valid()) return errno;
-    int error = WriteFile(fd.get(), picture, info) ? 0 : errno;
+    int error = 0;
+    for (const std::span<const uint8_t> piece : pieces) {
+        if (!WriteAll(fd.get(), piece.data(), piece.size())) {
+            error = errno;
+            break;
+        }
+    }
     // Some file systems report a failed write only when the file is closed.
     if (::close(fd.Release()) != 0 && errno != EINTR && error == 0) error = errno;
     if (error == 0) {
@@ -339,26 +379,34 @@ int CaptureWriter::WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHea
 }
 
 int CaptureWriter::CaptureFrame(double sampleTime, double fps, const FrameBuffer& picture,
-                                const BitmapInfoHeader& info) {
+                                const BitmapInfoHeader& info, bool colour) {
     // Counted before `capturing` is read: FinishCapture clears `capturing` first and then waits
     // for the count, so a frame is either never started or waited for.
     inFlight_.fetch_add(1);
-    const int result = capturing.load() ? CaptureDueFrame(sampleTime, fps, picture, info) : 0;
+    const int result =
+        capturing.load() ? CaptureDueFrame(sampleTime, fps, picture, info, colour) : 0;
     if (inFlight_.fetch_sub(1) == 1) inFlight_.notify_all();
     return result;
 }
 
 int CaptureWriter::CaptureDueFrame(double sampleTime, double fps, const FrameBuffer& picture,
-                                   const BitmapInfoHeader& info) {
+                                   const BitmapInfoHeader& info, bool colour) {
     uint32_t left = captureCountdown.load();
     while (left != 0 && !captureCountdown.compare_exchange_weak(left, left - 1)) {
     }
     if (left != 0) return 0;
     if (const uint32_t delay = captureFrameDelay.load(); delay != 0) captureCountdown.store(delay);
+    const CapturePicture view{&picture, info.height < 0, colour};
+    if (runType_ == CaptureFileType::kSer) return WriteSerFrame(sampleTime, fps, view);
     {
         std::lock_guard lock(nameLock_);
         BuildNamesLocked(sampleTime, fps);
     }
+    return runType_ == CaptureFileType::kFits ? WriteFitsFrame(sampleTime, view)
+                                              : WriteBmpFrame(picture, info);
+}
+
+int CaptureWriter::WriteBmpFrame(const FrameBuffer& picture, const BitmapInfoHeader& info) {
     if (!PictureMatchesHeader(picture, info)) {
         char detail[96];
         std::snprintf(detail, sizeof detail,
@@ -367,18 +415,31 @@ int CaptureWriter::CaptureDueFrame(double sampleTime, double fps, const FrameBuf
         Fail(0, detail);
         return -1;
     }
-    if (const int error = WriteAndPlace(picture, info); error != 0) {
+    PutLE32(bmpFileHeader_ + 2, picture.imageSize + kBmpHeadersSize);
+    SerialiseInfoHeader(info, infoBytes_);
+    const std::span<const uint8_t> pieces[] = {
+        bmpFileHeader_, infoBytes_, {picture.data, picture.imageSize}};
+    if (const int error = WriteAndPlace(pieces); error != 0) {
         Fail(error, nullptr);
         return -1;
     }
-    {
-        std::lock_guard lock(nameLock_);
-        std::memcpy(lastCapturePath_, placedPath_, sizeof lastCapturePath_);
-    }
+    RememberPlaced();
+    return FrameWritten();
+}
+
+void CaptureWriter::RememberPlaced() {
+    std::lock_guard lock(nameLock_);
+    std::memcpy(lastCapturePath_, placedPath_, sizeof lastCapturePath_);
+}
+
+int CaptureWriter::FrameWritten() {
     const uint32_t written = capturedCount.fetch_add(1) + 1;
     const uint32_t wanted = captureCount.load();
     const bool done = written >= wanted;
-    if (done) capturing.store(false);
+    if (done) {
+        capturing.store(false);
+        FinishRunFile();
+    }
     if (written % 4 == 0 || wanted < 4) PostProgress(written);
     if (done) PostDone();
     return 1;

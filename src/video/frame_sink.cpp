@@ -7,6 +7,7 @@
 
 #include "common/log.h"
 #include "common/profile.h"
+#include "processing/registry.h"
 #include "video/media_graph.h"
 
 namespace kelpa {
@@ -31,7 +32,7 @@ bool RefuseEveryFormat(const BitmapInfoHeader&) {
 
 FrameSink::FrameSink(EngineOwner* owner, Clock& clock)
     : engine(owner, &events), capture(&events), clock_(clock) {
-    fitWindowsToFrame = GetProfileIntA(kProfileSection, "ViewFrameSize", 0) != 0;
+    fitWindowsToFrame = GetProfileInt(kProfileSection, "ViewFrameSize", 0) != 0;
     UpdateCaptureInterval();
 }
 
@@ -41,7 +42,7 @@ FrameSink::~FrameSink() {
 
 void FrameSink::SaveSettings() const {
     capture.SaveSettings();
-    WriteProfileStringA(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
+    WriteProfileString(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
 }
 
 int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t length) {
@@ -65,15 +66,21 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
         if (picture.data) converter(picture.data, data, geometry);
     }
     samplesReceived.fetch_add(1, std::memory_order_relaxed);
+    // A run of live pictures takes every frame as it arrives, before any processing.
+    if (capture.capturing.load() && capture.RunContent() == CaptureContent::kLive &&
+        live.Picture().data) {
+        capture.CaptureFrame(sampleTime, fps.load(), live.Picture(), live.Header());
+    }
 
     bool processed = false;
     if (engine.DelayGate()) {
         processed = engine.ProcessFrame(live.Picture());
     }
     if (processed) {
-        if (capture.capturing.load() && engine.refresh.load() == 0) {
+        if (capture.capturing.load() && capture.RunContent() == CaptureContent::kProcessed &&
+            engine.refresh.load() == 0) {
             capture.CaptureFrame(sampleTime, fps.load(), engine.surf.Picture(),
-                                 engine.surf.FileHeader());
+                                 engine.surf.FileHeader(), ProcessedInColour());
         }
         PostIfShown(events, engine.surf, StreamEvent::kProcessedPicture);
         engine.PublishStatistics(++processedFrames_, sampleTime, &snapshot_);
@@ -82,6 +89,14 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
     PostIfShown(events, live, StreamEvent::kLivePicture);
     if (!isLive && pacing_.load()) Pace(sampleTime);
     return 0;
+}
+
+bool FrameSink::ProcessedInColour() {
+    // The grey processors write one level into the three bytes of a pixel, except outside the
+    // area when it is shown as is.
+    std::lock_guard lock(engine.chainLock);
+    return engine.processor == nullptr || engine.processor->colour != 0 ||
+           engine.params.outsideAsIs.load() != 0;
 }
 
 // Holds the frame just shown until the stream's own time says the next one is due. The clock

@@ -93,6 +93,8 @@ class FrameSink {
   private:
     void Pace(double sampleTime);
     void SleepWhileRunning(int64_t waitMs);
+    // Streaming thread: whether the processed picture holds colour (the processor's choice).
+    bool ProcessedInColour();
 
     Clock& clock_;
     std::atomic<bool> pacing_{true};

@@ -4,6 +4,7 @@
 
 #include "common/profile.h"
 #include "processing/proc_settings.h"
+#include "video/capture_settings.h"
 
 namespace kelpa {
 namespace {
@@ -16,12 +17,13 @@ constexpr int kStopPolls = 3;
 
 VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
     sink.engine.ApplySettings(LoadProcSettings());
-    activateGraph = GetProfileIntA(kProfileSection, "ActivateGraph", 0) != 0;
+    sink.capture.SetFileSettings(LoadCaptureFileSettings());
+    activateGraph = GetProfileInt(kProfileSection, "ActivateGraph", 0) != 0;
 }
 
 VideoCtrl::~VideoCtrl() {
     if (saveOnExit) {
-        WriteProfileStringA(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
+        WriteProfileString(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
     }
 }
 

@@ -66,7 +66,7 @@ class EmptySource final : public DeviceSource {
 
 std::string Quill(const char* key) {
     char text[1100];
-    GetProfileStringA(kDeviceSection, key, "<none>", text, sizeof text);
+    GetProfileString(kDeviceSection, key, "<none>", text, sizeof text);
     return text;
 }
 
@@ -125,10 +125,10 @@ TEST_F(DeviceTest, AtMostNineAreListedAndNothingIsChosenWithoutASavedDevice) {
 
 TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     test::SetInitialTestDevices(12);
-    WriteProfileStringA(kDeviceSection, "VideoDevice2", "test:7");
-    WriteProfileStringA(kDeviceSection, "MasterStream", "0");
-    WriteProfileStringA(kDeviceSection, "UseTimeLimit", "1");
-    WriteProfileStringA(kDeviceSection, "TimeLimit", "90");
+    WriteProfileString(kDeviceSection, "VideoDevice2", "test:7");
+    WriteProfileString(kDeviceSection, "MasterStream", "0");
+    WriteProfileString(kDeviceSection, "UseTimeLimit", "1");
+    WriteProfileString(kDeviceSection, "TimeLimit", "90");
     DeviceSettings& s = Make();
     s.LoadDeviceSettings();
     ASSERT_NE(s.CurrentDevice(), nullptr);
@@ -148,7 +148,7 @@ TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
 
 TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
     test::SetInitialTestDevices(3);
-    WriteProfileStringA(kDeviceSection, "VideoDevice2", "test:99");
+    WriteProfileString(kDeviceSection, "VideoDevice2", "test:99");
     Make().LoadDeviceSettings();
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(graph.activations, 0);

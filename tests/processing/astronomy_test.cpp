@@ -155,7 +155,7 @@ TEST(AstronomyTest, GuideStarIsLocatedToATenthOfAPixel) {
     EngineFixture f(96, 96);
     Prepare(f, -2, FourCC("Accm"), 1);
     const float factors[3] = {4.0f, 0.0f, -2.0f};
-    f.engine->SetStatThresholds(0, factors);
+    f.engine->SetStarThresholds(0, factors);
     f.engine->SetGuideEnable(true);
     std::mt19937 rng(8);
     std::uniform_real_distribution<double> pos(36.0, 60.0);

@@ -80,7 +80,7 @@ class Trio {
         e.params.rmsV.store(c_.rms[1]);
         e.SetNR(c_.nrH, c_.nrV);
         const float factors[3] = {4.0f, 0.0f, -2.0f};
-        e.SetStatThresholds(c_.guideMethod, factors);
+        e.SetStarThresholds(c_.guideMethod, factors);
         e.SetGuideEnable(c_.guide);
         e.SetGuideAutoMoveSetting(c_.autoMove);
         e.params.autoFlags.store(c_.autoFlags);
