@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
 #include "processing/proc_settings.h"
 #include "view/view_settings.h"
 #include "video/capture_settings.h"
@@ -9,8 +11,8 @@
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Device format and the settings panel join here as their tables are declared.
-    static const std::array<const SettingsTable*, 7> kTables = {
+    // The device format joins here when its table is declared.
+    static const std::array<const SettingsTable*, 9> kTables = {
         &ProcSettingsTable(),
         &CaptureFileSettingsTable(),
         &LiveViewTable(),
@@ -18,6 +20,8 @@ SettingsTables ProgramSettingsTables() {
         &WindowPlaceTable(ViewWindow::kLive),
         &WindowPlaceTable(ViewWindow::kProc),
         &InfoWindowTable(),
+        &PanelSettingsTable(),
+        &CrossbarSettingsTable(),
     };
     return kTables;
 }

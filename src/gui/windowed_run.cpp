@@ -21,6 +21,7 @@
 #include "gui/event_bridge.h"
 #include "gui/live_window.h"
 #include "gui/main_window.h"
+#include "gui/panel_host.h"
 #include "gui/processing_window.h"
 #include "gui/statistic_window.h"
 #include "gui/test_script.h"
@@ -114,11 +115,14 @@ int RunWindowed(const CommandLine& options, int argc, char** argv) {
         VideoWindows videoWindows(bridge, &window, window.frameGeometry());
         DisplayWindowSet windowSet(videoWindows, window);
         window.SetWindowSet(&windowSet);
+        PanelHost panel(*app, texts, window, &windowSet);
+        window.SetDialogHost(&panel);
         // The saved device, its graph built; it becomes the source unless a file is named.
         app->LoadDeviceSettings();
 
         window.show();
         videoWindows.ShowIfWanted();
+        panel.Restore(window.frameGeometry());
         window.Start(arguments.startupFile);
         window.raise();
         window.activateWindow();
@@ -133,6 +137,7 @@ int RunWindowed(const CommandLine& options, int argc, char** argv) {
         app->DeviceCtrl().Stop();
         videoWindows.SetController(nullptr);
         window.SetWindowSet(nullptr);
+        window.SetDialogHost(nullptr);
         app->SetEventReceiver(nullptr);
         app->SetNotice(nullptr);
     }
