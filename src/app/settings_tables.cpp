@@ -5,8 +5,8 @@
 #include "app/crossbar_routes.h"
 #include "app/panel_settings.h"
 #include "processing/proc_settings.h"
-#include "view/view_settings.h"
 #include "video/capture_settings.h"
+#include "view/view_settings.h"
 
 namespace kelpa {
 
