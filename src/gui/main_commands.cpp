@@ -4,6 +4,7 @@
 #include <QUrl>
 #include <mutex>
 
+#include "app/crossbar_routes.h"
 #include "common/log.h"
 #include "common/profile.h"
 #include "gui/command_state.h"
@@ -16,12 +17,6 @@
 #include "platform/data_paths.h"
 
 namespace kelpa {
-namespace {
-
-constexpr const char* kInputTypeKey = "CrosInPhysicalType";
-
-}  // namespace
-
 void MainWindow::Execute(uint32_t command) {
     VideoCtrl* ctrl = app_.Current();
     const bool handled = ExecuteControl(command) || ExecuteHelp(command) ||
@@ -283,33 +278,24 @@ void MainWindow::ExecuteSourcesItem(uint32_t command) {
             });
             break;
     }
-    const int checked = pages.CheckedInputIndex();
-    if (checked >= 0 && static_cast<size_t>(checked) < pages.Inputs().size()) {
-        savedInputType_ = pages.Inputs()[static_cast<size_t>(checked)].connector;
-    }
+    KeepVideoInput();
     RefreshState();
     ShowPlayState();
     if (!message.isEmpty()) ShowStatus(message.toLocal8Bit().constData());
 }
 
 void MainWindow::RestoreVideoInput() {
-    if (savedInputType_ == 0) savedInputType_ = GetProfileInt(kProfileSection, kInputTypeKey, 0);
     DevicePages& pages = app_.Devices().Pages();
-    if (savedInputType_ <= 0 || pages.Inputs().size() < 2) return;
-    if (!pages.RouteToConnector(savedInputType_)) {
-        LogPrintf("No video input of the saved type %d", savedInputType_);
+    if (savedInput_.inPhysicalType <= 0 || pages.Inputs().size() < 2) return;
+    if (!CrossbarRoutes::Collect(pages.Inputs()).Restore(pages, savedInput_)) {
+        LogPrintf("No video input of the saved type %d", savedInput_.inPhysicalType);
     }
 }
 
-void MainWindow::SaveVideoInput() {
+void MainWindow::KeepVideoInput() {
     const DevicePages& pages = app_.Devices().Pages();
-    const int checked = pages.CheckedInputIndex();
-    if (checked >= 0 && static_cast<size_t>(checked) < pages.Inputs().size()) {
-        savedInputType_ = pages.Inputs()[checked].connector;
-    }
-    if (savedInputType_ > 0) {
-        WriteProfileString(kProfileSection, kInputTypeKey, std::to_string(savedInputType_).c_str());
-    }
+    savedInput_ =
+        CrossbarRoutes::Collect(pages.Inputs()).ToSave(pages.CheckedInputIndex(), savedInput_);
 }
 
 }  // namespace kelpa

@@ -144,6 +144,7 @@ bool MainWindow::OpenFirstNightSource() {
 }
 
 void MainWindow::Start(const std::string& startupFile) {
+    savedInput_ = LoadCrossbarSettings();
     bool opened = false;
     if (!startupFile.empty()) {
         opened = app_.OpenFile(startupFile).ok;
@@ -346,7 +347,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // No frame may reach a window that is going; the graphs are torn down with the core.
     app_.FileCtrl().Stop();
     app_.DeviceCtrl().Stop();
-    SaveVideoInput();
+    KeepVideoInput();
+    SaveCrossbarSettings(savedInput_);
     app_.SaveDeviceSettings();
     SavePreferredFormat(ThePreferredFormat());
     event->accept();

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/crossbar_routes.h"
 #include "gui/menu_builder.h"
 #include "gui/startup_place.h"
 #include "platform/user_notice.h"
@@ -103,8 +104,9 @@ class MainWindow final : public QMainWindow, public UserNotice {
     void ToggleFlip(VideoCtrl& ctrl);
     void ToggleVirtualGuide(VideoCtrl& ctrl);
     void OpenManual();
+    // The video input of a capture card: routed at start as it was saved, kept while chosen.
     void RestoreVideoInput();
-    void SaveVideoInput();
+    void KeepVideoInput();
 
     Application& app_;
     const ConfigTexts& texts_;
@@ -114,8 +116,8 @@ class MainWindow final : public QMainWindow, public UserNotice {
     CommandMenus menus_;
     KelpaToolBar* toolBar_ = nullptr;
     KelpaStatusBar* statusBar_ = nullptr;
-    // The connector type of the video input in use, kept between runs.
-    int32_t savedInputType_ = 0;
+    // The connector type of the video input in use (CrosInPhysicalType), kept between runs.
+    CrossbarSettings savedInput_;
     bool closed_ = false;
 };
 

@@ -35,6 +35,10 @@ struct ReaderCase {
     std::vector<Item> items;
 };
 
+void PrintTo(const ReaderCase& c, std::ostream* os) {
+    *os << '[' << c.text << ']';
+}
+
 class ArgumentReaderTest : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ArgumentReaderTest, ReadsItemsAsTheStartUpExpects) {

@@ -151,6 +151,11 @@ const CommandCase kCases[] = {
     {"WebOrb", kCmdWebOrb, Kind::kCall, Opened()},
 };
 
+// Test names show the command.
+void PrintTo(const CommandCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CommandTableTest : public MainWindowTest, public ::testing::WithParamInterface<CommandCase> {
   protected:
     // The item's check mark and its toolbar button show `on`.

@@ -13,6 +13,7 @@
 #include "gui/status_bar.h"
 #include "main_window_fixture.h"
 #include "media/device_settings.h"
+#include "media/test_device_provider.h"
 
 namespace kelpa::test {
 namespace {
@@ -390,6 +391,82 @@ TEST_F(MainWindowTest, AGraphThatFailsStopsWithItsMessageAndTheProgramStaysUsabl
     // Started again by the user, it plays.
     window->Execute(kCmdStart);
     EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+}
+
+}  // namespace
+}  // namespace kelpa::test
+
+namespace kelpa::test {
+namespace {
+
+// Cameras plugged in and pulled out while the program runs, with test cameras that open the
+// simulated one.
+class PluggedDevicesTest : public MainWindowTest {
+  protected:
+    static void SetUpTestSuite() {
+        MainWindowTest::SetUpTestSuite();
+        RegisterTestDeviceProvider();
+    }
+    PluggedDevicesTest() {
+        SetInitialTestDevices(1);
+        app = std::make_unique<Application>();  // its monitor lists the test camera
+        app->SetNotice(&notice);
+    }
+    ~PluggedDevicesTest() override { SetInitialTestDevices(0); }
+
+    // The Sources menu's device items: text and check.
+    std::vector<std::pair<std::string, bool>> Devices() {
+        window->RebuildSourcesMenu();
+        std::vector<std::pair<std::string, bool>> items;
+        for (QAction* action : window->MenuOf(Menu::kSources)->actions()) {
+            if (DeviceIndexOf(action->data().toUInt())) {
+                items.emplace_back(action->text().toStdString(), action->isChecked());
+            }
+        }
+        return items;
+    }
+    size_t Slot(const std::string& name) {
+        const std::vector<std::pair<std::string, bool>> items = Devices();
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i].first == name) return i;
+        }
+        ADD_FAILURE() << name << " is not listed";
+        return 0;
+    }
+};
+
+TEST_F(PluggedDevicesTest, TheMenuFollowsTheCamerasAndAPulledCameraLeavesTheProgramUsable) {
+    MakeWindow();
+    app->LoadDeviceSettings();
+    window->Execute(DeviceCommand(Slot("Test Camera 1")));
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    window->Execute(kCmdStart);
+    ASSERT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_TRUE(Devices()[Slot("Test Camera 1")].second);
+
+    ASSERT_TRUE(PlugTestDevice("Plugged Camera", "test:plug"));
+    window->OnDevicesChanged();
+    EXPECT_FALSE(Devices()[Slot("Plugged Camera")].second);
+    // The camera in use goes on running.
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_TRUE(Devices()[Slot("Test Camera 1")].second);
+
+    ASSERT_TRUE(UnplugTestDevice("test:1"));
+    window->OnDevicesChanged();
+    for (const auto& [name, checked] : Devices()) {
+        EXPECT_NE(name, "Test Camera 1");
+        EXPECT_FALSE(checked) << name;
+    }
+    EXPECT_EQ(Ctrl().PlayState(), kStateStopped);
+    EXPECT_FALSE(Action(kCmdStart)->isEnabled());
+    EXPECT_EQ(window->Status()->Message(), QStringLiteral("Stopped..."));
+
+    // Another source, and on with the night.
+    window->Execute(DeviceCommand(Slot("Plugged Camera")));
+    EXPECT_TRUE(Action(kCmdStart)->isEnabled());
+    window->Execute(kCmdStart);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(windows.shownCtrl, &Ctrl());
 }
 
 }  // namespace
