@@ -13,6 +13,7 @@
 #include "gui/status_bar.h"
 #include "main_window_fixture.h"
 #include "media/device_settings.h"
+#include "media/file_test_util.h"
 #include "media/test_device_provider.h"
 
 namespace kelpa::test {
@@ -467,6 +468,48 @@ TEST_F(PluggedDevicesTest, TheMenuFollowsTheCamerasAndAPulledCameraLeavesTheProg
     window->Execute(kCmdStart);
     EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
     EXPECT_EQ(windows.shownCtrl, &Ctrl());
+}
+
+}  // namespace
+}  // namespace kelpa::test
+
+namespace kelpa::test {
+namespace {
+
+// The frame-step keys on a video file whose frames tell their number.
+TEST_F(MainWindowTest, StepKeysMoveAVideoFileByOneOrTenFrames) {
+    ClipParams clip;
+    clip.frames = 40;
+    std::string error;
+    const std::string path = captures / "steps.avi";
+    ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
+    MakeWindow();
+    ASSERT_TRUE(app->OpenFile(path).ok);
+    window->SourceChanged();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto shows = [this](int frame) {
+        for (int i = 0; i < 250 && ShownFrame(Ctrl().sink.live) != frame; ++i) QTest::qWait(20);
+        return ShownFrame(Ctrl().sink.live);
+    };
+    ASSERT_EQ(shows(0), 0);
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int frame;
+    };
+    const Step steps[] = {
+        {Qt::Key_Right, Qt::NoModifier, 1},   {Qt::Key_Right, Qt::ShiftModifier, 11},
+        {Qt::Key_Period, Qt::NoModifier, 21}, {Qt::Key_Comma, Qt::NoModifier, 11},
+        {Qt::Key_Left, Qt::NoModifier, 10},   {Qt::Key_Z, Qt::ShiftModifier, 0},
+        {Qt::Key_X, Qt::NoModifier, 1},       {Qt::Key_X, Qt::ShiftModifier, 11},
+        {Qt::Key_Z, Qt::NoModifier, 10},
+    };
+    for (const Step& step : steps) {
+        QTest::keyClick(window.get(), step.key, step.modifiers);
+        EXPECT_EQ(shows(step.frame), step.frame) << QKeySequence(step.key).toString().toStdString();
+    }
 }
 
 }  // namespace
