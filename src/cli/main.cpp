@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
         unsetenv("QT_QPA_PLATFORM");
     }
     const kelpa::DisplayProbe display = kelpa::ProbeDisplay();
-    if (!display.usable && std::getenv("KELPA_TEST_SCRIPT") != nullptr) {
+    const char* script = std::getenv("KELPA_TEST_SCRIPT");
+    if (!display.usable && script != nullptr && *script != '\0') {
         // A test script drives windows; without them it could only wait for ever.
         std::fprintf(stderr, "kelpa: no display for the test script (%s)\n",
                      display.reason.c_str());

@@ -248,3 +248,39 @@ TEST_F(WindowedProgramTest, ASecondCopyEndsAtOnceUnlessAllowed) {
 
 }  // namespace
 }  // namespace kelpa::test
+
+namespace kelpa::test {
+namespace {
+
+// Without a display the program says so in one line and runs headless on its default source;
+// Qt never gets to abort with its platform message.
+TEST(NoDisplayTest, SaysSoInOneLineAndRunsHeadless) {
+    TempDir dir;
+    WriteFile(dir / "kelpa.ini", "[kelpa]\nProcAuto=0\n");
+    for (const char* display : {"DISPLAY=:97", "DISPLAY="}) {
+        RunOptions options;
+        options.environment = {display,
+                               "WAYLAND_DISPLAY=",
+                               "QT_QPA_PLATFORM=",
+                               "KELPA_TEST_SCRIPT=",
+                               "KELPA_PROFILE=" + (dir / "kelpa.ini"),
+                               "XDG_STATE_HOME=" + (dir / "state"),
+                               "XDG_CONFIG_HOME=" + (dir / "config"),
+                               "XDG_RUNTIME_DIR=" + (dir / "run")};
+        options.signalAfterLines = 5;
+        options.signal = SIGINT;
+        const RunResult run = RunKelpa({}, options);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        ASSERT_GE(run.lines.size(), 6u) << display;  // five frames and the summary
+        EXPECT_NE(run.lines[0].find("\"frame\""), std::string::npos) << run.lines[0];
+        EXPECT_TRUE(IsSummary(run.lines.back()));
+        const std::string first = run.errors.substr(0, run.errors.find('\n'));
+        EXPECT_EQ(first.rfind("kelpa: no display (", 0), 0u) << run.errors;
+        EXPECT_NE(first.find("running headless on the default source"), std::string::npos)
+            << run.errors;
+        EXPECT_EQ(run.errors.find("qt."), std::string::npos) << run.errors;
+    }
+}
+
+}  // namespace
+}  // namespace kelpa::test
