@@ -85,8 +85,9 @@ class WindowedProgramTest : public ::testing::Test {
         std::filesystem::create_directories(runtime);
         chmod(runtime.c_str(), 0700);
         std::filesystem::create_directories(captures);
-        WriteFile(profile,
-                  "[kelpa]\nViewLiveVis=1\nProcInfo=1\nCapCount=3\nCapWorkDir=" + captures + "\n");
+        // The simulated camera even on a machine with a camera of its own.
+        WriteFile(profile, "[kelpa]\nViewLiveVis=1\nProcInfo=1\nCapCount=3\nCapWorkDir=" +
+                               captures + "\n[quill]\nVideoDevice2=sim:telescope\n");
     }
 
     void SetUp() override { ASSERT_FALSE(server->Display().empty()) << "Xvfb did not start"; }

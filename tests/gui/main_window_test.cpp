@@ -15,6 +15,7 @@
 #include "media/device_settings.h"
 #include "media/file_test_util.h"
 #include "media/test_device_provider.h"
+#include "sim/sim_device_provider.h"
 
 namespace kelpa::test {
 namespace {
@@ -510,6 +511,59 @@ TEST_F(MainWindowTest, StepKeysMoveAVideoFileByOneOrTenFrames) {
         QTest::keyClick(window.get(), step.key, step.modifiers);
         EXPECT_EQ(shows(step.frame), step.frame) << QKeySequence(step.key).toString().toStdString();
     }
+}
+
+}  // namespace
+}  // namespace kelpa::test
+
+namespace kelpa::test {
+namespace {
+
+// ---- Start-up source
+// ------------------------------------------------------------------------------
+
+TEST_F(PluggedDevicesTest, FirstNightTakesTheFirstCameraAndStartsIt) {
+    MakeWindow();
+    app->LoadDeviceSettings();
+    window->Start("");
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(app->Devices().CurrentDevice()->identity, "test:1");
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(window->Status()->Message(), QStringLiteral("Playing..."));
+    EXPECT_EQ(windows.shownCtrl, &Ctrl());
+}
+
+TEST_F(MainWindowTest, FirstNightWithoutACameraStartsTheSimulatedOne) {
+    MakeWindow();
+    app->LoadDeviceSettings();
+    window->Start("");
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(app->Devices().CurrentDevice()->identity, kSimDeviceId);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(window->Status()->Source(), QString::fromStdString(app->Devices().FriendlyName()));
+}
+
+TEST_F(MainWindowTest, AStartUpFileThatCannotBePlayedIsAnErrorAndTheCameraRuns) {
+    MakeWindow();
+    app->LoadDeviceSettings();
+    window->Start(captures / "missing.avi");
+    ASSERT_EQ(desktop.errors.size(), 1);
+    EXPECT_EQ(desktop.errors[0], QStringLiteral("Error|Can`t play video file..."));
+    EXPECT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+}
+
+TEST_F(MainWindowTest, AStartUpFilePlays) {
+    ClipParams clip;
+    std::string error;
+    const std::string path = captures / "night.avi";
+    ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
+    MakeWindow();
+    window->Start(path);
+    EXPECT_TRUE(desktop.errors.isEmpty());
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kFile);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(window->Status()->Source(), QStringLiteral("night.avi"));
 }
 
 }  // namespace
