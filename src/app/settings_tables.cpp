@@ -15,13 +15,13 @@ SettingsTables ProgramSettingsTables() {
     static const std::array<const SettingsTable*, 9> kTables = {
         &ProcSettingsTable(),
         &CaptureFileSettingsTable(),
-        &PanelSettingsTable(),
-        &CrossbarSettingsTable(),
         &LiveViewTable(),
         &ProcViewTable(),
         &WindowPlaceTable(ViewWindow::kLive),
         &WindowPlaceTable(ViewWindow::kProc),
         &InfoWindowTable(),
+        &PanelSettingsTable(),
+        &CrossbarSettingsTable(),
     };
     return kTables;
 }
