@@ -6,14 +6,23 @@
 #include "app/panel_settings.h"
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
+#include "view/view_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format, view and window places join here as their tables are declared.
-    static const std::array<const SettingsTable*, 4> kTables = {
-        &ProcSettingsTable(), &CaptureFileSettingsTable(), &PanelSettingsTable(),
-        &CrossbarSettingsTable()};
+    // The device format joins here when its table is declared.
+    static const std::array<const SettingsTable*, 9> kTables = {
+        &ProcSettingsTable(),
+        &CaptureFileSettingsTable(),
+        &PanelSettingsTable(),
+        &CrossbarSettingsTable(),
+        &LiveViewTable(),
+        &ProcViewTable(),
+        &WindowPlaceTable(ViewWindow::kLive),
+        &WindowPlaceTable(ViewWindow::kProc),
+        &InfoWindowTable(),
+    };
     return kTables;
 }
 
