@@ -1,13 +1,97 @@
-// The check behind --set Key=Value over the program's settings tables.
+// The program's settings tables together: every key's round trip through the profile, each key
+// declared once, and the check behind --set Key=Value.
 #include "app/settings_tables.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
 #include <set>
 #include <string>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
+#include "media/capture_graph.h"
+#include "media/device_keys.h"
+#include "processing/proc_settings.h"
+#include "support/test_support.h"
+#include "video/capture_settings.h"
+#include "video/controller_settings.h"
+
 namespace kelpa {
 namespace {
+
+// A value of the key other than its default that the key holds: a limit, another word, a text
+// as long as the key takes.
+SettingValue OtherValue(const SettingDecl& decl) {
+    switch (decl.kind) {
+        case SettingKind::kText:
+            return {0.0, std::string(std::max<uint32_t>(decl.maxTextChars, 1), 'k')};
+        case SettingKind::kTag:
+            return {double(TagWord("Test")), {}};
+        default:
+            return {decl.maximum != decl.defaultValue ? decl.maximum : decl.minimum, {}};
+    }
+}
+
+// Each key set alone in an owner of the defaults, written with every other key and read back:
+// it comes back, and no other field of the owner moved (two keys on one field would show).
+template <typename Owner>
+void EachKeyAloneInItsOwner(const SettingsTableOf<Owner>& table) {
+    for (const SettingDecl& changed : table.settings) {
+        SCOPED_TRACE(changed.key);
+        test::MemoryProfile profile;
+        Owner owner = DefaultSettings(table);
+        changed.access.set(&owner, OtherValue(changed));
+        for (const SettingDecl& decl : table.settings) {
+            ASSERT_TRUE(WriteSetting(decl, table.section, decl.access.get(&owner))) << decl.key;
+        }
+        const Owner loaded = LoadSettings(table);
+        for (const SettingDecl& decl : table.settings) {
+            EXPECT_EQ(decl.access.get(&loaded),
+                      &decl == &changed ? OtherValue(decl) : DefaultSettingValue(decl))
+                << decl.key;
+        }
+    }
+}
+
+// Every key of every table: a value other than its default is written in its stored form and
+// read back unchanged. For the owners known here, the keys are also checked on their fields.
+TEST(SettingsTablesTest, EveryKeyRoundTripsThroughTheProfile) {
+    const std::map<const SettingsTable*, void (*)()> owners = {
+        {&ProcSettingsTable(), [] { EachKeyAloneInItsOwner(ProcSettingsTable()); }},
+        {&CaptureRunSettingsTable(), [] { EachKeyAloneInItsOwner(CaptureRunSettingsTable()); }},
+        {&CaptureFileSettingsTable(), [] { EachKeyAloneInItsOwner(CaptureFileSettingsTable()); }},
+        {&ControllerFlagsTable(), [] { EachKeyAloneInItsOwner(ControllerFlagsTable()); }},
+        {&PreferredFormatSettingsTable(),
+         [] { EachKeyAloneInItsOwner(PreferredFormatSettingsTable()); }},
+        {&DeviceChoiceSettingsTable(), [] { EachKeyAloneInItsOwner(DeviceChoiceSettingsTable()); }},
+        {&PanelSettingsTable(), [] { EachKeyAloneInItsOwner(PanelSettingsTable()); }},
+        {&CrossbarSettingsTable(), [] { EachKeyAloneInItsOwner(CrossbarSettingsTable()); }},
+    };
+    size_t checkedOwners = 0;
+    for (const SettingsTable* table : ProgramSettingsTables()) {
+        SCOPED_TRACE(table->owner);
+        for (const SettingDecl& decl : table->settings) {
+            SCOPED_TRACE(decl.key);
+            EXPECT_EQ(HoldToLimits(decl, decl.defaultValue), decl.defaultValue);
+            const SettingValue other = OtherValue(decl);
+            ASSERT_NE(other, DefaultSettingValue(decl));
+            test::MemoryProfile profile;
+            ASSERT_TRUE(WriteSetting(decl, table->section, other));
+            EXPECT_EQ(ReadSetting(decl, table->section), other);
+            EXPECT_EQ(CheckProgramSetting(decl.key, SettingText(decl, other)), "");
+            EXPECT_EQ(std::string(ProgramSettingSection(decl.key)), table->section);
+        }
+        if (const auto it = owners.find(table); it != owners.end()) {
+            it->second();
+            ++checkedOwners;
+        }
+    }
+    EXPECT_EQ(checkedOwners, owners.size());
+}
 
 TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
     EXPECT_EQ(CheckProgramSetting("ProcAmpp", "200"), "unknown setting ProcAmpp");
@@ -20,6 +104,10 @@ TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
     EXPECT_EQ(CheckProgramSetting("ProcTimeDelay", "-1"), "");
     EXPECT_EQ(CheckProgramSetting("procamp", "1000"), "");  // keys compare without case
     EXPECT_EQ(CheckProgramSetting("ProcAreaX", "0.25"), "");
+    // An override goes to the section of the key's table.
+    EXPECT_EQ(ProgramSettingSection("ProcAmpp"), nullptr);
+    EXPECT_STREQ(ProgramSettingSection("videodevice2"), "quill");
+    EXPECT_STREQ(ProgramSettingSection("VidCapWidth"), "kelpa");
 }
 
 // No key is declared twice, whichever tables join the list.
@@ -35,21 +123,51 @@ TEST(SettingsTablesTest, EveryKeyIsDeclaredOnce) {
             ++count;
         }
     }
-    EXPECT_GE(count, 30u);
+    EXPECT_GE(count, 48u);
 }
 
-// The capture file choices: numbers, so a word is refused at once; a number that names no
-// choice is usable and reads as the default; texts as long as a SER header field.
-TEST(SettingsTablesTest, CaptureFileKeys) {
-    EXPECT_EQ(CheckProgramSetting("CapFileType", "1"), "");
-    EXPECT_EQ(CheckProgramSetting("capcontent", "1"), "");
-    EXPECT_NE(CheckProgramSetting("CapFileType", "SER"), "");
-    EXPECT_EQ(CheckProgramSetting("CapObserver", std::string(40, 'o')), "");
-    EXPECT_NE(CheckProgramSetting("CapTelescope", std::string(41, 't')), "");
-    const SettingDecl* type = FindSetting(ProgramSettingsTables(), "CapFileType");
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(ParseSetting(*type, "7").value.number, 0.0);
-    EXPECT_EQ(ParseSetting(*type, "2").value.number, 2.0);
+// Capture and device keys: what a typed text becomes, or that it is refused. Capture choices
+// are numbers, so a word is refused at once; a number that names no choice reads as the
+// default; texts are as long as the buffer or header field that holds them.
+TEST(SettingsTablesTest, CaptureAndDeviceKeys) {
+    struct Case {
+        const char* key;
+        std::string text;
+        double number;  // what the text becomes; NaN: refused
+    };
+    const double refused = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {
+        {"CapFileType", "1", 1.0},
+        {"capcontent", "1", 1.0},
+        {"CapFileType", "SER", refused},
+        {"CapFileType", "7", 0.0},
+        {"CapObserver", std::string(40, 'o'), 0.0},
+        {"CapTelescope", std::string(41, 't'), refused},
+        {"CapWorkDir", std::string(259, 'd'), 0.0},
+        {"CapWorkDir", std::string(260, 'd'), refused},
+        {"CapCount", "4000000000", 4000000000.0},
+        {"CapCount", "-1", 0.0},
+        {"CapFramesDelay", "two", refused},
+        {"ActivateGraph", "7", 1.0},
+        {"ViewFrameSize", "yes", refused},
+        {"VidCapFOURCC", "844715353", double(TagWord("YUY2"))},
+        {"VidCapFOURCC", "-1", 4294967295.0},  // a word written with "%d"
+        {"VidCapWidth", "-5", 0.0},
+        {"VidCapAvgTimePerFrame", "4294967295", 4294967295.0},
+        {"MasterStream", "-3", -3.0},
+        {"VideoDevice2", std::string(1025, 'v'), refused},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.text.substr(0, 12));
+        const SettingDecl* decl = FindSetting(ProgramSettingsTables(), c.key);
+        ASSERT_NE(decl, nullptr);
+        const SettingParse parsed = ParseSetting(*decl, c.text);
+        EXPECT_EQ(parsed.ok(), !std::isnan(c.number)) << parsed.error;
+        EXPECT_EQ(CheckProgramSetting(c.key, c.text).empty(), parsed.ok());
+        if (parsed.ok() && decl->kind != SettingKind::kText) {
+            EXPECT_EQ(parsed.value.number, c.number);
+        }
+    }
 }
 
 }  // namespace
