@@ -8,15 +8,26 @@
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
 #include "video/controller_settings.h"
+#include "view/view_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // View and window places join here as their tables are declared.
-    static const std::array<const SettingsTable*, 8> kTables = {
-        &ProcSettingsTable(),    &CaptureRunSettingsTable(),      &CaptureFileSettingsTable(),
-        &ControllerFlagsTable(), &PreferredFormatSettingsTable(), &DeviceChoiceSettingsTable(),
-        &PanelSettingsTable(),   &CrossbarSettingsTable()};
+    static const auto kTables = std::to_array<const SettingsTable*>({
+        &ProcSettingsTable(),
+        &CaptureRunSettingsTable(),
+        &CaptureFileSettingsTable(),
+        &ControllerFlagsTable(),
+        &PreferredFormatSettingsTable(),
+        &DeviceChoiceSettingsTable(),
+        &LiveViewTable(),
+        &ProcViewTable(),
+        &WindowPlaceTable(ViewWindow::kLive),
+        &WindowPlaceTable(ViewWindow::kProc),
+        &InfoWindowTable(),
+        &PanelSettingsTable(),
+        &CrossbarSettingsTable(),
+    });
     return kTables;
 }
 

@@ -19,6 +19,7 @@
 #include "support/test_support.h"
 #include "video/capture_settings.h"
 #include "video/controller_settings.h"
+#include "view/view_settings.h"
 
 namespace kelpa {
 namespace {
@@ -68,6 +69,13 @@ TEST(SettingsTablesTest, EveryKeyRoundTripsThroughTheProfile) {
         {&PreferredFormatSettingsTable(),
          [] { EachKeyAloneInItsOwner(PreferredFormatSettingsTable()); }},
         {&DeviceChoiceSettingsTable(), [] { EachKeyAloneInItsOwner(DeviceChoiceSettingsTable()); }},
+        {&LiveViewTable(), [] { EachKeyAloneInItsOwner(LiveViewTable()); }},
+        {&ProcViewTable(), [] { EachKeyAloneInItsOwner(ProcViewTable()); }},
+        {&WindowPlaceTable(ViewWindow::kLive),
+         [] { EachKeyAloneInItsOwner(WindowPlaceTable(ViewWindow::kLive)); }},
+        {&WindowPlaceTable(ViewWindow::kProc),
+         [] { EachKeyAloneInItsOwner(WindowPlaceTable(ViewWindow::kProc)); }},
+        {&InfoWindowTable(), [] { EachKeyAloneInItsOwner(InfoWindowTable()); }},
         {&PanelSettingsTable(), [] { EachKeyAloneInItsOwner(PanelSettingsTable()); }},
         {&CrossbarSettingsTable(), [] { EachKeyAloneInItsOwner(CrossbarSettingsTable()); }},
     };

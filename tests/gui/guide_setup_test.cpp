@@ -155,7 +155,8 @@ TEST_F(GuideSetupTest, CancelRestoresOkKeeps) {
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
     }
     EXPECT_EQ(engine.params.starThresholdMethod.load(), 0);
-    for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), factors[i]);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), factors[i]);
     {
         GuideSetupDialog dialog(App());
         Choose(dialog, 1);
