@@ -2,7 +2,8 @@
 // profile): conversion of the raw frame, the delay gate, the chain on the default area, the
 // window messages. Items are pixels. With the defaults the automatic control is on, so after
 // the first frames the delay gate lets only some frames into the chain, as it does at the
-// telescope.
+// telescope. "/Guide" turns the guide on (the frames are noise: its star metrics measure
+// whatever noise the threshold finds), "/GuideRefine" also the refined centre.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -31,7 +32,10 @@ constexpr PathFormat kFormats[] = {
     {"YV12", kFormatYv12, 12}, {"RGB24", kFormatRgb, 24}, {"RGB32", kFormatRgb, 32},
 };
 
-void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int32_t height) {
+enum class Guide { kOff, kOn, kRefined };
+
+void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int32_t height,
+                  Guide guide) {
     InitClipTable();
     IgnoringReceiver window;
     FrameSink sink(nullptr, SystemClock());
@@ -46,6 +50,8 @@ void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int
     header.compression = format.compression;
     sink.SetSourceHeader(header);
     sink.ApplyFrameRate(30.0);
+    sink.engine.SetGuideEnable(guide != Guide::kOff);
+    sink.engine.SetGuideRefine(guide == Guide::kRefined);
 
     std::vector<uint8_t> sample(sink.geometry.srcRequiredSize);
     std::mt19937 rng(11);
@@ -63,8 +69,16 @@ const bool kRegistered = [] {
         for (const auto& size : {std::pair{640, 480}, std::pair{1920, 1080}}) {
             const std::string name = std::string("BM_FramePath/") + f.name + "/" +
                                      std::to_string(size.first) + "x" + std::to_string(size.second);
-            benchmark::RegisterBenchmark(name.c_str(), BM_FramePath, f, size.first, size.second)
+            benchmark::RegisterBenchmark(name.c_str(), BM_FramePath, f, size.first, size.second,
+                                         Guide::kOff)
                 ->Unit(benchmark::kMillisecond);
+            if (f.compression != kFormatYuy2 && f.bits != 24) continue;
+            for (const auto& [suffix, guide] :
+                 {std::pair{"/Guide", Guide::kOn}, std::pair{"/GuideRefine", Guide::kRefined}}) {
+                benchmark::RegisterBenchmark((name + suffix).c_str(), BM_FramePath, f, size.first,
+                                             size.second, guide)
+                    ->Unit(benchmark::kMillisecond);
+            }
         }
     }
     return true;

@@ -17,6 +17,7 @@
 #include "processing/chain_scratch.h"
 #include "processing/proc_params.h"
 #include "processing/registry.h"
+#include "processing/star_metrics.h"
 #include "processing/statistics.h"
 #include "processing/stream_events.h"
 
@@ -103,6 +104,9 @@ class ProcEngine {
 
     // --- Guide and statistics -----------------------------------------------------------
     void SetGuideEnable(bool on);
+    // GUIDE Setup's refinement: the centre is recomputed around the star, with the local
+    // background taken off (off: the threshold centre of the whole guide window).
+    void SetGuideRefine(bool on);
     void SetGuideAutoMove(bool on);
     void SetVirtualGuideActive(bool on);
     void CentreGuideReference();
@@ -113,7 +117,8 @@ class ProcEngine {
     // The same from the work plane of the fused frame path (nullptr: from the picture); with
     // histogramReady the histogram and the chain scratch's row maxima already hold the window.
     void MeasureArea(const WorkPlane* plane, bool histogramReady = false);
-    // The guide step of MeasureArea: threshold, star position, auto move. rowMax (optional)
+    // The guide step of MeasureArea: threshold, star position (refined with guideRefine), the
+    // star's metrics, auto move. rowMax (optional)
     // holds each window row's largest value, so that rows without a star are skipped.
     void MeasureGuide();
     void MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax);
@@ -250,6 +255,9 @@ class ProcEngine {
     bool inFrame_ = false;
     uint64_t lastFrame_ = 0;
     double lastTime_ = 0.0;
+    // Under chainLock: size and brightness of the star of the last guide measurement (not
+    // valid when it found none, or with the guide off).
+    StarMetrics starMetrics_;
 };
 
 }  // namespace kelpa
