@@ -19,9 +19,10 @@
 namespace kelpa {
 namespace {
 
-class IgnoringTarget final : public MessageTarget {
+// A statistics window that takes every notification at once.
+class IgnoringReceiver final : public StreamEventReceiver {
   public:
-    void Post(uint32_t) override {}
+    void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
 };
 
 // A sky of level 20 with noise of RMS 3 and a field of stars, the brightest at level 252 (an
@@ -57,9 +58,10 @@ std::vector<uint8_t> SkyFrame(int32_t width, int32_t height, uint32_t stride) {
 
 void BM_Chain(benchmark::State& state, int32_t channel, uint32_t variant, int32_t width,
               int32_t height) {
-    IgnoringTarget info;
+    IgnoringReceiver info;
     FrameSink sink(nullptr, SystemClock());
     sink.isLive = true;
+    sink.events.SetReceiver(&info);
     BitmapInfoHeader header;
     header.width = width;
     header.height = -height;
@@ -73,7 +75,7 @@ void BM_Chain(benchmark::State& state, int32_t channel, uint32_t variant, int32_
     engine.SetNR(true, true);
     engine.SetGuideEnable(true);
     engine.params.autoFlags.store(kAutoAll);
-    engine.infoWindow.store(&info);
+    engine.statisticsWanted.store(true);
 
     const uint32_t stride = Stride24(width);
     const std::vector<uint8_t> frame = SkyFrame(width, height, stride);

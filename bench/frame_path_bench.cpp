@@ -14,9 +14,10 @@
 namespace kelpa {
 namespace {
 
-class IgnoringTarget final : public MessageTarget {
+// A window that takes every notification at once, as a display keeping up would.
+class IgnoringReceiver final : public StreamEventReceiver {
   public:
-    void Post(uint32_t) override {}
+    void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
 };
 
 struct PathFormat {
@@ -32,12 +33,11 @@ constexpr PathFormat kFormats[] = {
 
 void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int32_t height) {
     InitClipTable();
-    IgnoringTarget window;
+    IgnoringReceiver window;
     FrameSink sink(nullptr, SystemClock());
     sink.isLive = true;  // a camera: no pacing sleep
-    sink.live.SetWindow(&window);
+    sink.events.SetReceiver(&window);
     sink.live.SetVisible(true);
-    sink.engine.surf.SetWindow(&window);
     sink.engine.surf.SetVisible(true);
     BitmapInfoHeader header;
     header.width = width;

@@ -26,10 +26,11 @@ using namespace kelpa;
 constexpr auto kRunLimit = std::chrono::seconds(5);
 
 // Wakes the fuzzer's thread when the graph posts an event (the end of the file or an error).
-class EventWaiter final : public MessageTarget {
+class EventWaiter final : public StreamEventReceiver {
   public:
-    void Post(uint32_t message) override {
-        if (message != WM_GRAPH_EVENT) return;
+    void Notify(StreamEvents& source, StreamEvent kind) override {
+        source.Acknowledge(kind);
+        if (kind != StreamEvent::kGraphEvent) return;
         std::lock_guard lock(mutex_);
         posted_ = true;
         posted.notify_all();
@@ -82,8 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FileGraph graph(ctrl);
     graph.SetShowPausedFrames(false);
     EventWaiter events;
-    graph.SetMainWindow(&events);
-    if (Succeeded(graph.PlayVideoFile(path.c_str())) && Succeeded(ctrl.Run())) {
+    ctrl.Events().SetReceiver(&events);
+    graph.SetEvents(&ctrl.Events());
+    if (!Failed(graph.PlayVideoFile(path.c_str())) && !Failed(ctrl.Run())) {
         events.Wait();
         ctrl.DrainGraphEvents(nullptr);
         ctrl.Stop();

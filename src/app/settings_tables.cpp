@@ -3,13 +3,15 @@
 #include <array>
 
 #include "processing/proc_settings.h"
+#include "video/capture_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
     // Capture, device format, view, window places and the settings panel join here as their
     // tables are declared.
-    static const std::array<const SettingsTable*, 1> kTables = {&ProcSettingsTable()};
+    static const std::array<const SettingsTable*, 2> kTables = {&ProcSettingsTable(),
+                                                                &CaptureFileSettingsTable()};
     return kTables;
 }
 

@@ -17,25 +17,22 @@ bool PrintFrameRecord(std::FILE* out, const FrameRecord& r) {
 
 FrameReport::FrameReport(size_t capacity) : ring_(capacity) {}
 
-void FrameReport::FrameProcessed(double sampleTime) {
-    if (!engine_) return;
-    const ProcEngine& engine = *engine_;
+void FrameReport::FrameProcessed(const StatisticsSnapshot& s) {
     FrameRecord r;
-    r.time = sampleTime;
-    const FrameBuffer& picture = engine.surf.Picture();
-    r.width = picture.width;
-    r.height = picture.height;
-    r.histMin = engine.histMin.load();
-    r.histMax = engine.histMax.load();
-    r.mean = engine.mean.load();
-    r.rms = engine.rms.load();
-    r.bkgr = engine.bkgr.load();
-    r.bkgrRms = engine.bkgrRms.load();
-    r.starX = engine.starX.load();
-    r.starY = engine.starY.load();
-    r.amp = engine.params.amp.load();
-    r.countAccum = engine.params.countAccum.load();
-    r.delayMs = engine.params.delayMs.load();
+    r.time = s.time;
+    r.width = s.width;
+    r.height = s.height;
+    r.histMin = s.histMin;
+    r.histMax = s.histMax;
+    r.mean = s.mean;
+    r.rms = s.rms;
+    r.bkgr = s.bkgr;
+    r.bkgrRms = s.bkgrRms;
+    r.starX = s.starX;
+    r.starY = s.starY;
+    r.amp = s.amp;
+    r.countAccum = s.countAccum;
+    r.delayMs = s.delayMs;
 
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return stopWaiting_ || count_ < ring_.size(); });
@@ -49,9 +46,11 @@ void FrameReport::FrameProcessed(double sampleTime) {
     changed_.notify_all();
 }
 
-void FrameReport::Post(uint32_t message) {
+void FrameReport::Notify(StreamEvents& source, StreamEvent kind) {
+    source.Acknowledge(kind);
+    if (kind != StreamEvent::kGraphEvent) return;
     std::lock_guard lock(mutex_);
-    if (message == WM_GRAPH_EVENT) graphEvent_ = true;
+    graphEvent_ = true;
     changed_.notify_all();
 }
 

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/message_target.h"
 #include "video/frame_sink.h"
 
 namespace kelpa {
@@ -35,16 +34,14 @@ struct FrameRecord {
 // Writes the record as one JSON line; false when the write failed (errno tells why).
 bool PrintFrameRecord(std::FILE* out, const FrameRecord& r);
 
-class FrameReport final : public FrameObserver, public MessageTarget {
+class FrameReport final : public FrameObserver, public StreamEventReceiver {
   public:
     explicit FrameReport(size_t capacity = 1024);
-    // The engine whose results each record copies; set before frames flow.
-    void Watch(const ProcEngine* engine) { engine_ = engine; }
 
-    // Streaming thread.
-    void FrameProcessed(double sampleTime) override;
-    // Any thread: WM_GRAPH_EVENT and the other messages wake the main thread.
-    void Post(uint32_t message) override;
+    // Streaming thread: one record from the frame's statistics snapshot.
+    void FrameProcessed(const StatisticsSnapshot& snapshot) override;
+    // Any thread: a graph event wakes the main thread; the other kinds are not shown.
+    void Notify(StreamEvents& source, StreamEvent kind) override;
 
     // Main thread: waits up to timeoutMs for records or a graph event; moves the records into
     // `out` and returns whether a graph event is pending.
@@ -58,7 +55,6 @@ class FrameReport final : public FrameObserver, public MessageTarget {
     uint64_t Lost() const;
 
   private:
-    const ProcEngine* engine_ = nullptr;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<FrameRecord> ring_;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "cli/frame_report.h"
 #include "cli/report_output.h"
 #include "cli/startup.h"
@@ -15,11 +16,7 @@
 #include "common/profile.h"
 #include "media/capture_graph.h"
 #include "media/device_settings.h"
-#include "media/file_graph.h"
-#include "platform/input_node.h"
 #include "platform/program_paths.h"
-#include "sim/sim_device_provider.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa {
 namespace {
@@ -44,111 +41,12 @@ void InstallSignalHandlers() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-// Texts meant for the status line go to standard error, one per line.
+// Warnings go to standard error; status texts are not shown (the application core keeps the
+// last one as the reason of a failure).
 class ConsoleNotice final : public UserNotice {
   public:
-    void ShowStatus(const char* text) override { last = text; }
+    void ShowStatus(const char*) override {}
     void Warn(const char* text) override { std::fprintf(stderr, "kelpa: %s\n", text); }
-    void CheckMenuItem(uint32_t, bool) override {}
-    std::string last;
-};
-
-// The source the run reads from: a capture device (the simulator or a V4L2 node) or a file.
-class HeadlessSource {
-  public:
-    HeadlessSource(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl, ConsoleNotice& notice,
-                   MessageTarget& events)
-        : deviceCtrl_(deviceCtrl),
-          fileCtrl_(fileCtrl),
-          notice_(notice),
-          events_(events),
-          capture_(deviceCtrl, devices_),
-          devices_(deviceCtrl, fileCtrl),
-          file_(fileCtrl) {
-        capture_.SetNotice(&notice);
-        file_.SetNotice(&notice);
-        // Nothing is shown before the run, so the file's first frame belongs to the run.
-        file_.SetShowPausedFrames(false);
-        devices_.SetNotice(&notice);
-        devices_.AttachCaptureGraph(capture_);
-    }
-
-    // Returns the controller that now runs, or nullptr with the reason in `error`.
-    VideoCtrl* Open(const std::string& source, std::string* error) {
-        // The node decides, not the name: a file under /dev/shm is a file, and a FIFO is
-        // refused before anything could block opening it.
-        InputNode node{InputKind::kVideoDevice, {}};
-        if (!source.empty() && source != "sim") {
-            node = ExamineInput(source);
-            if (node.kind == InputKind::kRefused) {
-                *error = "cannot use '" + source + "' as a source: " + node.reason;
-                return nullptr;
-            }
-        }
-        if (node.kind == InputKind::kFile) {
-            if (!Succeeded(file_.PlayVideoFile(source.c_str()))) {
-                *error = "Can't render video file " + source;
-                if (const std::string why = file_.FailureReason(); !why.empty()) {
-                    *error += ": " + why;
-                }
-                return nullptr;
-            }
-            file_.SetMainWindow(&events_);
-            return &fileCtrl_;
-        }
-        devices_.BuildDeviceMenu();
-        const CaptureDevice* chosen = Choose(source);
-        if (!chosen) {
-            *error = source.empty() || source == "sim" ? "the simulated camera is not available"
-                                                       : "no capture device at " + source;
-            return nullptr;
-        }
-        if (devices_.SelectDevice(*chosen) != 1 || !deviceCtrl_.graphBuilt) {
-            *error = "the capture device could not be opened: " +
-                     (notice_.last.empty() ? std::string("unknown reason") : notice_.last);
-            return nullptr;
-        }
-        capture_.SetMainWindow(&events_);
-        return &deviceCtrl_;
-    }
-
-    // Frames the camera's queue dropped, and frames either controller could not use (shorter
-    // than their format says, or in a format that cannot be shown).
-    uint64_t Dropped() const {
-        return capture_.DroppedFrames() + deviceCtrl_.sink.samplesDropped.load() +
-               fileCtrl_.sink.samplesDropped.load();
-    }
-
-  private:
-    // "sim": the simulator; a node: the device with that node; nothing: the first real camera,
-    // else the simulator.
-    const CaptureDevice* Choose(const std::string& source) const {
-        const std::vector<CaptureDevice>& list = devices_.Devices();
-        const CaptureDevice* simulator = nullptr;
-        const CaptureDevice* camera = nullptr;
-        for (const CaptureDevice& d : list) {
-            if (d.identity == kSimDeviceId) {
-                simulator = simulator ? simulator : &d;
-            } else if (!camera) {
-                camera = &d;
-            }
-            if (!source.empty() && source != "sim" &&
-                (d.node == source || IsSameNode(d.node, source))) {
-                return &d;
-            }
-        }
-        if (source == "sim") return simulator;
-        if (source.empty()) return camera ? camera : simulator;
-        return nullptr;
-    }
-
-    VideoCtrl& deviceCtrl_;
-    VideoCtrl& fileCtrl_;
-    ConsoleNotice& notice_;
-    MessageTarget& events_;
-    CaptureGraph capture_;
-    DeviceSettings devices_;
-    FileGraph file_;
 };
 
 }  // namespace
@@ -171,23 +69,26 @@ int RunHeadless(const CommandLine& options) {
     }
     LoadPreferredFormat(&ThePreferredFormat());
 
-    // The same two controllers as the windowed program: video file first, then the device.
-    VideoCtrl fileCtrl;
-    VideoCtrl deviceCtrl;
+    // The same core as the windowed program: both controllers, the graphs, the device list.
+    ApplicationOptions appOptions;
+    // Nothing is shown before the run, so a file's first frame belongs to the run.
+    appOptions.showPausedFrames = false;
+    Application app(std::move(appOptions));
     ConsoleNotice notice;
     FrameReport report;
-    HeadlessSource source(deviceCtrl, fileCtrl, notice, report);
-    VideoCtrl* ctrl = source.Open(options.source, &error);
-    if (!ctrl) {
-        std::fprintf(stderr, "kelpa: %s\n", error.c_str());
+    app.SetNotice(&notice);
+    app.SetEventReceiver(&report);
+    const CommandResult opened = app.OpenSource(options.source);
+    if (!opened.ok) {
+        std::fprintf(stderr, "kelpa: %s\n", opened.message.c_str());
         return 1;
     }
-    FrameSink& sink = ctrl->sink;
-    report.Watch(&sink.engine);
-    sink.SetObserver(&report);
-    sink.SetPacing(options.pacing);
+    VideoCtrl& ctrl = *app.Current();
+    FrameSink& sink = ctrl.sink;
+    app.SetFrameObserver(&report);
+    app.SetPacing(options.pacing);
     // Statistics are measured for every frame, as with the statistic window open.
-    sink.engine.infoWindow.store(&report);
+    app.SetStatisticsWanted(true);
 
     if (!options.captureDir.empty()) {
         if (!sink.capture.SetCaptureDirectory(options.captureDir.c_str())) {
@@ -195,9 +96,8 @@ int RunHeadless(const CommandLine& options) {
             return 2;
         }
         sink.capture.captureCount.store(options.captureCount);
-        sink.capture.SetNotifyTarget(&report);
         // Creates the directory; one that cannot be created or written ends the run here.
-        sink.capture.ToggleCapture(&notice);
+        app.ToggleCapture();
         if (sink.capture.RunFailed()) {
             std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
             return kExitCaptureFailed;
@@ -209,31 +109,28 @@ int RunHeadless(const CommandLine& options) {
     sink.samplesReceived.store(0);
     sink.samplesDropped.store(0);
     const auto start = std::chrono::steady_clock::now();
-    if (!Succeeded(ctrl->Run())) {
-        std::fprintf(stderr, "kelpa: the source could not be started\n");
+    if (const CommandResult started = app.Run(); !started.ok) {
+        std::fprintf(stderr, "kelpa: %s\n", started.message.c_str());
         return 1;
     }
 
     ReportOutput output(stdout, options.frames);
-    bool failed = false;
+    Application::GraphOutcome outcome;
     std::vector<FrameRecord> batch;
     for (;;) {
         const bool event = report.Wait(kPollMs, &batch);
         if (!output.Print(batch) || output.LimitReached()) break;
         if (event) {
-            ctrl->DrainGraphEvents(&notice);
-            if (ctrl->PlayState() == kStateStopped) {
-                failed = notice.last != VideoCtrl::StateText(kStateStopped);
-                break;
-            }
+            outcome = app.HandleGraphEvents(ctrl.Events());
+            if (outcome.stopped) break;
         }
         if (g_interrupted.load() || sink.capture.RunFailed()) break;
     }
     // The capture writer completes or removes the file it is writing, then the source stops: a
     // run never leaves a partial capture behind, however it ends.
-    FinishRun(report, output, [ctrl, &sink] {
+    FinishRun(report, output, [&app, &sink] {
         sink.capture.FinishCapture();
-        ctrl->Stop();
+        app.Stop();
     });
     if (const uint64_t lost = report.Lost(); lost > 0) {
         LogPrintf("%llu frame(s) processed while the run ended had no room in the report",
@@ -242,13 +139,13 @@ int RunHeadless(const CommandLine& options) {
     RunSummary summary;
     summary.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    sink.SetObserver(nullptr);
-    sink.engine.infoWindow.store(nullptr);
-    if (failed) std::fprintf(stderr, "kelpa: %s\n", notice.last.c_str());
+    app.SetFrameObserver(nullptr);
+    app.SetStatisticsWanted(false);
+    if (outcome.failed) std::fprintf(stderr, "kelpa: %s\n", outcome.message.c_str());
     const bool captureFailed = sink.capture.RunFailed();
     if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
     summary.received = sink.samplesReceived.load();
-    summary.dropped = source.Dropped();
+    summary.dropped = app.DroppedFrames();
     summary.captured = sink.capture.capturedCount.load();
     summary.source = options.source.empty() ? "camera" : options.source;
     if (!output.PrintSummary(summary)) {
@@ -257,7 +154,7 @@ int RunHeadless(const CommandLine& options) {
         LogPrintf("Can`t write to standard output: %s", output.ErrorText().c_str());
         return 1;
     }
-    return failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
+    return outcome.failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
 }
 
 }  // namespace kelpa

@@ -19,13 +19,13 @@ ProfileStore* CurrentProfileStore() {
     return g_store.load();
 }
 
-int32_t GetProfileIntA(const char* section, const char* key, int32_t def) {
+int32_t GetProfileInt(const char* section, const char* key, int32_t def) {
     ProfileStore* store = g_store.load();
     return store ? store->GetInt(section, key, def) : def;
 }
 
-uint32_t GetProfileStringA(const char* section, const char* key, const char* def, char* out,
-                           uint32_t size) {
+uint32_t GetProfileString(const char* section, const char* key, const char* def, char* out,
+                          uint32_t size) {
     if (!out || size == 0) return 0;
     if (ProfileStore* store = g_store.load()) {
         return store->GetString(section, key, def, out, size);
@@ -37,7 +37,7 @@ uint32_t GetProfileStringA(const char* section, const char* key, const char* def
     return static_cast<uint32_t>(n);
 }
 
-bool WriteProfileStringA(const char* section, const char* key, const char* value) {
+bool WriteProfileString(const char* section, const char* key, const char* value) {
     ProfileStore* store = g_store.load();
     return store && store->WriteString(section, key, value);
 }

@@ -24,10 +24,10 @@ class ProfileStore {
 void SetProfileStore(ProfileStore* store);
 ProfileStore* CurrentProfileStore();
 
-int32_t GetProfileIntA(const char* section, const char* key, int32_t def);
-uint32_t GetProfileStringA(const char* section, const char* key, const char* def, char* out,
-                           uint32_t size);
-bool WriteProfileStringA(const char* section, const char* key, const char* value);
+int32_t GetProfileInt(const char* section, const char* key, int32_t def);
+uint32_t GetProfileString(const char* section, const char* key, const char* def, char* out,
+                          uint32_t size);
+bool WriteProfileString(const char* section, const char* key, const char* value);
 
 // The section that holds every setting of the program.
 inline constexpr const char* kProfileSection = "kelpa";

@@ -18,7 +18,7 @@ constexpr int32_t kMissing = -1;
 }  // namespace
 
 float GetProfileFloat(const char* section, const char* key, float def) {
-    const int32_t stored = GetProfileIntA(section, key, kMissing);
+    const int32_t stored = GetProfileInt(section, key, kMissing);
     if (stored == kMissing) return def;
     const uint32_t bits = static_cast<uint32_t>(stored);
     const uint32_t exponent = bits & kExponentMask;
@@ -45,7 +45,7 @@ bool WriteProfileFloat(const char* section, const char* key, float value) {
     char text[12];
     const int n = std::snprintf(text, sizeof text, "%u", std::bit_cast<uint32_t>(value));
     if (n < 1 || n > 11) return false;
-    return WriteProfileStringA(section, key, text);
+    return WriteProfileString(section, key, text);
 }
 
 }  // namespace kelpa

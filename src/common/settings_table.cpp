@@ -181,7 +181,7 @@ SettingValue ReadSetting(const SettingDecl& decl, const char* section) {
     std::string text(decl.kind == SettingKind::kText ? decl.maxTextChars + 2 : kNumberTextChars,
                      '\0');
     const uint32_t size = static_cast<uint32_t>(text.size());
-    const uint32_t length = GetProfileStringA(section, decl.key, "", text.data(), size);
+    const uint32_t length = GetProfileString(section, decl.key, "", text.data(), size);
     // Empty is missing; a text that filled the buffer may have been cut and is not trusted.
     if (length == 0 || length >= size - 1) return DefaultSettingValue(decl);
     text.resize(length);
@@ -205,7 +205,7 @@ bool WriteSetting(const SettingDecl& decl, const char* section, const SettingVal
     if (decl.kind == SettingKind::kText && value.text.size() > decl.maxTextChars) return false;
     const std::string text = SettingText(decl, value);
     if (text.empty() && decl.kind != SettingKind::kText) return false;
-    return WriteProfileStringA(section, decl.key, text.c_str());
+    return WriteProfileString(section, decl.key, text.c_str());
 }
 
 }  // namespace kelpa

@@ -154,7 +154,7 @@ constexpr const void* SettingsOwnerTag() {
 }
 
 // Access to a field (`SettingField<&ProcSettings::amp>()`) or to one element of an array field
-// (`SettingField<&ProcSettings::statFonThresh, 2>()`).
+// (`SettingField<&ProcSettings::starThresholdFactor, 2>()`).
 template <auto Member>
 constexpr SettingAccess SettingField() {
     using Traits = settings_detail::MemberOf<decltype(Member)>;

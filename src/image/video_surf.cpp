@@ -35,6 +35,25 @@ BitmapInfoHeader VideoSurf::Header() const {
     return h;
 }
 
+bool VideoSurf::CopyPicture(PictureCopy* out) const {
+    std::lock_guard guard(lock_);
+    out->header_ = Header();
+    if (!picture_.data || picture_.imageSize == 0) {
+        out->picture_ = FrameBuffer{};
+        return false;
+    }
+    // Grows only for a larger picture; a copy of the same size allocates nothing.
+    if (out->pixels_.size() < picture_.imageSize) out->pixels_.resize(picture_.imageSize);
+    std::memcpy(out->pixels_.data(), picture_.data, picture_.imageSize);
+    out->picture_ = picture_;
+    out->picture_.data = out->pixels_.data();
+    return true;
+}
+
+void VideoSurf::LayoutChanged() {
+    if (observer_ != nullptr) observer_->LayoutChanged();
+}
+
 void VideoSurf::SetHeaderHeight(int32_t height) {
     std::atomic_ref<int32_t>(header_.height).store(height);
 }
@@ -96,7 +115,7 @@ void ProcSurf::SetFlip(bool flip) {
 
 void ProcSurf::ResetView() {
     markX_.store(-1.0f);
-    VideoSurf::ResetView();
+    if (SurfaceObserver* observer = Observer()) observer->ViewReset();
 }
 
 void ProcSurf::SetArea(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

@@ -1,6 +1,7 @@
 // The picture buffer side of a video surface: a 24-bit picture with its bitmap header and its
-// own lock. The streaming thread writes the picture under the lock; the GUI thread draws it
-// under the same lock. The window side (layout, drawing, overlays) attaches through hooks.
+// own lock. The streaming thread writes the picture under the lock; the GUI thread copies it
+// under the same lock (CopyPicture) and draws the copy. A window attaches through the observer
+// interfaces below; without one the surface works the same.
 #pragma once
 
 #include <atomic>
@@ -9,9 +10,22 @@
 
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
-#include "platform/message_target.h"
+#include "image/picture_copy.h"
 
 namespace kelpa {
+
+// What the window showing a surface is told about its picture. Called on the thread that sizes
+// or flips the picture: the GUI thread, or the streaming thread between two samples when a
+// stream changes its format. An implementation notes what happened and lets the GUI thread act
+// on it (a posted event); it never blocks and never touches a widget from the streaming thread.
+class SurfaceObserver {
+  public:
+    virtual ~SurfaceObserver() = default;
+    // The picture was sized anew: lay the picture out in the window again.
+    virtual void LayoutChanged() = 0;
+    // The picture was flipped: the view starts again (no guide mark, picture at its origin).
+    virtual void ViewReset() = 0;
+};
 
 class VideoSurf {
   public:
@@ -20,36 +34,40 @@ class VideoSurf {
     VideoSurf(const VideoSurf&) = delete;
     VideoSurf& operator=(const VideoSurf&) = delete;
 
-    // Window operations; they do nothing while no window is attached.
-    virtual void UpdateLayout() {}
-    virtual void Release() {}
-    virtual void ResetView() {}
-    virtual bool CreateWnd() { return false; }
-
     // Header height := -(remembered height) when flipped, the remembered height otherwise.
     virtual void SetFlip(bool flip);
     // Sizes the picture for a frame; a negative height means rows come top row first. Reuses
     // the buffer while it is large enough; the pixels are zero-filled either way.
-    virtual bool Allocate(int32_t width, int32_t height);
+    bool Allocate(int32_t width, int32_t height);
 
     void Lock() { lock_.lock(); }
     void Unlock() { lock_.unlock(); }
-    std::recursive_mutex& PictureLock() { return lock_; }
+    std::recursive_mutex& PictureLock() const { return lock_; }
 
     FrameBuffer& Picture() { return picture_; }
     const FrameBuffer& Picture() const { return picture_; }
     uint32_t Capacity() const { return capacity_; }
     uint32_t Tag() const { return tag_; }
 
+    // Any thread: copies the picture and its header into `out` under the lock, reusing the
+    // memory `out` already has. False (and `out` empty) when the surface holds no picture.
+    bool CopyPicture(PictureCopy* out) const;
+
     // Read without the lock by the drawing code, hence atomic.
     int32_t HeaderHeight() const;
     BitmapInfoHeader Header() const;
 
-    // Where WM_FRAME_READY goes; the intake posts only when a window is set and visible.
-    void SetWindow(MessageTarget* window) { window_.store(window); }
-    MessageTarget* Window() const { return window_.load(); }
+    // The window that shows the picture (nullptr: none). Set on the GUI thread while no frame
+    // flows.
+    void SetObserver(SurfaceObserver* observer) { observer_ = observer; }
+    SurfaceObserver* Observer() const { return observer_; }
+    // The picture was sized anew: tells the observer.
+    void LayoutChanged();
+
+    // The window is shown: the intake announces new pictures only then.
     void SetVisible(bool visible) { visible_.store(visible); }
     bool Visible() const { return visible_.load(); }
+    // A surface of the current video controller: its window settings are the ones saved.
     void SetActive(bool active) { active_ = active; }
     bool Active() const { return active_; }
 
@@ -62,21 +80,23 @@ class VideoSurf {
     uint32_t tag_;
     int32_t signedHeight_ = 0;
     BitmapInfoHeader header_;
-    std::recursive_mutex lock_;
-    std::atomic<MessageTarget*> window_{nullptr};
+    mutable std::recursive_mutex lock_;
+    SurfaceObserver* observer_ = nullptr;
     std::atomic<bool> visible_{false};
     FrameBuffer picture_;
     uint32_t capacity_ = 0;
     bool active_ = false;
 };
 
-class LiveSurf final : public VideoSurf {
+class LiveSurf : public VideoSurf {
   public:
     LiveSurf();
 };
 
 // Receives what the processing tells the processed surface: the area moved, a new guide-star
-// position, or a request to redraw the area. The processed window implements it.
+// position, or a request to redraw the area. Called under the engine's chain lock, from the
+// streaming thread as well as the GUI thread: an implementation stores what it is told and lets
+// its next paint use it; it never blocks and never touches a widget from the streaming thread.
 class OverlayListener {
   public:
     virtual ~OverlayListener() = default;
@@ -85,12 +105,13 @@ class OverlayListener {
     virtual void RedrawArea() = 0;
 };
 
-class ProcSurf final : public VideoSurf {
+class ProcSurf : public VideoSurf {
   public:
     ProcSurf();
 
     void SetFlip(bool flip) override;
-    void ResetView() override;
+    // Clears the guide mark and tells the observer that the view starts again.
+    void ResetView();
 
     // The header of a captured file: the display header itself, so that a saved picture shows
     // what the window shows, flipped or not.

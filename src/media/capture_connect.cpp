@@ -348,7 +348,7 @@ void CaptureGraph::RememberDeliveredFormat() {
 
 // ---- Reconnection and teardown ------------------------------------------------------------------
 
-int32_t CaptureGraph::ReconnectAfterFormatChange() {
+MediaResult CaptureGraph::ReconnectAfterFormatChange() {
     if (!graph_) return ActivateCaptureGraph();
     if (!InBin(grabber_.get())) {
         gst_object_set_name(GST_OBJECT(grabber_.get()), "Video Grabber");
@@ -377,12 +377,12 @@ int32_t CaptureGraph::ReconnectAfterFormatChange() {
     if (!CheckAndStoreMediaType()) {
         Show("CheckAndStoreMediaType() falled, buid graph new...");
         ClearGraph();
-        return kErrorNotImplemented;
+        return MediaResult::kUnsupported;
     }
     bridge_.Attach(renderer_.get());
     ctrl_.sink.capture.ParseTemplate();
     ctrl_.graphBuilt = true;
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
 void CaptureGraph::ClearGraph() {
@@ -403,7 +403,7 @@ void CaptureGraph::Teardown() {
     ctrl_.graphBuilt = false;
     ctrl_.DetachGraph();
     if (graph_) {
-        graph_->SetNotifyWindow(nullptr);
+        graph_->SetEvents(nullptr);
         gst_element_set_state(graph_->Pipeline(), GST_STATE_NULL);
     }
     bridge_.Detach();

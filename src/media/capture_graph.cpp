@@ -139,9 +139,9 @@ CaptureGraph::~CaptureGraph() {
     Teardown();
 }
 
-void CaptureGraph::SetMainWindow(MessageTarget* window) {
-    mainWindow_ = window;
-    if (graph_ && ctrl_.graphBuilt) graph_->SetNotifyWindow(window);
+void CaptureGraph::SetEvents(StreamEvents* events) {
+    events_ = events;
+    if (graph_ && ctrl_.graphBuilt) graph_->SetEvents(events);
 }
 
 void CaptureGraph::Show(const char* text) {
@@ -154,26 +154,26 @@ void CaptureGraph::Warn(const char* text) {
     if (notice_) notice_->Warn(text);
 }
 
-int32_t CaptureGraph::Fail(const char* shown, int32_t code) {
+MediaResult CaptureGraph::Fail(const char* shown, MediaResult code) {
     if (shown) Show(shown);
     return code;
 }
 
 // ---- Entry point ----------------------------------------------------------------------------
 
-int32_t CaptureGraph::ActivateCaptureGraph() {
+MediaResult CaptureGraph::ActivateCaptureGraph() {
     LogPrintf("/////////////////////////////////////\n\tBuild capture filter graph");
     ctrl_.useBuilderRender = true;
     ctrl_.secondOption = true;
     ctrl_.sink.acceptFormat = &RefuseEveryFormat;
     Teardown();
-    int32_t result = BuildCaptureGraph();
-    if (!Succeeded(result)) {
+    MediaResult result = BuildCaptureGraph();
+    if (Failed(result)) {
         Teardown();
         ctrl_.useBuilderRender = false;
         ctrl_.secondOption = false;
         result = BuildCaptureGraph();
-        if (!Succeeded(result)) {
+        if (Failed(result)) {
             Teardown();
             Teardown();
             Warn("Capture device busy?..");
@@ -187,11 +187,11 @@ int32_t CaptureGraph::ActivateCaptureGraph() {
     return result;
 }
 
-int32_t CaptureGraph::BuildCaptureGraph() {
+MediaResult CaptureGraph::BuildCaptureGraph() {
     BoundDevice bound;
     if (!binder_.BindCaptureDevice(&bound)) {
         Warn(kNoDevice);
-        return kErrorFail;
+        return MediaResult::kFailed;
     }
     graph_ = std::make_unique<GstGraph>(true);
     if (!graph_->Ok()) return Fail("Could not create filter graph");
@@ -214,7 +214,7 @@ int32_t CaptureGraph::BuildCaptureGraph() {
 
     const PreferredFormat pref = ThePreferredFormat();
     ApplyPreferredFormat(pref.subtype, pref.timePerFrame, pref.width, pref.height, false);
-    if (!CreateDownstream()) return kErrorFail;
+    if (!CreateDownstream()) return MediaResult::kFailed;
 
     // The grabber's subtype: the remembered one, else the device's current one, when listed.
     uint32_t grabberSubtype = kSubtypeNone;
@@ -225,21 +225,21 @@ int32_t CaptureGraph::BuildCaptureGraph() {
     }
     const bool connected = ctrl_.useBuilderRender ? RenderThroughBuilder(grabberSubtype)
                                                   : ConnectManually(grabberSubtype);
-    if (!connected) return kErrorNotImplemented;
+    if (!connected) return MediaResult::kUnsupported;
     if (!graph_->Preroll(kOpenTimeoutMs)) {
         LogPrintf("The capture device could not be opened: %s", graph_->LastError().c_str());
-        return kErrorFail;
+        return MediaResult::kFailed;
     }
 
     DumpPipeline(graph_->Pipeline());
-    if (!CheckAndStoreMediaType()) return kErrorNotImplemented;
+    if (!CheckAndStoreMediaType()) return MediaResult::kUnsupported;
     bridge_.Attach(renderer_.get());
     ctrl_.sink.capture.ParseTemplate();
-    graph_->SetNotifyWindow(mainWindow_);
+    graph_->SetEvents(events_);
     ctrl_.AttachGraph(graph_.get(), nullptr, graph_.get());
     ctrl_.sink.isLive = true;
     ctrl_.graphBuilt = true;
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
 // ---- Devices' formats ---------------------------------------------------------------------------

@@ -16,7 +16,6 @@
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
-#include "platform/message_target.h"
 #include "platform/user_notice.h"
 #include "video/format_search.h"
 #include "video/video_ctrl.h"
@@ -57,17 +56,19 @@ class CaptureGraph {
     CaptureGraph& operator=(const CaptureGraph&) = delete;
 
     void SetNotice(UserNotice* notice) { notice_ = notice; }
-    void SetMainWindow(MessageTarget* window);
+    // Where the graph's events go once a graph is built (the controller's events while it is
+    // current).
+    void SetEvents(StreamEvents* events);
 
     // The entry point: two build attempts, the second with the manual connection.
-    int32_t ActivateCaptureGraph();
-    int32_t BuildCaptureGraph();
+    MediaResult ActivateCaptureGraph();
+    MediaResult BuildCaptureGraph();
     // Sets a format on the device: 1 when one was set.
     int32_t ApplyPreferredFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
                                  int32_t height, bool exact);
     bool CheckAndStoreMediaType();
     // After the device's format was changed from outside (the format dialog).
-    int32_t ReconnectAfterFormatChange();
+    MediaResult ReconnectAfterFormatChange();
     // Removes everything downstream of the device.
     void ClearGraph();
     void Teardown();
@@ -88,7 +89,7 @@ class CaptureGraph {
   private:
     void Show(const char* text);
     void Warn(const char* text);
-    int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    MediaResult Fail(const char* shown, MediaResult code = MediaResult::kFailed);
     bool CreateDownstream();
     bool RenderWithSubtype(uint32_t subtype);
     bool RenderThroughBuilder(uint32_t grabberSubtype);
@@ -107,7 +108,7 @@ class CaptureGraph {
     VideoCtrl& ctrl_;
     CaptureDeviceBinder& binder_;
     UserNotice* notice_ = nullptr;
-    MessageTarget* mainWindow_ = nullptr;
+    StreamEvents* events_ = nullptr;
     std::unique_ptr<GstGraph> graph_;
     GstDevicePtr boundDevice_;
     GstElement* device_ = nullptr;  // owned by the pipeline

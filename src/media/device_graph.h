@@ -8,31 +8,32 @@
 #include <cstdint>
 
 #include "media/capture_graph.h"
-#include "platform/message_target.h"
 
 namespace kelpa {
 
 class DeviceGraph {
   public:
     virtual ~DeviceGraph() = default;
-    virtual int32_t ActivateCaptureGraph() = 0;
-    virtual int32_t ReconnectAfterFormatChange() = 0;
+    virtual MediaResult ActivateCaptureGraph() = 0;
+    virtual MediaResult ReconnectAfterFormatChange() = 0;
     // Removes everything downstream of the device.
     virtual void ClearGraph() = 0;
     // Releases the whole graph (the device is gone).
     virtual void Teardown() = 0;
     // Where the graph's events go.
-    virtual void SetMainWindow(MessageTarget* window) = 0;
+    virtual void SetEvents(StreamEvents* events) = 0;
 };
 
 class CaptureGraphAdapter final : public DeviceGraph {
   public:
     explicit CaptureGraphAdapter(CaptureGraph& graph) : graph_(graph) {}
-    int32_t ActivateCaptureGraph() override { return graph_.ActivateCaptureGraph(); }
-    int32_t ReconnectAfterFormatChange() override { return graph_.ReconnectAfterFormatChange(); }
+    MediaResult ActivateCaptureGraph() override { return graph_.ActivateCaptureGraph(); }
+    MediaResult ReconnectAfterFormatChange() override {
+        return graph_.ReconnectAfterFormatChange();
+    }
     void ClearGraph() override { graph_.ClearGraph(); }
     void Teardown() override { graph_.Teardown(); }
-    void SetMainWindow(MessageTarget* window) override { graph_.SetMainWindow(window); }
+    void SetEvents(StreamEvents* events) override { graph_.SetEvents(events); }
 
   private:
     CaptureGraph& graph_;

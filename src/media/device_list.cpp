@@ -39,7 +39,7 @@ std::string LinkTo(const fs::path& target, const fs::path& directory) {
 }
 
 struct ChangeState {
-    std::atomic<MessageTarget*> target{nullptr};
+    std::atomic<StreamEvents*> target{nullptr};
     std::atomic<bool> pending{false};
 };
 
@@ -48,8 +48,10 @@ GstBusSyncReply OnMonitorMessage(GstBus*, GstMessage* message, gpointer data) {
     ChangeState& state = **static_cast<std::shared_ptr<ChangeState>*>(data);
     const GstMessageType type = GST_MESSAGE_TYPE(message);
     if (type == GST_MESSAGE_DEVICE_ADDED || type == GST_MESSAGE_DEVICE_REMOVED) {
-        MessageTarget* target = state.target.load();
-        if (target != nullptr && !state.pending.exchange(true)) target->Post(WM_DEVICE_CHANGE);
+        StreamEvents* target = state.target.load();
+        if (target != nullptr && !state.pending.exchange(true)) {
+            target->Post(StreamEvent::kDevicesChanged);
+        }
     }
     // Dropped, so nothing piles up on a bus that nobody pops.
     gst_message_unref(message);
@@ -104,7 +106,7 @@ class MonitorDeviceSource final : public DeviceSource {
         return devices;
     }
 
-    void SetChangeTarget(MessageTarget* target) override {
+    void SetChangeTarget(StreamEvents* target) override {
         state_->pending.store(false);
         state_->target.store(target);
     }

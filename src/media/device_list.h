@@ -11,13 +11,9 @@
 #include <vector>
 
 #include "media/gst_ptr.h"
-#include "platform/message_target.h"
+#include "processing/stream_events.h"
 
 namespace kelpa {
-
-// Posted to the main window when a capture device was plugged in or pulled out; the main
-// window answers by calling DeviceSettings::RefreshDevices on its own thread.
-inline constexpr uint32_t WM_DEVICE_CHANGE = 0x8010;
 
 // Where udev keeps the stable names of V4L2 nodes ("by-id", "by-path").
 inline constexpr char kV4l2LinkDirectory[] = "/dev/v4l";
@@ -48,9 +44,10 @@ class DeviceSource {
     virtual bool Open() = 0;
     // The devices present, in enumeration order.
     virtual std::vector<CaptureDevice> Enumerate() = 0;
-    // WM_DEVICE_CHANGE goes to `target` (nullptr: nowhere) from whichever thread noticed the
-    // change. One message stands for any number of changes until AcknowledgeChange.
-    virtual void SetChangeTarget(MessageTarget* target) = 0;
+    // kDevicesChanged goes to `target` (nullptr: nowhere) from whichever thread noticed the
+    // change; the receiver answers with DeviceSettings::RefreshDevices on its own thread. One
+    // notice stands for any number of changes until AcknowledgeChange.
+    virtual void SetChangeTarget(StreamEvents* target) = 0;
     virtual void AcknowledgeChange() = 0;
 };
 

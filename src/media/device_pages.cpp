@@ -157,15 +157,15 @@ void DevicePages::Build(const CaptureDevice* device) {
         v4l2_ = opener_(device->node);
         if (v4l2_) ReadV4l2();
     }
-    uint32_t id = kCmdFirstSourcesItem;
+    int32_t slot = 0;
     const auto add = [&](DevicePage page, const char* text) {
-        items_.push_back({id++, text, page, false, -1, {}});
+        items_.push_back({slot++, text, page, false, -1, {}});
     };
     if (!formats_.empty()) add(DevicePage::kVideoFormat, kVideoFormatItem);
     if (!controls_.empty()) add(DevicePage::kCaptureFilter, kCaptureFilterItem);
     if (inputs_.size() > 1) add(DevicePage::kCrossbar, kCrossbarItem);
     if (hasTuner_) add(DevicePage::kTvTuner, kTvTunerItem);
-    if (inputs_.size() > 1) AddInputPopup(&id);
+    if (inputs_.size() > 1) AddInputPopup(&slot);
 }
 
 void DevicePages::ReadV4l2() {
@@ -195,11 +195,11 @@ void DevicePages::ReadV4l2() {
     }
 }
 
-void DevicePages::AddInputPopup(uint32_t* nextId) {
+void DevicePages::AddInputPopup(int32_t* nextSlot) {
     SourcesMenuItem popup;
     popup.text = kVideoInputPopup;
-    for (size_t i = 0; i < inputs_.size() && *nextId <= kCmdLastSourcesItem; ++i) {
-        popup.items.push_back({(*nextId)++,
+    for (size_t i = 0; i < inputs_.size() && *nextSlot < kMaxSourcesItems; ++i) {
+        popup.items.push_back({(*nextSlot)++,
                                inputs_[i].name,
                                DevicePage::kNone,
                                static_cast<int>(i) == checked_,
@@ -209,16 +209,15 @@ void DevicePages::AddInputPopup(uint32_t* nextId) {
     items_.push_back(std::move(popup));
 }
 
-DevicePage DevicePages::PageForCommand(uint32_t commandId) const {
+DevicePage DevicePages::PageForSlot(int32_t slot) const {
     for (const SourcesMenuItem& item : items_) {
-        if (item.id == commandId && item.id != 0) return item.page;
+        if (item.slot == slot && slot >= 0) return item.page;
     }
     return DevicePage::kNone;
 }
 
-int32_t DevicePages::RunPageCommand(uint32_t commandId,
-                                    const std::function<void(DevicePage)>& show) {
-    const DevicePage page = PageForCommand(commandId);
+int32_t DevicePages::RunPageItem(int32_t slot, const std::function<void(DevicePage)>& show) {
+    const DevicePage page = PageForSlot(slot);
     if (page == DevicePage::kNone) return 0;
     const int32_t before = StopForChange(ctrl_);
     if (show) show(page);
@@ -226,9 +225,9 @@ int32_t DevicePages::RunPageCommand(uint32_t commandId,
     return 1;
 }
 
-int32_t DevicePages::Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                               int32_t height) {
-    if (graph_ == nullptr) return kErrorUnexpected;
+MediaResult DevicePages::Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                   int32_t height) {
+    if (graph_ == nullptr) return MediaResult::kNoGraph;
     if (ctrl_.graphBuilt) graph_->ClearGraph();
     PreferredFormat& preferred = ThePreferredFormat();
     preferred.subtype = subtype;
@@ -238,10 +237,10 @@ int32_t DevicePages::Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t w
     return graph_->ReconnectAfterFormatChange();
 }
 
-int32_t DevicePages::ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                                       int32_t height) {
+MediaResult DevicePages::ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                           int32_t height) {
     GstCapsPtr caps = CapsForSubtype(subtype);
-    if (!caps || width <= 0 || height <= 0) return 0;
+    if (!caps || width <= 0 || height <= 0) return MediaResult::kUnsupported;
     caps.reset(gst_caps_make_writable(caps.release()));
     gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, width, "height", G_TYPE_INT, height,
                         nullptr);
@@ -254,15 +253,15 @@ int32_t DevicePages::ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, i
     if (!ParseVideoCaps(caps.get(), &type) || !ctrl_.sink.acceptFormat(type.header)) {
         LogPrintf("Video format not accepted: %s %dx%d", SubtypeName(subtype).c_str(), width,
                   height);
-        return 0;
+        return MediaResult::kUnsupported;
     }
     return Reconnect(subtype, timePerFrame, width, height);
 }
 
-int32_t DevicePages::SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                                      int32_t height) {
+MediaResult DevicePages::SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                          int32_t height) {
     const int32_t before = StopForChange(ctrl_);
-    const int32_t result = Reconnect(subtype, timePerFrame, width, height);
+    const MediaResult result = Reconnect(subtype, timePerFrame, width, height);
     RestoreRunState(ctrl_, before, false);
     return result;
 }
@@ -280,7 +279,6 @@ void DevicePages::MarkCheckedInput() {
     for (SourcesMenuItem& item : items_) {
         for (SourcesMenuItem& input : item.items) {
             input.checked = input.input == checked_;
-            if (notice_ != nullptr) notice_->CheckMenuItem(input.id, input.checked);
         }
     }
 }
@@ -304,10 +302,10 @@ bool DevicePages::RouteToInput(int input) {
     return true;
 }
 
-bool DevicePages::ChooseVideoInput(uint32_t commandId) {
+bool DevicePages::ChooseVideoInput(int32_t slot) {
     for (const SourcesMenuItem& item : items_) {
         for (const SourcesMenuItem& input : item.items) {
-            if (input.id == commandId) return RouteToInput(input.input);
+            if (input.slot == slot) return RouteToInput(input.input);
         }
     }
     return false;

@@ -27,9 +27,8 @@
 
 namespace kelpa {
 
-// Menu numbers of the page items and of the Video Input list.
-inline constexpr uint32_t kCmdFirstSourcesItem = 40050;
-inline constexpr uint32_t kCmdLastSourcesItem = 40069;
+// At most this many page items and Video Input items together.
+inline constexpr int32_t kMaxSourcesItems = 20;
 
 inline constexpr char kVideoFormatItem[] = "Video Format [Capture Pin]...";
 inline constexpr char kCaptureFilterItem[] = "Video Capture Filter...";
@@ -57,7 +56,9 @@ std::vector<FormatOffer> FormatOffersFromCaps(const GstCaps* caps);
 enum class DevicePage { kNone, kVideoFormat, kCaptureFilter, kCrossbar, kTvTuner };
 
 struct SourcesMenuItem {
-    uint32_t id = 0;  // 0 for the Video Input popup itself
+    // The item's number among the page and input items, 0 ... kMaxSourcesItems - 1, in menu
+    // order; -1 for the Video Input popup itself.
+    int32_t slot = -1;
     std::string text;
     DevicePage page = DevicePage::kNone;
     bool checked = false;
@@ -85,7 +86,6 @@ class DevicePages {
     explicit DevicePages(VideoCtrl& ctrl);
 
     void SetGraph(DeviceGraph* graph) { graph_ = graph; }
-    void SetNotice(UserNotice* notice) { notice_ = notice; }
     // How a device node is opened (tests install a scripted driver).
     void SetV4l2Opener(V4l2Opener opener) { opener_ = std::move(opener); }
 
@@ -93,20 +93,21 @@ class DevicePages {
     void Build(const CaptureDevice* device);
     void Clear();
     const std::vector<SourcesMenuItem>& Items() const { return items_; }
-    DevicePage PageForCommand(uint32_t commandId) const;
+    DevicePage PageForSlot(int32_t slot) const;
 
-    // A page command: the graph is stopped while `show` presents the page, then brought back
-    // to its run state. 0 when the command is not a page item.
-    int32_t RunPageCommand(uint32_t commandId, const std::function<void(DevicePage)>& show);
+    // A page item was chosen: the graph is stopped while `show` presents the page, then brought
+    // back to its run state. 0 when the slot is not a page item.
+    int32_t RunPageItem(int32_t slot, const std::function<void(DevicePage)>& show);
 
     // "Video Format": the offers, and the choice the page made (while the graph is stopped).
     // A choice the intake accepts becomes the preferred format and the graph is reconnected;
-    // a refused one changes nothing and gives 0.
+    // a refused one changes nothing and gives kUnsupported.
     const std::vector<FormatOffer>& Formats() const { return formats_; }
-    int32_t ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                              int32_t height);
+    MediaResult ApplyFormatChoice(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                  int32_t height);
     // SetCaptureFormat: stop, clear, set the preferred format, reconnect, restore.
-    int32_t SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width, int32_t height);
+    MediaResult SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                 int32_t height);
 
     // "Video Capture Filter": the controls and their current values.
     const std::vector<V4l2Control>& Controls() const { return controls_; }
@@ -115,8 +116,8 @@ class DevicePages {
     // "Video Crossbar" and the Video Input list.
     const std::vector<VideoInputInfo>& Inputs() const { return inputs_; }
     int CheckedInputIndex() const { return checked_; }
-    // A Video Input item was chosen: route to it and move the check mark.
-    bool ChooseVideoInput(uint32_t commandId);
+    // The Video Input item of that slot was chosen: route to it and move the check mark.
+    bool ChooseVideoInput(int32_t slot);
     bool RouteToInput(int input);
     // Routes to the first input of a connector type (a routing saved earlier).
     bool RouteToConnector(int32_t connector);
@@ -128,13 +129,12 @@ class DevicePages {
 
   private:
     void ReadV4l2();
-    void AddInputPopup(uint32_t* nextId);
+    void AddInputPopup(int32_t* nextSlot);
     void MarkCheckedInput();
-    int32_t Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width, int32_t height);
+    MediaResult Reconnect(uint32_t subtype, int64_t timePerFrame, int32_t width, int32_t height);
 
     VideoCtrl& ctrl_;
     DeviceGraph* graph_ = nullptr;
-    UserNotice* notice_ = nullptr;
     V4l2Opener opener_;
     std::unique_ptr<V4l2Device> v4l2_;
     std::vector<SourcesMenuItem> items_;

@@ -15,7 +15,7 @@ namespace {
 // written.
 bool WriteNumberText(const char* section, const char* key, const char* text, int length) {
     if (length <= 0 || length >= 12) return false;
-    return WriteProfileStringA(section, key, text);
+    return WriteProfileString(section, key, text);
 }
 
 bool WriteUnsigned(const char* section, const char* key, uint32_t value) {
@@ -53,19 +53,18 @@ void DeviceSettings::SetGraph(DeviceGraph* graph) {
 
 void DeviceSettings::SetNotice(UserNotice* notice) {
     notice_ = notice;
-    pages_.SetNotice(notice);
 }
 
 void DeviceSettings::LoadDeviceSettings() {
     char name[kDeviceNameSize + 1];
-    GetProfileStringA(kDeviceSection, "VideoDevice2", "", name, sizeof name);
+    GetProfileString(kDeviceSection, "VideoDevice2", "", name, sizeof name);
     chosen_ = name;
     BuildDeviceMenu();
-    masterStream_ = GetProfileIntA(kDeviceSection, "MasterStream", 1);
-    useTimeLimit_ = GetProfileIntA(kDeviceSection, "UseTimeLimit", 0) != 0;
-    timeLimit_ = GetProfileIntA(kDeviceSection, "TimeLimit", 0);
+    masterStream_ = GetProfileInt(kDeviceSection, "MasterStream", 1);
+    useTimeLimit_ = GetProfileInt(kDeviceSection, "UseTimeLimit", 0) != 0;
+    timeLimit_ = GetProfileInt(kDeviceSection, "TimeLimit", 0);
     if (!chosen_.empty()) SelectDeviceByName(chosen_);
-    source_->SetChangeTarget(mainWindow_);
+    source_->SetChangeTarget(events_);
 }
 
 void DeviceSettings::SaveDeviceSettings() {
@@ -75,7 +74,7 @@ void DeviceSettings::SaveDeviceSettings() {
     std::string name = chosen_;
     if (name.empty() && current_) name = current_->identity;
     if (name.size() <= kDeviceNameSize) {
-        WriteProfileStringA(kDeviceSection, "VideoDevice2", name.c_str());
+        WriteProfileString(kDeviceSection, "VideoDevice2", name.c_str());
     }
     WriteSigned(kDeviceSection, "MasterStream", masterStream_);
 }
@@ -102,7 +101,7 @@ void DeviceSettings::BuildDeviceMenu() {
     }
     for (size_t i = 0; i < found.size() && i < kMaxListedDevices; ++i) {
         const bool checked = current_ && found[i].identity == current_->identity;
-        menu_.push_back({kCmdFirstDevice + static_cast<uint32_t>(i), found[i].name, checked});
+        menu_.push_back({found[i].name, checked});
         devices_.push_back(std::move(found[i]));
     }
 }
@@ -131,13 +130,13 @@ int32_t DeviceSettings::SelectDevice(const CaptureDevice& device) {
         chosen_ = current_->identity;
     } else {
         current_ = device.Clone();
-        const int32_t result =
-            graph_ != nullptr ? graph_->ActivateCaptureGraph() : kErrorUnexpected;
-        if (!Succeeded(result)) {
+        const MediaResult result =
+            graph_ != nullptr ? graph_->ActivateCaptureGraph() : MediaResult::kNoGraph;
+        if (Failed(result)) {
             current_.reset();
         } else {
             chosen_ = current_->identity;
-            if (deviceCtrl_.IsCurrent() && graph_ != nullptr) graph_->SetMainWindow(mainWindow_);
+            if (deviceCtrl_.IsCurrent() && graph_ != nullptr) graph_->SetEvents(events_);
             BuildSourcesMenu();
         }
     }
@@ -152,9 +151,7 @@ int32_t DeviceSettings::SelectDeviceByName(const std::string& identity) {
     return 0;
 }
 
-int32_t DeviceSettings::ChooseDeviceItem(uint32_t commandId) {
-    if (commandId < kCmdFirstDevice || commandId > kCmdLastDevice) return 0;
-    const size_t slot = commandId - kCmdFirstDevice;
+int32_t DeviceSettings::ChooseDevice(size_t slot) {
     if (slot >= devices_.size()) return 0;
     int32_t before = kStateStopped;
     if (CurrentCtrl() == &deviceCtrl_) before = StopForChange(deviceCtrl_);
@@ -188,7 +185,7 @@ void DeviceSettings::MakeDeviceCurrent() {
     if (deviceCtrl_.IsCurrent() || fileCtrl_.IsCurrent()) return;
     fileCtrl_.SetCurrent(false);
     deviceCtrl_.SetCurrent(true);
-    if (deviceCtrl_.graphBuilt && graph_ != nullptr) graph_->SetMainWindow(mainWindow_);
+    if (deviceCtrl_.graphBuilt && graph_ != nullptr) graph_->SetEvents(events_);
 }
 
 void DeviceSettings::BuildSourcesMenu() {
@@ -198,7 +195,6 @@ void DeviceSettings::BuildSourcesMenu() {
 void DeviceSettings::UpdateChecks() {
     for (size_t i = 0; i < menu_.size(); ++i) {
         menu_[i].checked = current_ && devices_[i].identity == current_->identity;
-        if (notice_ != nullptr) notice_->CheckMenuItem(menu_[i].id, menu_[i].checked);
     }
 }
 
@@ -221,12 +217,12 @@ void DeviceSettings::ShowRunState() {
 }
 
 void LoadPreferredFormat(PreferredFormat* format) {
-    format->subtype = static_cast<uint32_t>(GetProfileIntA(kProfileSection, "VidCapFOURCC", 0));
-    format->width = std::max(0, GetProfileIntA(kProfileSection, "VidCapWidth", 0));
-    format->height = std::max(0, GetProfileIntA(kProfileSection, "VidCapHeight", 0));
+    format->subtype = static_cast<uint32_t>(GetProfileInt(kProfileSection, "VidCapFOURCC", 0));
+    format->width = std::max(0, GetProfileInt(kProfileSection, "VidCapWidth", 0));
+    format->height = std::max(0, GetProfileInt(kProfileSection, "VidCapHeight", 0));
     // Stored as 32 bits; the upper half of the time is 0.
     format->timePerFrame =
-        static_cast<uint32_t>(GetProfileIntA(kProfileSection, "VidCapAvgTimePerFrame", 0));
+        static_cast<uint32_t>(GetProfileInt(kProfileSection, "VidCapAvgTimePerFrame", 0));
 }
 
 bool SavePreferredFormat(const PreferredFormat& format) {

@@ -17,14 +17,11 @@
 #include "media/device_graph.h"
 #include "media/device_list.h"
 #include "media/device_pages.h"
-#include "platform/message_target.h"
 #include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa {
 
-inline constexpr uint32_t kCmdFirstDevice = 40030;
-inline constexpr uint32_t kCmdLastDevice = 40039;
 inline constexpr size_t kMaxListedDevices = 9;
 inline constexpr size_t kDeviceNameSize = 1024;  // VideoDevice2 text, characters
 inline constexpr char kDeviceSection[] = "quill";
@@ -34,8 +31,8 @@ inline constexpr char kErrorNoHardware[] =
     "Sorry, you have no video capture hardware.\r\n\r\nVideo capture will not function "
     "properly.";
 
+// A device of the Sources menu; its index in DeviceMenu() is the one ChooseDevice takes.
 struct DeviceMenuItem {
-    uint32_t id = 0;
     std::string text;
     bool checked = false;
 };
@@ -54,9 +51,9 @@ class DeviceSettings final : public CaptureDeviceBinder {
     void AttachCaptureGraph(CaptureGraph& graph);
     void SetGraph(DeviceGraph* graph);
     void SetNotice(UserNotice* notice);
-    // Receives WM_DEVICE_CHANGE (from LoadDeviceSettings on, so set it first), and the graph's
-    // events once the device controller is current.
-    void SetMainWindow(MessageTarget* window) { mainWindow_ = window; }
+    // Receives kDevicesChanged (from LoadDeviceSettings on, so set it first), and the graph's
+    // events once the device controller is current: the device controller's events.
+    void SetEvents(StreamEvents* events) { events_ = events; }
 
     // Start-up: the saved device, the list, the "quill" keys, the saved device selected, change
     // notices on. Exit: notices off, the chosen device and MasterStream written.
@@ -75,13 +72,13 @@ class DeviceSettings final : public CaptureDeviceBinder {
     int32_t SelectDevice(const CaptureDevice& device);
     // Selects the listed device of that identity; 0 when none is listed.
     int32_t SelectDeviceByName(const std::string& identity);
-    // A device item (40030 ...) was chosen; 0 for an empty slot.
-    int32_t ChooseDeviceItem(uint32_t commandId);
-    // On WM_DEVICE_CHANGE.
+    // The device item at `index` was chosen; 0 for an empty slot.
+    int32_t ChooseDevice(size_t index);
+    // On kDevicesChanged.
     void RefreshDevices();
     void MakeDeviceCurrent();
-    int32_t SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
-                             int32_t height) {
+    MediaResult SetCaptureFormat(uint32_t subtype, int64_t timePerFrame, int32_t width,
+                                 int32_t height) {
         return pages_.SetCaptureFormat(subtype, timePerFrame, width, height);
     }
 
@@ -111,7 +108,7 @@ class DeviceSettings final : public CaptureDeviceBinder {
     std::unique_ptr<DeviceGraph> ownedGraph_;
     DeviceGraph* graph_ = nullptr;
     UserNotice* notice_ = nullptr;
-    MessageTarget* mainWindow_ = nullptr;
+    StreamEvents* events_ = nullptr;
     DevicePages pages_;
 
     std::vector<CaptureDevice> devices_;

@@ -128,9 +128,9 @@ FileGraph::~FileGraph() {
     Teardown();
 }
 
-void FileGraph::SetMainWindow(MessageTarget* window) {
-    mainWindow_ = window;
-    if (graph_ && ctrl_.graphBuilt) graph_->SetNotifyWindow(window);
+void FileGraph::SetEvents(StreamEvents* events) {
+    events_ = events;
+    if (graph_ && ctrl_.graphBuilt) graph_->SetEvents(events);
 }
 
 void FileGraph::Show(const char* text) {
@@ -138,7 +138,7 @@ void FileGraph::Show(const char* text) {
     if (notice_) notice_->ShowStatus(text);
 }
 
-int32_t FileGraph::Fail(const char* shown, int32_t code) {
+MediaResult FileGraph::Fail(const char* shown, MediaResult code) {
     if (shown) Show(shown);
     return code;
 }
@@ -150,20 +150,20 @@ void FileGraph::SetFailureReason(const std::string& reason) {
 
 // ---- Entry point --------------------------------------------------------------------------------
 
-int32_t FileGraph::PlayVideoFile(const char* path) {
+MediaResult FileGraph::PlayVideoFile(const char* path) {
     LogPrintf("%s\n\tBuild filter graph", kBuildSeparator);
     Teardown();
     ctrl_.useBuilderRender = false;
     ctrl_.secondOption = false;
     ctrl_.sink.acceptFormat = &RefuseEveryFormat;
-    int32_t result = BuildFileGraph(path);
-    if (!Succeeded(result)) {
+    MediaResult result = BuildFileGraph(path);
+    if (Failed(result)) {
         Teardown();
         const std::string firstReason = FailureReason();
         ctrl_.useBuilderRender = true;
         ctrl_.secondOption = true;
         result = BuildFileGraph(path);
-        if (!Succeeded(result)) {
+        if (Failed(result)) {
             {
                 std::lock_guard lock(linkMutex_);
                 if (failureReason_.empty()) failureReason_ = firstReason;
@@ -181,7 +181,7 @@ int32_t FileGraph::PlayVideoFile(const char* path) {
     return result;
 }
 
-int32_t FileGraph::BuildFileGraph(const char* path) {
+MediaResult FileGraph::BuildFileGraph(const char* path) {
     path_ = path ? path : "";
     {
         std::lock_guard lock(linkMutex_);
@@ -194,16 +194,16 @@ int32_t FileGraph::BuildFileGraph(const char* path) {
     }
     graph_ = std::make_unique<GstGraph>(false);
     if (!graph_->Ok()) return Fail("Can't create filter graph");
-    if (!CreateSource(path)) return kErrorFail;
-    if (!CreateGrabberAndRenderer()) return kErrorFail;
+    if (!CreateSource(path)) return MediaResult::kFailed;
+    if (!CreateGrabberAndRenderer()) return MediaResult::kFailed;
 
     // Prerolling runs the decoder: its pads appear and are linked on the streaming thread
     // (OnPadAdded), and the first frame proves the negotiation.
     if (!Preroll()) return ReportLinkFailure();
     DumpPipeline(graph_->Pipeline());
 
-    const int32_t typeResult = CheckConnectedType();
-    if (!Succeeded(typeResult)) return typeResult;
+    const MediaResult typeResult = CheckConnectedType();
+    if (Failed(typeResult)) return typeResult;
     bridge_.Attach(renderer_);
     ctrl_.AttachGraph(graph_.get(), graph_.get(), graph_.get());
 
@@ -224,10 +224,10 @@ int32_t FileGraph::BuildFileGraph(const char* path) {
     int32_t stale = 0;
     while (graph_->NextEvent(&stale)) {
     }
-    graph_->SetNotifyWindow(mainWindow_);
+    graph_->SetEvents(events_);
     ctrl_.sink.isLive = false;
     ctrl_.graphBuilt = true;
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
 // ---- Building -----------------------------------------------------------------------------------
@@ -354,7 +354,7 @@ GstPadProbeReturn FileGraph::OnRead(GstPad*, GstPadProbeInfo*, gpointer self) {
 }
 
 // The texts of a failed preroll, by how far the decoded frames got.
-int32_t FileGraph::ReportLinkFailure() {
+MediaResult FileGraph::ReportLinkFailure() {
     LinkFailure failure;
     {
         std::lock_guard lock(linkMutex_);
@@ -376,7 +376,7 @@ int32_t FileGraph::ReportLinkFailure() {
     }
 }
 
-int32_t FileGraph::CheckConnectedType() {
+MediaResult FileGraph::CheckConnectedType() {
     GstPadPtr grabberInput(gst_element_get_static_pad(grabber_, "sink"));
     GstCapsPtr caps(grabberInput ? gst_pad_get_current_caps(grabberInput.get()) : nullptr);
     if (!caps) {
@@ -389,7 +389,7 @@ int32_t FileGraph::CheckConnectedType() {
         Show("Can't read the connected media type");
         LogCaps("Can't get good type:\n", caps.get());
         LogPrintf("bFixedSizeSamples = %d", type.fixedSizeSamples ? 1 : 0);
-        return kErrorFail;
+        return MediaResult::kFailed;
     }
     if (!type.fixedSizeSamples) Show("!!! bFixedSizeSamples = FALSE");
     LogCaps("Out Video Format", caps.get());
@@ -397,11 +397,11 @@ int32_t FileGraph::CheckConnectedType() {
         LogPrintf("\nError: Not supported input compression...\n");
         SetFailureReason("the decoded video format " + SubtypeName(type.subtype) +
                          " cannot be shown");
-        return kErrorFail;
+        return MediaResult::kFailed;
     }
 
     bridge_.AdoptConnectedType(type);
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
 // The first frame is shown at once: after the seek the paused graph hands it to the intake. The
@@ -420,7 +420,7 @@ void FileGraph::Teardown() {
     ctrl_.graphBuilt = false;
     ctrl_.DetachGraph();
     if (graph_) {
-        graph_->SetNotifyWindow(nullptr);
+        graph_->SetEvents(nullptr);
         gst_element_set_state(graph_->Pipeline(), GST_STATE_NULL);
     }
     bridge_.Detach();

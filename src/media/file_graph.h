@@ -23,7 +23,6 @@
 #include "media/gst_ptr.h"
 #include "media/media_format.h"
 #include "media/sample_bridge.h"
-#include "platform/message_target.h"
 #include "platform/user_notice.h"
 #include "video/video_ctrl.h"
 
@@ -40,18 +39,18 @@ class FileGraph {
     // Off: the first frame is not shown while the file is paused after opening; it arrives as
     // the first frame of the run instead.
     void SetShowPausedFrames(bool show) { bridge_.SetDeliverPreroll(show); }
-    // Where WM_GRAPH_EVENT goes once a graph is built.
-    void SetMainWindow(MessageTarget* window);
+    // Where the graph's events (the end of the file, an error) go once a graph is built.
+    void SetEvents(StreamEvents* events);
 
     // Builds the graph for a file (two attempts) and tells the user; on failure shows
     // "Can't render video file". The caller makes the file controller current on success.
-    int32_t PlayVideoFile(const char* path);
+    MediaResult PlayVideoFile(const char* path);
     // One attempt, with the options in the controller's useBuilderRender/secondOption.
-    int32_t BuildFileGraph(const char* path);
+    MediaResult BuildFileGraph(const char* path);
     void InitFilePlayback(int64_t timePerFrame100ns) {
         kelpa::InitFilePlayback(ctrl_, timePerFrame100ns);
     }
-    int32_t StepFrames(int64_t frames, bool preferTime) {
+    MediaResult StepFrames(int64_t frames, bool preferTime) {
         return kelpa::StepFrames(ctrl_, frames, preferTime);
     }
     void Teardown();
@@ -84,13 +83,13 @@ class FileGraph {
     enum class LinkFailure { kNone, kNoVideo, kFrameSize, kSetType, kConnect, kRender };
 
     void Show(const char* text);
-    int32_t Fail(const char* shown, int32_t code = kErrorFail);
+    MediaResult Fail(const char* shown, MediaResult code = MediaResult::kFailed);
     void SetFailureReason(const std::string& reason);
     bool CreateSource(const char* path);
     bool CreateGrabberAndRenderer();
     bool Preroll();
-    int32_t ReportLinkFailure();
-    int32_t CheckConnectedType();
+    MediaResult ReportLinkFailure();
+    MediaResult CheckConnectedType();
     void StartAtFirstFrame();
 
     // Streaming thread (decodebin's signals), while the GUI thread waits in Preroll.
@@ -104,7 +103,7 @@ class FileGraph {
 
     VideoCtrl& ctrl_;
     UserNotice* notice_ = nullptr;
-    MessageTarget* mainWindow_ = nullptr;
+    StreamEvents* events_ = nullptr;
     std::unique_ptr<GstGraph> graph_;
     // Owned by the pipeline.
     GstElement* source_ = nullptr;

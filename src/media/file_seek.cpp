@@ -18,8 +18,8 @@ double FileFrameRate(VideoCtrl& ctrl, MediaSeeking& seeking, int64_t timePerFram
         fps = static_cast<double>(kMediaUnitsPerSecond) / static_cast<double>(timePerFrame);
     } else {
         int64_t oneFrame = 0;
-        if (Succeeded(seeking.ConvertTimeFormat(&oneFrame, TimeFormat::kMediaTime, 1,
-                                                TimeFormat::kFrame)) &&
+        if (!Failed(seeking.ConvertTimeFormat(&oneFrame, TimeFormat::kMediaTime, 1,
+                                              TimeFormat::kFrame)) &&
             oneFrame > 0) {
             fps = static_cast<double>(kMediaUnitsPerSecond) / static_cast<double>(oneFrame);
         } else if (ctrl.durationFrames > 0 && ctrl.durationTime > 0) {
@@ -37,14 +37,14 @@ double FileFrameRate(VideoCtrl& ctrl, MediaSeeking& seeking, int64_t timePerFram
 
 int64_t ReadDuration(MediaSeeking& seeking) {
     int64_t duration = 0;
-    if (!Succeeded(seeking.GetDuration(&duration)) || duration < 0) return 0;
+    if (Failed(seeking.GetDuration(&duration)) || duration < 0) return 0;
     return duration;
 }
 
 // Seeks in media time. The very end of a file holds no frame: a seek there either fails or shows
 // nothing (the graph accepts it and waits at the end), so a target at the end is sought half a
 // frame before it, inside the last frame. `fps` is positive (StepFrames checks it).
-int32_t SeekTime(VideoCtrl& ctrl, MediaSeeking& seeking, int64_t target) {
+MediaResult SeekTime(VideoCtrl& ctrl, MediaSeeking& seeking, int64_t target) {
     const int64_t end = ctrl.durationTime;
     if (target < 0) target = 0;
     if (end > 0 && target >= end) {
@@ -84,13 +84,13 @@ void InitFilePlayback(VideoCtrl& ctrl, int64_t timePerFrame100ns) {
     }
 
     if (seeking->IsFormatSupported(TimeFormat::kMediaTime) &&
-        Succeeded(seeking->SetTimeFormat(TimeFormat::kMediaTime))) {
+        !Failed(seeking->SetTimeFormat(TimeFormat::kMediaTime))) {
         ctrl.timeFormat = TimeFormat::kMediaTime;
         ctrl.durationTime = ReadDuration(*seeking);
     }
     if (seeking->IsFormatSupported(TimeFormat::kFrame)) {
         ctrl.frameFormatSupported = true;
-        if (Succeeded(seeking->SetTimeFormat(TimeFormat::kFrame))) {
+        if (!Failed(seeking->SetTimeFormat(TimeFormat::kFrame))) {
             ctrl.timeFormat = TimeFormat::kFrame;
             ctrl.durationFrames = ReadDuration(*seeking);
         }
@@ -107,30 +107,30 @@ void InitFilePlayback(VideoCtrl& ctrl, int64_t timePerFrame100ns) {
                                                fps / static_cast<double>(kMediaUnitsPerSecond)));
         }
     }
-    ctrl.timeFormat = Succeeded(seeking->SetTimeFormat(TimeFormat::kMediaTime))
+    ctrl.timeFormat = !Failed(seeking->SetTimeFormat(TimeFormat::kMediaTime))
                           ? TimeFormat::kMediaTime
                           : TimeFormat::kNone;
 }
 
-int32_t StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime) {
+MediaResult StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime) {
     MediaSeeking* seeking = ctrl.Seeking();
-    if (!seeking) return kErrorFail;
-    if (frames == 0) return kResultFalse;
+    if (!seeking) return MediaResult::kFailed;
+    if (frames == 0) return MediaResult::kUnchanged;
     if (!ctrl.frameFormatSupported) preferTime = true;
     // The frame the step shows starts a new timeline for the pacing of a running file.
     ctrl.sink.RestartPacing();
 
     if (ctrl.timeFormat != TimeFormat::kMediaTime) {
-        const int32_t result = seeking->SetTimeFormat(TimeFormat::kMediaTime);
-        if (!Succeeded(result)) return result;
+        const MediaResult result = seeking->SetTimeFormat(TimeFormat::kMediaTime);
+        if (Failed(result)) return result;
         ctrl.timeFormat = TimeFormat::kMediaTime;
     }
     int64_t current = 0;
-    const int32_t read = seeking->GetCurrentPosition(&current);
-    if (!Succeeded(read)) return read;
+    const MediaResult read = seeking->GetCurrentPosition(&current);
+    if (Failed(read)) return read;
 
     const double fps = ctrl.sink.fps.load();
-    if (!(fps > 0.0)) return kErrorFail;
+    if (!(fps > 0.0)) return MediaResult::kFailed;
     const double period = static_cast<double>(kMediaUnitsPerSecond) / fps;
     const int64_t target = StepTarget(frames, period, current, ctrl.durationTime);
 
@@ -143,8 +143,8 @@ int32_t StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime) {
                      : static_cast<int64_t>(fps / static_cast<double>(kMediaUnitsPerSecond) *
                                                 static_cast<double>(current) +
                                             0.5);
-    if (frames > 0 && shown >= ctrl.durationFrames - 1) return kResultFalse;
-    if (!Succeeded(seeking->SetTimeFormat(TimeFormat::kFrame))) return kErrorFail;
+    if (frames > 0 && shown >= ctrl.durationFrames - 1) return MediaResult::kUnchanged;
+    if (Failed(seeking->SetTimeFormat(TimeFormat::kFrame))) return MediaResult::kFailed;
     ctrl.timeFormat = TimeFormat::kFrame;
     // The frame is kept inside the file (the last frame is durationFrames - 1); computed in
     // double so that no step count can overflow.

@@ -24,7 +24,7 @@ void InitFilePlayback(VideoCtrl& ctrl, int64_t timePerFrame100ns);
 
 // Moves a file's position by `frames` (negative: back). With `preferTime` (or when the file
 // cannot seek in frames) the move is made in media time. Returns the seeking result;
-// kResultFalse when there is nothing to do (no frames, or already at the last frame).
-int32_t StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime);
+// MediaResult::kUnchanged when there is nothing to do (no frames, or already at the last frame).
+MediaResult StepFrames(VideoCtrl& ctrl, int64_t frames, bool preferTime);
 
 }  // namespace kelpa

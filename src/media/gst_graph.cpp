@@ -9,8 +9,8 @@ namespace {
 
 constexpr int64_t kNanosPer100ns = 100;
 
-int32_t Result(GstStateChangeReturn r) {
-    return r == GST_STATE_CHANGE_FAILURE ? kErrorFail : kResultOk;
+MediaResult Result(GstStateChangeReturn r) {
+    return r == GST_STATE_CHANGE_FAILURE ? MediaResult::kFailed : MediaResult::kDone;
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ void GstGraph::QueueEvent(int32_t code) {
         std::lock_guard lock(mutex_);
         events_.push_back(code);
     }
-    if (MessageTarget* target = notify_.load()) target->Post(WM_GRAPH_EVENT);
+    if (StreamEvents* target = notify_.load()) target->Post(StreamEvent::kGraphEvent);
 }
 
 bool GstGraph::NextEvent(int32_t* code) {
@@ -130,45 +130,45 @@ bool GstGraph::NextEvent(int32_t* code) {
 
 // ---- Run control --------------------------------------------------------------------------------
 
-int32_t GstGraph::SetState(GstState state) {
-    if (!pipeline_) return kErrorUnexpected;
+MediaResult GstGraph::SetState(GstState state) {
+    if (!pipeline_) return MediaResult::kNoGraph;
     return Result(gst_element_set_state(pipeline_.get(), state));
 }
 
-int32_t GstGraph::Run() {
+MediaResult GstGraph::Run() {
     {
         std::lock_guard lock(mutex_);
         lastError_.clear();
     }
-    const int32_t r = SetState(GST_STATE_PLAYING);
-    if (Succeeded(r)) logicalState_.store(kStateRunning);
+    const MediaResult r = SetState(GST_STATE_PLAYING);
+    if (!Failed(r)) logicalState_.store(kStateRunning);
     return r;
 }
 
-int32_t GstGraph::Pause() {
-    const int32_t r = SetState(GST_STATE_PAUSED);
-    if (Succeeded(r)) logicalState_.store(kStatePaused);
+MediaResult GstGraph::Pause() {
+    const MediaResult r = SetState(GST_STATE_PAUSED);
+    if (!Failed(r)) logicalState_.store(kStatePaused);
     return r;
 }
 
 // A camera goes back to READY; a file stays PAUSED so that it keeps its position and can seek.
-int32_t GstGraph::Stop() {
-    const int32_t r = SetState(live_ ? GST_STATE_READY : GST_STATE_PAUSED);
-    if (Succeeded(r)) logicalState_.store(kStateStopped);
+MediaResult GstGraph::Stop() {
+    const MediaResult r = SetState(live_ ? GST_STATE_READY : GST_STATE_PAUSED);
+    if (!Failed(r)) logicalState_.store(kStateStopped);
     return r;
 }
 
-int32_t GstGraph::StopWhenReady() {
+MediaResult GstGraph::StopWhenReady() {
     return Stop();
 }
 
-int32_t GstGraph::GetState(uint32_t timeoutMs, int32_t* state) {
-    if (!pipeline_ || !state) return kErrorUnexpected;
+MediaResult GstGraph::GetState(uint32_t timeoutMs, int32_t* state) {
+    if (!pipeline_ || !state) return MediaResult::kNoGraph;
     const GstStateChangeReturn r = gst_element_get_state(pipeline_.get(), nullptr, nullptr,
                                                          GstClockTime{timeoutMs} * GST_MSECOND);
     *state = logicalState_.load();
-    if (r == GST_STATE_CHANGE_FAILURE) return kErrorFail;
-    return r == GST_STATE_CHANGE_ASYNC ? kStateIntermediate : kResultOk;
+    if (r == GST_STATE_CHANGE_FAILURE) return MediaResult::kFailed;
+    return r == GST_STATE_CHANGE_ASYNC ? MediaResult::kPending : MediaResult::kDone;
 }
 
 // ---- Seeking ------------------------------------------------------------------------------------
@@ -189,10 +189,10 @@ bool GstGraph::IsFormatSupported(TimeFormat format) {
     return seekable;
 }
 
-int32_t GstGraph::SetTimeFormat(TimeFormat format) {
-    if (!IsFormatSupported(format)) return kErrorFail;
+MediaResult GstGraph::SetTimeFormat(TimeFormat format) {
+    if (!IsFormatSupported(format)) return MediaResult::kFailed;
     timeFormat_ = format;
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
 int64_t GstGraph::ToNanos(int64_t value, TimeFormat format) const {
@@ -211,42 +211,43 @@ int64_t GstGraph::FromNanos(int64_t nanos, TimeFormat format) const {
     return nanos / kNanosPer100ns;
 }
 
-int32_t GstGraph::GetDuration(int64_t* duration) {
+MediaResult GstGraph::GetDuration(int64_t* duration) {
     gint64 nanos = 0;
     if (!pipeline_ || !gst_element_query_duration(pipeline_.get(), GST_FORMAT_TIME, &nanos) ||
         nanos < 0) {
-        return kErrorFail;
+        return MediaResult::kFailed;
     }
     *duration = FromNanos(nanos, timeFormat_);
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
-int32_t GstGraph::GetCurrentPosition(int64_t* position) {
+MediaResult GstGraph::GetCurrentPosition(int64_t* position) {
     gint64 nanos = 0;
     if (!pipeline_ || !gst_element_query_position(pipeline_.get(), GST_FORMAT_TIME, &nanos) ||
         nanos < 0) {
-        return kErrorFail;
+        return MediaResult::kFailed;
     }
     *position = FromNanos(nanos, timeFormat_);
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
-int32_t GstGraph::SetPositionAbsolute(int64_t position) {
-    if (!pipeline_) return kErrorUnexpected;
+MediaResult GstGraph::SetPositionAbsolute(int64_t position) {
+    if (!pipeline_) return MediaResult::kNoGraph;
     const int64_t nanos = ToNanos(position, timeFormat_);
-    if (nanos < 0) return kErrorFail;
+    if (nanos < 0) return MediaResult::kFailed;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    return gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, flags, nanos) ? kResultOk
-                                                                                   : kErrorFail;
+    return gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, flags, nanos)
+               ? MediaResult::kDone
+               : MediaResult::kFailed;
 }
 
-int32_t GstGraph::ConvertTimeFormat(int64_t* target, TimeFormat targetFormat, int64_t source,
-                                    TimeFormat sourceFormat) {
-    if (!target) return kErrorPointer;
+MediaResult GstGraph::ConvertTimeFormat(int64_t* target, TimeFormat targetFormat, int64_t source,
+                                        TimeFormat sourceFormat) {
+    if (!target) return MediaResult::kFailed;
     const int64_t nanos = ToNanos(source, sourceFormat);
-    if (nanos < 0) return kErrorFail;
+    if (nanos < 0) return MediaResult::kFailed;
     *target = FromNanos(nanos, targetFormat);
-    return kResultOk;
+    return MediaResult::kDone;
 }
 
 }  // namespace kelpa

@@ -1,6 +1,6 @@
 // A media graph on a GstPipeline: run control, seeking and graph events for a video controller.
 // Graph events (end of stream, errors) are taken from the bus on the streaming thread, queued,
-// and announced to the main window with WM_GRAPH_EVENT; the GUI thread reads them back with
+// and announced as kGraphEvent to the controller's events; the GUI thread reads them back with
 // NextEvent. An error is event kEventUserAbort and is also logged; its text is kept.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <string>
 
 #include "media/gst_ptr.h"
-#include "platform/message_target.h"
+#include "processing/stream_events.h"
 #include "video/media_graph.h"
 
 namespace kelpa {
@@ -40,16 +40,16 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     // prove that it can be built; false with the reason in LastError().
     bool Preroll(uint32_t timeoutMs);
 
-    // Where WM_GRAPH_EVENT goes; nullptr: nowhere (the events are still queued).
-    void SetNotifyWindow(MessageTarget* window) { notify_.store(window); }
+    // Where kGraphEvent goes; nullptr: nowhere (the events are still queued).
+    void SetEvents(StreamEvents* events) { notify_.store(events); }
     std::string LastError() const override;
 
     // MediaControl
-    int32_t Run() override;
-    int32_t Pause() override;
-    int32_t Stop() override;
-    int32_t StopWhenReady() override;
-    int32_t GetState(uint32_t timeoutMs, int32_t* state) override;
+    MediaResult Run() override;
+    MediaResult Pause() override;
+    MediaResult Stop() override;
+    MediaResult StopWhenReady() override;
+    MediaResult GetState(uint32_t timeoutMs, int32_t* state) override;
 
     // Frames are converted to time with this rate (a file sets it once its rate is known);
     // without it the graph cannot seek in frames.
@@ -57,12 +57,12 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
 
     // MediaSeeking: media time in 100 ns units; frames through the frame rate.
     bool IsFormatSupported(TimeFormat format) override;
-    int32_t SetTimeFormat(TimeFormat format) override;
-    int32_t GetDuration(int64_t* duration) override;
-    int32_t GetCurrentPosition(int64_t* position) override;
-    int32_t SetPositionAbsolute(int64_t position) override;
-    int32_t ConvertTimeFormat(int64_t* target, TimeFormat targetFormat, int64_t source,
-                              TimeFormat sourceFormat) override;
+    MediaResult SetTimeFormat(TimeFormat format) override;
+    MediaResult GetDuration(int64_t* duration) override;
+    MediaResult GetCurrentPosition(int64_t* position) override;
+    MediaResult SetPositionAbsolute(int64_t position) override;
+    MediaResult ConvertTimeFormat(int64_t* target, TimeFormat targetFormat, int64_t source,
+                                  TimeFormat sourceFormat) override;
 
     // GraphEventSource
     bool NextEvent(int32_t* code) override;
@@ -71,7 +71,7 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
     void HandleBusMessage(GstMessage* message);
     void QueueEvent(int32_t code);
-    int32_t SetState(GstState state);
+    MediaResult SetState(GstState state);
     int64_t ToNanos(int64_t value, TimeFormat format) const;
     int64_t FromNanos(int64_t nanos, TimeFormat format) const;
 
@@ -81,7 +81,7 @@ class GstGraph final : public MediaControl, public MediaSeeking, public GraphEve
     std::atomic<double> frameRate_{0.0};
     // The state the controller asked for: a stopped file pipeline stays PAUSED in GStreamer.
     std::atomic<int32_t> logicalState_{kStateStopped};
-    std::atomic<MessageTarget*> notify_{nullptr};
+    std::atomic<StreamEvents*> notify_{nullptr};
     mutable std::mutex mutex_;
     std::deque<int32_t> events_;
     std::string lastError_;

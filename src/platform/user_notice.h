@@ -1,5 +1,5 @@
-// What the video and capture code tells the user: a text in the main window's status line, a
-// warning box, the check mark of a menu item. The main window implements it; tests record it.
+// What the video and capture code tells the user: a text in the main window's status line or a
+// warning box. The main window implements it; the headless run prints warnings; tests record.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,6 @@ class UserNotice {
     virtual void ShowStatus(const char* text) = 0;
     // A message box with the caption "Warning..." and the exclamation icon.
     virtual void Warn(const char* text) = 0;
-    virtual void CheckMenuItem(uint32_t commandId, bool checked) = 0;
 };
-
-// Menu command identifiers that code below the shell refers to.
-inline constexpr uint32_t kCmdCapture = 40072;
 
 }  // namespace kelpa

@@ -14,8 +14,23 @@ constexpr int32_t kManySaturated = 200;
 constexpr int32_t kVeryManySaturated = 2307;
 constexpr int32_t kMaxAmp = 256;
 
-void Post(ProcEngine& e, uint32_t message) {
-    if (MessageTarget* target = e.notifyWindow.load()) target->Post(message);
+// Tells the receiver of the engine's events the new value of an automatic-control setting.
+void PostChange(ProcEngine& e, StreamEvent kind) {
+    StreamEvents* events = e.Events();
+    if (events == nullptr) return;
+    int32_t value = 0;
+    switch (kind) {
+        case StreamEvent::kAmpChanged:
+            value = e.params.amp.load();
+            break;
+        case StreamEvent::kCountAccumChanged:
+            value = e.params.countAccum.load();
+            break;
+        default:
+            value = static_cast<int32_t>(e.params.delayMs.load());
+            break;
+    }
+    events->PostAutoChange(kind, value);
 }
 
 // The automatic control changes the count with a plain exchange: unlike the settings panel it
@@ -24,11 +39,11 @@ void SetCount(ProcEngine& e, int32_t c) {
     e.params.countAccum.store(std::clamp(c, 1, ProcEngine::kMaxCountAccum));
     e.RecomputeRates();
     if (e.owner) e.owner->ProcRateChanged();
-    Post(e, WM_AUTO_ACCUM_CHANGED);
+    PostChange(e, StreamEvent::kCountAccumChanged);
 }
 
 void ApplyAutoDelay(ProcEngine& e, int32_t level) {
-    if (e.SetTimeDelay(AutoDelayForLevel(level))) Post(e, WM_AUTO_DELAY_CHANGED);
+    if (e.SetTimeDelay(AutoDelayForLevel(level))) PostChange(e, StreamEvent::kDelayChanged);
 }
 
 bool RaiseAmplification(ProcEngine& e, int32_t maxOutput, int32_t count) {
@@ -48,7 +63,7 @@ bool RaiseAmplification(ProcEngine& e, int32_t maxOutput, int32_t count) {
     e.params.amp.fetch_add(static_cast<int32_t>(step));
     if (e.ampTrend.load() < 0) e.ampTrend.store(0);
     e.ampTrend.fetch_add(static_cast<int32_t>(step));
-    Post(e, WM_AUTO_AMP_CHANGED);
+    PostChange(e, StreamEvent::kAmpChanged);
     return true;
 }
 
@@ -114,7 +129,7 @@ bool AutoStage(ProcEngine& e) {
             e.params.amp.fetch_sub(1);
             if (e.ampTrend.load() > 0) e.ampTrend.store(0);
             e.ampTrend.fetch_sub(1);
-            Post(e, WM_AUTO_AMP_CHANGED);
+            PostChange(e, StreamEvent::kAmpChanged);
             changedAmp = true;
         }
         if (flags & kAutoAccumulate) SetCount(e, 258 - levelBands);
@@ -128,15 +143,15 @@ void ProcEngine::AutoReset() {
     std::lock_guard lock(chainLock);
     const uint32_t flags = params.autoFlags.load();
     if ((flags & kAutoDelay) && SetTimeDelay(0)) {
-        if (MessageTarget* t = notifyWindow.load()) t->Post(WM_AUTO_DELAY_CHANGED);
+        PostChange(*this, StreamEvent::kDelayChanged);
     }
     if ((flags & kAutoAccumulate) && params.countAccum.load() != 1) {
         SetCountAccum(1);
-        if (MessageTarget* t = notifyWindow.load()) t->Post(WM_AUTO_ACCUM_CHANGED);
+        PostChange(*this, StreamEvent::kCountAccumChanged);
     }
     if ((flags & kAutoAmplification) && params.amp.load() != 128) {
         params.amp.store(128);
-        if (MessageTarget* t = notifyWindow.load()) t->Post(WM_AUTO_AMP_CHANGED);
+        PostChange(*this, StreamEvent::kAmpChanged);
     }
     const float cx = guideWindow.left + guideWindow.width * 0.5f;
     const float cy = guideWindow.top + guideWindow.height * 0.5f;

@@ -34,15 +34,15 @@ int32_t ProcEngine::GuideThresholdLevel() const {
     const float bgRms = bkgrRms.load();
     int32_t t;
     if (bgRms != 0.0f) {
-        switch (params.statCrdThresh.load()) {
+        switch (params.starThresholdMethod.load()) {
             case 0:
-                t = TruncateLevel(params.statFonThresh[0].load() * bgRms + bg);
+                t = TruncateLevel(params.starThresholdFactor[0].load() * bgRms + bg);
                 break;
             case 1:
-                t = (TruncateLevel(params.statFonThresh[1].load() * bgRms + bg) + hMax) >> 1;
+                t = (TruncateLevel(params.starThresholdFactor[1].load() * bgRms + bg) + hMax) >> 1;
                 break;
             default:
-                t = TruncateLevel(params.statFonThresh[2].load() * bgRms) + hMax;
+                t = TruncateLevel(params.starThresholdFactor[2].load() * bgRms) + hMax;
                 break;
         }
     } else {

@@ -15,7 +15,8 @@ bool AreaFitsPicture(const ProcEngine& e, const FrameBuffer& picture) {
 }
 
 bool HasStatisticsConsumer(const ProcEngine& e) {
-    return e.params.guideEnable.load() || e.infoWindow.load() || e.bandingStageH || e.bandingStageV;
+    return e.params.guideEnable.load() || e.statisticsWanted.load() || e.bandingStageH ||
+           e.bandingStageV;
 }
 
 LevelFormula AverageFormula(const ProcEngine& e) {

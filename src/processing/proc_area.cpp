@@ -96,7 +96,7 @@ void ProcEngine::ApplyArea() {
         surf.SetGuidePosition(starX.load(), starY.load());
     }
 
-    if (!SkipsImmediateWork() && infoWindow.load() && out.data) MeasureArea();
+    if (!SkipsImmediateWork() && statisticsWanted.load() && out.data) MeasureArea();
 }
 
 bool ProcEngine::AreaSettersAllowed() const {

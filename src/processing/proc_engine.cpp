@@ -10,10 +10,11 @@
 #include "processing/proc_settings.h"
 
 namespace kelpa {
-ProcEngine::ProcEngine(EngineOwner* engineOwner) : ProcEngine(engineOwner, DefaultProcSettings()) {}
+ProcEngine::ProcEngine(EngineOwner* engineOwner, StreamEvents* events)
+    : ProcEngine(engineOwner, DefaultProcSettings(), events) {}
 
-ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings)
-    : owner(engineOwner) {
+ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings, StreamEvents* events)
+    : owner(engineOwner), events_(events) {
     family = FindProcessorFamily(3, 8);
     autoEntry = &DefaultAutoEntry();
     autoStage = autoEntry->stage;
@@ -203,7 +204,7 @@ bool ProcEngine::SetFormat(const FrameBuffer& input, bool valid, bool topDown) {
     chainScratch.Reserve(frameWidth, frameHeight);
     CentreGuideReference();
     if (area.x0 < 0) area = ProcArea{};  // too small for an area: everything is outside
-    surf.UpdateLayout();
+    surf.LayoutChanged();
     accCount.store(0);
     if (haveBlock && area.w > 0 && area.h > 0 && processor) {
         accumulateStage = processor->accumulate;
@@ -227,6 +228,12 @@ bool ProcEngine::DelayGate() {
 
 bool ProcEngine::ProcessFrame(const FrameBuffer& input) {
     std::lock_guard lock(chainLock);
+    // The frame's statistics are posted by PublishStatistics once the frame is through.
+    struct InFrame {
+        bool& flag;
+        explicit InFrame(bool& f) : flag(f) { flag = true; }
+        ~InFrame() { flag = false; }
+    } inFrame(inFrame_);
     if (!accumulateStage) {
         // Without accumulation every frame is complete as it is rendered: nothing is pending,
         // so the intake may show and capture it. An area change or a reset set `refresh`, and

@@ -14,11 +14,11 @@
 
 #include "image/frame_buffer.h"
 #include "image/video_surf.h"
-#include "platform/message_target.h"
 #include "processing/chain_scratch.h"
 #include "processing/proc_params.h"
 #include "processing/registry.h"
 #include "processing/statistics.h"
+#include "processing/stream_events.h"
 
 namespace kelpa {
 
@@ -46,8 +46,10 @@ class ProcEngine {
     static constexpr int32_t kMaxCountAccum = 65536;
 
     // Builds the chain for the declared default settings, or for the settings given.
-    explicit ProcEngine(EngineOwner* owner = nullptr);
-    ProcEngine(EngineOwner* owner, const ProcSettings& settings);
+    // `events` (optional, not owned) receives the statistics and the automatic control's
+    // changes.
+    explicit ProcEngine(EngineOwner* owner = nullptr, StreamEvents* events = nullptr);
+    ProcEngine(EngineOwner* owner, const ProcSettings& settings, StreamEvents* events = nullptr);
     // Saves the current settings (Settings()) when saveOnExit is set.
     ~ProcEngine();
     ProcEngine(const ProcEngine&) = delete;
@@ -61,6 +63,11 @@ class ProcEngine {
     // Runs the chain on one converted frame (streaming thread). Returns false when the frame
     // brought nothing new to show or capture.
     bool ProcessFrame(const FrameBuffer& input);
+    // After a processed frame (streaming thread): copies its results into `out` under
+    // chainLock and posts them as the statistics snapshot of frame `frame` at `time` seconds.
+    void PublishStatistics(uint64_t frame, double time, StatisticsSnapshot* out);
+    StreamEvents* Events() const { return events_; }
+    void SetEvents(StreamEvents* events) { events_ = events; }
 
     // --- Processing area (GUI thread) ---------------------------------------------------
     // Recomputes `area` from the fractions; the caller holds chainLock.
@@ -100,7 +107,7 @@ class ProcEngine {
     void SetGuideAutoMove(bool on);
     void SetVirtualGuideActive(bool on);
     void CentreGuideReference();
-    void SetStatThresholds(int32_t method, const float factors[3]);
+    void SetStarThresholds(int32_t method, const float factors[3]);
     // Builds the histogram of the statistics window, computes the statistics and measures
     // the guide star (under chainLock).
     void MeasureArea();
@@ -167,9 +174,9 @@ class ProcEngine {
     std::atomic<int32_t> toneGuard{0};
     std::atomic<int32_t> ampTrend{0};
 
-    std::atomic<MessageTarget*> notifyWindow{nullptr};
-    // The statistic info window is open: the area is measured and reported to it.
-    std::atomic<MessageTarget*> infoWindow{nullptr};
+    // Someone shows the statistics (the statistic info window is open, the headless run
+    // prints them): the area is measured on every output and at once after an area change.
+    std::atomic<bool> statisticsWanted{false};
     std::atomic<double> fps{29.97};
     std::atomic<double> procRate{29.97};
     EngineOwner* owner = nullptr;
@@ -231,12 +238,20 @@ class ProcEngine {
     bool SkipsImmediateWork() const;
     void BuildInitialToneTables();
     void ReadPixelValue(const WorkPlane* plane);
+    // The results of the last measurement; the caller holds chainLock.
+    void FillSnapshot(StatisticsSnapshot* out) const;
 
     std::unique_ptr<uint32_t[]> toneBlock_;
     void* accBlock_ = nullptr;
     size_t accBlockWords_ = 0;
     std::atomic<bool> areaEditing_{false};
     bool measuring_ = false;
+    StreamEvents* events_ = nullptr;
+    // Under chainLock: a frame is in the chain (its statistics are posted after it), and the
+    // number and time of the last frame posted, for measurements made between frames.
+    bool inFrame_ = false;
+    uint64_t lastFrame_ = 0;
+    double lastTime_ = 0.0;
 };
 
 }  // namespace kelpa

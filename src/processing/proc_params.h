@@ -45,8 +45,8 @@ struct ProcSettings {
     uint32_t variantId = 0;
     bool outsideAsIs = false;
 
-    int32_t statCrdThresh = 0;
-    float statFonThresh[3] = {};
+    int32_t starThresholdMethod = 0;
+    float starThresholdFactor[3] = {};
     bool guideEnable = false;
     bool guideAutoMoveSetting = false;
 
@@ -81,8 +81,8 @@ struct ProcParams {
     uint32_t variantId = 0;
     std::atomic<int32_t> outsideAsIs{0};
 
-    std::atomic<int32_t> statCrdThresh{0};
-    std::atomic<float> statFonThresh[3] = {0.0f, 0.0f, 0.0f};
+    std::atomic<int32_t> starThresholdMethod{0};
+    std::atomic<float> starThresholdFactor[3] = {0.0f, 0.0f, 0.0f};
     std::atomic<int32_t> guideEnable{0};
     std::atomic<int32_t> guideAutoMoveSetting{0};
 };

@@ -31,13 +31,13 @@ constexpr OutOfRange kFallBack = OutOfRange::kDefault;
 // - Processor and variant tags are kept as stored; processor selection replaces unknown ones.
 constexpr std::array kSettings = {
     FloatSetting("StatFonThresh1", 4.0f, -20.0f, 20.0f,
-                 SettingField<&ProcSettings::statFonThresh, 0>()),
+                 SettingField<&ProcSettings::starThresholdFactor, 0>()),
     FloatSetting("StatFonThresh2", 0.0f, -20.0f, 20.0f,
-                 SettingField<&ProcSettings::statFonThresh, 1>()),
+                 SettingField<&ProcSettings::starThresholdFactor, 1>()),
     FloatSetting("StatFonThresh3", -2.0f, -20.0f, 0.0f,
-                 SettingField<&ProcSettings::statFonThresh, 2>()),
+                 SettingField<&ProcSettings::starThresholdFactor, 2>()),
     SignedSetting("ProcStatCrdThresh", 2, 0, 2, kClamp,
-                  SettingField<&ProcSettings::statCrdThresh>()),
+                  SettingField<&ProcSettings::starThresholdMethod>()),
     FlagSetting("ProcGuideEnable", false, SettingField<&ProcSettings::guideEnable>()),
     FlagSetting("ProcGuideAutoMove", false, SettingField<&ProcSettings::guideAutoMoveSetting>()),
     FloatSetting("ProcAreaX", 0.5f, -1.0f, 2.0f, SettingField<&ProcSettings::areaX>()),
@@ -125,8 +125,8 @@ void ProcEngine::UseSettings(const ProcSettings& s) {
     params.channelsId = s.channelsId;
     params.variantId = s.variantId;
     params.outsideAsIs.store(s.outsideAsIs ? 1 : 0);
-    params.statCrdThresh.store(s.statCrdThresh);
-    for (int i = 0; i < 3; ++i) params.statFonThresh[i].store(s.statFonThresh[i]);
+    params.starThresholdMethod.store(s.starThresholdMethod);
+    for (int i = 0; i < 3; ++i) params.starThresholdFactor[i].store(s.starThresholdFactor[i]);
     params.guideEnable.store(s.guideEnable ? 1 : 0);
     params.guideAutoMoveSetting.store(s.guideAutoMoveSetting ? 1 : 0);
 
@@ -176,8 +176,8 @@ ProcSettings ProcEngine::Settings() const {
     s.channelsId = params.channelsId;
     s.variantId = params.variantId;
     s.outsideAsIs = params.outsideAsIs.load() != 0;
-    s.statCrdThresh = params.statCrdThresh.load();
-    for (int i = 0; i < 3; ++i) s.statFonThresh[i] = params.statFonThresh[i].load();
+    s.starThresholdMethod = params.starThresholdMethod.load();
+    for (int i = 0; i < 3; ++i) s.starThresholdFactor[i] = params.starThresholdFactor[i].load();
     s.guideEnable = params.guideEnable.load() != 0;
     s.guideAutoMoveSetting = params.guideAutoMoveSetting.load() != 0;
     return s;

@@ -172,11 +172,46 @@ void ProcEngine::MeasureArea(const WorkPlane* plane, bool histogramReady) {
             g.left == w.left && g.top == w.top && g.width == w.width && g.height == w.height;
         MeasureGuide(plane, rowMaxFilled && sameWindow ? rowMax : nullptr);
     }
-    if (MessageTarget* info = infoWindow.load()) {
+    if (statisticsWanted.load()) {
         ReadPixelValue(plane);
-        info->Post(WM_STATISTICS_READY);
+        // A frame's statistics are posted after the frame; a measurement between frames (the
+        // area moved while the graph stands) is posted at once, under the last frame's number.
+        if (!inFrame_ && events_ != nullptr) {
+            StatisticsSnapshot snapshot;
+            FillSnapshot(&snapshot);
+            events_->PostStatistics(snapshot);
+        }
     }
     measuring_ = false;
+}
+
+void ProcEngine::FillSnapshot(StatisticsSnapshot* out) const {
+    out->frame = lastFrame_;
+    out->time = lastTime_;
+    const FrameBuffer& picture = surf.Picture();
+    out->width = picture.width;
+    out->height = picture.height;
+    out->histMin = histMin.load();
+    out->histMax = histMax.load();
+    out->mean = mean.load();
+    out->rms = rms.load();
+    out->bkgr = bkgr.load();
+    out->bkgrRms = bkgrRms.load();
+    out->starX = starX.load();
+    out->starY = starY.load();
+    out->starThreshold = guideThreshold;
+    out->pixelValue = pixelValue.load();
+    out->amp = params.amp.load();
+    out->countAccum = params.countAccum.load();
+    out->delayMs = params.delayMs.load();
+}
+
+void ProcEngine::PublishStatistics(uint64_t frame, double time, StatisticsSnapshot* out) {
+    std::lock_guard lock(chainLock);
+    lastFrame_ = frame;
+    lastTime_ = time;
+    FillSnapshot(out);
+    if (events_ != nullptr) events_->PostStatistics(*out);
 }
 
 void ProcEngine::ReadPixelValue(const WorkPlane* plane) {
@@ -199,15 +234,15 @@ void ProcEngine::ReadPixelValue(const WorkPlane* plane) {
     pixelValue.store(p[0] + 256u * p[1] + 65536u * p[2]);
 }
 
-void ProcEngine::SetStatThresholds(int32_t method, const float factors[3]) {
+void ProcEngine::SetStarThresholds(int32_t method, const float factors[3]) {
     constexpr float kHigh[3] = {20.0f, 20.0f, 0.0f};
     for (int i = 0; i < 3; ++i) {
         // A factor that is not a number leaves the stored one as it was.
         if (std::isnan(factors[i])) continue;
-        params.statFonThresh[i].store(std::clamp(factors[i], -20.0f, kHigh[i]));
+        params.starThresholdFactor[i].store(std::clamp(factors[i], -20.0f, kHigh[i]));
     }
     method = std::clamp(method, 0, 2);
-    if (params.statCrdThresh.load() != method) params.statCrdThresh.store(method);
+    if (params.starThresholdMethod.load() != method) params.starThresholdMethod.store(method);
 }
 
 }  // namespace kelpa

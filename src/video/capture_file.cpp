@@ -24,20 +24,6 @@ bool NoReplaceUnsupported(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == ENOTSUP;
 }
 
-// Builds path[0, extensionAt) + "_<suffix>" + path[extensionAt, end) into `out`.
-bool SuffixedName(const char* path, size_t extensionAt, uint32_t suffix, char* out, size_t size) {
-    const size_t length = std::strlen(path);
-    if (extensionAt > length) extensionAt = length;
-    char number[16];
-    const int digits = std::snprintf(number, sizeof number, "_%u", suffix);
-    const size_t total = length + static_cast<size_t>(digits);
-    if (digits <= 0 || total >= size) return false;
-    std::memcpy(out, path, extensionAt);
-    std::memcpy(out + extensionAt, number, static_cast<size_t>(digits));
-    std::memcpy(out + extensionAt + digits, path + extensionAt, length - extensionAt + 1);
-    return true;
-}
-
 // The pid of a name ".kelpa-capture-<pid>-<writer>.tmp", or 0 when the name is not one.
 pid_t TempOwner(const char* name) {
     long pid = 0;
@@ -65,6 +51,19 @@ int MoveWithoutReplacing(const char* from, const char* to, MoveMethod method) {
     const int error = errno;
     ::unlink(to);
     return error;
+}
+
+bool SuffixedName(const char* path, size_t extensionAt, uint32_t suffix, char* out, size_t size) {
+    const size_t length = std::strlen(path);
+    if (extensionAt > length) extensionAt = length;
+    char number[16];
+    const int digits = std::snprintf(number, sizeof number, "_%u", suffix);
+    const size_t total = length + static_cast<size_t>(digits);
+    if (digits <= 0 || total >= size) return false;
+    std::memcpy(out, path, extensionAt);
+    std::memcpy(out + extensionAt, number, static_cast<size_t>(digits));
+    std::memcpy(out + extensionAt + digits, path + extensionAt, length - extensionAt + 1);
+    return true;
 }
 
 int PlaceCaptureFile(const char* temp, const char* path, size_t extensionAt, char* placed,

@@ -27,6 +27,10 @@ inline constexpr uint32_t kMaxNameSuffix = 9999;
 // Room a name may grow by when a suffix is added.
 inline constexpr size_t kNameSuffixRoom = 8;
 
+// Builds path[0, extensionAt) + "_<suffix>" + path[extensionAt, end) into `out`; false when it
+// does not fit `size`.
+bool SuffixedName(const char* path, size_t extensionAt, uint32_t suffix, char* out, size_t size);
+
 // Puts `temp` in place as `path`, or, when that name is taken, as the first free of the names
 // with "_1", "_2", ... inserted at `extensionAt` (in front of the extension). The name taken
 // is copied into `placed`. Tries the single no-replace rename first and reserves the name on

@@ -138,6 +138,16 @@ void CaptureWriter::SetCaptureName(const char* text, bool isPath) {
     std::lock_guard lock(nameLock_);
     const char* start = text;
     size_t n = 0;
+    // The instrument: a device's whole name, blanks around it left out; a file has none.
+    deviceName_[0] = '\0';
+    if (!isPath) {
+        const char* first = text;
+        while (std::isspace(static_cast<unsigned char>(*first))) ++first;
+        size_t length = std::min(std::strlen(first), sizeof deviceName_ - 1);
+        while (length > 0 && std::isspace(static_cast<unsigned char>(first[length - 1]))) --length;
+        std::memcpy(deviceName_, first, length);
+        deviceName_[length] = '\0';
+    }
     if (isPath) {
         if (const char* slash = std::strrchr(text, '/')) start = slash + 1;
         const char* dot = std::strrchr(start, '.');
@@ -205,9 +215,10 @@ void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
     }
     // A suffix for a name that is taken goes in front of the extension.
     extensionAt_ = static_cast<uint32_t>(p - capturePath_);
-    if (budget > 3) {
-        std::memcpy(p, ".bmp", 4);
-        p += 4;
+    const int extension = static_cast<int>(std::strlen(extension_));
+    if (budget > extension - 1) {
+        std::memcpy(p, extension_, static_cast<size_t>(extension));
+        p += extension;
     }
     *p = '\0';
     pathDirLen_ = captureDirLen_;

@@ -1,4 +1,5 @@
-// The capture writer's settings, run control and the writing of one frame as a BMP file.
+// The capture writer's settings, run control and the writing of one frame as a BMP file; the
+// SER and FITS files are written in capture_formats.cpp.
 #include "video/capture_writer.h"
 
 #include <sys/stat.h>
@@ -98,7 +99,7 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
                          capturedCount);
 }
 
-CaptureWriter::CaptureWriter(MessageTarget* notify) : notify_(notify) {
+CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
     // Unique per process and writer, so two writers never share a temporary file.
     static std::atomic<uint32_t> instances{0};
     FormatCaptureTempName(tempName_, sizeof tempName_, ::getpid(), instances.fetch_add(1));
@@ -106,11 +107,11 @@ CaptureWriter::CaptureWriter(MessageTarget* notify) : notify_(notify) {
     bmpFileHeader_[1] = 'M';
     PutLE32(bmpFileHeader_ + 10, kBmpHeadersSize);
 
-    GetProfileStringA(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
-                      sizeof captureTemplate_);
+    GetProfileString(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
+                     sizeof captureTemplate_);
     const std::string fallback = DefaultCaptureDirectory();
-    GetProfileStringA(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
-                      sizeof captureDir_);
+    GetProfileString(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
+                     sizeof captureDir_);
     // A directory that can never be one (a file in the way, too long) gives way to the
     // temporary directory. A missing one is left for the start of a capture to create, so
     // that nothing appears on disk before the user captures.
@@ -120,25 +121,44 @@ CaptureWriter::CaptureWriter(MessageTarget* notify) : notify_(notify) {
         if (!SetCaptureDirectoryLocked(nullptr)) ParseTemplateLocked();
     }
     captureFrameDelay.store(
-        static_cast<uint32_t>(GetProfileIntA(kProfileSection, "CapFramesDelay", 0)));
+        static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapFramesDelay", 0)));
     captureCountdown.store(0);
-    captureCount.store(static_cast<uint32_t>(GetProfileIntA(kProfileSection, "CapCount", 1)));
+    captureCount.store(static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapCount", 1)));
+}
+
+CaptureWriter::~CaptureWriter() {
+    capturing.store(false);
+    WaitForFrameInFlight();
+    CloseSerFile();
 }
 
 bool CaptureWriter::SaveSettings() const {
     bool ok = true;
     if (captureDir_[0] != '\0') {
-        ok = WriteProfileStringA(kProfileSection, "CapWorkDir", captureDir_) && ok;
+        ok = WriteProfileString(kProfileSection, "CapWorkDir", captureDir_) && ok;
     }
     if (captureTemplate_[0] != '\0') {
-        ok = WriteProfileStringA(kProfileSection, "CapFormat", captureTemplate_) && ok;
+        ok = WriteProfileString(kProfileSection, "CapFormat", captureTemplate_) && ok;
     }
     char number[16];
     std::snprintf(number, sizeof number, "%u", captureFrameDelay.load());
-    ok = WriteProfileStringA(kProfileSection, "CapFramesDelay", number) && ok;
+    ok = WriteProfileString(kProfileSection, "CapFramesDelay", number) && ok;
     std::snprintf(number, sizeof number, "%u", captureCount.load());
-    ok = WriteProfileStringA(kProfileSection, "CapCount", number) && ok;
-    return ok;
+    ok = WriteProfileString(kProfileSection, "CapCount", number) && ok;
+    return SaveCaptureFileSettings(fileSettings_) && ok;
+}
+
+void CaptureWriter::SetFileSettings(const CaptureFileSettings& settings) {
+    fileSettings_ = settings;
+    // A run that is on keeps its extension; the next one takes it from here.
+    if (!capturing.load()) {
+        std::lock_guard lock(nameLock_);
+        extension_ = CaptureExtension(settings.FileType());
+    }
+}
+
+CaptureFileSettings CaptureWriter::FileSettings() const {
+    return fileSettings_;
 }
 
 bool CaptureWriter::SetCaptureDirectory(const char* dir) {
@@ -178,18 +198,18 @@ void CaptureWriter::UpdateCaptureInterval(double procRate) {
     captureIntervalMs = ms >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(ms);
 }
 
-void CaptureWriter::ToggleCapture(UserNotice* notice) {
+bool CaptureWriter::ToggleCapture(UserNotice* notice) {
     char text[kCaptureStatusSize];
     if (capturing.load()) {
         // Once the command returns no further file of this run appears.
         capturing.store(false);
         WaitForFrameInFlight();
+        FinishRunFile();
         if (notice) {
             FormatCaptureDone(text, sizeof text, capturedBefore, capturedCount.load());
-            notice->ShowStatus(text);
-            notice->CheckMenuItem(kCmdCapture, false);
+            notice->ShowStatus(RunFailed() ? failureText_ : text);
         }
-        return;
+        return false;
     }
     // The counters and the failure are reset before the run is switched on, so the streaming
     // thread never sees a new run with the old run's state.
@@ -201,18 +221,26 @@ void CaptureWriter::ToggleCapture(UserNotice* notice) {
     failed_.store(false);
     failureText_[0] = '\0';
     if (!PrepareDirectory()) {
-        if (notice) {
-            notice->CheckMenuItem(kCmdCapture, false);
-            notice->ShowStatus(failureText_);
-        }
-        return;
+        if (notice) notice->ShowStatus(failureText_);
+        return false;
     }
+    // The run keeps the file settings it starts with.
+    runType_ = fileSettings_.FileType();
+    runContent_.store(fileSettings_.Content());
+    runObserver_ = fileSettings_.observer;
+    runTelescope_ = fileSettings_.telescope;
+    {
+        std::lock_guard lock(nameLock_);
+        runInstrument_ = deviceName_;
+        extension_ = CaptureExtension(runType_);
+    }
+    clockStarted_ = false;
     capturing.store(true);
     if (notice) {
-        notice->CheckMenuItem(kCmdCapture, true);
         FormatCaptureProgress(text, sizeof text, 0);
         notice->ShowStatus(text);
     }
+    return true;
 }
 
 bool CaptureWriter::PrepareDirectory() {
@@ -257,12 +285,12 @@ void CaptureWriter::WaitForFrameInFlight() {
 void CaptureWriter::FinishCapture() {
     const bool wasOn = capturing.exchange(false);
     WaitForFrameInFlight();
-    if (wasOn) Post(WM_CAPTURE_DONE);
+    FinishRunFile();
+    if (wasOn) PostDone();
 }
 
 void CaptureWriter::ReportRunEnd(UserNotice* notice) const {
     if (!notice) return;
-    notice->CheckMenuItem(kCmdCapture, false);
     if (RunFailed()) {
         notice->ShowStatus(failureText_);
         return;
@@ -281,16 +309,36 @@ size_t CaptureWriter::LastCapturePath(char* out, size_t size) const {
     return n;
 }
 
-void CaptureWriter::Post(uint32_t message) {
-    if (MessageTarget* target = notify_.load()) target->Post(message);
+void CaptureWriter::PostProgress(uint32_t written) {
+    if (StreamEvents* events = events_.load()) events->PostCaptureProgress(written);
+}
+
+void CaptureWriter::PostDone() {
+    StreamEvents* events = events_.load();
+    if (events == nullptr) return;
+    CaptureReport report;
+    report.capturedCount = capturedCount.load();
+    report.failed = RunFailed();
+    std::memcpy(report.failure, FailureText(), std::strlen(FailureText()) + 1);
+    events->PostCaptureDone(report);
 }
 
 void CaptureWriter::EndRun() {
     capturing.store(false);
-    Post(WM_CAPTURE_DONE);
+    FinishRunFile();
+    PostDone();
+}
+
+void CaptureWriter::FinishRunFile() {
+    if (const int error = CloseSerFile(); error != 0 && !RunFailed()) SetFailure(error, nullptr);
 }
 
 void CaptureWriter::Fail(int reason, const char* detail) {
+    SetFailure(reason, detail);
+    EndRun();
+}
+
+void CaptureWriter::SetFailure(int reason, const char* detail) {
     char text[128];
     const char* why = detail ? detail : SystemReason(reason, text, sizeof text);
     if (pathDirLen_ == 0) {
@@ -303,25 +351,22 @@ void CaptureWriter::Fail(int reason, const char* detail) {
     }
     LogPrintf("%s", failureText_);
     failed_.store(true, std::memory_order_release);
-    EndRun();
 }
 
-bool CaptureWriter::WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info) {
-    PutLE32(bmpFileHeader_ + 2, picture.imageSize + kBmpHeadersSize);
-    SerialiseInfoHeader(info, infoBytes_);
-    return WriteAll(fd, bmpFileHeader_, sizeof bmpFileHeader_) &&
-           WriteAll(fd, infoBytes_, sizeof infoBytes_) &&
-           WriteAll(fd, picture.data, picture.imageSize);
-}
-
-int CaptureWriter::WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHeader& info) {
+int CaptureWriter::WriteAndPlace(std::span<const std::span<const uint8_t>> pieces) {
     // A leftover of our own is removed once.
     UniqueFd fd(CreateCaptureTemp(tempPath_));
     if (!fd.valid() && errno == EEXIST && ::unlink(tempPath_) == 0) {
         fd.Reset(CreateCaptureTemp(tempPath_));
     }
     if (!fd.valid()) return errno;
-    int error = WriteFile(fd.get(), picture, info) ? 0 : errno;
+    int error = 0;
+    for (const std::span<const uint8_t> piece : pieces) {
+        if (!WriteAll(fd.get(), piece.data(), piece.size())) {
+            error = errno;
+            break;
+        }
+    }
     // Some file systems report a failed write only when the file is closed.
     if (::close(fd.Release()) != 0 && errno != EINTR && error == 0) error = errno;
     if (error == 0) {
@@ -334,26 +379,34 @@ int CaptureWriter::WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHea
 }
 
 int CaptureWriter::CaptureFrame(double sampleTime, double fps, const FrameBuffer& picture,
-                                const BitmapInfoHeader& info) {
+                                const BitmapInfoHeader& info, bool colour) {
     // Counted before `capturing` is read: FinishCapture clears `capturing` first and then waits
     // for the count, so a frame is either never started or waited for.
     inFlight_.fetch_add(1);
-    const int result = capturing.load() ? CaptureDueFrame(sampleTime, fps, picture, info) : 0;
+    const int result =
+        capturing.load() ? CaptureDueFrame(sampleTime, fps, picture, info, colour) : 0;
     if (inFlight_.fetch_sub(1) == 1) inFlight_.notify_all();
     return result;
 }
 
 int CaptureWriter::CaptureDueFrame(double sampleTime, double fps, const FrameBuffer& picture,
-                                   const BitmapInfoHeader& info) {
+                                   const BitmapInfoHeader& info, bool colour) {
     uint32_t left = captureCountdown.load();
     while (left != 0 && !captureCountdown.compare_exchange_weak(left, left - 1)) {
     }
     if (left != 0) return 0;
     if (const uint32_t delay = captureFrameDelay.load(); delay != 0) captureCountdown.store(delay);
+    const CapturePicture view{&picture, info.height < 0, colour};
+    if (runType_ == CaptureFileType::kSer) return WriteSerFrame(sampleTime, fps, view);
     {
         std::lock_guard lock(nameLock_);
         BuildNamesLocked(sampleTime, fps);
     }
+    return runType_ == CaptureFileType::kFits ? WriteFitsFrame(sampleTime, view)
+                                              : WriteBmpFrame(picture, info);
+}
+
+int CaptureWriter::WriteBmpFrame(const FrameBuffer& picture, const BitmapInfoHeader& info) {
     if (!PictureMatchesHeader(picture, info)) {
         char detail[96];
         std::snprintf(detail, sizeof detail,
@@ -362,20 +415,33 @@ int CaptureWriter::CaptureDueFrame(double sampleTime, double fps, const FrameBuf
         Fail(0, detail);
         return -1;
     }
-    if (const int error = WriteAndPlace(picture, info); error != 0) {
+    PutLE32(bmpFileHeader_ + 2, picture.imageSize + kBmpHeadersSize);
+    SerialiseInfoHeader(info, infoBytes_);
+    const std::span<const uint8_t> pieces[] = {
+        bmpFileHeader_, infoBytes_, {picture.data, picture.imageSize}};
+    if (const int error = WriteAndPlace(pieces); error != 0) {
         Fail(error, nullptr);
         return -1;
     }
-    {
-        std::lock_guard lock(nameLock_);
-        std::memcpy(lastCapturePath_, placedPath_, sizeof lastCapturePath_);
-    }
+    RememberPlaced();
+    return FrameWritten();
+}
+
+void CaptureWriter::RememberPlaced() {
+    std::lock_guard lock(nameLock_);
+    std::memcpy(lastCapturePath_, placedPath_, sizeof lastCapturePath_);
+}
+
+int CaptureWriter::FrameWritten() {
     const uint32_t written = capturedCount.fetch_add(1) + 1;
     const uint32_t wanted = captureCount.load();
     const bool done = written >= wanted;
-    if (done) capturing.store(false);
-    if (written % 4 == 0 || wanted < 4) Post(WM_CAPTURE_PROGRESS);
-    if (done) Post(WM_CAPTURE_DONE);
+    if (done) {
+        capturing.store(false);
+        FinishRunFile();
+    }
+    if (written % 4 == 0 || wanted < 4) PostProgress(written);
+    if (done) PostDone();
     return 1;
 }
 

@@ -1,5 +1,6 @@
-// The frame capture writer: writes processed frames as numbered 24-bit BMP files into the
-// capture directory, names them from the user's template, and keeps the state of a capture run.
+// The frame capture writer: writes captured frames into the capture directory as numbered
+// 24-bit BMP files, as one SER video file per run or as numbered FITS files, names them from the
+// user's template, and keeps the state of a capture run.
 // The intake's FrameSink owns one; the capture command, the capture setup dialog and the main
 // window reach it on the GUI thread, the intake calls CaptureFrame on the streaming thread.
 #pragma once
@@ -9,12 +10,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <span>
+#include <string>
 
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
-#include "platform/message_target.h"
 #include "platform/user_notice.h"
+#include "processing/stream_events.h"
 #include "video/capture_file.h"
+#include "video/capture_picture.h"
+#include "video/capture_settings.h"
+#include "video/fits_file.h"
+#include "video/ser_file.h"
 
 namespace kelpa {
 
@@ -42,7 +49,12 @@ inline constexpr uint32_t kBmpHeadersSize = 54;   // file header + info header
 inline constexpr size_t kCaptureStatusSize = 64;  // enough for either status text
 // A failure text: what failed, the directory and the system's reason.
 inline constexpr size_t kCaptureFailureSize = kCapturePathSize + 192;
+static_assert(kCaptureFailureSize <= kCaptureReportTextSize, "a failure fits the run's report");
 inline constexpr const char* kDefaultCaptureTemplate = "#cap%n#_%f";
+
+// The time now in nanoseconds since 1970 UTC; tests hand in a clock of their own.
+using UtcClockFn = UnixTimeNs (*)();
+UnixTimeNs SystemUtcNow();
 
 // Status-line texts of a run: "Capturing in progress +%u" while frames are written, and
 // "Capturing %u (+%u) frame(s)" (all frames so far, frames of this run) when a run ends.
@@ -54,23 +66,39 @@ class CaptureWriter {
   public:
     // Reads the capture keys from the profile. A directory that cannot become one (a file in
     // the way, too long) gives way to the temporary directory; a missing one is created only
-    // when a capture starts. `notify` receives WM_CAPTURE_PROGRESS and WM_CAPTURE_DONE (may be
+    // when a capture starts. `events` hears of the progress and the end of every run (may be
     // null, and set later).
-    explicit CaptureWriter(MessageTarget* notify = nullptr);
+    explicit CaptureWriter(StreamEvents* events = nullptr);
+    // Ends a run that is still on as FinishCapture does.
+    ~CaptureWriter();
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-    void SetNotifyTarget(MessageTarget* target) { notify_.store(target); }
+    void SetEvents(StreamEvents* events) { events_.store(events); }
 
-    // Writes CapWorkDir, CapFormat, CapFramesDelay and CapCount back to the profile; the owner
-    // calls it at teardown when its settings are the ones to keep. False when a write failed.
+    // Writes CapWorkDir, CapFormat, CapFramesDelay, CapCount and the file settings back to the
+    // profile; the owner calls it at teardown when its settings are the ones to keep. False
+    // when a write failed.
     bool SaveSettings() const;
+
+    // The kind of file, the picture taken and the header texts of the next run (a run that is
+    // on keeps what it started with). GUI thread.
+    void SetFileSettings(const CaptureFileSettings& settings);
+    CaptureFileSettings FileSettings() const;
+    // Streaming thread: the picture the run that is on takes.
+    CaptureContent RunContent() const { return runContent_.load(std::memory_order_relaxed); }
+    // The capture device's exposure in seconds, for the files that record it (FITS); negative
+    // when the device does not report one. Any thread.
+    void SetExposureSeconds(double seconds) { exposureSeconds_.store(seconds); }
+    // Where frame times in UTC come from (tests); only while no run is on.
+    void SetUtcClock(UtcClockFn clock) { utcClock_ = clock; }
 
     // A new capture directory, or null to re-check the stored one. Refuses texts longer than
     // kMaxCaptureDirLen; adds the closing '/'; parses the template again.
     bool SetCaptureDirectory(const char* dir);
     // The text behind `%n`: a file path gives its base name without extension, a device name
-    // its first word of characters that are safe in a file name.
+    // its first word of characters that are safe in a file name. A device name is also the
+    // instrument named in SER and FITS headers (a file has none).
     void SetCaptureName(const char* text, bool isPath);
     // Replaces the template (the capture setup dialog) and parses it. False when it does not
     // fit the template buffer; then nothing changes.
@@ -85,32 +113,36 @@ class CaptureWriter {
     // The Capture command: starts or ends a run and tells the user. A run starts by creating
     // the capture directory when it is missing and removing the temporaries that ended
     // programs left in it; when the directory cannot be created the run does not start and
-    // RunFailed() says why.
-    void ToggleCapture(UserNotice* notice);
+    // RunFailed() says why. Returns whether a run is on afterwards (the Capture check).
+    bool ToggleCapture(UserNotice* notice);
 
     // Ends a run now, at the end of a program run or on a signal: a frame being written is
     // completed or removed before this returns, so no partial or temporary file of this writer
-    // stays behind. Posts WM_CAPTURE_DONE when a run was on. Any thread but the streaming
+    // stays behind. Posts kCaptureDone when a run was on. Any thread but the streaming
     // thread (which it waits for); not from a signal handler.
     void FinishCapture();
 
     // Why the last run ended early or did not start: the directory and the system's reason
-    // (also written to the log). Read on WM_CAPTURE_DONE or after ToggleCapture; the text
+    // (also written to the log). Read on kCaptureDone or after ToggleCapture; the text
     // stays until the next run starts. "" and false while nothing failed.
     bool RunFailed() const { return failed_.load(std::memory_order_acquire); }
     const char* FailureText() const { return RunFailed() ? failureText_ : ""; }
-    // The main window's answer to WM_CAPTURE_DONE: the Capture item is unchecked and the
+    // The main window's answer to kCaptureDone (after it unchecked the Capture item): the
     // status line shows the failure, or the frames written.
     void ReportRunEnd(UserNotice* notice) const;
 
-    // Streaming thread: writes one processed picture while a run is on. `info` is the 40-byte
-    // header that describes `picture` in the file. Returns 1 when a file was written, 0 when
-    // the frame was skipped, -1 when the run ended because the frame could not be written (a
-    // directory that takes no files, a full disk, a picture a BMP file cannot hold). Never
-    // replaces an existing file: a name that is taken gets the next free "_N" suffix.
-    // Allocates nothing.
+    // Streaming thread: writes one picture while a run is on, as a BMP file, a frame of the
+    // run's SER file or a FITS file. `info` is the 40-byte header that describes `picture`
+    // (its height's sign gives the row order); `colour` is false when the picture holds one
+    // grey level in its three bytes (SER and FITS files then store one byte a pixel).
+    // Returns 1 when the frame was written, 0 when it was skipped, -1 when the run ended
+    // because it could not be written (a directory that takes no files, a full disk, a picture
+    // the file cannot hold). Never replaces an existing file: a name that is taken gets the
+    // next free "_N" suffix. A SER run's file takes pictures of one size and kind; another
+    // size or kind finishes it and starts the next file. Allocates nothing for BMP and SER
+    // frames beyond the first of a size; cfitsio allocates its own small structures per file.
     int CaptureFrame(double sampleTime, double fps, const FrameBuffer& picture,
-                     const BitmapInfoHeader& info);
+                     const BitmapInfoHeader& info, bool colour = true);
 
     // The full path CaptureFrame would write for this time when the name is free; the returned
     // text lives until the next call. The frame number is the time rounded to the nearest
@@ -144,19 +176,40 @@ class CaptureWriter {
     bool SetCaptureDirectoryLocked(const char* dir);
     void BuildNamesLocked(double sampleTime, double fps);
     int CaptureDueFrame(double sampleTime, double fps, const FrameBuffer& picture,
-                        const BitmapInfoHeader& info);
-    bool WriteFile(int fd, const FrameBuffer& picture, const BitmapInfoHeader& info);
+                        const BitmapInfoHeader& info, bool colour);
+    int WriteBmpFrame(const FrameBuffer& picture, const BitmapInfoHeader& info);
+    int WriteFitsFrame(double sampleTime, const CapturePicture& picture);
+    int WriteSerFrame(double sampleTime, double fps, const CapturePicture& picture);
+    // Counts a frame written and ends the run when it was the last one. Returns 1.
+    int FrameWritten();
+    // Writes the pieces into the temporary file and puts it in place under capturePath_.
     // Returns 0 when the file is in place, else the errno of what failed.
-    int WriteAndPlace(const FrameBuffer& picture, const BitmapInfoHeader& info);
+    int WriteAndPlace(std::span<const std::span<const uint8_t>> pieces);
+    void RememberPlaced();
+    // The UTC time of a frame: the run's start plus the stream time since its first frame;
+    // a stream that goes back (a seek, a loop) starts from the clock again.
+    UnixTimeNs FrameUtc(double sampleTime);
+    // Opens the run's SER file ("name.ser.part") for the picture.
+    int OpenSerFile(const CapturePicture& picture, UnixTimeNs startUtc);
+    // Finishes the SER file and gives it its name; a file that cannot be finished keeps its
+    // ".part" name with the right count. Returns 0 or the errno. No-op without an open file.
+    int CloseSerFile();
+    // Closes the run's file after the run ended; a failure becomes the run's failure.
+    void FinishRunFile();
     // GUI thread, at the start of a run: creates the directory, removes stale temporaries.
     bool PrepareDirectory();
     void WaitForFrameInFlight();
     // Streaming thread: ends the run with `reason` (an errno, or 0 when `detail` says it).
     void Fail(int reason, const char* detail);
+    // Records the failure without ending the run.
+    void SetFailure(int reason, const char* detail);
     void EndRun();
-    void Post(uint32_t message);
+    void PostProgress(uint32_t written);
+    // The end of a run, with its count and failure. Posted by one thread at a time: the
+    // streaming thread while a run is on, FinishCapture once it has ended it.
+    void PostDone();
 
-    std::atomic<MessageTarget*> notify_;
+    std::atomic<StreamEvents*> events_;
     // Guards the directory, template, name and parts, which the GUI thread changes while a run
     // may be on. The GUI thread holds it only while it rewrites those texts (no waiting inside).
     mutable std::mutex nameLock_;
@@ -165,6 +218,9 @@ class CaptureWriter {
     char captureDir_[kCapturePathSize] = {};
     char captureTemplate_[kCapturePathSize] = {};
     char captureName_[kCapturePathSize] = {};
+    char deviceName_[kCapturePathSize] = {};  // the instrument
+    CaptureFileSettings fileSettings_;
+    const char* extension_ = ".bmp";
     // Streaming thread: the name being built (its directory part and where ".bmp" begins), the
     // temporary file beside it, the name the file took, the last good one.
     char capturePath_[kCapturePathSize] = {};
@@ -182,6 +238,27 @@ class CaptureWriter {
     std::atomic<int32_t> inFlight_{0};
     uint8_t bmpFileHeader_[kBmpFileHeaderSize] = {};
     uint8_t infoBytes_[sizeof(BitmapInfoHeader)] = {};
+
+    // What a run keeps from its start (set by the GUI thread before `capturing`).
+    CaptureFileType runType_ = CaptureFileType::kBmp;
+    std::atomic<CaptureContent> runContent_{CaptureContent::kProcessed};
+    std::string runObserver_;
+    std::string runTelescope_;
+    std::string runInstrument_;
+    std::atomic<double> exposureSeconds_{-1.0};
+    UtcClockFn utcClock_ = &SystemUtcNow;
+    // Streaming thread (the GUI thread once the run has ended): the run's clock, its SER file
+    // with the names it has and will take, and the FITS encoder.
+    bool clockStarted_ = false;
+    double clockSample_ = 0.0;
+    UnixTimeNs clockUtc_ = 0;
+    double lastSample_ = 0.0;
+    UnixTimeNs lastUtc_ = 0;
+    SerFile ser_;
+    char serPath_[kCapturePathSize + kNameSuffixRoom] = {};
+    char serPartPath_[kCapturePathSize + kNameSuffixRoom + 8] = {};
+    size_t serExtensionAt_ = 0;
+    FitsEncoder fits_;
 };
 
 }  // namespace kelpa

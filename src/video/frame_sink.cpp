@@ -7,6 +7,7 @@
 
 #include "common/log.h"
 #include "common/profile.h"
+#include "processing/registry.h"
 #include "video/media_graph.h"
 
 namespace kelpa {
@@ -19,9 +20,8 @@ constexpr int64_t kPaceSliceMs = 100;
 // anchored again at that frame instead of sleeping towards a time that no longer means anything.
 constexpr double kPaceJumpMs = 250.0;
 
-void PostIfShown(const VideoSurf& surf) {
-    MessageTarget* window = surf.Window();
-    if (window && surf.Visible()) window->Post(WM_FRAME_READY);
+void PostIfShown(StreamEvents& events, const VideoSurf& surf, StreamEvent kind) {
+    if (surf.Visible()) events.Post(kind);
 }
 
 }  // namespace
@@ -30,8 +30,9 @@ bool RefuseEveryFormat(const BitmapInfoHeader&) {
     return false;
 }
 
-FrameSink::FrameSink(EngineOwner* owner, Clock& clock) : engine(owner), clock_(clock) {
-    fitWindowsToFrame = GetProfileIntA(kProfileSection, "ViewFrameSize", 0) != 0;
+FrameSink::FrameSink(EngineOwner* owner, Clock& clock)
+    : engine(owner, &events), capture(&events), clock_(clock) {
+    fitWindowsToFrame = GetProfileInt(kProfileSection, "ViewFrameSize", 0) != 0;
     UpdateCaptureInterval();
 }
 
@@ -41,17 +42,7 @@ FrameSink::~FrameSink() {
 
 void FrameSink::SaveSettings() const {
     capture.SaveSettings();
-    WriteProfileStringA(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
-}
-
-int32_t FrameSink::QueryInterface(const InterfaceId& iid, void** out) {
-    if (!out) return kErrorPointer;
-    if (iid == kIidSampleGrabberCB || iid == kIidUnknown) {
-        *out = this;
-        return kResultOk;
-    }
-    *out = nullptr;
-    return kErrorNoInterface;
+    WriteProfileString(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
 }
 
 int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t length) {
@@ -75,22 +66,37 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
         if (picture.data) converter(picture.data, data, geometry);
     }
     samplesReceived.fetch_add(1, std::memory_order_relaxed);
+    // A run of live pictures takes every frame as it arrives, before any processing.
+    if (capture.capturing.load() && capture.RunContent() == CaptureContent::kLive &&
+        live.Picture().data) {
+        capture.CaptureFrame(sampleTime, fps.load(), live.Picture(), live.Header());
+    }
 
     bool processed = false;
     if (engine.DelayGate()) {
         processed = engine.ProcessFrame(live.Picture());
     }
     if (processed) {
-        if (capture.capturing.load() && engine.refresh.load() == 0) {
+        if (capture.capturing.load() && capture.RunContent() == CaptureContent::kProcessed &&
+            engine.refresh.load() == 0) {
             capture.CaptureFrame(sampleTime, fps.load(), engine.surf.Picture(),
-                                 engine.surf.FileHeader());
+                                 engine.surf.FileHeader(), ProcessedInColour());
         }
-        PostIfShown(engine.surf);
-        if (FrameObserver* observer = observer_.load()) observer->FrameProcessed(sampleTime);
+        PostIfShown(events, engine.surf, StreamEvent::kProcessedPicture);
+        engine.PublishStatistics(++processedFrames_, sampleTime, &snapshot_);
+        if (FrameObserver* observer = observer_.load()) observer->FrameProcessed(snapshot_);
     }
-    PostIfShown(live);
+    PostIfShown(events, live, StreamEvent::kLivePicture);
     if (!isLive && pacing_.load()) Pace(sampleTime);
     return 0;
+}
+
+bool FrameSink::ProcessedInColour() {
+    // The grey processors write one level into the three bytes of a pixel, except outside the
+    // area when it is shown as is.
+    std::lock_guard lock(engine.chainLock);
+    return engine.processor == nullptr || engine.processor->colour != 0 ||
+           engine.params.outsideAsIs.load() != 0;
 }
 
 // Holds the frame just shown until the stream's own time says the next one is due. The clock
@@ -180,7 +186,7 @@ bool FrameSink::SetFrameGeometry(int32_t width, int32_t height) {
     geometry.dstStride = Stride24(w);
 
     const bool allocated = live.Allocate(width, height);
-    if (allocated) live.UpdateLayout();
+    if (allocated) live.LayoutChanged();
     if (!engine.SetFormat(live.Picture(), allocated, height < 0)) return false;
 
     {

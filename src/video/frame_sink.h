@@ -1,7 +1,7 @@
 // The per-frame path of a video controller. The media graph's streaming thread calls SampleCB
 // once per sample; it converts the sample into the live picture, runs the processing chain into
-// the processed picture, hands the result to the capture writer, posts WM_FRAME_READY to the two
-// video windows and, for video files, paces frames to the file's frame rate.
+// the processed picture, hands the result to the capture writer, announces the new pictures and
+// the frame's statistics and, for video files, paces frames to the file's frame rate.
 #pragma once
 
 #include <atomic>
@@ -23,25 +23,13 @@ struct SourceFormat {
     uint32_t bytesPerPixel = 0;  // (bits + 7) / 8
 };
 
-// A 16-byte interface identifier, compared by value.
-struct InterfaceId {
-    uint32_t data1;
-    uint16_t data2;
-    uint16_t data3;
-    uint8_t data4[8];
-    friend bool operator==(const InterfaceId&, const InterfaceId&) = default;
-};
-inline constexpr InterfaceId kIidUnknown{
-    0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-inline constexpr InterfaceId kIidSampleGrabberCB{
-    0x0579154A, 0x2B53, 0x4994, {0xB0, 0xD0, 0xE7, 0x73, 0x14, 0x8E, 0xFF, 0x85}};
-
 // Told about every processed frame on the streaming thread, after the processed picture and its
-// statistics are complete (the headless run prints them). Must not wait for the GUI thread.
+// statistics are complete, with the frame's statistics snapshot (the headless run prints them).
+// Must not wait for the GUI thread.
 class FrameObserver {
   public:
     virtual ~FrameObserver() = default;
-    virtual void FrameProcessed(double sampleTime) = 0;
+    virtual void FrameProcessed(const StatisticsSnapshot& snapshot) = 0;
 };
 
 // Decides whether a bitmap header may be adopted as the connected format.
@@ -55,15 +43,8 @@ class FrameSink {
     FrameSink(const FrameSink&) = delete;
     FrameSink& operator=(const FrameSink&) = delete;
 
-    // The callback contract: the sink answers for the callback and base interfaces and is
-    // never freed through reference counting (it lives and dies with its controller).
-    int32_t QueryInterface(const InterfaceId& iid, void** out);
-    uint32_t AddRef() { return 2; }
-    uint32_t Release() { return 1; }
-
     // Streaming thread: one media sample. Always returns 0.
     int32_t SampleCB(double sampleTime, const uint8_t* data, size_t length);
-    int32_t BufferCB(double, const uint8_t*, size_t) { return 0; }
 
     // GUI thread while no frame flows, or the streaming thread between two samples when the
     // stream itself changes its format (no frame of the old format is in flight then; the
@@ -103,6 +84,8 @@ class FrameSink {
     ConvGeometry geometry;
     AcceptFormatFn acceptFormat = &RefuseEveryFormat;
 
+    // What the frame path tells the GUI thread; declared before the parts that post into it.
+    StreamEvents events;
     LiveSurf live;
     ProcEngine engine;
     CaptureWriter capture;
@@ -110,6 +93,8 @@ class FrameSink {
   private:
     void Pace(double sampleTime);
     void SleepWhileRunning(int64_t waitMs);
+    // Streaming thread: whether the processed picture holds colour (the processor's choice).
+    bool ProcessedInColour();
 
     Clock& clock_;
     std::atomic<bool> pacing_{true};
@@ -121,6 +106,9 @@ class FrameSink {
     double anchorTime_ = 0.0;
     // A short sample is reported once per connected format.
     std::atomic<bool> shortSampleLogged_{false};
+    // Streaming thread: processed frames so far, and the snapshot of the last one.
+    uint64_t processedFrames_ = 0;
+    StatisticsSnapshot snapshot_;
 };
 
 }  // namespace kelpa

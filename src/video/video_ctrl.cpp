@@ -4,6 +4,7 @@
 
 #include "common/profile.h"
 #include "processing/proc_settings.h"
+#include "video/capture_settings.h"
 
 namespace kelpa {
 namespace {
@@ -16,12 +17,13 @@ constexpr int kStopPolls = 3;
 
 VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
     sink.engine.ApplySettings(LoadProcSettings());
-    activateGraph = GetProfileIntA(kProfileSection, "ActivateGraph", 0) != 0;
+    sink.capture.SetFileSettings(LoadCaptureFileSettings());
+    activateGraph = GetProfileInt(kProfileSection, "ActivateGraph", 0) != 0;
 }
 
 VideoCtrl::~VideoCtrl() {
     if (saveOnExit) {
-        WriteProfileStringA(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
+        WriteProfileString(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
     }
 }
 
@@ -51,17 +53,17 @@ const char* VideoCtrl::StateText(int32_t state) {
     }
 }
 
-int32_t VideoCtrl::Run() {
-    if (!control_) return kErrorUnexpected;
+MediaResult VideoCtrl::Run() {
+    if (!control_) return MediaResult::kNoGraph;
     const int32_t state = sink.playState.load();
-    if (state == kStateRunning) return kResultFalse;
+    if (state == kStateRunning) return MediaResult::kUnchanged;
     if (state == kStatePaused) {
-        if (!Succeeded(control_->StopWhenReady())) {
+        if (Failed(control_->StopWhenReady())) {
             control_->Stop();
         } else {
             for (int i = 0; i < kStopPolls; ++i) {
                 int32_t graphState = kStatePaused;
-                if (!Succeeded(control_->GetState(kStopPollMs, &graphState)) ||
+                if (Failed(control_->GetState(kStopPollMs, &graphState)) ||
                     graphState != kStatePaused) {
                     break;
                 }
@@ -71,25 +73,25 @@ int32_t VideoCtrl::Run() {
     sink.playState.store(kStateRunning);
     sink.engine.AutoReset();
     sink.RestartPacing();
-    const int32_t result = control_->Run();
-    if (!Succeeded(result)) sink.playState.store(kStateStopped);
+    const MediaResult result = control_->Run();
+    if (Failed(result)) sink.playState.store(kStateStopped);
     return result;
 }
 
-int32_t VideoCtrl::Stop() {
-    if (!control_) return kErrorUnexpected;
-    if (sink.playState.load() == kStateStopped) return kResultFalse;
-    const int32_t result = control_->StopWhenReady();
-    if (!Succeeded(result)) return result;
+MediaResult VideoCtrl::Stop() {
+    if (!control_) return MediaResult::kNoGraph;
+    if (sink.playState.load() == kStateStopped) return MediaResult::kUnchanged;
+    const MediaResult result = control_->StopWhenReady();
+    if (Failed(result)) return result;
     sink.playState.store(kStateStopped);
     if (seeking_) seeking_->SetPositionAbsolute(0);
     return result;
 }
 
-int32_t VideoCtrl::PauseToggle() {
-    if (!control_) return kErrorUnexpected;
+MediaResult VideoCtrl::PauseToggle() {
+    if (!control_) return MediaResult::kNoGraph;
     const int32_t state = sink.playState.load();
-    if (state == kStateStopped) return kResultFalse;
+    if (state == kStateStopped) return MediaResult::kUnchanged;
     if (state == kStateRunning) {
         sink.playState.store(kStatePaused);
         return control_->Pause();

@@ -27,10 +27,10 @@ class VideoCtrl final : public EngineOwner {
     MediaSeeking* Seeking() const { return seeking_; }
 
     // GUI thread. Results follow the media graph's convention.
-    int32_t Run();
-    int32_t Stop();
-    int32_t PauseToggle();
-    // On WM_GRAPH_EVENT: reads every pending event; the end of the stream or an abort stops
+    MediaResult Run();
+    MediaResult Stop();
+    MediaResult PauseToggle();
+    // On kGraphEvent: reads every pending event; the end of the stream or an abort stops
     // the graph (which rewinds a file) and updates the status line.
     void DrainGraphEvents(UserNotice* notice);
 
@@ -40,6 +40,8 @@ class VideoCtrl final : public EngineOwner {
     bool IsCurrent() const { return saveOnExit; }
 
     int32_t PlayState() const override { return sink.playState.load(); }
+    // What this controller's frame path, capture runs and graph tell the GUI thread.
+    StreamEvents& Events() { return sink.events; }
     void ProcRateChanged() override { sink.UpdateCaptureInterval(); }
 
     // Status-line text of a run state: "Playing...", "Paused...", "Stopped...".

@@ -14,7 +14,7 @@ namespace {
 void WriteInt(const char* key, int32_t value) {
     char text[12];
     const int n = std::snprintf(text, sizeof text, "%d", value);
-    if (n >= 1 && n <= 11) WriteProfileStringA(kProfileSection, key, text);
+    if (n >= 1 && n <= 11) WriteProfileString(kProfileSection, key, text);
 }
 
 // The table lists the fields in their declaration order, so a field indexes its own row.
@@ -35,7 +35,7 @@ ViewGroup PlaceGroup(ViewWindow window) {
 }
 
 int32_t ReadField(const ViewSettingDescriptor& d, int32_t defaultValue, const PlaceBounds& bounds) {
-    const int32_t stored = GetProfileIntA(kProfileSection, d.key, defaultValue);
+    const int32_t stored = GetProfileInt(kProfileSection, d.key, defaultValue);
     return ApplyViewRule(d, stored, defaultValue, bounds);
 }
 

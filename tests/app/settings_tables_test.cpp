@@ -35,7 +35,21 @@ TEST(SettingsTablesTest, EveryKeyIsDeclaredOnce) {
             ++count;
         }
     }
-    EXPECT_GE(count, 26u);
+    EXPECT_GE(count, 30u);
+}
+
+// The capture file choices: numbers, so a word is refused at once; a number that names no
+// choice is usable and reads as the default; texts as long as a SER header field.
+TEST(SettingsTablesTest, CaptureFileKeys) {
+    EXPECT_EQ(CheckProgramSetting("CapFileType", "1"), "");
+    EXPECT_EQ(CheckProgramSetting("capcontent", "1"), "");
+    EXPECT_NE(CheckProgramSetting("CapFileType", "SER"), "");
+    EXPECT_EQ(CheckProgramSetting("CapObserver", std::string(40, 'o')), "");
+    EXPECT_NE(CheckProgramSetting("CapTelescope", std::string(41, 't')), "");
+    const SettingDecl* type = FindSetting(ProgramSettingsTables(), "CapFileType");
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(ParseSetting(*type, "7").value.number, 0.0);
+    EXPECT_EQ(ParseSetting(*type, "2").value.number, 2.0);
 }
 
 }  // namespace

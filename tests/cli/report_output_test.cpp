@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "processing/proc_engine.h"
+#include "processing/stream_events.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 
@@ -17,7 +17,6 @@ namespace {
 
 struct ReportOutputTest : ::testing::Test {
     explicit ReportOutputTest(size_t capacity = 8) : report(capacity) {
-        report.Watch(&engine);
         out = std::fopen(path.c_str(), "w");
     }
     ~ReportOutputTest() override {
@@ -34,11 +33,13 @@ struct ReportOutputTest : ::testing::Test {
         return frames;
     }
     void Record(int count) {
-        for (int i = 0; i < count; ++i) report.FrameProcessed(0.04 * i);
+        for (int i = 0; i < count; ++i) {
+            StatisticsSnapshot snapshot;
+            snapshot.time = 0.04 * i;
+            report.FrameProcessed(snapshot);
+        }
     }
 
-    test::MemoryProfile profile;
-    ProcEngine engine;
     FrameReport report;
     testing::TempDir dir;
     std::string path = dir / "out.json";

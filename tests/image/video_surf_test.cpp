@@ -1,6 +1,10 @@
-// The surfaces' picture buffers: geometry, reuse, zero fill, flips and the processed surface's
-// file header.
+// The surfaces' picture buffers: geometry, reuse, zero fill, flips, the processed surface's
+// file header, the copies the GUI paints from and what an attached window is told.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "image/video_surf.h"
 
@@ -69,6 +73,61 @@ TEST(VideoSurfTest, ImpossibleSizesLeaveAnEmptySurface) {
     EXPECT_EQ(s.Picture().data, nullptr);
     EXPECT_EQ(s.Picture().imageSize, 0u);
     EXPECT_EQ(s.FileHeader().height, 0);
+}
+
+// A copy holds the picture and its header as they were, and reuses its memory: a picture of the
+// same or a smaller size is copied without growing it.
+TEST(VideoSurfTest, CopyHoldsThePictureAndReusesItsMemory) {
+    ProcSurf s;
+    PictureCopy copy;
+    EXPECT_FALSE(s.CopyPicture(&copy));
+    EXPECT_TRUE(copy.Empty());
+    for (const auto& [w, h] : {std::pair{33, -7}, std::pair{33, 7}, std::pair{5, 3}}) {
+        ASSERT_TRUE(s.Allocate(w, h));
+        s.SetFlip(h > 0);
+        FrameBuffer& p = s.Picture();
+        for (uint32_t i = 0; i < p.imageSize; ++i) p.data[i] = static_cast<uint8_t>(i * 7 + w);
+        const uint8_t* before = copy.Picture().data;
+        ASSERT_TRUE(s.CopyPicture(&copy));
+        const FrameBuffer& c = copy.Picture();
+        EXPECT_NE(c.data, p.data);
+        if (before) {
+            EXPECT_EQ(c.data, before) << w << "x" << h;
+        }
+        EXPECT_EQ(std::tuple(c.width, c.height, c.stride, c.imageSize),
+                  std::tuple(p.width, p.height, p.stride, p.imageSize));
+        EXPECT_EQ(0, std::memcmp(c.data, p.data, p.imageSize));
+        EXPECT_EQ(copy.Header().height, s.HeaderHeight());
+        EXPECT_EQ(copy.Header().width, w);
+        EXPECT_EQ(copy.Capacity(), Stride24(33) * 7);  // the first, largest picture
+    }
+    EXPECT_FALSE(s.Allocate(0x7FFFFFFF, 0x7FFFFFFF));
+    EXPECT_FALSE(s.CopyPicture(&copy));
+    EXPECT_TRUE(copy.Empty());
+}
+
+// An attached window hears of a new layout when the owner says so and of a reset view on every
+// flip of the processed picture, which also clears the guide mark.
+TEST(VideoSurfTest, ObserverHearsOfLayoutAndFlips) {
+    struct Window : SurfaceObserver {
+        void LayoutChanged() override { ++layouts; }
+        void ViewReset() override { ++resets; }
+        int layouts = 0;
+        int resets = 0;
+    } window;
+    ProcSurf s;
+    s.SetObserver(&window);
+    ASSERT_TRUE(s.Allocate(16, 16));
+    s.SetGuidePosition(3.0f, 4.0f);
+    EXPECT_EQ(s.GuideMarkX(), 3.0f);
+    s.LayoutChanged();
+    s.SetFlip(true);
+    EXPECT_EQ(s.GuideMarkX(), -1.0f);
+    EXPECT_EQ(std::pair(window.layouts, window.resets), std::pair(1, 2));  // Allocate flips too
+    s.SetObserver(nullptr);
+    s.SetFlip(false);
+    s.LayoutChanged();
+    EXPECT_EQ(std::pair(window.layouts, window.resets), std::pair(1, 2));
 }
 
 }  // namespace

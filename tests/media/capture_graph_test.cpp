@@ -10,6 +10,7 @@
 #include "media/media_init.h"
 #include "support/captured_log.h"
 #include "support/recording_notice.h"
+#include "support/recording_receiver.h"
 #include "support/test_support.h"
 
 namespace kelpa::test {
@@ -78,7 +79,7 @@ class SimBinder final : public CaptureDeviceBinder {
 // Counts processed frames (streaming thread).
 class FrameCounter final : public FrameObserver {
   public:
-    void FrameProcessed(double) override { frames.fetch_add(1); }
+    void FrameProcessed(const StatisticsSnapshot&) override { frames.fetch_add(1); }
     std::atomic<int> frames{0};
 };
 
@@ -106,13 +107,14 @@ struct CaptureFixture : ::testing::Test {
         ctrl = std::make_unique<VideoCtrl>();
         graph = std::make_unique<CaptureGraph>(*ctrl, binder);
         graph->SetNotice(&notice);
-        graph->SetMainWindow(&mainWindow);
+        ctrl->Events().SetReceiver(&mainWindow);
+        graph->SetEvents(&ctrl->Events());
         ctrl->sink.SetObserver(&counter);
     }
     MemoryProfile profile;
     SimBinder binder;
     RecordingNotice notice;
-    RecordingTarget mainWindow;
+    RecordingReceiver mainWindow;
     FrameCounter counter;
     std::unique_ptr<VideoCtrl> ctrl;
     std::unique_ptr<CaptureGraph> graph;
@@ -129,20 +131,20 @@ TEST_P(EveryFormatTest, ConnectsAndDeliversFramesOfItsGeometry) {
     const auto [name, subtype] = GetParam();
     binder.formats = name;
     ThePreferredFormat() = PreferredFormat{kSubtypeNone, 0, 320, 240};
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk) << name;
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone) << name;
     EXPECT_EQ(graph->ConnectedType().subtype, subtype);
     EXPECT_EQ(ctrl->sink.frameWidth, 320);
     EXPECT_TRUE(ctrl->sink.isLive);
     EXPECT_EQ(ThePreferredFormat().subtype, subtype);
     EXPECT_EQ(notice.status.back(), "Capture Video");
-    ASSERT_EQ(ctrl->Run(), kResultOk);
+    ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     ASSERT_TRUE(WaitFor([&] { return counter.frames.load() >= 3; })) << name;
     const FrameBuffer& live = ctrl->sink.live.Picture();
     EXPECT_EQ(live.width, 320);
     EXPECT_EQ(live.height, 240);
     // A night sky is never black everywhere.
     EXPECT_TRUE(std::any_of(live.data, live.data + live.imageSize, [](uint8_t b) { return b; }));
-    EXPECT_EQ(ctrl->Stop(), kResultOk);
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -154,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 400000, 1280, 720};
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
     const VideoMediaType& t = graph->ConnectedType();
     EXPECT_EQ(t.subtype, kSubtypeYuy2);
     EXPECT_EQ(t.header.width, 1280);
@@ -165,14 +167,14 @@ TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     // A preferred size beyond every capability is clamped to the largest.
     graph->Teardown();
     ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
     EXPECT_EQ(graph->ConnectedType().header.width, 1920);
     EXPECT_EQ(graph->ConnectedType().header.height, 1080);
 }
 
 TEST_F(CaptureFixture, OnlyUyvyConnectsAtTheThirdStep) {
     binder.formats = "UYVY";
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
     EXPECT_EQ(graph->ConnectedType().subtype, kSubtypeUyvy);
     std::vector<std::string> found;
     for (const std::string& line : CapturedLog::Lines()) {
@@ -185,7 +187,7 @@ TEST_F(CaptureFixture, OnlyUyvyConnectsAtTheThirdStep) {
 
 TEST_F(CaptureFixture, SixteenBitRgbIsRefused) {
     binder.formats = "RGB16";
-    EXPECT_FALSE(Succeeded(graph->ActivateCaptureGraph()));
+    EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
     EXPECT_TRUE(Logged("\nError: Not supported input compression...\n"));
     EXPECT_EQ(notice.warnings, (std::vector<std::string>{"Capture device busy?.."}));
     EXPECT_FALSE(ctrl->graphBuilt);
@@ -195,7 +197,7 @@ TEST_F(CaptureFixture, SixteenBitRgbIsRefused) {
 
 TEST_F(CaptureFixture, NoDeviceIsReported) {
     binder.present = false;
-    EXPECT_FALSE(Succeeded(graph->ActivateCaptureGraph()));
+    EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
     ASSERT_FALSE(notice.warnings.empty());
     EXPECT_EQ(notice.warnings.front(),
               "No video capture device was detected on your system.\r\n\r\nVideo capture will "
@@ -203,8 +205,8 @@ TEST_F(CaptureFixture, NoDeviceIsReported) {
 }
 
 TEST_F(CaptureFixture, RunPauseAndStop) {
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
-    ASSERT_EQ(ctrl->Run(), kResultOk);
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
+    ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     ASSERT_TRUE(WaitFor([&] { return counter.frames.load() >= 2; }));
     ctrl->PauseToggle();
     EXPECT_EQ(ctrl->PlayState(), kStatePaused);
@@ -212,11 +214,11 @@ TEST_F(CaptureFixture, RunPauseAndStop) {
     EXPECT_EQ(ctrl->PlayState(), kStateRunning);
     const int before = counter.frames.load();
     ASSERT_TRUE(WaitFor([&] { return counter.frames.load() > before; }));
-    EXPECT_EQ(ctrl->Stop(), kResultOk);
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
     // A stopped graph starts again.
     const int stopped = counter.frames.load();
-    ASSERT_EQ(ctrl->Run(), kResultOk);
+    ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     ASSERT_TRUE(WaitFor([&] { return counter.frames.load() > stopped + 1; }));
     ctrl->Stop();
 }
@@ -224,16 +226,16 @@ TEST_F(CaptureFixture, RunPauseAndStop) {
 // A camera pulled out while streaming: the graph stops, the error is shown, nothing crashes.
 TEST_F(CaptureFixture, CameraThatFailsMidStreamStopsTheGraph) {
     binder.failAfter = 5;
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
-    ASSERT_EQ(ctrl->Run(), kResultOk);
-    ASSERT_TRUE(WaitFor([&] { return mainWindow.Count(WM_GRAPH_EVENT) > 0; }));
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
+    ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
+    ASSERT_TRUE(WaitFor([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > 0; }));
     ctrl->DrainGraphEvents(&notice);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
     EXPECT_NE(notice.status.back().find("disconnected"), std::string::npos) << notice.status.back();
     EXPECT_LE(counter.frames.load(), 5);
     // The program goes on: the device can be activated again.
     binder.failAfter = 0;
-    EXPECT_EQ(graph->ActivateCaptureGraph(), kResultOk);
+    EXPECT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
 }
 
 // ---- The camera's real format ------------------------------------------------------------------
@@ -243,10 +245,10 @@ TEST_F(CaptureFixture, CameraThatFailsMidStreamStopsTheGraph) {
 TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     binder.settling = true;
     ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 333333, 320, 240};
-    ASSERT_EQ(graph->ActivateCaptureGraph(), kResultOk);
+    ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
     EXPECT_EQ(graph->ConnectedType().header.width, 320);  // what was asked for
     EXPECT_EQ(ctrl->sink.frameWidth, 320);
-    ASSERT_EQ(ctrl->Run(), kResultOk);
+    ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     ASSERT_TRUE(WaitFor([&] { return counter.frames.load() >= 3; }));
     EXPECT_EQ(ctrl->sink.frameWidth, 160);
     EXPECT_EQ(ctrl->sink.live.Picture().width, 160);
@@ -259,7 +261,7 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     EXPECT_NEAR(ctrl->sink.fps.load(), 15.0, 1e-3);
     EXPECT_EQ(ctrl->sink.samplesDropped.load(), 0u);
     EXPECT_TRUE(Logged("The stream changed its format to MEDIASUBTYPE_YUY2 160 x 120"));
-    EXPECT_EQ(ctrl->Stop(), kResultOk);
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     graph->Teardown();
     const PreferredFormat remembered = ThePreferredFormat();
     EXPECT_EQ(remembered.width, 160);

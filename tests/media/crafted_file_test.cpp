@@ -68,7 +68,7 @@ TEST_P(CraftedSizeTest, ImpossibleFrameSizeIsRefusedWithTheReason) {
     const std::string path = Crafted(claimed.width, claimed.height);
     {
         FatalCriticals fatal;
-        EXPECT_FALSE(Succeeded(graph.PlayVideoFile(path.c_str())));
+        EXPECT_TRUE(Failed(graph.PlayVideoFile(path.c_str())));
     }
     EXPECT_TRUE(notice.Showed("Can't render video file"));
     EXPECT_EQ(graph.FailureReason(), "the video stream's frame size " +

@@ -159,7 +159,6 @@ class PagesTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { ASSERT_TRUE(InitMedia()); }
     void SetUp() override {
-        pages.SetNotice(&notice);
         pages.SetV4l2Opener([this](const std::string& node) {
             opened.push_back(node);
             return std::make_unique<V4l2Device>(std::make_unique<FakeIo>(driver));
@@ -172,15 +171,14 @@ class PagesTest : public ::testing::Test {
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
         for (const SourcesMenuItem& item : pages.Items()) {
-            texts.push_back(std::to_string(item.id) + " " + item.text);
+            texts.push_back(std::to_string(item.slot) + " " + item.text);
             for (const SourcesMenuItem& in : item.items) {
-                texts.push_back(std::to_string(in.id) + (in.checked ? " * " : " ") + in.text);
+                texts.push_back(std::to_string(in.slot) + (in.checked ? " * " : " ") + in.text);
             }
         }
         return texts;
     }
 
-    test::RecordingNotice notice;
     test::MemoryProfile profile;
     VideoCtrl ctrl;
     DevicePages pages{ctrl};
@@ -192,13 +190,13 @@ class PagesTest : public ::testing::Test {
 TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksCompositeWhenNothingIsRouted) {
     pages.Build(&device);
     EXPECT_THAT(opened, ElementsAre("/dev/video7"));
-    EXPECT_THAT(Texts(),
-                ElementsAre("40050 Video Format [Capture Pin]...", "40051 Video Capture Filter...",
-                            "40052 Video Crossbar...", "40053 TV Tuner...", "0 Video Input",
-                            "40054 Video Tuner", "40055 Video SVideo", "40056 * Video Composite"));
+    EXPECT_THAT(Texts(), ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter...",
+                                     "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
+                                     "4 Video Tuner", "5 Video SVideo", "6 * Video Composite"));
     EXPECT_THAT(driver.selectedInputs, ElementsAre(2));
-    EXPECT_EQ(pages.PageForCommand(40052), DevicePage::kCrossbar);
-    EXPECT_EQ(pages.PageForCommand(40054), DevicePage::kNone);
+    EXPECT_EQ(pages.PageForSlot(2), DevicePage::kCrossbar);
+    EXPECT_EQ(pages.PageForSlot(4), DevicePage::kNone);
+    EXPECT_EQ(pages.PageForSlot(-1), DevicePage::kNone);
     ASSERT_TRUE(pages.HasTuner());
     EXPECT_EQ(pages.Tuner().frequency, 1600u);
     EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
@@ -210,18 +208,19 @@ TEST_F(PagesTest, RoutedInputStaysCheckedAndChoosingAnotherMovesTheMark) {
     pages.Build(&device);
     EXPECT_EQ(pages.CheckedInputIndex(), 1);
     EXPECT_TRUE(driver.selectedInputs.empty());
-    ASSERT_TRUE(pages.ChooseVideoInput(40054));
+    ASSERT_TRUE(pages.ChooseVideoInput(4));
     EXPECT_THAT(driver.selectedInputs, ElementsAre(0));
-    EXPECT_THAT(notice.checks,
-                ElementsAre(Pair(40054, true), Pair(40055, false), Pair(40056, false)));
+    EXPECT_THAT(Texts(), ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter...",
+                                     "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
+                                     "4 * Video Tuner", "5 Video SVideo", "6 Video Composite"));
 }
 
 TEST_F(PagesTest, WebcamOffersFormatAndControlsOnlyAndASetValueIsWhatTheDriverKeeps) {
     driver.inputs = {{"Camera 1", V4L2_INPUT_TYPE_CAMERA}};
     driver.hasTuner = false;
     pages.Build(&device);
-    EXPECT_THAT(Texts(), ElementsAre("40050 Video Format [Capture Pin]...",
-                                     "40051 Video Capture Filter..."));
+    EXPECT_THAT(Texts(),
+                ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter..."));
     EXPECT_TRUE(pages.SetControl(V4L2_CID_BRIGHTNESS, 999));
     EXPECT_EQ(pages.Controls()[0].value, 255);
 }
@@ -233,15 +232,15 @@ TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
     ctrl.Run();
     pages.Build(&device);
     int32_t stateInDialog = -1;
-    EXPECT_EQ(pages.RunPageCommand(40051,
-                                   [&](DevicePage page) {
-                                       EXPECT_EQ(page, DevicePage::kCaptureFilter);
-                                       stateInDialog = ctrl.PlayState();
-                                   }),
+    EXPECT_EQ(pages.RunPageItem(1,
+                                [&](DevicePage page) {
+                                    EXPECT_EQ(page, DevicePage::kCaptureFilter);
+                                    stateInDialog = ctrl.PlayState();
+                                }),
               1);
     EXPECT_EQ(stateInDialog, kStateStopped);
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
-    EXPECT_EQ(pages.RunPageCommand(40054, nullptr), 0);  // an input item is no page
+    EXPECT_EQ(pages.RunPageItem(4, nullptr), 0);  // an input item is no page
     ctrl.DetachGraph();
 }
 

@@ -12,6 +12,7 @@
 #include "media/media_init.h"
 #include "sim/sim_device_provider.h"
 #include "support/recording_notice.h"
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"
@@ -24,24 +25,24 @@ namespace {
 class FakeDeviceGraph final : public DeviceGraph {
   public:
     explicit FakeDeviceGraph(VideoCtrl& ctrl) : ctrl_(ctrl) {}
-    int32_t ActivateCaptureGraph() override {
+    MediaResult ActivateCaptureGraph() override {
         ++activations;
         Teardown();
         BoundDevice bound;
-        if (binder == nullptr || !binder->BindCaptureDevice(&bound)) return kErrorFail;
+        if (binder == nullptr || !binder->BindCaptureDevice(&bound)) return MediaResult::kFailed;
         boundNames.push_back(bound.friendlyName);
-        if (!Succeeded(result)) return result;
+        if (Failed(result)) return result;
         ctrl_.AttachGraph(&control, nullptr, nullptr);
         ctrl_.graphBuilt = true;
         return result;
     }
-    int32_t ReconnectAfterFormatChange() override { return kResultOk; }
+    MediaResult ReconnectAfterFormatChange() override { return MediaResult::kDone; }
     void ClearGraph() override {}
     void Teardown() override { ctrl_.DetachGraph(); }
-    void SetMainWindow(MessageTarget*) override {}
+    void SetEvents(StreamEvents*) override {}
 
     CaptureDeviceBinder* binder = nullptr;
-    int32_t result = kResultOk;
+    MediaResult result = MediaResult::kDone;
     int activations = 0;
     std::vector<std::string> boundNames;
     test::FakeMediaControl control;
@@ -56,7 +57,7 @@ class EmptySource final : public DeviceSource {
     explicit EmptySource(bool opens) : opens_(opens) {}
     bool Open() override { return opens_; }
     std::vector<CaptureDevice> Enumerate() override { return {}; }
-    void SetChangeTarget(MessageTarget*) override {}
+    void SetChangeTarget(StreamEvents*) override {}
     void AcknowledgeChange() override {}
 
   private:
@@ -65,7 +66,7 @@ class EmptySource final : public DeviceSource {
 
 std::string Quill(const char* key) {
     char text[1100];
-    GetProfileStringA(kDeviceSection, key, "<none>", text, sizeof text);
+    GetProfileString(kDeviceSection, key, "<none>", text, sizeof text);
     return text;
 }
 
@@ -91,7 +92,8 @@ class DeviceTest : public ::testing::Test {
     DeviceSettings& Make(std::unique_ptr<DeviceSource> source = nullptr) {
         settings = std::make_unique<DeviceSettings>(deviceCtrl, fileCtrl, std::move(source));
         settings->SetNotice(&notice);
-        settings->SetMainWindow(&window);
+        deviceCtrl.Events().SetReceiver(&window);
+        settings->SetEvents(&deviceCtrl.Events());
         settings->SetGraph(&graph);
         graph.binder = settings.get();
         return *settings;
@@ -101,7 +103,7 @@ class DeviceTest : public ::testing::Test {
     VideoCtrl deviceCtrl;
     VideoCtrl fileCtrl;
     test::RecordingNotice notice;
-    test::RecordingTarget window;
+    test::RecordingReceiver window;
     FakeDeviceGraph graph{deviceCtrl};
     std::unique_ptr<DeviceSettings> settings;
 };
@@ -115,19 +117,18 @@ TEST_F(DeviceTest, AtMostNineAreListedAndNothingIsChosenWithoutASavedDevice) {
     Make().BuildDeviceMenu();
     ASSERT_EQ(settings->DeviceMenu().size(), kMaxListedDevices);
     for (size_t i = 0; i < kMaxListedDevices; ++i) {
-        EXPECT_EQ(settings->DeviceMenu()[i].id, 40030 + i);
         EXPECT_EQ(settings->DeviceMenu()[i].text, "Test Camera " + std::to_string(i + 1));
     }
-    EXPECT_EQ(settings->ChooseDeviceItem(40039), 0);  // no tenth item
+    EXPECT_EQ(settings->ChooseDevice(9), 0);  // no tenth item
     EXPECT_EQ(graph.activations, 0);
 }
 
 TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     test::SetInitialTestDevices(12);
-    WriteProfileStringA(kDeviceSection, "VideoDevice2", "test:7");
-    WriteProfileStringA(kDeviceSection, "MasterStream", "0");
-    WriteProfileStringA(kDeviceSection, "UseTimeLimit", "1");
-    WriteProfileStringA(kDeviceSection, "TimeLimit", "90");
+    WriteProfileString(kDeviceSection, "VideoDevice2", "test:7");
+    WriteProfileString(kDeviceSection, "MasterStream", "0");
+    WriteProfileString(kDeviceSection, "UseTimeLimit", "1");
+    WriteProfileString(kDeviceSection, "TimeLimit", "90");
     DeviceSettings& s = Make();
     s.LoadDeviceSettings();
     ASSERT_NE(s.CurrentDevice(), nullptr);
@@ -135,7 +136,7 @@ TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     EXPECT_EQ(graph.boundNames, std::vector<std::string>{"Test Camera 7"});
     EXPECT_EQ(notice.status.front(), "Test Camera 7");
     EXPECT_STREQ(deviceCtrl.sink.capture.CaptureName(), "Test");
-    for (const DeviceMenuItem& item : s.DeviceMenu()) EXPECT_EQ(item.checked, item.id == 40036);
+    for (size_t i = 0; i < s.DeviceMenu().size(); ++i) EXPECT_EQ(s.DeviceMenu()[i].checked, i == 6);
     EXPECT_EQ(s.MasterStream(), 0);
     EXPECT_TRUE(s.UseTimeLimit());
     EXPECT_EQ(s.TimeLimit(), 90);
@@ -147,7 +148,7 @@ TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
 
 TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
     test::SetInitialTestDevices(3);
-    WriteProfileStringA(kDeviceSection, "VideoDevice2", "test:99");
+    WriteProfileString(kDeviceSection, "VideoDevice2", "test:99");
     Make().LoadDeviceSettings();
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(graph.activations, 0);
@@ -160,15 +161,15 @@ TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
 TEST_F(DeviceTest, FailedBuildLeavesNoDeviceAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(2);
     Make().LoadDeviceSettings();
-    graph.result = kErrorFail;
-    EXPECT_EQ(settings->ChooseDeviceItem(40031), -1);
+    graph.result = MediaResult::kFailed;
+    EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
-    graph.result = kResultOk;
-    ASSERT_TRUE(Succeeded(graph.ActivateCaptureGraph()));
+    graph.result = MediaResult::kDone;
+    ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:1");
-    const auto& checks = notice.checks;
-    EXPECT_NE(std::find(checks.begin(), checks.end(), std::pair{40030u, true}), checks.end());
+    EXPECT_TRUE(settings->DeviceMenu()[0].checked);
+    EXPECT_FALSE(settings->DeviceMenu()[1].checked);
 }
 
 TEST_F(DeviceTest, NoEnumeratorAndNoHardwareAreWarned) {
@@ -192,12 +193,12 @@ TEST_P(DeviceRunStateTest, ChoosingAnotherDeviceRestoresTheRunState) {
     test::SetInitialTestDevices(3);
     Make().BuildDeviceMenu();
     settings->MakeDeviceCurrent();
-    ASSERT_EQ(settings->ChooseDeviceItem(40030), 1);
+    ASSERT_EQ(settings->ChooseDevice(0), 1);
     if (c.before != kStateStopped) deviceCtrl.Run();
     if (c.before == kStatePaused) deviceCtrl.PauseToggle();
     deviceCtrl.activateGraph = c.activateGraph;
 
-    ASSERT_EQ(settings->ChooseDeviceItem(40032), 1);
+    ASSERT_EQ(settings->ChooseDevice(2), 1);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:3");
     EXPECT_EQ(deviceCtrl.PlayState(), c.after);
 }
@@ -213,14 +214,12 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
     ASSERT_TRUE(test::PlugTestDevice("Second Camera", "test:second"));
     // Two changes before the main window got round to them: one message.
-    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 1);
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 1);
     settings->RefreshDevices();
     ASSERT_LT(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
-    ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice +
-                                         static_cast<uint32_t>(SlotOf("Plugged Camera"))),
-              1);
+    ASSERT_EQ(settings->ChooseDevice(SlotOf("Plugged Camera")), 1);
     ASSERT_TRUE(test::UnplugTestDevice("test:plug"));
-    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 2);
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 2);
     settings->RefreshDevices();
     EXPECT_EQ(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
@@ -233,7 +232,7 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     settings->SaveDeviceSettings();
     ASSERT_TRUE(test::PlugTestDevice("Third Camera", "test:third"));
-    EXPECT_EQ(window.Count(WM_DEVICE_CHANGE), 3);  // notices are off after saving
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);  // notices are off after saving
 }
 
 TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects) {
@@ -243,7 +242,7 @@ TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects)
     settings->AttachCaptureGraph(real);
     const size_t slot = SlotOf(kSimDeviceDisplayName);
     ASSERT_LT(slot, settings->DeviceMenu().size());
-    ASSERT_EQ(settings->ChooseDeviceItem(kCmdFirstDevice + static_cast<uint32_t>(slot)), 1);
+    ASSERT_EQ(settings->ChooseDevice(slot), 1);
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     EXPECT_EQ(settings->CurrentDevice()->identity, kSimDeviceId);
     // No node: no controls, inputs or tuner; its caps: 6 formats at 4 sizes.
@@ -251,9 +250,10 @@ TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects)
     EXPECT_EQ(settings->SourcesMenu()[0].text, kVideoFormatItem);
     EXPECT_EQ(settings->Pages().Formats().size(), 24u);
 
-    EXPECT_TRUE(Succeeded(settings->Pages().ApplyFormatChoice(kSubtypeUyvy, 0, 320, 240)));
+    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeUyvy, 0, 320, 240), MediaResult::kDone);
     EXPECT_EQ(real.ConnectedType().subtype, kSubtypeUyvy);
-    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeMjpg, 0, 320, 240), 0);  // refused
+    EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeMjpg, 0, 320, 240),
+              MediaResult::kUnsupported);  // refused, told apart from an applied one
     real.Teardown();
 }
 

@@ -19,6 +19,7 @@
 #include "media/media_init.h"
 #include "support/captured_log.h"
 #include "support/recording_notice.h"
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 
@@ -63,10 +64,10 @@ class FileGraphTest : public ::testing::Test {
     }
     FileGraphTest() {
         clock.surf = &ctrl.sink.live;
-        ctrl.sink.live.SetWindow(&liveWindow);
+        ctrl.Events().SetReceiver(&mainWindow);
         ctrl.sink.live.SetVisible(true);
         graph.SetNotice(&notice);
-        graph.SetMainWindow(&mainWindow);
+        graph.SetEvents(&ctrl.Events());
     }
     std::string Clip(const std::string& name, const ClipParams& clip) {
         std::string error;
@@ -75,7 +76,7 @@ class FileGraphTest : public ::testing::Test {
     }
     // Builds the graph; the paused graph has handed its first frame to the intake on return.
     void Play(const std::string& path) {
-        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), kResultOk);
+        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), MediaResult::kDone);
         Settle();
     }
     void Settle() {
@@ -83,13 +84,13 @@ class FileGraphTest : public ::testing::Test {
         ctrl.Control()->GetState(10000, &state);
     }
     int Shown() { return ShownFrame(ctrl.sink.live); }
-    // Runs the file to its end (waiting generously for WM_GRAPH_EVENT, not measuring), then lets
+    // Runs the file to its end (waiting generously for the graph event, not measuring), then lets
     // the main window handle the event; returns the frame shown at the end.
     int RunToEnd() {
-        const int seen = mainWindow.Count(WM_GRAPH_EVENT);
-        EXPECT_TRUE(Succeeded(ctrl.Run()));
+        const int seen = mainWindow.Count(StreamEvent::kGraphEvent);
+        EXPECT_FALSE(Failed(ctrl.Run()));
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (mainWindow.Count(WM_GRAPH_EVENT) == seen &&
+        while (mainWindow.Count(StreamEvent::kGraphEvent) == seen &&
                std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -108,8 +109,7 @@ class FileGraphTest : public ::testing::Test {
     MemoryProfile& profile = Configured(profileStore, dir.Path());
     ProbeClock clock;
     VideoCtrl ctrl{clock};
-    RecordingTarget liveWindow;
-    RecordingTarget mainWindow;
+    RecordingReceiver mainWindow;
     RecordingNotice notice;
     FileGraph graph{ctrl};
 };

@@ -68,9 +68,9 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     }
     EXPECT_EQ(graph.Converted(), c.converted);
     EXPECT_EQ(Shown(), 0);
-    liveWindow.Clear();
+    mainWindow.Clear();
     EXPECT_EQ(RunToEnd(), clip.frames - 1);
-    EXPECT_GE(liveWindow.Count(WM_FRAME_READY), clip.frames - 1);
+    EXPECT_GE(mainWindow.Count(StreamEvent::kLivePicture), clip.frames - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FileFormatTest, ::testing::ValuesIn(kFormats),
@@ -99,7 +99,7 @@ TEST_F(FileGraphTest, I420SearchLogsEachStepUntilTheFifth) {
 TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
     const std::string path = Clip("uyvy.avi", {"UYVY", 160, 120, 25, 1, 4, nullptr, "avimux"});
     ctrl.useBuilderRender = ctrl.secondOption = true;
-    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), kResultOk);
+    ASSERT_EQ(graph.BuildFileGraph(path.c_str()), MediaResult::kDone);
     Settle();
     EXPECT_TRUE(graph.Converted());
     EXPECT_EQ(graph.ConnectedStep(), 1);
@@ -160,13 +160,14 @@ TEST_F(FileGraphTest, ThirtyFramesASecondPlayInRealTime) {
     VideoCtrl realCtrl;
     FileGraph realGraph(realCtrl);
     realGraph.SetShowPausedFrames(false);
-    RecordingTarget events;
-    realGraph.SetMainWindow(&events);
+    RecordingReceiver events;
+    realCtrl.Events().SetReceiver(&events);
+    realGraph.SetEvents(&realCtrl.Events());
     const std::string path = Clip("real.avi", {"I420", 160, 120, 30, 1, 60, nullptr, "avimux"});
-    ASSERT_EQ(realGraph.PlayVideoFile(path.c_str()), kResultOk);
+    ASSERT_EQ(realGraph.PlayVideoFile(path.c_str()), MediaResult::kDone);
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Succeeded(realCtrl.Run()));
-    while (events.Count(WM_GRAPH_EVENT) == 0 &&
+    ASSERT_FALSE(Failed(realCtrl.Run()));
+    while (events.Count(StreamEvent::kGraphEvent) == 0 &&
            std::chrono::steady_clock::now() - start < std::chrono::seconds(30)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -214,7 +215,7 @@ TEST_F(FileGraphTest, StepFramesMovesTheShownFrame) {
     } steps[] = {{1, true, 1},    {10, true, 11},  {-1, true, 10}, {-10, true, 0},  {1, false, 1},
                  {10, false, 11}, {-1, false, 10}, {20, true, 29}, {10, false, 29}, {-30, true, 0}};
     for (const auto& step : steps) {
-        EXPECT_TRUE(Succeeded(graph.StepFrames(step.frames, step.preferTime)));
+        EXPECT_FALSE(Failed(graph.StepFrames(step.frames, step.preferTime)));
         Settle();
         EXPECT_EQ(Shown(), step.shown) << step.frames << (step.preferTime ? " in time" : "");
     }
@@ -250,7 +251,7 @@ class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterfac
 };
 
 TEST_P(BrokenFileTest, FailsWithCantRenderAndTheNextFilePlays) {
-    EXPECT_FALSE(Succeeded(graph.PlayVideoFile(Broken(GetParam()).c_str())));
+    EXPECT_TRUE(Failed(graph.PlayVideoFile(Broken(GetParam()).c_str())));
     EXPECT_TRUE(notice.Showed("Can't render video file"));
     EXPECT_FALSE(graph.Built());
     EXPECT_EQ(ctrl.Control(), nullptr);

@@ -16,26 +16,27 @@ class FakeSeeking final : public MediaSeeking {
     bool IsFormatSupported(TimeFormat f) override {
         return f == TimeFormat::kMediaTime || (f == TimeFormat::kFrame && frames);
     }
-    int32_t SetTimeFormat(TimeFormat f) override {
+    MediaResult SetTimeFormat(TimeFormat f) override {
         format = f;
-        return IsFormatSupported(f) ? kResultOk : kErrorFail;
+        return IsFormatSupported(f) ? MediaResult::kDone : MediaResult::kFailed;
     }
-    int32_t GetDuration(int64_t* d) override {
+    MediaResult GetDuration(int64_t* d) override {
         *d = format == TimeFormat::kFrame ? durationFrames : durationTime;
-        return kResultOk;
+        return MediaResult::kDone;
     }
-    int32_t GetCurrentPosition(int64_t* p) override {
+    MediaResult GetCurrentPosition(int64_t* p) override {
         *p = position;
-        return kResultOk;
+        return MediaResult::kDone;
     }
     // The very end of the file cannot be shown.
-    int32_t SetPositionAbsolute(int64_t p) override {
+    MediaResult SetPositionAbsolute(int64_t p) override {
         seeks.push_back(format == TimeFormat::kFrame ? -p : p);  // frames negated
-        return p == durationTime && format == TimeFormat::kMediaTime ? kErrorFail : kResultOk;
+        return p == durationTime && format == TimeFormat::kMediaTime ? MediaResult::kFailed
+                                                                     : MediaResult::kDone;
     }
-    int32_t ConvertTimeFormat(int64_t* t, TimeFormat, int64_t, TimeFormat) override {
+    MediaResult ConvertTimeFormat(int64_t* t, TimeFormat, int64_t, TimeFormat) override {
         *t = oneFrame;
-        return oneFrame > 0 ? kResultOk : kErrorFail;
+        return oneFrame > 0 ? MediaResult::kDone : MediaResult::kFailed;
     }
     bool frames = false;
     int64_t durationTime = 0;
@@ -96,28 +97,31 @@ TEST_F(SeekFixture, StepsMoveByWholeFramesInsideTheFile) {
     seeking.durationTime = ctrl.durationTime = 20000000;
     ctrl.durationFrames = 50;
     ctrl.sink.ApplyFrameRate(25.0);
-    seeking.position = 800000;                          // frame 2
-    EXPECT_EQ(StepFrames(ctrl, 1, true), kResultOk);    // one unit past the next frame's start
-    EXPECT_EQ(StepFrames(ctrl, -1, true), kResultOk);   // one unit before the frame's start
-    EXPECT_EQ(StepFrames(ctrl, -10, true), kResultOk);  // clamped to the start
-    EXPECT_EQ(StepFrames(ctrl, 1, false), kResultOk);   // in frames from the shown frame
+    seeking.position = 800000;  // frame 2
+    EXPECT_EQ(StepFrames(ctrl, 1, true),
+              MediaResult::kDone);  // one unit past the next frame's start
+    EXPECT_EQ(StepFrames(ctrl, -1, true), MediaResult::kDone);  // one unit before the frame's start
+    EXPECT_EQ(StepFrames(ctrl, -10, true), MediaResult::kDone);  // clamped to the start
+    EXPECT_EQ(StepFrames(ctrl, 1, false), MediaResult::kDone);   // in frames from the shown frame
     EXPECT_EQ(ctrl.timeFormat, TimeFormat::kFrame);
     seeking.position = 19200000;
-    EXPECT_EQ(StepFrames(ctrl, 10, false), kResultOk);  // past the end: inside the last frame
+    EXPECT_EQ(StepFrames(ctrl, 10, false),
+              MediaResult::kDone);  // past the end: inside the last frame
     ctrl.durationFrames = 40;
     seeking.position = 15600000;  // the last frame the frame count knows
-    EXPECT_EQ(StepFrames(ctrl, 1, false), kResultFalse);
+    EXPECT_EQ(StepFrames(ctrl, 1, false), MediaResult::kUnchanged);
     EXPECT_EQ(seeking.seeks, (std::vector<int64_t>{1200001, 399999, 0, -3, 19800000}));
 }
 
 TEST_F(SeekFixture, NothingToStepOrNothingToStepWith) {
     ctrl.sink.ApplyFrameRate(25.0);
     seeking.position = 400000;
-    EXPECT_EQ(StepFrames(ctrl, 0, true), kResultFalse);
-    EXPECT_EQ(StepFrames(ctrl, 1, true), kResultOk);  // an unknown length does not clamp to 0
+    EXPECT_EQ(StepFrames(ctrl, 0, true), MediaResult::kUnchanged);
+    EXPECT_EQ(StepFrames(ctrl, 1, true),
+              MediaResult::kDone);  // an unknown length does not clamp to 0
     EXPECT_EQ(seeking.seeks, (std::vector<int64_t>{800001}));
     ctrl.DetachGraph();
-    EXPECT_EQ(StepFrames(ctrl, 1, true), kErrorFail);
+    EXPECT_EQ(StepFrames(ctrl, 1, true), MediaResult::kFailed);
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ TEST_F(FileGraphTest, JoinedRecordingsOfTwoSizesPlayToTheEnd) {
 class ProcessedFrames final : public FrameObserver {
   public:
     explicit ProcessedFrames(ProcEngine& engine) : engine_(engine) {}
-    void FrameProcessed(double) override {
+    void FrameProcessed(const StatisticsSnapshot&) override {
         std::lock_guard lock(mutex_);
         widths_.push_back(engine_.surf.Picture().width);
     }

@@ -9,13 +9,17 @@
 
 #include "processing/auto_control.h"
 #include "processing/engine_fixture.h"
+#include "support/recording_receiver.h"
 
 namespace kelpa::test {
 namespace {
 
 class AutoControlTest : public ::testing::Test {
   protected:
-    AutoControlTest() : f(64, 48) { f.engine->notifyWindow.store(&notify); }
+    AutoControlTest() : f(64, 48) {
+        events.SetReceiver(&notify);
+        f.engine->SetEvents(&events);
+    }
 
     // Runs the stage on given peaks: s saturated pixels, peak level L, peak output O.
     bool Run(int32_t s, int32_t level, int32_t output, uint32_t flags) {
@@ -28,24 +32,25 @@ class AutoControlTest : public ::testing::Test {
     }
 
     EngineFixture f;
-    RecordingTarget notify;
+    StreamEvents events;
+    RecordingReceiver notify;
 };
 
 // The stage on given peaks from a given state: amplification, its trend, count and delay before
-// and after, and the messages posted.
+// and after, and the notifications posted (each carrying the value it announces).
 struct Step {
     int32_t s, level, output;
     uint32_t flags;
     std::array<int32_t, 4> before;  // amp, trend, count, delay
     bool changed;
     std::array<int32_t, 4> after;
-    std::vector<uint32_t> messages;
+    std::vector<StreamEvent> messages;
 };
 
 TEST_F(AutoControlTest, ControlsFollowThePeaks) {
     constexpr uint32_t kAmp = kAutoAmplification, kCount = kAutoAccumulate, kDelay = kAutoDelay;
-    constexpr uint32_t A = WM_AUTO_AMP_CHANGED, C = WM_AUTO_ACCUM_CHANGED,
-                       D = WM_AUTO_DELAY_CHANGED;
+    constexpr StreamEvent A = StreamEvent::kAmpChanged, C = StreamEvent::kCountAccumChanged,
+                          D = StreamEvent::kDelayChanged;
     const Step steps[] = {
         // A nearly full peak is left alone.
         {0, 252, 252, kAmp, {128, 0, 1, 0}, false, {128, 0, 1, 0}, {}},
@@ -88,7 +93,12 @@ TEST_F(AutoControlTest, ControlsFollowThePeaks) {
                                            e.params.countAccum.load(),
                                            static_cast<int32_t>(e.params.delayMs.load())};
         EXPECT_EQ(after, t.after) << "step " << i;
-        EXPECT_EQ(notify.Messages(), t.messages) << "step " << i;
+        EXPECT_EQ(notify.Events(), t.messages) << "step " << i;
+        if (!t.messages.empty()) {
+            const StreamEvent last = t.messages.back();
+            const int32_t value = last == A ? after[0] : last == C ? after[2] : after[3];
+            EXPECT_EQ(events.AutoValue(last), value) << "step " << i;
+        }
     }
 }
 
@@ -104,16 +114,19 @@ TEST_F(AutoControlTest, ResetPutsTheControlledSettingsBack) {
     EXPECT_EQ(std::tuple(e.params.amp.load(), e.params.countAccum.load(), e.params.delayMs.load()),
               std::tuple(128, 1, 0u));
     EXPECT_EQ(std::pair(e.accCount.load(), e.refresh.load()), std::pair(0, 1));
-    EXPECT_EQ(notify.Count(WM_AUTO_AMP_CHANGED), 1);
-    EXPECT_EQ(notify.Count(WM_AUTO_ACCUM_CHANGED), 1);
-    EXPECT_EQ(notify.Count(WM_AUTO_DELAY_CHANGED), 1);
+    for (const auto& [kind, value] :
+         {std::pair(StreamEvent::kAmpChanged, 128), std::pair(StreamEvent::kCountAccumChanged, 1),
+          std::pair(StreamEvent::kDelayChanged, 0)}) {
+        EXPECT_EQ(notify.Count(kind), 1);
+        EXPECT_EQ(events.AutoValue(kind), value);
+    }
     // Without the flags only the run state is reset.
     e.SetAmp(200);
     notify.Clear();
     e.params.autoFlags.store(0);
     e.AutoReset();
     EXPECT_EQ(e.params.amp.load(), 200);
-    EXPECT_TRUE(notify.Messages().empty());
+    EXPECT_TRUE(notify.Events().empty());
 }
 
 // In the chain: a raise re-renders the area at once with the new amplification.

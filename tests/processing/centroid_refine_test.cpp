@@ -40,7 +40,7 @@ RmsErrors MeasureKind(const StarKind& kind, uint32_t seed, int32_t stars) {
     e.SetVariant(FourCC("Accm"));
     e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
     const float factors[3] = {4.0f, 0.0f, -2.0f};
-    e.SetStatThresholds(0, factors);
+    e.SetStarThresholds(0, factors);
     e.SetGuideEnable(true);
     const PixelWindow g = e.guideWindow;
     EXPECT_EQ(std::pair(g.width, g.height), std::pair(160, 120));

@@ -80,11 +80,11 @@ class Trio {
         e.params.rmsV.store(c_.rms[1]);
         e.SetNR(c_.nrH, c_.nrV);
         const float factors[3] = {4.0f, 0.0f, -2.0f};
-        e.SetStatThresholds(c_.guideMethod, factors);
+        e.SetStarThresholds(c_.guideMethod, factors);
         e.SetGuideEnable(c_.guide);
         e.SetGuideAutoMoveSetting(c_.autoMove);
         e.params.autoFlags.store(c_.autoFlags);
-        if (c_.info) e.infoWindow.store(&info_);
+        e.statisticsWanted.store(c_.info);
     }
 
     // Everything a frame publishes, for one comparison that prints both sides on a mismatch.
@@ -116,7 +116,6 @@ class Trio {
     ChainCase c_;
     MemoryProfile profile_;
     TestPicture input_;
-    RecordingTarget info_;
     std::unique_ptr<ProcEngine> fused_;
     std::unique_ptr<ProcEngine> stages_;
     std::unique_ptr<ProcEngine> reference_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "processing/sky_frames.h"
+#include "support/recording_receiver.h"
 #include "support/test_support.h"
 #include "video/frame_sink.h"
 #include "video/new_counter.h"
@@ -69,9 +70,9 @@ const Change kChanges[] = {
     [](ProcEngine& e, std::mt19937& rng) { e.SetBlackLevel(int32_t(rng() % 20) - 10); },
 };
 
-// A sink taking RGB24 sky frames, with banding and the guide on, posting to `window`.
+// A sink taking RGB24 sky frames, with banding and the guide on, notifying `receiver`.
 struct SinkFixture {
-    explicit SinkFixture(MessageTarget& window) : sink(nullptr, clock) {
+    explicit SinkFixture(StreamEventReceiver& receiver) : sink(nullptr, clock) {
         sink.isLive = true;
         BitmapInfoHeader header;
         header.width = kWidth;
@@ -82,8 +83,7 @@ struct SinkFixture {
         ProcEngine& e = sink.engine;
         e.SetNR(true, true);
         e.SetGuideEnable(true);
-        e.notifyWindow.store(&window);
-        e.surf.SetWindow(&window);
+        sink.events.SetReceiver(&receiver);
         e.surf.SetVisible(true);
     }
     MemoryProfile profile;
@@ -92,13 +92,12 @@ struct SinkFixture {
 };
 
 TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
-    RecordingTarget window;
-    RecordingTarget info;
+    RecordingReceiver window;
     SinkFixture f(window);
     FrameSink& sink = f.sink;
     sink.engine.SetCountAccum(3);
     sink.engine.params.autoFlags.store(kAutoAll);
-    sink.engine.infoWindow.store(&info);
+    sink.engine.statisticsWanted.store(true);
 
     const auto frames = SkyFrames(8);
     std::atomic<bool> done{false};
@@ -118,22 +117,22 @@ TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
     }
     streaming.join();
     EXPECT_GT(changes, 0);
-    EXPECT_GT(window.Count(WM_FRAME_READY), 0);
-    EXPECT_GT(info.Count(WM_STATISTICS_READY), 0);
+    EXPECT_GT(window.Count(StreamEvent::kProcessedPicture), 0);
+    EXPECT_GT(window.Count(StreamEvent::kStatistics), 0);
 }
 
 // The frame path allocates nothing per frame, whatever it does: every processor and variant,
 // sums of one and of several frames, banding, statistics, the guide with auto move, and the
 // automatic control changing the amplification (which re-renders the area).
 TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
-    struct : MessageTarget {
-        void Post(uint32_t) override {}
+    struct : StreamEventReceiver {
+        void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
     } target;  // a recorder would allocate
     SinkFixture f(target);
     FrameSink& sink = f.sink;
     ProcEngine& e = sink.engine;
     e.SetGuideAutoMoveSetting(true);
-    e.infoWindow.store(&target);
+    e.statisticsWanted.store(true);
     const auto frames = SkyFrames(4);
     for (int32_t channel : {-2, -1, 3, 0}) {
         for (uint32_t variant : {FourCC("Accm"), FourCC("AcRB")}) {

@@ -36,8 +36,7 @@ TEST(MeasurementTest, DegenerateHistograms) {
     EXPECT_EQ(st.bkgr, 77.0f);
     // An engine whose area is empty measures nothing and divides by nothing.
     EngineFixture f(64, 48);
-    RecordingTarget info;
-    f.engine->infoWindow.store(&info);
+    f.engine->statisticsWanted.store(true);
     f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
     f.engine->MeasureArea();
     EXPECT_FALSE(std::isnan(f.engine->mean.load()));
@@ -61,21 +60,22 @@ TEST_F(GuideTest, MaximumLevelMethodSubtractsTheBackgroundRms) {
     e.bkgr.store(20.0f);
     e.bkgrRms.store(3.0f);
     const float factors[3] = {4.0f, 0.0f, -2.0f};
-    e.SetStatThresholds(2, factors);
+    e.SetStarThresholds(2, factors);
     EXPECT_EQ(e.GuideThresholdLevel(), 180 - 6);
-    e.SetStatThresholds(0, factors);
+    e.SetStarThresholds(0, factors);
     EXPECT_EQ(e.GuideThresholdLevel(), 32);  // 4 * 3 + 20
-    e.SetStatThresholds(1, factors);
+    e.SetStarThresholds(1, factors);
     EXPECT_EQ(e.GuideThresholdLevel(), (20 + 180) >> 1);
     // A flat background: only the brightest level counts.
     e.bkgrRms.store(0.0f);
     EXPECT_EQ(e.GuideThresholdLevel(), 179);
     // Factors out of range are clamped; one that is not a number is ignored.
     const float wild[3] = {50.0f, NAN, 5.0f};
-    e.SetStatThresholds(2, wild);
-    EXPECT_EQ(std::tuple(e.params.statFonThresh[0].load(), e.params.statFonThresh[1].load(),
-                         e.params.statFonThresh[2].load()),
-              std::tuple(20.0f, 0.0f, 0.0f));
+    e.SetStarThresholds(2, wild);
+    EXPECT_EQ(
+        std::tuple(e.params.starThresholdFactor[0].load(), e.params.starThresholdFactor[1].load(),
+                   e.params.starThresholdFactor[2].load()),
+        std::tuple(20.0f, 0.0f, 0.0f));
 }
 
 // A star over a black level below the peak is found. The threshold always leaves the brightest

@@ -38,9 +38,9 @@ TEST(ProcSettingsTest, ProfileWithoutTheSectionGivesTheDefaults) {
     expected.channels = -2;
     expected.channelsId = FourCC("Grey");
     expected.variantId = FourCC("Accm");
-    expected.statCrdThresh = 2;
-    expected.statFonThresh[0] = 4.0f;
-    expected.statFonThresh[2] = -2.0f;
+    expected.starThresholdMethod = 2;
+    expected.starThresholdFactor[0] = 4.0f;
+    expected.starThresholdFactor[2] = -2.0f;
     EXPECT_EQ(LoadProcSettings(), expected);
     EXPECT_EQ(DefaultProcSettings(), expected);
     EXPECT_EQ(ProcEngine().Settings(), expected);
@@ -145,8 +145,8 @@ TEST(ProcSettingsTest, EngineTakesItsSettingsAndHandsThemBack) {
     s.autoFlags = 5;
     s.flipH = s.flipV = true;
     s.guideEnable = s.guideAutoMoveSetting = true;
-    s.statCrdThresh = 1;
-    s.statFonThresh[1] = -1.0f;
+    s.starThresholdMethod = 1;
+    s.starThresholdFactor[1] = -1.0f;
 
     ProcEngine e(nullptr, s);
     EXPECT_EQ(e.Settings(), s);

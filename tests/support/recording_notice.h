@@ -1,4 +1,4 @@
-// A UserNotice that records every status text, warning and menu check it is given.
+// A UserNotice that records every status text and warning it is given.
 #pragma once
 
 #include <algorithm>
@@ -15,7 +15,6 @@ class RecordingNotice final : public UserNotice {
   public:
     void ShowStatus(const char* text) override { status.emplace_back(text); }
     void Warn(const char* text) override { warnings.emplace_back(text); }
-    void CheckMenuItem(uint32_t id, bool checked) override { checks.emplace_back(id, checked); }
     // Whether `text` was shown, as a status text or a warning.
     bool Showed(const std::string& text) const {
         const auto has = [&](const auto& v) {
@@ -25,7 +24,6 @@ class RecordingNotice final : public UserNotice {
     }
     std::vector<std::string> status;
     std::vector<std::string> warnings;
-    std::vector<std::pair<uint32_t, bool>> checks;
 };
 
 }  // namespace kelpa::test

@@ -1,5 +1,5 @@
-// Shared helpers of the tests: an in-memory profile, a recording message target, a clock that
-// tests drive, and synthetic frames.
+// Shared helpers of the tests: an in-memory profile, a clock that tests drive, and synthetic
+// frames.
 #pragma once
 
 #include <algorithm>
@@ -12,9 +12,8 @@
 #include <vector>
 
 #include "common/profile.h"
-#include "platform/clock.h"
-#include "platform/message_target.h"
 #include "image/frame_buffer.h"
+#include "platform/clock.h"
 
 namespace kelpa::test {
 
@@ -40,31 +39,6 @@ class MemoryProfile final : public ProfileStore {
     static std::string Key(const char* section, const std::string& key);
     std::map<std::string, std::string> values_;
     std::vector<std::string> writeOrder_;
-};
-
-// Records every posted message.
-class RecordingTarget final : public MessageTarget {
-  public:
-    void Post(uint32_t message) override {
-        std::lock_guard lock(mutex_);
-        messages_.push_back(message);
-    }
-    int Count(uint32_t message) const {
-        std::lock_guard lock(mutex_);
-        return static_cast<int>(std::count(messages_.begin(), messages_.end(), message));
-    }
-    std::vector<uint32_t> Messages() const {
-        std::lock_guard lock(mutex_);
-        return messages_;
-    }
-    void Clear() {
-        std::lock_guard lock(mutex_);
-        messages_.clear();
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<uint32_t> messages_;
 };
 
 // A clock that only moves when the test moves it; sleeping advances it.

@@ -24,6 +24,8 @@
 #include "media/media_init.h"
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
+#include "video/fits_reader.h"
+#include "video/ser_reader.h"
 
 namespace kelpa::test {
 namespace {
@@ -147,6 +149,57 @@ TEST_F(CaptureHeadlessTest, MatroskaFileCapturedTwiceKeepsEveryFrame) {
     }
 }
 
+// ---- SER and FITS ------------------------------------------------------------------------
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The file keys given with --set choose SER files of the processed (grey) or the live (colour)
+// picture, or FITS files.
+TEST_F(CaptureHeadlessTest, SetKeysChooseSerOrFitsFiles) {
+    struct Case {
+        std::vector<std::string> sets;
+        int colorId;  // SER: the colour id; -1 for FITS
+    };
+    const Case cases[] = {{{"CapFileType=1"}, 0},
+                          {{"CapFileType=1", "CapContent=1", "CapObserver=Me"}, 101},
+                          {{"CapFileType=2"}, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sets.back());
+        std::filesystem::remove_all(captures);
+        std::vector<std::string> args = Args("sim", "5");
+        for (const std::string& set : c.sets) args.insert(args.end(), {"--set", set});
+        const RunResult r = RunKelpa(dir, args);
+        ASSERT_EQ(r.exitCode, 0) << r.errors;
+        EXPECT_NE(r.output.find("\"captured\": 5,"), std::string::npos) << r.output;
+        const std::vector<std::string> files = FilesIn(captures);
+        if (c.colorId < 0) {
+            ASSERT_EQ(files.size(), 5u);
+            for (const std::string& name : files) {
+                EXPECT_TRUE(EndsWith(name, ".fits")) << name;
+                kelpa::testing::FitsContent fits;
+                ASSERT_TRUE(kelpa::testing::ReadFits(captures + "/" + name, fits)) << name;
+                EXPECT_EQ(fits.naxis, 2) << name;
+                std::string report;
+                EXPECT_TRUE(kelpa::testing::Verified(captures + "/" + name, &report)) << report;
+            }
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(EndsWith(files[0], ".ser")) << files[0];
+        kelpa::testing::SerContent ser;
+        ASSERT_TRUE(kelpa::testing::ReadSer(ReadFile(captures + "/" + files[0]), ser));
+        EXPECT_EQ(ser.colorId, c.colorId);
+        EXPECT_EQ(ser.frameCount, 5);
+        EXPECT_EQ(ser.observer, c.sets.size() > 2 ? "Me" : "");
+        EXPECT_FALSE(ser.instrument.empty());
+        ASSERT_EQ(ser.times.size(), 5u);
+        for (size_t i = 1; i < 5; ++i) EXPECT_GT(ser.times[i], ser.times[i - 1]) << i;
+    }
+}
+
 // ---- Failures ------------------------------------------------------------------------------
 
 void ExpectCaptureFailed(const RunResult& r, const std::string& text) {
@@ -191,6 +244,30 @@ TEST_F(CaptureHeadlessTest, FullDiskAndReadOnlyFileSystemExitWithThree) {
         ExpectCaptureFailed(
             r, "Cannot write captured frames into " + captures + "/: " + std::strerror(c.error));
     }
+}
+
+// A SER run that reaches a file size limit (a full disk to the file): the frame that does not
+// fit is cut off, the file keeps the frames before it with their times and takes its name; the
+// program ends with 3. The simulated camera's grey frames take 307 200 bytes.
+TEST_F(CaptureHeadlessTest, FileSizeLimitEndsSerRunWithTheFramesThatFit) {
+    std::vector<std::string> args = Args("sim", "50");
+    args.insert(args.end(), {"--set", "CapFileType=1"});
+    const RunResult r = RunKelpa(dir, args, [] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000000, RLIM_INFINITY};
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    });
+    ExpectCaptureFailed(
+        r, "Cannot write captured frames into " + captures + "/: " + std::strerror(EFBIG));
+    EXPECT_NE(r.output.find("\"captured\": 3,"), std::string::npos) << r.output;
+    const std::vector<std::string> files = FilesIn(captures);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(EndsWith(files[0], ".ser")) << files[0];
+    kelpa::testing::SerContent ser;
+    ASSERT_TRUE(kelpa::testing::ReadSer(ReadFile(captures + "/" + files[0]), ser));
+    EXPECT_EQ(ser.width * ser.height, 307200);
+    EXPECT_EQ(ser.frameCount, 3);
+    EXPECT_EQ(ser.times.size(), 3u);
 }
 
 }  // namespace

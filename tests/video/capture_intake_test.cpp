@@ -16,10 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/intake_fakes.h"
+#include "video/ser_reader.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa::test {
@@ -77,14 +79,14 @@ class CaptureIntakeTest : public ::testing::Test {
         ctrl = std::make_unique<VideoCtrl>(clock);
         ctrl->AttachGraph(&control, &seeking, &events);
         ctrl->sink.isLive = true;
-        ctrl->sink.capture.SetNotifyTarget(&mainWindow);
+        ctrl->Events().SetReceiver(&mainWindow);
         return ctrl->sink.SetSourceHeader(
             BitmapInfoHeader{.width = w, .height = h, .bitCount = bits, .compression = code});
     }
     void StartCapture(uint32_t frames) {
         ctrl->sink.capture.captureCount.store(frames);
         ctrl->sink.capture.ToggleCapture(nullptr);
-        ASSERT_EQ(ctrl->Run(), kResultOk);
+        ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     }
     void Feed(const std::vector<uint8_t>& sample, int frames) {
         for (int i = 0; i < frames; ++i) {
@@ -98,7 +100,7 @@ class CaptureIntakeTest : public ::testing::Test {
     FakeMediaControl control;
     FakeSeeking seeking;
     FakeEvents events;
-    RecordingTarget mainWindow;
+    RecordingReceiver mainWindow;
     std::unique_ptr<VideoCtrl> ctrl;
 };
 
@@ -148,6 +150,63 @@ INSTANTIATE_TEST_SUITE_P(SourcesAndFlip, CaptureOrientationTest,
                                     (std::get<1>(param.param) ? "Flipped" : "Upright");
                          });
 
+// ---- What is captured -----------------------------------------------------------------------
+
+// The processed picture as the window shows it, one level a pixel for a grey processor and
+// three bytes for As Is; or the live picture, every frame as it arrived.
+TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
+    struct Case {
+        const char* content;
+        const char* channels;  // -2 Grey, 0 As Is
+        int colorId;
+    };
+    const Case cases[] = {{"0", "-2", 0}, {"0", "0", 101}, {"1", "-2", 101}};
+    constexpr int32_t w = 16;
+    constexpr int32_t h = 8;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "content " << c.content << " channels " << c.channels);
+        std::filesystem::remove_all(dir.Path());
+        std::filesystem::create_directory(dir.Path());
+        profile.Set("CapFileType", "1");
+        profile.Set("CapContent", c.content);
+        profile.Set("ProcChannels", c.channels);
+        profile.Set("ProcAmp", "256");  // the processed picture is twice as bright
+        ASSERT_TRUE(Connect(kFormatRgb, 24, w, -h));
+        std::vector<uint8_t> sample(ctrl->sink.geometry.srcRequiredSize);
+        for (size_t i = 0; i < sample.size(); ++i) sample[i] = static_cast<uint8_t>(20 + i % 90);
+        StartCapture(3);
+        Feed(sample, 3);
+        const kelpa::testing::Names files = FilesIn(dir.Path());
+        ASSERT_EQ(files.size(), 1u);
+        kelpa::testing::SerContent ser;
+        ASSERT_TRUE(kelpa::testing::ReadSer(kelpa::testing::ReadFile(dir.File(files[0])), ser));
+        EXPECT_EQ(ser.colorId, c.colorId);
+        ASSERT_EQ(ser.frameCount, 3);
+        std::vector<uint8_t> expected;
+        if (c.content[0] == '1') {
+            expected = sample;  // top row first, as the source sent it
+        } else {
+            const FrameBuffer& shown = ctrl->sink.engine.surf.Picture();
+            const bool topDown = ctrl->sink.engine.surf.HeaderHeight() < 0;
+            for (int32_t y = 0; y < h; ++y) {
+                const uint8_t* row = shown.data + (topDown ? y : h - 1 - y) * shown.stride;
+                for (int32_t x = 0; x < w; ++x) {
+                    if (c.colorId == 0) {
+                        expected.push_back(row[3 * x + 1]);
+                    } else {
+                        expected.insert(expected.end(), row + 3 * x, row + 3 * x + 3);
+                    }
+                }
+            }
+            // As Is: the amplified picture, not the one that arrived.
+            if (c.colorId == 101) {
+                EXPECT_NE(expected, sample);
+            }
+        }
+        EXPECT_EQ(ser.frames[2], expected);
+    }
+}
+
 // ---- Whole-frame rendering ----------------------------------------------------------------
 
 // Without accumulation nothing is ever pending: every frame of the run is written, after the
@@ -172,7 +231,7 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
         StartCapture(3);
         Feed(std::vector<uint8_t>(ctrl->sink.geometry.srcRequiredSize, 90), 4);
         EXPECT_EQ(FilesIn(dir.Path()).size(), 3u);
-        EXPECT_EQ(mainWindow.Count(WM_CAPTURE_DONE), 1);
+        EXPECT_EQ(mainWindow.Count(StreamEvent::kCaptureDone), 1);
         EXPECT_FALSE(ctrl->sink.capture.RunFailed()) << ctrl->sink.capture.FailureText();
     }
 }
@@ -201,7 +260,7 @@ int CaptureWithoutAccumulator(CaptureIntakeTest& t) {
     t.StartCapture(2);
     t.Feed(sample, 2);
     if (FilesIn(t.dir.Path()).size() != 2) failed |= 4;
-    if (t.mainWindow.Count(WM_CAPTURE_DONE) != 1) failed |= 8;
+    if (t.mainWindow.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
     return failed;
 }
 

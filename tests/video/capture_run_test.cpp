@@ -21,6 +21,7 @@
 
 #include "support/captured_log.h"
 #include "support/recording_notice.h"
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_test_support.h"
@@ -36,12 +37,15 @@ using testing::Names;
 using testing::Picture;
 using testing::TempDir;
 
-constexpr uint32_t P = WM_CAPTURE_PROGRESS;
-constexpr uint32_t D = WM_CAPTURE_DONE;
+constexpr StreamEvent P = StreamEvent::kCaptureProgress;
+constexpr StreamEvent D = StreamEvent::kCaptureDone;
 
 class CaptureRunTest : public ::testing::Test {
   protected:
-    CaptureRunTest() { profile_.Set("CapWorkDir", dir_.Path()); }
+    CaptureRunTest() {
+        profile_.Set("CapWorkDir", dir_.Path());
+        events_.SetReceiver(&target_);
+    }
     // Frame i of a 25 frames-per-second stream.
     static int Frame(CaptureWriter& w, const Picture& p, int i) {
         return w.CaptureFrame(i / 25.0, 25.0, p.fb, p.header);
@@ -50,7 +54,8 @@ class CaptureRunTest : public ::testing::Test {
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::MemoryProfile profile_;
-    test::RecordingTarget target_;
+    test::RecordingReceiver target_;
+    StreamEvents events_;
 };
 
 // Pictures of odd widths and heights, either row order, decode back exactly.
@@ -62,7 +67,7 @@ TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
         const Picture pic(w, h, topDown);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&target_);
+        CaptureWriter writer(&events_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
@@ -72,7 +77,7 @@ TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
         ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir.File("cap_00001.bmp")), image, height));
         EXPECT_EQ(height, topDown ? -h : h);
         EXPECT_EQ(image, pic.image);
-        EXPECT_EQ(target_.Messages(), (std::vector<uint32_t>{P, D}));
+        EXPECT_EQ(target_.Events(), (std::vector{P, D}));
     }
 }
 
@@ -81,7 +86,7 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
     struct Case {
         uint32_t count;
         int frames;
-        std::vector<uint32_t> posts;
+        std::vector<StreamEvent> posts;
         size_t files;
     };
     const Case cases[] = {
@@ -91,13 +96,20 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
         SCOPED_TRACE(c.count);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&target_);
+        CaptureWriter writer(&events_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.captureCount.store(c.count);
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
         EXPECT_EQ(FilesIn(dir.Path()).size(), c.files);
-        EXPECT_EQ(target_.Messages(), c.posts);
+        EXPECT_EQ(target_.Events(), c.posts);
+        // The run's end carries its count, and it did not fail.
+        CaptureReport report;
+        ASSERT_TRUE(events_.TakeCaptureDone(&report));
+        EXPECT_EQ(report.capturedCount, c.files);
+        EXPECT_EQ(events_.CapturedCount(), c.files);
+        EXPECT_FALSE(report.failed);
+        EXPECT_STREQ(report.failure, "");
         EXPECT_FALSE(writer.capturing.load());
     }
 }
@@ -135,7 +147,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         std::filesystem::remove(dir_.File("cap_00001.bmp"));
         target_.Clear();
         Picture pic(4, 2, false);
-        CaptureWriter writer(&target_);
+        CaptureWriter writer(&events_);
         writer.captureCount.store(5);
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
@@ -147,13 +159,18 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         EXPECT_TRUE(writer.RunFailed());
         EXPECT_EQ(writer.FailureText(), text);
         EXPECT_EQ(testing::CapturedLog::Lines(), Names{text});
-        EXPECT_EQ(target_.Messages(), std::vector<uint32_t>{D});
+        EXPECT_EQ(target_.Events(), std::vector{D});
+        // The end of the run carries the reason to the main window.
+        CaptureReport report;
+        ASSERT_TRUE(events_.TakeCaptureDone(&report));
+        EXPECT_TRUE(report.failed);
+        EXPECT_EQ(report.failure, text);
+        EXPECT_EQ(report.capturedCount, 1u);
         EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00001.bmp"}));
         // The main window's answer to the end message shows the reason.
         test::RecordingNotice notice;
         writer.ReportRunEnd(&notice);
         EXPECT_EQ(notice.status, Names{text});
-        EXPECT_EQ(notice.checks, (std::vector<std::pair<uint32_t, bool>>{{kCmdCapture, false}}));
     }
 }
 
@@ -178,16 +195,15 @@ TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise)
         cases.push_back({locked, "Cannot write captured frames into " + locked +
                                      "/: " + std::strerror(EACCES)});
     }
-    CaptureWriter writer(&target_);
+    CaptureWriter writer(&events_);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
         ASSERT_TRUE(writer.SetCaptureDirectory(c.dir.c_str()));
         test::RecordingNotice notice;
-        writer.ToggleCapture(&notice);
+        EXPECT_FALSE(writer.ToggleCapture(&notice));
         EXPECT_FALSE(writer.capturing.load());
         EXPECT_EQ(writer.FailureText(), c.text);
         EXPECT_EQ(notice.status, Names{c.text});
-        EXPECT_EQ(notice.checks, (std::vector<std::pair<uint32_t, bool>>{{kCmdCapture, false}}));
         EXPECT_EQ(testing::CapturedLog::Lines().back(), c.text);
     }
     const std::string fresh = dir_.File("a/b");
@@ -204,8 +220,10 @@ TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise)
 // Returns a bit for each expectation that failed.
 int CaptureIntoFileLimit(rlim_t limit) {
     signal(SIGXFSZ, SIG_IGN);
-    test::RecordingTarget target;
-    CaptureWriter writer(&target);
+    test::RecordingReceiver target;
+    StreamEvents events;
+    events.SetReceiver(&target);
+    CaptureWriter writer(&events);
     writer.captureCount.store(5);
     writer.ToggleCapture(nullptr);
     const Picture pic(16, 8, false);
@@ -218,7 +236,7 @@ int CaptureIntoFileLimit(rlim_t limit) {
     if (writer.CaptureFrame(2, 25, pic.fb, pic.header) != -1) failed |= 4;
     if (writer.capturing.load() || writer.capturedCount.load() != 2) failed |= 8;
     if (writer.CaptureFrame(3, 25, pic.fb, pic.header) != 0) failed |= 16;
-    if (target.Messages() != std::vector<uint32_t>{D}) failed |= 32;
+    if (target.Events() != std::vector{D}) failed |= 32;
     const std::string reason = std::string(": ") + std::strerror(EFBIG);
     const std::string text = writer.FailureText();
     if (text.size() < reason.size() ||
@@ -249,9 +267,10 @@ INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154
 TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     // Holds the streaming thread inside CaptureFrame (in its progress message) until the test
     // has seen FinishCapture end the run.
-    struct Gate : MessageTarget {
-        void Post(uint32_t message) override {
-            if (message != P) return;
+    struct Gate : StreamEventReceiver {
+        void Notify(StreamEvents& source, StreamEvent kind) override {
+            source.Acknowledge(kind);
+            if (kind != P) return;
             std::unique_lock lock(mutex);
             entered = true;
             changed.notify_all();
@@ -265,7 +284,9 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
         std::atomic<bool> left{false};
     } gate;
     const Picture pic(6, 3, false);
-    CaptureWriter writer(&gate);
+    StreamEvents events;
+    events.SetReceiver(&gate);
+    CaptureWriter writer(&events);
     writer.captureCount.store(2);  // below 4: progress after every frame
     writer.ToggleCapture(nullptr);
     std::thread streaming([&] { Frame(writer, pic, 0); });
@@ -291,10 +312,12 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
 // The frame delay skips frames between written ones; nothing is allocated on the way.
 TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     const Picture pic(33, 9, true);
-    struct : MessageTarget {
-        void Post(uint32_t) override {}
+    struct : StreamEventReceiver {
+        void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
     } quiet;  // a recorder would allocate
-    CaptureWriter writer(&quiet);
+    StreamEvents events;
+    events.SetReceiver(&quiet);
+    CaptureWriter writer(&events);
     writer.SetCaptureName("Some Camera", false);
     writer.captureFrameDelay.store(2);
     writer.captureCount.store(3);
@@ -312,7 +335,7 @@ TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
 TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
     const Picture pic(10, 4, false);
     TempDir other;
-    CaptureWriter writer(&target_);
+    CaptureWriter writer(&events_);
     writer.captureCount.store(200);
     writer.ToggleCapture(nullptr);
     std::thread streaming([&] {

@@ -40,6 +40,15 @@ struct Picture {
     BitmapInfoHeader header;
 };
 
+// Makes the picture grey: each pixel's three bytes take the level of its blue byte.
+inline void MakeGrey(Picture& p) {
+    for (size_t i = 0; i + 2 < p.image.size(); i += 3) p.image[i + 1] = p.image[i + 2] = p.image[i];
+    for (int32_t y = 0; y < p.fb.height; ++y) {
+        uint8_t* row = p.buffer.data() + static_cast<size_t>(y) * p.fb.stride;
+        for (int32_t x = 0; x < p.fb.width; ++x) row[3 * x + 1] = row[3 * x + 2] = row[3 * x];
+    }
+}
+
 inline uint32_t LE(const std::string& b, size_t at, int bytes) {
     uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + i]);

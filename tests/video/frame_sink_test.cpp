@@ -8,6 +8,7 @@
 
 #include "support/captured_log.h"
 #include "support/recording_notice.h"
+#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/convert_test_support.h"
@@ -25,12 +26,9 @@ class IntakeTest : public ::testing::Test {
   protected:
     IntakeTest() {
         InitClipTable();
-        sink.live.SetWindow(&liveWindow);
+        sink.events.SetReceiver(&events);
         sink.live.SetVisible(true);
-        sink.engine.surf.SetWindow(&procWindow);
         sink.engine.surf.SetVisible(true);
-        sink.engine.notifyWindow.store(&mainWindow);
-        sink.capture.SetNotifyTarget(&mainWindow);
     }
     // Connects a format and makes a sample of its size: random bytes, or `fill` when given.
     void Connect(uint32_t code, uint16_t bits, int32_t w, int32_t h, int fill = -1) {
@@ -48,9 +46,7 @@ class IntakeTest : public ::testing::Test {
     FakeClock clock;
     VideoCtrl ctrl{clock};
     FrameSink& sink = ctrl.sink;
-    RecordingTarget liveWindow;
-    RecordingTarget procWindow;
-    RecordingTarget mainWindow;
+    RecordingReceiver events;
     std::vector<uint8_t> sample;
 };
 
@@ -84,8 +80,8 @@ TEST_P(IntakeFormatTest, SampleReachesBothPictures) {
             ASSERT_EQ(out.data[size_t{out.stride} * y + 3 * x], std::min<int64_t>(grey, 255));
         }
     }
-    EXPECT_EQ(liveWindow.Count(WM_FRAME_READY), 1);
-    EXPECT_EQ(procWindow.Count(WM_FRAME_READY), 1);
+    EXPECT_EQ(events.Count(StreamEvent::kLivePicture), 1);
+    EXPECT_EQ(events.Count(StreamEvent::kProcessedPicture), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(FormatsAndSizes, IntakeFormatTest,
@@ -100,7 +96,7 @@ TEST_F(IntakeTest, ShortSampleIsSkippedAndLoggedOnce) {
     kelpa::testing::CapturedLog::Start();
     for (int i = 0; i < 3; ++i) sink.SampleCB(0.0, sample.data(), sample.size() - 1);
     EXPECT_EQ(sink.live.Picture().data[0], 0);
-    EXPECT_EQ(liveWindow.Count(WM_FRAME_READY), 0);
+    EXPECT_EQ(events.Count(StreamEvent::kLivePicture), 0);
     EXPECT_EQ(kelpa::testing::CapturedLog::Lines(),
               Strings{"Sample of 95 bytes is shorter than the 96 bytes of the connected format; "
                       "frame skipped"});
@@ -123,18 +119,17 @@ TEST_F(IntakeTest, FrameRateSetsTheDelayAndItsGateSkipsTheChainButNotTheLiveWind
     sink.engine.delayCountdown.store(0);
     sink.isLive = true;
     for (int i = 0; i < 6; ++i) Feed(i * 0.04);
-    EXPECT_EQ(liveWindow.Count(WM_FRAME_READY), 6);
-    EXPECT_EQ(procWindow.Count(WM_FRAME_READY), 2);
+    EXPECT_EQ(events.Count(StreamEvent::kLivePicture), 6);
+    EXPECT_EQ(events.Count(StreamEvent::kProcessedPicture), 2);
 }
 
-TEST_F(IntakeTest, HiddenWindowsGetNoMessages) {
+TEST_F(IntakeTest, HiddenWindowsGetNoPictures) {
     Connect(kFormatRgb, 24, 8, 8);
     sink.live.SetVisible(false);
-    sink.engine.surf.SetWindow(nullptr);
+    sink.engine.surf.SetVisible(false);
     sink.isLive = true;
     Feed();
-    EXPECT_TRUE(liveWindow.Messages().empty());
-    EXPECT_TRUE(procWindow.Messages().empty());
+    EXPECT_EQ(events.Events(), std::vector{StreamEvent::kStatistics});
 }
 
 TEST_F(IntakeTest, SameHeaderDoesNotReallocate) {
@@ -159,7 +154,7 @@ TEST_F(IntakeTest, CaptureWritesTheProcessedPicture) {
     sink.capture.captureCount.store(1);
     sink.capture.ToggleCapture(nullptr);
     Feed();
-    EXPECT_EQ(mainWindow.Count(WM_CAPTURE_DONE), 1);
+    EXPECT_EQ(events.Count(StreamEvent::kCaptureDone), 1);
 
     const std::string bytes = kelpa::testing::ReadFile(dir.File("frame00001.bmp"));
     const FrameBuffer& out = sink.engine.surf.Picture();
@@ -174,17 +169,14 @@ TEST_F(IntakeTest, CaptureWritesTheProcessedPicture) {
 TEST_F(IntakeTest, SampleAllocatesNothing) {
     Connect(kFormatYuy2, 16, 160, 120, 100);
     sink.ApplyFrameRate(30.0);
-    struct : MessageTarget {
-        void Post(uint32_t) override {}
+    struct : StreamEventReceiver {
+        void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
     } quiet;  // a recorder would allocate
-    sink.engine.notifyWindow.store(&quiet);
-    sink.capture.SetNotifyTarget(&quiet);
-    sink.live.SetWindow(&quiet);
-    sink.engine.surf.SetWindow(&quiet);
+    sink.events.SetReceiver(&quiet);
     sink.engine.params.autoFlags.store(kAutoAll);
     sink.engine.SetNR(true, true);
     sink.engine.SetGuideEnable(true);
-    sink.engine.infoWindow.store(&quiet);
+    sink.engine.statisticsWanted.store(true);
     sink.engine.SetCountAccum(3);
     sink.isLive = true;
     Feed();
@@ -201,7 +193,7 @@ class PacingTest : public IntakeTest {
         Connect(kFormatRgb, 24, 4, 4, 0);
         sink.ApplyFrameRate(fps);
         ctrl.AttachGraph(&control, nullptr, nullptr);
-        ASSERT_EQ(ctrl.Run(), kResultOk);
+        ASSERT_EQ(ctrl.Run(), MediaResult::kDone);
     }
     // Milliseconds since `from` on the fake clock.
     double Since(uint32_t from) const { return static_cast<double>(clock.now - from); }
@@ -320,23 +312,23 @@ class RunStateTest : public IntakeTest {
 };
 
 TEST_F(RunStateTest, StartPauseStop) {
-    EXPECT_EQ(ctrl.Run(), kErrorUnexpected);  // no graph yet
-    EXPECT_EQ(ctrl.Stop(), kErrorUnexpected);
-    EXPECT_EQ(ctrl.PauseToggle(), kErrorUnexpected);
+    EXPECT_EQ(ctrl.Run(), MediaResult::kNoGraph);  // no graph yet
+    EXPECT_EQ(ctrl.Stop(), MediaResult::kNoGraph);
+    EXPECT_EQ(ctrl.PauseToggle(), MediaResult::kNoGraph);
     Attach();
-    EXPECT_EQ(ctrl.PauseToggle(), kResultFalse);  // stopped: nothing to pause
-    EXPECT_EQ(ctrl.Run(), kResultOk);
+    EXPECT_EQ(ctrl.PauseToggle(), MediaResult::kUnchanged);  // stopped: nothing to pause
+    EXPECT_EQ(ctrl.Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
-    EXPECT_EQ(ctrl.Run(), kResultFalse);
+    EXPECT_EQ(ctrl.Run(), MediaResult::kUnchanged);
     ctrl.PauseToggle();
     EXPECT_EQ(ctrl.PlayState(), kStatePaused);
     ctrl.PauseToggle();
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
     seeking.position = 1234;
-    EXPECT_EQ(ctrl.Stop(), kResultOk);
+    EXPECT_EQ(ctrl.Stop(), MediaResult::kDone);
     EXPECT_EQ(ctrl.PlayState(), kStateStopped);
     EXPECT_EQ(seeking.position, 0);  // a stopped file is rewound
-    EXPECT_EQ(ctrl.Stop(), kResultFalse);
+    EXPECT_EQ(ctrl.Stop(), MediaResult::kUnchanged);
     EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "stopWhenReady"}));
 }
 
@@ -349,8 +341,8 @@ TEST_F(RunStateTest, RunFromPauseStopsFirstAndAFailedRunStaysStopped) {
     ctrl.Run();
     EXPECT_EQ(control.calls, (Strings{"stopWhenReady", "getState", "getState", "getState", "run"}));
     ctrl.Stop();
-    control.runResult = kErrorFail;
-    EXPECT_EQ(ctrl.Run(), kErrorFail);
+    control.runResult = MediaResult::kFailed;
+    EXPECT_EQ(ctrl.Run(), MediaResult::kFailed);
     EXPECT_EQ(ctrl.PlayState(), kStateStopped);
 }
 
