@@ -4,14 +4,17 @@
 
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
+#include "video/dark_settings.h"
+#include "video/guide_log.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
     // Capture, device format, view, window places and the settings panel join here as their
     // tables are declared.
-    static const std::array<const SettingsTable*, 2> kTables = {&ProcSettingsTable(),
-                                                                &CaptureFileSettingsTable()};
+    static const std::array<const SettingsTable*, 4> kTables = {
+        &ProcSettingsTable(), &CaptureFileSettingsTable(), &DarkSettingsTable(),
+        &GuideLogSettingsTable()};
     return kTables;
 }
 

@@ -90,6 +90,7 @@ void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
         if (m.sumW == 0) {
             starX.store(-1.0f);
             surf.ClearGuideMark();
+            RecordGuide(plane, -1.0f, -1.0f);
             return;
         }
         sx = static_cast<float>(static_cast<double>(m.sumX) / m.sumW) + g.left;
@@ -97,6 +98,7 @@ void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
     }
     starX.store(sx);
     starY.store(sy);
+    RecordGuide(plane, sx, sy);
     FollowStar(sx, sy);
 }
 
@@ -171,6 +173,7 @@ void ProcEngine::SetGuideEnable(bool on) {
     std::lock_guard lock(chainLock);
     if (guideAutoMove.load()) ResetAutoMoveTracking();
     params.guideEnable.store(on ? 1 : 0);
+    if (guideRecorder_ != nullptr) guideRecorder_->GuideSwitched(on);
     const float cx = guideWindow.left + guideWindow.width * 0.5f;
     const float cy = guideWindow.top + guideWindow.height * 0.5f;
     starX.store(cx);

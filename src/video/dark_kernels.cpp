@@ -136,6 +136,10 @@ void AverageDark32(uint8_t* dark, const uint32_t* sum, size_t bytes, uint32_t fr
     Average(dark, sum, bytes, frames);
 }
 
+int64_t DarkKernelTargets() {
+    return HWY_TARGETS;
+}
+
 int64_t DarkKernelTarget() {
     return HWY_DYNAMIC_DISPATCH(DarkTargetImpl)();
 }

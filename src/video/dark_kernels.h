@@ -24,7 +24,9 @@ void AccumulateDark32(uint32_t* sum, const uint8_t* picture, size_t bytes);
 void AverageDark16(uint8_t* dark, const uint16_t* sum, size_t bytes, uint32_t frames);
 void AverageDark32(uint8_t* dark, const uint32_t* sum, size_t bytes, uint32_t frames);
 
-// The Highway target SubtractDark runs on (for the benchmarks and the tests).
+// The Highway targets the kernels were compiled for, as bits, and the one they run on now
+// (it follows hwy::SetSupportedTargetsForTest), for the benchmarks and the tests.
+int64_t DarkKernelTargets();
 int64_t DarkKernelTarget();
 
 }  // namespace kelpa

@@ -5,6 +5,8 @@
 #include "common/profile.h"
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
+#include "video/dark_settings.h"
+#include "video/guide_log.h"
 
 namespace kelpa {
 namespace {
@@ -18,6 +20,8 @@ constexpr int kStopPolls = 3;
 VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
     sink.engine.ApplySettings(LoadProcSettings());
     sink.capture.SetFileSettings(LoadCaptureFileSettings());
+    sink.dark.ApplySettings(LoadDarkSettings());
+    sink.SetGuideLogEnabled(LoadGuideLogSettings().log);
     activateGraph = GetProfileInt(kProfileSection, "ActivateGraph", 0) != 0;
 }
 
