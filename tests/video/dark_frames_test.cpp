@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
@@ -385,6 +386,57 @@ TEST_F(DarkFramesTest, DarkUseSettingLoadsTheStoredDark) {
     EXPECT_FALSE(next.sink.dark.Applied());
     EXPECT_TRUE(next.sink.dark.Refresh().ok);
     EXPECT_TRUE(next.sink.dark.Applied());
+}
+
+}  // namespace
+}  // namespace kelpa::test
+
+namespace kelpa::test {
+namespace {
+
+// The GUI thread switches Use dark, installs darks and runs takes while the streaming thread
+// converts frames: every frame ends either untouched or with one whole dark taken off, and a
+// take that starts while frames flow completes.
+TEST(DarkThreadsTest, CommandsWhileFramesFlow) {
+    InitClipTable();
+    MemoryProfile profile;
+    TempDir dir;
+    FakeClock clock;
+    DarkIntake intake(dir.Path(), clock);
+    intake.Connect(kFormatRgb, 24, 32, 16);
+    const std::vector<uint8_t> sample(intake.sink.geometry.srcRequiredSize, 100);
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    std::thread streaming([&] {
+        while (!stop.load()) {
+            intake.sink.SampleCB(0.0, sample.data(), sample.size());
+            std::lock_guard lock(intake.sink.live.PictureLock());
+            const FrameBuffer& live = intake.sink.live.Picture();
+            const uint8_t first = live.data[0];
+            for (int32_t y = 0; y < live.height; ++y) {
+                for (int32_t x = 0; x < 3 * live.width; ++x) {
+                    if (live.data[size_t{live.stride} * y + x] != first) ++wrong;
+                }
+            }
+            // Untouched, less the installed dark, or less a taken one (the frames themselves).
+            if (first != 100 && first != 100 - 7 && first != 0) ++wrong;
+        }
+    });
+    MasterDark dark;
+    dark.Allocate(intake.sink.dark.Identity());
+    for (int32_t y = 0; y < 16; ++y) std::fill_n(&dark.pixels[dark.stride * y], 3 * 32, 7);
+    dark.frames = 1;
+    for (int round = 0; round < 20; ++round) {
+        intake.sink.dark.SetUse(round % 2 == 0);
+        ASSERT_TRUE(intake.sink.dark.Install(dark).ok);
+        ASSERT_TRUE(intake.sink.dark.StartTake(3).ok);
+        while (intake.sink.dark.TakeState() == DarkTakeState::kTaking) std::this_thread::yield();
+        const DarkResult taken = intake.sink.dark.FinishTake();
+        ASSERT_TRUE(taken.ok) << taken.message;
+    }
+    stop.store(true);
+    streaming.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
