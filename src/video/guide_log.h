@@ -3,7 +3,7 @@
 // mount's tracking and periodic error afterwards:
 //
 //   time_utc,star_x,star_y,dx,dy,hfd,snr
-//   2024-05-01T21:03:04.123Z,812.250,604.500,1.250,-0.500,3.41,52.3
+//   2024-05-01T21:03:04.123Z,812.250,604.500,1.250,-0.500,3.410,52.30
 //
 // Times are UTC with milliseconds; positions are picture pixels, dx and dy the offset from the
 // guide reference. A frame without a star gives a line with only its time; a star too faint to
