@@ -1,6 +1,7 @@
 // Speed of the whole frame path: one FrameSink::SampleCB of an RGB24 sky frame per iteration,
 // with the processing area the whole frame, statistics on (an info window that ignores its
-// messages), the guide on, both banding filters on and the automatic control on. Items are
+// messages), the guide on (its star metrics included; "/Refine": with the refined centre), both
+// banding filters on and the automatic control on. Items are
 // pixels. The automatic control would raise the accumulation count and the delay after the
 // first frame; both are put back to 1 and 0 before every frame, so that every frame renders.
 // (BM_Memcpy, a plain copy of one such frame, is registered with the converter benchmarks.)
@@ -57,7 +58,7 @@ std::vector<uint8_t> SkyFrame(int32_t width, int32_t height, uint32_t stride) {
 }
 
 void BM_Chain(benchmark::State& state, int32_t channel, uint32_t variant, int32_t width,
-              int32_t height) {
+              int32_t height, bool refine) {
     IgnoringReceiver info;
     FrameSink sink(nullptr, SystemClock());
     sink.isLive = true;
@@ -74,6 +75,7 @@ void BM_Chain(benchmark::State& state, int32_t channel, uint32_t variant, int32_
     engine.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
     engine.SetNR(true, true);
     engine.SetGuideEnable(true);
+    engine.SetGuideRefine(refine);
     engine.params.autoFlags.store(kAutoAll);
     engine.statisticsWanted.store(true);
 
@@ -108,9 +110,14 @@ const bool kRegistered = [] {
                 const std::string name =
                     std::string("BM_Chain/") + p.name + "/" + v.name + "/" + dims;
                 benchmark::RegisterBenchmark(name.c_str(), BM_Chain, p.channel, v.tag, size[0],
-                                             size[1])
+                                             size[1], false)
                     ->Unit(benchmark::kMillisecond);
             }
+            // The refined guide centre costs the same whatever the variant.
+            benchmark::RegisterBenchmark(
+                (std::string("BM_Chain/") + p.name + "/Accm/" + dims + "/Refine").c_str(), BM_Chain,
+                p.channel, FourCC("Accm"), size[0], size[1], true)
+                ->Unit(benchmark::kMillisecond);
         }
     }
     return true;

@@ -2,7 +2,9 @@
 // profile): conversion of the raw frame, the delay gate, the chain on the default area, the
 // window messages. Items are pixels. With the defaults the automatic control is on, so after
 // the first frames the delay gate lets only some frames into the chain, as it does at the
-// telescope. The "/dark" variants subtract a master dark of the stream from every frame.
+// telescope. "/Guide" turns the guide on (the frames are noise: its star metrics measure
+// whatever noise the threshold finds), "/GuideRefine" also the refined centre. "/dark"
+// subtracts a master dark of the stream from every frame.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -31,6 +33,8 @@ constexpr PathFormat kFormats[] = {
     {"YV12", kFormatYv12, 12}, {"RGB24", kFormatRgb, 24}, {"RGB32", kFormatRgb, 32},
 };
 
+enum class Guide { kOff, kOn, kRefined };
+
 // A dark as a sensor gives it: a few levels everywhere and one hot pixel in 997.
 MasterDark TypicalDark(const DarkIdentity& identity) {
     MasterDark dark;
@@ -47,7 +51,7 @@ MasterDark TypicalDark(const DarkIdentity& identity) {
 }
 
 void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int32_t height,
-                  bool useDark) {
+                  Guide guide, bool useDark) {
     InitClipTable();
     IgnoringReceiver window;
     FrameSink sink(nullptr, SystemClock());
@@ -62,6 +66,8 @@ void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int
     header.compression = format.compression;
     sink.SetSourceHeader(header);
     sink.ApplyFrameRate(30.0);
+    sink.engine.SetGuideEnable(guide != Guide::kOff);
+    sink.engine.SetGuideRefine(guide == Guide::kRefined);
     if (useDark) {
         sink.dark.SetDevice("Bench camera");
         if (!sink.dark.Install(TypicalDark(sink.dark.Identity())).ok ||
@@ -85,12 +91,18 @@ void BM_FramePath(benchmark::State& state, PathFormat format, int32_t width, int
 const bool kRegistered = [] {
     for (const PathFormat& f : kFormats) {
         for (const auto& size : {std::pair{640, 480}, std::pair{1920, 1080}}) {
+            const std::string name = std::string("BM_FramePath/") + f.name + "/" +
+                                     std::to_string(size.first) + "x" + std::to_string(size.second);
             for (const bool dark : {false, true}) {
-                const std::string name = std::string("BM_FramePath/") + f.name + "/" +
-                                         std::to_string(size.first) + "x" +
-                                         std::to_string(size.second) + (dark ? "/dark" : "");
-                benchmark::RegisterBenchmark(name.c_str(), BM_FramePath, f, size.first, size.second,
-                                             dark)
+                benchmark::RegisterBenchmark((name + (dark ? "/dark" : "")).c_str(), BM_FramePath,
+                                             f, size.first, size.second, Guide::kOff, dark)
+                    ->Unit(benchmark::kMillisecond);
+            }
+            if (f.compression != kFormatYuy2 && f.bits != 24) continue;
+            for (const auto& [suffix, guide] :
+                 {std::pair{"/Guide", Guide::kOn}, std::pair{"/GuideRefine", Guide::kRefined}}) {
+                benchmark::RegisterBenchmark((name + suffix).c_str(), BM_FramePath, f, size.first,
+                                             size.second, guide, false)
                     ->Unit(benchmark::kMillisecond);
             }
         }

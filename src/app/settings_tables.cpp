@@ -2,19 +2,31 @@
 
 #include <array>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
 #include "video/dark_settings.h"
 #include "video/guide_log.h"
+#include "view/view_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // Capture, device format, view, window places and the settings panel join here as their
-    // tables are declared.
-    static const std::array<const SettingsTable*, 4> kTables = {
-        &ProcSettingsTable(), &CaptureFileSettingsTable(), &DarkSettingsTable(),
-        &GuideLogSettingsTable()};
+    // The device format joins here when its table is declared.
+    static const std::array<const SettingsTable*, 11> kTables = {
+        &ProcSettingsTable(),
+        &CaptureFileSettingsTable(),
+        &LiveViewTable(),
+        &ProcViewTable(),
+        &WindowPlaceTable(ViewWindow::kLive),
+        &WindowPlaceTable(ViewWindow::kProc),
+        &InfoWindowTable(),
+        &PanelSettingsTable(),
+        &CrossbarSettingsTable(),
+        &DarkSettingsTable(),
+        &GuideLogSettingsTable(),
+    };
     return kTables;
 }
 

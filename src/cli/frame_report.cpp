@@ -1,18 +1,32 @@
 #include "cli/frame_report.h"
 
 #include <chrono>
+#include <cmath>
 
 namespace kelpa {
 
 bool PrintFrameRecord(std::FILE* out, const FrameRecord& r) {
+    // JSON has no not-a-number: metrics that are not finite do not hold.
+    const bool numbers = r.starMetricsValid && std::isfinite(r.hfd) && std::isfinite(r.fwhm) &&
+                         std::isfinite(r.peak) && std::isfinite(r.snr);
+    // Room for the four at their widest (floats printed with %.3f).
+    char metrics[256] = "";
+    if (r.guideEnable && numbers) {
+        std::snprintf(metrics, sizeof metrics,
+                      ", \"hfd\": %.3f, \"fwhm\": %.3f, \"peak\": %.3f, \"snr\": %.3f", r.hfd,
+                      r.fwhm, r.peak, r.snr);
+    } else if (r.guideEnable) {
+        std::snprintf(metrics, sizeof metrics, "%s",
+                      ", \"hfd\": null, \"fwhm\": null, \"peak\": null, \"snr\": null");
+    }
     return std::fprintf(out,
                         "{\"frame\": %llu, \"time\": %.6f, \"width\": %d, \"height\": %d, "
                         "\"histMin\": %d, \"histMax\": %d, \"mean\": %.3f, \"rms\": %.3f, "
                         "\"bkgr\": %.3f, \"bkgrRms\": %.3f, \"starX\": %.3f, \"starY\": %.3f, "
-                        "\"amp\": %d, \"countAccum\": %d, \"delayMs\": %u}\n",
+                        "\"amp\": %d, \"countAccum\": %d, \"delayMs\": %u%s}\n",
                         static_cast<unsigned long long>(r.frame), r.time, r.width, r.height,
                         r.histMin, r.histMax, r.mean, r.rms, r.bkgr, r.bkgrRms, r.starX, r.starY,
-                        r.amp, r.countAccum, r.delayMs) > 0;
+                        r.amp, r.countAccum, r.delayMs, metrics) > 0;
 }
 
 FrameReport::FrameReport(size_t capacity) : ring_(capacity) {}
@@ -33,6 +47,12 @@ void FrameReport::FrameProcessed(const StatisticsSnapshot& s) {
     r.amp = s.amp;
     r.countAccum = s.countAccum;
     r.delayMs = s.delayMs;
+    r.guideEnable = s.guideEnable;
+    r.starMetricsValid = s.starMetricsValid;
+    r.hfd = s.hfd;
+    r.fwhm = s.fwhm;
+    r.peak = s.peak;
+    r.snr = s.snr;
 
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return stopWaiting_ || count_ < ring_.size(); });

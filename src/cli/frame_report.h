@@ -29,9 +29,19 @@ struct FrameRecord {
     int32_t amp = 0;
     int32_t countAccum = 0;
     uint32_t delayMs = 0;
+    // With the guide on, the line ends with the star's metrics (null when they do not hold).
+    bool guideEnable = false;
+    bool starMetricsValid = false;
+    float hfd = 0;
+    float fwhm = 0;
+    float peak = 0;
+    float snr = 0;
 };
 
-// Writes the record as one JSON line; false when the write failed (errno tells why).
+// Writes the record as one JSON line; false when the write failed (errno tells why). With the
+// guide on, "hfd", "fwhm", "peak" and "snr" follow the other fields: numbers when the star's
+// metrics hold, null when they do not (no star, a star cut by the window's edge, or one lost in
+// the noise). With the guide off the four are left out.
 bool PrintFrameRecord(std::FILE* out, const FrameRecord& r);
 
 class FrameReport final : public FrameObserver, public StreamEventReceiver {

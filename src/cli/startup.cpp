@@ -15,7 +15,8 @@
 
 namespace kelpa {
 
-int Startup::Run(const StartupOptions& options, std::string* error) {
+int Startup::OpenLog(std::string* error) {
+    if (logOpen_) return 0;
     // Without a usable state folder the program runs without a log: writing one into the
     // program's or the current folder could land in files that are not ours.
     const std::string logDirectory = ProgramLogDirectory();
@@ -32,6 +33,12 @@ int Startup::Run(const StartupOptions& options, std::string* error) {
                                 : "no log is written: cannot create the folder '" + logDirectory +
                                       "': " + std::generic_category().message(logDirectoryError));
     }
+    logOpen_ = true;
+    return 0;
+}
+
+int Startup::Run(const StartupOptions& options, std::string* error) {
+    if (const int code = OpenLog(error); code != 0) return code;
     LogCpuInfo();
     if (!InitClipTable()) {
         *error = "Can`t alloc 1024 memory for clip array";

@@ -26,7 +26,11 @@ class Startup {
     Startup(const Startup&) = delete;
     Startup& operator=(const Startup&) = delete;
 
-    // Returns 0 on success, else the process exit code, with the reason in `error`.
+    // The log folder, the common library and the log: 0 on success, else the process exit
+    // code (1), with the reason in `error`. Run does it first when it was not done before.
+    int OpenLog(std::string* error);
+    // Returns 0 on success, else the process exit code, with the reason in `error`: 1 when the
+    // log or the media graph cannot start, -1 without the byte-clamping table.
     int Run(const StartupOptions& options, std::string* error);
 
     IniProfileStore* Profile() const { return profile_.get(); }
@@ -39,6 +43,7 @@ class Startup {
 
     std::unique_ptr<IniProfileStore> profile_;
     std::vector<std::string> warnings_;
+    bool logOpen_ = false;
     bool clipTable_ = false;
 };
 

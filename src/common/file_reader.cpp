@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "common/make_path.h"
 #include "common/log.h"
+#include "common/make_path.h"
 
 namespace kelpa {
 

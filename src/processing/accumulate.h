@@ -6,8 +6,8 @@
 // stages written pixel by pixel from the formulas, the reference the tests compare against.
 #pragma once
 
-#include "processing/channel_formulas.h"
 #include "image/frame_buffer.h"
+#include "processing/channel_formulas.h"
 
 namespace kelpa {
 

@@ -2,8 +2,8 @@
 // instance per processor; the registry takes their addresses.
 #pragma once
 
-#include "processing/channel_formulas.h"
 #include "image/frame_buffer.h"
+#include "processing/channel_formulas.h"
 
 namespace kelpa {
 

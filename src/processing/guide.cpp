@@ -4,6 +4,7 @@
 #include <cmath>
 #include <mutex>
 
+#include "processing/centroid_refine.h"
 #include "processing/chain_kernels.h"
 #include "processing/output_stage.h"
 #include "processing/proc_engine.h"
@@ -23,6 +24,19 @@ constexpr int32_t kRejectedFramesBeforeJump = 10;
 int32_t TruncateLevel(float v) {
     if (std::isnan(v)) return 0;
     return static_cast<int32_t>(std::clamp(v, -1e6f, 1e6f));
+}
+
+// The light-weighted centre of the pixels above the threshold and, around it, the star's size
+// and brightness; with `refine` the centre is then recomputed around the star. False when no
+// pixel lies above the threshold. Without the refinement the centre is exactly the weighted
+// mean of the moments.
+bool LocateStar(const PixelView& view, const Rect& window, const GuideMoments& m, bool refine,
+                GuideStar& star) {
+    if (m.sumW == 0) return false;
+    const float x = static_cast<float>(static_cast<double>(m.sumX) / m.sumW) + window.x0;
+    const float y = static_cast<float>(static_cast<double>(m.sumY) / m.sumW) + window.y0;
+    star = MeasureGuideStar(view, window, x, y, refine);
+    return true;
 }
 
 }  // namespace
@@ -58,6 +72,8 @@ void ProcEngine::MeasureGuide() {
 }
 
 void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
+    // The metrics describe this measurement's star or none.
+    starMetrics_ = StarMetrics{};
     const int32_t hMin = histMin.load();
     const int32_t hMax = histMax.load();
     const int32_t t = GuideThresholdLevel();
@@ -74,9 +90,12 @@ void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
     } else {
         const Rect window{g.left, g.top, g.width, g.height};
         const int32_t level = std::max(t, 0);
-        GuideMoments m;
+        const bool refine = params.guideRefine.load() != 0;
+        GuideStar star;
+        bool found;
         if (plane) {
-            m = SumGuide(plane->view, window, level, rowMax);
+            found = LocateStar(plane->view, window, SumGuide(plane->view, window, level, rowMax),
+                               refine, star);
         } else {
             std::lock_guard out(surf.PictureLock());
             const FrameBuffer& picture = surf.Picture();
@@ -84,21 +103,22 @@ void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
                 g.left + g.width > picture.width || g.top + g.height > picture.height) {
                 return;
             }
-            m = SumGuide(PictureView(picture, processor && processor->colour), window, level,
-                         rowMax);
+            const PixelView view = PictureView(picture, processor && processor->colour);
+            found = LocateStar(view, window, SumGuide(view, window, level, rowMax), refine, star);
         }
-        if (m.sumW == 0) {
+        if (!found) {
             starX.store(-1.0f);
             surf.ClearGuideMark();
-            RecordGuide(plane, -1.0f, -1.0f);
+            RecordGuide(-1.0f, -1.0f);
             return;
         }
-        sx = static_cast<float>(static_cast<double>(m.sumX) / m.sumW) + g.left;
-        sy = static_cast<float>(static_cast<double>(m.sumY) / m.sumW) + g.top;
+        starMetrics_ = star.metrics;
+        sx = star.x;
+        sy = star.y;
     }
     starX.store(sx);
     starY.store(sy);
-    RecordGuide(plane, sx, sy);
+    RecordGuide(sx, sy);
     FollowStar(sx, sy);
 }
 
@@ -178,7 +198,12 @@ void ProcEngine::SetGuideEnable(bool on) {
     const float cy = guideWindow.top + guideWindow.height * 0.5f;
     starX.store(cx);
     starY.store(cy);
+    starMetrics_ = StarMetrics{};
     surf.SetGuidePosition(cx, cy);
+}
+
+void ProcEngine::SetGuideRefine(bool on) {
+    params.guideRefine.store(on ? 1 : 0);
 }
 
 void ProcEngine::SetGuideAutoMove(bool on) {

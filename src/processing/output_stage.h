@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "image/frame_buffer.h"
 #include "processing/chain_kernels.h"
 #include "processing/channel_formulas.h"
 #include "processing/statistics.h"
-#include "image/frame_buffer.h"
 
 namespace kelpa {
 

@@ -18,6 +18,7 @@
 #include "processing/guide_record.h"
 #include "processing/proc_params.h"
 #include "processing/registry.h"
+#include "processing/star_metrics.h"
 #include "processing/statistics.h"
 #include "processing/stream_events.h"
 
@@ -105,6 +106,9 @@ class ProcEngine {
 
     // --- Guide and statistics -----------------------------------------------------------
     void SetGuideEnable(bool on);
+    // GUIDE Setup's refinement: the centre is recomputed around the star, with the local
+    // background taken off (off: the threshold centre of the whole guide window).
+    void SetGuideRefine(bool on);
     void SetGuideAutoMove(bool on);
     void SetVirtualGuideActive(bool on);
     void CentreGuideReference();
@@ -115,7 +119,8 @@ class ProcEngine {
     // The same from the work plane of the fused frame path (nullptr: from the picture); with
     // histogramReady the histogram and the chain scratch's row maxima already hold the window.
     void MeasureArea(const WorkPlane* plane, bool histogramReady = false);
-    // The guide step of MeasureArea: threshold, star position, auto move. rowMax (optional)
+    // The guide step of MeasureArea: threshold, star position (refined with guideRefine), the
+    // star's metrics, auto move. rowMax (optional)
     // holds each window row's largest value, so that rows without a star are skipped.
     void MeasureGuide();
     void MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax);
@@ -233,8 +238,9 @@ class ProcEngine {
   private:
     // Takes the settings and chooses the processor; the owner is not called (construction).
     void UseSettings(const ProcSettings& settings);
-    // Hands one measurement (sx < 0: no star) to the guide recorder; the caller holds chainLock.
-    void RecordGuide(const WorkPlane* plane, float sx, float sy);
+    // Hands one measurement (sx < 0: no star) with the star's metrics to the guide recorder;
+    // the caller holds chainLock.
+    void RecordGuide(float sx, float sy);
     bool SelectProcessor();
     bool SizeAccumulator();
     void FreeAccumulator();
@@ -260,6 +266,9 @@ class ProcEngine {
     bool inFrame_ = false;
     uint64_t lastFrame_ = 0;
     double lastTime_ = 0.0;
+    // Under chainLock: size and brightness of the star of the last guide measurement (not
+    // valid when it found none, or with the guide off).
+    StarMetrics starMetrics_;
 };
 
 }  // namespace kelpa

@@ -49,6 +49,8 @@ struct ProcSettings {
     float starThresholdFactor[3] = {};
     bool guideEnable = false;
     bool guideAutoMoveSetting = false;
+    // The guide centre is refined around the star (GUIDE Setup).
+    bool guideRefine = false;
 
     friend bool operator==(const ProcSettings&, const ProcSettings&) = default;
 };
@@ -85,6 +87,7 @@ struct ProcParams {
     std::atomic<float> starThresholdFactor[3] = {0.0f, 0.0f, 0.0f};
     std::atomic<int32_t> guideEnable{0};
     std::atomic<int32_t> guideAutoMoveSetting{0};
+    std::atomic<int32_t> guideRefine{0};
 };
 
 // The processing area in pixels of the current frame: [x0, x1) x [y0, y1), rows as stored.

@@ -65,18 +65,20 @@ constexpr std::array kSettings = {
     TagSetting("ProcVarID", "Accm", SettingField<&ProcSettings::variantId>()),
     FlagSetting("ProcChanOutside", false, SettingField<&ProcSettings::outsideAsIs>(),
                 WriteFormat::kUnsigned),
+    // Last in both orders: a profile written before it existed reads and writes as before.
+    FlagSetting("ProcGuideRefine", false, SettingField<&ProcSettings::guideRefine>()),
 };
 static_assert(AllFieldsOf<ProcSettings>(kSettings));
 
 constexpr std::array kWriteOrder = WriteOrderOf(
-    kSettings, std::array<const char*, 26>{
-                   "ProcAreaX",       "ProcAreaY",        "ProcAreaW",      "ProcAreaH",
-                   "StatFonThresh1",  "StatFonThresh2",   "StatFonThresh3", "ProcStatCrdThresh",
-                   "ProcTimeDelay",   "ProcCountAccum",   "ProcNRH",        "ProcNRV",
-                   "ProcAuto",        "ProcAmp",          "ProcBlackLevel", "ProcGamma",
-                   "ProcFlipH",       "ProcFlipV",        "ProcRMSH",       "ProcRMSV",
-                   "ProcChannels",    "ProcChannelsID",   "ProcVarID",      "ProcChanOutside",
-                   "ProcGuideEnable", "ProcGuideAutoMove"});
+    kSettings, std::array<const char*, 27>{
+                   "ProcAreaX",       "ProcAreaY",         "ProcAreaW",      "ProcAreaH",
+                   "StatFonThresh1",  "StatFonThresh2",    "StatFonThresh3", "ProcStatCrdThresh",
+                   "ProcTimeDelay",   "ProcCountAccum",    "ProcNRH",        "ProcNRV",
+                   "ProcAuto",        "ProcAmp",           "ProcBlackLevel", "ProcGamma",
+                   "ProcFlipH",       "ProcFlipV",         "ProcRMSH",       "ProcRMSV",
+                   "ProcChannels",    "ProcChannelsID",    "ProcVarID",      "ProcChanOutside",
+                   "ProcGuideEnable", "ProcGuideAutoMove", "ProcGuideRefine"});
 static_assert(kWriteOrder.size() == kSettings.size(), "every key is written back");
 
 constexpr SettingsTableOf<ProcSettings> kTable{
@@ -129,6 +131,7 @@ void ProcEngine::UseSettings(const ProcSettings& s) {
     for (int i = 0; i < 3; ++i) params.starThresholdFactor[i].store(s.starThresholdFactor[i]);
     params.guideEnable.store(s.guideEnable ? 1 : 0);
     params.guideAutoMoveSetting.store(s.guideAutoMoveSetting ? 1 : 0);
+    params.guideRefine.store(s.guideRefine ? 1 : 0);
 
     // A new choice, as at construction: an unknown variant gives the first one.
     variant = nullptr;
@@ -180,6 +183,7 @@ ProcSettings ProcEngine::Settings() const {
     for (int i = 0; i < 3; ++i) s.starThresholdFactor[i] = params.starThresholdFactor[i].load();
     s.guideEnable = params.guideEnable.load() != 0;
     s.guideAutoMoveSetting = params.guideAutoMoveSetting.load() != 0;
+    s.guideRefine = params.guideRefine.load() != 0;
     return s;
 }
 

@@ -2,11 +2,11 @@
 // control entry.
 #include "processing/registry.h"
 
+#include "image/bitmap_header.h"
 #include "processing/accumulate.h"
 #include "processing/auto_control.h"
 #include "processing/banding.h"
 #include "processing/channels.h"
-#include "image/bitmap_header.h"
 
 namespace kelpa {
 namespace {

@@ -171,6 +171,8 @@ void ProcEngine::MeasureArea(const WorkPlane* plane, bool histogramReady) {
         const bool sameWindow =
             g.left == w.left && g.top == w.top && g.width == w.width && g.height == w.height;
         MeasureGuide(plane, rowMaxFilled && sameWindow ? rowMax : nullptr);
+    } else {
+        starMetrics_ = StarMetrics{};
     }
     if (statisticsWanted.load()) {
         ReadPixelValue(plane);
@@ -201,6 +203,13 @@ void ProcEngine::FillSnapshot(StatisticsSnapshot* out) const {
     out->starY = starY.load();
     out->starThreshold = guideThreshold;
     out->pixelValue = pixelValue.load();
+    out->guideEnable = params.guideEnable.load() != 0;
+    const bool metrics = out->guideEnable && starMetrics_.valid;
+    out->starMetricsValid = metrics;
+    out->hfd = metrics ? starMetrics_.hfd : 0.0f;
+    out->fwhm = metrics ? starMetrics_.fwhm : 0.0f;
+    out->peak = metrics ? starMetrics_.peak : 0.0f;
+    out->snr = metrics ? starMetrics_.snr : 0.0f;
     out->amp = params.amp.load();
     out->countAccum = params.countAccum.load();
     out->delayMs = params.delayMs.load();

@@ -54,6 +54,16 @@ struct StatisticsSnapshot {
     float starY = -1.0f;
     int32_t starThreshold = 0;
     uint32_t pixelValue = 0;  // processed pixel at the star: red << 16 | green << 8 | blue
+    // The guide was on for this frame (the star fields and the metrics below mean something).
+    bool guideEnable = false;
+    // Size and brightness of the guide star (processed levels): set only when the guide found a
+    // star whose metrics hold (its aperture inside the guide window, enough background around
+    // it, at least 5 times the noise); otherwise starMetricsValid is false and the four are 0.
+    bool starMetricsValid = false;
+    float hfd = 0.0f;   // half-flux diameter, px
+    float fwhm = 0.0f;  // full width at half maximum from the second moments, px
+    float peak = 0.0f;  // highest level at the star, background included (255: saturated)
+    float snr = 0.0f;   // star flux over the background noise in the same aperture
     // Settings the frame was processed with.
     int32_t amp = 0;
     int32_t countAccum = 0;

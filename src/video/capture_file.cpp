@@ -84,6 +84,18 @@ int PlaceCaptureFile(const char* temp, const char* path, size_t extensionAt, cha
     }
 }
 
+int FreeCaptureName(const char* path, size_t extensionAt, char* out, size_t size) {
+    const size_t length = std::strlen(path);
+    if (length >= size) return ENAMETOOLONG;
+    std::memcpy(out, path, length + 1);
+    struct stat info;
+    for (uint32_t suffix = 0; ::lstat(out, &info) == 0;) {
+        if (++suffix > kMaxNameSuffix) return EEXIST;
+        if (!SuffixedName(path, extensionAt, suffix, out, size)) return ENAMETOOLONG;
+    }
+    return 0;
+}
+
 int FormatCaptureTempName(char* out, size_t size, pid_t pid, uint32_t writer) {
     return std::snprintf(out, size, "%s%ld-%u.tmp", kTempPrefix, static_cast<long>(pid), writer);
 }

@@ -40,6 +40,11 @@ bool SuffixedName(const char* path, size_t extensionAt, uint32_t suffix, char* o
 int PlaceCaptureFile(const char* temp, const char* path, size_t extensionAt, char* placed,
                      size_t placedSize);
 
+// The name PlaceCaptureFile would give a file now: `path` when nothing exists under it, else
+// the first free of its suffixed names. Returns 0, or EEXIST when every suffix is taken,
+// ENAMETOOLONG when a suffixed name does not fit `out`.
+int FreeCaptureName(const char* path, size_t extensionAt, char* out, size_t size);
+
 // The hidden name of a writer's temporary file: ".kelpa-capture-<pid>-<writer>.tmp".
 int FormatCaptureTempName(char* out, size_t size, pid_t pid, uint32_t writer);
 

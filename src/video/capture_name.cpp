@@ -173,10 +173,35 @@ const char* CaptureWriter::BuildCaptureName(double sampleTime, double fps) {
     return capturePath_;
 }
 
+size_t CaptureWriter::PreviewCaptureName(double sampleTime, double fps, char* out,
+                                         size_t size) const {
+    if (out == nullptr || size == 0) return 0;
+    char path[kCapturePathSize];
+    size_t extensionAt = 0;
+    {
+        std::lock_guard lock(nameLock_);
+        extensionAt = ComposeNameLocked(sampleTime, fps, path);
+    }
+    char free[kCapturePathSize + kNameSuffixRoom];
+    const char* name = FreeCaptureName(path, extensionAt, free, sizeof free) == 0 ? free : path;
+    const size_t n = std::min(std::strlen(name), size - 1);
+    std::memcpy(out, name, n);
+    out[n] = '\0';
+    return n;
+}
+
 void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
+    extensionAt_ = static_cast<uint32_t>(ComposeNameLocked(sampleTime, fps, capturePath_));
+    pathDirLen_ = captureDirLen_;
+    // The file is written under a hidden name in the same directory and moved when complete.
+    std::memcpy(tempPath_, captureDir_, captureDirLen_);
+    std::strcpy(tempPath_ + captureDirLen_, tempName_);
+}
+
+size_t CaptureWriter::ComposeNameLocked(double sampleTime, double fps, char* out) const {
     const int dirLen = static_cast<int>(captureDirLen_);
-    std::memcpy(capturePath_, captureDir_, captureDirLen_);
-    char* p = capturePath_ + dirLen;
+    std::memcpy(out, captureDir_, captureDirLen_);
+    char* p = out + dirLen;
     int budget = kPathBudget - dirLen;
     bool numberWritten = false;
     const uint32_t frame = RoundToU32(sampleTime * fps) + 1;
@@ -214,17 +239,14 @@ void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
         budget -= n;
     }
     // A suffix for a name that is taken goes in front of the extension.
-    extensionAt_ = static_cast<uint32_t>(p - capturePath_);
+    const size_t extensionAt = static_cast<size_t>(p - out);
     const int extension = static_cast<int>(std::strlen(extension_));
     if (budget > extension - 1) {
         std::memcpy(p, extension_, static_cast<size_t>(extension));
         p += extension;
     }
     *p = '\0';
-    pathDirLen_ = captureDirLen_;
-    // The file is written under a hidden name in the same directory and moved when complete.
-    std::memcpy(tempPath_, captureDir_, captureDirLen_);
-    std::strcpy(tempPath_ + captureDirLen_, tempName_);
+    return extensionAt;
 }
 
 }  // namespace kelpa

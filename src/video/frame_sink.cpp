@@ -96,6 +96,7 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
             capture.CaptureFrame(sampleTime, fps.load(), engine.surf.Picture(),
                                  engine.surf.FileHeader(), ProcessedInColour());
         }
+        lastSampleTime.store(sampleTime, std::memory_order_relaxed);
         PostIfShown(events, engine.surf, StreamEvent::kProcessedPicture);
         engine.PublishStatistics(++processedFrames_, sampleTime, &snapshot_);
         if (FrameObserver* observer = observer_.load()) observer->FrameProcessed(snapshot_);

@@ -82,6 +82,9 @@ class FrameSink {
     bool keepsRowOrder = false;
     bool fitWindowsToFrame = false;
     std::atomic<double> fps{29.97};
+    // Sample time of the last processed frame, seconds (-1 before the first); the capture
+    // setup dialog names the next capture from it.
+    std::atomic<double> lastSampleTime{-1.0};
     int32_t frameWidth = 0;
     int32_t frameHeight = 0;
     Converter converter = &NoConvert;

@@ -1,187 +1,192 @@
-// Loading and saving the display settings through the profile, walking the descriptor table.
+// The display settings tables, and loading them with the defaults and screen rules that are only
+// known at run time.
 #include "view/view_settings.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <iterator>
+#include <array>
+#include <climits>
 
 #include "common/profile.h"
 
 namespace kelpa {
 namespace {
 
-// Integers are written as "%d" text of 1 to 11 characters; anything else is not written.
-void WriteInt(const char* key, int32_t value) {
-    char text[12];
-    const int n = std::snprintf(text, sizeof text, "%d", value);
-    if (n >= 1 && n <= 11) WriteProfileString(kProfileSection, key, text);
+constexpr OutOfRange kClamp = OutOfRange::kClamp;
+
+// A shown-or-not flag: a stored value above 0 is on, anything else off.
+template <auto Member>
+constexpr SettingDecl PositiveFlag(const char* key, bool def) {
+    return SignedSetting(key, def ? 1 : 0, 0, 1, kClamp, SettingField<Member>());
 }
 
-// The table lists the fields in their declaration order, so a field indexes its own row.
-constexpr bool TableInFieldOrder() {
-    for (size_t i = 0; i < std::size(kViewSettings); ++i) {
-        if (static_cast<size_t>(kViewSettings[i].field) != i) return false;
+// A position: never below `minimum`; the upper limit is the screen's, applied on loading.
+template <auto Member>
+constexpr SettingDecl Position(const char* key, int32_t minimum) {
+    return SignedSetting(key, minimum, minimum, INT32_MAX, kClamp, SettingField<Member>());
+}
+
+template <auto Member>
+constexpr SettingDecl Extent(const char* key, int32_t def) {
+    return SignedSetting(key, def, kMinWindowSize, kMaxWindowSize, kClamp, SettingField<Member>());
+}
+
+// Sizes of a new video window's client area: the declared defaults of the size keys.
+constexpr int32_t kNewClientWidth = 320;
+constexpr int32_t kNewClientHeight = 240;
+
+constexpr std::array kLiveFlags = {
+    PositiveFlag<&LiveViewFlags::visible>("ViewLiveVis", false),
+};
+static_assert(AllFieldsOf<LiveViewFlags>(kLiveFlags));
+
+constexpr std::array kProcFlags = {
+    PositiveFlag<&ProcViewFlags::visible>("ViewProcVis", true),
+    // Compared as unsigned: a negative or too large mode is foreign and gives the default.
+    SignedSetting("View2Mode", kDefaultStretchMode, 0, kMaxStretchMode, OutOfRange::kDefault,
+                  SettingField<&ProcViewFlags::stretchMode>()),
+    PositiveFlag<&ProcViewFlags::guideVirtual>("ViewGuideVirtual", false),
+    PositiveFlag<&ProcViewFlags::guideArea>("ViewGuideArea", false),
+    PositiveFlag<&ProcViewFlags::guideGrid>("ViewGuideGrid", false),
+};
+static_assert(AllFieldsOf<ProcViewFlags>(kProcFlags));
+
+constexpr std::array kLivePlace = {
+    Position<&WindowPlace::x>("VLX", 0),
+    Position<&WindowPlace::y>("VLY", 0),
+    Extent<&WindowPlace::width>("VLW", kNewClientWidth),
+    Extent<&WindowPlace::height>("VLH", kNewClientHeight),
+};
+static_assert(AllFieldsOf<WindowPlace>(kLivePlace));
+
+constexpr std::array kProcPlace = {
+    Position<&WindowPlace::x>("VPX", 0),
+    Position<&WindowPlace::y>("VPY", 0),
+    Extent<&WindowPlace::width>("VPW", kNewClientWidth),
+    Extent<&WindowPlace::height>("VPH", kNewClientHeight),
+};
+static_assert(AllFieldsOf<WindowPlace>(kProcPlace));
+
+constexpr std::array kInfo = {
+    PositiveFlag<&InfoWindowSettings::visible>("ProcInfo", false),
+    Position<&InfoWindowSettings::x>("InfoX", 1),
+    Position<&InfoWindowSettings::y>("InfoY", 1),
+};
+static_assert(AllFieldsOf<InfoWindowSettings>(kInfo));
+
+// Every table is written in the order it is declared.
+template <size_t N>
+constexpr std::array<uint8_t, N> InOrder() {
+    std::array<uint8_t, N> order{};
+    for (size_t i = 0; i < N; ++i) order[i] = static_cast<uint8_t>(i);
+    return order;
+}
+constexpr auto kLiveFlagsOrder = InOrder<kLiveFlags.size()>();
+constexpr auto kProcFlagsOrder = InOrder<kProcFlags.size()>();
+constexpr auto kPlaceOrder = InOrder<kLivePlace.size()>();
+constexpr auto kInfoOrder = InOrder<kInfo.size()>();
+
+template <typename Owner, size_t N, size_t M>
+SettingsTableOf<Owner> MakeTable(const char* owner, const std::array<SettingDecl, N>& settings,
+                                 const std::array<uint8_t, M>& order) {
+    SettingsTableOf<Owner> table;
+    table.owner = owner;
+    table.section = kProfileSection;
+    table.settings = settings;
+    table.writeOrder = order;
+    return table;
+}
+
+// Reads every key of a table; a missing key takes its value from `defaults`, held to the
+// declared limits like a stored one.
+template <typename Owner>
+Owner LoadWithDefaults(const SettingsTableOf<Owner>& table, const Owner& defaults) {
+    Owner owner = defaults;
+    for (const SettingDecl& declared : table.settings) {
+        SettingDecl decl = declared;
+        decl.defaultValue = declared.access.get(&defaults).number;
+        SettingValue value = ReadSetting(decl, table.section);
+        value.number = HoldToLimits(decl, value.number);
+        decl.access.set(&owner, value);
     }
-    return true;
-}
-static_assert(TableInFieldOrder());
-
-ViewGroup FlagGroup(ViewWindow window) {
-    return window == ViewWindow::kLive ? ViewGroup::kLiveFlags : ViewGroup::kProcFlags;
+    return owner;
 }
 
-ViewGroup PlaceGroup(ViewWindow window) {
-    return window == ViewWindow::kLive ? ViewGroup::kLivePlace : ViewGroup::kProcPlace;
-}
-
-int32_t ReadField(const ViewSettingDescriptor& d, int32_t defaultValue, const PlaceBounds& bounds) {
-    const int32_t stored = GetProfileInt(kProfileSection, d.key, defaultValue);
-    return ApplyViewRule(d, stored, defaultValue, bounds);
+// A window whose far edge would pass the screen's moves back to end at it, never before 0.
+int32_t KeepOnScreen(int32_t start, int32_t length, int32_t screen) {
+    return std::max(std::min(start, screen - length), 0);
 }
 
 }  // namespace
 
-int32_t ApplyViewRule(const ViewSettingDescriptor& d, int32_t stored, int32_t defaultValue,
-                      const PlaceBounds& bounds) {
-    switch (d.rule) {
-        case ViewRule::kClamp:
-            return std::clamp(stored, d.minimum, d.maximum);
-        case ViewRule::kLeftOnScreen:
-            return std::max(std::min(stored, bounds.screen.width - bounds.windowWidth), d.minimum);
-        case ViewRule::kTopOnScreen:
-            return std::max(std::min(stored, bounds.screen.height - bounds.windowHeight),
-                            d.minimum);
-        case ViewRule::kFlag:
-            return stored > 0 ? 1 : 0;
-        case ViewRule::kAboveMaxDefault:
-            return static_cast<uint32_t>(stored) > static_cast<uint32_t>(d.maximum) ? defaultValue
-                                                                                    : stored;
-    }
-    return defaultValue;
+const SettingsTableOf<LiveViewFlags>& LiveViewTable() {
+    static const auto table = MakeTable<LiveViewFlags>("live window", kLiveFlags, kLiveFlagsOrder);
+    return table;
 }
 
-int32_t GetViewField(const ViewSettings& s, ViewField field) {
-    switch (field) {
-        case ViewField::kLiveX:
-            return s.livePlace.x;
-        case ViewField::kLiveY:
-            return s.livePlace.y;
-        case ViewField::kLiveWidth:
-            return s.livePlace.width;
-        case ViewField::kLiveHeight:
-            return s.livePlace.height;
-        case ViewField::kProcX:
-            return s.procPlace.x;
-        case ViewField::kProcY:
-            return s.procPlace.y;
-        case ViewField::kProcWidth:
-            return s.procPlace.width;
-        case ViewField::kProcHeight:
-            return s.procPlace.height;
-        case ViewField::kLiveVisible:
-            return s.liveVisible ? 1 : 0;
-        case ViewField::kProcVisible:
-            return s.procVisible ? 1 : 0;
-        case ViewField::kStretchMode:
-            return s.stretchMode;
-        case ViewField::kGuideVirtual:
-            return s.guideVirtual ? 1 : 0;
-        case ViewField::kGuideArea:
-            return s.guideArea ? 1 : 0;
-        case ViewField::kGuideGrid:
-            return s.guideGrid ? 1 : 0;
-    }
-    return 0;
+const SettingsTableOf<ProcViewFlags>& ProcViewTable() {
+    static const auto table =
+        MakeTable<ProcViewFlags>("processed window", kProcFlags, kProcFlagsOrder);
+    return table;
 }
 
-void SetViewField(ViewSettings& s, ViewField field, int32_t value) {
-    switch (field) {
-        case ViewField::kLiveX:
-            s.livePlace.x = value;
-            break;
-        case ViewField::kLiveY:
-            s.livePlace.y = value;
-            break;
-        case ViewField::kLiveWidth:
-            s.livePlace.width = value;
-            break;
-        case ViewField::kLiveHeight:
-            s.livePlace.height = value;
-            break;
-        case ViewField::kProcX:
-            s.procPlace.x = value;
-            break;
-        case ViewField::kProcY:
-            s.procPlace.y = value;
-            break;
-        case ViewField::kProcWidth:
-            s.procPlace.width = value;
-            break;
-        case ViewField::kProcHeight:
-            s.procPlace.height = value;
-            break;
-        case ViewField::kLiveVisible:
-            s.liveVisible = value != 0;
-            break;
-        case ViewField::kProcVisible:
-            s.procVisible = value != 0;
-            break;
-        case ViewField::kStretchMode:
-            s.stretchMode = value;
-            break;
-        case ViewField::kGuideVirtual:
-            s.guideVirtual = value != 0;
-            break;
-        case ViewField::kGuideArea:
-            s.guideArea = value != 0;
-            break;
-        case ViewField::kGuideGrid:
-            s.guideGrid = value != 0;
-            break;
-    }
+const SettingsTableOf<WindowPlace>& WindowPlaceTable(ViewWindow window) {
+    static const auto live = MakeTable<WindowPlace>("live window place", kLivePlace, kPlaceOrder);
+    static const auto proc =
+        MakeTable<WindowPlace>("processed window place", kProcPlace, kPlaceOrder);
+    return window == ViewWindow::kLive ? live : proc;
 }
 
-std::span<const ViewSettingDescriptor> ViewGroupKeys(ViewGroup group) {
-    const auto inGroup = [group](const ViewSettingDescriptor& d) { return d.group == group; };
-    const auto* first = std::find_if(std::begin(kViewSettings), std::end(kViewSettings), inGroup);
-    const auto* last = std::find_if_not(first, std::end(kViewSettings), inGroup);
-    return {first, last};
+const SettingsTableOf<InfoWindowSettings>& InfoWindowTable() {
+    static const auto table = MakeTable<InfoWindowSettings>("statistic window", kInfo, kInfoOrder);
+    return table;
 }
 
-void LoadViewFlags(ViewSettings& settings) {
-    for (ViewGroup group : {ViewGroup::kLiveFlags, ViewGroup::kProcFlags}) {
-        for (const ViewSettingDescriptor& d : ViewGroupKeys(group)) {
-            SetViewField(settings, d.field, ReadField(d, d.defaultValue, PlaceBounds{}));
-        }
-    }
+LiveViewFlags LoadLiveViewFlags() {
+    return LoadSettings(LiveViewTable());
 }
 
-void SaveViewFlags(ViewWindow window, const ViewSettings& settings) {
-    for (const ViewSettingDescriptor& d : ViewGroupKeys(FlagGroup(window))) {
-        WriteInt(d.key, GetViewField(settings, d.field));
-    }
+void SaveLiveViewFlags(const LiveViewFlags& flags) {
+    SaveSettings(LiveViewTable(), flags);
+}
+
+ProcViewFlags LoadProcViewFlags() {
+    return LoadSettings(ProcViewTable());
+}
+
+void SaveProcViewFlags(const ProcViewFlags& flags) {
+    SaveSettings(ProcViewTable(), flags);
 }
 
 WindowPlace LoadWindowPlace(ViewWindow window, const WindowPlace& defaults, ScreenSize screen) {
-    // Rows of a place group: X, Y, W, H.
-    const std::span<const ViewSettingDescriptor> keys = ViewGroupKeys(PlaceGroup(window));
-    PlaceBounds bounds{screen, 0, 0};
-    WindowPlace place;
-    place.width = ReadField(keys[2], defaults.width, bounds);
-    bounds.windowWidth = place.width;
-    place.x = ReadField(keys[0], defaults.x, bounds);
-    place.height = ReadField(keys[3], defaults.height, bounds);
-    bounds.windowHeight = place.height;
-    place.y = ReadField(keys[1], defaults.y, bounds);
+    WindowPlace place = LoadWithDefaults(WindowPlaceTable(window), defaults);
+    place.x = KeepOnScreen(place.x, place.width, screen.width);
+    place.y = KeepOnScreen(place.y, place.height, screen.height);
     return place;
 }
 
 void SaveWindowPlace(ViewWindow window, const WindowPlace& place) {
-    ViewSettings settings;
-    (window == ViewWindow::kLive ? settings.livePlace : settings.procPlace) = place;
-    for (const ViewSettingDescriptor& d : ViewGroupKeys(PlaceGroup(window))) {
-        WriteInt(d.key, GetViewField(settings, d.field));
-    }
+    SaveSettings(WindowPlaceTable(window), place);
+}
+
+InfoWindowSettings LoadInfoWindowSettings(int32_t ownerLeft, int32_t ownerTop, ScreenSize screen) {
+    // Beside the owner, on its left; at the bottom of the screen when level with it would not
+    // fit.
+    constexpr int32_t kBesideOwner = 89;
+    constexpr int32_t kAboveBottom = 67;
+    InfoWindowSettings defaults;
+    defaults.x = std::max(ownerLeft - kBesideOwner, 0);
+    defaults.y =
+        ownerTop + kInfoWindowHeight > screen.height ? screen.height - kAboveBottom : ownerTop;
+    defaults.y = std::max(defaults.y, 0);
+    InfoWindowSettings s = LoadWithDefaults(InfoWindowTable(), defaults);
+    // Held to 1 by the table, then kept on the screen.
+    s.x = std::min(s.x, screen.width - kInfoWindowWidth);
+    s.y = std::min(s.y, screen.height - kInfoWindowHeight);
+    return s;
+}
+
+void SaveInfoWindowSettings(const InfoWindowSettings& settings) {
+    SaveSettings(InfoWindowTable(), settings);
 }
 
 }  // namespace kelpa

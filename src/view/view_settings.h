@@ -1,16 +1,22 @@
-// The display settings of the two video windows: their places on the screen, which of them is
-// shown, the processed window's stretch mode and its overlays. Declared once in a table of
-// descriptors (key, default, limits, the rule for stored values out of range) that loading and
-// saving walk in table order.
+// The display settings of the windows that show video and statistics: the places of the live,
+// processed and statistic windows on the screen, which of them are shown, and the processed
+// window's stretch mode and overlays. Declared once, as settings tables (key, default, limits,
+// write format) that loading, saving, --set and the settings panel all read.
+//
+// Places have defaults only known at run time (where the window is first created) and a rule
+// that depends on the screen (the window stays on it): the tables declare the fixed limits, and
+// the load calls below add the run-time defaults and the screen.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <span>
+
+#include "common/settings_table.h"
 
 namespace kelpa {
 
-// A window's outer rectangle on the screen.
+// A window's rectangle on the screen: the position of its frame, the size of its client area
+// (the window manager's frame lies outside the size, so a stored size reads back unchanged
+// whatever the decoration).
 struct WindowPlace {
     int32_t x = 0;
     int32_t y = 0;
@@ -24,116 +30,65 @@ struct ScreenSize {
     int32_t height = 0;
 };
 
-// Limits of a video window's outer size.
+// Limits of a video window's size.
 inline constexpr int32_t kMinWindowSize = 36;
 inline constexpr int32_t kMaxWindowSize = 1024;
 
-struct ViewSettings {
-    WindowPlace livePlace;
-    WindowPlace procPlace;
-    bool liveVisible = false;
-    bool procVisible = true;
-    int32_t stretchMode = 3;
-    bool guideVirtual = false;
-    bool guideArea = false;
-    bool guideGrid = false;
-};
+// The stretch modes a stored View2Mode may hold; 3 copies pixels, 4 smooths.
+inline constexpr int32_t kDefaultStretchMode = 3;
+inline constexpr int32_t kMaxStretchMode = 4;
 
 enum class ViewWindow : uint8_t { kLive, kProc };
 
-// When a key is read and written: the places by the window's creation and release, the flags
-// by the surface's construction and destruction.
-enum class ViewGroup : uint8_t { kLivePlace, kProcPlace, kLiveFlags, kProcFlags };
-
-enum class ViewRule : uint8_t {
-    kClamp,            // held to [minimum, maximum]
-    kLeftOnScreen,     // held to [minimum, screen width - window width], never below minimum
-    kTopOnScreen,      // the same with the screen and window heights
-    kFlag,             // a value above 0 is on
-    kAboveMaxDefault,  // compared as unsigned, a value above maximum gives the default
+// Read when the live window is made, written by it while its source is the current one.
+struct LiveViewFlags {
+    bool visible = false;  // ViewLiveVis
 };
 
-enum class ViewField : uint8_t {
-    kLiveX,
-    kLiveY,
-    kLiveWidth,
-    kLiveHeight,
-    kProcX,
-    kProcY,
-    kProcWidth,
-    kProcHeight,
-    kLiveVisible,
-    kProcVisible,
-    kStretchMode,
-    kGuideVirtual,
-    kGuideArea,
-    kGuideGrid,
+// The same for the processed window.
+struct ProcViewFlags {
+    bool visible = true;                        // ViewProcVis
+    int32_t stretchMode = kDefaultStretchMode;  // View2Mode
+    bool guideVirtual = false;                  // ViewGuideVirtual
+    bool guideArea = false;                     // ViewGuideArea
+    bool guideGrid = false;                     // ViewGuideGrid
 };
 
-struct ViewSettingDescriptor {
-    const char* key;
-    ViewField field;
-    ViewGroup group;
-    ViewRule rule;
-    // Place keys default to the place the window is created at (kPlaceDefault).
-    int32_t defaultValue;
-    int32_t minimum;
-    int32_t maximum;
+// The statistic window: shown or not, and the position of its frame.
+struct InfoWindowSettings {
+    bool visible = false;  // ProcInfo
+    int32_t x = 0;         // InfoX
+    int32_t y = 0;         // InfoY
 };
 
-inline constexpr int32_t kPlaceDefault = 0;
+// The size the statistic window's position is kept on the screen with.
+inline constexpr int32_t kInfoWindowWidth = 178;
+inline constexpr int32_t kInfoWindowHeight = 135;
 
-// In the order the keys are written: a place as X, Y, W, H; the processed window's flags as
-// ViewProcVis, View2Mode, ViewGuideVirtual, ViewGuideArea, ViewGuideGrid.
-inline constexpr ViewSettingDescriptor kViewSettings[] = {
-    {"VLX", ViewField::kLiveX, ViewGroup::kLivePlace, ViewRule::kLeftOnScreen, kPlaceDefault, 0, 0},
-    {"VLY", ViewField::kLiveY, ViewGroup::kLivePlace, ViewRule::kTopOnScreen, kPlaceDefault, 0, 0},
-    {"VLW", ViewField::kLiveWidth, ViewGroup::kLivePlace, ViewRule::kClamp, kPlaceDefault,
-     kMinWindowSize, kMaxWindowSize},
-    {"VLH", ViewField::kLiveHeight, ViewGroup::kLivePlace, ViewRule::kClamp, kPlaceDefault,
-     kMinWindowSize, kMaxWindowSize},
-    {"VPX", ViewField::kProcX, ViewGroup::kProcPlace, ViewRule::kLeftOnScreen, kPlaceDefault, 0, 0},
-    {"VPY", ViewField::kProcY, ViewGroup::kProcPlace, ViewRule::kTopOnScreen, kPlaceDefault, 0, 0},
-    {"VPW", ViewField::kProcWidth, ViewGroup::kProcPlace, ViewRule::kClamp, kPlaceDefault,
-     kMinWindowSize, kMaxWindowSize},
-    {"VPH", ViewField::kProcHeight, ViewGroup::kProcPlace, ViewRule::kClamp, kPlaceDefault,
-     kMinWindowSize, kMaxWindowSize},
-    {"ViewLiveVis", ViewField::kLiveVisible, ViewGroup::kLiveFlags, ViewRule::kFlag, 0, 0, 1},
-    {"ViewProcVis", ViewField::kProcVisible, ViewGroup::kProcFlags, ViewRule::kFlag, 1, 0, 1},
-    {"View2Mode", ViewField::kStretchMode, ViewGroup::kProcFlags, ViewRule::kAboveMaxDefault, 3, 0,
-     4},
-    {"ViewGuideVirtual", ViewField::kGuideVirtual, ViewGroup::kProcFlags, ViewRule::kFlag, 0, 0, 1},
-    {"ViewGuideArea", ViewField::kGuideArea, ViewGroup::kProcFlags, ViewRule::kFlag, 0, 0, 1},
-    {"ViewGuideGrid", ViewField::kGuideGrid, ViewGroup::kProcFlags, ViewRule::kFlag, 0, 0, 1},
-};
+const SettingsTableOf<LiveViewFlags>& LiveViewTable();
+const SettingsTableOf<ProcViewFlags>& ProcViewTable();
+// VLX, VLY, VLW, VLH or VPX, VPY, VPW, VPH, in that order.
+const SettingsTableOf<WindowPlace>& WindowPlaceTable(ViewWindow window);
+const SettingsTableOf<InfoWindowSettings>& InfoWindowTable();
 
-// What the on-screen rules need: the screen and the window's size (read before its position).
-struct PlaceBounds {
-    ScreenSize screen;
-    int32_t windowWidth = 0;
-    int32_t windowHeight = 0;
-};
+LiveViewFlags LoadLiveViewFlags();
+void SaveLiveViewFlags(const LiveViewFlags& flags);
+ProcViewFlags LoadProcViewFlags();
+// In the order ViewProcVis, View2Mode, ViewGuideVirtual, ViewGuideArea, ViewGuideGrid.
+void SaveProcViewFlags(const ProcViewFlags& flags);
 
-// A stored value brought into its descriptor's range.
-int32_t ApplyViewRule(const ViewSettingDescriptor& descriptor, int32_t stored, int32_t defaultValue,
-                      const PlaceBounds& bounds);
-
-// The field a descriptor stands for, as stored (flags as 0 or 1).
-int32_t GetViewField(const ViewSettings& settings, ViewField field);
-void SetViewField(ViewSettings& settings, ViewField field, int32_t value);
-
-// The descriptors of one group, in table order.
-std::span<const ViewSettingDescriptor> ViewGroupKeys(ViewGroup group);
-
-// Reads the flags of both windows from the profile (section "kelpa").
-void LoadViewFlags(ViewSettings& settings);
-// Writes one window's flags (only the surfaces of the source in use do this).
-void SaveViewFlags(ViewWindow window, const ViewSettings& settings);
-
-// Reads a window's remembered place: the size first (36 ... 1024), then the position, kept on
-// the screen. `defaults` is where and how large the window would be without a remembered place.
+// A window's remembered place: the size held to 36 ... 1024, then the position kept on the
+// screen (moved left or up so that the window ends at the edge, never before 0). `defaults` is
+// the place the window has without a remembered one.
 WindowPlace LoadWindowPlace(ViewWindow window, const WindowPlace& defaults, ScreenSize screen);
 // Writes a window's place as X, Y, W, H.
 void SaveWindowPlace(ViewWindow window, const WindowPlace& place);
+
+// The statistic window's settings. A missing position defaults to beside the owner window (its
+// frame's left and top edges given): 89 pixels left of it, level with its top unless the window
+// would pass the bottom of the screen. Positions are then held to 1 ... screen size - 178 x 135.
+InfoWindowSettings LoadInfoWindowSettings(int32_t ownerLeft, int32_t ownerTop, ScreenSize screen);
+// Writes ProcInfo, then InfoX and InfoY.
+void SaveInfoWindowSettings(const InfoWindowSettings& settings);
 
 }  // namespace kelpa

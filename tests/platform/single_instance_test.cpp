@@ -8,8 +8,8 @@
 #include <csignal>
 #include <string>
 
-#include "support/temp_files.h"
 #include "platform/program_paths.h"
+#include "support/temp_files.h"
 
 namespace kelpa {
 namespace {

@@ -49,6 +49,7 @@ const Change kChanges[] = {
     [](ProcEngine& e, std::mt19937& rng) { e.SetNR(rng() % 2, rng() % 2); },
     [](ProcEngine& e, std::mt19937& rng) { e.SetGuideEnable(rng() % 4 != 0); },
     [](ProcEngine& e, std::mt19937& rng) { e.SetGuideAutoMoveSetting(rng() % 2); },
+    [](ProcEngine& e, std::mt19937& rng) { e.SetGuideRefine(rng() % 2); },
     [](ProcEngine& e, std::mt19937& rng) { e.SetVirtualGuideActive(rng() % 2); },
     [](ProcEngine& e, std::mt19937& rng) {
         e.SetChannel(std::array{-2, -1, 0, 1, 2, 3}[rng() % 6]);
@@ -122,8 +123,9 @@ TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
 }
 
 // The frame path allocates nothing per frame, whatever it does: every processor and variant,
-// sums of one and of several frames, banding, statistics, the guide with auto move, and the
-// automatic control changing the amplification (which re-renders the area).
+// sums of one and of several frames, banding, statistics, the guide with auto move and its star
+// metrics (the refined centre on for sums of several frames), and the automatic control
+// changing the amplification (which re-renders the area).
 TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
     struct : StreamEventReceiver {
         void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
@@ -143,6 +145,7 @@ TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
                 e.SetAmp(40);  // dim: the automatic control raises it and refreshes
                 e.params.autoFlags.store(kAutoAmplification);
                 e.SetCountAccum(count);
+                e.SetGuideRefine(count > 1);
                 sink.SampleCB(0.0, frames[0].data(), frames[0].size());
                 testing::StartCountingNew();
                 for (int i = 0; i < 12; ++i) {

@@ -91,6 +91,7 @@ TEST(ProcSettingsTest, StoredValuesAreHeldToTheirLimits) {
         {"StatFonThresh3", "1084227584", -2.0, "3221225472"},  // 5.0: outside -20 ... 0
         {"ProcChannelsID", "Grey", double(FourCC("Grey")), "2036691527"},
         {"ProcGuideEnable", "7", 1.0, "1"},
+        {"ProcGuideRefine", "-3", 1.0, "1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
@@ -112,13 +113,13 @@ TEST(ProcSettingsTest, OnlyTheCurrentEngineSavesInTheWriteOrder) {
         current.saveOnExit = true;
     }
     const std::vector<std::string> order = {
-        "ProcAreaX",       "ProcAreaY",        "ProcAreaW",      "ProcAreaH",
-        "StatFonThresh1",  "StatFonThresh2",   "StatFonThresh3", "ProcStatCrdThresh",
-        "ProcTimeDelay",   "ProcCountAccum",   "ProcNRH",        "ProcNRV",
-        "ProcAuto",        "ProcAmp",          "ProcBlackLevel", "ProcGamma",
-        "ProcFlipH",       "ProcFlipV",        "ProcRMSH",       "ProcRMSV",
-        "ProcChannels",    "ProcChannelsID",   "ProcVarID",      "ProcChanOutside",
-        "ProcGuideEnable", "ProcGuideAutoMove"};
+        "ProcAreaX",       "ProcAreaY",         "ProcAreaW",      "ProcAreaH",
+        "StatFonThresh1",  "StatFonThresh2",    "StatFonThresh3", "ProcStatCrdThresh",
+        "ProcTimeDelay",   "ProcCountAccum",    "ProcNRH",        "ProcNRV",
+        "ProcAuto",        "ProcAmp",           "ProcBlackLevel", "ProcGamma",
+        "ProcFlipH",       "ProcFlipV",         "ProcRMSH",       "ProcRMSV",
+        "ProcChannels",    "ProcChannelsID",    "ProcVarID",      "ProcChanOutside",
+        "ProcGuideEnable", "ProcGuideAutoMove", "ProcGuideRefine"};
     EXPECT_EQ(profile.WriteOrder(), order);
     EXPECT_EQ(profile.Get("ProcChannelsID"), "2036691527");
     EXPECT_EQ(profile.Get("ProcVarID"), "1835230017");
@@ -144,7 +145,7 @@ TEST(ProcSettingsTest, EngineTakesItsSettingsAndHandsThemBack) {
     s.rmsH = -1.18f;
     s.autoFlags = 5;
     s.flipH = s.flipV = true;
-    s.guideEnable = s.guideAutoMoveSetting = true;
+    s.guideEnable = s.guideAutoMoveSetting = s.guideRefine = true;
     s.starThresholdMethod = 1;
     s.starThresholdFactor[1] = -1.0f;
 

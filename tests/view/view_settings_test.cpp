@@ -1,8 +1,6 @@
 // The display settings table and the placing and sizing of the video windows.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -18,50 +16,92 @@ using test::MemoryProfile;
 
 constexpr ScreenSize kScreen{1280, 800};
 
-TEST(ViewSettingsTest, StoredValuesOutOfRange) {
+// What a key reads back as, for each window's settings.
+int32_t ReadBack(const std::string& key) {
+    const LiveViewFlags live = LoadLiveViewFlags();
+    const ProcViewFlags proc = LoadProcViewFlags();
     // Each window would be 400 x 300 at (10, 20) on a 1280 x 800 screen.
+    const WindowPlace livePlace = LoadWindowPlace(ViewWindow::kLive, {10, 20, 400, 300}, kScreen);
+    const WindowPlace procPlace = LoadWindowPlace(ViewWindow::kProc, {10, 20, 400, 300}, kScreen);
+    // The statistic window's owner at (300, 700): level with it would pass the screen's bottom.
+    const InfoWindowSettings info = LoadInfoWindowSettings(300, 700, kScreen);
+    const std::tuple<const char*, int32_t> values[] = {
+        {"ViewLiveVis", live.visible},
+        {"ViewProcVis", proc.visible},
+        {"View2Mode", proc.stretchMode},
+        {"ViewGuideGrid", proc.guideGrid},
+        {"VLX", livePlace.x},
+        {"VLY", livePlace.y},
+        {"VLW", livePlace.width},
+        {"VPX", procPlace.x},
+        {"VPH", procPlace.height},
+        {"ProcInfo", info.visible},
+        {"InfoX", info.x},
+        {"InfoY", info.y},
+    };
+    for (const auto& [name, value] : values) {
+        if (key == name) return value;
+    }
+    ADD_FAILURE() << "no such key " << key;
+    return 0;
+}
+
+TEST(ViewSettingsTest, StoredValuesOutOfRange) {
     const std::tuple<const char*, const char*, int32_t> cases[] = {
-        {"VLW", "20", 36},       {"VLW", "2000", 1024},    {"VPH", "500", 500},
-        {"VLX", "-5", 0},        {"VPX", "5000", 880},     {"VLY", "900", 500},
-        {"View2Mode", "7", 3},   {"View2Mode", "-1", 3},   {"View2Mode", "4", 4},
-        {"ViewLiveVis", "2", 1}, {"ViewProcVis", "-1", 0}, {"ViewGuideGrid", "1", 1},
+        {"VLW", "20", 36},
+        {"VLW", "2000", 1024},
+        {"VPH", "500", 500},
+        {"VLX", "-5", 0},
+        {"VPX", "5000", 880},
+        {"VLY", "900", 500},
+        {"VLY", "", 20},
+        {"VLW", "wide", 400},
+        {"View2Mode", "7", 3},
+        {"View2Mode", "-1", 3},
+        {"View2Mode", "4", 4},
+        {"ViewLiveVis", "2", 1},
+        {"ViewProcVis", "-1", 0},
+        {"ViewGuideGrid", "1", 1},
+        {"ProcInfo", "3", 1},
+        {"InfoX", "0", 1},
+        {"InfoX", "5000", 1102},
+        {"InfoY", "-7", 1},
+        // Missing: 89 left of the owner; at the bottom, since level with it would not fit.
+        {"InfoX", "", 211},
+        {"InfoY", "", 665},
     };
     for (const auto& [key, stored, expected] : cases) {
         MemoryProfile profile;
-        profile.Set(key, stored);
-        ViewSettings s;
-        LoadViewFlags(s);
-        s.livePlace = LoadWindowPlace(ViewWindow::kLive, {10, 20, 400, 300}, kScreen);
-        s.procPlace = LoadWindowPlace(ViewWindow::kProc, {10, 20, 400, 300}, kScreen);
-        const auto& row = *std::find_if(std::begin(kViewSettings), std::end(kViewSettings),
-                                        [&](const auto& d) { return std::string(d.key) == key; });
-        EXPECT_EQ(GetViewField(s, row.field), expected) << key << "=" << stored;
+        if (*stored != 0) profile.Set(key, stored);
+        EXPECT_EQ(ReadBack(key), expected) << key << "=" << stored;
     }
 }
 
 TEST(ViewSettingsTest, DefaultsWriteOrderAndRoundTrip) {
     MemoryProfile profile;
-    const auto flags = [](const ViewSettings& s) {
-        return std::tuple(s.liveVisible, s.procVisible, s.stretchMode, s.guideVirtual, s.guideArea,
-                          s.guideGrid);
+    const auto flags = [](const LiveViewFlags& l, const ProcViewFlags& p) {
+        return std::tuple(l.visible, p.visible, p.stretchMode, p.guideVirtual, p.guideArea,
+                          p.guideGrid);
     };
-    ViewSettings s{{}, {}, true, false, 1, true, true, true};
-    LoadViewFlags(s);
-    EXPECT_EQ(flags(s), std::tuple(false, true, 3, false, false, false));
+    EXPECT_EQ(flags(LoadLiveViewFlags(), LoadProcViewFlags()),
+              std::tuple(false, true, 3, false, false, false));
     EXPECT_EQ(LoadWindowPlace(ViewWindow::kProc, {10, 20, 400, 300}, kScreen),
               (WindowPlace{10, 20, 400, 300}));
 
-    const ViewSettings saved{{}, {}, true, false, 4, true, false, true};
-    SaveViewFlags(ViewWindow::kProc, saved);
-    SaveViewFlags(ViewWindow::kLive, saved);
+    const LiveViewFlags live{true};
+    const ProcViewFlags proc{false, 4, true, false, true};
+    SaveProcViewFlags(proc);
+    SaveLiveViewFlags(live);
     SaveWindowPlace(ViewWindow::kLive, {11, 22, 333, 244});
-    EXPECT_EQ(
-        profile.WriteOrder(),
-        (std::vector<std::string>{"ViewProcVis", "View2Mode", "ViewGuideVirtual", "ViewGuideArea",
-                                  "ViewGuideGrid", "ViewLiveVis", "VLX", "VLY", "VLW", "VLH"}));
-    LoadViewFlags(s);
-    EXPECT_EQ(flags(s), flags(saved));
+    SaveInfoWindowSettings({true, 40, 50});
+    EXPECT_EQ(profile.WriteOrder(),
+              (std::vector<std::string>{"ViewProcVis", "View2Mode", "ViewGuideVirtual",
+                                        "ViewGuideArea", "ViewGuideGrid", "ViewLiveVis", "VLX",
+                                        "VLY", "VLW", "VLH", "ProcInfo", "InfoX", "InfoY"}));
+    EXPECT_EQ(flags(LoadLiveViewFlags(), LoadProcViewFlags()), flags(live, proc));
     EXPECT_EQ(LoadWindowPlace(ViewWindow::kLive, {}, kScreen), (WindowPlace{11, 22, 333, 244}));
+    const InfoWindowSettings info = LoadInfoWindowSettings(0, 0, kScreen);
+    EXPECT_EQ(std::tuple(info.visible, info.x, info.y), std::tuple(true, 40, 50));
 }
 
 TEST(WindowSizingTest, CreationSizeAndPlaces) {

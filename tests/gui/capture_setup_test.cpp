@@ -1,0 +1,194 @@
+// "Capture Setup" on the current controller: its fields filled from the capture writer and
+// written back to it with their rules, the folder chooser, and the preview of the next file
+// name against the file the writer then writes.
+#include "gui/capture_setup_dialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <vector>
+
+#include "gui/panel_test_support.h"
+#include "support/temp_files.h"
+#include "video/convert.h"
+
+namespace kelpa::test {
+namespace {
+
+using kelpa::testing::FileExists;
+using kelpa::testing::TempDir;
+
+class CaptureSetupTest : public CoreTest {
+  protected:
+    CaptureSetupTest() {
+        profile.Set("CapWorkDir", captures.Path());
+        profile.Set("CapFormat", "#m42_%t#_%f");
+        profile.Set("CapCount", "3");
+        profile.Set("ProcAuto", "0");
+    }
+    VideoCtrl& Ctrl() {
+        App().MakeCurrent(SourceKind::kFile);
+        return *App().Current();
+    }
+    // Types into a field as the user does, then leaves it.
+    static void Retype(QLineEdit* edit, const QString& text) {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+    static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
+    static std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
+
+    TempDir captures;
+};
+
+TEST_F(CaptureSetupTest, FieldsShowTheCaptureWriter) {
+    VideoCtrl& ctrl = Ctrl();
+    CaptureSetupDialog dialog(App());
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Capture Setup");
+    EXPECT_EQ(Text(dialog.TemplateEdit()), "#m42_%t#_%f");
+    EXPECT_EQ(Text(dialog.DirectoryEdit()), captures.Path() + "/");
+    EXPECT_TRUE(dialog.DirectoryEdit()->isReadOnly());
+    EXPECT_EQ(Text(dialog.FramesEdit()), "3");
+    EXPECT_EQ(Text(dialog.DelayEdit()), "0");
+    EXPECT_EQ(Text(dialog.IntervalEdit()), "00:000");
+    EXPECT_EQ(dialog.LastCaptureText()->text().toStdString(), "<none>");
+    // A stopped source starts at its first frame.
+    EXPECT_EQ(Text(dialog.NextNameEdit()), captures.Path() + "/m42_0000000_00001.bmp");
+    EXPECT_EQ(dialog.DirectoryButton()->text().toStdString(), "Di&rectory:");
+    EXPECT_EQ(ctrl.sink.capture.captureCount.load(), 3u);
+    SaveScreenshot(dialog, "capture_setup");
+}
+
+TEST_F(CaptureSetupTest, WithoutSourceTheDialogStaysEmpty) {
+    CaptureSetupDialog dialog(App());
+    EXPECT_EQ(Text(dialog.TemplateEdit()), "");
+    EXPECT_EQ(Text(dialog.FramesEdit()), "");
+    EXPECT_FALSE(dialog.FramesEdit()->isEnabled());
+    EXPECT_FALSE(dialog.DirectoryButton()->isEnabled());
+}
+
+// Frames and delay store every valid number as it is typed; leaving a field with no number
+// brings the stored one back. The delay is shown as the time between written frames.
+TEST_F(CaptureSetupTest, CountAndDelayAreWrittenBack) {
+    VideoCtrl& ctrl = Ctrl();
+    ctrl.sink.ApplyFrameRate(25.0);
+    CaptureWriter& writer = ctrl.sink.capture;
+    writer.captureCountdown.store(7);
+    CaptureSetupDialog dialog(App());
+
+    Retype(dialog.FramesEdit(), "25");
+    EXPECT_EQ(writer.captureCount.load(), 25u);
+    Retype(dialog.FramesEdit(), "");
+    EXPECT_EQ(writer.captureCount.load(), 25u);
+    Leave(dialog.FramesEdit());
+    EXPECT_EQ(Text(dialog.FramesEdit()), "25");
+    QTest::keyClicks(dialog.FramesEdit(), "x");  // digits only
+    EXPECT_EQ(Text(dialog.FramesEdit()), "25");
+    Retype(dialog.FramesEdit(), "123456789");  // eight digits at most
+    EXPECT_EQ(writer.captureCount.load(), 12345678u);
+
+    Retype(dialog.DelayEdit(), "10");
+    EXPECT_EQ(writer.captureFrameDelay.load(), 10u);
+    EXPECT_EQ(writer.captureCountdown.load(), 0u);
+    EXPECT_EQ(Text(dialog.IntervalEdit()), "00:400");  // 10 frames at 25 per second
+    Retype(dialog.DelayEdit(), "3000");
+    EXPECT_EQ(Text(dialog.IntervalEdit()), "02:00:000");
+    Retype(dialog.DelayEdit(), "0");
+    EXPECT_EQ(Text(dialog.IntervalEdit()), "00:000");
+    Retype(dialog.DelayEdit(), "");
+    Leave(dialog.DelayEdit());
+    EXPECT_EQ(Text(dialog.DelayEdit()), "0");
+}
+
+// The template is taken when the field is left: characters a file name cannot hold become '_',
+// and the preview follows.
+TEST_F(CaptureSetupTest, TemplateIsParsedWhenLeft) {
+    VideoCtrl& ctrl = Ctrl();
+    CaptureSetupDialog dialog(App());
+    Retype(dialog.TemplateEdit(), "#M42 <Orion>|%f");
+    EXPECT_STREQ(ctrl.sink.capture.CaptureTemplate(), "#m42_%t#_%f");  // not yet
+    Leave(dialog.TemplateEdit());
+    EXPECT_STREQ(ctrl.sink.capture.CaptureTemplate(), "#M42 _Orion_|%f");
+    EXPECT_EQ(Text(dialog.TemplateEdit()), "#M42 _Orion_|%f");
+    EXPECT_EQ(Text(dialog.NextNameEdit()), captures.Path() + "/M42 _Orion_00001.bmp");
+}
+
+TEST_F(CaptureSetupTest, FolderChooserSetsTheDirectory) {
+    VideoCtrl& ctrl = Ctrl();
+    TempDir other;
+    CaptureSetupDialog dialog(App());
+    std::vector<std::string> asked;
+    std::vector<std::string> warnings;
+    QString answer = QString::fromStdString(other.Path());
+    dialog.SetFolderChooser([&](QWidget*, const QString& title, const QString& start) {
+        asked.push_back(title.toStdString() + "|" + start.toStdString());
+        return answer;
+    });
+    dialog.SetWarningBox([&](QWidget*, const QString& title, const QString& text) {
+        warnings.push_back(title.toStdString() + "|" + text.toStdString());
+    });
+
+    dialog.DirectoryButton()->click();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "Select directory for capturing|" + captures.Path() + "/");
+    EXPECT_STREQ(ctrl.sink.capture.CaptureDir(), (other.Path() + "/").c_str());
+    EXPECT_EQ(Text(dialog.DirectoryEdit()), other.Path() + "/");
+    EXPECT_EQ(Text(dialog.NextNameEdit()).rfind(other.Path() + "/m42_", 0), 0u);
+    EXPECT_TRUE(warnings.empty());
+
+    // A folder name too long for a capture path is refused with the warning.
+    std::string tooLong(300, 'a');
+    tooLong[0] = '/';
+    answer = QString::fromStdString(tooLong);
+    dialog.DirectoryButton()->click();
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0], "Warning|Can`t set folder [long name!]...");
+    EXPECT_STREQ(ctrl.sink.capture.CaptureDir(), (other.Path() + "/").c_str());
+
+    // Cancelled: nothing changes.
+    answer.clear();
+    dialog.DirectoryButton()->click();
+    EXPECT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(Text(dialog.DirectoryEdit()), other.Path() + "/");
+}
+
+// The preview names the frame after the last one shown; a capture started then writes exactly
+// that file, and the dialog shows it as the last capture.
+TEST_F(CaptureSetupTest, PreviewIsTheNameTheWriterUses) {
+    VideoCtrl& ctrl = Ctrl();
+    FrameSink& sink = ctrl.sink;
+    ASSERT_TRUE(sink.SetSourceHeader(
+        BitmapInfoHeader{.width = 8, .height = 6, .bitCount = 24, .compression = kFormatRgb}));
+    // Times and rate exact in binary, so the expected name is plain arithmetic.
+    sink.ApplyFrameRate(32.0);
+    sink.isLive = true;
+    sink.playState.store(kStateRunning);
+    const std::vector<uint8_t> sample(sink.geometry.srcRequiredSize, 90);
+    const double shown = 12.25;
+    sink.SampleCB(shown, sample.data(), sample.size());
+
+    // The plain name is taken already: the writer never replaces a file, and the preview
+    // shows the suffix it will add.
+    const std::string taken = captures.Path() + "/m42_0012281_00394.bmp";
+    kelpa::testing::WriteFile(taken, "keep");
+    std::string preview;
+    {
+        CaptureSetupDialog dialog(App());
+        preview = Text(dialog.NextNameEdit());
+    }
+    EXPECT_EQ(preview, captures.Path() + "/m42_0012281_00394_1.bmp");
+    ASSERT_FALSE(FileExists(preview));
+    sink.capture.captureCount.store(1);
+    sink.capture.ToggleCapture(nullptr);
+    sink.SampleCB(NextCaptureTime(ctrl), sample.data(), sample.size());
+    EXPECT_TRUE(FileExists(preview));
+    EXPECT_EQ(kelpa::testing::ReadFile(taken), "keep");
+
+    CaptureSetupDialog dialog(App());
+    EXPECT_EQ(dialog.LastCaptureText()->text().toStdString(), preview);
+}
+
+}  // namespace
+}  // namespace kelpa::test

@@ -1,0 +1,152 @@
+// The main window on Qt's offscreen platform over a real application core, with the simulated
+// telescope camera as its source, and recording stand-ins for the windows, the panel and
+// dialogs, and the desktop (message boxes, opened addresses).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QToolButton>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "gui/config_texts.h"
+#include "gui/desktop_services.h"
+#include "gui/dialog_host.h"
+#include "gui/main_window.h"
+#include "gui/tool_bar.h"
+#include "gui/window_set.h"
+#include "media/media_init.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
+#include "video/convert.h"
+
+namespace kelpa::test {
+
+class RecordingWindows final : public WindowSet {
+  public:
+    bool Visible(ShownWindow window) const override { return visible.at(window); }
+    void SetVisible(ShownWindow window, bool shown) override { visible[window] = shown; }
+    void ShowController(VideoCtrl* ctrl) override { shownCtrl = ctrl; }
+    void Resize(SizeCommand command, int32_t) override { resizes.push_back(command); }
+    void Repaint() override { ++repaints; }
+    bool Flag(ViewFlag flag) const override { return flags.at(flag); }
+    void SetFlag(ViewFlag flag, bool on) override { flags[flag] = on; }
+    void AreaCommand(uint32_t command) override { areaCommands.push_back(command); }
+    uint32_t AreaMode() const override { return areaMode; }
+    void SaveAndClose() override { ++closes; }
+
+    std::map<ShownWindow, bool> visible = {{ShownWindow::kLive, false},
+                                           {ShownWindow::kProcessing, true},
+                                           {ShownWindow::kStatistic, false}};
+    std::map<ViewFlag, bool> flags = {
+        {ViewFlag::kGrid, false}, {ViewFlag::kArea, false}, {ViewFlag::kVirtualGuide, false}};
+    VideoCtrl* shownCtrl = nullptr;
+    std::vector<SizeCommand> resizes;
+    std::vector<uint32_t> areaCommands;
+    uint32_t areaMode = 0;
+    int repaints = 0;
+    int closes = 0;
+};
+
+class RecordingDialogs final : public DialogHost {
+  public:
+    bool PanelVisible() const override { return panelVisible; }
+    void SetPanelVisible(bool visible) override { panelVisible = visible; }
+    void RefreshPanel() override { ++refreshes; }
+    void RefreshPanelRow(StreamEvent kind) override { rows.push_back(kind); }
+    void ShowCaptureSetup() override { ++captureSetups; }
+    void ShowGuideSetup() override { ++guideSetups; }
+    void ShowIfSlow() override { ++ifSlows; }
+    void Save() override { ++saves; }
+
+    bool panelVisible = false;
+    int refreshes = 0;
+    std::vector<StreamEvent> rows;
+    int captureSetups = 0;
+    int guideSetups = 0;
+    int ifSlows = 0;
+    int saves = 0;
+};
+
+class RecordingDesktop final : public DesktopServices {
+  public:
+    void Warning(QWidget*, const QString& text) override { warnings << text; }
+    void Error(QWidget*, const QString& caption, const QString& text) override {
+        errors << caption + QLatin1Char('|') + text;
+    }
+    void About(QWidget*) override { ++abouts; }
+    bool Open(const QUrl& url) override {
+        opened << url;
+        return true;
+    }
+
+    QStringList warnings;
+    QStringList errors;
+    int abouts = 0;
+    QList<QUrl> opened;
+};
+
+class MainWindowTest : public ::testing::Test {
+  public:
+    static void SetUpTestSuite() {
+        std::string error;
+        ASSERT_TRUE(InitMedia(&error)) << error;
+        ASSERT_TRUE(InitClipTable());
+    }
+
+    MainWindowTest() {
+        profile.Set("CapWorkDir", captures.Path());
+        app = std::make_unique<Application>();
+        app->SetNotice(&notice);
+    }
+    ~MainWindowTest() override {
+        if (window) window->close();
+        app->SetNotice(&notice);
+        window.reset();
+        app.reset();
+    }
+
+    // The main window with the stand-ins, showing `texts`.
+    void MakeWindow() {
+        window = std::make_unique<MainWindow>(*app, texts, desktop);
+        window->SetWindowSet(&windows);
+        window->SetDialogHost(&dialogs);
+        app->SetNotice(window.get());
+    }
+    // The window over the simulated camera, its graph built and stopped.
+    void OpenSimulator() {
+        if (!window) MakeWindow();
+        const CommandResult opened = app->OpenDevice("sim");
+        ASSERT_TRUE(opened.ok) << opened.message;
+        window->SourceChanged();
+    }
+
+    QAction* Action(uint32_t command) const { return window->ActionOf(command); }
+    // The toolbar button of a command (nullptr when it has none).
+    QToolButton* Button(uint32_t command) const {
+        return qobject_cast<QToolButton*>(window->Tools()->widgetForAction(Action(command)));
+    }
+    VideoCtrl& Ctrl() const { return *app->Current(); }
+    ProcEngine& Engine() const { return app->Current()->sink.engine; }
+
+    // A null notice until the window takes over: the core's texts go nowhere.
+    class SilentNotice final : public UserNotice {
+        void ShowStatus(const char*) override {}
+        void Warn(const char*) override {}
+    } notice;
+    MemoryProfile profile;
+    kelpa::testing::TempDir captures;
+    ConfigTexts texts;
+    RecordingWindows windows;
+    RecordingDialogs dialogs;
+    RecordingDesktop desktop;
+    std::unique_ptr<Application> app;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace kelpa::test

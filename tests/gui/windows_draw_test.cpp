@@ -1,0 +1,235 @@
+// What the live and processed windows draw, read back from their grabbed images: the picture
+// the right way up, the overlay in its colours at its places, the virtual-guide shift.
+#include <QPainter>
+#include <tuple>
+
+#include "gui/frame_render.h"
+#include "gui/live_window.h"
+#include "gui/processing_window.h"
+#include "gui/windows_fixture.h"
+#include "processing/proc_engine.h"
+#include "video/new_counter.h"
+
+namespace kelpa::test {
+namespace {
+
+const QRgb kWhite = Rgb(255, 255, 255);
+const QRgb kBlack = Rgb(0, 0, 0);
+const QRgb kAreaPen = Rgb(255, 180, 0);
+const QRgb kAutoMovePen = Rgb(0, 180, 200);
+const QRgb kGridPen = Rgb(180, 180, 180);
+const QRgb kMarkPen = Rgb(255, 0, 0);
+const QRgb kStripGrey = Rgb(128, 128, 128);
+const QRgb kPicture = Rgb(40, 40, 40);
+
+bool Bright(QRgb c) {
+    return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200;
+}
+
+// Every pixel of a horizontal or vertical run, ends included, has `colour`.
+void ExpectRun(const QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            ASSERT_EQ(image.pixel(x, y), colour) << "at (" << x << ", " << y << ")";
+}
+
+// Row order (24-bit rows top first, or YUY2 stored bottom first) x vertical flip.
+class UprightTest : public WindowsTest,
+                    public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
+
+TEST_P(UprightTest, BothWindowsShowTheSceneTheRightWayUp) {
+    const auto [yuy2, flip] = GetParam();
+    ctrl.sink.engine.params.flipV.store(flip ? 1 : 0);
+    Connect(yuy2, 64, 48);
+    CornerScene(16, 12);
+    Feed();
+    LiveWindow live;
+    ProcessingWindow processing;
+    live.SetController(&ctrl);
+    processing.SetController(&ctrl);
+    ShowAt(live, 64, 48);
+    ShowAt(processing, 64, 48);
+    // Both pictures are flipped top to bottom on request.
+    for (QWidget* window : {static_cast<QWidget*>(&live), static_cast<QWidget*>(&processing)}) {
+        const QImage shown = Grab(*window);
+        EXPECT_EQ(Bright(shown.pixel(4, 4)), !flip) << window->windowTitle().toStdString();
+        EXPECT_EQ(Bright(shown.pixel(4, 44)), flip) << window->windowTitle().toStdString();
+        EXPECT_EQ(shown.pixel(40, 4), kBlack);
+        EXPECT_EQ(shown.pixel(40, 44), kBlack);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RowOrders, UprightTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+// A 640 x 480 picture in a 320 x 300 client: scale 0.5, picture at (0, 30), bands above and
+// below. The area (64, 48) - (300, 144) of the picture as shown lands at (32, 54) - (150, 102).
+class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override {
+        Connect(GetParam(), 640, 480);
+        PaintProcessed(40, 40, 40);
+        ProcEngine& e = ctrl.sink.engine;
+        ASSERT_TRUE(e.SetAreaRect(64, 48, 300, 144));
+        window.SetController(&ctrl);
+        window.SetShowArea(true);
+        ShowAt(window, 320, 300);
+    }
+    ProcessingWindow window;
+};
+
+TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColours) {
+    const bool bottomUp = GetParam();
+    ProcEngine& e = ctrl.sink.engine;
+    window.SetShowGrid(true);
+    // A star at (100, 200) as stored: shown row 200, or 279 when rows are stored bottom first.
+    e.surf.SetGuidePosition(100.0f, 200.0f);
+    const int markY = bottomUp ? 169 : 130;
+    QImage shown = Grab(window);
+    KeepGrab(shown, bottomUp ? "overlay_bottom_up.png" : "overlay_top_down.png");
+    ExpectRun(shown, 32, 54, 150, 54, kAreaPen);
+    ExpectRun(shown, 32, 102, 150, 102, kAreaPen);
+    ExpectRun(shown, 32, 54, 32, 102, kAreaPen);
+    ExpectRun(shown, 150, 54, 150, 102, kAreaPen);
+    EXPECT_EQ(shown.pixel(33, 55), kPicture);
+    // The grid: its rectangle 5 inside the picture, lines through the guide reference (the
+    // picture's centre at (160, 150)).
+    ExpectRun(shown, 5, 35, 315, 35, kGridPen);
+    ExpectRun(shown, 5, 265, 315, 265, kGridPen);
+    ExpectRun(shown, 5, 120, 5, 265, kGridPen);
+    ExpectRun(shown, 160, 200, 160, 265, kGridPen);
+    ExpectRun(shown, 200, 150, 315, 150, kGridPen);
+    // The mark: 7 pixels each way around the star.
+    ExpectRun(shown, 47, markY, 53, markY, kMarkPen);
+    ExpectRun(shown, 50, markY - 3, 50, markY + 3, kMarkPen);
+    EXPECT_EQ(shown.pixel(54, markY), kPicture);
+    EXPECT_EQ(shown.pixel(100, 10), kBlack);
+    EXPECT_EQ(shown.pixel(100, 290), kBlack);
+
+    // Auto move on: the outline changes colour. Without the show-area setting neither the area
+    // nor the mark is drawn.
+    e.SetGuideAutoMoveSetting(true);
+    window.update();
+    shown = Grab(window);
+    ExpectRun(shown, 32, 54, 150, 54, kAutoMovePen);
+    window.SetShowArea(false);
+    shown = Grab(window);
+    EXPECT_EQ(shown.pixel(32, 54), kPicture);
+    EXPECT_EQ(shown.pixel(47, markY), kPicture);
+}
+
+TEST_P(OverlayTest, DegenerateAreasAndAnAreaAsWideAsThePicture) {
+    ProcEngine& e = ctrl.sink.engine;
+    // Without the guide the mark sits in the area's centre: cleared to see the area alone.
+    ASSERT_TRUE(e.SetAreaRect(320, 240, 320, 240));
+    e.surf.ClearGuideMark();
+    QImage shown = Grab(window);
+    // No width, no height: a cross of 15 pixels around (160, 150).
+    ExpectRun(shown, 153, 150, 167, 150, kAreaPen);
+    ExpectRun(shown, 160, 143, 160, 157, kAreaPen);
+    EXPECT_EQ(shown.pixel(168, 150), kPicture);
+    // No width: a line.
+    ASSERT_TRUE(e.SetAreaRect(320, 100, 320, 200));
+    e.surf.ClearGuideMark();
+    shown = Grab(window);
+    ExpectRun(shown, 160, 80, 160, 130, kAreaPen);
+    EXPECT_EQ(shown.pixel(161, 100), kPicture);
+    // As wide as the picture: not drawn.
+    ASSERT_TRUE(e.SetAreaRect(0, 100, 640, 200));
+    shown = Grab(window);
+    EXPECT_EQ(shown.pixel(100, 80), kPicture);
+}
+
+INSTANTIATE_TEST_SUITE_P(RowOrders, OverlayTest, ::testing::Bool());
+
+// The virtual guide keeps the star on the reference point: the picture moves under it and the
+// strips it uncovers turn grey.
+TEST_F(WindowsTest, VirtualGuideShiftsThePictureWithTheStar) {
+    Connect(false, 64, 48);
+    {
+        ProcSurf& surf = ctrl.sink.engine.surf;
+        std::lock_guard lock(surf.PictureLock());
+        FrameBuffer& p = surf.Picture();
+        for (int32_t y = 0; y < 48; ++y)
+            for (int32_t x = 0; x < 64; ++x) {
+                uint8_t* px = p.data + size_t(p.stride) * y + 3 * size_t(x);
+                px[0] = uint8_t(4 * x);
+                px[1] = uint8_t(5 * y);
+                px[2] = 60;
+            }
+    }
+    ProcEngine& e = ctrl.sink.engine;
+    e.guideRefX[0] = 32.0f;
+    e.guideRefY[0] = 24.0f;
+    ProcessingWindow window;
+    window.SetController(&ctrl);
+    window.SetVirtualGuide(true);
+    ShowAt(window, 64, 48);
+    const auto expectShift = [&](int dx, int dy) {
+        const QImage shown = Grab(window);
+        KeepGrab(shown.scaled(256, 192), dx == 10 ? "shift_10_9.png" : "shift_7_7.png");
+        for (const auto& [x, y] : {std::pair(0, 0), std::pair(7, 3), std::pair(20, 30)}) {
+            EXPECT_EQ(shown.pixel(x + dx, y + dy), Rgb(60, 5 * y, 4 * x)) << dx << "," << dy;
+        }
+        EXPECT_EQ(shown.pixel(dx - 1, 40), kStripGrey);
+        EXPECT_EQ(shown.pixel(40, dy - 1), kStripGrey);
+    };
+    // Star at (22, 14), reference (32, 24): the picture moves 10 right and 9 down.
+    e.surf.SetGuidePosition(22.0f, 14.0f);
+    expectShift(10, 9);
+    e.surf.SetGuidePosition(25.0f, 16.0f);
+    expectShift(7, 7);
+}
+
+// At a device pixel ratio of 2 a picture shown 1:1 covers one screen pixel per picture pixel:
+// a checkerboard comes back pixel for pixel, with no blur. Runs in the high-DPI test.
+TEST_F(WindowsTest, HighDpiPictureAtOneToOneIsSharp) {
+    Connect(false, 128, 96);
+    {
+        ProcSurf& surf = ctrl.sink.engine.surf;
+        std::lock_guard lock(surf.PictureLock());
+        FrameBuffer& p = surf.Picture();
+        for (int32_t y = 0; y < 96; ++y)
+            for (int32_t x = 0; x < 128; ++x)
+                std::memset(p.data + size_t(p.stride) * y + 3 * size_t(x), (x + y) % 2 ? 255 : 0,
+                            3);
+    }
+    ProcessingWindow window;
+    window.SetController(&ctrl);
+    window.SetStretchMode(4);  // even smoothing leaves a 1:1 picture alone
+    window.show();
+    if (window.devicePixelRatio() == 1.0) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
+    ASSERT_TRUE(window.ApplySizeCommand(SizeCommand::kInputSize));
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), QSize(64, 48));
+    ASSERT_EQ(window.DeviceClientSize(), QSize(128, 96));
+    const QImage shown = Grab(window);
+    ASSERT_EQ(shown.size(), QSize(128, 96));
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 128; ++x)
+            ASSERT_EQ(shown.pixel(x, y), (x + y) % 2 ? kWhite : kBlack) << x << "," << y;
+}
+
+// Once the sizes are stable a frame is taken and painted without a single operator new.
+TEST_F(WindowsTest, DrawingAFrameAllocatesNothing) {
+    Connect(false, 640, 480);
+    PaintProcessed(40, 40, 40);
+    ProcViewFlags flags;
+    flags.guideArea = flags.guideGrid = true;
+    flags.stretchMode = 4;
+    QImage target(320, 300, QImage::Format_RGB32);
+    QPainter painter(&target);
+    ProcFrame frame;
+    LiveFrame live;
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) testing::StartCountingNew();
+        frame.Take(&ctrl.sink.engine);
+        frame.Paint(painter, target.size(), flags);
+        live.Take(&ctrl.sink.live);
+        live.Paint(painter, target.size());
+    }
+    EXPECT_EQ(testing::StopCountingNew(), 0);
+}
+
+}  // namespace
+}  // namespace kelpa::test

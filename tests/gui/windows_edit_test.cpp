@@ -1,0 +1,184 @@
+// Driving the processed window with synthetic mouse and wheel events, and the windows' own
+// behaviour: moving by the client area, closing, sizing, saving.
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+#include <mutex>
+
+#include "gui/live_window.h"
+#include "gui/processing_window.h"
+#include "gui/windows_fixture.h"
+#include "processing/proc_engine.h"
+
+namespace kelpa::test {
+namespace {
+
+// A 640 x 480 picture in a 320 x 300 client (scale 0.5, picture at (0, 30)); the default area
+// is the middle half, (80, 90) - (240, 210) in the window.
+class EditTest : public WindowsTest {
+  protected:
+    void SetUp() override {
+        Connect(false, 640, 480);
+        window.SetController(&ctrl);
+        window.SetShowArea(true);
+        ShowAt(window, 320, 300);
+    }
+    ProcEngine& E() { return ctrl.sink.engine; }
+    ProcArea Area() {
+        std::lock_guard lock(E().chainLock);
+        return E().area;
+    }
+    void Drag(QPoint from, std::initializer_list<QPoint> path) {
+        QTest::mousePress(&window, Qt::LeftButton, {}, from);
+        for (QPoint p : path) QTest::mouseMove(&window, p);
+        QTest::mouseRelease(&window, Qt::LeftButton, {}, path.size() ? *(path.end() - 1) : from);
+    }
+    void Wheel(int delta, Qt::KeyboardModifiers keys = {}) {
+        QWheelEvent event(QPointF(160, 150), window.mapToGlobal(QPointF(160, 150)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, keys, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&window, &event);
+    }
+    ProcessingWindow window;
+};
+
+TEST_F(EditTest, MoveIgnoresBandsAndPlacesTheCentreOnThePicture) {
+    ASSERT_TRUE(window.AreaCommand(kCommandAreaMove));
+    const ProcArea before = Area();
+    Drag({100, 10}, {});  // in the black band above the picture
+    EXPECT_EQ(Area(), before);
+    EXPECT_FLOAT_EQ(E().params.areaX, 0.5f);
+    Drag({80, 90}, {});
+    EXPECT_FLOAT_EQ(E().params.areaX, 0.25f);
+    EXPECT_FLOAT_EQ(E().params.areaY, 0.25f);
+}
+
+TEST_F(EditTest, DrawEitherWayGivesTheSameAreaWhereItWasDrawn) {
+    window.AreaCommand(kCommandAreaDraw);
+    Drag({40, 60}, {{100, 100}, {200, 180}});
+    const ProcArea forward = Area();
+    EXPECT_EQ(forward, (ProcArea{80, 60, 400, 300, 320, 240}));
+    Drag({200, 180}, {{120, 90}, {40, 60}});
+    EXPECT_EQ(Area(), forward);
+    E().surf.ClearGuideMark();
+    const QImage shown = Grab(window);
+    for (const auto& [x, y] : {std::pair(40, 60), std::pair(200, 60), std::pair(40, 180),
+                               std::pair(200, 180), std::pair(120, 60), std::pair(40, 120)}) {
+        EXPECT_EQ(shown.pixel(x, y), Rgb(255, 180, 0)) << x << "," << y;
+    }
+    // Larger than the picture: the fractions stop at 1.
+    Drag({2, 2}, {{319, 299}});
+    EXPECT_LE(E().params.areaW, 1.0f);
+    EXPECT_FLOAT_EQ(E().params.areaH, 1.0f);
+    EXPECT_EQ(Area().h, 480);
+}
+
+TEST_F(EditTest, WheelAndResizeGrowAndShrinkTheArea) {
+    // A notch grows the shown area by 2 pixels each way it grows (1 picture row at each edge is
+    // 0.5 window pixels, so 4 picture pixels in all).
+    Wheel(120);
+    EXPECT_EQ(std::pair(Area().w, Area().h), std::pair(320, 244));
+    Wheel(-240, Qt::ShiftModifier);
+    EXPECT_EQ(std::pair(Area().w, Area().h), std::pair(312, 236));
+    Wheel(120, Qt::ControlModifier);
+    EXPECT_EQ(std::pair(Area().w, Area().h), std::pair(316, 236));
+    // Half notches of a fine wheel add up.
+    Wheel(60);
+    EXPECT_EQ(Area().h, 236);
+    Wheel(60);
+    EXPECT_EQ(Area().h, 240);
+    // Resize: each move left or up grows the area by 2 window pixels, right or down shrinks.
+    window.AreaCommand(kCommandAreaResize);
+    Drag({160, 150}, {{150, 150}, {140, 150}});
+    EXPECT_EQ(Area().w, 316 + 8);
+    Drag({160, 150}, {{170, 150}});
+    EXPECT_EQ(Area().w, 316 + 4);
+}
+
+TEST_F(EditTest, ADragSuspendsAutoMoveAndTheVirtualGuide) {
+    E().SetGuideAutoMoveSetting(true);
+    window.SetVirtualGuide(true);
+    window.AreaCommand(kCommandAreaMove);
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(150, 150));
+    EXPECT_EQ(E().guideAutoMove.load(), 0);
+    EXPECT_FALSE(E().guideVirtual.load());
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(150, 150));
+    EXPECT_EQ(E().guideAutoMove.load(), 1);
+    EXPECT_TRUE(E().guideVirtual.load());
+}
+
+TEST_F(EditTest, PopupMenuShowsAndSetsTheEditMode) {
+    QSignalSpy modes(&window, &ProcessingWindow::editModeChanged);
+    window.SetAreaMenuText(kCommandAreaExit, "Exit Chanage");
+    QTest::mousePress(&window, Qt::RightButton, {}, QPoint(150, 150));
+    QMenu* menu = window.AreaMenu();
+    ASSERT_TRUE(menu->isVisible());
+    QStringList texts;
+    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(texts.join("|").toStdString(), "Move|Resize|Draw|-|Exit Chanage");
+    EXPECT_FALSE(menu->actions().at(4)->isEnabled());
+    menu->actions().at(2)->trigger();
+    menu->close();
+    EXPECT_EQ(window.Mode(), EditMode::kDraw);
+    EXPECT_EQ(modes.count(), 1);
+    EXPECT_TRUE(window.MenuState().drawChecked);
+    EXPECT_TRUE(window.MenuState().exitEnabled);
+    window.AreaCommand(kCommandAreaExit);
+    EXPECT_EQ(window.Mode(), EditMode::kNone);
+}
+
+TEST_F(EditTest, WithoutAModeEitherWindowIsMovedByItsClientArea) {
+    LiveWindow live;
+    ShowAt(live, 200, 150);
+    for (QWidget* w : {static_cast<QWidget*>(&window), static_cast<QWidget*>(&live)}) {
+        w->move(100, 80);
+        const QPoint start = w->pos();
+        QTest::mousePress(w, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseMove(w, QPoint(30, 40));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(30, 40));
+        EXPECT_EQ(w->pos() - start, QPoint(20, 30));
+    }
+    EXPECT_EQ(Area(), (ProcArea{160, 120, 480, 360, 320, 240}));
+}
+
+TEST_F(EditTest, ClosingEitherWindowAsksToEndTheProgram) {
+    LiveWindow live;
+    QSignalSpy fromLive(&live, &VideoWindow::closeRequested);
+    QSignalSpy fromProcessing(&window, &VideoWindow::closeRequested);
+    live.show();
+    live.close();
+    window.close();
+    EXPECT_EQ(fromLive.count(), 1);
+    EXPECT_EQ(fromProcessing.count(), 1);
+}
+
+TEST_F(EditTest, SizesPlacesAndFlags) {
+    window.resize(10, 2000);
+    EXPECT_EQ(window.size(), QSize(36, 1024));
+    ASSERT_TRUE(window.ApplySizeCommand(SizeCommand::kHalfSize));
+    EXPECT_EQ(window.size(), QSize(320, 240));
+    ASSERT_TRUE(window.ApplySizeCommand(SizeCommand::kFixedWidth, 500));
+    EXPECT_EQ(window.size(), QSize(500, 375));
+    LiveWindow live;
+    EXPECT_FALSE(live.ApplySizeCommand(SizeCommand::kInputSize));  // no video
+
+    // Only the current source's windows write their settings.
+    window.move(40, 30);
+    window.SetShowGrid(true);
+    window.SaveSettings();
+    EXPECT_EQ(profile.Get("VPX"), "");
+    ctrl.SetCurrent(true);
+    window.SaveSettings();
+    EXPECT_EQ(profile.Get("VPX"), "40");
+    EXPECT_EQ(profile.Get("VPW"), "500");
+    EXPECT_EQ(profile.Get("ViewGuideGrid"), "1");
+    EXPECT_EQ(profile.Get("ViewProcVis"), "1");
+    // The next window reads them back.
+    ProcessingWindow next;
+    EXPECT_EQ(next.pos(), QPoint(40, 30));
+    EXPECT_EQ(next.size(), QSize(500, 375));
+    EXPECT_TRUE(next.Flags().guideGrid);
+}
+
+}  // namespace
+}  // namespace kelpa::test

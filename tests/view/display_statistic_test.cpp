@@ -1,0 +1,153 @@
+// Display rows of a picture, and the statistic window's texts and layout.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "support/test_support.h"
+#include "view/display_rows.h"
+#include "view/smooth_scale.h"
+#include "view/statistic_layout.h"
+#include "view/view_printers.h"
+
+namespace kelpa {
+namespace {
+
+using test::TestPicture;
+
+// Odd widths leave vector tails and padded rows; both row orders.
+TEST(DisplayRowsTest, FastRowsEqualThePixelByPixelOnesInBothRowOrders) {
+    for (int32_t width : {1, 7, 31, 33, 64, 65, 385}) {
+        for (bool bottomUp : {false, true}) {
+            TestPicture picture(width, 5);
+            picture.Randomize(static_cast<uint32_t>(width));
+            const size_t outStride = static_cast<size_t>(width) + 3;
+            std::vector<uint32_t> fast(outStride * 5, 0u);
+            std::vector<uint32_t> slow(outStride * 5, 0u);
+            ToDisplayRows(picture.Buffer(), bottomUp, fast.data(), outStride);
+            reference::ToDisplayRows(picture.Buffer(), bottomUp, slow.data(), outStride);
+            EXPECT_EQ(fast, slow) << width << (bottomUp ? " bottom-up" : " top-down");
+            // The padding words past the width are left alone.
+            EXPECT_EQ(fast[outStride - 1], 0u);
+        }
+    }
+}
+
+TEST(DisplayRowsTest, WordsAreOpaqueRedGreenBlueAndTheTopRowComesFirst) {
+    TestPicture picture(2, 3);
+    picture.Pixel(1, 0)[0] = 0x30;  // blue of the first stored row
+    picture.Pixel(1, 0)[1] = 0x20;
+    picture.Pixel(1, 0)[2] = 0x10;
+    std::vector<uint32_t> out(6);
+    reference::ToDisplayRows(picture.Buffer(), false, out.data(), 2);
+    EXPECT_EQ(out[1], 0xff102030u);
+    EXPECT_EQ(out[5], 0xff000000u);
+    reference::ToDisplayRows(picture.Buffer(), true, out.data(), 2);
+    EXPECT_EQ(out[5], 0xff102030u);  // stored first, shown last
+    EXPECT_EQ(out[1], 0xff000000u);
+}
+
+// The green byte of output word (x, y).
+int Green(const std::vector<uint32_t>& out, int32_t width, int32_t x, int32_t y) {
+    return static_cast<int>((out[size_t(y) * width + x] >> 8) & 0xff);
+}
+
+std::vector<uint32_t> Smooth(TestPicture& picture, int32_t width, int32_t height,
+                             bool bottomUp = false) {
+    std::vector<uint32_t> out(size_t(width) * height, 0u);
+    SmoothScaler scaler;
+    scaler.Scale(picture.Buffer(), bottomUp, out.data(), width, height, size_t(width));
+    return out;
+}
+
+TEST(SmoothScaleTest, ShrinkingByWholeFactorsAveragesBlocks) {
+    // Odd widths leave vector tails; factors 2 and 3 in either direction.
+    for (const auto& [w, h, k] :
+         {std::tuple(66, 10, 2), std::tuple(99, 27, 3), std::tuple(34, 6, 2)}) {
+        TestPicture picture(w, h);
+        picture.Randomize(static_cast<uint32_t>(w + h));
+        const std::vector<uint32_t> out = Smooth(picture, w / k, h / k);
+        for (int32_t y = 0; y < h / k; ++y) {
+            for (int32_t x = 0; x < w / k; ++x) {
+                double sum = 0;
+                for (int32_t j = 0; j < k; ++j)
+                    for (int32_t i = 0; i < k; ++i) sum += picture.Pixel(k * x + i, k * y + j)[1];
+                ASSERT_NEAR(Green(out, w / k, x, y), sum / (k * k), 1.0)
+                    << w << " " << x << "," << y;
+                ASSERT_EQ(out[size_t(y) * (w / k) + x] >> 24, 0xffu);
+            }
+        }
+    }
+}
+
+TEST(SmoothScaleTest, AOnePixelStarKeepsItsLightAtAnyShrink) {
+    for (int32_t size : {37, 50, 61, 99}) {
+        TestPicture picture(100, 100);
+        picture.Pixel(43, 58)[1] = 255;
+        const std::vector<uint32_t> out = Smooth(picture, size, size);
+        double light = 0;
+        for (int32_t y = 0; y < size; ++y)
+            for (int32_t x = 0; x < size; ++x) light += Green(out, size, x, y);
+        // The star's light spread over the pixels it falls in, scaled by the area ratio.
+        EXPECT_NEAR(light, 255.0 * size * size / 1e4, 3.0) << size;
+        EXPECT_GT(*std::max_element(out.begin(), out.end()) & 0xff00u, 0u) << size;
+    }
+}
+
+TEST(SmoothScaleTest, EnlargingBlendsNeighboursAndRowOrderIsKept) {
+    // A ramp across 4 pixels shown 10 wide: ends kept, rising in between.
+    TestPicture ramp(4, 2);
+    for (int32_t x = 0; x < 4; ++x)
+        for (int32_t y = 0; y < 2; ++y) ramp.Pixel(x, y)[1] = static_cast<uint8_t>(60 * x);
+    const std::vector<uint32_t> wide = Smooth(ramp, 10, 2);
+    EXPECT_EQ(Green(wide, 10, 0, 0), 0);
+    EXPECT_EQ(Green(wide, 10, 9, 0), 180);
+    for (int32_t x = 1; x < 10; ++x) EXPECT_LE(Green(wide, 10, x - 1, 0), Green(wide, 10, x, 0));
+    // Rows stored bottom first come out top row first; a constant picture stays constant.
+    TestPicture rows(8, 6);
+    rows.Fill(9, 90, 200);
+    rows.Pixel(3, 0)[1] = 250;  // stored first: the bottom row when stored bottom first
+    const std::vector<uint32_t> upright = Smooth(rows, 8, 6, true);
+    EXPECT_EQ(Green(upright, 8, 3, 5), 250);
+    EXPECT_EQ(upright[0], 0xffc85a09u);
+}
+
+TEST(StatisticTextTest, ValuesOfASnapshot) {
+    StatisticsSnapshot s;
+    s.pixelValue = 0x0a14ff;
+    s.histMin = 3;
+    s.histMax = 250;
+    s.mean = 12.345f;
+    s.bkgr = 10.05f;
+    s.rms = 2.0f;
+    char text[kStatisticTextSize];
+    ASSERT_TRUE(FormatStatisticValues(s, text));
+    EXPECT_STREQ(text, "(10, 20, 255)\n3\n250\n12.3\n10.1\n2.0");
+    // A text that would not fit is not drawn.
+    s.mean = 1e38f;
+    s.bkgr = 1e38f;
+    EXPECT_FALSE(FormatStatisticValues(s, text));
+}
+
+TEST(StatisticLayoutTest, ColumnsFollowTheMeasuredTexts) {
+    const ScreenSize screen{1280, 800};
+    // Labels 36 wide, six lines of 13 plus 1; the sample 88 wide.
+    StatisticLayout l = LayOutStatistic({36, 79, 88}, screen);
+    EXPECT_EQ(l.labels, (WindowRect{10, 10, 46, 89}));
+    EXPECT_EQ(l.values, (WindowRect{64, 10, 152, 89}));
+    EXPECT_EQ(std::pair(l.clientWidth, l.clientHeight), std::pair(162, 99));
+    // Nothing measured: the first rectangles, the value column 150 wide.
+    l = LayOutStatistic({0, 0, 0}, screen);
+    EXPECT_EQ(l.labels, (WindowRect{10, 10, 50, 110}));
+    EXPECT_EQ(l.values, (WindowRect{68, 10, 218, 110}));
+    EXPECT_EQ(std::pair(l.clientWidth, l.clientHeight), std::pair(228, 120));
+    // A sample that would pass the screen's edge leaves the column at 150.
+    l = LayOutStatistic({36, 79, 400}, {300, 200});
+    EXPECT_EQ(l.values.right, 64 + 150);
+}
+
+}  // namespace
+}  // namespace kelpa
