@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "media/capture_graph.h"
+#include "media/device_keys.h"
 #include "media/device_settings.h"
 #include "media/file_graph.h"
 #include "media/file_seek.h"
@@ -19,9 +20,13 @@ ApplicationOptions::ApplicationOptions(ApplicationOptions&&) noexcept = default;
 ApplicationOptions& ApplicationOptions::operator=(ApplicationOptions&&) noexcept = default;
 
 Application::Application(ApplicationOptions options)
+    : Application(std::move(options), LoadControllerSettings()) {}
+
+Application::Application(ApplicationOptions options, const ControllerSettings& settings)
     : clock_(options.clock != nullptr ? *options.clock : SystemClock()),
-      fileCtrl_(clock_),
-      deviceCtrl_(clock_) {
+      fileCtrl_(clock_, settings),
+      deviceCtrl_(clock_, settings) {
+    ThePreferredFormat() = LoadPreferredFormat();
     devices_ =
         std::make_unique<DeviceSettings>(deviceCtrl_, fileCtrl_, std::move(options.deviceSource));
     captureGraph_ = std::make_unique<CaptureGraph>(deviceCtrl_, *devices_);
@@ -43,6 +48,12 @@ Application::~Application() {
     fileGraph_.reset();
     captureGraph_.reset();
     devices_.reset();
+    // No frame flows now, so the automatic control no longer changes the engine's settings.
+    // Only the current controller's settings are kept; the file controller is asked first, as
+    // it is the first one made.
+    for (const VideoCtrl* ctrl : {&fileCtrl_, &deviceCtrl_}) {
+        if (ctrl->IsCurrent()) SaveControllerSettings(ctrl->Settings());
+    }
 }
 
 void Application::SetEventReceiver(StreamEventReceiver* receiver) {
@@ -143,11 +154,13 @@ CommandResult Application::ChooseDevice(size_t index) {
 }
 
 void Application::LoadDeviceSettings() {
-    devices_->LoadDeviceSettings();
+    devices_->LoadDeviceSettings(LoadDeviceChoiceSettings());
 }
 
 void Application::SaveDeviceSettings() {
-    devices_->SaveDeviceSettings();
+    devices_->StopChangeNotices();
+    SaveDeviceChoiceSettings(devices_->Settings());
+    SavePreferredFormat(ThePreferredFormat());
 }
 
 void Application::DevicesChanged() {

@@ -49,9 +49,12 @@ struct ApplicationOptions {
 
 class Application {
   public:
-    // Creates the file controller, then the device controller, then the graphs and the device
-    // list. GStreamer must be initialised (InitMedia) before.
+    // Loads the controllers' settings and the preferred capture format from the profile, creates
+    // the file controller, then the device controller (both with those settings), then the
+    // graphs and the device list. GStreamer must be initialised (InitMedia) before.
     explicit Application(ApplicationOptions options = {});
+    // Tears the graphs and the device list down, then writes back the settings of the current
+    // controller (none when no controller is current).
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -81,7 +84,8 @@ class Application {
     // A device of the Sources menu (index into Devices().Devices()): stops the current device
     // graph, builds the new one and restores the run state.
     CommandResult ChooseDevice(size_t index);
-    // Start-up: the saved device and the device list ("quill" keys); shutdown: written back.
+    // Start-up: the saved device and the device list ("quill" keys). Shutdown: change notices
+    // off, the chosen device and the preferred capture format written back.
     void LoadDeviceSettings();
     void SaveDeviceSettings();
     // On kDevicesChanged: the list is read again; a device pulled out is let go.
@@ -135,6 +139,7 @@ class Application {
     const std::string& LastNotice() const { return notice_.Last(); }
 
   private:
+    Application(ApplicationOptions options, const ControllerSettings& settings);
     const CaptureDevice* ChooseListed(const std::string& source) const;
     // The exposure the current camera holds fixed, in seconds; negative when it does not tell.
     double CurrentExposureSeconds();

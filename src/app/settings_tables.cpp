@@ -4,17 +4,22 @@
 
 #include "app/crossbar_routes.h"
 #include "app/panel_settings.h"
+#include "media/device_keys.h"
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
+#include "video/controller_settings.h"
 #include "view/view_settings.h"
 
 namespace kelpa {
 
 SettingsTables ProgramSettingsTables() {
-    // The device format joins here when its table is declared.
-    static const std::array<const SettingsTable*, 9> kTables = {
+    static const auto kTables = std::to_array<const SettingsTable*>({
         &ProcSettingsTable(),
+        &CaptureRunSettingsTable(),
         &CaptureFileSettingsTable(),
+        &ControllerFlagsTable(),
+        &PreferredFormatSettingsTable(),
+        &DeviceChoiceSettingsTable(),
         &LiveViewTable(),
         &ProcViewTable(),
         &WindowPlaceTable(ViewWindow::kLive),
@@ -22,12 +27,20 @@ SettingsTables ProgramSettingsTables() {
         &InfoWindowTable(),
         &PanelSettingsTable(),
         &CrossbarSettingsTable(),
-    };
+    });
     return kTables;
 }
 
 std::string CheckProgramSetting(std::string_view key, std::string_view text) {
     return CheckSettingText(ProgramSettingsTables(), key, text);
+}
+
+const char* ProgramSettingSection(std::string_view key) {
+    for (const SettingsTable* table : ProgramSettingsTables()) {
+        const SettingDecl* decl = FindSetting(std::span(&table, 1), key);
+        if (decl != nullptr) return table->section;
+    }
+    return nullptr;
 }
 
 }  // namespace kelpa

@@ -15,4 +15,7 @@ SettingsTables ProgramSettingsTables();
 // "bad value for KEY: ...").
 std::string CheckProgramSetting(std::string_view key, std::string_view text);
 
+// The profile section of the table that declares `key`; nullptr when none does.
+const char* ProgramSettingSection(std::string_view key);
+
 }  // namespace kelpa

@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#include "app/settings_tables.h"
 
 namespace kelpa {
 namespace {
@@ -31,8 +34,9 @@ constexpr const char* kUsage =
     "  --frames N             stop after N processed frames (default: at the end of a file,\n"
     "                         or on Ctrl+C)\n"
     "  --profile INI          read the settings from this profile instead of the user's\n"
-    "  --set KEY=VALUE        override one profile key of section [kelpa] (may be repeated);\n"
-    "                         nothing is written back\n"
+    "  --set KEY=VALUE        override one setting of the profile for this run (may be\n"
+    "                         repeated; nothing is written back); an unknown KEY or a VALUE\n"
+    "                         that is not one of its kind is a bad argument\n"
     "  --capture-dir DIR      write processed frames as BMP files into DIR\n"
     "  --capture-count N      frames to capture (default 1)\n"
     "  --no-pacing            play files as fast as they decode instead of at their frame rate\n"
@@ -112,7 +116,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
                 *error = std::string("--set needs KEY=VALUE, not '") + v + "'";
                 return false;
             }
-            out->settings.emplace_back(std::string(v, eq), std::string(eq + 1));
+            // A key no settings table declares, or a text that is no value of its kind, would
+            // otherwise be ignored without a word.
+            std::string key(v, eq);
+            std::string text(eq + 1);
+            if (const std::string why = CheckProgramSetting(key, text); !why.empty()) {
+                *error = std::string("--set ") + v + ": " + why;
+                return false;
+            }
+            out->settings.emplace_back(std::move(key), std::move(text));
         } else if (arg[0] == '-' && arg[1] == '-') {
             *error = std::string("unknown option '") + arg + "'";
             return false;

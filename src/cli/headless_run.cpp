@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/settings_tables.h"
 #include "cli/frame_report.h"
 #include "cli/report_output.h"
 #include "cli/startup.h"
 #include "common/log.h"
 #include "common/profile.h"
-#include "media/capture_graph.h"
-#include "media/device_settings.h"
 #include "platform/program_paths.h"
 
 namespace kelpa {
@@ -64,10 +63,12 @@ int RunHeadless(const CommandLine& options) {
     for (const std::string& warning : startup.Warnings()) {
         std::fprintf(stderr, "kelpa: %s\n", warning.c_str());
     }
+    // The command line checked every key; each is overridden in its table's section.
     for (const auto& [key, value] : options.settings) {
-        startup.Profile()->SetOverride(kProfileSection, key.c_str(), value.c_str());
+        const char* section = ProgramSettingSection(key);
+        startup.Profile()->SetOverride(section != nullptr ? section : kProfileSection, key.c_str(),
+                                       value.c_str());
     }
-    LoadPreferredFormat(&ThePreferredFormat());
 
     // The same core as the windowed program: both controllers, the graphs, the device list.
     ApplicationOptions appOptions;

@@ -178,12 +178,14 @@ SettingParse ParseSetting(const SettingDecl& decl, std::string_view text) {
 }
 
 SettingValue ReadSetting(const SettingDecl& decl, const char* section) {
-    std::string text(decl.kind == SettingKind::kText ? decl.maxTextChars + 2 : kNumberTextChars,
-                     '\0');
+    const bool isText = decl.kind == SettingKind::kText;
+    std::string text(isText ? decl.maxTextChars + 2 : kNumberTextChars, '\0');
     const uint32_t size = static_cast<uint32_t>(text.size());
-    const uint32_t length = GetProfileString(section, decl.key, "", text.data(), size);
-    // Empty is missing; a text that filled the buffer may have been cut and is not trusted.
-    if (length == 0 || length >= size - 1) return DefaultSettingValue(decl);
+    // A missing key gives the default; an empty text is a text of its own (an empty template),
+    // but no number. A text that filled the buffer may have been cut and is not trusted.
+    const uint32_t length =
+        GetProfileString(section, decl.key, isText ? decl.defaultText : "", text.data(), size);
+    if ((length == 0 && !isText) || length >= size - 1) return DefaultSettingValue(decl);
     text.resize(length);
     SettingParse parsed = ParseSetting(decl, text);
     return parsed.ok() ? std::move(parsed.value) : DefaultSettingValue(decl);

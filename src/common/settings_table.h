@@ -98,7 +98,8 @@ double HoldToLimits(const SettingDecl& decl, double number);
 
 SettingValue DefaultSettingValue(const SettingDecl& decl);
 
-// The value in the profile: the default when the key is missing or its text cannot be parsed.
+// The value in the profile: the default when the key is missing or its text cannot be parsed
+// (an empty number is missing; an empty text is the empty text).
 SettingValue ReadSetting(const SettingDecl& decl, const char* section);
 
 // Writes the value in the declared format. A number is formatted into 12 characters and written

@@ -349,8 +349,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     app_.DeviceCtrl().Stop();
     KeepVideoInput();
     SaveCrossbarSettings(savedInput_);
+    // The chosen device, then the preferred capture format.
     app_.SaveDeviceSettings();
-    SavePreferredFormat(ThePreferredFormat());
     event->accept();
     emit Closed();
 }

@@ -86,8 +86,8 @@ int RunWindowed(const CommandLine& options, int argc, char** argv) {
     for (const std::string& warning : startup.Warnings()) {
         std::fprintf(stderr, "kelpa: %s\n", warning.c_str());
     }
-    LoadPreferredFormat(&ThePreferredFormat());
 
+    // The core loads the controllers' settings and the preferred capture format.
     std::optional<Application> app;
     try {
         app.emplace();

@@ -1,34 +1,11 @@
-// The capture devices of the Sources menu: listing, choosing, binding, plug and unplug, and the
-// profile keys of the device and of the preferred format.
+// The capture devices of the Sources menu: listing, choosing, binding, plug and unplug.
 #include "media/device_settings.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "common/log.h"
-#include "common/profile.h"
 
 namespace kelpa {
-namespace {
-
-// Numbers in the profile: a text that would be empty, or 12 characters or longer, is not
-// written.
-bool WriteNumberText(const char* section, const char* key, const char* text, int length) {
-    if (length <= 0 || length >= 12) return false;
-    return WriteProfileString(section, key, text);
-}
-
-bool WriteUnsigned(const char* section, const char* key, uint32_t value) {
-    char text[32];
-    return WriteNumberText(section, key, text, std::snprintf(text, sizeof text, "%u", value));
-}
-
-bool WriteSigned(const char* section, const char* key, int32_t value) {
-    char text[32];
-    return WriteNumberText(section, key, text, std::snprintf(text, sizeof text, "%d", value));
-}
-
-}  // namespace
 
 DeviceSettings::DeviceSettings(VideoCtrl& deviceCtrl, VideoCtrl& fileCtrl,
                                std::unique_ptr<DeviceSource> source)
@@ -55,28 +32,28 @@ void DeviceSettings::SetNotice(UserNotice* notice) {
     notice_ = notice;
 }
 
-void DeviceSettings::LoadDeviceSettings() {
-    char name[kDeviceNameSize + 1];
-    GetProfileString(kDeviceSection, "VideoDevice2", "", name, sizeof name);
-    chosen_ = name;
+void DeviceSettings::LoadDeviceSettings(const DeviceChoiceSettings& saved) {
+    chosen_ = saved.identity;
     BuildDeviceMenu();
-    masterStream_ = GetProfileInt(kDeviceSection, "MasterStream", 1);
-    useTimeLimit_ = GetProfileInt(kDeviceSection, "UseTimeLimit", 0) != 0;
-    timeLimit_ = GetProfileInt(kDeviceSection, "TimeLimit", 0);
+    masterStream_ = saved.masterStream;
+    useTimeLimit_ = saved.useTimeLimit;
+    timeLimit_ = saved.timeLimit;
     if (!chosen_.empty()) SelectDeviceByName(chosen_);
     source_->SetChangeTarget(events_);
 }
 
-void DeviceSettings::SaveDeviceSettings() {
+void DeviceSettings::StopChangeNotices() {
     source_->SetChangeTarget(nullptr);
-    // The device the user chose stays saved while it is unplugged; a device bound only because
-    // nothing was chosen is saved when there is no choice to keep.
-    std::string name = chosen_;
-    if (name.empty() && current_) name = current_->identity;
-    if (name.size() <= kDeviceNameSize) {
-        WriteProfileString(kDeviceSection, "VideoDevice2", name.c_str());
-    }
-    WriteSigned(kDeviceSection, "MasterStream", masterStream_);
+}
+
+DeviceChoiceSettings DeviceSettings::Settings() const {
+    DeviceChoiceSettings settings;
+    settings.identity = chosen_;
+    if (settings.identity.empty() && current_) settings.identity = current_->identity;
+    settings.masterStream = masterStream_;
+    settings.useTimeLimit = useTimeLimit_;
+    settings.timeLimit = timeLimit_;
+    return settings;
 }
 
 void DeviceSettings::ForgetList() {
@@ -214,24 +191,6 @@ void DeviceSettings::ShowRunState() {
     if (ctrl != nullptr && notice_ != nullptr) {
         notice_->ShowStatus(VideoCtrl::StateText(ctrl->PlayState()));
     }
-}
-
-void LoadPreferredFormat(PreferredFormat* format) {
-    format->subtype = static_cast<uint32_t>(GetProfileInt(kProfileSection, "VidCapFOURCC", 0));
-    format->width = std::max(0, GetProfileInt(kProfileSection, "VidCapWidth", 0));
-    format->height = std::max(0, GetProfileInt(kProfileSection, "VidCapHeight", 0));
-    // Stored as 32 bits; the upper half of the time is 0.
-    format->timePerFrame =
-        static_cast<uint32_t>(GetProfileInt(kProfileSection, "VidCapAvgTimePerFrame", 0));
-}
-
-bool SavePreferredFormat(const PreferredFormat& format) {
-    bool ok = WriteUnsigned(kProfileSection, "VidCapFOURCC", format.subtype);
-    ok &= WriteSigned(kProfileSection, "VidCapWidth", format.width);
-    ok &= WriteSigned(kProfileSection, "VidCapHeight", format.height);
-    ok &= WriteUnsigned(kProfileSection, "VidCapAvgTimePerFrame",
-                        static_cast<uint32_t>(format.timePerFrame));
-    return ok;
 }
 
 }  // namespace kelpa

@@ -1,10 +1,10 @@
 // The capture devices in the Sources menu: at most nine listed, the chosen one remembered by a
-// stable identity (profile section "quill", key VideoDevice2) and bound for the capture graph,
-// plugging and unplugging noticed, and the device's page items built after its graph. Also the
-// profile keys of the preferred capture format.
+// stable identity (handed in and back as DeviceChoiceSettings, saved as VideoDevice2) and bound
+// for the capture graph, plugging and unplugging noticed, and the device's page items built
+// after its graph.
 //
-// One object for the process, owned by the main window. GUI thread only, except that change
-// notices are posted to the main window from a GStreamer thread.
+// One object for the process, owned by the application core. GUI thread only, except that
+// change notices are posted to the main window from a GStreamer thread.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 
 #include "media/capture_graph.h"
 #include "media/device_graph.h"
+#include "media/device_keys.h"
 #include "media/device_list.h"
 #include "media/device_pages.h"
 #include "platform/user_notice.h"
@@ -23,8 +24,6 @@
 namespace kelpa {
 
 inline constexpr size_t kMaxListedDevices = 9;
-inline constexpr size_t kDeviceNameSize = 1024;  // VideoDevice2 text, characters
-inline constexpr char kDeviceSection[] = "quill";
 
 inline constexpr char kErrorNoEnumerator[] = "Error Creating Device Enumerator";
 inline constexpr char kErrorNoHardware[] =
@@ -55,10 +54,14 @@ class DeviceSettings final : public CaptureDeviceBinder {
     // events once the device controller is current: the device controller's events.
     void SetEvents(StreamEvents* events) { events_ = events; }
 
-    // Start-up: the saved device, the list, the "quill" keys, the saved device selected, change
-    // notices on. Exit: notices off, the chosen device and MasterStream written.
-    void LoadDeviceSettings();
-    void SaveDeviceSettings();
+    // Start-up: the saved settings kept, the list built, the saved device selected, change
+    // notices on.
+    void LoadDeviceSettings(const DeviceChoiceSettings& saved);
+    // Exit: change notices off.
+    void StopChangeNotices();
+    // What the profile keeps: the device the user chose (also while it is unplugged), else the
+    // device bound because nothing was chosen; the other keys as they were read.
+    DeviceChoiceSettings Settings() const;
 
     // The device items (once; RefreshDevices builds them again).
     void BuildDeviceMenu();
@@ -121,11 +124,5 @@ class DeviceSettings final : public CaptureDeviceBinder {
     bool useTimeLimit_ = false;
     int32_t timeLimit_ = 0;
 };
-
-// The preferred capture format in the profile section "kelpa" (VidCapFOURCC, VidCapWidth,
-// VidCapHeight, VidCapAvgTimePerFrame). Negative sizes read as 0; the time per frame keeps 32
-// bits. A value whose text would be empty or 12 characters or longer is not written.
-void LoadPreferredFormat(PreferredFormat* format);
-bool SavePreferredFormat(const PreferredFormat& format);
 
 }  // namespace kelpa

@@ -23,7 +23,6 @@ ProcEngine::ProcEngine(EngineOwner* engineOwner, const ProcSettings& settings, S
 }
 
 ProcEngine::~ProcEngine() {
-    if (saveOnExit) SaveProcSettings(Settings());
     FreeAccumulator();
 }
 

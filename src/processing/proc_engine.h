@@ -51,7 +51,6 @@ class ProcEngine {
     // changes.
     explicit ProcEngine(EngineOwner* owner = nullptr, StreamEvents* events = nullptr);
     ProcEngine(EngineOwner* owner, const ProcSettings& settings, StreamEvents* events = nullptr);
-    // Saves the current settings (Settings()) when saveOnExit is set.
     ~ProcEngine();
     ProcEngine(const ProcEngine&) = delete;
     ProcEngine& operator=(const ProcEngine&) = delete;
@@ -223,7 +222,6 @@ class ProcEngine {
     uint32_t* columnSums = nullptr;
 
     ProcSurf surf;
-    bool saveOnExit = false;
 
     // Work memory of the fused frame path, sized by SetFormat.
     ChainScratch chainScratch;

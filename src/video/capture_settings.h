@@ -1,8 +1,10 @@
-// The capture file settings: which kind of file a capture run writes (BMP pictures, one SER
-// video, FITS pictures), which picture it takes (the processed one, or the live one before
-// processing, which stacking programs want), and the observer and telescope named in SER and
-// FITS headers. Declared once in a settings table; a profile without these keys captures BMP
-// files of the processed picture as always.
+// The capture writer's settings, in two tables. The run settings: the capture directory, the
+// file-name template, the frames skipped between written ones and the frames of a run. The file
+// settings: which kind of file a capture run writes (BMP pictures, one SER video, FITS
+// pictures), which picture it takes (the processed one, or the live one before processing,
+// which stacking programs want), and the observer and telescope named in SER and FITS headers.
+// A profile without these keys captures single BMP files of the processed picture into
+// ~/Pictures/kelpa/.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +32,30 @@ enum class CaptureContent : uint32_t {
 
 // The longest observer and telescope text: the size of the SER header's fields.
 inline constexpr uint32_t kCaptureTextChars = 40;
+
+// The longest directory and template text the writer holds.
+inline constexpr uint32_t kCapturePathChars = 259;
+// A directory that begins with "~/" lies in the user's home (the temporary directory when the
+// home is unknown).
+inline constexpr const char* kDefaultCaptureDirectory = "~/Pictures/kelpa/";
+inline constexpr const char* kDefaultCaptureTemplate = "#cap%n#_%f";
+
+struct CaptureRunSettings {
+    std::string directory = kDefaultCaptureDirectory;
+    std::string fileTemplate = kDefaultCaptureTemplate;
+    uint32_t frameDelay = 0;  // frames skipped after each written one
+    uint32_t count = 1;       // frames per run; 0 ends a run after its first frame
+
+    friend bool operator==(const CaptureRunSettings&, const CaptureRunSettings&) = default;
+};
+
+const SettingsTableOf<CaptureRunSettings>& CaptureRunSettingsTable();
+
+CaptureRunSettings DefaultCaptureRunSettings();
+CaptureRunSettings LoadCaptureRunSettings();
+// CapWorkDir and CapFormat when they are not empty, CapFramesDelay, CapCount. False when a key
+// that was due could not be written.
+bool SaveCaptureRunSettings(const CaptureRunSettings& settings);
 
 struct CaptureFileSettings {
     uint32_t fileType = 0;  // a CaptureFileType

@@ -13,7 +13,6 @@
 #include <string>
 
 #include "common/log.h"
-#include "common/profile.h"
 #include "platform/program_paths.h"
 #include "platform/unique_fd.h"
 
@@ -72,19 +71,20 @@ std::string TempCaptureDirectory() {
     return dir.size() <= kMaxCaptureDirLen ? dir : std::string("/tmp/");
 }
 
-std::string DefaultCaptureDirectory() {
+// "~/..." in the home; the temporary directory when the home is unknown.
+std::string ExpandHome(const std::string& dir) {
+    if (dir != "~" && dir.rfind("~/", 0) != 0) return dir;
     const std::string home = HomeDirectory();
     if (home.empty()) return TempCaptureDirectory();
-    return (home == "/" ? std::string() : home) + "/Pictures/kelpa/";
+    return (home == "/" ? std::string() : home) + dir.substr(1);
 }
 
 // A stored directory is kept when it is a directory or nothing exists under its name yet (it is
 // created when a capture starts); a file in the way or a text that is too long is not.
-bool UsableDirectory(const char* dir) {
-    const size_t n = std::strlen(dir);
-    if (n == 0 || n > kMaxCaptureDirLen) return false;
+bool UsableDirectory(const std::string& dir) {
+    if (dir.empty() || dir.size() > kMaxCaptureDirLen) return false;
     struct stat st {};
-    if (::stat(dir, &st) == 0) return S_ISDIR(st.st_mode);
+    if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     return errno == ENOENT;
 }
 
@@ -99,31 +99,15 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
                          capturedCount);
 }
 
-CaptureWriter::CaptureWriter(StreamEvents* events) : events_(events) {
+CaptureWriter::CaptureWriter(StreamEvents* events, const CaptureRunSettings& settings)
+    : events_(events) {
     // Unique per process and writer, so two writers never share a temporary file.
     static std::atomic<uint32_t> instances{0};
     FormatCaptureTempName(tempName_, sizeof tempName_, ::getpid(), instances.fetch_add(1));
     bmpFileHeader_[0] = 'B';
     bmpFileHeader_[1] = 'M';
     PutLE32(bmpFileHeader_ + 10, kBmpHeadersSize);
-
-    GetProfileString(kProfileSection, "CapFormat", kDefaultCaptureTemplate, captureTemplate_,
-                     sizeof captureTemplate_);
-    const std::string fallback = DefaultCaptureDirectory();
-    GetProfileString(kProfileSection, "CapWorkDir", fallback.c_str(), captureDir_,
-                     sizeof captureDir_);
-    // A directory that can never be one (a file in the way, too long) gives way to the
-    // temporary directory. A missing one is left for the start of a capture to create, so
-    // that nothing appears on disk before the user captures.
-    if (!UsableDirectory(captureDir_)) CopyText(captureDir_, TempCaptureDirectory());
-    {
-        std::lock_guard lock(nameLock_);
-        if (!SetCaptureDirectoryLocked(nullptr)) ParseTemplateLocked();
-    }
-    captureFrameDelay.store(
-        static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapFramesDelay", 0)));
-    captureCountdown.store(0);
-    captureCount.store(static_cast<uint32_t>(GetProfileInt(kProfileSection, "CapCount", 1)));
+    ApplySettings(settings);
 }
 
 CaptureWriter::~CaptureWriter() {
@@ -132,20 +116,33 @@ CaptureWriter::~CaptureWriter() {
     CloseSerFile();
 }
 
-bool CaptureWriter::SaveSettings() const {
-    bool ok = true;
-    if (captureDir_[0] != '\0') {
-        ok = WriteProfileString(kProfileSection, "CapWorkDir", captureDir_) && ok;
+void CaptureWriter::ApplySettings(const CaptureRunSettings& settings) {
+    // A directory that can never be one (a file in the way, too long) gives way to the
+    // temporary directory. A missing one is left for the start of a capture to create, so
+    // that nothing appears on disk before the user captures.
+    std::string dir = ExpandHome(settings.directory);
+    if (!UsableDirectory(dir)) dir = TempCaptureDirectory();
+    {
+        std::lock_guard lock(nameLock_);
+        CopyText(captureTemplate_, settings.fileTemplate);
+        CopyText(captureDir_, dir);
+        if (!SetCaptureDirectoryLocked(nullptr)) ParseTemplateLocked();
     }
-    if (captureTemplate_[0] != '\0') {
-        ok = WriteProfileString(kProfileSection, "CapFormat", captureTemplate_) && ok;
+    captureFrameDelay.store(settings.frameDelay);
+    captureCountdown.store(0);
+    captureCount.store(settings.count);
+}
+
+CaptureRunSettings CaptureWriter::Settings() const {
+    CaptureRunSettings settings;
+    {
+        std::lock_guard lock(nameLock_);
+        settings.directory = captureDir_;
+        settings.fileTemplate = captureTemplate_;
     }
-    char number[16];
-    std::snprintf(number, sizeof number, "%u", captureFrameDelay.load());
-    ok = WriteProfileString(kProfileSection, "CapFramesDelay", number) && ok;
-    std::snprintf(number, sizeof number, "%u", captureCount.load());
-    ok = WriteProfileString(kProfileSection, "CapCount", number) && ok;
-    return SaveCaptureFileSettings(fileSettings_) && ok;
+    settings.frameDelay = captureFrameDelay.load();
+    settings.count = captureCount.load();
+    return settings;
 }
 
 void CaptureWriter::SetFileSettings(const CaptureFileSettings& settings) {

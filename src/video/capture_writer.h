@@ -41,7 +41,7 @@ struct TemplatePart {
     const char* text = nullptr;  // into the template (literal) or the source name (name)
 };
 
-inline constexpr size_t kCapturePathSize = 260;  // every path, template and name buffer
+inline constexpr size_t kCapturePathSize = kCapturePathChars + 1;  // every path, template, name
 inline constexpr size_t kTemplatePartCount = 9;
 inline constexpr size_t kMaxCaptureDirLen = 245;  // directory text without the added '/'
 inline constexpr uint32_t kBmpFileHeaderSize = 14;
@@ -50,7 +50,6 @@ inline constexpr size_t kCaptureStatusSize = 64;  // enough for either status te
 // A failure text: what failed, the directory and the system's reason.
 inline constexpr size_t kCaptureFailureSize = kCapturePathSize + 192;
 static_assert(kCaptureFailureSize <= kCaptureReportTextSize, "a failure fits the run's report");
-inline constexpr const char* kDefaultCaptureTemplate = "#cap%n#_%f";
 
 // The time now in nanoseconds since 1970 UTC; tests hand in a clock of their own.
 using UtcClockFn = UnixTimeNs (*)();
@@ -64,11 +63,10 @@ int FormatCaptureDone(char* out, size_t size, uint32_t capturedBefore, uint32_t 
 
 class CaptureWriter {
   public:
-    // Reads the capture keys from the profile. A directory that cannot become one (a file in
-    // the way, too long) gives way to the temporary directory; a missing one is created only
-    // when a capture starts. `events` hears of the progress and the end of every run (may be
-    // null, and set later).
-    explicit CaptureWriter(StreamEvents* events = nullptr);
+    // Takes the run settings as ApplySettings does. `events` hears of the progress and the end
+    // of every run (may be null, and set later).
+    explicit CaptureWriter(StreamEvents* events = nullptr,
+                           const CaptureRunSettings& settings = DefaultCaptureRunSettings());
     // Ends a run that is still on as FinishCapture does.
     ~CaptureWriter();
     CaptureWriter(const CaptureWriter&) = delete;
@@ -76,10 +74,14 @@ class CaptureWriter {
 
     void SetEvents(StreamEvents* events) { events_.store(events); }
 
-    // Writes CapWorkDir, CapFormat, CapFramesDelay, CapCount and the file settings back to the
-    // profile; the owner calls it at teardown when its settings are the ones to keep. False
-    // when a write failed.
-    bool SaveSettings() const;
+    // The directory, template, frame delay and count of the next run; GUI thread, while no run
+    // is on. A directory beginning with "~/" lies in the home. One that cannot become a
+    // directory (a file in the way, too long) gives way to the temporary directory; a missing
+    // one is created only when a capture starts.
+    void ApplySettings(const CaptureRunSettings& settings);
+    // The run settings as they stand (the template as the parser left it), for the owner to
+    // save.
+    CaptureRunSettings Settings() const;
 
     // The kind of file, the picture taken and the header texts of the next run (a run that is
     // on keeps what it started with). GUI thread.

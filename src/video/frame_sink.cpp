@@ -6,7 +6,6 @@
 #include <mutex>
 
 #include "common/log.h"
-#include "common/profile.h"
 #include "processing/registry.h"
 #include "video/media_graph.h"
 
@@ -32,18 +31,10 @@ bool RefuseEveryFormat(const BitmapInfoHeader&) {
 
 FrameSink::FrameSink(EngineOwner* owner, Clock& clock)
     : engine(owner, &events), capture(&events), clock_(clock) {
-    fitWindowsToFrame = GetProfileInt(kProfileSection, "ViewFrameSize", 0) != 0;
     UpdateCaptureInterval();
 }
 
-FrameSink::~FrameSink() {
-    if (captureSaveOnExit) SaveSettings();
-}
-
-void FrameSink::SaveSettings() const {
-    capture.SaveSettings();
-    WriteProfileString(kProfileSection, "ViewFrameSize", fitWindowsToFrame ? "1" : "0");
-}
+FrameSink::~FrameSink() = default;
 
 int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t length) {
     if (!data) return 0;

@@ -64,8 +64,6 @@ class FrameSink {
     void SetPacing(bool on) { pacing_.store(on); }
     void SetObserver(FrameObserver* observer) { observer_.store(observer); }
 
-    void SaveSettings() const;
-
     std::atomic<int32_t> playState{0};
     // Samples that reached the frame path (converted and shown in the live window).
     std::atomic<uint64_t> samplesReceived{0};
@@ -73,7 +71,6 @@ class FrameSink {
     // that cannot be shown.
     std::atomic<uint64_t> samplesDropped{0};
     bool isLive = false;
-    bool captureSaveOnExit = false;
     bool keepsRowOrder = false;
     bool fitWindowsToFrame = false;
     std::atomic<double> fps{29.97};

@@ -2,10 +2,6 @@
 
 #include <string>
 
-#include "common/profile.h"
-#include "processing/proc_settings.h"
-#include "video/capture_settings.h"
-
 namespace kelpa {
 namespace {
 
@@ -15,16 +11,21 @@ constexpr int kStopPolls = 3;
 
 }  // namespace
 
-VideoCtrl::VideoCtrl(Clock& clock) : sink(this, clock) {
-    sink.engine.ApplySettings(LoadProcSettings());
-    sink.capture.SetFileSettings(LoadCaptureFileSettings());
-    activateGraph = GetProfileInt(kProfileSection, "ActivateGraph", 0) != 0;
+VideoCtrl::VideoCtrl(Clock& clock, const ControllerSettings& settings) : sink(this, clock) {
+    // The capture delay first: the engine's new rate recomputes the capture interval from it.
+    sink.capture.ApplySettings(settings.captureRun);
+    sink.capture.SetFileSettings(settings.captureFiles);
+    sink.fitWindowsToFrame = settings.flags.fitWindowsToFrame;
+    activateGraph = settings.flags.activateGraph;
+    sink.engine.ApplySettings(settings.processing);
 }
 
-VideoCtrl::~VideoCtrl() {
-    if (saveOnExit) {
-        WriteProfileString(kProfileSection, "ActivateGraph", activateGraph ? "1" : "0");
-    }
+VideoCtrl::~VideoCtrl() = default;
+
+ControllerSettings VideoCtrl::Settings() const {
+    return ControllerSettings{sink.engine.Settings(), sink.capture.Settings(),
+                              sink.capture.FileSettings(),
+                              ControllerFlags{activateGraph, sink.fitWindowsToFrame}};
 }
 
 void VideoCtrl::AttachGraph(MediaControl* control, MediaSeeking* seeking,
@@ -121,8 +122,6 @@ void VideoCtrl::DrainGraphEvents(UserNotice* notice) {
 
 void VideoCtrl::SetCurrent(bool current) {
     saveOnExit = current;
-    sink.captureSaveOnExit = current;
-    sink.engine.saveOnExit = current;
     sink.live.SetActive(current);
     sink.engine.surf.SetActive(current);
 }

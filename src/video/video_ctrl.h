@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/user_notice.h"
+#include "video/controller_settings.h"
 #include "video/frame_sink.h"
 #include "video/media_graph.h"
 
@@ -14,7 +15,9 @@ namespace kelpa {
 
 class VideoCtrl final : public EngineOwner {
   public:
-    explicit VideoCtrl(Clock& clock = SystemClock());
+    // The settings are handed over by the owner, which also saves them (Settings()) at exit.
+    explicit VideoCtrl(Clock& clock = SystemClock(),
+                       const ControllerSettings& settings = DefaultControllerSettings());
     ~VideoCtrl() override;
     VideoCtrl(const VideoCtrl&) = delete;
     VideoCtrl& operator=(const VideoCtrl&) = delete;
@@ -34,10 +37,14 @@ class VideoCtrl final : public EngineOwner {
     // the graph (which rewinds a file) and updates the status line.
     void DrainGraphEvents(UserNotice* notice);
 
-    // Making a controller current marks it, its capture settings, its engine and its surfaces
-    // as the ones whose settings are written back at exit; the other controller loses the marks.
+    // Making a controller current marks it and its surfaces as the ones whose settings are
+    // written back at exit; the other controller loses the marks.
     void SetCurrent(bool current);
     bool IsCurrent() const { return saveOnExit; }
+    // The settings as they stand: the engine's, the capture writer's and the two flags. The
+    // automatic control changes the engine's on the streaming thread; read them for saving
+    // once the graph has stopped.
+    ControllerSettings Settings() const;
 
     int32_t PlayState() const override { return sink.playState.load(); }
     // What this controller's frame path, capture runs and graph tell the GUI thread.

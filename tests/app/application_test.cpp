@@ -10,9 +10,12 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/application.h"
 #include "app/commands.h"
+#include "media/capture_graph.h"
+#include "media/device_keys.h"
 #include "media/file_test_util.h"
 #include "media/media_init.h"
 #include "support/recording_notice.h"
@@ -218,6 +221,59 @@ TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
     EXPECT_FALSE(capture.ok);
     EXPECT_EQ(capture.message.rfind("Cannot create the capture folder ", 0), 0u) << capture.message;
     EXPECT_FALSE(app.Capturing());
+}
+
+// The core hands both controllers the profile's settings and the camera its preferred format.
+// At teardown it writes back the settings of the current controller only, in their order: the
+// controller's run flag, the capture keys with ViewFrameSize, the processing keys. The device
+// keys and the preferred format are written when the front end saves the device settings.
+TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSaved) {
+    ASSERT_TRUE(InitMedia());
+    TempDir home;
+    kelpa::testing::ScopedEnv homeEnv("HOME", home.Path());
+    MemoryProfile profile;
+    profile.Set("ProcAmp", "200");
+    profile.Set("CapFramesDelay", "2");
+    profile.Set("ActivateGraph", "1");
+    profile.Set("VidCapWidth", "320");
+    {
+        ControllerSettings expected = LoadControllerSettings();
+        expected.captureRun.directory = home.Path() + "/Pictures/kelpa/";  // "~/" in the home
+        Application app;
+        for (VideoCtrl* ctrl : {&app.FileCtrl(), &app.DeviceCtrl()}) {
+            EXPECT_EQ(ctrl->Settings(), expected);
+            EXPECT_EQ(ctrl->sink.engine.params.amp.load(), 200);
+        }
+        EXPECT_EQ(ThePreferredFormat().width, 320);
+    }
+    EXPECT_TRUE(profile.WriteOrder().empty());  // no controller was current
+
+    std::vector<std::string> order = {
+        "ActivateGraph", "CapWorkDir", "CapFormat",   "CapFramesDelay", "CapCount",
+        "CapFileType",   "CapContent", "CapObserver", "CapTelescope",   "ViewFrameSize"};
+    for (uint8_t index : ProcSettingsTable().writeOrder) {
+        order.push_back(ProcSettingsTable().settings[index].key);
+    }
+    for (const SourceKind kind : {SourceKind::kFile, SourceKind::kDevice}) {
+        SCOPED_TRACE(kind == SourceKind::kFile ? "file" : "device");
+        MemoryProfile fresh;
+        {
+            Application app;
+            app.MakeCurrent(kind);
+            app.FileCtrl().sink.capture.captureCount.store(7);
+            app.DeviceCtrl().sink.capture.captureCount.store(9);
+        }
+        EXPECT_EQ(fresh.WriteOrder(), order);
+        EXPECT_EQ(fresh.Get("CapCount"), kind == SourceKind::kFile ? "7" : "9");
+    }
+
+    MemoryProfile fresh;
+    Application app;
+    ThePreferredFormat().width = 640;
+    app.SaveDeviceSettings();
+    EXPECT_EQ(fresh.WriteOrder().size(), 6u);  // VideoDevice2, MasterStream, the four VidCap
+    EXPECT_EQ(LoadPreferredFormat().width, 640);
+    ThePreferredFormat() = PreferredFormat{};
 }
 
 // The command table the menus are built from: every number names one command, every

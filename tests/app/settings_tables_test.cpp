@@ -1,13 +1,103 @@
-// The check behind --set Key=Value over the program's settings tables.
+// The program's settings tables together: every key's round trip through the profile, each key
+// declared once, and the check behind --set Key=Value.
 #include "app/settings_tables.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 
+#include "app/crossbar_routes.h"
+#include "app/panel_settings.h"
+#include "media/capture_graph.h"
+#include "media/device_keys.h"
+#include "processing/proc_settings.h"
+#include "support/test_support.h"
+#include "video/capture_settings.h"
+#include "video/controller_settings.h"
+#include "view/view_settings.h"
+
 namespace kelpa {
 namespace {
+
+// A value of the key other than its default that the key holds: a limit, another word, a text
+// as long as the key takes.
+SettingValue OtherValue(const SettingDecl& decl) {
+    switch (decl.kind) {
+        case SettingKind::kText:
+            return {0.0, std::string(std::max<uint32_t>(decl.maxTextChars, 1), 'k')};
+        case SettingKind::kTag:
+            return {double(TagWord("Test")), {}};
+        default:
+            return {decl.maximum != decl.defaultValue ? decl.maximum : decl.minimum, {}};
+    }
+}
+
+// Each key set alone in an owner of the defaults, written with every other key and read back:
+// it comes back, and no other field of the owner moved (two keys on one field would show).
+template <typename Owner>
+void EachKeyAloneInItsOwner(const SettingsTableOf<Owner>& table) {
+    for (const SettingDecl& changed : table.settings) {
+        SCOPED_TRACE(changed.key);
+        test::MemoryProfile profile;
+        Owner owner = DefaultSettings(table);
+        changed.access.set(&owner, OtherValue(changed));
+        for (const SettingDecl& decl : table.settings) {
+            ASSERT_TRUE(WriteSetting(decl, table.section, decl.access.get(&owner))) << decl.key;
+        }
+        const Owner loaded = LoadSettings(table);
+        for (const SettingDecl& decl : table.settings) {
+            EXPECT_EQ(decl.access.get(&loaded),
+                      &decl == &changed ? OtherValue(decl) : DefaultSettingValue(decl))
+                << decl.key;
+        }
+    }
+}
+
+// Every key of every table: a value other than its default is written in its stored form and
+// read back unchanged. For the owners known here, the keys are also checked on their fields.
+TEST(SettingsTablesTest, EveryKeyRoundTripsThroughTheProfile) {
+    const std::map<const SettingsTable*, void (*)()> owners = {
+        {&ProcSettingsTable(), [] { EachKeyAloneInItsOwner(ProcSettingsTable()); }},
+        {&CaptureRunSettingsTable(), [] { EachKeyAloneInItsOwner(CaptureRunSettingsTable()); }},
+        {&CaptureFileSettingsTable(), [] { EachKeyAloneInItsOwner(CaptureFileSettingsTable()); }},
+        {&ControllerFlagsTable(), [] { EachKeyAloneInItsOwner(ControllerFlagsTable()); }},
+        {&PreferredFormatSettingsTable(),
+         [] { EachKeyAloneInItsOwner(PreferredFormatSettingsTable()); }},
+        {&DeviceChoiceSettingsTable(), [] { EachKeyAloneInItsOwner(DeviceChoiceSettingsTable()); }},
+        {&LiveViewTable(), [] { EachKeyAloneInItsOwner(LiveViewTable()); }},
+        {&ProcViewTable(), [] { EachKeyAloneInItsOwner(ProcViewTable()); }},
+        {&WindowPlaceTable(ViewWindow::kLive),
+         [] { EachKeyAloneInItsOwner(WindowPlaceTable(ViewWindow::kLive)); }},
+        {&WindowPlaceTable(ViewWindow::kProc),
+         [] { EachKeyAloneInItsOwner(WindowPlaceTable(ViewWindow::kProc)); }},
+        {&InfoWindowTable(), [] { EachKeyAloneInItsOwner(InfoWindowTable()); }},
+        {&PanelSettingsTable(), [] { EachKeyAloneInItsOwner(PanelSettingsTable()); }},
+        {&CrossbarSettingsTable(), [] { EachKeyAloneInItsOwner(CrossbarSettingsTable()); }},
+    };
+    size_t checkedOwners = 0;
+    for (const SettingsTable* table : ProgramSettingsTables()) {
+        SCOPED_TRACE(table->owner);
+        for (const SettingDecl& decl : table->settings) {
+            SCOPED_TRACE(decl.key);
+            EXPECT_EQ(HoldToLimits(decl, decl.defaultValue), decl.defaultValue);
+            const SettingValue other = OtherValue(decl);
+            ASSERT_NE(other, DefaultSettingValue(decl));
+            test::MemoryProfile profile;
+            ASSERT_TRUE(WriteSetting(decl, table->section, other));
+            EXPECT_EQ(ReadSetting(decl, table->section), other);
+            EXPECT_EQ(CheckProgramSetting(decl.key, SettingText(decl, other)), "");
+            EXPECT_EQ(std::string(ProgramSettingSection(decl.key)), table->section);
+        }
+        if (const auto it = owners.find(table); it != owners.end()) {
+            it->second();
+            ++checkedOwners;
+        }
+    }
+    EXPECT_EQ(checkedOwners, owners.size());
+}
 
 TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
     EXPECT_EQ(CheckProgramSetting("ProcAmpp", "200"), "unknown setting ProcAmpp");
@@ -20,6 +110,10 @@ TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
     EXPECT_EQ(CheckProgramSetting("ProcTimeDelay", "-1"), "");
     EXPECT_EQ(CheckProgramSetting("procamp", "1000"), "");  // keys compare without case
     EXPECT_EQ(CheckProgramSetting("ProcAreaX", "0.25"), "");
+    // An override goes to the section of the key's table.
+    EXPECT_EQ(ProgramSettingSection("ProcAmpp"), nullptr);
+    EXPECT_STREQ(ProgramSettingSection("videodevice2"), "quill");
+    EXPECT_STREQ(ProgramSettingSection("VidCapWidth"), "kelpa");
 }
 
 // No key is declared twice, whichever tables join the list.
@@ -35,17 +129,27 @@ TEST(SettingsTablesTest, EveryKeyIsDeclaredOnce) {
             ++count;
         }
     }
-    EXPECT_GE(count, 30u);
+    EXPECT_GE(count, 48u);
 }
 
-// The capture file choices: numbers, so a word is refused at once; a number that names no
-// choice is usable and reads as the default; texts as long as a SER header field.
-TEST(SettingsTablesTest, CaptureFileKeys) {
-    EXPECT_EQ(CheckProgramSetting("CapFileType", "1"), "");
-    EXPECT_EQ(CheckProgramSetting("capcontent", "1"), "");
-    EXPECT_NE(CheckProgramSetting("CapFileType", "SER"), "");
-    EXPECT_EQ(CheckProgramSetting("CapObserver", std::string(40, 'o')), "");
-    EXPECT_NE(CheckProgramSetting("CapTelescope", std::string(41, 't')), "");
+// Capture and device keys a user types: choices are numbers, so a word is refused at once; a
+// number that names no choice reads as the default; texts are as long as the buffer or header
+// field that holds them; counts take the whole unsigned range.
+TEST(SettingsTablesTest, CaptureAndDeviceKeys) {
+    const std::pair<const char*, std::string> usable[] = {
+        {"capcontent", "1"},
+        {"CapObserver", std::string(40, 'o')},
+        {"CapWorkDir", std::string(kCapturePathChars, 'd')},
+        {"CapCount", "4000000000"},
+        {"VideoDevice2", std::string(kDeviceNameSize, 'v')}};
+    for (const auto& [key, text] : usable) EXPECT_EQ(CheckProgramSetting(key, text), "") << key;
+    const std::pair<const char*, std::string> refused[] = {
+        {"CapFileType", "SER"},
+        {"CapTelescope", std::string(41, 't')},
+        {"CapWorkDir", std::string(kCapturePathChars + 1, 'd')},
+        {"ViewFrameSize", "yes"},
+        {"VideoDevice2", std::string(kDeviceNameSize + 1, 'v')}};
+    for (const auto& [key, text] : refused) EXPECT_NE(CheckProgramSetting(key, text), "") << key;
     const SettingDecl* type = FindSetting(ProgramSettingsTables(), "CapFileType");
     ASSERT_NE(type, nullptr);
     EXPECT_EQ(ParseSetting(*type, "7").value.number, 0.0);

@@ -49,6 +49,19 @@ TEST_F(HeadlessTest, BadArgumentsExitWithTwo) {
     EXPECT_EQ(Run({"--frames", "5"}).exitCode, 2);  // headless options without --headless
     EXPECT_EQ(Run({"--headless", "--bogus"}).exitCode, 2);
     EXPECT_EQ(Run({"--headless", "--set", "NoValue"}).exitCode, 2);
+    // A key no table declares, or a value that is none of the key's kind, names the key.
+    const std::pair<const char*, const char*> sets[] = {
+        {"ProcAmpp=200", "unknown setting ProcAmpp"},
+        {"ProcAmp=abc", "bad value for ProcAmp: \"abc\" is not a whole number"},
+        {"CapObserver="
+         "12345678901234567890123456789012345678901",
+         "bad value for CapObserver"}};
+    for (const auto& [set, why] : sets) {
+        const RunResult r = Run({"--headless", "--source", "sim", "--set", set});
+        EXPECT_EQ(r.exitCode, 2) << set;
+        EXPECT_NE(r.errors.find(why), std::string::npos) << r.errors;
+        EXPECT_TRUE(r.lines.empty()) << set;
+    }
 }
 
 TEST_F(HeadlessTest, SourcesThatCannotBeOpenedExitWithOneAndSayWhy) {
@@ -74,6 +87,12 @@ TEST_F(HeadlessTest, OverridesApplyAndTheProfileIsNotWritten) {
     EXPECT_EQ(Field(r.lines.front(), "amp"), 200);       // from the profile
     EXPECT_EQ(Field(r.lines.front(), "countAccum"), 1);  // from --set
     EXPECT_EQ(kelpa::testing::ReadText(profile), before);
+    // The camera's preferred format is a setting like the others.
+    const RunResult small = Run(Args({"--source", "sim", "--frames", "2", "--set",
+                                      "VidCapWidth=320", "--set", "vidcapheight=240"}));
+    ASSERT_EQ(small.exitCode, 0) << small.errors;
+    EXPECT_EQ(Field(small.lines.front(), "width"), 320);
+    EXPECT_EQ(Field(small.lines.front(), "height"), 240);
 }
 
 TEST_F(HeadlessTest, CaptureDirectoryReceivesTheRequestedFrames) {

@@ -131,6 +131,10 @@ TEST(SettingsTableTest, TableLoadsAndSavesThroughTheProfile) {
     test::MemoryProfile profile;
     profile.Set("Level", "abc");
     profile.Set("DelayMs", "250");
+    profile.Set("Name", "");
+    profile.Set("Factor", "");
+    EXPECT_EQ(LoadSettings(kSampleTable).name, "");  // an empty text is a text
+    EXPECT_EQ(LoadSettings(kSampleTable).factor, 2.0f);
     profile.Set("Name", "#n");
     Sample loaded = LoadSettings(kSampleTable);
     EXPECT_EQ(loaded.level, 10);

@@ -104,7 +104,7 @@ struct CaptureFixture : ::testing::Test {
         CapturedLog::Start();
         profile.Set("ProcAuto", "0");
         ThePreferredFormat() = PreferredFormat{};
-        ctrl = std::make_unique<VideoCtrl>();
+        ctrl = std::make_unique<VideoCtrl>(SystemClock(), LoadControllerSettings());
         graph = std::make_unique<CaptureGraph>(*ctrl, binder);
         graph->SetNotice(&notice);
         ctrl->Events().SetReceiver(&mainWindow);

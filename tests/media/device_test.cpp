@@ -64,12 +64,6 @@ class EmptySource final : public DeviceSource {
     bool opens_;
 };
 
-std::string Quill(const char* key) {
-    char text[1100];
-    GetProfileString(kDeviceSection, key, "<none>", text, sizeof text);
-    return text;
-}
-
 class DeviceTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -110,7 +104,7 @@ class DeviceTest : public ::testing::Test {
 
 // Nine of twelve test cameras listed; the simulator is listed when nothing hides it.
 TEST_F(DeviceTest, AtMostNineAreListedAndNothingIsChosenWithoutASavedDevice) {
-    Make().LoadDeviceSettings();
+    Make().LoadDeviceSettings({});
     EXPECT_LT(SlotOf(kSimDeviceDisplayName), settings->DeviceMenu().size());
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     test::SetInitialTestDevices(12);
@@ -125,12 +119,9 @@ TEST_F(DeviceTest, AtMostNineAreListedAndNothingIsChosenWithoutASavedDevice) {
 
 TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     test::SetInitialTestDevices(12);
-    WriteProfileString(kDeviceSection, "VideoDevice2", "test:7");
-    WriteProfileString(kDeviceSection, "MasterStream", "0");
-    WriteProfileString(kDeviceSection, "UseTimeLimit", "1");
-    WriteProfileString(kDeviceSection, "TimeLimit", "90");
+    const DeviceChoiceSettings saved{"test:7", 0, true, 90};
     DeviceSettings& s = Make();
-    s.LoadDeviceSettings();
+    s.LoadDeviceSettings(saved);
     ASSERT_NE(s.CurrentDevice(), nullptr);
     EXPECT_EQ(s.CurrentDevice()->identity, "test:7");
     EXPECT_EQ(graph.boundNames, std::vector<std::string>{"Test Camera 7"});
@@ -141,26 +132,28 @@ TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     EXPECT_TRUE(s.UseTimeLimit());
     EXPECT_EQ(s.TimeLimit(), 90);
 
-    s.SaveDeviceSettings();
-    EXPECT_EQ(Quill("VideoDevice2"), "test:7");
-    EXPECT_EQ(Quill("MasterStream"), "0");
+    EXPECT_EQ(s.Settings(), saved);
 }
 
+// A chosen device stays saved while it is unplugged; a device bound without a choice is saved
+// when there is no choice to keep.
 TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
     test::SetInitialTestDevices(3);
-    WriteProfileString(kDeviceSection, "VideoDevice2", "test:99");
-    Make().LoadDeviceSettings();
+    Make().LoadDeviceSettings({"test:99"});
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(graph.activations, 0);
-    settings->SaveDeviceSettings();
-    EXPECT_EQ(Quill("VideoDevice2"), "test:99");
+    EXPECT_EQ(settings->Settings().identity, "test:99");
+    Make().LoadDeviceSettings({});
+    EXPECT_EQ(settings->Settings().identity, "");
+    ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
+    EXPECT_EQ(settings->Settings().identity, "test:1");
 }
 
 // A device whose graph cannot be built does not become current; binding without a choice then
 // takes the first device.
 TEST_F(DeviceTest, FailedBuildLeavesNoDeviceAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(2);
-    Make().LoadDeviceSettings();
+    Make().LoadDeviceSettings({});
     graph.result = MediaResult::kFailed;
     EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
@@ -210,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(States, DeviceRunStateTest,
                                            RunStateCase{kStatePaused, false, kStatePaused}));
 
 TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
-    Make().LoadDeviceSettings();
+    Make().LoadDeviceSettings({});
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
     ASSERT_TRUE(test::PlugTestDevice("Second Camera", "test:second"));
     // Two changes before the main window got round to them: one message.
@@ -230,9 +223,9 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:plug");
     EXPECT_TRUE(deviceCtrl.graphBuilt);
-    settings->SaveDeviceSettings();
+    settings->StopChangeNotices();
     ASSERT_TRUE(test::PlugTestDevice("Third Camera", "test:third"));
-    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);  // notices are off after saving
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);  // notices are off at exit
 }
 
 TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects) {
@@ -279,16 +272,17 @@ TEST_F(DeviceTest, PreferredFormatKeysRoundTrip) {
     const auto fields = [](const PreferredFormat& f) {
         return std::tuple(f.subtype, f.timePerFrame, f.width, f.height);
     };
-    PreferredFormat saved{kSubtypeUyvy, 333333, 1280, 720}, loaded;
+    const PreferredFormat saved{kSubtypeRgb24, 333333, 1280, 720};
     ASSERT_TRUE(SavePreferredFormat(saved));
-    LoadPreferredFormat(&loaded);
-    EXPECT_EQ(fields(loaded), fields(saved));
+    EXPECT_EQ(fields(LoadPreferredFormat()), fields(saved));
+    EXPECT_EQ(profile.WriteOrder(),
+              (std::vector<std::string>{"VidCapFOURCC", "VidCapWidth", "VidCapHeight",
+                                        "VidCapAvgTimePerFrame"}));
 
     profile.Set("VidCapFOURCC", "844715353");
     profile.Set("VidCapWidth", "-5");
     profile.Set("VidCapAvgTimePerFrame", "4294967295");
-    LoadPreferredFormat(&loaded);
-    EXPECT_EQ(fields(loaded), std::tuple(kSubtypeYuy2, int64_t{4294967295}, 0, 720));
+    EXPECT_EQ(fields(LoadPreferredFormat()), std::tuple(kSubtypeYuy2, int64_t{4294967295}, 0, 720));
 }
 
 }  // namespace

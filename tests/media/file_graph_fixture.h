@@ -108,7 +108,7 @@ class FileGraphTest : public ::testing::Test {
     MemoryProfile profileStore;
     MemoryProfile& profile = Configured(profileStore, dir.Path());
     ProbeClock clock;
-    VideoCtrl ctrl{clock};
+    VideoCtrl ctrl{clock, LoadControllerSettings()};
     RecordingReceiver mainWindow;
     RecordingNotice notice;
     FileGraph graph{ctrl};

@@ -136,7 +136,7 @@ class FormatChangeTest : public ::testing::Test {
         return true;
     }();
     FakeClock clock;
-    VideoCtrl ctrl{clock};
+    VideoCtrl ctrl{clock, LoadControllerSettings()};
     ProcessedFrames processed{ctrl.sink.engine};
     SampleBridge bridge{ctrl.sink};
 

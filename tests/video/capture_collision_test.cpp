@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/capture_file.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
@@ -32,17 +31,16 @@ using testing::TempDir;
 
 class CaptureCollisionTest : public ::testing::Test {
   protected:
-    CaptureCollisionTest() { profile_.Set("CapWorkDir", dir_.Path()); }
     TempDir dir_;
+    const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
-    test::MemoryProfile profile_;
 };
 
 // Sample times as containers store them (rounded to the millisecond, as Matroska does) give
 // each frame its own number at the common frame rates.
 TEST_F(CaptureCollisionTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
-    CaptureWriter writer;
+    CaptureWriter writer(nullptr, inDir_);
     ASSERT_TRUE(writer.SetCaptureTemplate("%f"));
     for (const double fps : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0}) {
         SCOPED_TRACE(fps);
@@ -66,7 +64,7 @@ TEST_F(CaptureCollisionTest, SecondRunAddsFilesWithoutChangingOne) {
     const Picture first(5, 3, false, 1);
     const Picture second(5, 3, false, 2);
     for (const Picture* pic : {&first, &second, &second}) {
-        CaptureWriter writer;
+        CaptureWriter writer(nullptr, inDir_);
         writer.captureCount.store(3);
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < 3; ++i)
@@ -93,7 +91,7 @@ TEST_F(CaptureCollisionTest, WritersSharingADirectoryKeepEveryFrame) {
     std::vector<std::thread> threads;
     for (int w = 0; w < kWriters; ++w) {
         threads.emplace_back([&, w] {
-            CaptureWriter writer;
+            CaptureWriter writer(nullptr, inDir_);
             writer.captureCount.store(kFrames);
             writer.ToggleCapture(nullptr);
             for (int i = 0; i < kFrames; ++i) {
@@ -161,7 +159,7 @@ TEST_F(CaptureCollisionTest, StartRemovesTemporariesOfEndedPrograms) {
     for (size_t i = 1; i < kept.size(); ++i) testing::WriteFile(dir_.File(kept[i]), "partial");
     const int writing = CreateCaptureTemp(dir_.File(kept[0]).c_str());
     ASSERT_GE(writing, 0);
-    CaptureWriter writer;
+    CaptureWriter writer(nullptr, inDir_);
     writer.ToggleCapture(nullptr);
     close(writing);
     Names expected = kept;

@@ -21,7 +21,6 @@
 #include "support/recording_notice.h"
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/fits_reader.h"
@@ -69,10 +68,7 @@ class ScopedTimeZone {
 
 class CaptureFormatRunTest : public ::testing::Test {
   protected:
-    CaptureFormatRunTest() {
-        profile_.Set("CapWorkDir", dir_.Path());
-        events_.SetReceiver(&target_);
-    }
+    CaptureFormatRunTest() { events_.SetReceiver(&target_); }
 
     // A writer for `type` runs of `count` frames, named after a camera.
     void Start(CaptureWriter& writer, CaptureFileType type, uint32_t count) {
@@ -92,10 +88,10 @@ class CaptureFormatRunTest : public ::testing::Test {
     }
 
     TempDir dir_;
+    const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
     ScopedTimeZone zone_{"UTC-3"};  // three hours east of Greenwich
-    test::MemoryProfile profile_;
     test::RecordingReceiver target_;
     StreamEvents events_;
 };
@@ -110,7 +106,7 @@ TEST_P(SerRunTest, OneUprightFileWithDeviceTextsAndTimes) {
         pictures.emplace_back(7, 3, topDown, seed);
         if (!colour) testing::MakeGrey(pictures.back());
     }
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     Start(writer, CaptureFileType::kSer, 5);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(Frame(writer, pictures[i], i, colour), 1);
     EXPECT_FALSE(writer.capturing.load());
@@ -145,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(RowOrderAndColour, SerRunTest,
 TEST_F(CaptureFormatRunTest, SerFilesEndWithTheRunAndWithEachNewPicture) {
     const Picture large(8, 4, false);
     const Picture small(6, 2, true);
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     Start(writer, CaptureFileType::kSer, 100);
     const std::tuple<const Picture*, bool> frames[] = {
         {&large, true}, {&large, true},  {&small, true}, {&small, true},
@@ -177,7 +173,7 @@ TEST_F(CaptureFormatRunTest, SerRunReplacesNothing) {
     testing::WriteFile(dir_.File("capZWO_00001.ser"), "finished");
     testing::WriteFile(dir_.File("capZWO_00001.ser.part"), "unfinished");
     const Picture pic(4, 2, false);
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     Start(writer, CaptureFileType::kSer, 2);
     ASSERT_EQ(Frame(writer, pic, 0), 1);
     ASSERT_EQ(Frame(writer, pic, 1), 1);
@@ -194,7 +190,7 @@ TEST_F(CaptureFormatRunTest, SerRunReplacesNothing) {
 // keeps its two frames counted and stays under ".part", as it has no frame times.
 TEST_F(CaptureFormatRunTest, FullDiskLeavesAnUnfinishedFileUnderPart) {
     const Picture pic(16, 8, true);
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     Start(writer, CaptureFileType::kSer, 10);
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
@@ -222,7 +218,7 @@ TEST_F(CaptureFormatRunTest, FullDiskLeavesAnUnfinishedFileUnderPart) {
 // The failure names the folder and the reason, in the run's report too.
 TEST_F(CaptureFormatRunTest, SerFailureIsReportedWithFolderAndReason) {
     const Picture pic(16, 8, true);
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     Start(writer, CaptureFileType::kSer, 10);
     ASSERT_EQ(Frame(writer, pic, 0), 1);
     ASSERT_TRUE(writer.SetCaptureDirectory(dir_.File("gone").c_str()));  // for the next file
@@ -247,7 +243,7 @@ TEST_F(CaptureFormatRunTest, FitsRunWritesAFilePerFrameWithItsTime) {
         const TempDir dir;
         Picture pic(5, 3, colour);
         if (!colour) testing::MakeGrey(pic);
-        CaptureWriter writer(&events_);
+        CaptureWriter writer(&events_, inDir_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.SetExposureSeconds(colour ? 0.02 : -1.0);
         Start(writer, CaptureFileType::kFits, 3);
@@ -277,7 +273,7 @@ TEST_F(CaptureFormatRunTest, FitsRunWritesAFilePerFrameWithItsTime) {
 // file source names no instrument.
 TEST_F(CaptureFormatRunTest, RunKeepsItsTypeAndInstrument) {
     const Picture pic(4, 2, false);
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     Start(writer, CaptureFileType::kFits, 2);
     writer.SetCaptureName("/videos/jupiter.avi", true);
     CaptureFileSettings settings;  // BMP

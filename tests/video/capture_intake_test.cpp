@@ -74,9 +74,9 @@ class CaptureIntakeTest : public ::testing::Test {
         profile.Set("ProcAuto", "0");
         profile.Set("CapWorkDir", dir.Path());
     }
-    // Constructs the controller (it reads the profile) and connects the format.
+    // Constructs the controller with the profile's settings and connects the format.
     bool Connect(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
-        ctrl = std::make_unique<VideoCtrl>(clock);
+        ctrl = std::make_unique<VideoCtrl>(clock, LoadControllerSettings());
         ctrl->AttachGraph(&control, &seeking, &events);
         ctrl->sink.isLive = true;
         ctrl->Events().SetReceiver(&mainWindow);

@@ -23,7 +23,6 @@
 #include "support/recording_notice.h"
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"
@@ -42,18 +41,15 @@ constexpr StreamEvent D = StreamEvent::kCaptureDone;
 
 class CaptureRunTest : public ::testing::Test {
   protected:
-    CaptureRunTest() {
-        profile_.Set("CapWorkDir", dir_.Path());
-        events_.SetReceiver(&target_);
-    }
+    CaptureRunTest() { events_.SetReceiver(&target_); }
     // Frame i of a 25 frames-per-second stream.
     static int Frame(CaptureWriter& w, const Picture& p, int i) {
         return w.CaptureFrame(i / 25.0, 25.0, p.fb, p.header);
     }
     TempDir dir_;
+    const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
     testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
-    test::MemoryProfile profile_;
     test::RecordingReceiver target_;
     StreamEvents events_;
 };
@@ -67,7 +63,7 @@ TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
         const Picture pic(w, h, topDown);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&events_);
+        CaptureWriter writer(&events_, inDir_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
@@ -96,7 +92,7 @@ TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
         SCOPED_TRACE(c.count);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&events_);
+        CaptureWriter writer(&events_, inDir_);
         ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
         writer.captureCount.store(c.count);
         writer.ToggleCapture(nullptr);
@@ -147,7 +143,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         std::filesystem::remove(dir_.File("cap_00001.bmp"));
         target_.Clear();
         Picture pic(4, 2, false);
-        CaptureWriter writer(&events_);
+        CaptureWriter writer(&events_, inDir_);
         writer.captureCount.store(5);
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
@@ -195,7 +191,7 @@ TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise)
         cases.push_back({locked, "Cannot write captured frames into " + locked +
                                      "/: " + std::strerror(EACCES)});
     }
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dir);
         ASSERT_TRUE(writer.SetCaptureDirectory(c.dir.c_str()));
@@ -218,12 +214,12 @@ TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise)
 
 // Child process: two good frames, then a file size limit that the third frame runs into.
 // Returns a bit for each expectation that failed.
-int CaptureIntoFileLimit(rlim_t limit) {
+int CaptureIntoFileLimit(const CaptureRunSettings& settings, rlim_t limit) {
     signal(SIGXFSZ, SIG_IGN);
     test::RecordingReceiver target;
     StreamEvents events;
     events.SetReceiver(&target);
-    CaptureWriter writer(&events);
+    CaptureWriter writer(&events, settings);
     writer.captureCount.store(5);
     writer.ToggleCapture(nullptr);
     const Picture pic(16, 8, false);
@@ -251,7 +247,7 @@ class FileLimitTest : public CaptureRunTest, public ::testing::WithParamInterfac
 TEST_P(FileLimitTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(CaptureIntoFileLimit(static_cast<rlim_t>(GetParam())));
+    if (pid == 0) _exit(CaptureIntoFileLimit(inDir_, static_cast<rlim_t>(GetParam())));
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
@@ -286,7 +282,7 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     const Picture pic(6, 3, false);
     StreamEvents events;
     events.SetReceiver(&gate);
-    CaptureWriter writer(&events);
+    CaptureWriter writer(&events, inDir_);
     writer.captureCount.store(2);  // below 4: progress after every frame
     writer.ToggleCapture(nullptr);
     std::thread streaming([&] { Frame(writer, pic, 0); });
@@ -317,7 +313,7 @@ TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     } quiet;  // a recorder would allocate
     StreamEvents events;
     events.SetReceiver(&quiet);
-    CaptureWriter writer(&events);
+    CaptureWriter writer(&events, inDir_);
     writer.SetCaptureName("Some Camera", false);
     writer.captureFrameDelay.store(2);
     writer.captureCount.store(3);
@@ -335,7 +331,7 @@ TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
 TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
     const Picture pic(10, 4, false);
     TempDir other;
-    CaptureWriter writer(&events_);
+    CaptureWriter writer(&events_, inDir_);
     writer.captureCount.store(200);
     writer.ToggleCapture(nullptr);
     std::thread streaming([&] {

@@ -1,5 +1,6 @@
 // Capture writer without writing frames: the template language, names and their length budget,
-// the source name, the directory, the profile keys and the capture command.
+// the source name, the directory, the settings it is handed and hands back, and the capture
+// command.
 #include "video/capture_writer.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +112,8 @@ TEST_F(CaptureWriterTest, SourceNames) {
 }
 
 // The default directory is kept while it does not exist and created only when a capture
-// starts; a name that can never be a directory gives way to the temporary one.
+// starts; "~/" stands for the home; a name that can never be a directory gives way to the
+// temporary one.
 TEST_F(CaptureWriterTest, DirectoryIsCreatedWhenACaptureStartsOrFallsBackToTemporary) {
     {
         CaptureWriter writer;
@@ -123,34 +125,47 @@ TEST_F(CaptureWriterTest, DirectoryIsCreatedWhenACaptureStartsOrFallsBackToTempo
     }
     const std::string file = home_.File("plain");
     testing::WriteFile(file, "x");
-    for (const std::string& dir : {file, file + "/sub/", std::string(250, 'z')}) {
-        profile_.Set("CapWorkDir", dir);
-        CaptureWriter writer;
-        EXPECT_EQ(writer.CaptureDir(), tmp_.Path() + "/") << dir;
+    const std::pair<std::string, std::string> cases[] = {
+        {"~/shots", home_.Path() + "/shots/"},
+        {"~", home_.Path() + "/"},
+        {"/data/~/x", "/data/~/x/"},
+        {file, tmp_.Path() + "/"},
+        {file + "/sub/", tmp_.Path() + "/"},
+        {std::string(250, 'z'), tmp_.Path() + "/"},
+        {"", tmp_.Path() + "/"},
+    };
+    for (const auto& [dir, used] : cases) {
+        CaptureRunSettings settings;
+        settings.directory = dir;
+        CaptureWriter writer(nullptr, settings);
+        EXPECT_EQ(writer.CaptureDir(), used) << dir;
     }
 }
 
-TEST_F(CaptureWriterTest, SettingsRoundTripThroughProfile) {
+// The writer starts from the settings it is handed and hands back what it uses: the directory
+// with its '/', the template as the parser left it. Saved, they read back the same; an empty
+// template is used but not written.
+TEST_F(CaptureWriterTest, SettingsRoundTripThroughTheWriterAndTheProfile) {
     const std::string dir = home_.File("shots");
     profile_.Set("CapWorkDir", dir);
     profile_.Set("CapFormat", "#m<31");
     profile_.Set("CapFramesDelay", "7");
-    {
-        CaptureWriter writer;
-        EXPECT_EQ(writer.captureFrameDelay.load(), 7u);
-        writer.captureCount.store(4000000000u);  // beyond the signed 32-bit range
-        writer.captureFrameDelay.store(0);
-        EXPECT_TRUE(writer.SaveSettings());
-    }
-    EXPECT_EQ(profile_.Get("CapWorkDir"), dir + "/");
-    EXPECT_EQ(profile_.Get("CapFormat"), "#m_31%f");
-    EXPECT_EQ(profile_.Get("CapFramesDelay") + " " + profile_.Get("CapCount"), "0 4000000000");
-    CaptureWriter again;
-    EXPECT_EQ(again.captureCount.load(), 4000000000u);
-    EXPECT_EQ(again.CaptureDir(), dir + "/");
-    // An empty template is used but not written back.
+    CaptureWriter writer(nullptr, LoadCaptureRunSettings());
+    EXPECT_EQ(writer.captureFrameDelay.load(), 7u);
+    EXPECT_EQ(writer.captureCount.load(), 1u);
+    writer.captureCount.store(4000000000u);  // beyond the signed 32-bit range
+    writer.captureFrameDelay.store(0);
+    const CaptureRunSettings used = writer.Settings();
+    EXPECT_EQ(used, (CaptureRunSettings{dir + "/", "#m_31%f", 0, 4000000000u}));
+    EXPECT_TRUE(SaveCaptureRunSettings(used));
+    EXPECT_EQ(profile_.WriteOrder(),
+              (Strings{"CapWorkDir", "CapFormat", "CapFramesDelay", "CapCount"}));
+    EXPECT_EQ(LoadCaptureRunSettings(), used);
+    CaptureWriter again(nullptr, LoadCaptureRunSettings());
+    EXPECT_EQ(again.Settings(), used);
+
     ASSERT_TRUE(again.SetCaptureTemplate(""));
-    again.SaveSettings();
+    EXPECT_TRUE(SaveCaptureRunSettings(again.Settings()));
     EXPECT_EQ(profile_.Get("CapFormat"), "#m_31%f");
 }
 

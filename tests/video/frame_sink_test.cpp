@@ -44,7 +44,7 @@ class IntakeTest : public ::testing::Test {
     // Automatic control off unless a test turns it on: it would change count and delay.
     const bool autoOff_ = [this] { return profile.WriteString("kelpa", "ProcAuto", "0"); }();
     FakeClock clock;
-    VideoCtrl ctrl{clock};
+    VideoCtrl ctrl{clock, LoadControllerSettings()};
     FrameSink& sink = ctrl.sink;
     RecordingReceiver events;
     std::vector<uint8_t> sample;
