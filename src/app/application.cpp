@@ -40,6 +40,7 @@ Application::Application(ApplicationOptions options, const ControllerSettings& s
     devices_->SetEvents(&deviceCtrl_.Events());
     captureGraph_->SetEvents(&deviceCtrl_.Events());
     fileGraph_->SetEvents(&fileCtrl_.Events());
+    fileCtrl_.sink.dark.SetDevice(kDarkFileSourceName);
 }
 
 Application::~Application() {
@@ -103,7 +104,9 @@ CommandResult Application::OpenFile(const std::string& path) {
         return {false, message};
     }
     MakeCurrent(SourceKind::kFile);
-    return {true, notice_.Last()};
+    const std::string opened = notice_.Last();
+    RefreshDark(fileCtrl_);
+    return {true, opened};
 }
 
 // "sim": the simulator; a node: the device with that node; nothing: the first real camera,
@@ -141,6 +144,7 @@ CommandResult Application::OpenDevice(const std::string& source) {
         return {false, "the capture device could not be opened: " + reason};
     }
     MakeCurrent(SourceKind::kDevice);
+    RefreshDark(deviceCtrl_);
     return {true, devices_->FriendlyName()};
 }
 
@@ -150,6 +154,7 @@ CommandResult Application::ChooseDevice(size_t index) {
         return {false, notice_.Last()};
     }
     MakeCurrent(SourceKind::kDevice);
+    RefreshDark(deviceCtrl_);
     return {true, StateText()};
 }
 
@@ -292,6 +297,52 @@ bool Application::Capturing() const {
         default:
             return false;
     }
+}
+
+// ---- Dark frames and the guide log
+// ----------------------------------------------------------------
+
+void Application::RefreshDark(VideoCtrl& ctrl) {
+    const DarkResult result = ctrl.sink.dark.Refresh();
+    if (result.ok) {
+        if (!result.message.empty()) notice_.ShowStatus(result.message.c_str());
+    } else if (result.missing) {
+        notice_.ShowStatus(result.message.c_str());
+    } else {
+        notice_.Warn(result.message.c_str());
+    }
+}
+
+CommandResult Application::TakeDark(int32_t frames) {
+    VideoCtrl* ctrl = Current();
+    if (ctrl == nullptr) return NoSource();
+    const DarkResult result = ctrl->sink.dark.StartTake(frames);
+    return {result.ok, result.message};
+}
+
+CommandResult Application::FinishDarkTake(StreamEvents& source) {
+    source.Acknowledge(StreamEvent::kDarkTake);
+    VideoCtrl* ctrl = CtrlOf(source);
+    if (ctrl == nullptr) return {false, "no video controller"};
+    const DarkResult result = ctrl->sink.dark.FinishTake();
+    return {result.ok, result.message};
+}
+
+CommandResult Application::SetDarkUse(bool on) {
+    const DarkResult device = deviceCtrl_.sink.dark.SetUse(on);
+    const DarkResult file = fileCtrl_.sink.dark.SetUse(on);
+    const DarkResult& current = current_ == SourceKind::kFile ? file : device;
+    return {current.ok, current.message};
+}
+
+std::string Application::DarkStatus() {
+    VideoCtrl* ctrl = Current();
+    return ctrl != nullptr ? ctrl->sink.dark.StatusText() : std::string();
+}
+
+void Application::SetGuideLog(bool on) {
+    deviceCtrl_.sink.SetGuideLogEnabled(on);
+    fileCtrl_.sink.SetGuideLogEnabled(on);
 }
 
 Application::GraphOutcome Application::HandleGraphEvents(StreamEvents& source) {

@@ -119,6 +119,23 @@ class Application {
     // "Playing...", "Paused..." or "Stopped...".
     const char* StateText() const { return VideoCtrl::StateText(PlayState()); }
 
+    // --- Dark frames and the guide log
+    // ------------------------------------------------------------ "Take dark" (lens cap on): the
+    // current controller sums its next `frames` live pictures (0: the DarkFrames setting). On
+    // kDarkTake, FinishDarkTake stores the master dark and uses it.
+    CommandResult TakeDark(int32_t frames = 0);
+    CommandResult FinishDarkTake(StreamEvents& source);
+    // "Use dark" on both controllers (the DarkUse setting): each subtracts its stream's stored
+    // dark. `ok` false when the current stream has none or its dark was refused (the message
+    // says why; Use stays on and applies a dark taken later).
+    CommandResult SetDarkUse(bool on);
+    bool DarkUse() const { return deviceCtrl_.sink.dark.Use(); }
+    // The current controller's dark frame state for the status line.
+    std::string DarkStatus();
+    // The guide log (the GuideLog setting) on both controllers.
+    void SetGuideLog(bool on);
+    bool GuideLog() const { return deviceCtrl_.sink.guideLog.Enabled(); }
+
     // On kGraphEvent from `source`: reads its controller's graph events. A graph that ended (end
     // of the file) or failed is stopped; `message` holds the failure, ok is false then.
     struct GraphOutcome {
@@ -141,6 +158,9 @@ class Application {
   private:
     Application(ApplicationOptions options, const ControllerSettings& settings);
     const CaptureDevice* ChooseListed(const std::string& source) const;
+    // After a source was opened: the stream's stored dark when Use dark is on; a refused one
+    // is warned about, a missing one shown in the status line.
+    void RefreshDark(VideoCtrl& ctrl);
     // The exposure the current camera holds fixed, in seconds; negative when it does not tell.
     double CurrentExposureSeconds();
 

@@ -8,6 +8,8 @@
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
 #include "video/controller_settings.h"
+#include "video/dark_settings.h"
+#include "video/guide_log.h"
 #include "view/view_settings.h"
 
 namespace kelpa {
@@ -27,6 +29,8 @@ SettingsTables ProgramSettingsTables() {
         &InfoWindowTable(),
         &PanelSettingsTable(),
         &CrossbarSettingsTable(),
+        &DarkSettingsTable(),
+        &GuideLogSettingsTable(),
     });
     return kTables;
 }

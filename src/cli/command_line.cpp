@@ -40,10 +40,14 @@ constexpr const char* kUsage =
     "  --capture-dir DIR      write processed frames as BMP files into DIR\n"
     "  --capture-count N      frames to capture (default 1)\n"
     "  --no-pacing            play files as fast as they decode instead of at their frame rate\n"
+    "  --take-dark N          with the lens cap on: average the next N frames (1 to 1024) into\n"
+    "                         the master dark of this source, size and format, store it in\n"
+    "                         the user's data folder, and end the run; --set DarkUse=1\n"
+    "                         subtracts the stored dark from every frame of later runs\n"
     "\n"
-    "Exit codes: 0 success, 1 the source could not be opened or failed, or standard output\n"
-    "could not be written, 2 bad arguments, 3 capture failed (a capture could not be written;\n"
-    "the reason goes to standard error).\n";
+    "Exit codes: 0 success, 1 the source could not be opened or failed, standard output\n"
+    "could not be written, or the dark frame could not be taken or stored, 2 bad arguments,\n"
+    "3 capture failed (a capture could not be written; the reason goes to standard error).\n";
 
 bool ParseCount(const char* text, uint64_t max, uint64_t* out) {
     if (!text || !*text || *text == '-') return false;
@@ -108,6 +112,16 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
                 out->captureCount = static_cast<uint32_t>(n);
                 out->captureCountGiven = true;
             }
+        } else if (std::strcmp(arg, "--take-dark") == 0) {
+            const char* v = value(i, arg);
+            uint64_t n = 0;
+            if (!v) return false;
+            if (!ParseCount(v, 1024, &n) || n == 0) {
+                *error = std::string("--take-dark needs a number of frames from 1 to 1024, not '") +
+                         v + "'";
+                return false;
+            }
+            out->takeDarkFrames = static_cast<uint32_t>(n);
         } else if (std::strcmp(arg, "--set") == 0) {
             const char* v = value(i, arg);
             if (!v) return false;
@@ -137,7 +151,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* out, std::
     }
     const bool headlessOnly = !out->source.empty() || out->frames || !out->profile.empty() ||
                               !out->captureDir.empty() || out->captureCountGiven ||
-                              !out->settings.empty() || !out->pacing;
+                              !out->settings.empty() || !out->pacing || out->takeDarkFrames;
     if (headlessOnly && !out->headless && !out->help && !out->version) {
         *error = "the headless options need --headless";
         return false;

@@ -23,6 +23,7 @@ struct CommandLine {
     uint32_t captureCount = 1;
     bool captureCountGiven = false;
     std::vector<std::pair<std::string, std::string>> settings;  // --set Key=Value
+    uint32_t takeDarkFrames = 0;  // --take-dark N: take a dark frame of N frames, then end
     bool pacing = true;
 };
 

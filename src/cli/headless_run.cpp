@@ -105,6 +105,20 @@ int RunHeadless(const CommandLine& options) {
         }
     }
 
+    // Use dark on without a dark that fits the stream: say so, the run goes on without one.
+    if (sink.dark.Use() && !sink.dark.Applied()) {
+        std::fprintf(stderr, "kelpa: %s\n", sink.dark.StatusText().c_str());
+    }
+    const bool takingDark = options.takeDarkFrames > 0;
+    if (takingDark) {
+        if (const CommandResult take = app.TakeDark(static_cast<int32_t>(options.takeDarkFrames));
+            !take.ok) {
+            std::fprintf(stderr, "kelpa: %s\n", take.message.c_str());
+            return 1;
+        }
+    }
+    bool darkFailed = false;
+
     InstallSignalHandlers();
     // Frames shown while the graph was being built are not part of the run.
     sink.samplesReceived.store(0);
@@ -126,6 +140,18 @@ int RunHeadless(const CommandLine& options) {
             if (outcome.stopped) break;
         }
         if (g_interrupted.load() || sink.capture.RunFailed()) break;
+        if (takingDark && sink.dark.TakeState() != DarkTakeState::kTaking) {
+            const CommandResult taken = app.FinishDarkTake(ctrl.Events());
+            std::fprintf(stderr, "kelpa: %s\n", taken.message.c_str());
+            darkFailed = !taken.ok;
+            break;
+        }
+    }
+    if (takingDark && sink.dark.TakeState() == DarkTakeState::kTaking) {
+        std::fprintf(stderr, "kelpa: the run ended after %d of %d dark frames; nothing stored\n",
+                     sink.dark.FramesTaken(), sink.dark.FramesWanted());
+        sink.dark.CancelTake();
+        darkFailed = true;
     }
     // The capture writer completes or removes the file it is writing, then the source stops: a
     // run never leaves a partial capture behind, however it ends.
@@ -145,6 +171,9 @@ int RunHeadless(const CommandLine& options) {
     if (outcome.failed) std::fprintf(stderr, "kelpa: %s\n", outcome.message.c_str());
     const bool captureFailed = sink.capture.RunFailed();
     if (captureFailed) std::fprintf(stderr, "kelpa: %s\n", sink.capture.FailureText());
+    if (const std::string guideLog = sink.guideLog.FailureText(); !guideLog.empty()) {
+        std::fprintf(stderr, "kelpa: %s\n", guideLog.c_str());
+    }
     summary.received = sink.samplesReceived.load();
     summary.dropped = app.DroppedFrames();
     summary.captured = sink.capture.capturedCount.load();
@@ -155,7 +184,8 @@ int RunHeadless(const CommandLine& options) {
         LogPrintf("Can`t write to standard output: %s", output.ErrorText().c_str());
         return 1;
     }
-    return outcome.failed ? 1 : captureFailed ? kExitCaptureFailed : 0;
+    if (outcome.failed || darkFailed) return 1;
+    return captureFailed ? kExitCaptureFailed : 0;
 }
 
 }  // namespace kelpa

@@ -1,5 +1,6 @@
 #include "gui/capture_setup_dialog.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -8,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string>
@@ -20,6 +22,9 @@ namespace {
 
 constexpr int kTemplateChars = 99;
 constexpr int kNumberChars = 8;
+// In CaptureFileType and CaptureContent order.
+constexpr const char* kFileTypeNames[] = {"BMP", "SER", "FITS"};
+constexpr const char* kContentNames[] = {"processed picture", "live picture (before processing)"};
 
 // A whole unsigned 32-bit number and nothing else.
 std::optional<uint32_t> ParseCount(const QString& text) {
@@ -35,6 +40,30 @@ QLineEdit* NumberEdit(QWidget* parent) {
     edit->setMaxLength(kNumberChars);
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,8}"), edit));
     return edit;
+}
+
+// Observer and telescope: printable ASCII only, which is what a FITS header can hold and keeps
+// one byte a character, so that the 40 characters fit the SER header's field and the stored key.
+QLineEdit* HeaderTextEdit(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setMaxLength(static_cast<int>(kCaptureTextChars));
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[\\x20-\\x7e]*"), edit));
+    return edit;
+}
+
+// A stored text as the edit can hold it: other characters become '_'.
+QString HeaderText(const std::string& stored) {
+    QString text = QString::fromUtf8(stored).left(static_cast<qsizetype>(kCaptureTextChars));
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e) c = u'_';
+    }
+    return text;
+}
+
+QComboBox* ChoiceBox(QWidget* parent, std::initializer_list<const char*> names) {
+    auto* box = new QComboBox(parent);
+    for (const char* name : names) box->addItem(name);
+    return box;
 }
 
 QLineEdit* ReadOnlyEdit(QWidget* parent) {
@@ -77,6 +106,20 @@ CaptureSetupDialog::CaptureSetupDialog(Application& app, QWidget* parent)
     delay_->setObjectName("1101");
     interval_ = ReadOnlyEdit(this);
     interval_->setObjectName("1103");
+    fileType_ = ChoiceBox(this, {kFileTypeNames[0], kFileTypeNames[1], kFileTypeNames[2]});
+    fileType_->setObjectName("fileType");
+    fileType_->setToolTip(
+        "BMP: a picture file per frame. SER: one video file per capture run. FITS: a picture "
+        "file per frame with the time and the device in its header.");
+    content_ = ChoiceBox(this, {kContentNames[0], kContentNames[1]});
+    content_->setObjectName("content");
+    content_->setToolTip(
+        "The picture as the processing window shows it, or every frame as the device delivers "
+        "it (what stacking programs want).");
+    observer_ = HeaderTextEdit(this);
+    observer_->setObjectName("observer");
+    telescope_ = HeaderTextEdit(this);
+    telescope_->setObjectName("telescope");
     lastCapture_ = new QLabel(this);
     lastCapture_->setObjectName("1016");
     lastCapture_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -100,6 +143,14 @@ CaptureSetupDialog::CaptureSetupDialog(Application& app, QWidget* parent)
     grid->addWidget(delay_, row, 1);
     grid->addWidget(label("Interval:", interval_), row, 2);
     grid->addWidget(interval_, row++, 3);
+    grid->addWidget(label("F&ormat:", fileType_), row, 0);
+    grid->addWidget(fileType_, row, 1);
+    grid->addWidget(label("&Picture:", content_), row, 2);
+    grid->addWidget(content_, row++, 3);
+    grid->addWidget(label("O&bserver:", observer_), row, 0);
+    grid->addWidget(observer_, row++, 1, 1, 3);
+    grid->addWidget(label("Tele&scope:", telescope_), row, 0);
+    grid->addWidget(telescope_, row++, 1, 1, 3);
     grid->addWidget(new QLabel("Last Cap:", this), row, 0);
     grid->addWidget(lastCapture_, row++, 1, 1, 3);
     grid->addWidget(label("Next:", nextName_), row, 0);
@@ -118,18 +169,34 @@ CaptureSetupDialog::CaptureSetupDialog(Application& app, QWidget* parent)
     connect(template_, &QLineEdit::editingFinished, this, &CaptureSetupDialog::TemplateLeft);
 
     Fill();
+    // After Fill, so that showing the stored settings does not write them back.
+    connect(fileType_, &QComboBox::currentIndexChanged, this,
+            &CaptureSetupDialog::FileSettingsChanged);
+    connect(content_, &QComboBox::currentIndexChanged, this,
+            &CaptureSetupDialog::FileSettingsChanged);
+    connect(observer_, &QLineEdit::textEdited, this, &CaptureSetupDialog::FileSettingsChanged);
+    connect(telescope_, &QLineEdit::textEdited, this, &CaptureSetupDialog::FileSettingsChanged);
     setMinimumWidth(460);
 }
 
 void CaptureSetupDialog::Fill() {
     if (ctrl_ == nullptr) {
         for (QWidget* w :
-             std::initializer_list<QWidget*>{template_, directoryButton_, frames_, delay_}) {
+             std::initializer_list<QWidget*>{template_, directoryButton_, frames_, delay_,
+                                             fileType_, content_, observer_, telescope_}) {
             w->setEnabled(false);
         }
         return;
     }
     const CaptureWriter& writer = ctrl_->sink.capture;
+    const CaptureFileSettings files = writer.FileSettings();
+    fileType_->setCurrentIndex(static_cast<int>(
+        std::min<uint32_t>(files.fileType, static_cast<uint32_t>(CaptureFileType::kFits))));
+    content_->setCurrentIndex(static_cast<int>(
+        std::min<uint32_t>(files.content, static_cast<uint32_t>(CaptureContent::kLive))));
+    observer_->setText(HeaderText(files.observer));
+    telescope_->setText(HeaderText(files.telescope));
+    EnableHeaderTexts();
     template_->setText(QString::fromUtf8(writer.CaptureTemplate()));
     directory_->setText(QString::fromUtf8(writer.CaptureDir()));
     frames_->setText(QString::number(writer.captureCount.load()));
@@ -139,6 +206,27 @@ void CaptureSetupDialog::Fill() {
     const size_t n = writer.LastCapturePath(last, sizeof last);
     lastCapture_->setText(n > 0 ? QString::fromUtf8(last, static_cast<qsizetype>(n))
                                 : QString("<none>"));
+    ShowNextName();
+}
+
+void CaptureSetupDialog::EnableHeaderTexts() {
+    // BMP files have no header to put them in.
+    const bool headers = fileType_->currentIndex() != static_cast<int>(CaptureFileType::kBmp);
+    observer_->setEnabled(headers);
+    telescope_->setEnabled(headers);
+}
+
+void CaptureSetupDialog::FileSettingsChanged() {
+    if (ctrl_ == nullptr) return;
+    CaptureWriter& writer = ctrl_->sink.capture;
+    CaptureFileSettings settings = writer.FileSettings();
+    settings.fileType = static_cast<uint32_t>(std::max(fileType_->currentIndex(), 0));
+    settings.content = static_cast<uint32_t>(std::max(content_->currentIndex(), 0));
+    // The validator lets only printable ASCII in; Latin-1 keeps it byte for byte.
+    settings.observer = observer_->text().toLatin1().toStdString();
+    settings.telescope = telescope_->text().toLatin1().toStdString();
+    writer.SetFileSettings(settings);
+    EnableHeaderTexts();
     ShowNextName();
 }
 

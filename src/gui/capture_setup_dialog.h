@@ -1,6 +1,8 @@
 // "Capture Setup": the capture directory, the file-name template, the frame count and the frames
 // skipped between written frames of the current video controller, with the interval that delay
-// makes, the last file written and the name the next one would get.
+// makes; the kind of file (BMP, SER, FITS), the picture taken (processed or live) and the
+// observer and telescope texts of SER and FITS headers; the last file written and the name the
+// next one would get.
 //
 // GUI thread only.
 #pragma once
@@ -9,6 +11,7 @@
 #include <QString>
 #include <functional>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +56,11 @@ class CaptureSetupDialog : public QDialog {
     QLineEdit* FramesEdit() const { return frames_; }
     QLineEdit* DelayEdit() const { return delay_; }
     QLineEdit* IntervalEdit() const { return interval_; }
+    // Items in CaptureFileType and CaptureContent order.
+    QComboBox* FileTypeBox() const { return fileType_; }
+    QComboBox* ContentBox() const { return content_; }
+    QLineEdit* ObserverEdit() const { return observer_; }
+    QLineEdit* TelescopeEdit() const { return telescope_; }
     QLabel* LastCaptureText() const { return lastCapture_; }
     QLineEdit* NextNameEdit() const { return nextName_; }
 
@@ -63,6 +71,10 @@ class CaptureSetupDialog : public QDialog {
     void FramesLeft();
     void DelayLeft();
     void TemplateLeft();
+    // A choice or a header text changed: the writer's file settings for the next run.
+    void FileSettingsChanged();
+    // The header texts take input only for the kinds of file that have a header.
+    void EnableHeaderTexts();
     void ShowInterval();
     void ShowNextName();
 
@@ -73,6 +85,10 @@ class CaptureSetupDialog : public QDialog {
     QLineEdit* frames_ = nullptr;
     QLineEdit* delay_ = nullptr;
     QLineEdit* interval_ = nullptr;
+    QComboBox* fileType_ = nullptr;
+    QComboBox* content_ = nullptr;
+    QLineEdit* observer_ = nullptr;
+    QLineEdit* telescope_ = nullptr;
     QLabel* lastCapture_ = nullptr;
     QLineEdit* nextName_ = nullptr;
     FolderChooser chooseFolder_;

@@ -118,6 +118,12 @@ void EventBridge::Dispatch(Watched& watched, StreamEvent kind) {
         case StreamEvent::kDevicesChanged:
             emit devicesChanged(ctrl);
             break;
+        case StreamEvent::kDarkTake:
+            emit darkTakeEnded(ctrl);
+            break;
+        case StreamEvent::kGuideLog:
+            emit guideLogStopped(ctrl);
+            break;
         case StreamEvent::kStatistics:
         case StreamEvent::kCaptureDone:
             break;

@@ -60,6 +60,10 @@ class EventBridge final : public QObject, public StreamEventReceiver {
     void captureDone(kelpa::VideoCtrl* ctrl, const kelpa::CaptureReport& report);
     // A capture device was plugged in or pulled out: Application::DevicesChanged().
     void devicesChanged(kelpa::VideoCtrl* ctrl);
+    // A dark frame take ended: Application::FinishDarkTake(ctrl->Events()) stores and uses it.
+    void darkTakeEnded(kelpa::VideoCtrl* ctrl);
+    // The guide log stopped on a write failure: ctrl->sink.guideLog.FailureText() says why.
+    void guideLogStopped(kelpa::VideoCtrl* ctrl);
 
   protected:
     void customEvent(QEvent* event) override;

@@ -1,5 +1,6 @@
 #include "gui/guide_setup_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -88,6 +89,7 @@ GuideSetupDialog::GuideSetupDialog(Application& app, QWidget* parent)
         for (int i = 0; i < kGuideMethodCount; ++i) {
             savedFactors_[i] = engine_->params.starThresholdFactor[i].load();
         }
+        savedRefine_ = engine_->params.guideRefine.load() != 0;
     }
 
     method_ = new QComboBox(this);
@@ -101,6 +103,13 @@ GuideSetupDialog::GuideSetupDialog(Application& app, QWidget* parent)
     default_->setObjectName("1104");
     default_->setAutoDefault(false);
     default_->setFixedWidth(default_->fontMetrics().horizontalAdvance("D") + 16);
+    refine_ = new QCheckBox("&Refine the centre on the star", this);
+    refine_->setObjectName("refine");
+    refine_->setToolTip(
+        "After the threshold finds the star, its centre is measured again in a small box "
+        "around it with the local background taken off: steadier on faint or noisy stars.");
+    refine_->setChecked(savedRefine_);
+    refine_->setEnabled(engine_ != nullptr);
 
     auto* grid = new QGridLayout(this);
     auto* methodLabel = new QLabel("&Method of calculation :", this);
@@ -112,10 +121,11 @@ GuideSetupDialog::GuideSetupDialog(Application& app, QWidget* parent)
     grid->addWidget(factorLabel, 1, 0);
     grid->addWidget(factor_, 1, 1);
     grid->addWidget(default_, 1, 2);
+    grid->addWidget(refine_, 2, 0, 1, 3);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName("1");
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("2");
-    grid->addWidget(buttons, 2, 0, 1, 3);
+    grid->addWidget(buttons, 3, 0, 1, 3);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -124,6 +134,7 @@ GuideSetupDialog::GuideSetupDialog(Application& app, QWidget* parent)
     connect(factor_, &QAbstractSpinBox::editingFinished, this, &GuideSetupDialog::FactorLeft);
     connect(default_, &QPushButton::clicked, this, &GuideSetupDialog::DefaultFactor);
     connect(method_, &QComboBox::activated, this, &GuideSetupDialog::MethodChosen);
+    connect(refine_, &QCheckBox::toggled, this, &GuideSetupDialog::RefineToggled);
 }
 
 int32_t GuideSetupDialog::Method() const {
@@ -171,8 +182,15 @@ void GuideSetupDialog::MethodChosen(int index) {
     ShowFactor();
 }
 
+void GuideSetupDialog::RefineToggled(bool on) {
+    if (engine_ != nullptr) engine_->SetGuideRefine(on);
+}
+
 void GuideSetupDialog::reject() {
-    if (engine_ != nullptr) engine_->SetStarThresholds(savedMethod_, savedFactors_.data());
+    if (engine_ != nullptr) {
+        engine_->SetStarThresholds(savedMethod_, savedFactors_.data());
+        engine_->SetGuideRefine(savedRefine_);
+    }
     QDialog::reject();
 }
 

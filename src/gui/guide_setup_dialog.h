@@ -1,6 +1,6 @@
 // "GUIDE Setup": how the guide star search finds its threshold (the method) and how many RMS
-// above the chosen level it lies (the factor of that method), on the current video controller.
-// Cancel puts back what the dialog found.
+// above the chosen level it lies (the factor of that method), and whether the centre found is
+// refined on the star, on the current video controller. Cancel puts back what the dialog found.
 //
 // GUI thread only.
 #pragma once
@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -54,10 +55,11 @@ class GuideSetupDialog : public QDialog {
     Q_OBJECT
 
   public:
-    // Remembers the method and the three factors for Cancel.
+    // Remembers the method, the three factors and the refinement for Cancel.
     explicit GuideSetupDialog(Application& app, QWidget* parent = nullptr);
 
-    // Cancel (also Escape and the close box): the remembered method and factors come back.
+    // Cancel (also Escape and the close box): the remembered method, factors and refinement
+    // come back.
     void reject() override;
 
     // One step of the arrows: +1 up, -1 down.
@@ -67,10 +69,13 @@ class GuideSetupDialog : public QDialog {
     // "D": the current method's default factor.
     void DefaultFactor();
     void MethodChosen(int index);
+    // The refinement box was ticked or cleared.
+    void RefineToggled(bool on);
 
     QComboBox* MethodBox() const { return method_; }
     GuideFactorBox* FactorBox() const { return factor_; }
     QPushButton* DefaultButton() const { return default_; }
+    QCheckBox* RefineBox() const { return refine_; }
 
   private:
     int32_t Method() const;
@@ -80,9 +85,11 @@ class GuideSetupDialog : public QDialog {
     ProcEngine* engine_;
     int32_t savedMethod_ = 2;
     std::array<float, kGuideMethodCount> savedFactors_{};
+    bool savedRefine_ = false;
     QComboBox* method_ = nullptr;
     GuideFactorBox* factor_ = nullptr;
     QPushButton* default_ = nullptr;
+    QCheckBox* refine_ = nullptr;
 };
 
 // Command 40011: runs the dialog modally. Returns 1 whichever way it was closed.

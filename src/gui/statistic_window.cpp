@@ -19,6 +19,20 @@ constexpr Qt::WindowFlags kCaptionAndClose = Qt::Window | Qt::CustomizeWindowHin
                                              Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                              Qt::WindowCloseButtonHint;
 
+// The widest of the lines of `labels` and how many there are.
+int32_t WidestLine(const QFontMetrics& metrics, std::string_view labels, int32_t* lines) {
+    int32_t widest = 0;
+    *lines = 0;
+    while (!labels.empty()) {
+        const size_t end = std::min(labels.find('\n'), labels.size());
+        const QString line = QString::fromLatin1(labels.data(), static_cast<qsizetype>(end));
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+        ++*lines;
+        labels.remove_prefix(std::min(end + 1, labels.size()));
+    }
+    return widest;
+}
+
 // The engine's statistics as they stand (before the first snapshot of a source arrives).
 StatisticsSnapshot CurrentStatistics(const ProcEngine& e) {
     StatisticsSnapshot s;
@@ -28,6 +42,8 @@ StatisticsSnapshot CurrentStatistics(const ProcEngine& e) {
     s.bkgr = e.bkgr.load();
     s.rms = e.rms.load();
     s.pixelValue = e.pixelValue.load();
+    // The metrics wait for the next measurement.
+    s.guideEnable = e.params.guideEnable.load() != 0;
     return s;
 }
 
@@ -61,17 +77,13 @@ StatisticWindow::StatisticWindow(const QRect& beside, QWidget* owner)
     const QFontMetrics metrics(font());
     lineHeight_ = metrics.height();
     StatisticMeasures measures;
-    std::string_view labels = kStatisticLabels;
     int32_t lines = 0;
-    while (!labels.empty()) {
-        const size_t end = std::min(labels.find('\n'), labels.size());
-        const QString line = QString::fromLatin1(labels.data(), static_cast<qsizetype>(end));
-        measures.widestLabel = std::max(measures.widestLabel, metrics.horizontalAdvance(line));
-        ++lines;
-        labels.remove_prefix(std::min(end + 1, labels.size()));
-    }
+    measures.widestLabel = WidestLine(metrics, kStatisticLabels, &lines);
     measures.labelsHeight = lines * lineHeight_ + 1;
     measures.sampleWidth = metrics.horizontalAdvance(kStatisticWidthSample);
+    measures.widestMetricLabel = WidestLine(metrics, kStatisticMetricLabels, &lines);
+    measures.lineHeight = lineHeight_;
+    measures.scaleWidth = metrics.horizontalAdvance(kHfdScaleWidthSample);
     layout_ = LayOutStatistic(measures, screen);
     setFixedSize(layout_.clientWidth, layout_.clientHeight);
     // Moved left or up, never past 0, when the window would pass the screen's edge.
@@ -83,7 +95,30 @@ StatisticWindow::StatisticWindow(const QRect& beside, QWidget* owner)
 void StatisticWindow::SetController(VideoCtrl* ctrl) {
     ctrl_ = ctrl;
     values_[0] = '\0';
-    if (ctrl_ != nullptr) TakeValues(CurrentStatistics(ctrl_->sink.engine));
+    metrics_[0] = '\0';
+    hfd_.Clear();
+    bool guide = false;
+    if (ctrl_ != nullptr) {
+        const StatisticsSnapshot now = CurrentStatistics(ctrl_->sink.engine);
+        TakeValues(now);
+        guide = now.guideEnable;
+    }
+    ShowGuideLines(guide);
+    update();
+}
+
+void StatisticWindow::ShowGuideLines(bool on) {
+    if (on == guideShown_) return;
+    guideShown_ = on;
+    const int32_t width = on ? layout_.guideClientWidth : layout_.clientWidth;
+    const int32_t height = on ? layout_.guideClientHeight : layout_.clientHeight;
+    setFixedSize(width, height);
+    // The larger window is moved left or up as far as it needs to stay on the screen.
+    const ScreenSize screen = PrimaryScreenSize();
+    if (on && (x() + width > screen.width || y() + height > screen.height)) {
+        move(std::max(std::min(x(), screen.width - width), 0),
+             std::max(std::min(y(), screen.height - height), 0));
+    }
     update();
 }
 
@@ -116,11 +151,22 @@ void StatisticWindow::SaveSettings() {
 void StatisticWindow::OnStatistics(VideoCtrl* ctrl, const StatisticsSnapshot& snapshot) {
     if (ctrl == nullptr || ctrl != ctrl_) return;
     TakeValues(snapshot);
-    if (isVisible()) update(ToQRect(layout_.values));
+    // Frames without the guide are gaps in the plot.
+    hfd_.Add(snapshot.time, snapshot.guideEnable && snapshot.starMetricsValid, snapshot.hfd);
+    if (snapshot.guideEnable != guideShown_) {
+        ShowGuideLines(snapshot.guideEnable);
+    } else if (isVisible()) {
+        update(ToQRect(layout_.values));
+        if (guideShown_) {
+            update(ToQRect(layout_.metricValues));
+            update(ToQRect(layout_.plotScale).united(ToQRect(layout_.plot)));
+        }
+    }
 }
 
 void StatisticWindow::TakeValues(const StatisticsSnapshot& snapshot) {
     if (!FormatStatisticValues(snapshot, values_)) values_[0] = '\0';
+    if (!FormatStarMetrics(snapshot, metrics_)) metrics_[0] = '\0';
 }
 
 void StatisticWindow::paintEvent(QPaintEvent*) {
@@ -130,6 +176,10 @@ void StatisticWindow::paintEvent(QPaintEvent*) {
     painter.setPen(palette().color(QPalette::WindowText));
     DrawLines(painter, layout_.labels, kStatisticLabels, lineHeight_);
     DrawLines(painter, layout_.values, values_, lineHeight_);
+    if (!guideShown_) return;
+    DrawLines(painter, layout_.metricLabels, kStatisticMetricLabels, lineHeight_);
+    DrawLines(painter, layout_.metricValues, metrics_, lineHeight_);
+    plot_.Paint(painter, layout_, hfd_, palette());
 }
 
 void StatisticWindow::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,7 @@
 // The "Info: Statistic" window: the histogram statistics of the processing area in two columns,
-// fixed labels on the left and the values of the newest statistics snapshot on the right. View
+// fixed labels on the left and the values of the newest statistics snapshot on the right. While
+// the guide is on, the window grows to show the guide star's metrics (HFD, FWHM, peak, SNR)
+// below those and a plot of its HFD over the last few minutes, for focusing. View
 // "Info: Statistic" (F6, command 40315) shows and hides it; its close box only hides it; either
 // mouse button drags it. With no video open it shows only its background.
 #pragma once
@@ -7,8 +9,10 @@
 #include <QRect>
 #include <QWidget>
 
+#include "gui/hfd_plot.h"
 #include "gui/window_drag.h"
 #include "processing/stream_events.h"
+#include "view/hfd_history.h"
 #include "view/statistic_layout.h"
 
 namespace kelpa {
@@ -42,6 +46,11 @@ class StatisticWindow final : public QWidget {
     const StatisticLayout& Layout() const { return layout_; }
     // The values as last drawn ("" before any).
     const char* ValueText() const { return values_; }
+    // The guide star's metrics as last taken ("" before any); drawn only while the guide is on.
+    const char* MetricText() const { return metrics_; }
+    // Whether the metric lines and the plot are shown (the guide was on in the last snapshot).
+    bool GuideLinesShown() const { return guideShown_; }
+    const HfdHistory& Hfd() const { return hfd_; }
 
   public slots:
     // From the event bridge: a new snapshot of `ctrl` (ignored unless it is the current one).
@@ -61,6 +70,8 @@ class StatisticWindow final : public QWidget {
 
   private:
     void TakeValues(const StatisticsSnapshot& snapshot);
+    // Grows the window for the guide's lines or shrinks it back.
+    void ShowGuideLines(bool on);
 
     VideoCtrl* ctrl_ = nullptr;
     bool shown_ = false;
@@ -68,6 +79,10 @@ class StatisticWindow final : public QWidget {
     int32_t lineHeight_ = 0;
     // Empty when nothing is to be drawn.
     char values_[kStatisticTextSize] = {};
+    char metrics_[kStatisticTextSize] = {};
+    bool guideShown_ = false;
+    HfdHistory hfd_;
+    HfdPlot plot_;
     WindowDrag drag_;
 };
 

@@ -95,6 +95,7 @@ bool DeviceSettings::BindCaptureDevice(BoundDevice* out) {
     friendlyName_ = current_->name;
     if (notice_ != nullptr) notice_->ShowStatus(friendlyName_.c_str());
     deviceCtrl_.sink.capture.SetCaptureName(friendlyName_.c_str(), false);
+    deviceCtrl_.sink.dark.SetDevice(friendlyName_);
     out->device = RefObject(current_->device.get());
     out->friendlyName = friendlyName_;
     return out->device != nullptr;

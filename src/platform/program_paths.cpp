@@ -85,6 +85,13 @@ std::string StateDirectory() {
     return (home == "/" ? "" : home) + "/.local/state";
 }
 
+std::string UserDataDirectory() {
+    if (const char* data = AbsoluteEnv("XDG_DATA_HOME")) return WithoutTrailingSlashes(data);
+    const std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    return (home == "/" ? "" : home) + "/.local/share";
+}
+
 std::vector<std::string> ConfigFileDirectories() {
     std::vector<std::string> directories;
     const std::string config = ConfigDirectory();

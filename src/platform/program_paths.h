@@ -1,5 +1,5 @@
 // Where the program finds itself and its per-user places: the executable's directory, the home,
-// configuration, state, temporary and runtime directories, and the folders searched for the
+// configuration, state, data, temporary and runtime directories, and the folders searched for the
 // configuration files.
 #pragma once
 
@@ -23,6 +23,10 @@ std::string ConfigDirectory();
 // $XDG_STATE_HOME when it is an absolute path, else ~/.local/state; empty without a home. The
 // log and the side logs live in its "kelpa" folder.
 std::string StateDirectory();
+
+// $XDG_DATA_HOME when it is an absolute path, else ~/.local/share; empty without a home. Files
+// the program makes for the user to keep (dark frames, guide logs) live in its "kelpa" folder.
+std::string UserDataDirectory();
 
 // The folders searched for "kcommon.cfg" and "kelpa.cfg", first match wins, each with a
 // trailing '/': the user's ($XDG_CONFIG_HOME/kelpa/), the installed data folder

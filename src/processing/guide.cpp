@@ -109,6 +109,7 @@ void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
         if (!found) {
             starX.store(-1.0f);
             surf.ClearGuideMark();
+            RecordGuide(-1.0f, -1.0f);
             return;
         }
         starMetrics_ = star.metrics;
@@ -117,6 +118,7 @@ void ProcEngine::MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax) {
     }
     starX.store(sx);
     starY.store(sy);
+    RecordGuide(sx, sy);
     FollowStar(sx, sy);
 }
 
@@ -191,6 +193,7 @@ void ProcEngine::SetGuideEnable(bool on) {
     std::lock_guard lock(chainLock);
     if (guideAutoMove.load()) ResetAutoMoveTracking();
     params.guideEnable.store(on ? 1 : 0);
+    if (guideRecorder_ != nullptr) guideRecorder_->GuideSwitched(on);
     const float cx = guideWindow.left + guideWindow.width * 0.5f;
     const float cy = guideWindow.top + guideWindow.height * 0.5f;
     starX.store(cx);

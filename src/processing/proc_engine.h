@@ -15,6 +15,7 @@
 #include "image/frame_buffer.h"
 #include "image/video_surf.h"
 #include "processing/chain_scratch.h"
+#include "processing/guide_record.h"
 #include "processing/proc_params.h"
 #include "processing/registry.h"
 #include "processing/star_metrics.h"
@@ -122,6 +123,9 @@ class ProcEngine {
     // holds each window row's largest value, so that rows without a star are skipped.
     void MeasureGuide();
     void MeasureGuide(const WorkPlane* plane, const uint16_t* rowMax);
+    // Hands every guide measurement to `recorder` (nullptr: none) while it is Recording(), and
+    // tells it when the guide is switched. After this returns the old recorder is not called.
+    void SetGuideRecorder(GuideRecorder* recorder);
     int32_t GuideThresholdLevel() const;
     // Hands a star position to the surface and re-centres the area with auto move on.
     void FollowStar(float sx, float sy);
@@ -232,6 +236,9 @@ class ProcEngine {
   private:
     // Takes the settings and chooses the processor; the owner is not called (construction).
     void UseSettings(const ProcSettings& settings);
+    // Hands one measurement (sx < 0: no star) with the star's metrics to the guide recorder;
+    // the caller holds chainLock.
+    void RecordGuide(float sx, float sy);
     bool SelectProcessor();
     bool SizeAccumulator();
     void FreeAccumulator();
@@ -249,6 +256,8 @@ class ProcEngine {
     size_t accBlockWords_ = 0;
     std::atomic<bool> areaEditing_{false};
     bool measuring_ = false;
+    // Under chainLock: the guide log, or nullptr.
+    GuideRecorder* guideRecorder_ = nullptr;
     StreamEvents* events_ = nullptr;
     // Under chainLock: a frame is in the chain (its statistics are posted after it), and the
     // number and time of the last frame posted, for measurements made between frames.

@@ -30,8 +30,10 @@ enum class StreamEvent : uint8_t {
     kCaptureProgress,    // frames were written: CapturedCount
     kCaptureDone,        // a capture run ended: TakeCaptureDone
     kDevicesChanged,     // a capture device was plugged in or pulled out
+    kDarkTake,           // a dark frame take ended (or failed): DarkFrames::FinishTake
+    kGuideLog,           // the guide log stopped on a write failure: GuideLog::FailureText
 };
-inline constexpr size_t kStreamEventKinds = 10;
+inline constexpr size_t kStreamEventKinds = 12;
 
 // The results of one processed frame, copied together under the engine's chain lock, so a
 // receiver never sees numbers of two different frames side by side.

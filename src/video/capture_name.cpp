@@ -180,7 +180,11 @@ size_t CaptureWriter::PreviewCaptureName(double sampleTime, double fps, char* ou
     size_t extensionAt = 0;
     {
         std::lock_guard lock(nameLock_);
-        extensionAt = ComposeNameLocked(sampleTime, fps, path);
+        // A run that ended keeps its extension in extension_ until the next run starts, and
+        // the settings may have changed meanwhile: the next run takes the settings' type.
+        const char* extension =
+            capturing.load() ? extension_ : CaptureExtension(fileSettings_.FileType());
+        extensionAt = ComposeNameLocked(sampleTime, fps, extension, path);
     }
     char free[kCapturePathSize + kNameSuffixRoom];
     const char* name = FreeCaptureName(path, extensionAt, free, sizeof free) == 0 ? free : path;
@@ -191,14 +195,16 @@ size_t CaptureWriter::PreviewCaptureName(double sampleTime, double fps, char* ou
 }
 
 void CaptureWriter::BuildNamesLocked(double sampleTime, double fps) {
-    extensionAt_ = static_cast<uint32_t>(ComposeNameLocked(sampleTime, fps, capturePath_));
+    extensionAt_ =
+        static_cast<uint32_t>(ComposeNameLocked(sampleTime, fps, extension_, capturePath_));
     pathDirLen_ = captureDirLen_;
     // The file is written under a hidden name in the same directory and moved when complete.
     std::memcpy(tempPath_, captureDir_, captureDirLen_);
     std::strcpy(tempPath_ + captureDirLen_, tempName_);
 }
 
-size_t CaptureWriter::ComposeNameLocked(double sampleTime, double fps, char* out) const {
+size_t CaptureWriter::ComposeNameLocked(double sampleTime, double fps, const char* extension,
+                                        char* out) const {
     const int dirLen = static_cast<int>(captureDirLen_);
     std::memcpy(out, captureDir_, captureDirLen_);
     char* p = out + dirLen;
@@ -240,10 +246,10 @@ size_t CaptureWriter::ComposeNameLocked(double sampleTime, double fps, char* out
     }
     // A suffix for a name that is taken goes in front of the extension.
     const size_t extensionAt = static_cast<size_t>(p - out);
-    const int extension = static_cast<int>(std::strlen(extension_));
-    if (budget > extension - 1) {
-        std::memcpy(p, extension_, static_cast<size_t>(extension));
-        p += extension;
+    const int extensionLength = static_cast<int>(std::strlen(extension));
+    if (budget > extensionLength - 1) {
+        std::memcpy(p, extension, static_cast<size_t>(extensionLength));
+        p += extensionLength;
     }
     *p = '\0';
     return extensionAt;

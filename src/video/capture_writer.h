@@ -154,7 +154,8 @@ class CaptureWriter {
     // The full path CaptureFrame would write for a frame of this time if it were written now:
     // a taken name gets the suffix the writer would give it. Built into `out` without touching
     // the writer's own buffers, so the capture setup dialog can show it while a run is on.
-    // Returns its length (0 with nothing written when `size` is 0).
+    // Its extension is the run's while a run is on, else that of the file settings as last
+    // set. GUI thread. Returns its length (0 with nothing written when `size` is 0).
     size_t PreviewCaptureName(double sampleTime, double fps, char* out, size_t size) const;
 
     // Copies the path of the last file written ("" when none); returns its length.
@@ -183,9 +184,9 @@ class CaptureWriter {
     void ParseTemplateLocked();
     bool SetCaptureDirectoryLocked(const char* dir);
     void BuildNamesLocked(double sampleTime, double fps);
-    // Writes the path for this time into `out` (kCapturePathSize bytes); returns where its
-    // extension begins.
-    size_t ComposeNameLocked(double sampleTime, double fps, char* out) const;
+    // Writes the path for this time with `extension` into `out` (kCapturePathSize bytes);
+    // returns where its extension begins.
+    size_t ComposeNameLocked(double sampleTime, double fps, const char* extension, char* out) const;
     int CaptureDueFrame(double sampleTime, double fps, const FrameBuffer& picture,
                         const BitmapInfoHeader& info, bool colour);
     int WriteBmpFrame(const FrameBuffer& picture, const BitmapInfoHeader& info);

@@ -1,5 +1,5 @@
 // The video controller's own settings table, and loading and saving a controller's settings
-// through the four tables.
+// through its tables.
 #include "video/controller_settings.h"
 
 #include <array>
@@ -36,19 +36,24 @@ const SettingsTableOf<ControllerFlags>& ControllerFlagsTable() {
 }
 
 ControllerSettings DefaultControllerSettings() {
-    return ControllerSettings{DefaultProcSettings(), DefaultCaptureRunSettings(),
-                              DefaultCaptureFileSettings(), DefaultSettings(kTable)};
+    return ControllerSettings{
+        DefaultProcSettings(),        DefaultCaptureRunSettings(),
+        DefaultCaptureFileSettings(), DefaultSettings(kTable),
+        DefaultDarkSettings(),        DefaultSettings(GuideLogSettingsTable())};
 }
 
 ControllerSettings LoadControllerSettings() {
-    return ControllerSettings{LoadProcSettings(), LoadCaptureRunSettings(),
-                              LoadCaptureFileSettings(), LoadSettings(kTable)};
+    return ControllerSettings{LoadProcSettings(),        LoadCaptureRunSettings(),
+                              LoadCaptureFileSettings(), LoadSettings(kTable),
+                              LoadDarkSettings(),        LoadGuideLogSettings()};
 }
 
 void SaveControllerSettings(const ControllerSettings& settings) {
     WriteFlag(kActivateGraph, settings.flags);
     SaveCaptureRunSettings(settings.captureRun);
     SaveCaptureFileSettings(settings.captureFiles);
+    SaveDarkSettings(settings.dark);
+    SaveGuideLogSettings(settings.guideLog);
     WriteFlag(kViewFrameSize, settings.flags);
     SaveProcSettings(settings.processing);
 }

@@ -8,6 +8,8 @@
 #include "common/settings_table.h"
 #include "processing/proc_settings.h"
 #include "video/capture_settings.h"
+#include "video/dark_settings.h"
+#include "video/guide_log.h"
 
 namespace kelpa {
 
@@ -25,15 +27,18 @@ struct ControllerSettings {
     CaptureRunSettings captureRun;
     CaptureFileSettings captureFiles;
     ControllerFlags flags;
+    DarkSettings dark;
+    GuideLogSettings guideLog;
 
     friend bool operator==(const ControllerSettings&, const ControllerSettings&) = default;
 };
 
-// The declared defaults of all four tables.
+// The declared defaults of all six tables.
 ControllerSettings DefaultControllerSettings();
 ControllerSettings LoadControllerSettings();
 // In this order: ActivateGraph; CapWorkDir and CapFormat (when not empty), CapFramesDelay,
-// CapCount; the capture file keys; ViewFrameSize; the processing keys in their write order.
+// CapCount; the capture file keys; the dark frame keys; GuideLog; ViewFrameSize; the processing
+// keys in their write order.
 // A key that cannot be written is skipped and the others are still written.
 void SaveControllerSettings(const ControllerSettings& settings);
 

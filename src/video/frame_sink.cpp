@@ -31,6 +31,7 @@ bool RefuseEveryFormat(const BitmapInfoHeader&) {
 
 FrameSink::FrameSink(EngineOwner* owner, Clock& clock)
     : engine(owner, &events), capture(&events), clock_(clock) {
+    guideLog.SetEvents(&events);
     UpdateCaptureInterval();
 }
 
@@ -51,11 +52,22 @@ int32_t FrameSink::SampleCB(double sampleTime, const uint8_t* data, size_t lengt
         return 0;
     }
 
+    bool darkTakeEnded = false;
     {
         std::lock_guard lock(live.PictureLock());
         FrameBuffer& picture = live.Picture();
-        if (picture.data) converter(picture.data, data, geometry);
+        if (picture.data) {
+            // A format without a converter leaves the picture as it was: no dark is taken off
+            // it again and again.
+            if (dark.Active() && converter != &NoConvert) {
+                darkTakeEnded =
+                    dark.ConvertFrame(converter, bandOrder_, picture.data, data, geometry);
+            } else {
+                converter(picture.data, data, geometry);
+            }
+        }
     }
+    if (darkTakeEnded) events.Post(StreamEvent::kDarkTake);
     samplesReceived.fetch_add(1, std::memory_order_relaxed);
     // A run of live pictures takes every frame as it arrives, before any processing.
     if (capture.capturing.load() && capture.RunContent() == CaptureContent::kLive &&
@@ -157,10 +169,22 @@ bool FrameSink::SetSourceHeader(const BitmapInfoHeader& header) {
     const ConverterChoice choice = ChooseConverter(header.compression, header.bitCount);
     converter = choice.convert ? choice.convert : &NoConvert;
     keepsRowOrder = choice.convert ? choice.keepsRowOrder : false;
+    bandOrder_ = BandOrderOf(header.compression, header.bitCount);
     frameWidth = header.width;
     frameHeight = header.height;
     shortSampleLogged_.store(false);
     return SetFrameGeometry(header.width, keepsRowOrder ? header.height : -header.height);
+}
+
+void FrameSink::SetGuideLogEnabled(bool on) {
+    // The engine lets go of the log before it stops, and takes it only once it runs.
+    if (on) {
+        guideLog.SetEnabled(true);
+        engine.SetGuideRecorder(&guideLog);
+    } else {
+        engine.SetGuideRecorder(nullptr);
+        guideLog.SetEnabled(false);
+    }
 }
 
 void FrameSink::SetPlaneLayout(const uint32_t offsets[3], const uint32_t strides[3]) {
@@ -176,6 +200,13 @@ bool FrameSink::SetFrameGeometry(int32_t width, int32_t height) {
     const int32_t h = std::abs(height);
     geometry = MakeConvGeometry(source.compression, source.bitsPerPixel, w, h);
     geometry.dstStride = Stride24(w);
+
+    // A format without a converter has no dark: nothing is taken or applied.
+    const bool convertible = converter != &NoConvert && geometry.width > 0;
+    if (dark.SetFormat(convertible ? w : 0, convertible ? h : 0,
+                       convertible ? DarkFormatCode(source.compression, source.bitsPerPixel) : 0)) {
+        events.Post(StreamEvent::kDarkTake);
+    }
 
     const bool allocated = live.Allocate(width, height);
     if (allocated) live.LayoutChanged();

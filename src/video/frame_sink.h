@@ -13,6 +13,9 @@
 #include "processing/proc_engine.h"
 #include "video/capture_writer.h"
 #include "video/convert.h"
+#include "video/convert_bands.h"
+#include "video/dark_frames.h"
+#include "video/guide_log.h"
 
 namespace kelpa {
 
@@ -63,6 +66,8 @@ class FrameSink {
     // they decode).
     void SetPacing(bool on) { pacing_.store(on); }
     void SetObserver(FrameObserver* observer) { observer_.store(observer); }
+    // GUI thread: the guide log (the GuideLog setting) on or off.
+    void SetGuideLogEnabled(bool on);
 
     std::atomic<int32_t> playState{0};
     // Samples that reached the frame path (converted and shown in the live window).
@@ -86,6 +91,10 @@ class FrameSink {
 
     // What the frame path tells the GUI thread; declared before the parts that post into it.
     StreamEvents events;
+    // Take dark and Use dark, inside the conversion of every frame.
+    DarkFrames dark;
+    // Declared before the engine, which records into it.
+    GuideLog guideLog;
     LiveSurf live;
     ProcEngine engine;
     CaptureWriter capture;
@@ -97,6 +106,8 @@ class FrameSink {
     bool ProcessedInColour();
 
     Clock& clock_;
+    // How the connected format's rows map onto the picture, for conversion in bands.
+    BandOrder bandOrder_ = BandOrder::kKeep;
     std::atomic<bool> pacing_{true};
     std::atomic<FrameObserver*> observer_{nullptr};
     // Playback pacing: the frame of stream time t is held until anchorTick_ + (t - anchorTime_)

@@ -18,14 +18,17 @@ VideoCtrl::VideoCtrl(Clock& clock, const ControllerSettings& settings) : sink(th
     sink.fitWindowsToFrame = settings.flags.fitWindowsToFrame;
     activateGraph = settings.flags.activateGraph;
     sink.engine.ApplySettings(settings.processing);
+    sink.dark.ApplySettings(settings.dark);
+    sink.SetGuideLogEnabled(settings.guideLog.log);
 }
 
 VideoCtrl::~VideoCtrl() = default;
 
 ControllerSettings VideoCtrl::Settings() const {
-    return ControllerSettings{sink.engine.Settings(), sink.capture.Settings(),
-                              sink.capture.FileSettings(),
-                              ControllerFlags{activateGraph, sink.fitWindowsToFrame}};
+    return ControllerSettings{
+        sink.engine.Settings(),      sink.capture.Settings(),
+        sink.capture.FileSettings(), ControllerFlags{activateGraph, sink.fitWindowsToFrame},
+        sink.dark.Settings(),        GuideLogSettings{sink.guideLog.Enabled()}};
 }
 
 void VideoCtrl::AttachGraph(MediaControl* control, MediaSeeking* seeking,

@@ -249,8 +249,9 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
     EXPECT_TRUE(profile.WriteOrder().empty());  // no controller was current
 
     std::vector<std::string> order = {
-        "ActivateGraph", "CapWorkDir", "CapFormat",   "CapFramesDelay", "CapCount",
-        "CapFileType",   "CapContent", "CapObserver", "CapTelescope",   "ViewFrameSize"};
+        "ActivateGraph", "CapWorkDir", "CapFormat",    "CapFramesDelay", "CapCount",
+        "CapFileType",   "CapContent", "CapObserver",  "CapTelescope",   "DarkUse",
+        "DarkFrames",    "GuideLog",   "ViewFrameSize"};
     for (uint8_t index : ProcSettingsTable().writeOrder) {
         order.push_back(ProcSettingsTable().settings[index].key);
     }

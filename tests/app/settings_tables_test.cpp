@@ -156,5 +156,25 @@ TEST(SettingsTablesTest, CaptureAndDeviceKeys) {
     EXPECT_EQ(ParseSetting(*type, "2").value.number, 2.0);
 }
 
+// Dark frames and the guide log: flags and a frame count held to 1 ... 1024.
+TEST(SettingsTablesTest, DarkAndGuideLogKeys) {
+    for (const char* key : {"DarkUse", "GuideLog"}) {
+        EXPECT_EQ(CheckProgramSetting(key, "1"), "") << key;
+        EXPECT_NE(CheckProgramSetting(key, "yes"), "") << key;
+        const SettingDecl* decl = FindSetting(ProgramSettingsTables(), key);
+        ASSERT_NE(decl, nullptr) << key;
+        EXPECT_EQ(DefaultSettingValue(*decl).number, 0.0) << key;  // off unless asked for
+    }
+    const SettingDecl* frames = FindSetting(ProgramSettingsTables(), "DarkFrames");
+    ASSERT_NE(frames, nullptr);
+    EXPECT_EQ(DefaultSettingValue(*frames).number, 32.0);
+    const struct {
+        const char* text;
+        double held;
+    } kCounts[] = {{"0", 1.0}, {"64", 64.0}, {"5000", 1024.0}, {"-3", 1.0}};
+    for (const auto& c : kCounts) EXPECT_EQ(ParseSetting(*frames, c.text).value.number, c.held);
+    EXPECT_NE(CheckProgramSetting("DarkFrames", "many"), "");
+}
+
 }  // namespace
 }  // namespace kelpa

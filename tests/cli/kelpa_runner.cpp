@@ -109,8 +109,9 @@ std::vector<std::string> HeadlessTest::Args(std::vector<std::string> extra) cons
 
 RunResult HeadlessTest::Run(std::vector<std::string> args, RunOptions options,
                             const LineObserver& onLine) const {
-    options.environment.insert(options.environment.begin(),
-                               {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + config});
+    options.environment.insert(
+        options.environment.begin(),
+        {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + config, "XDG_DATA_HOME=" + data});
     return RunKelpa(std::move(args), options, onLine);
 }
 

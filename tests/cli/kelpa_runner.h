@@ -43,8 +43,8 @@ RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options = {}
 double Field(const std::string& line, const std::string& name);
 bool IsSummary(const std::string& line);
 
-// Every run reads this profile, never the user's, and keeps its log and configuration files
-// in folders of its own.
+// Every run reads this profile, never the user's, and keeps its log, configuration files, dark
+// frames and guide logs in folders of its own.
 struct HeadlessTest : ::testing::Test {
     void SetUp() override { std::ofstream(profile) << "[kelpa]\nProcAuto=0\n"; }
     std::vector<std::string> Args(std::vector<std::string> extra) const;
@@ -57,6 +57,7 @@ struct HeadlessTest : ::testing::Test {
     std::string profile = dir / "kelpa.ini";
     std::string state = dir / "state";
     std::string config = dir / "config";
+    std::string data = dir / "data";
 };
 
 }  // namespace kelpa::test

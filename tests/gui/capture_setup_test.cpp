@@ -1,8 +1,9 @@
 // "Capture Setup" on the current controller: its fields filled from the capture writer and
-// written back to it with their rules, the folder chooser, and the preview of the next file
-// name against the file the writer then writes.
+// written back to it with their rules, the folder chooser, the kind of file and picture with the
+// header texts, and the preview of the next file name against the file the writer then writes.
 #include "gui/capture_setup_dialog.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +40,15 @@ class CaptureSetupTest : public CoreTest {
     }
     static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
     static std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
+    static std::vector<std::string> Items(QComboBox* box) {
+        std::vector<std::string> items;
+        for (int i = 0; i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
+        return items;
+    }
+    static std::string Extension(QLineEdit* edit) {
+        const std::string name = Text(edit);
+        return name.substr(std::min(name.rfind('.'), name.size()));
+    }
 
     TempDir captures;
 };
@@ -188,6 +198,86 @@ TEST_F(CaptureSetupTest, PreviewIsTheNameTheWriterUses) {
 
     CaptureSetupDialog dialog(App());
     EXPECT_EQ(dialog.LastCaptureText()->text().toStdString(), preview);
+}
+
+// The kind of file and the picture reach the writer as they are chosen, the preview takes the
+// chosen kind's extension, and the header texts take only what SER and FITS headers hold.
+TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
+    VideoCtrl& ctrl = Ctrl();
+    CaptureWriter& writer = ctrl.sink.capture;
+    CaptureSetupDialog dialog(App());
+    EXPECT_EQ(Items(dialog.FileTypeBox()), (std::vector<std::string>{"BMP", "SER", "FITS"}));
+    EXPECT_EQ(Items(dialog.ContentBox()),
+              (std::vector<std::string>{"processed picture", "live picture (before processing)"}));
+    EXPECT_EQ(dialog.FileTypeBox()->currentIndex(), 0);
+    EXPECT_EQ(dialog.ContentBox()->currentIndex(), 0);
+    EXPECT_FALSE(dialog.ObserverEdit()->isEnabled());  // BMP files have no header
+
+    const struct {
+        CaptureFileType type;
+        const char* extension;
+    } types[] = {{CaptureFileType::kSer, ".ser"},
+                 {CaptureFileType::kFits, ".fits"},
+                 {CaptureFileType::kBmp, ".bmp"},
+                 {CaptureFileType::kSer, ".ser"}};
+    for (const auto& t : types) {
+        SCOPED_TRACE(t.extension);
+        dialog.FileTypeBox()->setCurrentIndex(static_cast<int>(t.type));
+        EXPECT_EQ(writer.FileSettings().FileType(), t.type);
+        EXPECT_EQ(Extension(dialog.NextNameEdit()), t.extension);
+        EXPECT_EQ(dialog.TelescopeEdit()->isEnabled(), t.type != CaptureFileType::kBmp);
+    }
+    dialog.ContentBox()->setCurrentIndex(1);
+    EXPECT_EQ(writer.FileSettings().Content(), CaptureContent::kLive);
+
+    QTest::keyClicks(dialog.ObserverEdit(), "A. Observer");
+    // Typed letters outside printable ASCII are refused.
+    for (const char16_t c : u"C8 \u00e9t\u00e9") {
+        if (c != 0) {
+            QTest::sendKeyEvent(QTest::Click, dialog.TelescopeEdit(), Qt::Key_unknown, QChar(c),
+                                Qt::NoModifier);
+        }
+    }
+    EXPECT_EQ(writer.FileSettings().observer, "A. Observer");
+    EXPECT_EQ(writer.FileSettings().telescope, "C8 t");
+    QTest::keyClicks(dialog.TelescopeEdit(), QString(50, u'x'));  // 40 characters at most
+    EXPECT_EQ(writer.FileSettings().telescope, "C8 t" + std::string(36, 'x'));
+
+    // Opened again, the dialog shows what the writer has; the next run takes it.
+    CaptureSetupDialog again(App());
+    EXPECT_EQ(again.FileTypeBox()->currentIndex(), 1);
+    EXPECT_EQ(again.ContentBox()->currentIndex(), 1);
+    EXPECT_EQ(Text(again.ObserverEdit()), "A. Observer");
+    EXPECT_EQ(Extension(again.NextNameEdit()), ".ser");
+    SaveScreenshot(again, "capture_setup_ser");
+    ASSERT_TRUE(writer.ToggleCapture(nullptr));
+    EXPECT_EQ(writer.RunContent(), CaptureContent::kLive);
+
+    // A run that is on keeps its kind of file and picture; the choice is the next run's.
+    again.FileTypeBox()->setCurrentIndex(2);
+    again.ContentBox()->setCurrentIndex(0);
+    EXPECT_EQ(Extension(again.NextNameEdit()), ".ser");
+    EXPECT_EQ(writer.RunContent(), CaptureContent::kLive);
+    writer.ToggleCapture(nullptr);
+    CaptureSetupDialog after(App());
+    EXPECT_EQ(Extension(after.NextNameEdit()), ".fits");
+    ASSERT_TRUE(writer.ToggleCapture(nullptr));
+    EXPECT_EQ(writer.RunContent(), CaptureContent::kProcessed);
+    writer.ToggleCapture(nullptr);
+}
+
+TEST_F(CaptureSetupTest, StoredHeaderTextsAreShownAsTheFieldsHoldThem) {
+    profile.Set("CapFileType", "2");
+    profile.Set("CapObserver", "J\xc3\xbcrgen");
+    VideoCtrl& ctrl = Ctrl();
+    CaptureSetupDialog dialog(App());
+    EXPECT_EQ(dialog.FileTypeBox()->currentIndex(), 2);
+    EXPECT_EQ(Text(dialog.ObserverEdit()), "J_rgen");
+    // Shown, not written back until the field is edited.
+    EXPECT_EQ(ctrl.sink.capture.FileSettings().observer, "J\xc3\xbcrgen");
+    QTest::keyClick(dialog.ObserverEdit(), Qt::Key_End);
+    QTest::keyClick(dialog.ObserverEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(ctrl.sink.capture.FileSettings().observer, "J_rge");
 }
 
 }  // namespace

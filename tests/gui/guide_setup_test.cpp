@@ -1,7 +1,8 @@
 // "GUIDE Setup": the method list, the factor's arrows and typed values held to the method's
-// limits, the default button, and Cancel putting back what the dialog found.
+// limits, the default button, the refinement box, and Cancel putting back what the dialog found.
 #include "gui/guide_setup_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +51,8 @@ TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactor) {
 
 TEST_F(GuideSetupTest, WithoutSourceShowsMaximumLevelAndFour) {
     GuideSetupDialog dialog(App());
+    EXPECT_FALSE(dialog.RefineBox()->isEnabled());
+    EXPECT_FALSE(dialog.RefineBox()->isChecked());
     EXPECT_EQ(dialog.MethodBox()->currentIndex(), 2);
     EXPECT_EQ(Factor(dialog), "4.00");
     dialog.Step(1);  // nothing to change
@@ -165,6 +168,35 @@ TEST_F(GuideSetupTest, CancelRestoresOkKeeps) {
     }
     EXPECT_EQ(engine.params.starThresholdMethod.load(), 1);
     EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[1].load(), 2.0f);
+}
+
+// The refinement box shows the engine's setting and changes it at once; Cancel puts back what
+// the dialog found, from either state, also after it was ticked more than once; OK keeps it.
+TEST_F(GuideSetupTest, RefineBoxCancelRestoresOkKeeps) {
+    ProcEngine& engine = Engine();
+    for (const bool initial : {false, true}) {
+        SCOPED_TRACE(initial);
+        engine.SetGuideRefine(initial);
+        {
+            GuideSetupDialog dialog(App());
+            EXPECT_EQ(dialog.RefineBox()->isChecked(), initial);
+            dialog.RefineBox()->click();
+            EXPECT_EQ(engine.params.guideRefine.load() != 0, !initial);
+            dialog.RefineBox()->click();
+            dialog.RefineBox()->click();
+            EXPECT_EQ(engine.params.guideRefine.load() != 0, !initial);
+            dialog.findChild<QPushButton*>("2")->click();  // Cancel
+        }
+        EXPECT_EQ(engine.params.guideRefine.load() != 0, initial);
+        {
+            GuideSetupDialog dialog(App());
+            dialog.RefineBox()->click();
+            dialog.findChild<QPushButton*>("1")->click();  // OK
+        }
+        EXPECT_EQ(engine.params.guideRefine.load() != 0, !initial);
+        // What the engine holds is what the profile gets.
+        EXPECT_EQ(engine.Settings().guideRefine, !initial);
+    }
 }
 
 }  // namespace

@@ -1,10 +1,14 @@
 // The "Info: Statistic" window: its texts and values, shown only with a video, hidden by its
-// close box and shown again where it was, its place saved.
+// close box and shown again where it was, its place saved; with the guide on, the star's
+// metrics and the HFD plot below them.
 #include <QSignalSpy>
+#include <cmath>
+#include <cstdlib>
 
 #include "gui/statistic_window.h"
 #include "gui/windows_fixture.h"
 #include "processing/proc_engine.h"
+#include "video/new_counter.h"
 
 namespace kelpa::test {
 namespace {
@@ -42,6 +46,111 @@ TEST_F(WindowsTest, StatisticWindowShowsTheSnapshotOfTheCurrentVideo) {
     window.OnStatistics(&other, s);  // not the current video
     EXPECT_STREQ(window.ValueText(), "(16, 32, 48)\n4\n99\n7.2\n5.0\n1.0");
     EXPECT_FALSE(Plain(Grab(window)));
+}
+
+// Pixels of `rect` in the plot's curve colour (antialiased edges aside).
+int CurvePixels(const QImage& image, const WindowRect& rect) {
+    const QColor curve = QColor::fromRgb(kHfdCurveColour);
+    int count = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - curve.red()) + std::abs(c.green() - curve.green()) +
+                    std::abs(c.blue() - curve.blue()) <
+                40)
+                ++count;
+        }
+    return count;
+}
+
+bool PlainIn(const QImage& image, const WindowRect& rect) {
+    return Plain(image.copy(rect.left, rect.top, rect.Width(), rect.Height()));
+}
+
+// A focus run: the HFD falls to its best and rises again, four measurements a second.
+StatisticsSnapshot FocusSnapshot(int i) {
+    StatisticsSnapshot s;
+    s.guideEnable = true;
+    s.starMetricsValid = true;
+    s.time = i * 0.25;
+    s.hfd = 2.0f + std::abs(i - 120) / 40.0f;
+    s.fwhm = s.hfd * 0.9f;
+    s.peak = 180.0f;
+    s.snr = 40.0f;
+    return s;
+}
+
+TEST_F(WindowsTest, StatisticWindowShowsStarMetricsAndThePlotOnlyWithTheGuideOn) {
+    Connect(false, 64, 48);
+    StatisticWindow window(QRect(300, 200, 500, 60));
+    window.SetController(&ctrl);
+    const StatisticLayout& l = window.Layout();
+    ShowAt(window, l.clientWidth, l.clientHeight);
+    StatisticsSnapshot s;
+    s.histMin = 4;
+    s.histMax = 99;
+    s.hfd = 3.0f;  // not shown: the guide is off
+    window.OnStatistics(&ctrl, s);
+    EXPECT_FALSE(window.GuideLinesShown());
+    EXPECT_EQ(window.height(), l.clientHeight);
+    const std::string plainValues = window.ValueText();
+
+    // The guide on, no star measured yet: dashes, and an empty plot.
+    s.guideEnable = true;
+    window.OnStatistics(&ctrl, s);
+    EXPECT_TRUE(window.GuideLinesShown());
+    EXPECT_EQ(window.size(), QSize(l.guideClientWidth, l.guideClientHeight));
+    EXPECT_EQ(window.ValueText(), plainValues);  // the lines above stay as they were
+    EXPECT_STREQ(window.MetricText(), "-\n-\n-\n-");
+    QImage image = Grab(window);
+    ASSERT_EQ(image.height(), l.guideClientHeight);
+    KeepGrab(image, "statistic_guide_none.png");
+    EXPECT_FALSE(PlainIn(image, l.metricLabels));
+    EXPECT_FALSE(PlainIn(image, l.metricValues));
+    EXPECT_EQ(CurvePixels(image, l.plot), 0);
+
+    for (int i = 0; i <= 240; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
+    EXPECT_STREQ(window.MetricText(), "5.00 px\n4.50 px\n180\n40.0");
+    // One slot a half second, each the mean of two measurements.
+    ASSERT_EQ(window.Hfd().Size(), 121u);
+    image = Grab(window);
+    KeepGrab(image, "statistic_guide.png");
+    EXPECT_GT(CurvePixels(image, l.plot), l.plot.Width() / 4);
+    EXPECT_EQ(CurvePixels(image, l.plotScale), 0);
+    EXPECT_FALSE(PlainIn(image, l.plotScale));  // the axis labels
+    EXPECT_FALSE(PlainIn(image, l.plotCaption));
+    // The best focus lies at the bottom of the plot, the ends of the run higher up.
+    int lowestCurve = -1;
+    for (int y = l.plot.top; y < l.plot.bottom; ++y)
+        if (CurvePixels(image, {l.plot.left, y, l.plot.right, y + 1}) > 0) lowestCurve = y;
+    EXPECT_GT(lowestCurve, l.plot.bottom - l.plot.Height() / 4);
+
+    // A star lost: dashes again; the guide off: the window as it was.
+    s.time = 61.0;
+    s.starMetricsValid = false;
+    window.OnStatistics(&ctrl, s);
+    EXPECT_STREQ(window.MetricText(), "-\n-\n-\n-");
+    EXPECT_FALSE(window.Hfd().At(window.Hfd().Size() - 1).valid);
+    s.guideEnable = false;
+    window.OnStatistics(&ctrl, s);
+    EXPECT_FALSE(window.GuideLinesShown());
+    EXPECT_EQ(window.size(), QSize(l.clientWidth, l.clientHeight));
+    // Another video starts a history of its own.
+    VideoCtrl other{clock};
+    window.SetController(&other);
+    EXPECT_EQ(window.Hfd().Size(), 0u);
+}
+
+// Once the window has its size, taking snapshots allocates nothing.
+TEST_F(WindowsTest, StatisticSnapshotsAllocateNothing) {
+    Connect(false, 64, 48);
+    StatisticWindow window(QRect(300, 200, 500, 60));
+    window.SetController(&ctrl);
+    window.OnStatistics(&ctrl, FocusSnapshot(0));
+    kelpa::testing::StartCountingNew();
+    for (int i = 1; i < 2000; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
+    EXPECT_EQ(kelpa::testing::StopCountingNew(), 0);
+    EXPECT_EQ(window.Hfd().Size(), kHfdSlotCount);
 }
 
 TEST(StatisticWindowPlaceTest, CloseBoxHidesAndTheToggleShowsItWhereItWas) {

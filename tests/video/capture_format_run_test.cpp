@@ -278,8 +278,18 @@ TEST_F(CaptureFormatRunTest, RunKeepsItsTypeAndInstrument) {
     writer.SetCaptureName("/videos/jupiter.avi", true);
     CaptureFileSettings settings;  // BMP
     writer.SetFileSettings(settings);
+    // The name shown for the next file follows the run while it is on, then the settings.
+    const auto preview = [&writer] {
+        char name[kCapturePathSize + kNameSuffixRoom];
+        const size_t n = writer.PreviewCaptureName(0.0, 25.0, name, sizeof name);
+        const std::string text(name, n);
+        return text.substr(text.rfind('.'));
+    };
+    EXPECT_EQ(preview(), ".fits");
     ASSERT_EQ(Frame(writer, pic, 0), 1);
     ASSERT_EQ(Frame(writer, pic, 1), 1);
+    EXPECT_FALSE(writer.capturing.load());
+    EXPECT_EQ(preview(), ".bmp");
     ASSERT_TRUE(writer.ToggleCapture(nullptr));
     ASSERT_EQ(Frame(writer, pic, 2), 1);
     writer.FinishCapture();

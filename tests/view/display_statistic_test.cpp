@@ -132,6 +132,64 @@ TEST(StatisticTextTest, ValuesOfASnapshot) {
     EXPECT_FALSE(FormatStatisticValues(s, text));
 }
 
+// The guide star's metrics: "-" on every line when they do not hold, whatever values came.
+TEST(StatisticTextTest, StarMetricsOrDashes) {
+    StatisticsSnapshot s;
+    s.guideEnable = true;
+    s.hfd = 2.345f;
+    s.fwhm = 2.8f;
+    s.peak = 143.4f;
+    s.snr = 57.26f;
+    char text[kStatisticTextSize];
+    s.starMetricsValid = true;
+    ASSERT_TRUE(FormatStarMetrics(s, text));
+    EXPECT_STREQ(text, "2.35 px\n2.80 px\n143\n57.3");
+    s.starMetricsValid = false;
+    ASSERT_TRUE(FormatStarMetrics(s, text));
+    EXPECT_STREQ(text, "-\n-\n-\n-");
+    s.starMetricsValid = true;
+    s.hfd = s.fwhm = s.peak = s.snr = 1e38f;
+    EXPECT_FALSE(FormatStarMetrics(s, text));
+}
+
+// The guide's lines go below the statistics without moving them: the metric values in the
+// same column unless a wider label comes closer than 8 pixels, then the caption and the plot, all
+// inside the window's width; the window is as tall as they need.
+TEST(StatisticLayoutTest, GuideLinesGoBelowTheStatistics) {
+    const ScreenSize screen{1280, 800};
+    const StatisticLayout plain = LayOutStatistic({36, 79, 88}, screen);
+    for (const int32_t metricLabel : {30, 46, 60}) {
+        SCOPED_TRACE(metricLabel);
+        const StatisticLayout l = LayOutStatistic({36, 79, 88, metricLabel, 13, 22}, screen);
+        EXPECT_EQ(l.labels, plain.labels);
+        EXPECT_EQ(l.values, plain.values);
+        EXPECT_EQ(std::pair(l.clientWidth, l.clientHeight),
+                  std::pair(plain.clientWidth, plain.clientHeight));
+        EXPECT_GT(l.metricLabels.top, l.labels.bottom);
+        EXPECT_EQ(l.metricLabels.Height(), 4 * 13 + 1);
+        EXPECT_EQ(l.metricValues.top, l.metricLabels.top);
+        EXPECT_EQ(l.metricValues.left, std::max(l.values.left, 10 + metricLabel + 8));
+        EXPECT_GE(l.plotCaption.top, l.metricLabels.bottom);
+        EXPECT_GE(l.plot.top, l.plotCaption.bottom);
+        EXPECT_EQ(l.plotScale.Width(), 22);
+        EXPECT_LT(l.plotScale.right, l.plot.left);
+        EXPECT_EQ(l.plot.right, l.guideClientWidth - 10);
+        EXPECT_GE(l.plot.Width(), 200);
+        EXPECT_GE(l.plot.Height(), 48);
+        EXPECT_GE(l.guideClientWidth, l.clientWidth);
+        EXPECT_GE(l.guideClientWidth, l.metricValues.right + 10);
+        EXPECT_EQ(l.guideClientHeight, l.plot.bottom + 10);
+    }
+    // A wide value column leaves the window as wide as it was; unmeasured, the guide's lines
+    // still have room.
+    const StatisticLayout wide = LayOutStatistic({36, 79, 400, 30, 13, 22}, screen);
+    EXPECT_EQ(wide.guideClientWidth, wide.clientWidth);
+    EXPECT_EQ(wide.plot.right, wide.clientWidth - 10);
+    const StatisticLayout unmeasured = LayOutStatistic({0, 0, 0}, screen);
+    EXPECT_GE(unmeasured.plot.Width(), 200);
+    EXPECT_GT(unmeasured.guideClientHeight, unmeasured.clientHeight);
+}
+
 TEST(StatisticLayoutTest, ColumnsFollowTheMeasuredTexts) {
     const ScreenSize screen{1280, 800};
     // Labels 36 wide, six lines of 13 plus 1; the sample 88 wide.
