@@ -27,6 +27,7 @@ SettingsTables ProgramSettingsTables() {
         &WindowPlaceTable(ViewWindow::kLive),
         &WindowPlaceTable(ViewWindow::kProc),
         &InfoWindowTable(),
+        &MainWindowPlaceTable(),
         &PanelSettingsTable(),
         &CrossbarSettingsTable(),
         &DarkSettingsTable(),

@@ -1,9 +1,6 @@
 #include "gui/startup_place.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#include "common/profile.h"
 
 namespace kelpa {
 namespace {
@@ -14,19 +11,6 @@ constexpr int32_t kScreenMargin = 24;
 // How far from the right and bottom edges of the work area the main window starts.
 constexpr int32_t kDefaultRightGap = 513;
 constexpr int32_t kDefaultBottomGap = 31;
-
-int32_t ReadClamped(const char* key, int32_t maximum) {
-    int32_t value = GetProfileInt(kProfileSection, key, maximum);
-    if (value < 1) value = 1;
-    if (value > maximum) value = maximum;
-    return value;
-}
-
-void WriteNumber(const char* key, int32_t value) {
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%d", value);
-    if (length >= 1 && length <= 11) WriteProfileString(kProfileSection, key, text);
-}
 
 }  // namespace
 
@@ -42,13 +26,13 @@ ScreenSize WorkAreaFrom(ScreenSize available, ScreenSize screen) {
 }
 
 WindowPoint RememberedMainPosition(ScreenSize work) {
-    return {ReadClamped("MX", work.width - kDefaultRightGap),
-            ReadClamped("MY", work.height - kDefaultBottomGap)};
+    const MainWindowPlace place =
+        LoadMainWindowPlace({work.width - kDefaultRightGap, work.height - kDefaultBottomGap});
+    return {place.x, place.y};
 }
 
 void SaveMainPosition(WindowPoint topLeft) {
-    WriteNumber("MX", topLeft.x);
-    WriteNumber("MY", topLeft.y);
+    SaveMainWindowPlace({topLeft.x, topLeft.y});
 }
 
 WindowPoint FitOnScreen(WindowPoint topLeft, int32_t width, int32_t height, WindowPoint origin,

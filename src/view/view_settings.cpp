@@ -85,6 +85,13 @@ constexpr auto kProcFlagsOrder = InOrder<kProcFlags.size()>();
 constexpr auto kPlaceOrder = InOrder<kLivePlace.size()>();
 constexpr auto kInfoOrder = InOrder<kInfo.size()>();
 
+constexpr std::array kMainPlace = {
+    Position<&MainWindowPlace::x>("MX", 1),
+    Position<&MainWindowPlace::y>("MY", 1),
+};
+static_assert(AllFieldsOf<MainWindowPlace>(kMainPlace));
+constexpr auto kMainPlaceOrder = InOrder<kMainPlace.size()>();
+
 template <typename Owner, size_t N, size_t M>
 SettingsTableOf<Owner> MakeTable(const char* owner, const std::array<SettingDecl, N>& settings,
                                  const std::array<uint8_t, M>& order) {
@@ -139,6 +146,23 @@ const SettingsTableOf<WindowPlace>& WindowPlaceTable(ViewWindow window) {
 const SettingsTableOf<InfoWindowSettings>& InfoWindowTable() {
     static const auto table = MakeTable<InfoWindowSettings>("statistic window", kInfo, kInfoOrder);
     return table;
+}
+
+const SettingsTableOf<MainWindowPlace>& MainWindowPlaceTable() {
+    static const auto table =
+        MakeTable<MainWindowPlace>("main window", kMainPlace, kMainPlaceOrder);
+    return table;
+}
+
+MainWindowPlace LoadMainWindowPlace(const MainWindowPlace& defaults) {
+    MainWindowPlace place = LoadWithDefaults(MainWindowPlaceTable(), defaults);
+    place.x = std::min(place.x, std::max(defaults.x, 1));
+    place.y = std::min(place.y, std::max(defaults.y, 1));
+    return place;
+}
+
+void SaveMainWindowPlace(const MainWindowPlace& place) {
+    SaveSettings(MainWindowPlaceTable(), place);
 }
 
 LiveViewFlags LoadLiveViewFlags() {

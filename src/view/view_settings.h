@@ -61,6 +61,12 @@ struct InfoWindowSettings {
     int32_t y = 0;         // InfoY
 };
 
+// The main window's remembered top-left corner (MX, MY).
+struct MainWindowPlace {
+    int32_t x = 1;
+    int32_t y = 1;
+};
+
 // The size the statistic window's position is kept on the screen with.
 inline constexpr int32_t kInfoWindowWidth = 178;
 inline constexpr int32_t kInfoWindowHeight = 135;
@@ -70,6 +76,7 @@ const SettingsTableOf<ProcViewFlags>& ProcViewTable();
 // VLX, VLY, VLW, VLH or VPX, VPY, VPW, VPH, in that order.
 const SettingsTableOf<WindowPlace>& WindowPlaceTable(ViewWindow window);
 const SettingsTableOf<InfoWindowSettings>& InfoWindowTable();
+const SettingsTableOf<MainWindowPlace>& MainWindowPlaceTable();
 
 LiveViewFlags LoadLiveViewFlags();
 void SaveLiveViewFlags(const LiveViewFlags& flags);
@@ -90,5 +97,11 @@ void SaveWindowPlace(ViewWindow window, const WindowPlace& place);
 InfoWindowSettings LoadInfoWindowSettings(int32_t ownerLeft, int32_t ownerTop, ScreenSize screen);
 // Writes ProcInfo, then InfoX and InfoY.
 void SaveInfoWindowSettings(const InfoWindowSettings& settings);
+
+// MX and MY: `defaults` is where the window starts without a remembered place (and the largest
+// place it may have); a stored value below 1 becomes 1, one above the default the default.
+MainWindowPlace LoadMainWindowPlace(const MainWindowPlace& defaults);
+// Writes MX, then MY.
+void SaveMainWindowPlace(const MainWindowPlace& place);
 
 }  // namespace kelpa
