@@ -35,10 +35,13 @@ constexpr MenuItem kMenuItems[] = {
     {kCmdFlipVertical, Menu::kProcessing, "Flip Vertical", "FlipVertical"},
     {kCmdSettings, Menu::kProcessing, "&Settings", "Settings"},
     {kCmdDefault, Menu::kProcessing, "Default", "Default"},
+    {kCmdTakeDark, Menu::kProcessing, "Take dark", "TakeDark"},
+    {kCmdUseDark, Menu::kProcessing, "Use dark", "UseDark"},
 
     {kCmdGuideStart, Menu::kGuide, "Start", "Preview"},
     {kCmdVirtualGuide, Menu::kGuide, "Virtual Guide", "VirtualGuide"},
     {kCmdAutoMove, Menu::kGuide, "Auto move", "AutoMove"},
+    {kCmdGuideLog, Menu::kGuide, "Guide log", "GuideLog"},
     {kCmdGuideSetup, Menu::kGuide, "&Setup...", "SetupGuide"},
 
     {kCmdLivePreview, Menu::kView, "Live &Preview\tF4", "LivePreview"},

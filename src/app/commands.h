@@ -48,11 +48,15 @@ inline constexpr uint32_t kCmdNrVertical = 40071;
 inline constexpr uint32_t kCmdFlipVertical = 40175;
 inline constexpr uint32_t kCmdSettings = 40016;
 inline constexpr uint32_t kCmdDefault = 40017;
+// Dark frames: averaged with the lens cap on, then subtracted from every live frame.
+inline constexpr uint32_t kCmdTakeDark = 40400;
+inline constexpr uint32_t kCmdUseDark = 40401;
 // Guide
 inline constexpr uint32_t kCmdGuideStart = 40176;
 inline constexpr uint32_t kCmdVirtualGuide = 40177;
 inline constexpr uint32_t kCmdAutoMove = 40179;
 inline constexpr uint32_t kCmdGuideSetup = 40011;
+inline constexpr uint32_t kCmdGuideLog = 40402;  // a CSV line per guide measurement
 // View
 inline constexpr uint32_t kCmdLivePreview = 40022;
 inline constexpr uint32_t kCmdProcPreview = 40023;

@@ -50,6 +50,7 @@ bool NeedsVideo(uint32_t command) {
         case kCmdHalfSize:
         case kCmdDefaultSize:
         case kCmdInputSize:
+        case kCmdTakeDark:
             return true;
         default:
             return IsChannelItem(command) || IsAreaItem(command);
@@ -95,6 +96,10 @@ bool Checked(uint32_t command, const CommandInputs& in) {
             return in.viewGrid;
         case kCmdInputSize:
             return in.inputSize;
+        case kCmdUseDark:
+            return in.darkUse;
+        case kCmdGuideLog:
+            return in.guideLog;
         case kCmdAreaMove:
         case kCmdAreaResize:
         case kCmdAreaDraw:
@@ -140,6 +145,8 @@ bool IsCheckable(uint32_t command) {
         case kCmdAreaMove:
         case kCmdAreaResize:
         case kCmdAreaDraw:
+        case kCmdUseDark:
+        case kCmdGuideLog:
             return true;
         default:
             return IsChannelItem(command);
@@ -168,6 +175,8 @@ CommandState StateOf(uint32_t command, const CommandInputs& in) {
 
 CommandInputs ReadCommandInputs(Application& app) {
     CommandInputs in;
+    in.darkUse = app.DarkUse();
+    in.guideLog = app.GuideLog();
     VideoCtrl* ctrl = app.Current();
     if (ctrl == nullptr) return in;
     in.open = ctrl->graphBuilt;

@@ -28,6 +28,9 @@ struct CommandInputs {
     bool guide = false;
     bool autoMove = false;
     bool inputSize = false;
+    // Settings of both controllers, with or without a video.
+    bool darkUse = false;
+    bool guideLog = false;
     // The windows.
     bool virtualGuide = false;
     bool viewArea = false;

@@ -136,6 +136,10 @@ void ConnectMainWindow(EventBridge& bridge, MainWindow& main) {
                      });
     QObject::connect(&bridge, &EventBridge::devicesChanged, &main,
                      [&main](VideoCtrl*) { main.OnDevicesChanged(); });
+    QObject::connect(&bridge, &EventBridge::darkTakeEnded, &main,
+                     [&main](VideoCtrl* ctrl) { main.OnDarkTakeEnded(ctrl); });
+    QObject::connect(&bridge, &EventBridge::guideLogStopped, &main,
+                     [&main](VideoCtrl* ctrl) { main.OnGuideLogStopped(ctrl); });
 }
 
 }  // namespace kelpa

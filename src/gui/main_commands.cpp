@@ -1,6 +1,7 @@
 // The main window's command handler: every command of the table, by its number.
 #include <QAction>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 #include <mutex>
 
@@ -20,7 +21,7 @@ namespace kelpa {
 void MainWindow::Execute(uint32_t command) {
     VideoCtrl* ctrl = app_.Current();
     const bool handled = ExecuteControl(command) || ExecuteHelp(command) ||
-                         ExecuteGuideAndView(command, ctrl) ||
+                         ExecuteDarkAndLog(command) || ExecuteGuideAndView(command, ctrl) ||
                          (ctrl != nullptr && ctrl->graphBuilt && ExecuteProcessing(command, *ctrl));
     if (!handled) {
         if (DeviceIndexOf(command) || SourcesSlotOf(command)) ExecuteSourcesItem(command);
@@ -228,6 +229,44 @@ bool MainWindow::ExecuteHelp(uint32_t command) {
         case kCmdWebOrb:
             desktop_.Open(QUrl(QString::fromLatin1(kWebOrbUrl)));
             return true;
+        default:
+            return false;
+    }
+}
+
+bool MainWindow::ExecuteDarkAndLog(uint32_t command) {
+    switch (command) {
+        case kCmdTakeDark: {
+            if (app_.Current() == nullptr) return true;
+            const CommandResult result = app_.TakeDark();
+            if (!result.ok) {
+                Warn(result.message.c_str());
+                return true;
+            }
+            ShowStatus(result.message.c_str());  // "... (cap on)" until the first progress
+            darkTakeTimer_->start();
+            return true;
+        }
+        case kCmdUseDark: {
+            // A missing or refused dark leaves Use on (a dark taken later is used) but is shown.
+            const CommandResult result = app_.SetDarkUse(!app_.DarkUse());
+            if (result.ok) {
+                ApplyResult(result);
+            } else {
+                Warn(result.message.c_str());
+            }
+            return true;
+        }
+        case kCmdGuideLog: {
+            const bool on = !app_.GuideLog();
+            app_.SetGuideLog(on);
+            std::string text = on ? "Guide log: on" : "Guide log: off";
+            VideoCtrl* ctrl = app_.Current();
+            const std::string path = ctrl != nullptr ? ctrl->sink.guideLog.CurrentPath() : "";
+            if (!on && !path.empty()) text += "; last file " + path;
+            ShowStatus(text.c_str());
+            return true;
+        }
         default:
             return false;
     }

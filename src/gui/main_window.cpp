@@ -8,6 +8,7 @@
 #include <QMetaObject>
 #include <QShortcut>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -29,6 +30,8 @@ namespace {
 // The client area the window is laid out for at least: the toolbar's row.
 constexpr int kMinClientWidth = 413;
 constexpr int kToolbarSlack = 8;
+// How often the status bar shows the frames a dark take has summed.
+constexpr int kDarkTakeProgressMs = 250;
 
 QString SourceLabel(Application& app) {
     switch (app.CurrentKind()) {
@@ -83,6 +86,9 @@ MainWindow::MainWindow(Application& app, const ConfigTexts& texts, DesktopServic
     client->setFixedHeight(0);
     setCentralWidget(client);
     BuildShortcuts();
+    darkTakeTimer_ = new QTimer(this);
+    darkTakeTimer_->setInterval(kDarkTakeProgressMs);
+    connect(darkTakeTimer_, &QTimer::timeout, this, &MainWindow::ShowDarkTakeProgress);
 
     // The frame-step keys go to the window, not to the delay box.
     setFocusPolicy(Qt::StrongFocus);
@@ -267,6 +273,42 @@ void MainWindow::OnDevicesChanged() {
         app_.MakeCurrent(SourceKind::kDevice);
     }
     SourceChanged();
+}
+
+void MainWindow::ShowDarkTakeProgress() {
+    VideoCtrl* ctrl = app_.Current();
+    if (ctrl == nullptr || ctrl->sink.dark.TakeState() != DarkTakeState::kTaking) {
+        darkTakeTimer_->stop();
+        return;
+    }
+    std::string text = app_.DarkStatus();
+    // The take sums the frames that arrive: none come while the video stands.
+    if (ctrl->PlayState() != kStateRunning) text += " (start the video)";
+    statusBar_->ShowMessage(QString::fromStdString(text));
+}
+
+void MainWindow::OnDarkTakeEnded(VideoCtrl* ctrl) {
+    // A take started again after this one ended is still running: nothing to finish.
+    const DarkTakeState state = ctrl->sink.dark.TakeState();
+    if (state != DarkTakeState::kTaken && state != DarkTakeState::kFailed) return;
+    if (ctrl == app_.Current()) darkTakeTimer_->stop();
+    CommandResult result = app_.FinishDarkTake(ctrl->Events());
+    if (!result.ok) {
+        Warn(result.message.c_str());
+    } else {
+        if (!app_.DarkUse()) result.message += "; Use dark subtracts it";
+        ShowStatus(result.message.c_str());
+    }
+    RefreshState();
+}
+
+void MainWindow::OnGuideLogStopped(VideoCtrl* ctrl) {
+    std::string failure = ctrl->sink.guideLog.FailureText();
+    if (failure.empty()) return;  // switched on again since: the new session has not failed
+    // Off, the check mark tells the truth, and switching it on again starts a new file.
+    app_.SetGuideLog(false);
+    RefreshState();
+    Warn(failure.c_str());
 }
 
 // ---- Notices ------------------------------------------------------------------------------------

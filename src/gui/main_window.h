@@ -19,6 +19,7 @@
 #include "platform/user_notice.h"
 
 class QMenu;
+class QTimer;
 
 namespace kelpa {
 
@@ -67,6 +68,13 @@ class MainWindow final : public QMainWindow, public UserNotice {
     void OnCaptureProgress(VideoCtrl* ctrl, uint32_t capturedCount);
     void OnCaptureDone(VideoCtrl* ctrl, const CaptureReport& report);
     void OnDevicesChanged();
+    // A dark frame take ended: the master dark is stored and the result shown (a failure is
+    // a warning).
+    void OnDarkTakeEnded(VideoCtrl* ctrl);
+    // The guide log stopped on a write failure: it is switched off and the reason shown.
+    void OnGuideLogStopped(VideoCtrl* ctrl);
+    // While a take runs: "Taking dark frame: 12 of 32" in the status bar (a timer calls it).
+    void ShowDarkTakeProgress();
 
     // UserNotice: the status bar's second part; Warn also shows the warning box and logs.
     void ShowStatus(const char* text) override;
@@ -99,6 +107,7 @@ class MainWindow final : public QMainWindow, public UserNotice {
     bool ExecuteProcessing(uint32_t command, VideoCtrl& ctrl);
     bool ExecuteGuideAndView(uint32_t command, VideoCtrl* ctrl);
     bool ExecuteHelp(uint32_t command);
+    bool ExecuteDarkAndLog(uint32_t command);
     void ExecuteSourcesItem(uint32_t command);
     void ToggleWindow(uint32_t command);
     void ToggleFlip(VideoCtrl& ctrl);
@@ -116,6 +125,8 @@ class MainWindow final : public QMainWindow, public UserNotice {
     CommandMenus menus_;
     KelpaToolBar* toolBar_ = nullptr;
     KelpaStatusBar* statusBar_ = nullptr;
+    // Shows the take's progress while frames are summed.
+    QTimer* darkTakeTimer_ = nullptr;
     // The connector type of the video input in use (CrosInPhysicalType), kept between runs.
     CrossbarSettings savedInput_;
     bool closed_ = false;

@@ -41,6 +41,9 @@ constexpr MenuEntry kProcessing[] = {Sub(Menu::kChannels),
                                      kSep,
                                      Item(kCmdFlipVertical),
                                      kSep,
+                                     Item(kCmdTakeDark),
+                                     Item(kCmdUseDark),
+                                     kSep,
                                      Item(kCmdSettings),
                                      Item(kCmdDefault)};
 constexpr MenuEntry kChannels[] = {Item(kCmdBlackAndWhite), Item(kCmdOutsideAsIs), kSep,
@@ -50,8 +53,10 @@ constexpr MenuEntry kAccumulate[] = {Item(kCmdAverage), Item(kCmdSubtracterAdder
 constexpr MenuEntry kArea[] = {
     Item(kCmdAreaSetup), kSep, Item(kCmdAreaMove),      Item(kCmdAreaResize),
     Item(kCmdAreaDraw),  kSep, Item(kCmdAreaExitChange)};
-constexpr MenuEntry kGuide[] = {Item(kCmdGuideStart), Item(kCmdVirtualGuide), Item(kCmdAutoMove),
-                                kSep, Item(kCmdGuideSetup)};
+constexpr MenuEntry kGuide[] = {Item(kCmdGuideStart), Item(kCmdVirtualGuide),
+                                Item(kCmdAutoMove),   kSep,
+                                Item(kCmdGuideLog),   kSep,
+                                Item(kCmdGuideSetup)};
 constexpr MenuEntry kView[] = {Item(kCmdLivePreview),
                                Item(kCmdProcPreview),
                                Item(kCmdInfoStatistic),

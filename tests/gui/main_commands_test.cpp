@@ -2,10 +2,13 @@
 // action (the current controller's engine, the windows, the panel and dialogs, the desktop), and
 // its menu item's check mark and its toolbar button follow the state it changed.
 #include <QMenu>
+#include <QTest>
 #include <functional>
 #include <set>
 
 #include "gui/command_state.h"
+#include "gui/display_windows.h"
+#include "gui/event_bridge.h"
 #include "gui/status_bar.h"
 #include "main_window_fixture.h"
 
@@ -126,6 +129,14 @@ const CommandCase kCases[] = {
     {"FlipVertical", kCmdFlipVertical, Kind::kToggle, ParamsFlag(&ProcParams::flipV)},
     {"Settings", kCmdSettings, Kind::kToggle,
      [](MainWindowTest& t) { return Flag(t.dialogs.panelVisible); }},
+    {"TakeDark", kCmdTakeDark, Kind::kCall,
+     [](MainWindowTest& t) {
+         return Flag(t.Ctrl().sink.dark.TakeState() == DarkTakeState::kTaking);
+     }},
+    {"UseDark", kCmdUseDark, Kind::kToggle,
+     [](MainWindowTest& t) { return Flag(t.app->DarkUse()); }},
+    {"GuideLog", kCmdGuideLog, Kind::kToggle,
+     [](MainWindowTest& t) { return Flag(t.app->GuideLog()); }},
     {"Default", kCmdDefault, Kind::kSelect,
      [](MainWindowTest& t) { return t.Engine().params.gamma.load(); }, 128,
      [](MainWindowTest& t) { t.Engine().SetGamma(200); }},
@@ -335,6 +346,72 @@ TEST_F(MainWindowTest, DefaultResetsTheToneAndRefreshesThePanel) {
     EXPECT_EQ(Engine().params.countAccum.load(), 1);
     EXPECT_EQ(Engine().params.delayMs.load(), 0u);
     EXPECT_GT(dialogs.refreshes, refreshes);
+}
+
+// The window over the simulated camera with the program's event bridge, so the stream's ends
+// reach it as they do in the program.
+class StreamEndTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        OpenSimulator();
+        bridge.Watch(*app);
+        ConnectMainWindow(bridge, *window);
+    }
+    // No frame may reach the bridge after it is gone.
+    void TearDown() override { app->DeviceCtrl().Stop(); }
+    QString Message() const { return window->Status()->Message(); }
+    // Lets frames flow until `done` or 5 s.
+    template <typename Done>
+    void RunUntil(Done done) {
+        for (int i = 0; i < 250 && !done(); ++i) QTest::qWait(20);
+    }
+
+    EventBridge bridge;
+};
+
+TEST_F(StreamEndTest, ADarkTakeShowsItsProgressAndItsEndAndIsUsed) {
+    Ctrl().sink.dark.ApplySettings({false, 3});
+    window->Execute(kCmdTakeDark);
+    window->ShowDarkTakeProgress();
+    EXPECT_EQ(Message(), QStringLiteral("Taking dark frame: 0 of 3 (start the video)"));
+    window->Execute(kCmdStart);
+    RunUntil([this] { return Message().startsWith(QStringLiteral("Dark frame of 3 frames")); });
+    EXPECT_TRUE(Message().contains(QString::fromStdString(Ctrl().sink.dark.StoredPath())));
+    EXPECT_TRUE(Message().endsWith(QStringLiteral("; Use dark subtracts it")))
+        << Message().toStdString();
+    EXPECT_TRUE(desktop.warnings.isEmpty());
+    window->Execute(kCmdUseDark);
+    EXPECT_TRUE(Action(kCmdUseDark)->isChecked());
+    EXPECT_TRUE(Ctrl().sink.dark.Applied());
+    EXPECT_EQ(Message(), QStringLiteral("Dark frame: in use (3 frames)"));
+}
+
+TEST_F(StreamEndTest, AnUnreadableDarkIsRefusedInTheWarningBox) {
+    std::filesystem::create_directories(captures / "darks");
+    kelpa::testing::WriteFile(Ctrl().sink.dark.StoredPath(), "not a dark");
+    window->Execute(kCmdUseDark);
+    ASSERT_EQ(desktop.warnings.size(), 1);
+    EXPECT_TRUE(desktop.warnings[0].startsWith(QStringLiteral("Dark frame refused.")))
+        << desktop.warnings[0].toStdString();
+    EXPECT_FALSE(Ctrl().sink.dark.Applied());
+    // Use stays on: a dark taken later is used.
+    EXPECT_TRUE(Action(kCmdUseDark)->isChecked());
+}
+
+TEST_F(StreamEndTest, AGuideLogThatCannotWriteStopsWithItsReason) {
+    // Its folder would lie under a file.
+    kelpa::testing::WriteFile(captures / "file", "");
+    Ctrl().sink.guideLog.SetDirectory(captures / "file" + "/logs");
+    window->Execute(kCmdGuideLog);
+    ASSERT_TRUE(Action(kCmdGuideLog)->isChecked());
+    window->Execute(kCmdGuideStart);
+    window->Execute(kCmdStart);
+    RunUntil([this] { return !desktop.warnings.isEmpty(); });
+    ASSERT_EQ(desktop.warnings.size(), 1);
+    EXPECT_TRUE(desktop.warnings[0].startsWith(QStringLiteral("Guide log stopped: cannot create")))
+        << desktop.warnings[0].toStdString();
+    EXPECT_FALSE(Action(kCmdGuideLog)->isChecked());
+    EXPECT_FALSE(app->GuideLog());
 }
 
 }  // namespace

@@ -103,6 +103,11 @@ class MainWindowTest : public ::testing::Test {
         profile.Set("CapWorkDir", captures.Path());
         app = std::make_unique<Application>();
         app->SetNotice(&notice);
+        // Darks and guide logs go to the test's folder, never to the user's.
+        for (VideoCtrl* ctrl : {&app->FileCtrl(), &app->DeviceCtrl()}) {
+            ctrl->sink.dark.SetDirectory(captures / "darks");
+            ctrl->sink.guideLog.SetDirectory(captures / "logs");
+        }
     }
     ~MainWindowTest() override {
         if (window) window->close();
