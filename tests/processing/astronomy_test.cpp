@@ -45,7 +45,8 @@ void Prepare(EngineFixture& f, int32_t channel, uint32_t variant, int32_t count)
     e.SetCountAccum(count);
 }
 
-SkyScene Sky(double level, double noiseRms, std::vector<Star> stars = {}, bool colour = false) {
+SkyScene Sky(double level, double noiseRms, std::vector<StarShape> stars = {},
+             bool colour = false) {
     SkyScene sky;
     sky.sky = level;
     sky.noiseRms = noiseRms;
@@ -73,7 +74,7 @@ TEST(AstronomyTest, AveragingSixteenFramesQuartersTheNoise) {
 }
 
 TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
-    const Star faint{40.0, 30.0, 6.0, 1.5};
+    const StarShape faint{40.0, 30.0, 6.0, 1.5};
     double lastPeak = 0;
     for (int32_t frames : {1, 4, 8, 16}) {
         EngineFixture f(80, 60);
@@ -103,7 +104,7 @@ TEST(AstronomyTest, BackgroundIsFoundUnderTheStars) {
     std::mt19937 rng(4);
     SkyScene sky = Sky(30, 4);
     std::uniform_real_distribution<double> px(10, 190), py(10, 140);
-    for (int i = 0; i < 25; ++i) sky.stars.push_back(Star{px(rng), py(rng), 150, 2.0});
+    for (int i = 0; i < 25; ++i) sky.stars.push_back(StarShape{px(rng), py(rng), 150, 2.0});
     RenderScene(f.input, sky, rng);
     f.Process();
     const ProcEngine& e = *f.engine;
@@ -123,7 +124,7 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
             f.engine->SetNR(rows, !rows);
             std::mt19937 rng(rows ? 6 : 7);
             const bool colour = channel == 0;
-            const Star star{80.0, 60.0, 150.0, 1.5};
+            const StarShape star{80.0, 60.0, 150.0, 1.5};
             SkyScene sky = Sky(60, 3, {star}, colour);
             std::uniform_real_distribution<double> offset(-12, 12);
             std::vector<double>& bands = rows ? sky.rowOffset : sky.columnOffset;
@@ -162,7 +163,7 @@ TEST(AstronomyTest, GuideStarIsLocatedToATenthOfAPixel) {
     double sq = 0;
     const int kStars = 60;
     for (int i = 0; i < kStars; ++i) {
-        const Star star{pos(rng), pos(rng), 150.0, 1.8};
+        const StarShape star{pos(rng), pos(rng), 150.0, 1.8};
         RenderScene(f.input, Sky(20, 3, {star}), rng);
         f.Process();
         const double dx = f.engine->starX.load() - star.x;
@@ -185,7 +186,7 @@ TEST(AstronomyTest, AutoMoveFollowsDriftsAndWaitsOutJumps) {
         f.engine->SetGuideAutoMoveSetting(true);
         std::mt19937 rng(9);
         auto frameWithStar = [&](double x, double y) {
-            RenderScene(f.input, Sky(20, 2, {Star{x, y, 180.0, 1.5}}), rng);
+            RenderScene(f.input, Sky(20, 2, {StarShape{x, y, 180.0, 1.5}}), rng);
             f.Process();
         };
         const ProcArea& a = f.engine->area;

@@ -135,11 +135,11 @@ void RunCase(const ChainCase& c, int frames, const std::string& name) {
     std::uniform_real_distribution<double> offset(-12, 12);
     for (int32_t y = 0; y < c.height; ++y) scene.rowOffset.push_back(offset(rng));
     for (int32_t x = 0; x < c.width; ++x) scene.columnOffset.push_back(offset(rng) / 2);
-    Star star{c.width * 0.45, c.height * 0.55, 120.0 + rng() % 120, 1.6};
+    StarShape star{c.width * 0.45, c.height * 0.55, 120.0 + rng() % 120, 1.6};
     for (int f = 0; f < frames; ++f) {
         star.x += (f == frames / 2) ? c.width * 0.3 : 1.3;
         star.y += 0.7;
-        scene.stars = {star, Star{c.width * 0.2, c.height * 0.3, 255.0, 1.0}};
+        scene.stars = {star, StarShape{c.width * 0.2, c.height * 0.3, 255.0, 1.0}};
         trio.Frame(scene, rng, f);
         if (::testing::Test::HasFatalFailure()) return;
     }

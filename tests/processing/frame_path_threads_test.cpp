@@ -30,7 +30,7 @@ std::vector<std::vector<uint8_t>> SkyFrames(int count) {
         sky.sky = 25;
         sky.noiseRms = 3;
         sky.colour = i % 2;
-        sky.stars = {Star{40.0 + i, 30.0 + i % 5, 160.0, 1.5}, Star{70, 50, 250, 1.0}};
+        sky.stars = {StarShape{40.0 + i, 30.0 + i % 5, 160.0, 1.5}, StarShape{70, 50, 250, 1.0}};
         for (int32_t y = 0; y < kHeight; ++y) sky.rowOffset.push_back((y * 7) % 9 - 4);
         RenderScene(picture, sky, rng);
         frames.push_back(picture.bytes);

@@ -29,7 +29,7 @@ std::vector<std::vector<uint8_t>> ChangingSky() {
         SkyScene sky;
         sky.sky = 20 + k % 37;
         sky.noiseRms = 0;
-        sky.stars = {Star{30.0 + k % 36, 24.0 + (k / 3) % 24, 180.0, 1.3}};
+        sky.stars = {StarShape{30.0 + k % 36, 24.0 + (k / 3) % 24, 180.0, 1.3}};
         RenderScene(picture, sky, rng);
         frames.push_back(picture.bytes);
     }
