@@ -35,9 +35,9 @@ inline double StarLight(const StarShape& s, double x, double y) {
 struct SkyScene {
     double sky = 20.0;
     double noiseRms = 3.0;
-    std::vector<StarShape> stars;
-    std::vector<double> rowOffset;     // per row, added to every pixel of the row (may be empty)
-    std::vector<double> columnOffset;  // per column
+    std::vector<StarShape> stars = {};
+    std::vector<double> rowOffset = {};  // per row, added to every pixel of the row (may be empty)
+    std::vector<double> columnOffset = {};  // per column
     // Colour: each channel gets its own noise and the channels differ by these offsets.
     bool colour = false;
     double channelOffset[3] = {0.0, 0.0, 0.0};
@@ -65,7 +65,8 @@ inline void RenderScene(TestPicture& picture, const SkyScene& s, std::mt19937& r
 // One star over a flat sky.
 inline void RenderStar(TestPicture& picture, const StarShape& star, double sky, double noiseRms,
                        std::mt19937& rng, bool colour = false) {
-    RenderScene(picture, SkyScene{sky, noiseRms, {star}, {}, {}, colour}, rng);
+    RenderScene(picture,
+                SkyScene{.sky = sky, .noiseRms = noiseRms, .stars = {star}, .colour = colour}, rng);
 }
 
 inline PixelView ViewOf(const uint8_t* data, uint32_t stride, bool colour) {
