@@ -1,4 +1,5 @@
-// The channel processors' pictures against formulas computed here independently.
+// The channel processors' pictures, and the accumulation variants', against formulas computed
+// here independently.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -158,6 +159,60 @@ TEST(ChannelsTest, EmptyChainCopiesTheInput) {
     f.engine->fullFrameStage = nullptr;
     f.Process();
     EXPECT_EQ(0, std::memcmp(f.Output().data, f.input.bytes.data(), f.input.bytes.size()));
+}
+
+// Grey, "Accm", four frames of a pixel at level 100: each adds (1000 * 100) / 100 = 1000 at a
+// weight of 10, and L = (4000 + 20) / 40 = 100. Levels 100 and 101 in turn average 100.5, which
+// rounds up.
+TEST(AccumulationTest, GreyAverageOfFourFrames) {
+    for (const auto& [odd, level] : {std::pair(100, 100), std::pair(101, 101)}) {
+        EngineFixture f(40, 30);
+        f.engine->params.autoFlags.store(0);
+        f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+        f.engine->SetCountAccum(4);
+        for (int frame = 0; frame < 4; ++frame) {
+            const uint8_t v = static_cast<uint8_t>(frame % 2 ? odd : 100);
+            f.input.Fill(v, v, v);
+            f.Process();
+        }
+        EXPECT_EQ(
+            std::tuple(f.engine->accumulator[0], f.engine->accWeight, f.engine->accCount.load()),
+            std::tuple(uint32_t(2000 + 2 * 10 * odd), 40, 0));
+        for (int32_t y = 0; y < 30; ++y) {
+            for (int32_t x = 0; x < 40; ++x) {
+                ASSERT_EQ(Got(f, x, y),
+                          (std::array<uint8_t, 3>{uint8_t(level), uint8_t(level), uint8_t(level)}))
+                    << x << "," << y;
+            }
+        }
+    }
+}
+
+// With one frame in the sum "AcRB" renders as "Accm" does, except that its division by the
+// weight truncates where "Accm" rounds: grey (0, 0, 100) adds 299, shown as 29 and 30.
+TEST(AccumulationTest, SubtracterAdderOfOneFrameTruncatesWhereAverageRounds) {
+    for (const bool subtracterAdder : {false, true}) {
+        EngineFixture f(64, 48);
+        f.engine->params.autoFlags.store(0);
+        f.engine->SetVariant(FourCC(subtracterAdder ? "AcRB" : "Accm"));
+        f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+        f.input.Randomize(11);
+        std::fill_n(f.input.Pixel(0, 0), 2, uint8_t{0});
+        f.input.Pixel(0, 0)[2] = 100;
+        ASSERT_TRUE(f.Process());
+        int differ = 0;
+        for (int32_t y = 0; y < 48; ++y) {
+            for (int32_t x = 0; x < 64; ++x) {
+                const uint8_t* p = f.input.Pixel(x, y);
+                const int32_t a = (114 * p[0] + 587 * p[1] + 299 * p[2]) / 100;
+                const int32_t want = subtracterAdder ? a / 10 : (a + 5) / 10;
+                differ += a % 10 >= 5;
+                ASSERT_EQ(f.Out(x, y)[0], want) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(f.Out(0, 0)[0], subtracterAdder ? 29 : 30);
+        EXPECT_GT(differ, 1000);
+    }
 }
 
 }  // namespace
