@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -47,12 +48,7 @@ void Prepare(EngineFixture& f, int32_t channel, uint32_t variant, int32_t count)
 
 SkyScene Sky(double level, double noiseRms, std::vector<StarShape> stars = {},
              bool colour = false) {
-    SkyScene sky;
-    sky.sky = level;
-    sky.noiseRms = noiseRms;
-    sky.stars = std::move(stars);
-    sky.colour = colour;
-    return sky;
+    return {.sky = level, .noiseRms = noiseRms, .stars = std::move(stars), .colour = colour};
 }
 
 TEST(AstronomyTest, AveragingSixteenFramesQuartersTheNoise) {
@@ -179,37 +175,37 @@ TEST(AstronomyTest, AutoMoveFollowsDriftsAndWaitsOutJumps) {
     for (bool topDown : {true, false}) {
         // The guide sees only the area: a 300 x 240 area, whose inner zone ends 60 and 48
         // pixels inside its edges, holds the star before and after its jump.
-        EngineFixture f(800, 600, topDown);
+        EngineFixture f(600, 480, topDown);
         Prepare(f, -2, FourCC("Accm"), 1);
-        f.engine->SetAreaRect(250, 180, 550, 420);
+        f.engine->SetAreaRect(150, 120, 450, 360);
         f.engine->SetGuideEnable(true);
         f.engine->SetGuideAutoMoveSetting(true);
         std::mt19937 rng(9);
-        auto frameWithStar = [&](double x, double y) {
-            RenderScene(f.input, Sky(20, 2, {StarShape{x, y, 180.0, 1.5}}), rng);
-            f.Process();
-        };
         const ProcArea& a = f.engine->area;
-        auto centreX = [&a] { return (a.x0 + a.x1) / 2.0; };
-        auto centreY = [&a] { return (a.y0 + a.y1) / 2.0; };
+        // After a frame with the star at (x, y) on a flat sky: the star found where it is, and
+        // the area's centre.
+        auto frameWithStar = [&](double x, double y) {
+            RenderScene(f.input, Sky(20, 0, {StarShape{x, y, 180.0, 1.5}}), rng);
+            f.Process();
+            EXPECT_NEAR(f.engine->starX.load(), x, 0.3);
+            EXPECT_NEAR(f.engine->starY.load(), y, 0.3);
+            return std::pair((a.x0 + a.x1) / 2.0, (a.y0 + a.y1) / 2.0);
+        };
         // Inside the inner zone nothing moves.
-        frameWithStar(485, 300);
-        ASSERT_NEAR(centreX(), 400, 1);
-        EXPECT_NEAR(f.engine->starX.load(), 485, 0.3);
+        auto [x, y] = frameWithStar(385, 240);
+        ASSERT_NEAR(x, 300, 1);
         // A drift of 10 pixels takes it past the zone's edge: the area follows at once.
-        frameWithStar(495, 300);
-        EXPECT_NEAR(centreX(), 495, 1.5) << "top-down " << topDown;
-        EXPECT_NEAR(centreY(), 300, 1.5);
+        std::tie(x, y) = frameWithStar(395, 240);
+        EXPECT_NEAR(x, 395, 1.5) << "top-down " << topDown;
+        EXPECT_NEAR(y, 240, 1.5);
         // A jump of 100 pixels: the area waits 11 frames, then follows.
-        const double jumpX = 495, jumpY = 400;
         for (int i = 0; i < 11; ++i) {
-            frameWithStar(jumpX, jumpY);
-            EXPECT_NEAR(f.engine->starY.load(), jumpY, 0.3);
-            ASSERT_NEAR(centreY(), 300, 1.5) << "frame " << i << " top-down " << topDown;
+            std::tie(x, y) = frameWithStar(395, 340);
+            ASSERT_NEAR(y, 240, 1.5) << "frame " << i << " top-down " << topDown;
         }
-        frameWithStar(jumpX, jumpY);
-        EXPECT_NEAR(centreY(), jumpY, 1.5) << "top-down " << topDown;
-        EXPECT_NEAR(centreX(), jumpX, 1.5);
+        std::tie(x, y) = frameWithStar(395, 340);
+        EXPECT_NEAR(x, 395, 1.5);
+        EXPECT_NEAR(y, 340, 1.5) << "top-down " << topDown;
     }
 }
 
