@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 #include "processing/engine_fixture.h"
 
@@ -63,54 +64,57 @@ std::array<uint8_t, 3> Got(const EngineFixture& f, int32_t x, int32_t y) {
     return {p[0], p[1], p[2]};
 }
 
-class FormulaTest : public ::testing::TestWithParam<std::tuple<int32_t, int32_t>> {};
-
-// Pixels rendered from one frame follow the formula for every black level and gamma: the whole
+// Pixels rendered from one frame follow the formula for every processor, gain (negative and too
+// large for the lanes among them), black level and gamma: the whole
 // frame with an empty area, and the outside of an area on the frames after the first (101
 // columns: whole vectors and a tail on every instruction set).
-TEST_P(FormulaTest, FramePixelsFollowTheFormula) {
-    const auto [index, amp] = GetParam();
-    for (const bool withArea : {false, true}) {
-        for (const int32_t black : {0, -40, 25}) {
-            for (const int32_t gamma : {128, 200, 60, 1, 256}) {
-                EngineFixture f(101, 23);
-                f.engine->SetChannel(index);
-                f.engine->params.autoFlags.store(0);  // the gain stays as set
-                if (withArea) {
-                    f.engine->SetAreaRect(40, 5, 70, 15);
-                } else {
-                    f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
-                    ASSERT_EQ(f.engine->accumulateStage, nullptr);
-                }
-                f.engine->SetAmp(amp);
-                f.engine->SetBlackLevel(black);
-                f.engine->SetGamma(gamma);
-                const auto tone = ToneTable(gamma);
-                for (uint32_t frame = 0; frame < 2; ++frame) {
-                    f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black) + frame);
-                    // The ends of the levels: white and the faintest grey.
-                    std::fill_n(f.input.Pixel(0, 0), 3, uint8_t{255});
-                    std::fill_n(f.input.Pixel(1, 0), 3, uint8_t{1});
-                    ASSERT_TRUE(f.Process());
-                }
-                const ProcArea& a = f.engine->area;
-                for (int32_t y = 0; y < f.input.h; ++y) {
-                    for (int32_t x = 0; x < f.input.w; ++x) {
-                        if (withArea && x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1) continue;
-                        ASSERT_EQ(Got(f, x, y),
-                                  Expected(index, f.input.Pixel(x, y), amp, black, tone))
-                            << "x=" << x << " y=" << y << " black " << black << " gamma " << gamma
-                            << (withArea ? " outside an area" : " whole frame");
+TEST(ChannelsTest, FramePixelsFollowTheFormula) {
+    constexpr int32_t kIndexes[] = {-2, -1, 0, 1, 2, 3};
+    constexpr int32_t kAmps[] = {128, 1, 77, 256, 1000, -50};
+    for (int32_t pair = 0; pair < 36; ++pair) {
+        const int32_t index = kIndexes[pair / 6];
+        const int32_t amp = kAmps[pair % 6];
+        SCOPED_TRACE(testing::Message() << "processor " << index << " amp " << amp);
+        for (const bool withArea : {false, true}) {
+            for (const int32_t black : {0, -40, 25}) {
+                for (const int32_t gamma : {128, 200, 60, 1, 256}) {
+                    EngineFixture f(101, 23);
+                    f.engine->SetChannel(index);
+                    f.engine->params.autoFlags.store(0);  // the gain stays as set
+                    if (withArea) {
+                        f.engine->SetAreaRect(40, 5, 70, 15);
+                    } else {
+                        f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
+                        ASSERT_EQ(f.engine->accumulateStage, nullptr);
+                    }
+                    f.engine->SetAmp(amp);
+                    f.engine->SetBlackLevel(black);
+                    f.engine->SetGamma(gamma);
+                    const auto tone = ToneTable(gamma);
+                    for (uint32_t frame = 0; frame < 2; ++frame) {
+                        f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black) +
+                                          frame);
+                        // The ends of the levels: white and the faintest grey.
+                        std::fill_n(f.input.Pixel(0, 0), 3, uint8_t{255});
+                        std::fill_n(f.input.Pixel(1, 0), 3, uint8_t{1});
+                        ASSERT_TRUE(f.Process());
+                    }
+                    const ProcArea& a = f.engine->area;
+                    for (int32_t y = 0; y < f.input.h; ++y) {
+                        for (int32_t x = 0; x < f.input.w; ++x) {
+                            if (withArea && x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1)
+                                continue;
+                            ASSERT_EQ(Got(f, x, y),
+                                      Expected(index, f.input.Pixel(x, y), amp, black, tone))
+                                << "x=" << x << " y=" << y << " black " << black << " gamma "
+                                << gamma << (withArea ? " outside an area" : " whole frame");
+                        }
                     }
                 }
             }
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(AllProcessors, FormulaTest,
-                         ::testing::Combine(::testing::Values(-2, -1, 0, 1, 2, 3),
-                                            ::testing::Values(128, 1, 77, 256, 1000, -50)));
 
 // With "Outside zone - As Is" the outside keeps its colours while the area shows the chosen
 // channel (here through the accumulation of one frame: weight 1, so the same formula).
