@@ -65,9 +65,9 @@ std::array<uint8_t, 3> Got(const EngineFixture& f, int32_t x, int32_t y) {
 }
 
 // Pixels rendered from one frame follow the formula for every processor, gain (negative and too
-// large for the lanes among them), black level and gamma: the whole
-// frame with an empty area, and the outside of an area on the frames after the first (101
-// columns: whole vectors and a tail on every instruction set).
+// large for the lanes among them), black level and gamma: the whole frame with an empty area,
+// and the outside of an area on the frames after the first (101 columns: whole vectors and a
+// tail on every instruction set).
 TEST(ChannelsTest, FramePixelsFollowTheFormula) {
     constexpr int32_t kIndexes[] = {-2, -1, 0, 1, 2, 3};
     constexpr int32_t kAmps[] = {128, 1, 77, 256, 1000, -50};
