@@ -1,7 +1,7 @@
-// What the processing is for, proved on synthetic skies of known truth: stacking pulls the noise
-// down, the Subtracter-Adder lifts faint stars while the background stays, the background and
-// its noise are found under the stars, bands are flattened without darkening a star's row, and
-// the guide star is located to a tenth of a pixel and followed by the area.
+// What the processing is for, proved on synthetic skies of known truth: the Subtracter-Adder
+// lifts faint stars while the background stays, the background and its noise are found under the
+// stars, bands are flattened without darkening a star's row, and the area follows the guide star.
+// (The guide's accuracy: guide_metrics_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -51,28 +51,10 @@ SkyScene Sky(double level, double noiseRms, std::vector<StarShape> stars = {},
     return {.sky = level, .noiseRms = noiseRms, .stars = std::move(stars), .colour = colour};
 }
 
-TEST(AstronomyTest, AveragingSixteenFramesQuartersTheNoise) {
-    for (int32_t channel : {-2, -1, 3, 0}) {
-        EngineFixture f(160, 120);
-        Prepare(f, channel, FourCC("Accm"), 16);
-        std::mt19937 rng(1);
-        const SkyScene sky = Sky(100, 8, {}, channel == 0);
-        for (int i = 0; i < 16; ++i) {
-            RenderScene(f.input, sky, rng);
-            f.Process();
-        }
-        f.Process();  // the first frame of the next sum shows nothing new
-        const Spread stacked = Measure(f, 0, 0, 160, 120);
-        // 8 / sqrt(16) = 2, within 20 % (the rounding of the average adds a little).
-        EXPECT_NEAR(stacked.rms, 2.0, 0.4) << channel;
-        EXPECT_NEAR(stacked.mean, 100.0, 1.0) << channel;
-    }
-}
-
 TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
     const StarShape faint{40.0, 30.0, 6.0, 1.5};
     double lastPeak = 0;
-    for (int32_t frames : {1, 4, 8, 16}) {
+    for (int32_t frames : {1, 4, 16}) {
         EngineFixture f(80, 60);
         Prepare(f, -2, FourCC("AcRB"), frames);
         std::mt19937 rng(frames);
@@ -144,29 +126,6 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
                 << "rows " << rows << " channel " << channel;
         }
     }
-}
-
-// Method 0 ("Background Level", factor 4): an unsaturated Gaussian star of peak 150 over a sky
-// of 20 with noise RMS 3 is found within 0.1 pixel RMS of its true position.
-TEST(AstronomyTest, GuideStarIsLocatedToATenthOfAPixel) {
-    EngineFixture f(96, 96);
-    Prepare(f, -2, FourCC("Accm"), 1);
-    const float factors[3] = {4.0f, 0.0f, -2.0f};
-    f.engine->SetStarThresholds(0, factors);
-    f.engine->SetGuideEnable(true);
-    std::mt19937 rng(8);
-    std::uniform_real_distribution<double> pos(36.0, 60.0);
-    double sq = 0;
-    const int kStars = 60;
-    for (int i = 0; i < kStars; ++i) {
-        const StarShape star{pos(rng), pos(rng), 150.0, 1.8};
-        RenderScene(f.input, Sky(20, 3, {star}), rng);
-        f.Process();
-        const double dx = f.engine->starX.load() - star.x;
-        const double dy = f.engine->starY.load() - star.y;
-        sq += dx * dx + dy * dy;
-    }
-    EXPECT_LT(std::sqrt(sq / kStars), 0.1);
 }
 
 // The auto move: a 10-pixel drift is followed at once; a 100-pixel jump moves the area only

@@ -165,28 +165,33 @@ TEST(ChannelsTest, EmptyChainCopiesTheInput) {
     EXPECT_EQ(0, std::memcmp(f.Output().data, f.input.bytes.data(), f.input.bytes.size()));
 }
 
-// Grey, "Accm", four frames of a pixel at level 100: each adds (1000 * 100) / 100 = 1000 at a
-// weight of 10, and L = (4000 + 20) / 40 = 100. Levels 100 and 101 in turn average 100.5, which
-// rounds up.
-TEST(AccumulationTest, GreyAverageOfFourFrames) {
-    for (const auto& [odd, level] : {std::pair(100, 100), std::pair(101, 101)}) {
-        EngineFixture f(40, 30);
-        f.engine->params.autoFlags.store(0);
-        f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-        f.engine->SetCountAccum(4);
-        for (int frame = 0; frame < 4; ++frame) {
-            const uint8_t v = static_cast<uint8_t>(frame % 2 ? odd : 100);
-            f.input.Fill(v, v, v);
-            f.Process();
-        }
-        EXPECT_EQ(
-            std::tuple(f.engine->accumulator[0], f.engine->accWeight, f.engine->accCount.load()),
-            std::tuple(uint32_t(2000 + 2 * 10 * odd), 40, 0));
-        for (int32_t y = 0; y < 30; ++y) {
-            for (int32_t x = 0; x < 40; ++x) {
-                ASSERT_EQ(Got(f, x, y),
-                          (std::array<uint8_t, 3>{uint8_t(level), uint8_t(level), uint8_t(level)}))
-                    << x << "," << y;
+// "Accm", four frames of a pixel at level 100: grey adds (1000 * 100) / 100 = 1000 at a weight
+// of 10 each, and L = (4000 + 20) / 40 = 100. Levels 100 and 101 in turn average 100.5, which
+// rounds up, grey and As Is.
+TEST(AccumulationTest, AverageOfFourFrames) {
+    for (const int32_t channel : {-2, 0}) {
+        for (const auto& [odd, level] : {std::pair(100, 100), std::pair(101, 101)}) {
+            EngineFixture f(40, 30);
+            f.engine->params.autoFlags.store(0);
+            f.engine->SetChannel(channel);
+            f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+            f.engine->SetCountAccum(4);
+            for (int frame = 0; frame < 4; ++frame) {
+                const uint8_t v = static_cast<uint8_t>(frame % 2 ? odd : 100);
+                f.input.Fill(v, v, v);
+                f.Process();
+            }
+            if (channel == -2) {
+                EXPECT_EQ(std::tuple(f.engine->accumulator[0], f.engine->accWeight,
+                                     f.engine->accCount.load()),
+                          std::tuple(uint32_t(2000 + 2 * 10 * odd), 40, 0));
+            }
+            const uint8_t want = static_cast<uint8_t>(level);
+            for (int32_t y = 0; y < 30; ++y) {
+                for (int32_t x = 0; x < 40; ++x) {
+                    ASSERT_EQ(Got(f, x, y), (std::array<uint8_t, 3>{want, want, want}))
+                        << "channel " << channel << " at " << x << "," << y;
+                }
             }
         }
     }

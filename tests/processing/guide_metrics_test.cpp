@@ -83,12 +83,12 @@ struct GuideBench {
 };
 
 // Gaussian stars of sigma 1.5 and peak 150 over a sky of 20 with noise 3 (the threshold centre
-// is right to about 0.13 px there). The snapshot holds exactly the guide's measurement redone on
+// is right to about 0.15 px there). The snapshot holds exactly the guide's measurement redone on
 // the processed picture: without the refinement the threshold centre bit for bit, with it the
 // refined centre, each with its metrics; the surface's guide mark (what the virtual guide and
-// auto move follow) is on it. HFD and FWHM are on average within 2 % of the star's (each star
-// within 5 % at lower noise, sigma 1 to 4 and the SNR: star_metrics_test.cpp), the refined
-// centre within 0.05 px RMS of the truth.
+// auto move follow) is on it. The threshold centre is within 0.25 px RMS of the truth. HFD and FWHM
+// are on average within 2 % of the star's (each star within 5 % at lower noise, sigma 1 to 4 and
+// the SNR: star_metrics_test.cpp), the refined centre within 0.05 px RMS of the truth.
 TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
     for (const Path path : kPaths) {
         SCOPED_TRACE(Name(path));
@@ -123,6 +123,7 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
         const double threshold = std::sqrt(squares[0] / kStars);
         const double refined = std::sqrt(squares[1] / kStars);
         EXPECT_LE(refined, 0.05) << "threshold centre " << threshold;
+        EXPECT_LE(threshold, 0.25);
         EXPECT_LT(refined, threshold);
         EXPECT_NEAR(sizes[0] / 2, 1.0, 0.02);
         EXPECT_NEAR(sizes[1] / 2, 1.0, 0.02);
