@@ -24,10 +24,10 @@ const char* Name(Path p) {
 }
 constexpr Path kPaths[] = {Path::kFusedGrey, Path::kStagesGrey, Path::kAsIs};
 
-// An engine over a 162 x 122 frame whose guide window is the whole area (160 x 120 at 1, 1),
+// An engine over a 122 x 92 frame whose guide window is the whole area (120 x 90 at 1, 1),
 // guiding with method 0 at factor 4 ("Background Level"), the automatic control off.
 struct GuideBench {
-    GuideBench(Path path, bool refine) : f(162, 122), colour(path == Path::kAsIs) {
+    GuideBench(Path path, bool refine) : f(122, 92), colour(path == Path::kAsIs) {
         ProcEngine& e = *f.engine;
         e.params.autoFlags.store(0);
         e.SetChannel(colour ? 0 : -2);
@@ -148,7 +148,7 @@ TEST(GuideMetricsTest, RefinedCentreNoWorseThanTheThresholdCentre) {
         const Rect w = benches[0].Window();
         std::mt19937 rng(++seed);
         std::uniform_real_distribution<double> inside(0.5, 3.5);
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < 30; ++i) {
             StarShape star = benches[0].RandomStar(rng, kind.peak, kind.sigmaX, kind.sigmaY, 20);
             if (kind.nearEdge) (i % 2 ? star.y : star.x) = (i % 2 ? w.y0 : w.x0) + inside(rng);
             RenderStar(benches[0].f.input, star, 20, 3, rng);
@@ -171,14 +171,14 @@ TEST(GuideMetricsTest, NoStaleMetrics) {
         ProcEngine& e = *bench.f.engine;
         std::mt19937 rng(5);
         const StarShape star = bench.RandomStar(rng, 150, 1.5);
-        const StarShape none{80, 60, 0, 1};
+        const StarShape none{60, 45, 0, 1};
         const PixelWindow& g = e.guideWindow;
         // Noise alone (the threshold finds a few noise pixels, which are no star), half a star
         // beyond the window's left edge, every level 20 (the window's centre): each after a
         // frame with a star.
         const std::tuple<StarShape, double, bool> others[] = {
             {none, 3.0, true},
-            {StarShape{g.left + 0.2, 60.3, 150, 1.5}, 3.0, false},
+            {StarShape{g.left + 0.2, 45.3, 150, 1.5}, 3.0, false},
             {none, 0.0, false}};
         for (const auto& [other, noise, centreFound] : others) {
             ASSERT_TRUE(bench.Frame(star, 3, rng).starMetricsValid);

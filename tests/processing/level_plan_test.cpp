@@ -27,8 +27,8 @@ void ExpectAgrees(const LevelFormula& f, const Plan& p, Eval evaluate, uint32_t 
 struct Grid {
     std::vector<int64_t> amps{0, 1, 3, 64, 100, 127, 128, 129, 200, 256, 511, 1000, 2047, 5000};
     std::vector<int64_t> divisors{1, 2, 3, 4, 7, 10, 20, 30, 40, 64, 100, 127, 255, 300, 1290};
-    std::vector<int64_t> offsets{0, -1, -30, 17, 200, 255, 256, 300, -700};
-    std::vector<uint64_t> bounds{255, 765, 2550, 65535, std::numeric_limits<uint32_t>::max()};
+    std::vector<int64_t> offsets{0, -1, -30, 200, 255, 300, -700};
+    std::vector<uint64_t> bounds{255, 2550, 65535, std::numeric_limits<uint32_t>::max()};
 };
 
 TEST(LevelPlanTest, SixteenBitPlansMatchEveryWord) {
@@ -77,7 +77,7 @@ TEST(LevelPlanTest, ThirtyTwoBitPlansMatchSampledWords) {
                 for (uint32_t a = 0; a < 70000; a += 1 + rng() % 8) {
                     ExpectAgrees(f, p, EvaluatePlan32, a);
                 }
-                for (int i = 0; i < 5000; ++i) {
+                for (int i = 0; i < 2000; ++i) {
                     ExpectAgrees(f, p, EvaluatePlan32, static_cast<uint32_t>(rng()));
                     ExpectAgrees(f, p, EvaluatePlan32, p.aClamp - (rng() % 1000));
                 }
