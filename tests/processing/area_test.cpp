@@ -1,11 +1,14 @@
-// The processing area: fractions to pixels, mirroring of rows shown bottom first, the pixel
-// setters, the statistics window, the rules that keep tiny frames alone, and the delay gate.
+// The engine's setters: the processing area (fractions to pixels, mirroring of rows shown bottom
+// first, the pixel setters, the statistics window, the rules that keep tiny frames alone), the
+// delay gate, and the tone settings with the tables' double buffering and its rebuild guard.
+// (The tone curve itself is checked through the rendered pictures in channels_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <tuple>
 #include <utility>
 
 #include "processing/engine_fixture.h"
+#include "processing/tone.h"
 
 namespace kelpa::test {
 namespace {
@@ -104,6 +107,37 @@ TEST(AreaTest, DelayFollowsTheFrameRateAndTheGateLetsOneFrameInThreeThrough) {
         if (f.engine->DelayGate()) processed.push_back(frame);
     }
     EXPECT_EQ(processed, (std::vector<int>{1, 4, 7}));
+}
+
+// SetGamma clamps to 1 ... 256 and swaps tables; a rebuild in progress drops the call. The reset
+// puts gamma, amplification, black level, count and delay back.
+TEST(ToneTest, SetGammaClampsSwapsTablesAndResetRestoresDefaults) {
+    EngineFixture f;
+    ProcEngine& e = *f.engine;
+    const uint32_t* before = e.ToneTable();
+    e.SetGamma(0);
+    EXPECT_EQ(e.params.gamma.load(), 1);
+    EXPECT_NE(e.ToneTable(), before);
+    e.SetGamma(300);
+    EXPECT_EQ(e.params.gamma.load(), 256);
+    EXPECT_EQ(e.ToneTable(), before);
+    e.toneGuard.store(1);
+    e.SetGamma(200);
+    EXPECT_EQ(e.params.gamma.load(), 256);
+    EXPECT_EQ(e.ToneTable(), before);
+    e.toneGuard.store(0);
+
+    e.SetGamma(90);
+    e.SetAmp(300);
+    e.SetBlackLevel(-30);
+    e.SetCountAccum(8);
+    e.SetTimeDelay(500);
+    e.ResetTone();
+    EXPECT_EQ(e.params.gamma.load(), 128);
+    EXPECT_EQ(e.ToneTable()[100] & 0xFF, 100u);
+    EXPECT_EQ(std::tuple(e.params.amp.load(), e.params.blackLevel.load(),
+                         e.params.countAccum.load(), e.params.delayMs.load()),
+              std::tuple(128, 0, 1, 0u));
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// What the processing is for, proved on synthetic skies of known truth: stacking pulls the noise
-// down, the Subtracter-Adder lifts faint stars while the background stays, the background and
-// its noise are found under the stars, bands are flattened without darkening a star's row, and
-// the guide star is located to a tenth of a pixel and followed by the area.
+// What the processing is for, proved on synthetic skies of known truth: the Subtracter-Adder
+// lifts faint stars while the background stays, the background and its noise are found under the
+// stars, bands are flattened without darkening a star's row, and the area follows the guide star.
+// (The guide's accuracy: guide_metrics_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,37 +46,15 @@ void Prepare(EngineFixture& f, int32_t channel, uint32_t variant, int32_t count)
     e.SetCountAccum(count);
 }
 
-SkyScene Sky(double level, double noiseRms, std::vector<Star> stars = {}, bool colour = false) {
-    SkyScene sky;
-    sky.sky = level;
-    sky.noiseRms = noiseRms;
-    sky.stars = std::move(stars);
-    sky.colour = colour;
-    return sky;
-}
-
-TEST(AstronomyTest, AveragingSixteenFramesQuartersTheNoise) {
-    for (int32_t channel : {-2, -1, 3, 0}) {
-        EngineFixture f(160, 120);
-        Prepare(f, channel, FourCC("Accm"), 16);
-        std::mt19937 rng(1);
-        const SkyScene sky = Sky(100, 8, {}, channel == 0);
-        for (int i = 0; i < 16; ++i) {
-            RenderScene(f.input, sky, rng);
-            f.Process();
-        }
-        f.Process();  // the first frame of the next sum shows nothing new
-        const Spread stacked = Measure(f, 0, 0, 160, 120);
-        // 8 / sqrt(16) = 2, within 20 % (the rounding of the average adds a little).
-        EXPECT_NEAR(stacked.rms, 2.0, 0.4) << channel;
-        EXPECT_NEAR(stacked.mean, 100.0, 1.0) << channel;
-    }
+SkyScene Sky(double level, double noiseRms, std::vector<StarShape> stars = {},
+             bool colour = false) {
+    return {.sky = level, .noiseRms = noiseRms, .stars = std::move(stars), .colour = colour};
 }
 
 TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
-    const Star faint{40.0, 30.0, 6.0, 1.5};
+    const StarShape faint{40.0, 30.0, 6.0, 1.5};
     double lastPeak = 0;
-    for (int32_t frames : {1, 4, 8, 16}) {
+    for (int32_t frames : {1, 4, 16}) {
         EngineFixture f(80, 60);
         Prepare(f, -2, FourCC("AcRB"), frames);
         std::mt19937 rng(frames);
@@ -103,7 +82,7 @@ TEST(AstronomyTest, BackgroundIsFoundUnderTheStars) {
     std::mt19937 rng(4);
     SkyScene sky = Sky(30, 4);
     std::uniform_real_distribution<double> px(10, 190), py(10, 140);
-    for (int i = 0; i < 25; ++i) sky.stars.push_back(Star{px(rng), py(rng), 150, 2.0});
+    for (int i = 0; i < 25; ++i) sky.stars.push_back(StarShape{px(rng), py(rng), 150, 2.0});
     RenderScene(f.input, sky, rng);
     f.Process();
     const ProcEngine& e = *f.engine;
@@ -123,7 +102,7 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
             f.engine->SetNR(rows, !rows);
             std::mt19937 rng(rows ? 6 : 7);
             const bool colour = channel == 0;
-            const Star star{80.0, 60.0, 150.0, 1.5};
+            const StarShape star{80.0, 60.0, 150.0, 1.5};
             SkyScene sky = Sky(60, 3, {star}, colour);
             std::uniform_real_distribution<double> offset(-12, 12);
             std::vector<double>& bands = rows ? sky.rowOffset : sky.columnOffset;
@@ -149,66 +128,43 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
     }
 }
 
-// Method 0 ("Background Level", factor 4): an unsaturated Gaussian star of peak 150 over a sky
-// of 20 with noise RMS 3 is found within 0.1 pixel RMS of its true position.
-TEST(AstronomyTest, GuideStarIsLocatedToATenthOfAPixel) {
-    EngineFixture f(96, 96);
-    Prepare(f, -2, FourCC("Accm"), 1);
-    const float factors[3] = {4.0f, 0.0f, -2.0f};
-    f.engine->SetStarThresholds(0, factors);
-    f.engine->SetGuideEnable(true);
-    std::mt19937 rng(8);
-    std::uniform_real_distribution<double> pos(36.0, 60.0);
-    double sq = 0;
-    const int kStars = 60;
-    for (int i = 0; i < kStars; ++i) {
-        const Star star{pos(rng), pos(rng), 150.0, 1.8};
-        RenderScene(f.input, Sky(20, 3, {star}), rng);
-        f.Process();
-        const double dx = f.engine->starX.load() - star.x;
-        const double dy = f.engine->starY.load() - star.y;
-        sq += dx * dx + dy * dy;
-    }
-    EXPECT_LT(std::sqrt(sq / kStars), 0.1);
-}
-
 // The auto move: a 10-pixel drift is followed at once; a 100-pixel jump moves the area only
 // after it has been seen outside the inner zone for 11 frames.
 TEST(AstronomyTest, AutoMoveFollowsDriftsAndWaitsOutJumps) {
     for (bool topDown : {true, false}) {
         // The guide sees only the area: a 300 x 240 area, whose inner zone ends 60 and 48
         // pixels inside its edges, holds the star before and after its jump.
-        EngineFixture f(800, 600, topDown);
+        EngineFixture f(600, 480, topDown);
         Prepare(f, -2, FourCC("Accm"), 1);
-        f.engine->SetAreaRect(250, 180, 550, 420);
+        f.engine->SetAreaRect(150, 120, 450, 360);
         f.engine->SetGuideEnable(true);
         f.engine->SetGuideAutoMoveSetting(true);
         std::mt19937 rng(9);
-        auto frameWithStar = [&](double x, double y) {
-            RenderScene(f.input, Sky(20, 2, {Star{x, y, 180.0, 1.5}}), rng);
-            f.Process();
-        };
         const ProcArea& a = f.engine->area;
-        auto centreX = [&a] { return (a.x0 + a.x1) / 2.0; };
-        auto centreY = [&a] { return (a.y0 + a.y1) / 2.0; };
+        // After a frame with the star at (x, y) on a flat sky: the star found where it is, and
+        // the area's centre.
+        auto frameWithStar = [&](double x, double y) {
+            RenderScene(f.input, Sky(20, 0, {StarShape{x, y, 180.0, 1.5}}), rng);
+            f.Process();
+            EXPECT_NEAR(f.engine->starX.load(), x, 0.3);
+            EXPECT_NEAR(f.engine->starY.load(), y, 0.3);
+            return std::pair((a.x0 + a.x1) / 2.0, (a.y0 + a.y1) / 2.0);
+        };
         // Inside the inner zone nothing moves.
-        frameWithStar(485, 300);
-        ASSERT_NEAR(centreX(), 400, 1);
-        EXPECT_NEAR(f.engine->starX.load(), 485, 0.3);
+        auto [x, y] = frameWithStar(385, 240);
+        ASSERT_NEAR(x, 300, 1);
         // A drift of 10 pixels takes it past the zone's edge: the area follows at once.
-        frameWithStar(495, 300);
-        EXPECT_NEAR(centreX(), 495, 1.5) << "top-down " << topDown;
-        EXPECT_NEAR(centreY(), 300, 1.5);
+        std::tie(x, y) = frameWithStar(395, 240);
+        EXPECT_NEAR(x, 395, 1.5) << "top-down " << topDown;
+        EXPECT_NEAR(y, 240, 1.5);
         // A jump of 100 pixels: the area waits 11 frames, then follows.
-        const double jumpX = 495, jumpY = 400;
         for (int i = 0; i < 11; ++i) {
-            frameWithStar(jumpX, jumpY);
-            EXPECT_NEAR(f.engine->starY.load(), jumpY, 0.3);
-            ASSERT_NEAR(centreY(), 300, 1.5) << "frame " << i << " top-down " << topDown;
+            std::tie(x, y) = frameWithStar(395, 340);
+            ASSERT_NEAR(y, 240, 1.5) << "frame " << i << " top-down " << topDown;
         }
-        frameWithStar(jumpX, jumpY);
-        EXPECT_NEAR(centreY(), jumpY, 1.5) << "top-down " << topDown;
-        EXPECT_NEAR(centreX(), jumpX, 1.5);
+        std::tie(x, y) = frameWithStar(395, 340);
+        EXPECT_NEAR(x, 395, 1.5);
+        EXPECT_NEAR(y, 340, 1.5) << "top-down " << topDown;
     }
 }
 

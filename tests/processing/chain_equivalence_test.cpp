@@ -135,54 +135,29 @@ void RunCase(const ChainCase& c, int frames, const std::string& name) {
     std::uniform_real_distribution<double> offset(-12, 12);
     for (int32_t y = 0; y < c.height; ++y) scene.rowOffset.push_back(offset(rng));
     for (int32_t x = 0; x < c.width; ++x) scene.columnOffset.push_back(offset(rng) / 2);
-    Star star{c.width * 0.45, c.height * 0.55, 120.0 + rng() % 120, 1.6};
+    StarShape star{c.width * 0.45, c.height * 0.55, 120.0 + rng() % 120, 1.6};
     for (int f = 0; f < frames; ++f) {
         star.x += (f == frames / 2) ? c.width * 0.3 : 1.3;
         star.y += 0.7;
-        scene.stars = {star, Star{c.width * 0.2, c.height * 0.3, 255.0, 1.0}};
+        scene.stars = {star, StarShape{c.width * 0.2, c.height * 0.3, 255.0, 1.0}};
         trio.Frame(scene, rng, f);
         if (::testing::Test::HasFatalFailure()) return;
     }
 }
 
-TEST(ChainEquivalenceTest, HandPickedCases) {
-    for (int32_t channel : {-2, -1, 1, 2, 3, 0}) {
-        for (bool subAdd : {false, true}) {
-            const ChainCase whole{.channel = channel,
-                                  .subtracterAdder = subAdd,
-                                  .width = 67,
-                                  .height = 45,
-                                  .nrH = true,
-                                  .nrV = true,
-                                  .guide = true,
-                                  .info = true,
-                                  .autoFlags = 7,
-                                  .colourScene = channel == 0};
-            const std::string name =
-                "channel " + std::to_string(channel) + (subAdd ? " AcRB" : " Accm");
-            RunCase(whole, 14, name);
-            // Touching the left edge: the statistics window reaches past it.
-            ChainCase part = whole;
-            part.area = {0.3f, 0.6f, 0.6f, 0.55f};
-            part.topDown = false;
-            part.outsideAsIs = part.autoMove = true;
-            std::tie(part.count, part.amp, part.black, part.gamma) = std::tuple(3, 300, -9, 190);
-            RunCase(part, 14, name + " at the left edge");
-        }
-    }
-}
-
-// Random settings over the whole grid.
+// Random settings over the whole grid, every processor with each variant among the first cases;
+// banding, the guide, the statistics and the automatic control are on more often than not, so
+// that they meet each other.
 TEST(ChainEquivalenceTest, RandomCases) {
     std::mt19937 rng(20240611);
     auto pick = [&rng](auto... values) {
         const std::array<std::common_type_t<decltype(values)...>, sizeof...(values)> all{values...};
         return all[rng() % all.size()];
     };
-    for (int i = 0; i < 160; ++i) {
+    for (int i = 0; i < 96; ++i) {
         ChainCase c;
-        c.channel = pick(-2, -1, 1, 2, 3, 0);
-        c.subtracterAdder = rng() % 2;
+        c.channel = std::array{-2, -1, 1, 2, 3, 0}[i % 6];
+        c.subtracterAdder = i / 6 % 2;
         c.width = pick(5, 16, 37, 64, 97, 131);
         c.height = pick(5, 9, 23, 48, 67);
         c.topDown = rng() % 2;
@@ -194,19 +169,19 @@ TEST(ChainEquivalenceTest, RandomCases) {
         c.amp = pick(128, 128, 64, 200, 256, 1, 0, 900, 5000, -40, 70000);
         c.black = pick(0, 0, 10, -30, 250, -300, 400);
         c.gamma = pick(128, 128, 1, 60, 256);
-        c.nrH = rng() % 2;
-        c.nrV = rng() % 2;
+        c.nrH = rng() % 4 != 0;
+        c.nrV = rng() % 4 != 0;
         c.rms[0] = pick(2.0f, 0.5f, 40.0f, -3.0f);
         c.rms[1] = pick(2.0f, 1.0f, 40.0f);
-        c.guide = rng() % 2;
+        c.guide = rng() % 4 != 0;
         c.autoMove = rng() % 2;
         c.guideMethod = pick(0, 1, 2);
-        c.info = rng() % 2;
-        c.autoFlags = pick(0u, 7u, 1u, 2u, 4u);
+        c.info = rng() % 4 != 0;
+        c.autoFlags = pick(0u, 7u, 7u, 1u, 2u, 4u);
         c.outsideAsIs = rng() % 3 == 0;
         c.colourScene = rng() % 2;
         c.seed = rng();
-        RunCase(c, 10, "case " + std::to_string(i));
+        RunCase(c, 8, "case " + std::to_string(i));
         if (HasFatalFailure()) return;
     }
 }

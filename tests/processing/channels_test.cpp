@@ -1,10 +1,12 @@
-// The channel processors' pictures against formulas computed here independently.
+// The channel processors' pictures, and the accumulation variants', against formulas computed
+// here independently.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 #include "processing/engine_fixture.h"
 
@@ -62,54 +64,57 @@ std::array<uint8_t, 3> Got(const EngineFixture& f, int32_t x, int32_t y) {
     return {p[0], p[1], p[2]};
 }
 
-class FormulaTest : public ::testing::TestWithParam<std::tuple<int32_t, int32_t>> {};
-
-// Pixels rendered from one frame follow the formula for every black level and gamma: the whole
-// frame with an empty area, and the outside of an area on the frames after the first (101
-// columns: whole vectors and a tail on every instruction set).
-TEST_P(FormulaTest, FramePixelsFollowTheFormula) {
-    const auto [index, amp] = GetParam();
-    for (const bool withArea : {false, true}) {
-        for (const int32_t black : {0, -40, 25}) {
-            for (const int32_t gamma : {128, 200, 60, 1, 256}) {
-                EngineFixture f(101, 23);
-                f.engine->SetChannel(index);
-                f.engine->params.autoFlags.store(0);  // the gain stays as set
-                if (withArea) {
-                    f.engine->SetAreaRect(40, 5, 70, 15);
-                } else {
-                    f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
-                    ASSERT_EQ(f.engine->accumulateStage, nullptr);
-                }
-                f.engine->SetAmp(amp);
-                f.engine->SetBlackLevel(black);
-                f.engine->SetGamma(gamma);
-                const auto tone = ToneTable(gamma);
-                for (uint32_t frame = 0; frame < 2; ++frame) {
-                    f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black) + frame);
-                    // The ends of the levels: white and the faintest grey.
-                    std::fill_n(f.input.Pixel(0, 0), 3, uint8_t{255});
-                    std::fill_n(f.input.Pixel(1, 0), 3, uint8_t{1});
-                    ASSERT_TRUE(f.Process());
-                }
-                const ProcArea& a = f.engine->area;
-                for (int32_t y = 0; y < f.input.h; ++y) {
-                    for (int32_t x = 0; x < f.input.w; ++x) {
-                        if (withArea && x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1) continue;
-                        ASSERT_EQ(Got(f, x, y),
-                                  Expected(index, f.input.Pixel(x, y), amp, black, tone))
-                            << "x=" << x << " y=" << y << " black " << black << " gamma " << gamma
-                            << (withArea ? " outside an area" : " whole frame");
+// Pixels rendered from one frame follow the formula for every processor, gain (negative and too
+// large for the lanes among them), black level and gamma: the whole frame with an empty area,
+// and the outside of an area on the frames after the first (101 columns: whole vectors and a
+// tail on every instruction set).
+TEST(ChannelsTest, FramePixelsFollowTheFormula) {
+    constexpr int32_t kIndexes[] = {-2, -1, 0, 1, 2, 3};
+    constexpr int32_t kAmps[] = {128, 1, 77, 256, 1000, -50};
+    for (int32_t pair = 0; pair < 36; ++pair) {
+        const int32_t index = kIndexes[pair / 6];
+        const int32_t amp = kAmps[pair % 6];
+        SCOPED_TRACE(testing::Message() << "processor " << index << " amp " << amp);
+        for (const bool withArea : {false, true}) {
+            for (const int32_t black : {0, -40, 25}) {
+                for (const int32_t gamma : {128, 200, 60, 1, 256}) {
+                    EngineFixture f(101, 23);
+                    f.engine->SetChannel(index);
+                    f.engine->params.autoFlags.store(0);  // the gain stays as set
+                    if (withArea) {
+                        f.engine->SetAreaRect(40, 5, 70, 15);
+                    } else {
+                        f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
+                        ASSERT_EQ(f.engine->accumulateStage, nullptr);
+                    }
+                    f.engine->SetAmp(amp);
+                    f.engine->SetBlackLevel(black);
+                    f.engine->SetGamma(gamma);
+                    const auto tone = ToneTable(gamma);
+                    for (uint32_t frame = 0; frame < 2; ++frame) {
+                        f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black) +
+                                          frame);
+                        // The ends of the levels: white and the faintest grey.
+                        std::fill_n(f.input.Pixel(0, 0), 3, uint8_t{255});
+                        std::fill_n(f.input.Pixel(1, 0), 3, uint8_t{1});
+                        ASSERT_TRUE(f.Process());
+                    }
+                    const ProcArea& a = f.engine->area;
+                    for (int32_t y = 0; y < f.input.h; ++y) {
+                        for (int32_t x = 0; x < f.input.w; ++x) {
+                            if (withArea && x >= a.x0 && x < a.x1 && y >= a.y0 && y < a.y1)
+                                continue;
+                            ASSERT_EQ(Got(f, x, y),
+                                      Expected(index, f.input.Pixel(x, y), amp, black, tone))
+                                << "x=" << x << " y=" << y << " black " << black << " gamma "
+                                << gamma << (withArea ? " outside an area" : " whole frame");
+                        }
                     }
                 }
             }
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(AllProcessors, FormulaTest,
-                         ::testing::Combine(::testing::Values(-2, -1, 0, 1, 2, 3),
-                                            ::testing::Values(128, 1, 77, 256, 1000, -50)));
 
 // With "Outside zone - As Is" the outside keeps its colours while the area shows the chosen
 // channel (here through the accumulation of one frame: weight 1, so the same formula).
@@ -158,6 +163,65 @@ TEST(ChannelsTest, EmptyChainCopiesTheInput) {
     f.engine->fullFrameStage = nullptr;
     f.Process();
     EXPECT_EQ(0, std::memcmp(f.Output().data, f.input.bytes.data(), f.input.bytes.size()));
+}
+
+// "Accm", four frames of a pixel at level 100: grey adds (1000 * 100) / 100 = 1000 at a weight
+// of 10 each, and L = (4000 + 20) / 40 = 100. Levels 100 and 101 in turn average 100.5, which
+// rounds up, grey and As Is.
+TEST(AccumulationTest, AverageOfFourFrames) {
+    for (const int32_t channel : {-2, 0}) {
+        for (const auto& [odd, level] : {std::pair(100, 100), std::pair(101, 101)}) {
+            EngineFixture f(40, 30);
+            f.engine->params.autoFlags.store(0);
+            f.engine->SetChannel(channel);
+            f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+            f.engine->SetCountAccum(4);
+            for (int frame = 0; frame < 4; ++frame) {
+                const uint8_t v = static_cast<uint8_t>(frame % 2 ? odd : 100);
+                f.input.Fill(v, v, v);
+                f.Process();
+            }
+            if (channel == -2) {
+                EXPECT_EQ(std::tuple(f.engine->accumulator[0], f.engine->accWeight,
+                                     f.engine->accCount.load()),
+                          std::tuple(uint32_t(2000 + 2 * 10 * odd), 40, 0));
+            }
+            const uint8_t want = static_cast<uint8_t>(level);
+            for (int32_t y = 0; y < 30; ++y) {
+                for (int32_t x = 0; x < 40; ++x) {
+                    ASSERT_EQ(Got(f, x, y), (std::array<uint8_t, 3>{want, want, want}))
+                        << "channel " << channel << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+// With one frame in the sum "AcRB" renders as "Accm" does, except that its division by the
+// weight truncates where "Accm" rounds: grey (0, 0, 100) adds 299, shown as 29 and 30.
+TEST(AccumulationTest, SubtracterAdderOfOneFrameTruncatesWhereAverageRounds) {
+    for (const bool subtracterAdder : {false, true}) {
+        EngineFixture f(64, 48);
+        f.engine->params.autoFlags.store(0);
+        f.engine->SetVariant(FourCC(subtracterAdder ? "AcRB" : "Accm"));
+        f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+        f.input.Randomize(11);
+        std::fill_n(f.input.Pixel(0, 0), 2, uint8_t{0});
+        f.input.Pixel(0, 0)[2] = 100;
+        ASSERT_TRUE(f.Process());
+        int differ = 0;
+        for (int32_t y = 0; y < 48; ++y) {
+            for (int32_t x = 0; x < 64; ++x) {
+                const uint8_t* p = f.input.Pixel(x, y);
+                const int32_t a = (114 * p[0] + 587 * p[1] + 299 * p[2]) / 100;
+                const int32_t want = subtracterAdder ? a / 10 : (a + 5) / 10;
+                differ += a % 10 >= 5;
+                ASSERT_EQ(f.Out(x, y)[0], want) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(f.Out(0, 0)[0], subtracterAdder ? 29 : 30);
+        EXPECT_GT(differ, 1000);
+    }
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The frame path under both threads at once, for ThreadSanitizer: a streaming thread feeds RGB24
-// sky frames to SampleCB with accumulation, banding, automatic control and the guide on, while
-// the GUI thread changes every setting the user can reach in the middle of it.
+// sky frames to SampleCB while the GUI thread changes every setting the user can reach, or reads
+// statistics snapshots (which never hold numbers of two frames) and copies of the processed
+// picture (which never hold parts of two pictures). Also: nothing is allocated per frame.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "processing/sky_frames.h"
@@ -20,23 +23,55 @@ namespace {
 
 constexpr int32_t kWidth = 96;
 constexpr int32_t kHeight = 72;
+using Frames = std::vector<std::vector<uint8_t>>;
 
-std::vector<std::vector<uint8_t>> SkyFrames(int count) {
-    std::vector<std::vector<uint8_t>> frames;
+Frames SkyFrames(int count, const std::function<SkyScene(int)>& sceneOfFrame) {
+    Frames frames;
     std::mt19937 rng(12);
     TestPicture picture(kWidth, kHeight);
-    for (int i = 0; i < count; ++i) {
-        SkyScene sky;
-        sky.sky = 25;
-        sky.noiseRms = 3;
-        sky.colour = i % 2;
-        sky.stars = {Star{40.0 + i, 30.0 + i % 5, 160.0, 1.5}, Star{70, 50, 250, 1.0}};
-        for (int32_t y = 0; y < kHeight; ++y) sky.rowOffset.push_back((y * 7) % 9 - 4);
-        RenderScene(picture, sky, rng);
+    for (int k = 0; k < count; ++k) {
+        RenderScene(picture, sceneOfFrame(k), rng);
         frames.push_back(picture.bytes);
     }
     return frames;
 }
+
+// Banded sky frames with a moving star and a bright one, grey and colour in turn.
+Frames BandedSky(int count) {
+    return SkyFrames(count, [](int i) {
+        SkyScene sky{.sky = 25,
+                     .stars = {{40.0 + i, 30.0 + i % 5, 160.0, 1.5}, {70, 50, 250, 1.0}}};
+        sky.colour = i % 2;
+        for (int32_t y = 0; y < kHeight; ++y) sky.rowOffset.push_back((y * 7) % 9 - 4);
+        return sky;
+    });
+}
+
+// A sink of top-down RGB24 frames at 25 frames a second with the guide on and the statistics
+// wanted, the automatic control off.
+struct SinkFixture {
+    SinkFixture() : sink(nullptr, clock) {
+        sink.isLive = true;
+        sink.engine.params.autoFlags.store(0);
+        BitmapInfoHeader header;
+        header.width = kWidth;
+        header.height = -kHeight;
+        header.bitCount = 24;
+        EXPECT_TRUE(sink.SetSourceHeader(header));
+        sink.ApplyFrameRate(25.0);
+        sink.engine.SetGuideEnable(true);
+        sink.engine.statisticsWanted.store(true);
+    }
+    void Feed(const Frames& frames, int count, int first = 0) {
+        for (int k = first; k < first + count; ++k) {
+            const std::vector<uint8_t>& frame = frames[size_t(k) % frames.size()];
+            sink.SampleCB(k / 25.0, frame.data(), frame.size());
+        }
+    }
+    MemoryProfile profile;
+    FakeClock clock;
+    FrameSink sink;
+};
 
 // One random change of a setting, as the menus, the settings panel and the area editing make.
 using Change = void (*)(ProcEngine& e, std::mt19937& rng);
@@ -71,55 +106,104 @@ const Change kChanges[] = {
     [](ProcEngine& e, std::mt19937& rng) { e.SetBlackLevel(int32_t(rng() % 20) - 10); },
 };
 
-// A sink taking RGB24 sky frames, with banding and the guide on, notifying `receiver`.
-struct SinkFixture {
-    explicit SinkFixture(StreamEventReceiver& receiver) : sink(nullptr, clock) {
-        sink.isLive = true;
-        BitmapInfoHeader header;
-        header.width = kWidth;
-        header.height = -kHeight;
-        header.bitCount = 24;
-        EXPECT_TRUE(sink.SetSourceHeader(header));
-        sink.ApplyFrameRate(25.0);
-        ProcEngine& e = sink.engine;
-        e.SetNR(true, true);
-        e.SetGuideEnable(true);
-        sink.events.SetReceiver(&receiver);
-        e.surf.SetVisible(true);
-    }
-    MemoryProfile profile;
-    FakeClock clock;
-    FrameSink sink;
-};
-
 TEST(FramePathThreadsTest, SettingsChangeWhileFramesFlow) {
+    SinkFixture f;
+    ProcEngine& e = f.sink.engine;
     RecordingReceiver window;
-    SinkFixture f(window);
-    FrameSink& sink = f.sink;
-    sink.engine.SetCountAccum(3);
-    sink.engine.params.autoFlags.store(kAutoAll);
-    sink.engine.statisticsWanted.store(true);
-
-    const auto frames = SkyFrames(8);
+    f.sink.events.SetReceiver(&window);
+    e.surf.SetVisible(true);
+    e.SetNR(true, true);
+    e.SetCountAccum(3);
+    e.params.autoFlags.store(kAutoAll);
+    const Frames frames = BandedSky(8);
     std::atomic<bool> done{false};
     std::thread streaming([&] {
-        for (int i = 0; i < 400; ++i) {
-            const std::vector<uint8_t>& frame = frames[i % frames.size()];
-            sink.SampleCB(i / 25.0, frame.data(), frame.size());
-        }
+        f.Feed(frames, 400);
         done.store(true);
     });
     std::mt19937 rng(13);
     int changes = 0;
     for (; !done.load(); ++changes) {
-        kChanges[rng() % std::size(kChanges)](sink.engine, rng);
+        kChanges[rng() % std::size(kChanges)](e, rng);
         // The statistics window reads the published numbers without a lock.
-        (void)(sink.engine.mean.load() + sink.engine.bkgr.load() + sink.engine.starX.load());
+        (void)(e.mean.load() + e.bkgr.load() + e.starX.load());
     }
     streaming.join();
     EXPECT_GT(changes, 0);
     EXPECT_GT(window.Count(StreamEvent::kProcessedPicture), 0);
     EXPECT_GT(window.Count(StreamEvent::kStatistics), 0);
+}
+
+// The numbers a snapshot must hold together.
+auto Numbers(const StatisticsSnapshot& s) {
+    return std::make_tuple(s.frame, s.time, s.histMin, s.histMax, s.mean, s.rms, s.bkgr, s.bkgrRms,
+                           s.starX, s.starY, s.starThreshold, s.pixelValue);
+}
+
+struct SnapshotRecorder : FrameObserver {
+    void FrameProcessed(const StatisticsSnapshot& s) override { seen.push_back(s); }
+    std::vector<StatisticsSnapshot> seen;
+};
+
+TEST(SnapshotThreadsTest, ASnapshotHoldsTheNumbersOfOneFrame) {
+    // Frame k: a flat sky whose level and whose one star's place change with every frame.
+    constexpr int kFrames = 500;
+    const Frames frames = SkyFrames(kFrames, [](int k) {
+        return SkyScene{.sky = 20.0 + k % 37,
+                        .noiseRms = 0,
+                        .stars = {{30.0 + k % 36, 24.0 + (k / 3) % 24, 180.0, 1.3}}};
+    });
+    // The truth: every frame's snapshot as the frame observer saw it on the streaming thread.
+    SinkFixture reference;
+    SnapshotRecorder recorder;
+    reference.sink.SetObserver(&recorder);
+    reference.Feed(frames, kFrames);
+    const std::vector<StatisticsSnapshot>& truth = recorder.seen;
+    ASSERT_EQ(truth.size(), size_t{kFrames});
+    for (int k = 1; k < kFrames; ++k) {
+        // The scene really changes every frame: mixing two frames would show.
+        ASSERT_NE(truth[k].mean, truth[k - 1].mean) << k;
+        ASSERT_NE(std::pair(truth[k].starX, truth[k].starY),
+                  std::pair(truth[k - 1].starX, truth[k - 1].starY))
+            << k;
+    }
+
+    SinkFixture f;
+    f.sink.engine.surf.SetVisible(true);
+    std::atomic<bool> done{false};
+    std::thread streaming([&] {
+        f.Feed(frames, kFrames);
+        done.store(true);
+    });
+    // The GUI thread: the newest snapshot and a copy of the processed picture, again and again.
+    int snapshots = 0;
+    int copies = 0;
+    PictureCopy copy;
+    StatisticsSnapshot s;
+    for (bool last = false; !last;) {
+        last = done.load();
+        if (f.sink.events.TakeStatistics(&s)) {
+            ASSERT_GE(s.frame, 1u);
+            ASSERT_LE(s.frame, truth.size());
+            ASSERT_EQ(Numbers(s), Numbers(truth[s.frame - 1]));
+            ++snapshots;
+        }
+        if (f.sink.engine.surf.CopyPicture(&copy)) {
+            // Every corner lies outside the area and is written in one piece: one sky level.
+            const FrameBuffer& p = copy.Picture();
+            const auto at = [&](int32_t x, int32_t y) { return p.data[y * p.stride + 3 * x]; };
+            ASSERT_EQ(at(0, 0), at(kWidth - 1, kHeight - 1));
+            ASSERT_EQ(at(kWidth - 1, 0), at(0, kHeight - 1));
+            ASSERT_EQ(at(0, 0), at(kWidth - 1, 0));
+            ++copies;
+        }
+    }
+    streaming.join();
+    // The last frame's snapshot is the one left in the mailbox.
+    if (f.sink.events.TakeStatistics(&s)) ++snapshots;
+    EXPECT_EQ(Numbers(s), Numbers(truth.back()));
+    EXPECT_GT(snapshots, 0);
+    EXPECT_GT(copies, 0);
 }
 
 // The frame path allocates nothing per frame, whatever it does: every processor and variant,
@@ -130,12 +214,13 @@ TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
     struct : StreamEventReceiver {
         void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
     } target;  // a recorder would allocate
-    SinkFixture f(target);
-    FrameSink& sink = f.sink;
-    ProcEngine& e = sink.engine;
+    SinkFixture f;
+    ProcEngine& e = f.sink.engine;
+    f.sink.events.SetReceiver(&target);
+    e.surf.SetVisible(true);
+    e.SetNR(true, true);
     e.SetGuideAutoMoveSetting(true);
-    e.statisticsWanted.store(true);
-    const auto frames = SkyFrames(4);
+    const Frames frames = BandedSky(4);
     for (int32_t channel : {-2, -1, 3, 0}) {
         for (uint32_t variant : {FourCC("Accm"), FourCC("AcRB")}) {
             for (int32_t count : {1, 3}) {
@@ -146,12 +231,9 @@ TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
                 e.params.autoFlags.store(kAutoAmplification);
                 e.SetCountAccum(count);
                 e.SetGuideRefine(count > 1);
-                sink.SampleCB(0.0, frames[0].data(), frames[0].size());
+                f.Feed(frames, 1);
                 testing::StartCountingNew();
-                for (int i = 0; i < 12; ++i) {
-                    const std::vector<uint8_t>& frame = frames[i % frames.size()];
-                    sink.SampleCB(i / 25.0, frame.data(), frame.size());
-                }
+                f.Feed(frames, 12);
                 EXPECT_EQ(testing::StopCountingNew(), 0)
                     << "channel " << channel << " " << variant << " count " << count;
             }

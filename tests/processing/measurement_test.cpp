@@ -1,9 +1,12 @@
 // Edge cases of the area measurement that guard real faults: windows without pixels, empty
 // histograms, exact guide positions, the threshold methods, suppression by the black level,
-// and the banding threshold's ends.
+// the banding threshold's ends, and banding that leaves equal sums alone.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <tuple>
 #include <utility>
 
@@ -132,6 +135,37 @@ TEST(BandingThresholdTest, StageAtTheThresholdEnds) {
     // M = 101 a pixel: the bright row comes down by 29 and the others up by 1, all flat.
     EXPECT_EQ(f.Out(3, 5)[0], 101);
     EXPECT_EQ(f.Out(3, 6)[0], 101);
+}
+
+// Rows and columns whose sums are all equal are left as they are, grey and colour: every row
+// and every column of this square holds the same levels (a bright one among them, clipped at
+// the threshold), shifted along.
+TEST(BandingThresholdTest, EqualSumsAreLeftUnchanged) {
+    for (const int32_t channel : {-2, 0}) {
+        std::mt19937 rng(static_cast<uint32_t>(channel + 3));
+        std::array<std::array<uint8_t, 3>, 48> levels;
+        for (auto& pixel : levels) {
+            for (uint8_t& v : pixel) v = static_cast<uint8_t>(rng() % 4 ? 30 + rng() % 60 : 250);
+        }
+        EngineFixture banded(48, 48);
+        EngineFixture plain(48, 48);
+        for (EngineFixture* f : {&banded, &plain}) {
+            f->engine->params.autoFlags.store(0);
+            f->engine->SetChannel(channel);
+            f->engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+            f->engine->SetNR(f == &banded, f == &banded);
+            for (int32_t y = 0; y < 48; ++y) {
+                for (int32_t x = 0; x < 48; ++x) {
+                    std::memcpy(f->input.Pixel(x, y), levels[(x + y) % 48].data(), 3);
+                }
+            }
+            f->Process();
+        }
+        ASSERT_TRUE(banded.engine->bandingStageH && banded.engine->bandingStageV);
+        EXPECT_EQ(0,
+                  std::memcmp(banded.Output().data, plain.Output().data, banded.Output().imageSize))
+            << "channel " << channel;
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "processing/proc_engine.h"
@@ -30,17 +31,14 @@ TEST(ProcSettingsTest, ProfileWithoutTheSectionGivesTheDefaults) {
     profile.WriteString("quill", "ProcAmp", "5");  // another section's key is not ours
     ProcSettings expected;
     expected.areaX = expected.areaY = expected.areaW = expected.areaH = 0.5f;
-    expected.autoFlags = 7;
     expected.rmsH = expected.rmsV = 2.0f;
-    expected.countAccum = 1;
-    expected.amp = 128;
-    expected.gamma = 128;
-    expected.channels = -2;
-    expected.channelsId = FourCC("Grey");
-    expected.variantId = FourCC("Accm");
+    std::tie(expected.autoFlags, expected.countAccum, expected.amp, expected.gamma) =
+        std::tuple(7u, 1, 128, 128);
+    std::tie(expected.channels, expected.channelsId, expected.variantId) =
+        std::tuple(-2, FourCC("Grey"), FourCC("Accm"));
     expected.starThresholdMethod = 2;
-    expected.starThresholdFactor[0] = 4.0f;
-    expected.starThresholdFactor[2] = -2.0f;
+    std::tie(expected.starThresholdFactor[0], expected.starThresholdFactor[2]) =
+        std::tuple(4.0f, -2.0f);
     EXPECT_EQ(LoadProcSettings(), expected);
     EXPECT_EQ(DefaultProcSettings(), expected);
     EXPECT_EQ(ProcEngine().Settings(), expected);
@@ -48,42 +46,33 @@ TEST(ProcSettingsTest, ProfileWithoutTheSectionGivesTheDefaults) {
 
 // What each stored text reads as, and is written back as.
 TEST(ProcSettingsTest, StoredValuesAreHeldToTheirLimits) {
-    struct Case {
-        const char* key;
-        const char* stored;
-        double value;
-        const char* written;
-    };
-    const Case cases[] = {
-        {"ProcGamma", "0", 1.0, "1"},
-        {"ProcChannels", "9", -2.0, "-2"},
-        {"ProcAreaW", "1069547520", 0.5, "1056964608"},  // 1.5 gives the default
-        {"ProcAreaX", "2139095040", 0.5, "1056964608"},  // infinity
-        {"ProcAreaX", "0.25", 0.25, "1048576000"},
-        {"ProcRMSH", "350", 3.5, "350"},
-        {"ProcRMSV", "-5000", -2.0, "-200"},
-        {"ProcTimeDelay", "-1", 0.0, "0"},
-        {"ProcTimeDelay", "4294967295", 6000.0, "6000"},
-        {"ProcAmp", "abc", 128.0, "128"},
-        {"ProcAmp", " 200 ", 200.0, "200"},
-        {"ProcAmp", "0", 1.0, "1"},
-        {"ProcBlackLevel", "-1000", -765.0, "-765"},
-        {"ProcCountAccum", "0", 1.0, "1"},
-        {"ProcAuto", "8", 7.0, "7"},
-        {"ProcStatCrdThresh", "5", 2.0, "2"},
-        {"StatFonThresh3", "1084227584", -2.0, "3221225472"},  // 5.0: outside -20 ... 0
-        {"ProcChannelsID", "Grey", double(FourCC("Grey")), "2036691527"},
-        {"ProcGuideEnable", "7", 1.0, "1"},
-        {"ProcGuideRefine", "-3", 1.0, "1"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + "=" + c.stored);
+    using Case = std::tuple<const char*, const char*, double, const char*>;
+    // Areas and star thresholds are stored as the bits of a float: 1.5 and infinity give the
+    // default, 0.25 is read as a number; 5.0 lies outside -20 ... 0.
+    const Case cases[] = {{"ProcGamma", "0", 1.0, "1"},
+                          {"ProcChannels", "9", -2.0, "-2"},
+                          {"ProcAreaW", "1069547520", 0.5, "1056964608"},
+                          {"ProcAreaX", "2139095040", 0.5, "1056964608"},
+                          {"ProcAreaX", "0.25", 0.25, "1048576000"},
+                          {"ProcRMSH", "350", 3.5, "350"},
+                          {"ProcRMSV", "-5000", -2.0, "-200"},
+                          {"ProcTimeDelay", "-1", 0.0, "0"},
+                          {"ProcTimeDelay", "4294967295", 6000.0, "6000"},
+                          {"ProcAmp", "abc", 128.0, "128"},
+                          {"ProcAmp", " 200 ", 200.0, "200"},
+                          {"ProcBlackLevel", "-1000", -765.0, "-765"},
+                          {"ProcAuto", "8", 7.0, "7"},
+                          {"StatFonThresh3", "1084227584", -2.0, "3221225472"},
+                          {"ProcChannelsID", "Grey", double(FourCC("Grey")), "2036691527"},
+                          {"ProcGuideRefine", "-3", 1.0, "1"}};
+    for (const auto& [key, stored, value, written] : cases) {
+        SCOPED_TRACE(std::string(key) + "=" + stored);
         MemoryProfile profile;
-        profile.Set(c.key, c.stored);
+        profile.Set(key, stored);
         const ProcSettings loaded = LoadProcSettings();
-        EXPECT_EQ(Field(loaded, c.key), c.value);
+        EXPECT_EQ(Field(loaded, key), value);
         SaveProcSettings(loaded);
-        EXPECT_EQ(profile.Get(c.key), c.written);
+        EXPECT_EQ(profile.Get(key), written);
     }
 }
 
@@ -112,25 +101,13 @@ TEST(ProcSettingsTest, EngineWritesNothingAndSavingFollowsTheWriteOrder) {
 // later they replace the chain's choice as a new engine would make it.
 TEST(ProcSettingsTest, EngineTakesItsSettingsAndHandsThemBack) {
     ProcSettings s = DefaultProcSettings();
-    s.areaX = 0.25f;
-    s.areaW = 0.3f;
-    s.channels = 3;
-    s.channelsId = FourCC("Red1");
-    s.variantId = FourCC("AcRB");
-    s.outsideAsIs = true;
-    s.amp = 200;
-    s.blackLevel = -12;
-    s.gamma = 90;
-    s.countAccum = 16;
-    s.delayMs = 250;
-    s.nrH = true;
-    s.rmsH = -1.18f;
-    s.autoFlags = 5;
-    s.flipH = s.flipV = true;
-    s.guideEnable = s.guideAutoMoveSetting = s.guideRefine = true;
+    std::tie(s.areaX, s.areaW, s.channels, s.channelsId, s.variantId, s.outsideAsIs) =
+        std::tuple(0.25f, 0.3f, 3, FourCC("Red1"), FourCC("AcRB"), true);
+    std::tie(s.amp, s.blackLevel, s.gamma, s.countAccum, s.delayMs, s.nrH, s.rmsH, s.autoFlags) =
+        std::tuple(200, -12, 90, 16, 250u, true, -1.18f, 5u);
+    s.flipH = s.flipV = s.guideEnable = s.guideAutoMoveSetting = s.guideRefine = true;
     s.starThresholdMethod = 1;
     s.starThresholdFactor[1] = -1.0f;
-
     ProcEngine e(nullptr, s);
     EXPECT_EQ(e.Settings(), s);
     EXPECT_EQ(e.processor->tag, FourCC("Red1"));

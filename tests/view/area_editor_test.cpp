@@ -1,9 +1,12 @@
-// Editing the processing area with synthetic pointer sequences on a real engine.
+// Editing the processing area on a real engine: synthetic pointer sequences, and the model of
+// the processing-area dialog.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <vector>
 
+#include "view/area_dialog.h"
 #include "view/area_edit_fixture.h"
 #include "view/view_printers.h"
 
@@ -33,39 +36,37 @@ TEST(AreaEditorTest, PressWithoutModeOrVideoMovesTheWindow) {
 }
 
 TEST(AreaEditorTest, MovePlacesTheCentreOnlyInsideThePicture) {
-    struct Case {
-        WindowPoint press;
-        std::vector<WindowPoint> path;
-        PointerKeys keys;
-        WindowPoint shift;  // of the picture by the virtual guide
-        float centreX, centreY;
-    };
+    // press, path, keys, shift of the picture by the virtual guide -> the area's centre
+    using Case =
+        std::tuple<WindowPoint, std::vector<WindowPoint>, PointerKeys, WindowPoint, float, float>;
     const PointerKeys none;
-    const PointerKeys shift{true, false};
+    const PointerKeys withShift{true, false};
     const PointerKeys ctrl{false, true};
     const Case cases[] = {
         {{80, 90}, {}, none, {}, 0.25f, 0.25f},
         {{100, 10}, {}, none, {}, 0.5f, 0.5f},  // in the black band above the picture
         {{0, 150}, {}, none, {}, 0.5f, 0.5f},   // on the picture's left edge
-        {{80, 90}, {}, shift, {}, 0.5f, 0.25f},
+        {{80, 90}, {}, withShift, {}, 0.5f, 0.25f},
         {{80, 90}, {}, ctrl, {}, 0.25f, 0.5f},
-        {{80, 285}, {}, shift, {}, 0.5f, 0.5f},  // Shift, below the picture
+        {{80, 285}, {}, withShift, {}, 0.5f, 0.5f},  // Shift, below the picture
         // Sideways with Shift: the centre y goes to the pointer y plus the step (20 right).
-        {{160, 150}, {{180, 150}}, shift, {}, 0.5f, 100.0f / 240.0f},
+        {{160, 150}, {{180, 150}}, withShift, {}, 0.5f, 100.0f / 240.0f},
         // Up with Ctrl: the centre x goes to the pointer x plus the step (30 up).
         {{180, 150}, {{180, 120}}, ctrl, {}, 210.0f / 320.0f, 0.5f},
         {{120, 100}, {}, none, {20, 10}, 100.0f / 320.0f, 60.0f / 240.0f},
     };
-    for (const Case& c : cases) {
+    for (const auto& [press, path, keys, shift, centreX, centreY] : cases) {
         AreaEditFixture f;
-        f.layout.position = {f.layout.origin.x + c.shift.x, f.layout.origin.y + c.shift.y};
+        f.layout.position = {f.layout.origin.x + shift.x, f.layout.origin.y + shift.y};
         f.SetMode(EditMode::kMove);
         const ProcArea before = f.Area();
-        const bool changed = f.Drag(c.press, c.path, c.keys);
-        EXPECT_FLOAT_EQ(f.E().params.areaX, c.centreX) << c.press.x << "," << c.press.y;
-        EXPECT_FLOAT_EQ(f.E().params.areaY, c.centreY) << c.press.x << "," << c.press.y;
+        const bool changed = f.Drag(press, path, keys);
+        const ProcParams& p = f.E().params;
+        SCOPED_TRACE(testing::Message() << press.x << "," << press.y);
+        EXPECT_FLOAT_EQ(p.areaX, centreX);
+        EXPECT_FLOAT_EQ(p.areaY, centreY);
+        EXPECT_FLOAT_EQ(p.areaW, 0.5f);
         EXPECT_EQ(changed, !(f.Area() == before));
-        EXPECT_FLOAT_EQ(f.E().params.areaW, 0.5f);
     }
 }
 
@@ -190,6 +191,106 @@ TEST(AreaRedrawTest, DrawNowUnlessFramesComeFast) {
     EXPECT_EQ(DecideAreaRedraw(false, 2, 30.0, 10.0), AreaRedraw::kNextFrame);
     EXPECT_EQ(DecideAreaRedraw(false, 2, 30.0, 9.9), AreaRedraw::kNow);
     EXPECT_EQ(DecideAreaRedraw(false, 1, 30.0, 30.0), AreaRedraw::kNow);
+}
+
+std::tuple<int32_t, int32_t, int32_t, int32_t> Fields(const AreaDialogModel& m) {
+    const AreaFieldValues& v = m.Fields();
+    return {v.x, v.y, v.width, v.height};
+}
+
+TEST(AreaNumberTest, OnlySignedDecimals) {
+    const std::tuple<const char*, bool, int32_t> cases[] = {
+        {"12", true, 12}, {"-3", true, -3}, {"+4", true, 4},   {"0007", true, 7}, {"", false, 0},
+        {"1a", false, 0}, {" 1", false, 0}, {"+-1", false, 0}, {"-", false, 0},
+    };
+    for (const auto& [text, valid, value] : cases) {
+        int32_t parsed = 0;
+        EXPECT_EQ(ParseAreaNumber(text, parsed), valid) << text;
+        if (valid) {
+            EXPECT_EQ(parsed, value) << text;
+        }
+    }
+}
+
+// The fields and the bounding box are in the rows of the picture as shown, whichever order
+// the frame's rows are stored in.
+TEST(AreaDialogTest, FieldsAndBoundBoxAsShown) {
+    for (bool topDown : {true, false}) {
+        AreaEditFixture f(topDown);
+        AreaRectMemory memory;
+        AreaDialogModel centred(&f.E(), memory);
+        EXPECT_EQ(Fields(centred), std::tuple(160, 120, 320, 240));
+        EXPECT_EQ(centred.BoundBoxText(), "( 160, 120, 320, 240 )");
+        EXPECT_TRUE(centred.HalfFullEnabled());
+        f.E().SetAreaRect(10, 20, 110, 70);
+        centred.Refresh();
+        EXPECT_EQ(Fields(centred), std::tuple(10, 20, 100, 50)) << topDown;
+        EXPECT_EQ(centred.BoundBoxText(), "( 10, 20, 100, 50 )") << topDown;
+    }
+}
+
+TEST(AreaDialogTest, ButtonsAndFieldEditsApplyAndShowTheResult) {
+    AreaEditFixture f;
+    AreaRectMemory memory;
+    AreaDialogModel m(&f.E(), memory);
+    EXPECT_FALSE(m.Half());  // the default area is already half the picture, centred
+    EXPECT_TRUE(m.Full());
+    EXPECT_EQ(m.BoundBoxText(), "( 0, 0, 640, 480 )");
+    EXPECT_FALSE(m.Full());
+    EXPECT_TRUE(m.Half());
+    EXPECT_TRUE(m.TextChanged(AreaField::kWidth, "100"));
+    EXPECT_EQ(f.Area().w, 100);
+    EXPECT_FALSE(m.TextChanged(AreaField::kWidth, "100"));  // the same value again
+    EXPECT_FALSE(m.TextChanged(AreaField::kWidth, "10a"));
+    bool changed = true;
+    EXPECT_EQ(m.FieldLeft(AreaField::kWidth, "abc", changed), "100");
+    EXPECT_FALSE(changed);
+    // The area setter keeps the area on the picture: 40 columns are left right of 600.
+    EXPECT_EQ(m.FieldLeft(AreaField::kX, "600", changed), "600");
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(m.Field(AreaField::kWidth), 40);
+    EXPECT_TRUE(m.TextChanged(AreaField::kHeight, "60"));
+    EXPECT_TRUE(m.TextChanged(AreaField::kY, "10"));
+    EXPECT_EQ(m.BoundBoxText(), "( 600, 10, 40, 60 )");
+}
+
+TEST(AreaDialogTest, CancelRestoresAndOkRemembers) {
+    AreaEditFixture f;
+    AreaRectMemory memory;
+    const ProcArea opened = f.Area();
+    {
+        AreaDialogModel m(&f.E(), memory);
+        m.Full();
+        m.TextChanged(AreaField::kX, "33");
+        m.Cancel();
+    }
+    EXPECT_EQ(f.Area(), opened);
+    EXPECT_EQ(std::tuple(memory.left, memory.top, memory.right, memory.bottom),
+              std::tuple(160, 120, 480, 360));
+    {
+        AreaDialogModel m(&f.E(), memory);
+        m.TextChanged(AreaField::kWidth, "200");
+        m.Ok();
+    }
+    EXPECT_EQ(f.Area().w, 200);
+    EXPECT_EQ(memory.right - memory.left, 200);
+}
+
+TEST(AreaDialogTest, WithoutVideoOnlyTheRememberedWidthChanges) {
+    AreaRectMemory memory;
+    AreaDialogModel m(nullptr, memory);
+    EXPECT_EQ(Fields(m), std::tuple(0, 0, 50, 50));
+    EXPECT_FALSE(m.HalfFullEnabled());
+    EXPECT_FALSE(m.Full());
+    m.TextChanged(AreaField::kX, "7");
+    m.TextChanged(AreaField::kWidth, "-5");
+    EXPECT_EQ(std::tuple(memory.left, memory.right), std::tuple(0, 0));
+    bool changed = true;
+    EXPECT_EQ(m.FieldLeft(AreaField::kWidth, "80", changed), "80");
+    EXPECT_FALSE(changed);
+    m.Cancel();
+    EXPECT_EQ(std::tuple(memory.left, memory.top, memory.right, memory.bottom),
+              std::tuple(0, 0, 80, 50));
 }
 
 }  // namespace

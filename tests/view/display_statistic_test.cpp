@@ -38,16 +38,14 @@ TEST(DisplayRowsTest, FastRowsEqualThePixelByPixelOnesInBothRowOrders) {
 
 TEST(DisplayRowsTest, WordsAreOpaqueRedGreenBlueAndTheTopRowComesFirst) {
     TestPicture picture(2, 3);
-    picture.Pixel(1, 0)[0] = 0x30;  // blue of the first stored row
-    picture.Pixel(1, 0)[1] = 0x20;
-    picture.Pixel(1, 0)[2] = 0x10;
+    std::tie(picture.Pixel(1, 0)[0], picture.Pixel(1, 0)[1], picture.Pixel(1, 0)[2]) =
+        std::tuple(0x30, 0x20, 0x10);  // the first stored row
     std::vector<uint32_t> out(6);
-    reference::ToDisplayRows(picture.Buffer(), false, out.data(), 2);
-    EXPECT_EQ(out[1], 0xff102030u);
-    EXPECT_EQ(out[5], 0xff000000u);
-    reference::ToDisplayRows(picture.Buffer(), true, out.data(), 2);
-    EXPECT_EQ(out[5], 0xff102030u);  // stored first, shown last
-    EXPECT_EQ(out[1], 0xff000000u);
+    for (const bool bottomUp : {false, true}) {
+        reference::ToDisplayRows(picture.Buffer(), bottomUp, out.data(), 2);
+        EXPECT_EQ(std::pair(out[1], out[5]), bottomUp ? std::pair(0xff000000u, 0xff102030u)
+                                                      : std::pair(0xff102030u, 0xff000000u));
+    }
 }
 
 // The green byte of output word (x, y).
@@ -115,32 +113,17 @@ TEST(SmoothScaleTest, EnlargingBlendsNeighboursAndRowOrderIsKept) {
     EXPECT_EQ(upright[0], 0xffc85a09u);
 }
 
+// The statistics, and the guide star's metrics or "-" on every line when they do not hold,
+// whatever values came; a text that would not fit is not drawn.
 TEST(StatisticTextTest, ValuesOfASnapshot) {
     StatisticsSnapshot s;
-    s.pixelValue = 0x0a14ff;
-    s.histMin = 3;
-    s.histMax = 250;
-    s.mean = 12.345f;
-    s.bkgr = 10.05f;
-    s.rms = 2.0f;
+    std::tie(s.pixelValue, s.histMin, s.histMax, s.mean, s.bkgr, s.rms) =
+        std::tuple(0x0a14ff, 3, 250, 12.345f, 10.05f, 2.0f);
+    std::tie(s.guideEnable, s.hfd, s.fwhm, s.peak, s.snr) =
+        std::tuple(true, 2.345f, 2.8f, 143.4f, 57.26f);
     char text[kStatisticTextSize];
     ASSERT_TRUE(FormatStatisticValues(s, text));
     EXPECT_STREQ(text, "(10, 20, 255)\n3\n250\n12.3\n10.1\n2.0");
-    // A text that would not fit is not drawn.
-    s.mean = 1e38f;
-    s.bkgr = 1e38f;
-    EXPECT_FALSE(FormatStatisticValues(s, text));
-}
-
-// The guide star's metrics: "-" on every line when they do not hold, whatever values came.
-TEST(StatisticTextTest, StarMetricsOrDashes) {
-    StatisticsSnapshot s;
-    s.guideEnable = true;
-    s.hfd = 2.345f;
-    s.fwhm = 2.8f;
-    s.peak = 143.4f;
-    s.snr = 57.26f;
-    char text[kStatisticTextSize];
     s.starMetricsValid = true;
     ASSERT_TRUE(FormatStarMetrics(s, text));
     EXPECT_STREQ(text, "2.35 px\n2.80 px\n143\n57.3");
@@ -148,7 +131,8 @@ TEST(StatisticTextTest, StarMetricsOrDashes) {
     ASSERT_TRUE(FormatStarMetrics(s, text));
     EXPECT_STREQ(text, "-\n-\n-\n-");
     s.starMetricsValid = true;
-    s.hfd = s.fwhm = s.peak = s.snr = 1e38f;
+    s.mean = s.bkgr = s.hfd = s.fwhm = s.peak = s.snr = 1e38f;
+    EXPECT_FALSE(FormatStatisticValues(s, text));
     EXPECT_FALSE(FormatStarMetrics(s, text));
 }
 
@@ -161,24 +145,20 @@ TEST(StatisticLayoutTest, GuideLinesGoBelowTheStatistics) {
     for (const int32_t metricLabel : {30, 46, 60}) {
         SCOPED_TRACE(metricLabel);
         const StatisticLayout l = LayOutStatistic({36, 79, 88, metricLabel, 13, 22}, screen);
-        EXPECT_EQ(l.labels, plain.labels);
-        EXPECT_EQ(l.values, plain.values);
-        EXPECT_EQ(std::pair(l.clientWidth, l.clientHeight),
-                  std::pair(plain.clientWidth, plain.clientHeight));
+        EXPECT_EQ(std::tuple(l.labels, l.values, l.clientWidth, l.clientHeight),
+                  std::tuple(plain.labels, plain.values, plain.clientWidth, plain.clientHeight));
         EXPECT_GT(l.metricLabels.top, l.labels.bottom);
-        EXPECT_EQ(l.metricLabels.Height(), 4 * 13 + 1);
-        EXPECT_EQ(l.metricValues.top, l.metricLabels.top);
+        EXPECT_EQ(std::pair(l.metricLabels.Height(), l.metricValues.top),
+                  std::pair(4 * 13 + 1, l.metricLabels.top));
         EXPECT_EQ(l.metricValues.left, std::max(l.values.left, 10 + metricLabel + 8));
         EXPECT_GE(l.plotCaption.top, l.metricLabels.bottom);
         EXPECT_GE(l.plot.top, l.plotCaption.bottom);
         EXPECT_EQ(l.plotScale.Width(), 22);
         EXPECT_LT(l.plotScale.right, l.plot.left);
-        EXPECT_EQ(l.plot.right, l.guideClientWidth - 10);
-        EXPECT_GE(l.plot.Width(), 200);
-        EXPECT_GE(l.plot.Height(), 48);
-        EXPECT_GE(l.guideClientWidth, l.clientWidth);
-        EXPECT_GE(l.guideClientWidth, l.metricValues.right + 10);
-        EXPECT_EQ(l.guideClientHeight, l.plot.bottom + 10);
+        EXPECT_EQ(std::pair(l.plot.right, l.guideClientHeight),
+                  std::pair(l.guideClientWidth - 10, l.plot.bottom + 10));
+        EXPECT_TRUE(l.plot.Width() >= 200 && l.plot.Height() >= 48);
+        EXPECT_GE(l.guideClientWidth, std::max(l.clientWidth, l.metricValues.right + 10));
     }
     // A wide value column leaves the window as wide as it was; unmeasured, the guide's lines
     // still have room.
