@@ -1,7 +1,7 @@
 // Captured files are never replaced: frame numbers from container times that were rounded,
-// a second run into the same directory, several programs capturing into one directory, file
-// systems with and without a no-replace rename; and the temporaries of programs that ended
-// mid-write are cleared when a capture starts.
+// several runs and programs capturing into one directory, file systems with and without a
+// no-replace rename; and the temporaries of programs that ended mid-write are cleared when a
+// capture starts.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,7 +22,6 @@
 namespace kelpa {
 namespace {
 
-using testing::DecodeBmp;
 using testing::FilesIn;
 using testing::Names;
 using testing::Picture;
@@ -45,10 +43,10 @@ TEST_F(CaptureCollisionTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
     for (const double fps : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0}) {
         SCOPED_TRACE(fps);
         for (int i = 0; i < 600; ++i) {
-            const double ms = std::round(i * 1000.0 / fps);
             char expected[16];
             std::snprintf(expected, sizeof expected, "%05d.bmp", i + 1);
-            const std::string name = writer.BuildCaptureName(ms / 1000.0, fps);
+            const std::string name =
+                writer.BuildCaptureName(std::round(i * 1000.0 / fps) / 1000.0, fps);
             ASSERT_EQ(name.substr(name.size() - 9), expected) << "frame " << i;
         }
     }
@@ -58,31 +56,9 @@ TEST_F(CaptureCollisionTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
               "0001001.bmp");
 }
 
-// A second run over the same frames adds files with suffixes and leaves every file of the
-// first run as it was.
-TEST_F(CaptureCollisionTest, SecondRunAddsFilesWithoutChangingOne) {
-    const Picture first(5, 3, false, 1);
-    const Picture second(5, 3, false, 2);
-    for (const Picture* pic : {&first, &second, &second}) {
-        CaptureWriter writer(nullptr, inDir_);
-        writer.captureCount.store(3);
-        writer.ToggleCapture(nullptr);
-        for (int i = 0; i < 3; ++i)
-            ASSERT_EQ(writer.CaptureFrame(i / 30.0, 30, pic->fb, pic->header), 1);
-    }
-    EXPECT_EQ(FilesIn(dir_.Path()), (Names{"cap_00001.bmp", "cap_00001_1.bmp", "cap_00001_2.bmp",
-                                           "cap_00002.bmp", "cap_00002_1.bmp", "cap_00002_2.bmp",
-                                           "cap_00003.bmp", "cap_00003_1.bmp", "cap_00003_2.bmp"}));
-    for (const std::string& name : FilesIn(dir_.Path())) {
-        std::vector<uint8_t> image;
-        int32_t height = 0;
-        ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir_.File(name)), image, height)) << name;
-        EXPECT_EQ(image, (name.find('_', 4) == std::string::npos ? first : second).image) << name;
-    }
-}
-
-// Three writers (as three programs would) capture the same frame numbers into one directory
-// at the same time: every frame of every writer is kept, complete.
+// Three writers (as three runs or three programs would) capture the same frame numbers into one
+// directory at the same time: every frame of every writer is kept, complete, under the next
+// free suffix of its name.
 TEST_F(CaptureCollisionTest, WritersSharingADirectoryKeepEveryFrame) {
     constexpr int kWriters = 3;
     constexpr int kFrames = 30;
@@ -100,45 +76,38 @@ TEST_F(CaptureCollisionTest, WritersSharingADirectoryKeepEveryFrame) {
         });
     }
     for (std::thread& t : threads) t.join();
-    const Names names = FilesIn(dir_.Path());
-    ASSERT_EQ(names.size(), size_t{kWriters * kFrames});
+    Names expected;
+    for (int i = 1; i <= kFrames; ++i) {
+        const std::string number = std::string(4 - (i >= 10), '0') + std::to_string(i);
+        for (const char* suffix : {"", "_1", "_2"}) {
+            expected.push_back("cap_" + number + suffix + ".bmp");
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(FilesIn(dir_.Path()), expected);
     std::vector<int> perWriter(kWriters);
-    for (const std::string& name : names) {
-        std::vector<uint8_t> image;
-        int32_t height = 0;
-        ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir_.File(name)), image, height)) << name;
-        for (int w = 0; w < kWriters; ++w) perWriter[w] += image == pictures[w].image;
+    for (const std::string& name : expected) {
+        testing::BmpContent bmp;
+        ASSERT_TRUE(ReadBmp(dir_.File(name), bmp)) << name;
+        for (int w = 0; w < kWriters; ++w) perWriter[w] += bmp.image == pictures[w].image;
     }
     EXPECT_EQ(perWriter, std::vector<int>(kWriters, kFrames));
 }
 
 // Both ways of taking a name refuse one that exists and leave the file to move in place.
-class MoveMethodTest : public ::testing::TestWithParam<MoveMethod> {};
-
-TEST_P(MoveMethodTest, NameThatExistsIsNeverReplaced) {
-    const TempDir dir;
-    testing::WriteFile(dir.File("taken.bmp"), "old");
-    testing::WriteFile(dir.File("new.tmp"), "new");
-    EXPECT_EQ(MoveWithoutReplacing(dir.File("new.tmp").c_str(), dir.File("taken.bmp").c_str(),
-                                   GetParam()),
-              EEXIST);
-    EXPECT_EQ(testing::ReadFile(dir.File("taken.bmp")), "old");
-    EXPECT_EQ(
-        MoveWithoutReplacing(dir.File("new.tmp").c_str(), dir.File("free.bmp").c_str(), GetParam()),
-        0);
-    EXPECT_EQ(FilesIn(dir.Path()), (Names{"free.bmp", "taken.bmp"}));
-    EXPECT_EQ(testing::ReadFile(dir.File("free.bmp")), "new");
-}
-
-INSTANTIATE_TEST_SUITE_P(Methods, MoveMethodTest,
-                         ::testing::Values(MoveMethod::kRenameNoReplace, MoveMethod::kReserveName));
-
-// A pid that no process has any more: a child that has been reaped.
-pid_t EndedPid() {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(0);
-    waitpid(pid, nullptr, 0);
-    return pid;
+TEST(MoveMethodTest, NameThatExistsIsNeverReplaced) {
+    for (const MoveMethod method : {MoveMethod::kRenameNoReplace, MoveMethod::kReserveName}) {
+        const TempDir dir;
+        testing::WriteFile(dir.File("taken.bmp"), "old");
+        testing::WriteFile(dir.File("new.tmp"), "new");
+        const std::string from = dir.File("new.tmp");
+        EXPECT_EQ(MoveWithoutReplacing(from.c_str(), dir.File("taken.bmp").c_str(), method),
+                  EEXIST);
+        EXPECT_EQ(testing::ReadFile(dir.File("taken.bmp")), "old");
+        EXPECT_EQ(MoveWithoutReplacing(from.c_str(), dir.File("free.bmp").c_str(), method), 0);
+        EXPECT_EQ(FilesIn(dir.Path()), (Names{"free.bmp", "taken.bmp"}));
+        EXPECT_EQ(testing::ReadFile(dir.File("free.bmp")), "new");
+    }
 }
 
 // Starting a capture removes the temporaries of ended programs and nothing else: not those of
@@ -150,7 +119,9 @@ TEST_F(CaptureCollisionTest, StartRemovesTemporariesOfEndedPrograms) {
         FormatCaptureTempName(name, sizeof name, pid, writer);
         return std::string(name);
     };
-    const pid_t ended = EndedPid();
+    const pid_t ended = fork();  // a pid that no process has any more: a reaped child
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
     const std::string stale = temp(ended, 0);
     const Names kept = {temp(ended, 1),      // being written
                         temp(getppid(), 0),  // the parent runs
