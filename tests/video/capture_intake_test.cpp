@@ -3,7 +3,6 @@
 // writes the frames it promises when the chain renders whole frames (an empty area, frames too
 // small for an area, no accumulator).
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,23 +11,22 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/intake_fakes.h"
-#include "video/ser_reader.h"
 #include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
 
-using kelpa::testing::DecodeBmp;
 using kelpa::testing::FilesIn;
+using kelpa::testing::ReadBmp;
 using kelpa::testing::TempDir;
 
 constexpr uint8_t kBright = 200;
@@ -42,10 +40,6 @@ struct Source {
     bool positiveHeight;  // the header's height sign
     bool topRowFirst;     // the first row in the sample is the picture's top row
 };
-
-void PrintTo(const Source& source, std::ostream* out) {
-    *out << source.name;
-}
 
 // A picture whose upper half is bright and lower half dark, laid out as the source sends it.
 std::vector<uint8_t> HalfBrightSample(const Source& s, const ConvGeometry& g) {
@@ -104,51 +98,40 @@ class CaptureIntakeTest : public ::testing::Test {
     std::unique_ptr<VideoCtrl> ctrl;
 };
 
-// ---- Orientation --------------------------------------------------------------------------
-
-using OrientationCase = std::tuple<Source, bool>;
-class CaptureOrientationTest : public CaptureIntakeTest,
-                               public ::testing::WithParamInterface<OrientationCase> {};
-
 // The saved file, read by a viewer, shows the sky as the window does: upright, or upside down
-// with the vertical flip on.
-TEST_P(CaptureOrientationTest, SavedPictureShowsWhatTheWindowShows) {
-    const auto& [source, flip] = GetParam();
+// with the vertical flip on, for every source row order.
+TEST_F(CaptureIntakeTest, SavedPictureShowsWhatTheWindowShows) {
     constexpr int32_t w = 16;
     constexpr int32_t h = 8;
-    profile.Set("ProcFlipV", flip ? "1" : "0");
-    ASSERT_TRUE(Connect(source.code, source.bits, w, source.positiveHeight ? h : -h));
-    const std::vector<uint8_t> sample = HalfBrightSample(source, ctrl->sink.geometry);
-    StartCapture(1);
-    Feed(sample, 1);
-
-    const kelpa::testing::Names files = FilesIn(dir.Path());
-    ASSERT_EQ(files.size(), 1u);
-    std::vector<uint8_t> image;
-    int32_t height = 0;
-    ASSERT_TRUE(DecodeBmp(kelpa::testing::ReadFile(dir.File(files[0])), image, height));
-    ASSERT_EQ(image.size(), size_t{3} * w * h);
-    // The shown top row is the source's top row, or its bottom row when flipped.
-    const uint8_t top = image[w * 3 / 2];
-    const uint8_t bottom = image[image.size() - w * 3 / 2];
-    EXPECT_GT(flip ? bottom : top, 150) << "top " << int(top) << " bottom " << int(bottom);
-    EXPECT_LT(flip ? top : bottom, 90) << "top " << int(top) << " bottom " << int(bottom);
-    EXPECT_EQ(height, ctrl->sink.engine.surf.HeaderHeight());
+    const Source sources[] = {
+        {"BGR", kFormatRgb, 24, false, true},  // GStreamer's RGB rows: a top-down header
+        {"BGRBottomUp", kFormatRgb, 24, true, false},
+        {"YUY2", kFormatYuy2, 16, true, true},
+        {"I420", kFormatI420, 12, true, true},
+    };
+    for (const Source& source : sources) {
+        for (const bool flip : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << source.name << " flip " << flip);
+            std::filesystem::remove_all(dir.Path());
+            profile.Set("ProcFlipV", flip ? "1" : "0");
+            ASSERT_TRUE(Connect(source.code, source.bits, w, source.positiveHeight ? h : -h));
+            const std::vector<uint8_t> sample = HalfBrightSample(source, ctrl->sink.geometry);
+            StartCapture(1);
+            Feed(sample, 1);
+            const kelpa::testing::Names files = FilesIn(dir.Path());
+            ASSERT_EQ(files.size(), 1u);
+            kelpa::testing::BmpContent bmp;
+            ASSERT_TRUE(ReadBmp(dir.File(files[0]), bmp));
+            ASSERT_EQ(bmp.image.size(), size_t{3} * w * h);
+            // The shown top row is the source's top row, or its bottom row when flipped.
+            const uint8_t top = bmp.image[w * 3 / 2];
+            const uint8_t bottom = bmp.image[bmp.image.size() - w * 3 / 2];
+            EXPECT_GT(flip ? bottom : top, 150) << "top " << int(top) << " bottom " << int(bottom);
+            EXPECT_LT(flip ? top : bottom, 90) << "top " << int(top) << " bottom " << int(bottom);
+            EXPECT_EQ(bmp.height, ctrl->sink.engine.surf.HeaderHeight());
+        }
+    }
 }
-
-const Source kSources[] = {
-    {"BGR", kFormatRgb, 24, false, true},  // GStreamer's RGB rows: a top-down header
-    {"BGRBottomUp", kFormatRgb, 24, true, false},
-    {"YUY2", kFormatYuy2, 16, true, true},
-    {"I420", kFormatI420, 12, true, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(SourcesAndFlip, CaptureOrientationTest,
-                         ::testing::Combine(::testing::ValuesIn(kSources), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<OrientationCase>& param) {
-                             return std::string(std::get<0>(param.param).name) +
-                                    (std::get<1>(param.param) ? "Flipped" : "Upright");
-                         });
 
 // ---- What is captured -----------------------------------------------------------------------
 
@@ -166,7 +149,6 @@ TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "content " << c.content << " channels " << c.channels);
         std::filesystem::remove_all(dir.Path());
-        std::filesystem::create_directory(dir.Path());
         profile.Set("CapFileType", "1");
         profile.Set("CapContent", c.content);
         profile.Set("ProcChannels", c.channels);
@@ -179,7 +161,7 @@ TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
         const kelpa::testing::Names files = FilesIn(dir.Path());
         ASSERT_EQ(files.size(), 1u);
         kelpa::testing::SerContent ser;
-        ASSERT_TRUE(kelpa::testing::ReadSer(kelpa::testing::ReadFile(dir.File(files[0])), ser));
+        ASSERT_TRUE(kelpa::testing::ReadSer(dir.File(files[0]), ser));
         EXPECT_EQ(ser.colorId, c.colorId);
         ASSERT_EQ(ser.frameCount, 3);
         std::vector<uint8_t> expected;
@@ -223,7 +205,6 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
         std::filesystem::remove_all(dir.Path());
-        std::filesystem::create_directory(dir.Path());
         mainWindow.Clear();
         profile.Set("ProcAreaW", c.areaW);
         ASSERT_TRUE(Connect(kFormatRgb, 24, c.w, -c.h));
@@ -268,13 +249,8 @@ TEST_F(CaptureIntakeTest, FrameWithoutAccumulatorIsCaptured) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer reserves more address space than the limit leaves";
 #endif
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(CaptureWithoutAccumulator(*this));
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(kelpa::testing::ExitCodeOfChild([this] { return CaptureWithoutAccumulator(*this); }),
+              0);
 }
 
 }  // namespace
