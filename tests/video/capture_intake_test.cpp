@@ -15,12 +15,10 @@
 #include <vector>
 
 #include "support/child_process.h"
-#include "support/recording_receiver.h"
+#include "support/intake_harness.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/intake_fakes.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
@@ -61,41 +59,28 @@ std::vector<uint8_t> HalfBrightSample(const Source& s, const ConvGeometry& g) {
 
 // A controller whose graph runs (a run resets the chain as a real start does), with a capture
 // run into a directory of its own. Public, for the child process of the allocation test.
-class CaptureIntakeTest : public ::testing::Test {
+class CaptureIntakeTest : public ::testing::Test, public IntakeHarness {
   public:
-    CaptureIntakeTest() {
-        InitClipTable();
-        profile.Set("ProcAuto", "0");
-        profile.Set("CapWorkDir", dir.Path());
-    }
-    // Constructs the controller with the profile's settings and connects the format.
-    bool Connect(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
-        ctrl = std::make_unique<VideoCtrl>(clock, LoadControllerSettings());
-        ctrl->AttachGraph(&control, &seeking, &events);
+    CaptureIntakeTest() { profile.Set("CapWorkDir", dir.Path()); }
+    // A new controller with the profile's settings, its graph attached, the format connected.
+    bool Start(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
+        Restart();
+        ctrl->AttachGraph(&control, &seeking, &graphEvents);
         ctrl->sink.isLive = true;
-        ctrl->Events().SetReceiver(&mainWindow);
-        return ctrl->sink.SetSourceHeader(
-            BitmapInfoHeader{.width = w, .height = h, .bitCount = bits, .compression = code});
+        return Connect(code, bits, w, h);
     }
-    void StartCapture(uint32_t frames) {
-        ctrl->sink.capture.captureCount.store(frames);
+    // A capture run of `count` frames, then `frames` frames of the sample 40 ms apart.
+    void Capture(uint32_t count, const Bytes& sample, int frames) {
+        ctrl->sink.capture.captureCount.store(count);
         ctrl->sink.capture.ToggleCapture(nullptr);
         ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-    }
-    void Feed(const std::vector<uint8_t>& sample, int frames) {
-        for (int i = 0; i < frames; ++i) {
-            ctrl->sink.SampleCB(i / 25.0, sample.data(), sample.size());
-        }
+        for (int i = 0; i < frames; ++i) Feed(sample, i / 25.0);
     }
 
     TempDir dir;
-    MemoryProfile profile;
-    FakeClock clock;
     FakeMediaControl control;
     FakeSeeking seeking;
-    FakeEvents events;
-    RecordingReceiver mainWindow;
-    std::unique_ptr<VideoCtrl> ctrl;
+    FakeEvents graphEvents;
 };
 
 // The saved file, read by a viewer, shows the sky as the window does: upright, or upside down
@@ -114,10 +99,9 @@ TEST_F(CaptureIntakeTest, SavedPictureShowsWhatTheWindowShows) {
             SCOPED_TRACE(::testing::Message() << source.name << " flip " << flip);
             std::filesystem::remove_all(dir.Path());
             profile.Set("ProcFlipV", flip ? "1" : "0");
-            ASSERT_TRUE(Connect(source.code, source.bits, w, source.positiveHeight ? h : -h));
+            ASSERT_TRUE(Start(source.code, source.bits, w, source.positiveHeight ? h : -h));
             const std::vector<uint8_t> sample = HalfBrightSample(source, ctrl->sink.geometry);
-            StartCapture(1);
-            Feed(sample, 1);
+            Capture(1, sample, 1);
             const kelpa::testing::Names files = FilesIn(dir.Path());
             ASSERT_EQ(files.size(), 1u);
             kelpa::testing::BmpContent bmp;
@@ -153,11 +137,10 @@ TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
         profile.Set("CapContent", c.content);
         profile.Set("ProcChannels", c.channels);
         profile.Set("ProcAmp", "256");  // the processed picture is twice as bright
-        ASSERT_TRUE(Connect(kFormatRgb, 24, w, -h));
+        ASSERT_TRUE(Start(kFormatRgb, 24, w, -h));
         std::vector<uint8_t> sample(ctrl->sink.geometry.srcRequiredSize);
         for (size_t i = 0; i < sample.size(); ++i) sample[i] = static_cast<uint8_t>(20 + i % 90);
-        StartCapture(3);
-        Feed(sample, 3);
+        Capture(3, sample, 3);
         const kelpa::testing::Names files = FilesIn(dir.Path());
         ASSERT_EQ(files.size(), 1u);
         kelpa::testing::SerContent ser;
@@ -205,14 +188,13 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
         std::filesystem::remove_all(dir.Path());
-        mainWindow.Clear();
+        events.Clear();
         profile.Set("ProcAreaW", c.areaW);
-        ASSERT_TRUE(Connect(kFormatRgb, 24, c.w, -c.h));
+        ASSERT_TRUE(Start(kFormatRgb, 24, c.w, -c.h));
         ASSERT_EQ(ctrl->sink.engine.accumulateStage, nullptr);
-        StartCapture(3);
-        Feed(std::vector<uint8_t>(ctrl->sink.geometry.srcRequiredSize, 90), 4);
+        Capture(3, Sample(0, 90, 90), 4);
         EXPECT_EQ(FilesIn(dir.Path()).size(), 3u);
-        EXPECT_EQ(mainWindow.Count(StreamEvent::kCaptureDone), 1);
+        EXPECT_EQ(events.Count(StreamEvent::kCaptureDone), 1);
         EXPECT_FALSE(ctrl->sink.capture.RunFailed()) << ctrl->sink.capture.FailureText();
     }
 }
@@ -234,14 +216,13 @@ int CaptureWithoutAccumulator(CaptureIntakeTest& t) {
     rlimit tight = old;
     tight.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (30u << 20);
     if (pages == 0 || setrlimit(RLIMIT_AS, &tight) != 0) return 1;
-    const bool connected = t.Connect(kFormatRgb, 24, w, -h);
+    const bool connected = t.Start(kFormatRgb, 24, w, -h);
     setrlimit(RLIMIT_AS, &old);
     int failed = 0;
     if (!connected || t.ctrl->sink.engine.accumulator != nullptr) return 2;
-    t.StartCapture(2);
-    t.Feed(sample, 2);
+    t.Capture(2, sample, 2);
     if (FilesIn(t.dir.Path()).size() != 2) failed |= 4;
-    if (t.mainWindow.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
+    if (t.events.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
     return failed;
 }
 

@@ -8,85 +8,40 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <random>
 #include <thread>
 
-#include "support/recording_receiver.h"
+#include "support/intake_harness.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/convert_test_support.h"
-#include "video/frame_sink.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
 
 using kelpa::testing::AllFormats;
 using kelpa::testing::FormatCase;
-using kelpa::testing::TempDir;
-using Bytes = std::vector<uint8_t>;
 
 constexpr const char* kCamera = "Test camera";
 
-bool Contains(const std::string& text, const char* part) {
+bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// One controller as a camera would drive it, darks kept in a temporary folder.
-class DarkIntake {
-  public:
-    DarkIntake(const std::string& directory, FakeClock& clock)
-        : ctrl(clock, LoadControllerSettings()) {
-        sink.events.SetReceiver(&events);
-        sink.SetPacing(false);
-        dark.SetDirectory(directory);
-        dark.SetDevice(kCamera);
-        // The whole frame is the area, so every pixel reaches the processed picture.
-        sink.engine.params.areaW = 0.0f;
-    }
-    void Connect(uint32_t code, uint32_t bits, int32_t w, int32_t h) {
-        ASSERT_TRUE(sink.SetSourceHeader(BitmapInfoHeader{.width = w,
-                                                          .height = h,
-                                                          .bitCount = static_cast<uint16_t>(bits),
-                                                          .compression = code}));
-    }
-    void Feed(const Bytes& sample) {
-        ASSERT_GE(sample.size(), sink.geometry.srcRequiredSize);
-        sink.SampleCB(0.0, sample.data(), sample.size());
-    }
-    // The pictures' pixels, padding left out.
-    Bytes Live() const { return Pixels(sink.live.Picture()); }
-    Bytes Processed() const { return Pixels(sink.engine.surf.Picture()); }
-    static Bytes Pixels(const FrameBuffer& p) {
-        Bytes out;
-        for (int32_t y = 0; y < p.height; ++y) {
-            out.insert(out.end(), p.data + size_t{p.stride} * y,
-                       p.data + size_t{p.stride} * y + 3 * p.width);
-        }
-        return out;
-    }
-
-    VideoCtrl ctrl;
-    FrameSink& sink = ctrl.sink;
-    DarkFrames& dark = ctrl.sink.dark;
-    RecordingReceiver events;
-};
-
-class DarkFramesTest : public ::testing::Test {
+// One controller as a camera would drive it, darks kept in a temporary folder; the whole frame
+// is the area, so every pixel reaches the processed picture.
+class DarkFramesTest : public ::testing::Test, public IntakeHarness {
   protected:
-    DarkFramesTest() { InitClipTable(); }
-
-    Bytes RandomSample(uint32_t seed, int low = 0, int high = 255) {
-        Bytes sample(intake.sink.geometry.srcRequiredSize);
-        std::mt19937 rng(seed);
-        std::uniform_int_distribution<int> level(low, high);
-        for (auto& b : sample) b = static_cast<uint8_t>(level(rng));
-        return sample;
+    DarkFramesTest() { Configure(); }
+    void Configure() {
+        Sink().SetPacing(false);
+        Sink().dark.SetDirectory(dir.Path());
+        Sink().dark.SetDevice(kCamera);
+        Sink().engine.params.areaW = 0.0f;
     }
+    DarkFrames& Dark() { return ctrl->sink.dark; }
     // A dark for the connected stream whose byte c of pixel (x, y) is value(x, y, c).
     MasterDark DarkOf(uint8_t (*value)(int32_t x, int32_t y, int c)) {
         MasterDark dark;
-        dark.Allocate(intake.dark.Identity());
+        dark.Allocate(Dark().Identity());
         for (int32_t y = 0; y < dark.identity.height; ++y) {
             for (int32_t i = 0; i < 3 * dark.identity.width; ++i) {
                 dark.pixels[size_t{dark.stride} * y + i] = value(i / 3, y, i % 3);
@@ -96,25 +51,21 @@ class DarkFramesTest : public ::testing::Test {
         return dark;
     }
     static Bytes Packed(const MasterDark& dark) {
-        Bytes out;
-        for (int32_t y = 0; y < dark.identity.height; ++y) {
-            const uint8_t* row = dark.pixels.data() + size_t{dark.stride} * y;
-            out.insert(out.end(), row, row + 3 * size_t(dark.identity.width));
-        }
-        return out;
+        FrameBuffer picture;
+        picture.data = const_cast<uint8_t*>(dark.pixels.data());
+        picture.width = dark.identity.width;
+        picture.height = dark.identity.height;
+        picture.stride = dark.stride;
+        return Pixels(picture);
     }
     MasterDark Stored() {
         MasterDark stored;
         std::string error;
-        EXPECT_TRUE(ReadDarkFile(intake.dark.StoredPath(), &stored, &error)) << error;
+        EXPECT_TRUE(ReadDarkFile(Dark().StoredPath(), &stored, &error)) << error;
         return stored;
     }
 
-    MemoryProfile profile;
-    const bool autoOff_ = [this] { return profile.WriteString("kelpa", "ProcAuto", "0"); }();
-    TempDir dir;
-    FakeClock clock;
-    DarkIntake intake{dir.Path(), clock};
+    kelpa::testing::TempDir dir;
 };
 
 // ---- Taking --------------------------------------------------------------------------------
@@ -127,68 +78,68 @@ TEST_F(DarkFramesTest, MasterIsTheAverageOfTheLivePictures) {
         const FormatCase& f = AllFormats()[n];
         const int32_t frames = std::array{1, 5, 300}[n % 3];
         SCOPED_TRACE(::testing::Message() << f.name << ", " << frames << " frames");
-        intake.events.Clear();
-        intake.Connect(f.code, f.bits, 13, 7);
-        ASSERT_TRUE(intake.dark.StartTake(frames).ok);
+        events.Clear();
+        ASSERT_TRUE(Connect(f.code, f.bits, 13, 7));
+        ASSERT_TRUE(Dark().StartTake(frames).ok);
         std::vector<uint64_t> sums(3 * 13 * 7, 0);
         for (int32_t i = 0; i < frames; ++i) {
-            EXPECT_EQ(intake.dark.TakeState(), DarkTakeState::kTaking);
-            intake.Feed(RandomSample(static_cast<uint32_t>(i)));
-            const Bytes live = intake.Live();
+            EXPECT_EQ(Dark().TakeState(), DarkTakeState::kTaking);
+            Feed(Sample(static_cast<uint32_t>(i)));
+            const Bytes live = Live();
             for (size_t b = 0; b < live.size(); ++b) sums[b] += live[b];
         }
-        EXPECT_EQ(intake.dark.TakeState(), DarkTakeState::kTaken);
-        EXPECT_EQ(intake.events.Count(StreamEvent::kDarkTake), 1);
-        intake.Feed(RandomSample(999));  // after the take: not summed
-        EXPECT_EQ(intake.dark.FramesTaken(), frames);
-        const DarkResult finished = intake.dark.FinishTake();
+        EXPECT_EQ(Dark().TakeState(), DarkTakeState::kTaken);
+        EXPECT_EQ(events.Count(StreamEvent::kDarkTake), 1);
+        Feed(Sample(999));  // after the take: not summed
+        EXPECT_EQ(Dark().FramesTaken(), frames);
+        const DarkResult finished = Dark().FinishTake();
         ASSERT_TRUE(finished.ok) << finished.message;
-        EXPECT_TRUE(Contains(finished.message, intake.dark.StoredPath().c_str()));
+        EXPECT_TRUE(Contains(finished.message, Dark().StoredPath()));
         const MasterDark stored = Stored();
         EXPECT_EQ(stored.identity, (DarkIdentity{kCamera, 13, 7, DarkFormatCode(f.code, f.bits)}));
         EXPECT_EQ(stored.frames, static_cast<uint32_t>(frames));
         Bytes average(sums.size());
         for (size_t b = 0; b < sums.size(); ++b) average[b] = (sums[b] + frames / 2) / frames;
         EXPECT_EQ(Packed(stored), average);
-        EXPECT_FALSE(intake.dark.Applied());
+        EXPECT_FALSE(Dark().Applied());
     }
 }
 
 // A take with a dark in use averages the raw frames, not the subtracted ones; the new master is
 // the one in use afterwards.
 TEST_F(DarkFramesTest, TakeWithADarkInUseSumsTheRawFrames) {
-    intake.Connect(kFormatRgb, 24, 8, 4);
-    ASSERT_TRUE(intake.dark.Install(DarkOf([](int32_t, int32_t, int) -> uint8_t { return 9; })).ok);
-    intake.dark.SetUse(true);
-    const Bytes sample = RandomSample(4, 20, 200);
-    ASSERT_TRUE(intake.dark.StartTake(2).ok);
-    intake.Feed(sample);
-    intake.Feed(sample);
-    ASSERT_TRUE(intake.dark.FinishTake().ok);
+    ASSERT_TRUE(Connect(kFormatRgb, 24, 8, 4));
+    ASSERT_TRUE(Dark().Install(DarkOf([](int32_t, int32_t, int) -> uint8_t { return 9; })).ok);
+    Dark().SetUse(true);
+    const Bytes sample = Sample(4, 20, 200);
+    ASSERT_TRUE(Dark().StartTake(2).ok);
+    Feed(sample);
+    Feed(sample);
+    ASSERT_TRUE(Dark().FinishTake().ok);
     // RGB24 rows keep their order and bytes: the raw frame is the sample itself.
     EXPECT_EQ(Packed(Stored()), Bytes(sample.begin(), sample.begin() + 3 * 8 * 4));
-    intake.Feed(sample);
-    EXPECT_EQ(intake.Live(), Bytes(3 * 8 * 4, 0));
+    Feed(sample);
+    EXPECT_EQ(Live(), Bytes(3 * 8 * 4, 0));
 }
 
 // A take needs a format that converts, and is abandoned when the format changes.
 TEST_F(DarkFramesTest, TakeNeedsAFormatThatConvertsAndStaysIt) {
-    EXPECT_FALSE(intake.dark.StartTake(4).ok);  // nothing connected
-    intake.Connect(FourCC("MJPG"), 24, 16, 8);
-    EXPECT_FALSE(intake.dark.StartTake(4).ok);
-    EXPECT_FALSE(intake.dark.FinishTake().ok);  // no take ended
+    EXPECT_FALSE(Dark().StartTake(4).ok);  // nothing connected
+    Connect(FourCC("MJPG"), 24, 16, 8);    // refused: no converter
+    EXPECT_FALSE(Dark().StartTake(4).ok);
+    EXPECT_FALSE(Dark().FinishTake().ok);  // no take ended
 
-    intake.Connect(kFormatYuy2, 16, 16, 8);
-    ASSERT_TRUE(intake.dark.StartTake(8).ok);
-    intake.Feed(RandomSample(1));
-    intake.Connect(kFormatYuy2, 16, 32, 8);
-    EXPECT_EQ(intake.events.Count(StreamEvent::kDarkTake), 1);
-    EXPECT_EQ(intake.dark.TakeState(), DarkTakeState::kFailed);
-    const DarkResult finished = intake.dark.FinishTake();
+    ASSERT_TRUE(Connect(kFormatYuy2, 16, 16, 8));
+    ASSERT_TRUE(Dark().StartTake(8).ok);
+    Feed(Sample(1));
+    ASSERT_TRUE(Connect(kFormatYuy2, 16, 32, 8));
+    EXPECT_EQ(events.Count(StreamEvent::kDarkTake), 1);
+    EXPECT_EQ(Dark().TakeState(), DarkTakeState::kFailed);
+    const DarkResult finished = Dark().FinishTake();
     EXPECT_FALSE(finished.ok);
     EXPECT_TRUE(Contains(finished.message, "format changed")) << finished.message;
-    EXPECT_FALSE(std::filesystem::exists(intake.dark.StoredPath()));
-    EXPECT_EQ(intake.dark.TakeState(), DarkTakeState::kIdle);
+    EXPECT_FALSE(std::filesystem::exists(Dark().StoredPath()));
+    EXPECT_EQ(Dark().TakeState(), DarkTakeState::kIdle);
 }
 
 // ---- Using ---------------------------------------------------------------------------------
@@ -198,23 +149,23 @@ TEST_F(DarkFramesTest, TakeNeedsAFormatThatConvertsAndStaysIt) {
 TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
     for (const FormatCase& f : AllFormats()) {
         SCOPED_TRACE(f.name);
-        intake.Connect(f.code, f.bits, 37, 23);
-        const Bytes sample = RandomSample(17);
-        intake.Feed(sample);
-        const Bytes raw = intake.Live();
+        ASSERT_TRUE(Connect(f.code, f.bits, 37, 23));
+        const Bytes sample = Sample(17);
+        Feed(sample);
+        const Bytes raw = Live();
         const MasterDark dark = DarkOf(
             [](int32_t x, int32_t y, int c) -> uint8_t { return (x * 7 + y * 13 + c * 29) % 97; });
-        ASSERT_TRUE(intake.dark.Install(dark).ok);
-        EXPECT_TRUE(intake.dark.SetUse(true).ok);
-        EXPECT_TRUE(intake.dark.Applied());
-        intake.Feed(sample);
+        ASSERT_TRUE(Dark().Install(dark).ok);
+        EXPECT_TRUE(Dark().SetUse(true).ok);
+        EXPECT_TRUE(Dark().Applied());
+        Feed(sample);
         const Bytes packed = Packed(dark);
         Bytes expected(raw.size());
         for (size_t i = 0; i < raw.size(); ++i) expected[i] = std::max(raw[i] - packed[i], 0);
-        EXPECT_EQ(intake.Live(), expected);
-        EXPECT_TRUE(intake.dark.SetUse(false).ok);
-        intake.Feed(sample);
-        EXPECT_EQ(intake.Live(), raw);
+        EXPECT_EQ(Live(), expected);
+        EXPECT_TRUE(Dark().SetUse(false).ok);
+        Feed(sample);
+        EXPECT_EQ(Live(), raw);
     }
 }
 
@@ -241,22 +192,20 @@ TEST_F(DarkFramesTest, HotPixelsVanishFromTheProcessedPicture) {
         }
         return sample;
     };
-    intake.Connect(kFormatRgb, 24, kW, kH);
-    ASSERT_TRUE(intake.dark.StartTake(4).ok);
-    for (int n = 0; n < 4; ++n) intake.Feed(frame(false, true));
-    ASSERT_TRUE(intake.dark.FinishTake().ok);
+    ASSERT_TRUE(Connect(kFormatRgb, 24, kW, kH));
+    ASSERT_TRUE(Dark().StartTake(4).ok);
+    for (int n = 0; n < 4; ++n) Feed(frame(false, true));
+    ASSERT_TRUE(Dark().FinishTake().ok);
 
-    DarkIntake clean(dir.Path(), clock);
-    clean.Connect(kFormatRgb, 24, kW, kH);
-    clean.Feed(frame(true, false));
-
-    intake.Feed(frame(true, true));
-    const Bytes withoutDark = intake.Processed();
-    EXPECT_TRUE(intake.dark.SetUse(true).ok);
-    intake.Feed(frame(true, true));
-    const Bytes withDark = intake.Processed();
+    Feed(frame(true, false));  // the clean sky
+    const Bytes clean = Processed();
+    Feed(frame(true, true));
+    const Bytes withoutDark = Processed();
+    EXPECT_TRUE(Dark().SetUse(true).ok);
+    Feed(frame(true, true));
+    const Bytes withDark = Processed();
     EXPECT_GE(*std::max_element(withDark.begin(), withDark.end()), 150);  // the star
-    EXPECT_EQ(withDark, clean.Processed());
+    EXPECT_EQ(withDark, clean);
     int hotSeen = 0;
     for (size_t i = 0; i < withDark.size(); ++i) hotSeen += withoutDark[i] >= withDark[i] + 150;
     EXPECT_EQ(hotSeen, 3 * 5);  // every channel of every hot pixel, before the dark was used
@@ -265,12 +214,12 @@ TEST_F(DarkFramesTest, HotPixelsVanishFromTheProcessedPicture) {
 // Darks of another device, size or format are refused with a message that names both streams,
 // and the picture stays the plain conversion.
 TEST_F(DarkFramesTest, ForeignDarksAreRefused) {
-    intake.Connect(kFormatYuy2, 16, 16, 8);
-    const Bytes sample = RandomSample(3);
-    intake.Feed(sample);
-    const Bytes raw = intake.Live();
-    intake.dark.SetUse(true);
-    const DarkIdentity stream = intake.dark.Identity();
+    ASSERT_TRUE(Connect(kFormatYuy2, 16, 16, 8));
+    const Bytes sample = Sample(3);
+    Feed(sample);
+    const Bytes raw = Live();
+    Dark().SetUse(true);
+    const DarkIdentity stream = Dark().Identity();
     for (const DarkIdentity& identity :
          {DarkIdentity{"Other camera", 16, 8, kFormatYuy2},
           DarkIdentity{kCamera, 16, 10, kFormatYuy2}, DarkIdentity{kCamera, 18, 8, kFormatYuy2},
@@ -280,21 +229,21 @@ TEST_F(DarkFramesTest, ForeignDarksAreRefused) {
         dark.Allocate(identity);
         std::fill(dark.pixels.begin(), dark.pixels.end(), 50);
         dark.frames = 4;
-        const DarkResult result = intake.dark.Install(dark);
+        const DarkResult result = Dark().Install(dark);
         EXPECT_FALSE(result.ok);
-        EXPECT_TRUE(Contains(result.message, DescribeDark(identity).c_str())) << result.message;
-        EXPECT_TRUE(Contains(result.message, DescribeDark(stream).c_str())) << result.message;
-        EXPECT_FALSE(intake.dark.Applied());
-        intake.Feed(sample);
-        EXPECT_EQ(intake.Live(), raw);
+        EXPECT_TRUE(Contains(result.message, DescribeDark(identity))) << result.message;
+        EXPECT_TRUE(Contains(result.message, DescribeDark(stream))) << result.message;
+        EXPECT_FALSE(Dark().Applied());
+        Feed(sample);
+        EXPECT_EQ(Live(), raw);
     }
 }
 
 // The stored file of the stream is checked when Use dark looks for it: none, one of another
 // stream, a damaged one are refused, each with its reason; a good one is applied.
 TEST_F(DarkFramesTest, StoredDarksAreCheckedBeforeUse) {
-    intake.Connect(kFormatI420, 12, 20, 10);
-    const std::string path = intake.dark.StoredPath();
+    ASSERT_TRUE(Connect(kFormatI420, 12, 20, 10));
+    const std::string path = Dark().StoredPath();
     MasterDark other;
     other.Allocate(DarkIdentity{kCamera, 20, 10, kFormatYv12});
     other.frames = 3;
@@ -316,67 +265,67 @@ TEST_F(DarkFramesTest, StoredDarksAreCheckedBeforeUse) {
         std::string bytes = kelpa::testing::ReadFile(path);
         if (c.damaged) bytes[bytes.size() / 2] ^= 0x10;
         if (c.damaged) kelpa::testing::WriteFile(path, bytes);
-        intake.dark.SetUse(false);
-        const DarkResult result = intake.dark.SetUse(true);
+        Dark().SetUse(false);
+        const DarkResult result = Dark().SetUse(true);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.missing, c.stored == nullptr);
         EXPECT_TRUE(Contains(result.message, c.reason)) << result.message;
-        EXPECT_FALSE(intake.dark.Applied());
+        EXPECT_FALSE(Dark().Applied());
     }
     ASSERT_TRUE(WriteDarkFile(path, right, &error)) << error;
-    EXPECT_TRUE(intake.dark.Refresh().ok);
-    EXPECT_TRUE(intake.dark.Applied());
-    EXPECT_EQ(intake.dark.StatusText(), "Dark frame: in use (3 frames)");
+    EXPECT_TRUE(Dark().Refresh().ok);
+    EXPECT_TRUE(Dark().Applied());
+    EXPECT_EQ(Dark().StatusText(), "Dark frame: in use (3 frames)");
 }
 
 // A dark in use stops at a change of size or format, says why, and comes back with its format.
 TEST_F(DarkFramesTest, FormatChangeStopsTheDark) {
-    intake.Connect(kFormatRgb, 32, 12, 6);
-    ASSERT_TRUE(
-        intake.dark.Install(DarkOf([](int32_t, int32_t, int) -> uint8_t { return 30; })).ok);
-    intake.dark.SetUse(true);
-    ASSERT_TRUE(intake.dark.Applied());
-    intake.Connect(kFormatRgb, 24, 12, 6);
-    EXPECT_FALSE(intake.dark.Applied());
-    EXPECT_TRUE(Contains(intake.dark.StatusText(), "not applied")) << intake.dark.StatusText();
-    const Bytes sample = RandomSample(8, 0, 20);
-    intake.Feed(sample);
-    EXPECT_EQ(intake.Live(), Bytes(sample.begin(), sample.begin() + 3 * 12 * 6));
-    intake.Connect(kFormatRgb, 32, 12, 6);
-    EXPECT_TRUE(intake.dark.Applied());
+    ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
+    ASSERT_TRUE(Dark().Install(DarkOf([](int32_t, int32_t, int) -> uint8_t { return 30; })).ok);
+    Dark().SetUse(true);
+    ASSERT_TRUE(Dark().Applied());
+    ASSERT_TRUE(Connect(kFormatRgb, 24, 12, 6));
+    EXPECT_FALSE(Dark().Applied());
+    EXPECT_TRUE(Contains(Dark().StatusText(), "not applied")) << Dark().StatusText();
+    const Bytes sample = Sample(8, 0, 20);
+    Feed(sample);
+    EXPECT_EQ(Live(), Bytes(sample.begin(), sample.begin() + 3 * 12 * 6));
+    ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
+    EXPECT_TRUE(Dark().Applied());
 }
 
 // A new controller with DarkUse=1 finds the dark taken by an earlier one once its stream is
 // known (as the application refreshes it after opening a source).
 TEST_F(DarkFramesTest, DarkUseSettingLoadsTheStoredDark) {
-    intake.Connect(kFormatUyvy, 16, 10, 4);
-    ASSERT_TRUE(intake.dark.StartTake(1).ok);
-    intake.Feed(RandomSample(2, 5, 9));
-    ASSERT_TRUE(intake.dark.FinishTake().ok);
+    ASSERT_TRUE(Connect(kFormatUyvy, 16, 10, 4));
+    ASSERT_TRUE(Dark().StartTake(1).ok);
+    Feed(Sample(2, 5, 9));
+    ASSERT_TRUE(Dark().FinishTake().ok);
     profile.Set("DarkUse", "1");
     profile.Set("DarkFrames", "5000");
-    DarkIntake next(dir.Path(), clock);
-    EXPECT_TRUE(next.dark.Use());
-    EXPECT_EQ(next.dark.Settings().frames, DarkFrames::kMaxFrames);
-    next.Connect(kFormatUyvy, 16, 10, 4);
-    EXPECT_FALSE(next.dark.Applied());
-    EXPECT_TRUE(next.dark.Refresh().ok);
-    EXPECT_TRUE(next.dark.Applied());
+    Restart();
+    Configure();
+    EXPECT_TRUE(Dark().Use());
+    EXPECT_EQ(Dark().Settings().frames, DarkFrames::kMaxFrames);
+    ASSERT_TRUE(Connect(kFormatUyvy, 16, 10, 4));
+    EXPECT_FALSE(Dark().Applied());
+    EXPECT_TRUE(Dark().Refresh().ok);
+    EXPECT_TRUE(Dark().Applied());
 }
 
 // The GUI thread switches Use dark, installs darks and runs takes while the streaming thread
 // converts frames: every frame ends either untouched or with one whole dark taken off, and a
 // take that starts while frames flow completes.
 TEST_F(DarkFramesTest, CommandsWhileFramesFlow) {
-    intake.Connect(kFormatRgb, 24, 32, 16);
-    const Bytes sample(intake.sink.geometry.srcRequiredSize, 100);
+    ASSERT_TRUE(Connect(kFormatRgb, 24, 32, 16));
+    const Bytes sample(Sink().geometry.srcRequiredSize, 100);
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::thread streaming([&] {
         while (!stop.load()) {
-            intake.sink.SampleCB(0.0, sample.data(), sample.size());
-            std::lock_guard lock(intake.sink.live.PictureLock());
-            const Bytes live = DarkIntake::Pixels(intake.sink.live.Picture());
+            Sink().SampleCB(0.0, sample.data(), sample.size());
+            std::lock_guard lock(Sink().live.PictureLock());
+            const Bytes live = Pixels(Sink().live.Picture());
             wrong +=
                 std::count_if(live.begin(), live.end(), [&](uint8_t b) { return b != live[0]; });
             // Untouched, less the installed dark, or less a taken one (the frames themselves).
@@ -385,11 +334,11 @@ TEST_F(DarkFramesTest, CommandsWhileFramesFlow) {
     });
     const MasterDark dark = DarkOf([](int32_t, int32_t, int) -> uint8_t { return 7; });
     for (int round = 0; round < 20; ++round) {
-        intake.dark.SetUse(round % 2 == 0);
-        ASSERT_TRUE(intake.dark.Install(dark).ok);
-        ASSERT_TRUE(intake.dark.StartTake(3).ok);
-        while (intake.dark.TakeState() == DarkTakeState::kTaking) std::this_thread::yield();
-        const DarkResult taken = intake.dark.FinishTake();
+        Dark().SetUse(round % 2 == 0);
+        ASSERT_TRUE(Dark().Install(dark).ok);
+        ASSERT_TRUE(Dark().StartTake(3).ok);
+        while (Dark().TakeState() == DarkTakeState::kTaking) std::this_thread::yield();
+        const DarkResult taken = Dark().FinishTake();
         ASSERT_TRUE(taken.ok) << taken.message;
     }
     stop.store(true);

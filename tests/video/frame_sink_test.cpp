@@ -4,50 +4,33 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
-#include "support/temp_files.h"
-#include "support/test_support.h"
+#include "support/intake_harness.h"
 #include "video/convert_test_support.h"
-#include "video/frame_sink.h"
 #include "video/intake_fakes.h"
 #include "video/new_counter.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class IntakeTest : public ::testing::Test {
+class IntakeTest : public ::testing::Test, public IntakeHarness {
   protected:
     IntakeTest() {
-        InitClipTable();
-        sink.events.SetReceiver(&events);
         sink.live.SetVisible(true);
         sink.engine.surf.SetVisible(true);
     }
     // Connects a format and makes a sample of its size: random bytes, or `fill` when given.
     void Connect(uint32_t code, uint16_t bits, int32_t w, int32_t h, int fill = -1) {
-        ASSERT_TRUE(sink.SetSourceHeader(
-            BitmapInfoHeader{.width = w, .height = h, .bitCount = bits, .compression = code}));
-        sample.assign(sink.geometry.srcRequiredSize, static_cast<uint8_t>(fill));
-        std::mt19937 rng(w * 131 + h);
-        if (fill < 0) std::generate(sample.begin(), sample.end(), [&] { return uint8_t(rng()); });
+        ASSERT_TRUE(IntakeHarness::Connect(code, bits, w, h));
+        sample = fill < 0 ? Sample(w * 131 + h) : Sample(0, fill, fill);
     }
-    int32_t Feed(double t = 0.0) { return sink.SampleCB(t, sample.data(), sample.size()); }
+    int32_t Feed(double t = 0.0) { return IntakeHarness::Feed(sample, t); }
 
-    MemoryProfile profile;
-    // Automatic control off unless a test turns it on: it would change count and delay.
-    const bool autoOff_ = [this] { return profile.WriteString("kelpa", "ProcAuto", "0"); }();
-    FakeClock clock;
-    VideoCtrl ctrl{clock, LoadControllerSettings()};
-    FrameSink& sink = ctrl.sink;
-    RecordingReceiver events;
-    std::vector<uint8_t> sample;
+    FrameSink& sink = Sink();
+    Bytes sample;
 };
 
 // Every accepted format at odd and even sizes reaches the live picture exactly as the
@@ -164,8 +147,8 @@ class PacingTest : public IntakeTest {
     void Start(double fps) {
         Connect(kFormatRgb, 24, 4, 4, 0);
         sink.ApplyFrameRate(fps);
-        ctrl.AttachGraph(&control, nullptr, nullptr);
-        ASSERT_EQ(ctrl.Run(), MediaResult::kDone);
+        ctrl->AttachGraph(&control, nullptr, nullptr);
+        ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     }
     // Milliseconds since `from` on the fake clock.
     double Since(uint32_t from) const { return static_cast<double>(clock.now - from); }
@@ -187,7 +170,7 @@ TEST_F(PacingTest, EveryFrameEndsOnItsOwnTime) {
             Feed(double(i) * den / num);
             ASSERT_NEAR(Since(start), (i + 1) * 1000.0 / fps, 1.0) << "frame " << i;
         }
-        ctrl.Stop();
+        ctrl->Stop();
     }
 }
 
@@ -201,14 +184,14 @@ TEST_F(PacingTest, TimelineStartsAgainAfterPausesStepsSeeksAndStalls) {
     const size_t running = clock.sleeps.size();
     EXPECT_EQ(running, 10u);
 
-    ctrl.PauseToggle();
+    ctrl->PauseToggle();
     Feed(frameTime(10));  // the frame shown when the graph paused
     Feed(frameTime(20));  // steps while paused are shown at once
     Feed(frameTime(21));
     EXPECT_EQ(clock.sleeps.size(), running);
     clock.now += 60000;  // a minute in pause
 
-    ctrl.PauseToggle();
+    ctrl->PauseToggle();
     uint32_t anchor = clock.now;
     Feed(frameTime(22));
     EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
@@ -251,7 +234,7 @@ TEST_F(PacingTest, CamerasAndStoppedFilesAreNeverPaced) {
     sink.isLive = true;
     for (int i = 0; i < 5; ++i) Feed(i * 0.04);
     sink.isLive = false;
-    ctrl.Stop();
+    ctrl->Stop();
     for (int i = 0; i < 5; ++i) Feed(i * 0.04);
     EXPECT_TRUE(clock.sleeps.empty());
 }
@@ -260,57 +243,45 @@ TEST_F(PacingTest, CamerasAndStoppedFilesAreNeverPaced) {
 
 class RunStateTest : public IntakeTest {
   protected:
-    void Attach() { ctrl.AttachGraph(&control, &seeking, &events); }
+    void Attach() { ctrl->AttachGraph(&control, &seeking, &graphEvents); }
     FakeMediaControl control;
     FakeSeeking seeking;
-    FakeEvents events;
+    FakeEvents graphEvents;
 };
 
 TEST_F(RunStateTest, StartPauseStop) {
-    EXPECT_EQ(ctrl.Run(), MediaResult::kNoGraph);  // no graph yet
-    EXPECT_EQ(ctrl.Stop(), MediaResult::kNoGraph);
-    EXPECT_EQ(ctrl.PauseToggle(), MediaResult::kNoGraph);
+    EXPECT_EQ(ctrl->Run(), MediaResult::kNoGraph);  // no graph yet
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kNoGraph);
+    EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kNoGraph);
     Attach();
-    EXPECT_EQ(ctrl.PauseToggle(), MediaResult::kUnchanged);  // stopped: nothing to pause
-    EXPECT_EQ(ctrl.Run(), MediaResult::kDone);
-    EXPECT_EQ(ctrl.PlayState(), kStateRunning);
-    EXPECT_EQ(ctrl.Run(), MediaResult::kUnchanged);
-    ctrl.PauseToggle();
-    EXPECT_EQ(ctrl.PlayState(), kStatePaused);
-    ctrl.PauseToggle();
-    EXPECT_EQ(ctrl.PlayState(), kStateRunning);
+    EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kUnchanged);  // stopped: nothing to pause
+    EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
+    EXPECT_EQ(ctrl->PlayState(), kStateRunning);
+    EXPECT_EQ(ctrl->Run(), MediaResult::kUnchanged);
+    ctrl->PauseToggle();
+    EXPECT_EQ(ctrl->PlayState(), kStatePaused);
+    ctrl->PauseToggle();
+    EXPECT_EQ(ctrl->PlayState(), kStateRunning);
     seeking.position = 1234;
-    EXPECT_EQ(ctrl.Stop(), MediaResult::kDone);
-    EXPECT_EQ(ctrl.PlayState(), kStateStopped);
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
+    EXPECT_EQ(ctrl->PlayState(), kStateStopped);
     EXPECT_EQ(seeking.position, 0);  // a stopped file is rewound
-    EXPECT_EQ(ctrl.Stop(), MediaResult::kUnchanged);
+    EXPECT_EQ(ctrl->Stop(), MediaResult::kUnchanged);
     EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "stopWhenReady"}));
 }
 
 TEST_F(RunStateTest, RunFromPauseStopsFirstAndAFailedRunStaysStopped) {
     Attach();
-    ctrl.Run();
-    ctrl.PauseToggle();
+    ctrl->Run();
+    ctrl->PauseToggle();
     control.calls.clear();
     control.reportedState = kStatePaused;  // the graph never leaves pause: 3 polls
-    ctrl.Run();
+    ctrl->Run();
     EXPECT_EQ(control.calls, (Strings{"stopWhenReady", "getState", "getState", "getState", "run"}));
-    ctrl.Stop();
+    ctrl->Stop();
     control.runResult = MediaResult::kFailed;
-    EXPECT_EQ(ctrl.Run(), MediaResult::kFailed);
-    EXPECT_EQ(ctrl.PlayState(), kStateStopped);
-}
-
-TEST_F(RunStateTest, EndOfStreamStopsAndRewinds) {
-    Attach();
-    RecordingNotice notice;
-    ctrl.Run();
-    events.pending = {7, kEventComplete, 9};
-    ctrl.DrainGraphEvents(&notice);
-    EXPECT_EQ(ctrl.PlayState(), kStateStopped);
-    EXPECT_EQ(notice.status, Strings{"Stopped..."});
-    EXPECT_EQ(events.pending.size(), 1u);  // reading stops at the end event
-    EXPECT_EQ(seeking.seeks.back(), 0);
+    EXPECT_EQ(ctrl->Run(), MediaResult::kFailed);
+    EXPECT_EQ(ctrl->PlayState(), kStateStopped);
 }
 
 }  // namespace
