@@ -65,7 +65,7 @@ class CaptureIntakeTest : public ::testing::Test, public IntakeHarness {
     // A new controller with the profile's settings, its graph attached, the format connected.
     bool Start(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
         Restart();
-        ctrl->AttachGraph(&control, &seeking, &graphEvents);
+        ctrl->AttachGraph(&control, nullptr, nullptr);
         ctrl->sink.isLive = true;
         return Connect(code, bits, w, h);
     }
@@ -79,8 +79,6 @@ class CaptureIntakeTest : public ::testing::Test, public IntakeHarness {
 
     TempDir dir;
     FakeMediaControl control;
-    FakeSeeking seeking;
-    FakeEvents graphEvents;
 };
 
 // The saved file, read by a viewer, shows the sky as the window does: upright, or upside down
