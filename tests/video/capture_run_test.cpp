@@ -1,9 +1,17 @@
 // Capture runs into a real directory: the files are decoded by a reader of the test's own and
 // compared with the picture; messages, skipped frames, the streaming thread's allocations and
 // settings changed mid-run are checked, and every way a run can fail: a directory that cannot
-// be created or takes no files, a file size limit, a picture a BMP file cannot hold.
+// be created or takes no files, a file size limit, a picture a BMP file cannot hold. Captured
+// files are never replaced: frame numbers from container times that were rounded, several
+// writers capturing into one directory, file systems with and without a no-replace rename; and
+// the temporaries of programs that ended mid-write are cleared when a capture starts.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
@@ -13,23 +21,19 @@
 #include <vector>
 
 #include "support/captured_log.h"
+
 #include "support/child_process.h"
 #include "support/recording_notice.h"
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
+#include "video/capture_file.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"
 
-namespace kelpa {
+namespace kelpa::testing {
 namespace {
 
-using testing::BmpContent;
-using testing::FilesIn;
-using testing::Names;
-using testing::Picture;
-using testing::ReadBmp;
-using testing::TempDir;
 using Events = std::vector<StreamEvent>;
 
 constexpr StreamEvent P = StreamEvent::kCaptureProgress;
@@ -55,7 +59,7 @@ class CaptureRunTest : public ::testing::Test {
     TempDir dir_;
     const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
-    testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
+    ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::RecordingReceiver target_;
     StreamEvents events_;
 };
@@ -107,7 +111,7 @@ TEST_F(CaptureRunTest, FilesDecodeBackAndTheRunEndsAtItsCount) {
 // nothing partial or temporary is left.
 TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     const std::string blocker = dir_.File("blocker");
-    testing::WriteFile(blocker, "x");
+    WriteFile(blocker, "x");
     const std::string notBmp =
         dir_.Path() + "/: a picture of 4 x 2 pixels cannot be saved as a BMP file";
     const std::pair<const char*, std::string> cases[] = {
@@ -120,7 +124,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     };
     for (const auto& [spoil, reason] : cases) {
         SCOPED_TRACE(spoil);
-        testing::CapturedLog::Start();
+        CapturedLog::Start();
         std::filesystem::remove(dir_.File("cap_00001.bmp"));
         target_.Clear();
         Picture pic(4, 2, false);
@@ -138,7 +142,7 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         EXPECT_EQ(Frame(writer, pic, 2), 0);  // the run is over
         const std::string text = "Cannot write captured frames into " + reason;
         EXPECT_EQ(writer.FailureText(), text);
-        EXPECT_EQ(testing::CapturedLog::Lines(), Names{text});
+        EXPECT_EQ(CapturedLog::Lines(), Names{text});
         EXPECT_EQ(target_.Events(), Events{D});
         CaptureReport report;
         ASSERT_TRUE(events_.TakeCaptureDone(&report));
@@ -155,9 +159,9 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
 // A directory that cannot be created, or written, stops the run before it starts; a later
 // start into a good directory forgets the failure. The directory is created only then.
 TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise) {
-    testing::CapturedLog::Start();
+    CapturedLog::Start();
     const std::string blocker = dir_.File("blocker");
-    testing::WriteFile(blocker, "x");
+    WriteFile(blocker, "x");
     const std::string locked = dir_.File("locked");
     std::filesystem::create_directory(locked);
     std::filesystem::permissions(
@@ -179,7 +183,7 @@ TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise)
         EXPECT_FALSE(writer.capturing.load());
         EXPECT_EQ(writer.FailureText(), text);
         EXPECT_EQ(notice.status, Names{text});
-        EXPECT_EQ(testing::CapturedLog::Lines().back(), text);
+        EXPECT_EQ(CapturedLog::Lines().back(), text);
     }
     const std::string fresh = dir_.File("a/b");
     ASSERT_TRUE(writer.SetCaptureDirectory(fresh.c_str()));
@@ -197,7 +201,7 @@ TEST_F(CaptureRunTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
     for (const rlim_t limit : {0, 10, 54, 154}) {
         SCOPED_TRACE(limit);
         const TempDir dir;
-        EXPECT_EQ(testing::ExitCodeOfChild([&] {
+        EXPECT_EQ(ExitCodeOfChild([&] {
                       test::RecordingReceiver target;
                       StreamEvents events;
                       events.SetReceiver(&target);
@@ -205,7 +209,7 @@ TEST_F(CaptureRunTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
                       writer.ToggleCapture(nullptr);
                       const Picture pic(16, 8, false);
                       int failed = (Frame(writer, pic, 0) != 1) | (Frame(writer, pic, 25) != 1);
-                      failed |= !testing::LimitProcess(RLIMIT_FSIZE, limit) << 1;
+                      failed |= !LimitProcess(RLIMIT_FSIZE, limit) << 1;
                       failed |= (Frame(writer, pic, 50) != -1) << 2;
                       failed |= (writer.capturing.load() || writer.capturedCount.load() != 2) << 3;
                       failed |= (Frame(writer, pic, 75) != 0) << 4;
@@ -274,9 +278,9 @@ TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     CaptureWriter writer(&events, In(dir_.Path(), 3, 2));
     writer.SetCaptureName("Some Camera", false);
     writer.ToggleCapture(nullptr);
-    testing::StartCountingNew();
+    StartCountingNew();
     for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
-    EXPECT_EQ(testing::StopCountingNew(), 0);
+    EXPECT_EQ(StopCountingNew(), 0);
     EXPECT_EQ(FilesIn(dir_.Path()),
               (Names{"capSome_00001.bmp", "capSome_00004.bmp", "capSome_00007.bmp"}));
     EXPECT_FALSE(writer.capturing.load());
@@ -308,5 +312,108 @@ TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
     }
 }
 
+// Sample times as containers store them (rounded to the millisecond, as Matroska does) give
+// each frame its own number at the common frame rates.
+TEST_F(CaptureRunTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
+    CaptureWriter writer(nullptr, inDir_);
+    ASSERT_TRUE(writer.SetCaptureTemplate("%f"));
+    for (const double fps : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0}) {
+        SCOPED_TRACE(fps);
+        for (int i = 0; i < 600; ++i) {
+            char expected[16];
+            std::snprintf(expected, sizeof expected, "%05d.bmp", i + 1);
+            const std::string name =
+                writer.BuildCaptureName(std::round(i * 1000.0 / fps) / 1000.0, fps);
+            ASSERT_EQ(name.substr(name.size() - 9), expected) << "frame " << i;
+        }
+    }
+    // The time field is the nearest millisecond as well.
+    ASSERT_TRUE(writer.SetCaptureTemplate("%t"));
+    EXPECT_EQ(std::string(writer.BuildCaptureName(1.001, 30)).substr(dir_.Path().size() + 1),
+              "0001001.bmp");
+}
+
+// Three writers (as three runs or three programs would) capture the same frame numbers into one
+// directory at the same time: every frame of every writer is kept, complete, under the next
+// free suffix of its name.
+TEST_F(CaptureRunTest, WritersSharingADirectoryKeepEveryFrame) {
+    constexpr int kWriters = 3;
+    constexpr int kFrames = 30;
+    std::vector<Picture> pictures;
+    for (int w = 0; w < kWriters; ++w) pictures.emplace_back(7, 4, true, static_cast<uint8_t>(w));
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w) {
+        threads.emplace_back([&, w] {
+            CaptureWriter writer(nullptr, inDir_);
+            writer.captureCount.store(kFrames);
+            writer.ToggleCapture(nullptr);
+            for (int i = 0; i < kFrames; ++i) {
+                writer.CaptureFrame(i / 30.0, 30, pictures[w].fb, pictures[w].header);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    Names expected;
+    for (int i = 1; i <= kFrames; ++i) {
+        const std::string number = std::string(4 - (i >= 10), '0') + std::to_string(i);
+        for (const char* suffix : {"", "_1", "_2"}) {
+            expected.push_back("cap_" + number + suffix + ".bmp");
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(FilesIn(dir_.Path()), expected);
+    std::vector<int> perWriter(kWriters);
+    for (const std::string& name : expected) {
+        BmpContent bmp;
+        ASSERT_TRUE(ReadBmp(dir_.File(name), bmp)) << name;
+        for (int w = 0; w < kWriters; ++w) perWriter[w] += bmp.image == pictures[w].image;
+    }
+    EXPECT_EQ(perWriter, std::vector<int>(kWriters, kFrames));
+}
+
+// Both ways of taking a name refuse one that exists and leave the file to move in place.
+TEST(MoveMethodTest, NameThatExistsIsNeverReplaced) {
+    for (const MoveMethod method : {MoveMethod::kRenameNoReplace, MoveMethod::kReserveName}) {
+        const TempDir dir;
+        WriteFile(dir.File("taken.bmp"), "old");
+        WriteFile(dir.File("new.tmp"), "new");
+        const std::string from = dir.File("new.tmp");
+        EXPECT_EQ(MoveWithoutReplacing(from.c_str(), dir.File("taken.bmp").c_str(), method),
+                  EEXIST);
+        EXPECT_EQ(ReadFile(dir.File("taken.bmp")), "old");
+        EXPECT_EQ(MoveWithoutReplacing(from.c_str(), dir.File("free.bmp").c_str(), method), 0);
+        EXPECT_EQ(FilesIn(dir.Path()), (Names{"free.bmp", "taken.bmp"}));
+        EXPECT_EQ(ReadFile(dir.File("free.bmp")), "new");
+    }
+}
+
+// Starting a capture removes the temporaries of ended programs and nothing else: not those of
+// running programs, not one that a program is writing (its process is out of sight, in another
+// namespace, but it holds the lock), not files that only look alike.
+TEST_F(CaptureRunTest, StartRemovesTemporariesOfEndedPrograms) {
+    char name[64];
+    const auto temp = [&](pid_t pid, uint32_t writer) {
+        FormatCaptureTempName(name, sizeof name, pid, writer);
+        return std::string(name);
+    };
+    const pid_t ended = fork();  // a pid that no process has any more: a reaped child
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    const std::string stale = temp(ended, 0);
+    const Names kept = {temp(ended, 1),      // being written
+                        temp(getppid(), 0),  // the parent runs
+                        stale + "x", ".kelpa-capture-x-0.tmp", "cap_00001.bmp"};
+    WriteFile(dir_.File(stale), "partial");
+    for (size_t i = 1; i < kept.size(); ++i) WriteFile(dir_.File(kept[i]), "partial");
+    const int writing = CreateCaptureTemp(dir_.File(kept[0]).c_str());
+    ASSERT_GE(writing, 0);
+    CaptureWriter writer(nullptr, inDir_);
+    writer.ToggleCapture(nullptr);
+    close(writing);
+    Names expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(dir_.Path()), expected);
+}
+
 }  // namespace
-}  // namespace kelpa
+}  // namespace kelpa::testing

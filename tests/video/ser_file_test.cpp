@@ -1,5 +1,7 @@
 // SER files read back by the tests' own reader: header fields, frames upright, trailer times,
 // and files cut short by a crash or a full disk that still count exactly the frames they hold.
+// FITS pictures read back with cfitsio (values, keywords, upright in FITS order) and checked
+// with fitsverify.
 #include "video/ser_file.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +15,12 @@
 #include "support/child_process.h"
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
+#include "video/fits_file.h"
+#include "video/fits_reader.h"
 
-namespace kelpa {
+namespace kelpa::testing {
 namespace {
 
-using testing::Picture;
-using testing::ReadSer;
-using testing::SerContent;
-using testing::SerFrame;
-using testing::TempDir;
 using Times = std::vector<int64_t>;
 
 CapturePicture View(const Picture& p, bool colour) {
@@ -106,10 +105,10 @@ TEST(SerFile, TextsAreCutToTheirFieldsWhole) {
 
 TEST(SerFile, NeverReplacesAFileAndRefusesOtherPictures) {
     const TempDir dir;
-    testing::WriteFile(dir.File("taken.ser"), "mine");
+    WriteFile(dir.File("taken.ser"), "mine");
     SerFile file;
     EXPECT_EQ(file.Create(dir.File("taken.ser").c_str(), Info(4, 2, true), 1), EEXIST);
-    EXPECT_EQ(testing::ReadFile(dir.File("taken.ser")), "mine");
+    EXPECT_EQ(ReadFile(dir.File("taken.ser")), "mine");
 
     ASSERT_EQ(file.Create(dir.File("other.ser").c_str(), Info(4, 2, true), 1), 0);
     const Picture right(4, 2, false);
@@ -142,14 +141,14 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
         const std::string path = dir.File(std::to_string(c.limit) + ".ser");
-        EXPECT_EQ(testing::ExitCodeOfChild([&] {
+        EXPECT_EQ(ExitCodeOfChild([&] {
                       SerFile file;
                       int failed = file.Create(path.c_str(), Info(16, 8, true), 10) != 0;
                       for (int i = 0; i < 2; ++i)
                           failed |= file.Append(View(pic, true), i + 1) != 0;
                       // The crash: a third frame, then the end without Finish or destructor.
                       if (c.limit == 0) return failed | (file.Append(View(pic, true), 3) != 0) << 1;
-                      failed |= !testing::LimitProcess(RLIMIT_FSIZE, c.limit) << 1;
+                      failed |= !LimitProcess(RLIMIT_FSIZE, c.limit) << 1;
                       failed |= (file.Append(View(pic, true), 3) != EFBIG) << 2;
                       failed |= (file.FrameCount() != 2) << 3;
                       return failed | (file.Finish() != (c.times.empty() ? EFBIG : 0)) << 4;
@@ -163,5 +162,72 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
     }
 }
 
+TEST(FitsDate, MillisecondsInUtc) {
+    const std::tuple<int64_t, const char*> cases[] = {
+        {0, "1970-01-01T00:00:00.000"},
+        {1234567890123456789, "2009-02-13T23:31:30.123"},
+        {951782400999999999, "2000-02-29T00:00:00.999"},
+        {-1, "1969-12-31T23:59:59.999"},
+    };
+    for (const auto& [ns, text] : cases) {
+        char out[32];
+        ASSERT_TRUE(FormatFitsDate(ns, out, sizeof out)) << ns;
+        EXPECT_STREQ(out, text);
+    }
+}
+
+// One encoder takes pictures of changing sizes, either row order, colour and grey. Texts that
+// FITS cannot hold are made ASCII and cut (to 68 characters), and values the device does not
+// report are left out.
+TEST(FitsEncoder, PicturesReadBackUprightWithTheirKeywordsAndVerify) {
+    const TempDir dir;
+    FitsEncoder encoder;
+    const std::string longName = "Cam\xC3\xA9ra " + std::string(80, 'z');
+    const std::string cutName = "Cam__ra " + std::string(60, 'z');
+    for (int n = 0; n < 24; ++n) {
+        const int32_t w = std::array{1, 5, 641}[n / 8];
+        const int32_t h = std::array{1, 3}[n / 4 % 2];
+        const bool topDown = n & 2;
+        const bool colour = n & 1;
+        const bool full = n % 3 != 0;  // every keyword, or an odd device name alone
+        SCOPED_TRACE(::testing::Message() << w << "x" << h << " top-down " << topDown << " colour "
+                                          << colour << " all keywords " << full);
+        const Picture pic(w, h, topDown, static_cast<uint8_t>(n), !colour);
+        FitsFrameInfo info;
+        info.utcNs = 1234567890123456789;
+        info.instrument = full ? std::string_view("USB Camera") : longName;
+        info.telescope = full ? "Newton 200/1000" : "";
+        info.exposureSeconds = full ? 0.0125 : -1.0;
+        ASSERT_TRUE(encoder.Encode({&pic.fb, topDown, colour}, info)) << encoder.ErrorText();
+        const std::string path = dir.File(std::to_string(n) + ".fits");
+        const auto bytes = encoder.Bytes();
+        WriteFile(path, std::string(bytes.begin(), bytes.end()));
+
+        FitsContent fits;
+        ASSERT_TRUE(ReadFits(
+            path, fits, {"DATE-OBS", "INSTRUME", "TELESCOP", "OBSERVER", "EXPTIME", "SWCREATE"}));
+        EXPECT_EQ(fits.bitpix, 8);
+        EXPECT_EQ(fits.naxis, colour ? 3 : 2);
+        EXPECT_EQ(std::tie(fits.axes[0], fits.axes[1], fits.axes[2]),
+                  std::tuple(long{w}, long{h}, colour ? 3L : 0L));
+        EXPECT_EQ(fits.data, FitsData(pic, colour));
+        EXPECT_EQ(fits.keys, (std::vector<std::string>{
+                                 "2009-02-13T23:31:30.123", full ? "USB Camera" : cutName,
+                                 full ? "Newton 200/1000" : "(none)", "(none)",
+                                 full ? "0.0125" : "(none)", "Kelpa " KELPA_VERSION_TEXT}));
+        if (n < 4 || n % 5 == 0) {  // a sample: fitsverify is slow
+            EXPECT_TRUE(Verified(path));
+        }
+    }
+}
+
+TEST(FitsEncoder, RefusesWhatItCannotWrite) {
+    FitsEncoder encoder;
+    const FrameBuffer empty;
+    EXPECT_FALSE(encoder.Encode({&empty, false, true}, {}));
+    EXPECT_TRUE(encoder.Bytes().empty());
+    EXPECT_STRNE(encoder.ErrorText(), "");
+}
+
 }  // namespace
-}  // namespace kelpa
+}  // namespace kelpa::testing
