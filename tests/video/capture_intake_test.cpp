@@ -3,7 +3,6 @@
 // writes the frames it promises when the chain renders whole frames (an empty area, frames too
 // small for an area, no accumulator).
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,23 +11,20 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "support/recording_receiver.h"
+#include "support/child_process.h"
+#include "support/intake_harness.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/intake_fakes.h"
-#include "video/ser_reader.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
 
-using kelpa::testing::DecodeBmp;
 using kelpa::testing::FilesIn;
+using kelpa::testing::ReadBmp;
 using kelpa::testing::TempDir;
 
 constexpr uint8_t kBright = 200;
@@ -42,10 +38,6 @@ struct Source {
     bool positiveHeight;  // the header's height sign
     bool topRowFirst;     // the first row in the sample is the picture's top row
 };
-
-void PrintTo(const Source& source, std::ostream* out) {
-    *out << source.name;
-}
 
 // A picture whose upper half is bright and lower half dark, laid out as the source sends it.
 std::vector<uint8_t> HalfBrightSample(const Source& s, const ConvGeometry& g) {
@@ -67,88 +59,61 @@ std::vector<uint8_t> HalfBrightSample(const Source& s, const ConvGeometry& g) {
 
 // A controller whose graph runs (a run resets the chain as a real start does), with a capture
 // run into a directory of its own. Public, for the child process of the allocation test.
-class CaptureIntakeTest : public ::testing::Test {
+class CaptureIntakeTest : public ::testing::Test, public IntakeHarness {
   public:
-    CaptureIntakeTest() {
-        InitClipTable();
-        profile.Set("ProcAuto", "0");
-        profile.Set("CapWorkDir", dir.Path());
-    }
-    // Constructs the controller with the profile's settings and connects the format.
-    bool Connect(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
-        ctrl = std::make_unique<VideoCtrl>(clock, LoadControllerSettings());
-        ctrl->AttachGraph(&control, &seeking, &events);
+    CaptureIntakeTest() { profile.Set("CapWorkDir", dir.Path()); }
+    // A new controller with the profile's settings, its graph attached, the format connected.
+    bool Start(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
+        Restart();
+        ctrl->AttachGraph(&control, nullptr, nullptr);
         ctrl->sink.isLive = true;
-        ctrl->Events().SetReceiver(&mainWindow);
-        return ctrl->sink.SetSourceHeader(
-            BitmapInfoHeader{.width = w, .height = h, .bitCount = bits, .compression = code});
+        return Connect(code, bits, w, h);
     }
-    void StartCapture(uint32_t frames) {
-        ctrl->sink.capture.captureCount.store(frames);
+    // A capture run of `count` frames, then `frames` frames of the sample 40 ms apart.
+    void Capture(uint32_t count, const Bytes& sample, int frames) {
+        ctrl->sink.capture.captureCount.store(count);
         ctrl->sink.capture.ToggleCapture(nullptr);
         ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-    }
-    void Feed(const std::vector<uint8_t>& sample, int frames) {
-        for (int i = 0; i < frames; ++i) {
-            ctrl->sink.SampleCB(i / 25.0, sample.data(), sample.size());
-        }
+        for (int i = 0; i < frames; ++i) Feed(sample, i / 25.0);
     }
 
     TempDir dir;
-    MemoryProfile profile;
-    FakeClock clock;
     FakeMediaControl control;
-    FakeSeeking seeking;
-    FakeEvents events;
-    RecordingReceiver mainWindow;
-    std::unique_ptr<VideoCtrl> ctrl;
 };
-
-// ---- Orientation --------------------------------------------------------------------------
-
-using OrientationCase = std::tuple<Source, bool>;
-class CaptureOrientationTest : public CaptureIntakeTest,
-                               public ::testing::WithParamInterface<OrientationCase> {};
 
 // The saved file, read by a viewer, shows the sky as the window does: upright, or upside down
-// with the vertical flip on.
-TEST_P(CaptureOrientationTest, SavedPictureShowsWhatTheWindowShows) {
-    const auto& [source, flip] = GetParam();
+// with the vertical flip on, for every source row order.
+TEST_F(CaptureIntakeTest, SavedPictureShowsWhatTheWindowShows) {
     constexpr int32_t w = 16;
     constexpr int32_t h = 8;
-    profile.Set("ProcFlipV", flip ? "1" : "0");
-    ASSERT_TRUE(Connect(source.code, source.bits, w, source.positiveHeight ? h : -h));
-    const std::vector<uint8_t> sample = HalfBrightSample(source, ctrl->sink.geometry);
-    StartCapture(1);
-    Feed(sample, 1);
-
-    const kelpa::testing::Names files = FilesIn(dir.Path());
-    ASSERT_EQ(files.size(), 1u);
-    std::vector<uint8_t> image;
-    int32_t height = 0;
-    ASSERT_TRUE(DecodeBmp(kelpa::testing::ReadFile(dir.File(files[0])), image, height));
-    ASSERT_EQ(image.size(), size_t{3} * w * h);
-    // The shown top row is the source's top row, or its bottom row when flipped.
-    const uint8_t top = image[w * 3 / 2];
-    const uint8_t bottom = image[image.size() - w * 3 / 2];
-    EXPECT_GT(flip ? bottom : top, 150) << "top " << int(top) << " bottom " << int(bottom);
-    EXPECT_LT(flip ? top : bottom, 90) << "top " << int(top) << " bottom " << int(bottom);
-    EXPECT_EQ(height, ctrl->sink.engine.surf.HeaderHeight());
+    const Source sources[] = {
+        {"BGR", kFormatRgb, 24, false, true},  // GStreamer's RGB rows: a top-down header
+        {"BGRBottomUp", kFormatRgb, 24, true, false},
+        {"YUY2", kFormatYuy2, 16, true, true},
+        {"I420", kFormatI420, 12, true, true},
+    };
+    for (const Source& source : sources) {
+        for (const bool flip : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << source.name << " flip " << flip);
+            std::filesystem::remove_all(dir.Path());
+            profile.Set("ProcFlipV", flip ? "1" : "0");
+            ASSERT_TRUE(Start(source.code, source.bits, w, source.positiveHeight ? h : -h));
+            const std::vector<uint8_t> sample = HalfBrightSample(source, ctrl->sink.geometry);
+            Capture(1, sample, 1);
+            const kelpa::testing::Names files = FilesIn(dir.Path());
+            ASSERT_EQ(files.size(), 1u);
+            kelpa::testing::BmpContent bmp;
+            ASSERT_TRUE(ReadBmp(dir.File(files[0]), bmp));
+            ASSERT_EQ(bmp.image.size(), size_t{3} * w * h);
+            // The shown top row is the source's top row, or its bottom row when flipped.
+            const uint8_t top = bmp.image[w * 3 / 2];
+            const uint8_t bottom = bmp.image[bmp.image.size() - w * 3 / 2];
+            EXPECT_GT(flip ? bottom : top, 150) << "top " << int(top) << " bottom " << int(bottom);
+            EXPECT_LT(flip ? top : bottom, 90) << "top " << int(top) << " bottom " << int(bottom);
+            EXPECT_EQ(bmp.height, ctrl->sink.engine.surf.HeaderHeight());
+        }
+    }
 }
-
-const Source kSources[] = {
-    {"BGR", kFormatRgb, 24, false, true},  // GStreamer's RGB rows: a top-down header
-    {"BGRBottomUp", kFormatRgb, 24, true, false},
-    {"YUY2", kFormatYuy2, 16, true, true},
-    {"I420", kFormatI420, 12, true, true},
-};
-
-INSTANTIATE_TEST_SUITE_P(SourcesAndFlip, CaptureOrientationTest,
-                         ::testing::Combine(::testing::ValuesIn(kSources), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<OrientationCase>& param) {
-                             return std::string(std::get<0>(param.param).name) +
-                                    (std::get<1>(param.param) ? "Flipped" : "Upright");
-                         });
 
 // ---- What is captured -----------------------------------------------------------------------
 
@@ -166,20 +131,18 @@ TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "content " << c.content << " channels " << c.channels);
         std::filesystem::remove_all(dir.Path());
-        std::filesystem::create_directory(dir.Path());
         profile.Set("CapFileType", "1");
         profile.Set("CapContent", c.content);
         profile.Set("ProcChannels", c.channels);
         profile.Set("ProcAmp", "256");  // the processed picture is twice as bright
-        ASSERT_TRUE(Connect(kFormatRgb, 24, w, -h));
+        ASSERT_TRUE(Start(kFormatRgb, 24, w, -h));
         std::vector<uint8_t> sample(ctrl->sink.geometry.srcRequiredSize);
         for (size_t i = 0; i < sample.size(); ++i) sample[i] = static_cast<uint8_t>(20 + i % 90);
-        StartCapture(3);
-        Feed(sample, 3);
+        Capture(3, sample, 3);
         const kelpa::testing::Names files = FilesIn(dir.Path());
         ASSERT_EQ(files.size(), 1u);
         kelpa::testing::SerContent ser;
-        ASSERT_TRUE(kelpa::testing::ReadSer(kelpa::testing::ReadFile(dir.File(files[0])), ser));
+        ASSERT_TRUE(kelpa::testing::ReadSer(dir.File(files[0]), ser));
         EXPECT_EQ(ser.colorId, c.colorId);
         ASSERT_EQ(ser.frameCount, 3);
         std::vector<uint8_t> expected;
@@ -223,15 +186,13 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
         std::filesystem::remove_all(dir.Path());
-        std::filesystem::create_directory(dir.Path());
-        mainWindow.Clear();
+        events.Clear();
         profile.Set("ProcAreaW", c.areaW);
-        ASSERT_TRUE(Connect(kFormatRgb, 24, c.w, -c.h));
+        ASSERT_TRUE(Start(kFormatRgb, 24, c.w, -c.h));
         ASSERT_EQ(ctrl->sink.engine.accumulateStage, nullptr);
-        StartCapture(3);
-        Feed(std::vector<uint8_t>(ctrl->sink.geometry.srcRequiredSize, 90), 4);
+        Capture(3, Sample(0, 90, 90), 4);
         EXPECT_EQ(FilesIn(dir.Path()).size(), 3u);
-        EXPECT_EQ(mainWindow.Count(StreamEvent::kCaptureDone), 1);
+        EXPECT_EQ(events.Count(StreamEvent::kCaptureDone), 1);
         EXPECT_FALSE(ctrl->sink.capture.RunFailed()) << ctrl->sink.capture.FailureText();
     }
 }
@@ -253,14 +214,13 @@ int CaptureWithoutAccumulator(CaptureIntakeTest& t) {
     rlimit tight = old;
     tight.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (30u << 20);
     if (pages == 0 || setrlimit(RLIMIT_AS, &tight) != 0) return 1;
-    const bool connected = t.Connect(kFormatRgb, 24, w, -h);
+    const bool connected = t.Start(kFormatRgb, 24, w, -h);
     setrlimit(RLIMIT_AS, &old);
     int failed = 0;
     if (!connected || t.ctrl->sink.engine.accumulator != nullptr) return 2;
-    t.StartCapture(2);
-    t.Feed(sample, 2);
+    t.Capture(2, sample, 2);
     if (FilesIn(t.dir.Path()).size() != 2) failed |= 4;
-    if (t.mainWindow.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
+    if (t.events.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
     return failed;
 }
 
@@ -268,13 +228,8 @@ TEST_F(CaptureIntakeTest, FrameWithoutAccumulatorIsCaptured) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer reserves more address space than the limit leaves";
 #endif
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(CaptureWithoutAccumulator(*this));
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(kelpa::testing::ExitCodeOfChild([this] { return CaptureWithoutAccumulator(*this); }),
+              0);
 }
 
 }  // namespace

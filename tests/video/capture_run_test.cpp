@@ -1,43 +1,53 @@
 // Capture runs into a real directory: the files are decoded by a reader of the test's own and
 // compared with the picture; messages, skipped frames, the streaming thread's allocations and
 // settings changed mid-run are checked, and every way a run can fail: a directory that cannot
-// be created or takes no files, a file size limit, a picture a BMP file cannot hold.
-#include <signal.h>
-#include <sys/resource.h>
+// be created or takes no files, a file size limit, a picture a BMP file cannot hold. Captured
+// files are never replaced: frame numbers from container times that were rounded, several
+// writers capturing into one directory, file systems with and without a no-replace rename; and
+// the temporaries of programs that ended mid-write are cleared when a capture starts.
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "support/captured_log.h"
+
+#include "support/child_process.h"
 #include "support/recording_notice.h"
 #include "support/recording_receiver.h"
 #include "support/temp_files.h"
+#include "video/capture_file.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"
 
-namespace kelpa {
+namespace kelpa::testing {
 namespace {
 
-using testing::DecodeBmp;
-using testing::FilesIn;
-using testing::Names;
-using testing::Picture;
-using testing::TempDir;
+using Events = std::vector<StreamEvent>;
 
 constexpr StreamEvent P = StreamEvent::kCaptureProgress;
 constexpr StreamEvent D = StreamEvent::kCaptureDone;
+
+// Settings of a run into `dir`.
+CaptureRunSettings In(const std::string& dir, uint32_t count, uint32_t frameDelay = 0) {
+    return {.directory = dir, .frameDelay = frameDelay, .count = count};
+}
+
+// A quiet receiver: acknowledges and records nothing (a recorder would allocate).
+struct Quiet : StreamEventReceiver {
+    void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
+};
 
 class CaptureRunTest : public ::testing::Test {
   protected:
@@ -49,97 +59,72 @@ class CaptureRunTest : public ::testing::Test {
     TempDir dir_;
     const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
-    testing::ScopedEnv homeEnv_{"HOME", home_.Path()};
+    ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::RecordingReceiver target_;
     StreamEvents events_;
 };
 
-// Pictures of odd widths and heights, either row order, decode back exactly.
-TEST_F(CaptureRunTest, FileDecodesBackToPicture) {
-    const std::tuple<int32_t, int32_t, bool> geometries[] = {
-        {1, 1, true}, {2, 7, false}, {3, 2, false}, {4, 3, true}, {641, 5, true}};
-    for (const auto& [w, h, topDown] : geometries) {
-        SCOPED_TRACE(::testing::Message() << w << "x" << h << " top-down " << topDown);
-        const Picture pic(w, h, topDown);
-        const TempDir dir;
-        target_.Clear();
-        CaptureWriter writer(&events_, inDir_);
-        ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
-        writer.ToggleCapture(nullptr);
-        ASSERT_EQ(Frame(writer, pic, 0), 1);
-        ASSERT_EQ(FilesIn(dir.Path()), Names{"cap_00001.bmp"});
-        std::vector<uint8_t> image;
-        int32_t height = 0;
-        ASSERT_TRUE(DecodeBmp(testing::ReadFile(dir.File("cap_00001.bmp")), image, height));
-        EXPECT_EQ(height, topDown ? -h : h);
-        EXPECT_EQ(image, pic.image);
-        EXPECT_EQ(target_.Events(), (std::vector{P, D}));
-    }
-}
-
-// Progress every fourth frame, done at the count (a count of 0 takes one frame).
-TEST_F(CaptureRunTest, ProgressEveryFourthFrameAndDoneAtCount) {
+// Pictures of odd widths and heights, either row order, decode back exactly; progress comes
+// every fourth frame and done at the count (a count of 0 takes one frame), with the count.
+TEST_F(CaptureRunTest, FilesDecodeBackAndTheRunEndsAtItsCount) {
     struct Case {
+        int32_t w, h;
+        bool topDown;
         uint32_t count;
         int frames;
-        std::vector<StreamEvent> posts;
-        size_t files;
+        Events posts;
     };
-    const Case cases[] = {
-        {10, 12, {P, P, D}, 10}, {8, 9, {P, P, D}, 8}, {3, 5, {P, P, P, D}, 3}, {0, 3, {P, D}, 1}};
-    const Picture pic(8, 2, false);
+    const Case cases[] = {{1, 1, true, 0, 3, {P, D}},
+                          {2, 7, false, 3, 5, {P, P, P, D}},
+                          {3, 2, false, 8, 9, {P, P, D}},
+                          {4, 3, true, 1, 1, {P, D}},
+                          {641, 5, true, 10, 12, {P, P, D}}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.count);
+        SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " count " << c.count);
+        const Picture pic(c.w, c.h, c.topDown);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&events_, inDir_);
-        ASSERT_TRUE(writer.SetCaptureDirectory(dir.Path().c_str()));
-        writer.captureCount.store(c.count);
+        CaptureWriter writer(&events_, In(dir.Path(), c.count));
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < c.frames; ++i) Frame(writer, pic, i);
-        EXPECT_EQ(FilesIn(dir.Path()).size(), c.files);
+        EXPECT_FALSE(writer.capturing.load());
         EXPECT_EQ(target_.Events(), c.posts);
-        // The run's end carries its count, and it did not fail.
+        const size_t files = std::max(c.count, 1u);
+        ASSERT_EQ(FilesIn(dir.Path()).size(), files);
+        for (const std::string& name : FilesIn(dir.Path())) {
+            BmpContent bmp;
+            ASSERT_TRUE(ReadBmp(dir.File(name), bmp)) << name;
+            EXPECT_EQ(bmp.height, c.topDown ? -c.h : c.h);
+            EXPECT_EQ(bmp.image, pic.image);
+        }
         CaptureReport report;
         ASSERT_TRUE(events_.TakeCaptureDone(&report));
-        EXPECT_EQ(report.capturedCount, c.files);
-        EXPECT_EQ(events_.CapturedCount(), c.files);
+        EXPECT_EQ(report.capturedCount, files);
+        EXPECT_EQ(events_.CapturedCount(), files);
         EXPECT_FALSE(report.failed);
         EXPECT_STREQ(report.failure, "");
-        EXPECT_FALSE(writer.capturing.load());
     }
 }
 
-// ---- Failures: the run ends, says why in the log and to the user, and leaves no file ----------
-
-// A frame that cannot be written ends the run with a text naming the directory and the reason;
-// the frames before it stay, nothing partial or temporary is left.
+// A frame that cannot be written ends the run with a text naming the directory and the reason,
+// in the log, the run's report and the main window's answer to it; the frames before it stay,
+// nothing partial or temporary is left.
 TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     const std::string blocker = dir_.File("blocker");
-    testing::WriteFile(blocker, "x");
-    struct Case {
-        const char* name;
-        void (*spoil)(Picture&, CaptureWriter&, const std::string& blocker);
-        std::string text;  // the failure text behind "Cannot write captured frames into "
-    };
-    const Case cases[] = {
+    WriteFile(blocker, "x");
+    const std::string notBmp =
+        dir_.Path() + "/: a picture of 4 x 2 pixels cannot be saved as a BMP file";
+    const std::pair<const char*, std::string> cases[] = {
         // A directory below a regular file takes no files, not even from root.
-        {"directory",
-         [](Picture&, CaptureWriter& w, const std::string& b) {
-             w.SetCaptureDirectory((b + "/sub").c_str());
-         },
-         blocker + "/sub/: " + std::strerror(ENOTDIR)},
-        {"header", [](Picture& p, CaptureWriter&, const std::string&) { p.header.width = 3; },
-         dir_.Path() + "/: a picture of 4 x 2 pixels cannot be saved as a BMP file"},
-        {"short buffer",
-         [](Picture& p, CaptureWriter&, const std::string&) { p.fb.imageSize -= 4; },
-         dir_.Path() + "/: a picture of 4 x 2 pixels cannot be saved as a BMP file"},
-        {"empty surface", [](Picture& p, CaptureWriter&, const std::string&) { p.fb = {}; },
+        {"directory", blocker + "/sub/: " + std::strerror(ENOTDIR)},
+        {"header", notBmp},
+        {"short buffer", notBmp},
+        {"empty surface",
          dir_.Path() + "/: a picture of 0 x 0 pixels cannot be saved as a BMP file"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        testing::CapturedLog::Start();
+    for (const auto& [spoil, reason] : cases) {
+        SCOPED_TRACE(spoil);
+        CapturedLog::Start();
         std::filesystem::remove(dir_.File("cap_00001.bmp"));
         target_.Clear();
         Picture pic(4, 2, false);
@@ -147,23 +132,24 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         writer.captureCount.store(5);
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
-        c.spoil(pic, writer, blocker);
+        const std::string how = spoil;
+        if (how == "directory") writer.SetCaptureDirectory((blocker + "/sub").c_str());
+        if (how == "header") pic.header.width = 3;
+        if (how == "short buffer") pic.fb.imageSize -= 4;
+        if (how == "empty surface") pic.fb = {};
         EXPECT_EQ(Frame(writer, pic, 1), -1);
         EXPECT_FALSE(writer.capturing.load());
         EXPECT_EQ(Frame(writer, pic, 2), 0);  // the run is over
-        const std::string text = "Cannot write captured frames into " + c.text;
-        EXPECT_TRUE(writer.RunFailed());
+        const std::string text = "Cannot write captured frames into " + reason;
         EXPECT_EQ(writer.FailureText(), text);
-        EXPECT_EQ(testing::CapturedLog::Lines(), Names{text});
-        EXPECT_EQ(target_.Events(), std::vector{D});
-        // The end of the run carries the reason to the main window.
+        EXPECT_EQ(CapturedLog::Lines(), Names{text});
+        EXPECT_EQ(target_.Events(), Events{D});
         CaptureReport report;
         ASSERT_TRUE(events_.TakeCaptureDone(&report));
         EXPECT_TRUE(report.failed);
         EXPECT_EQ(report.failure, text);
         EXPECT_EQ(report.capturedCount, 1u);
         EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00001.bmp"}));
-        // The main window's answer to the end message shows the reason.
         test::RecordingNotice notice;
         writer.ReportRunEnd(&notice);
         EXPECT_EQ(notice.status, Names{text});
@@ -173,34 +159,31 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
 // A directory that cannot be created, or written, stops the run before it starts; a later
 // start into a good directory forgets the failure. The directory is created only then.
 TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise) {
-    testing::CapturedLog::Start();
+    CapturedLog::Start();
     const std::string blocker = dir_.File("blocker");
-    testing::WriteFile(blocker, "x");
+    WriteFile(blocker, "x");
     const std::string locked = dir_.File("locked");
     std::filesystem::create_directory(locked);
     std::filesystem::permissions(
         locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    struct Case {
-        std::string dir;
-        std::string text;
-    };
-    std::vector<Case> cases = {{blocker + "/sub", "Cannot create the capture folder " + blocker +
-                                                      "/sub/: " + std::strerror(ENOTDIR)}};
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {blocker + "/sub",
+         "Cannot create the capture folder " + blocker + "/sub/: " + std::strerror(ENOTDIR)}};
     // Root writes into any directory whatever its mode.
     if (geteuid() != 0) {
-        cases.push_back({locked, "Cannot write captured frames into " + locked +
-                                     "/: " + std::strerror(EACCES)});
+        cases.emplace_back(
+            locked, "Cannot write captured frames into " + locked + "/: " + std::strerror(EACCES));
     }
     CaptureWriter writer(&events_, inDir_);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.dir);
-        ASSERT_TRUE(writer.SetCaptureDirectory(c.dir.c_str()));
+    for (const auto& [dir, text] : cases) {
+        SCOPED_TRACE(dir);
+        ASSERT_TRUE(writer.SetCaptureDirectory(dir.c_str()));
         test::RecordingNotice notice;
         EXPECT_FALSE(writer.ToggleCapture(&notice));
         EXPECT_FALSE(writer.capturing.load());
-        EXPECT_EQ(writer.FailureText(), c.text);
-        EXPECT_EQ(notice.status, Names{c.text});
-        EXPECT_EQ(testing::CapturedLog::Lines().back(), c.text);
+        EXPECT_EQ(writer.FailureText(), text);
+        EXPECT_EQ(notice.status, Names{text});
+        EXPECT_EQ(CapturedLog::Lines().back(), text);
     }
     const std::string fresh = dir_.File("a/b");
     ASSERT_TRUE(writer.SetCaptureDirectory(fresh.c_str()));
@@ -208,55 +191,37 @@ TEST_F(CaptureRunTest, RunThatCannotStartSaysWhyAndCreatesTheDirectoryOtherwise)
     writer.ToggleCapture(nullptr);
     EXPECT_TRUE(writer.capturing.load());
     EXPECT_TRUE(std::filesystem::is_directory(fresh));
-    EXPECT_FALSE(writer.RunFailed());
     EXPECT_STREQ(writer.FailureText(), "");
 }
 
-// Child process: two good frames, then a file size limit that the third frame runs into.
-// Returns a bit for each expectation that failed.
-int CaptureIntoFileLimit(const CaptureRunSettings& settings, rlim_t limit) {
-    signal(SIGXFSZ, SIG_IGN);
-    test::RecordingReceiver target;
-    StreamEvents events;
-    events.SetReceiver(&target);
-    CaptureWriter writer(&events, settings);
-    writer.captureCount.store(5);
-    writer.ToggleCapture(nullptr);
-    const Picture pic(16, 8, false);
-    int failed = 0;
-    for (int i = 0; i < 2; ++i) failed |= writer.CaptureFrame(i, 25, pic.fb, pic.header) != 1;
-    rlimit rl{};
-    getrlimit(RLIMIT_FSIZE, &rl);
-    rl.rlim_cur = limit;
-    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) failed |= 2;
-    if (writer.CaptureFrame(2, 25, pic.fb, pic.header) != -1) failed |= 4;
-    if (writer.capturing.load() || writer.capturedCount.load() != 2) failed |= 8;
-    if (writer.CaptureFrame(3, 25, pic.fb, pic.header) != 0) failed |= 16;
-    if (target.Events() != std::vector{D}) failed |= 32;
-    const std::string reason = std::string(": ") + std::strerror(EFBIG);
-    const std::string text = writer.FailureText();
-    if (text.size() < reason.size() ||
-        text.compare(text.size() - reason.size(), reason.size(), reason) != 0) {
-        failed |= 64;
+// Two good frames, then a file size limit that the third frame runs into: the run ends with the
+// reason and leaves no partial file. Limits: 0, the file header writes nothing; 10, part of it;
+// 54, the pixels write nothing; 154, part of them.
+TEST_F(CaptureRunTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
+    for (const rlim_t limit : {0, 10, 54, 154}) {
+        SCOPED_TRACE(limit);
+        const TempDir dir;
+        EXPECT_EQ(ExitCodeOfChild([&] {
+                      test::RecordingReceiver target;
+                      StreamEvents events;
+                      events.SetReceiver(&target);
+                      CaptureWriter writer(&events, In(dir.Path(), 5));
+                      writer.ToggleCapture(nullptr);
+                      const Picture pic(16, 8, false);
+                      int failed = (Frame(writer, pic, 0) != 1) | (Frame(writer, pic, 25) != 1);
+                      failed |= !LimitProcess(RLIMIT_FSIZE, limit) << 1;
+                      failed |= (Frame(writer, pic, 50) != -1) << 2;
+                      failed |= (writer.capturing.load() || writer.capturedCount.load() != 2) << 3;
+                      failed |= (Frame(writer, pic, 75) != 0) << 4;
+                      failed |= (target.Events() != Events{D}) << 5;
+                      const std::string text = writer.FailureText();
+                      const std::string reason = std::string(": ") + std::strerror(EFBIG);
+                      return failed | (text.find(reason) != text.size() - reason.size()) << 6;
+                  }),
+                  0);
+        EXPECT_EQ(FilesIn(dir.Path()), (Names{"cap_00001.bmp", "cap_00026.bmp"}));
     }
-    return failed;
 }
-
-class FileLimitTest : public CaptureRunTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(FileLimitTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(CaptureIntoFileLimit(inDir_, static_cast<rlim_t>(GetParam())));
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(FilesIn(dir_.Path()), (Names{"cap_00001.bmp", "cap_00026.bmp"}));
-}
-
-// 0: the file header writes nothing; 10: part of it; 54: the pixels write nothing; 154: part.
-INSTANTIATE_TEST_SUITE_P(Limits, FileLimitTest, ::testing::Values(0, 10, 54, 154));
 
 // At the end of a program run (or on a signal) the run is ended while a frame may be in
 // flight: FinishCapture returns only once that frame's file is complete and in place.
@@ -282,9 +247,8 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     const Picture pic(6, 3, false);
     StreamEvents events;
     events.SetReceiver(&gate);
-    CaptureWriter writer(&events, inDir_);
-    writer.captureCount.store(2);  // below 4: progress after every frame
-    writer.ToggleCapture(nullptr);
+    CaptureWriter writer(&events, In(dir_.Path(), 2));
+    writer.ToggleCapture(nullptr);  // a count below 4: progress after every frame
     std::thread streaming([&] { Frame(writer, pic, 0); });
     {
         std::unique_lock lock(gate.mutex);
@@ -308,19 +272,15 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
 // The frame delay skips frames between written ones; nothing is allocated on the way.
 TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
     const Picture pic(33, 9, true);
-    struct : StreamEventReceiver {
-        void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
-    } quiet;  // a recorder would allocate
+    Quiet quiet;
     StreamEvents events;
     events.SetReceiver(&quiet);
-    CaptureWriter writer(&events, inDir_);
+    CaptureWriter writer(&events, In(dir_.Path(), 3, 2));
     writer.SetCaptureName("Some Camera", false);
-    writer.captureFrameDelay.store(2);
-    writer.captureCount.store(3);
     writer.ToggleCapture(nullptr);
-    testing::StartCountingNew();
+    StartCountingNew();
     for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
-    EXPECT_EQ(testing::StopCountingNew(), 0);
+    EXPECT_EQ(StopCountingNew(), 0);
     EXPECT_EQ(FilesIn(dir_.Path()),
               (Names{"capSome_00001.bmp", "capSome_00004.bmp", "capSome_00007.bmp"}));
     EXPECT_FALSE(writer.capturing.load());
@@ -331,8 +291,7 @@ TEST_F(CaptureRunTest, FrameDelaySkipsFramesAndCaptureFrameAllocatesNothing) {
 TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
     const Picture pic(10, 4, false);
     TempDir other;
-    CaptureWriter writer(&events_, inDir_);
-    writer.captureCount.store(200);
+    CaptureWriter writer(&events_, In(dir_.Path(), 200));
     writer.ToggleCapture(nullptr);
     std::thread streaming([&] {
         for (int i = 0; i < 200; ++i) Frame(writer, pic, i);
@@ -345,14 +304,116 @@ TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
     streaming.join();
     for (const TempDir* d : {&dir_, &other}) {
         for (const std::string& name : FilesIn(d->Path())) {
-            std::vector<uint8_t> image;
-            int32_t height = 0;
+            BmpContent bmp;
             EXPECT_NE(std::string("abc").find(name[0]), std::string::npos) << name;
-            EXPECT_TRUE(DecodeBmp(testing::ReadFile(d->File(name)), image, height)) << name;
-            EXPECT_EQ(image, pic.image);
+            EXPECT_TRUE(ReadBmp(d->File(name), bmp)) << name;
+            EXPECT_EQ(bmp.image, pic.image);
         }
     }
 }
 
+// Sample times as containers store them (rounded to the millisecond, as Matroska does) give
+// each frame its own number at the common frame rates.
+TEST_F(CaptureRunTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
+    CaptureWriter writer(nullptr, inDir_);
+    ASSERT_TRUE(writer.SetCaptureTemplate("%f"));
+    for (const double fps : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0}) {
+        SCOPED_TRACE(fps);
+        for (int i = 0; i < 600; ++i) {
+            char expected[16];
+            std::snprintf(expected, sizeof expected, "%05d.bmp", i + 1);
+            const std::string name =
+                writer.BuildCaptureName(std::round(i * 1000.0 / fps) / 1000.0, fps);
+            ASSERT_EQ(name.substr(name.size() - 9), expected) << "frame " << i;
+        }
+    }
+    // The time field is the nearest millisecond as well.
+    ASSERT_TRUE(writer.SetCaptureTemplate("%t"));
+    EXPECT_EQ(std::string(writer.BuildCaptureName(1.001, 30)).substr(dir_.Path().size() + 1),
+              "0001001.bmp");
+}
+
+// Three writers (as three runs or three programs would) capture the same frame numbers into one
+// directory at the same time: every frame of every writer is kept, complete, under the next
+// free suffix of its name.
+TEST_F(CaptureRunTest, WritersSharingADirectoryKeepEveryFrame) {
+    constexpr int kWriters = 3;
+    constexpr int kFrames = 30;
+    std::vector<Picture> pictures;
+    for (int w = 0; w < kWriters; ++w) pictures.emplace_back(7, 4, true, static_cast<uint8_t>(w));
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w) {
+        threads.emplace_back([&, w] {
+            CaptureWriter writer(nullptr, inDir_);
+            writer.captureCount.store(kFrames);
+            writer.ToggleCapture(nullptr);
+            for (int i = 0; i < kFrames; ++i) {
+                writer.CaptureFrame(i / 30.0, 30, pictures[w].fb, pictures[w].header);
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    Names expected;
+    for (int i = 1; i <= kFrames; ++i) {
+        const std::string number = std::string(4 - (i >= 10), '0') + std::to_string(i);
+        for (const char* suffix : {"", "_1", "_2"}) {
+            expected.push_back("cap_" + number + suffix + ".bmp");
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(FilesIn(dir_.Path()), expected);
+    std::vector<int> perWriter(kWriters);
+    for (const std::string& name : expected) {
+        BmpContent bmp;
+        ASSERT_TRUE(ReadBmp(dir_.File(name), bmp)) << name;
+        for (int w = 0; w < kWriters; ++w) perWriter[w] += bmp.image == pictures[w].image;
+    }
+    EXPECT_EQ(perWriter, std::vector<int>(kWriters, kFrames));
+}
+
+// Both ways of taking a name refuse one that exists and leave the file to move in place.
+TEST(MoveMethodTest, NameThatExistsIsNeverReplaced) {
+    for (const MoveMethod method : {MoveMethod::kRenameNoReplace, MoveMethod::kReserveName}) {
+        const TempDir dir;
+        WriteFile(dir.File("taken.bmp"), "old");
+        WriteFile(dir.File("new.tmp"), "new");
+        const std::string from = dir.File("new.tmp");
+        EXPECT_EQ(MoveWithoutReplacing(from.c_str(), dir.File("taken.bmp").c_str(), method),
+                  EEXIST);
+        EXPECT_EQ(ReadFile(dir.File("taken.bmp")), "old");
+        EXPECT_EQ(MoveWithoutReplacing(from.c_str(), dir.File("free.bmp").c_str(), method), 0);
+        EXPECT_EQ(FilesIn(dir.Path()), (Names{"free.bmp", "taken.bmp"}));
+        EXPECT_EQ(ReadFile(dir.File("free.bmp")), "new");
+    }
+}
+
+// Starting a capture removes the temporaries of ended programs and nothing else: not those of
+// running programs, not one that a program is writing (its process is out of sight, in another
+// namespace, but it holds the lock), not files that only look alike.
+TEST_F(CaptureRunTest, StartRemovesTemporariesOfEndedPrograms) {
+    char name[64];
+    const auto temp = [&](pid_t pid, uint32_t writer) {
+        FormatCaptureTempName(name, sizeof name, pid, writer);
+        return std::string(name);
+    };
+    const pid_t ended = fork();  // a pid that no process has any more: a reaped child
+    if (ended == 0) _exit(0);
+    waitpid(ended, nullptr, 0);
+    const std::string stale = temp(ended, 0);
+    const Names kept = {temp(ended, 1),      // being written
+                        temp(getppid(), 0),  // the parent runs
+                        stale + "x", ".kelpa-capture-x-0.tmp", "cap_00001.bmp"};
+    WriteFile(dir_.File(stale), "partial");
+    for (size_t i = 1; i < kept.size(); ++i) WriteFile(dir_.File(kept[i]), "partial");
+    const int writing = CreateCaptureTemp(dir_.File(kept[0]).c_str());
+    ASSERT_GE(writing, 0);
+    CaptureWriter writer(nullptr, inDir_);
+    writer.ToggleCapture(nullptr);
+    close(writing);
+    Names expected = kept;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(dir_.Path()), expected);
+}
+
 }  // namespace
-}  // namespace kelpa
+}  // namespace kelpa::testing

@@ -1,5 +1,5 @@
-// Helpers of the capture tests: pictures with known pixels, an independent BMP reader, and the
-// listing of a capture directory.
+// Helpers of the capture tests: pictures with known pixels, BMP and SER readers of the tests'
+// own (written from the published formats), and the listing of a capture directory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,17 +13,20 @@
 
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
+#include "support/temp_files.h"
 
 namespace kelpa::testing {
 
 using Names = std::vector<std::string>;
 
-// A picture with known pixels (a pattern that `seed` shifts), laid into a padded buffer bottom
-// row first or top row first.
+// A picture with known pixels (a pattern that `seed` shifts; grey: each pixel's three bytes
+// take the level of its blue byte), laid into a padded buffer bottom row first or top row first.
 struct Picture {
-    Picture(int32_t w, int32_t h, bool topDown, uint8_t seed = 11)
+    Picture(int32_t w, int32_t h, bool topDown, uint8_t seed = 11, bool grey = false)
         : image(static_cast<size_t>(w) * h * 3) {
-        for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 37 + seed);
+        for (size_t i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<uint8_t>((grey ? i - i % 3 : i) * 37 + seed);
+        }
         fb = {nullptr,    static_cast<int32_t>(Stride24(w)) - 3 * w, Stride24(w) * h, w, h,
               Stride24(w)};
         buffer.assign(fb.imageSize, 0xEE);  // row padding stays 0xEE
@@ -40,41 +43,86 @@ struct Picture {
     BitmapInfoHeader header;
 };
 
-// Makes the picture grey: each pixel's three bytes take the level of its blue byte.
-inline void MakeGrey(Picture& p) {
-    for (size_t i = 0; i + 2 < p.image.size(); i += 3) p.image[i + 1] = p.image[i + 2] = p.image[i];
-    for (int32_t y = 0; y < p.fb.height; ++y) {
-        uint8_t* row = p.buffer.data() + static_cast<size_t>(y) * p.fb.stride;
-        for (int32_t x = 0; x < p.fb.width; ++x) row[3 * x + 1] = row[3 * x + 2] = row[3 * x];
-    }
-}
-
-inline uint32_t LE(const std::string& b, size_t at, int bytes) {
-    uint32_t v = 0;
+inline uint64_t LE(const std::string& b, size_t at, int bytes) {
+    uint64_t v = 0;
     for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(b[at + i]);
     return v;
 }
 
-// An independent BMP reader: checks the headers and gives the pixels top row first, as a
-// viewer shows them (a positive height means the file stores the bottom row first).
-inline ::testing::AssertionResult DecodeBmp(const std::string& b, std::vector<uint8_t>& image,
-                                            int32_t& height) {
+// A BMP file's pixels top row first, as a viewer shows them (a positive height means the file
+// stores the bottom row first), after checking its headers.
+struct BmpContent {
+    std::vector<uint8_t> image;
+    int32_t height = 0;
+};
+
+inline ::testing::AssertionResult ReadBmp(const std::string& path, BmpContent& out) {
+    const std::string b = ReadFile(path);
     if (b.size() < 54 || b.compare(0, 2, "BM") != 0 || LE(b, 2, 4) != b.size() ||
         LE(b, 6, 4) != 0 || LE(b, 10, 4) != 54 || LE(b, 14, 4) != 40 || LE(b, 26, 2) != 1 ||
         LE(b, 28, 2) != 24 || LE(b, 30, 4) != 0) {
         return ::testing::AssertionFailure() << "bad headers";
     }
     const size_t width = LE(b, 18, 4);
-    height = static_cast<int32_t>(LE(b, 22, 4));
-    const size_t rows = static_cast<size_t>(std::abs(height));
+    out.height = static_cast<int32_t>(LE(b, 22, 4));
+    const size_t rows = static_cast<size_t>(std::abs(out.height));
     const size_t stride = (width * 3 + 3) / 4 * 4;
     if (b.size() != 54 + stride * rows) return ::testing::AssertionFailure() << "pixel bytes";
-    image.clear();
+    out.image.clear();
     for (size_t y = 0; y < rows; ++y) {
-        const char* row = b.data() + 54 + (height > 0 ? rows - 1 - y : y) * stride;
-        image.insert(image.end(), row, row + width * 3);
+        const char* row = b.data() + 54 + (out.height > 0 ? rows - 1 - y : y) * stride;
+        out.image.insert(out.image.end(), row, row + width * 3);
     }
     return ::testing::AssertionSuccess();
+}
+
+// A SER file: the 178-byte header, the frames and the optional trailer of 64-bit frame times.
+// Taken only when its size is exactly the header plus the counted frames, with or without the
+// whole trailer.
+struct SerContent {
+    int32_t luId = 0, colorId = 0, littleEndian = 0, width = 0, height = 0, frameCount = 0;
+    std::string observer, instrument, telescope;  // up to the first zero byte
+    int64_t dateTime = 0, dateTimeUtc = 0;
+    std::vector<std::vector<uint8_t>> frames;  // as stored: rows from the top down
+    std::vector<int64_t> times;                // empty when the file has no trailer
+};
+
+inline ::testing::AssertionResult ReadSer(const std::string& path, SerContent& out) {
+    const std::string b = ReadFile(path);
+    if (b.size() < 178 || b.compare(0, 14, "LUCAM-RECORDER") != 0 || LE(b, 34, 4) != 8) {
+        return ::testing::AssertionFailure() << "not an 8-bit SER file";
+    }
+    const auto i32 = [&b](size_t at) { return static_cast<int32_t>(LE(b, at, 4)); };
+    const auto text = [&b](size_t at) { return std::string(b.substr(at, 40).c_str()); };
+    const auto i64 = [&b](size_t at) { return static_cast<int64_t>(LE(b, at, 8)); };
+    out = {i32(14),  i32(18),   i32(22),  i32(26),  i32(30), i32(38), text(42),
+           text(82), text(122), i64(162), i64(170), {},      {}};
+    if (out.width <= 0 || out.height <= 0 || out.frameCount < 0) {
+        return ::testing::AssertionFailure() << "size or count";
+    }
+    const size_t frameBytes = size_t{out.colorId >= 100 ? 3u : 1u} * out.width * out.height;
+    const size_t frames = static_cast<size_t>(out.frameCount);
+    const size_t dataEnd = 178 + frameBytes * frames;
+    if (b.size() != dataEnd && b.size() != dataEnd + 8 * frames) {
+        return ::testing::AssertionFailure()
+               << "size " << b.size() << " is not " << dataEnd << " or " << dataEnd + 8 * frames;
+    }
+    for (size_t i = 0; i < frames; ++i) {
+        const char* f = b.data() + 178 + i * frameBytes;
+        out.frames.emplace_back(f, f + frameBytes);
+        if (b.size() > dataEnd)
+            out.times.push_back(static_cast<int64_t>(LE(b, dataEnd + 8 * i, 8)));
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// What a SER viewer should find for a test picture: rows from the top, three bytes or one grey
+// level a pixel.
+inline std::vector<uint8_t> SerFrame(const Picture& p, bool colour) {
+    if (colour) return p.image;
+    std::vector<uint8_t> grey;
+    for (size_t i = 0; i < p.image.size(); i += 3) grey.push_back(p.image[i]);
+    return grey;
 }
 
 inline Names FilesIn(const std::string& dir) {

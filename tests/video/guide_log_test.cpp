@@ -10,11 +10,8 @@
 #include <random>
 #include <sstream>
 
-#include "support/recording_receiver.h"
+#include "support/intake_harness.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
-#include "video/frame_sink.h"
-#include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
@@ -55,7 +52,7 @@ class PositionObserver final : public FrameObserver {
     std::vector<std::pair<float, float>> positions;
 };
 
-class GuideLogTest : public ::testing::Test {
+class GuideLogTest : public ::testing::Test, public IntakeHarness {
   protected:
     static constexpr int32_t kW = 96;
     static constexpr int32_t kH = 64;
@@ -63,42 +60,34 @@ class GuideLogTest : public ::testing::Test {
 
     GuideLogTest() {
         g_utcMs.store(kStartMs);
-        InitClipTable();
-        sink.events.SetReceiver(&events);
         sink.SetPacing(false);
-        EXPECT_TRUE(sink.SetSourceHeader(
-            BitmapInfoHeader{.width = kW, .height = kH, .bitCount = 24, .compression = 0}));
+        EXPECT_TRUE(Connect(0, 24, kW, kH));
         sink.guideLog.SetDirectory(dir.Path());
         sink.guideLog.SetUtcClock(&TestClock);
         sink.SetObserver(&observer);
     }
     // A Gaussian star of peak 150 at (x, y) on a sky of 20 with noise 3.
     void FeedStar(double x, double y) {
-        std::vector<uint8_t> sample(Stride24(kW) * kH);
+        Bytes sample(Stride24(kW) * kH);
         std::normal_distribution<double> noise(0.0, 3.0);
         for (int32_t row = 0; row < kH; ++row) {
             for (int32_t col = 0; col < kW; ++col) {
-                const double dx = (col - x) / kSigma;
-                const double dy = (row - y) / kSigma;
-                const double v = 20 + 150 * std::exp(-0.5 * (dx * dx + dy * dy)) + noise(rng_);
-                const auto level = static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
-                std::fill_n(&sample[Stride24(kW) * row + 3 * size_t(col)], 3, level);
+                const double r2 =
+                    ((col - x) * (col - x) + (row - y) * (row - y)) / (kSigma * kSigma);
+                const double v = 20 + 150 * std::exp(-0.5 * r2) + noise(rng_);
+                std::fill_n(&sample[Stride24(kW) * row + 3 * size_t(col)], 3,
+                            static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)));
             }
         }
-        sink.SampleCB(0.0, sample.data(), sample.size());
+        Feed(sample);
     }
     std::vector<std::string> LogLines() {
         sink.guideLog.Flush();
         return SplitLines(ReadFile(sink.guideLog.CurrentPath()));
     }
 
-    MemoryProfile profile;
-    const bool autoOff_ = [this] { return profile.WriteString("kelpa", "ProcAuto", "0"); }();
     TempDir dir;
-    FakeClock clock;
-    VideoCtrl ctrl{clock, LoadControllerSettings()};
-    FrameSink& sink = ctrl.sink;
-    RecordingReceiver events;
+    FrameSink& sink = Sink();
     PositionObserver observer;
     std::mt19937 rng_{7};
 };

@@ -1,7 +1,8 @@
-// Fakes of the media graph for the intake tests.
+// Fakes of the media graph for the intake tests: a control that records its calls and a
+// seeking interface that keeps a position.
 #pragma once
 
-#include <deque>
+#include <string>
 #include <vector>
 
 #include "video/media_graph.h"
@@ -13,11 +14,10 @@ class FakeMediaControl final : public MediaControl {
     MediaResult Run() override { return Record("run", runResult); }
     MediaResult Pause() override { return Record("pause", MediaResult::kDone); }
     MediaResult Stop() override { return Record("stop", MediaResult::kDone); }
-    MediaResult StopWhenReady() override { return Record("stopWhenReady", stopWhenReadyResult); }
+    MediaResult StopWhenReady() override { return Record("stopWhenReady", MediaResult::kDone); }
     MediaResult GetState(uint32_t, int32_t* state) override {
-        calls.push_back("getState");
         *state = reportedState;
-        return MediaResult::kDone;
+        return Record("getState", MediaResult::kDone);
     }
     MediaResult Record(const char* call, MediaResult result) {
         calls.push_back(call);
@@ -26,7 +26,6 @@ class FakeMediaControl final : public MediaControl {
 
     std::vector<std::string> calls;
     MediaResult runResult = MediaResult::kDone;
-    MediaResult stopWhenReadyResult = MediaResult::kDone;
     int32_t reportedState = kStateStopped;
 };
 
@@ -34,38 +33,16 @@ class FakeSeeking final : public MediaSeeking {
   public:
     bool IsFormatSupported(TimeFormat) override { return true; }
     MediaResult SetTimeFormat(TimeFormat) override { return MediaResult::kDone; }
-    MediaResult GetDuration(int64_t* d) override {
-        *d = duration;
-        return MediaResult::kDone;
-    }
+    MediaResult GetDuration(int64_t* d) override { return *d = 0, MediaResult::kDone; }
     MediaResult GetCurrentPosition(int64_t* p) override {
-        *p = position;
-        return MediaResult::kDone;
+        return *p = position, MediaResult::kDone;
     }
-    MediaResult SetPositionAbsolute(int64_t p) override {
-        position = p;
-        seeks.push_back(p);
-        return MediaResult::kDone;
-    }
+    MediaResult SetPositionAbsolute(int64_t p) override { return position = p, MediaResult::kDone; }
     MediaResult ConvertTimeFormat(int64_t* target, TimeFormat, int64_t source,
                                   TimeFormat) override {
-        *target = source;
-        return MediaResult::kDone;
+        return *target = source, MediaResult::kDone;
     }
-    int64_t duration = 0;
     int64_t position = 0;
-    std::vector<int64_t> seeks;
-};
-
-class FakeEvents final : public GraphEventSource {
-  public:
-    bool NextEvent(int32_t* code) override {
-        if (pending.empty()) return false;
-        *code = pending.front();
-        pending.pop_front();
-        return true;
-    }
-    std::deque<int32_t> pending;
 };
 
 }  // namespace kelpa::test

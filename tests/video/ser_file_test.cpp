@@ -1,30 +1,27 @@
 // SER files read back by the tests' own reader: header fields, frames upright, trailer times,
 // and files cut short by a crash or a full disk that still count exactly the frames they hold.
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// FITS pictures read back with cfitsio (values, keywords, upright in FITS order) and checked
+// with fitsverify.
+#include "video/ser_file.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cerrno>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
-#include "video/ser_file.h"
-#include "video/ser_reader.h"
+#include "video/fits_file.h"
+#include "video/fits_reader.h"
 
-namespace kelpa {
+namespace kelpa::testing {
 namespace {
 
-using testing::Picture;
-using testing::ReadFile;
-using testing::ReadSer;
-using testing::SerContent;
-using testing::TempDir;
+using Times = std::vector<int64_t>;
 
 CapturePicture View(const Picture& p, bool colour) {
     return {&p.fb, p.header.height < 0, colour};
@@ -53,76 +50,53 @@ TEST(SerTicks, CountHundredNanosecondsFromYearOne) {
     for (const auto& [ns, ticks] : cases) EXPECT_EQ(SerTicksFromUnixNs(ns), ticks) << ns;
 }
 
-class SerFramesTest
-    : public ::testing::TestWithParam<std::tuple<int32_t, int32_t, bool /*topDown*/, bool>> {};
+// Odd and even sizes, either row order, colour and grey: the frames read back upright, behind
+// the header's fields; times that do not increase are made to.
+TEST(SerFile, FramesReadBackUprightWithHeaderAndTimes) {
+    const TempDir dir;
+    for (int n = 0; n < 36; ++n) {
+        const int32_t w = std::array{1, 3, 641}[n / 12];
+        const int32_t h = std::array{1, 2, 5}[n / 4 % 3];
+        const bool topDown = n & 2;
+        const bool colour = n & 1;
+        SCOPED_TRACE(::testing::Message()
+                     << w << "x" << h << " top-down " << topDown << " colour " << colour);
+        const std::string path = dir.File(std::to_string(n) + ".ser");
+        std::vector<Picture> pictures;
+        for (uint8_t seed : {1, 2, 3, 4}) pictures.emplace_back(w, h, topDown, seed, !colour);
+        SerFile file;
+        ASSERT_EQ(file.Create(path.c_str(), Info(w, h, colour), 1), 0);  // grows past the room
+        const int64_t times[] = {500, 500, 400, 900};
+        for (int i = 0; i < 4; ++i) ASSERT_EQ(file.Append(View(pictures[i], colour), times[i]), 0);
+        ASSERT_EQ(file.Finish(), 0);
 
-TEST_P(SerFramesTest, ReadBackUprightWithHeaderAndTimes) {
-    const auto [w, h, topDown, colour] = GetParam();
-    TempDir dir;
-    const std::string path = dir / "run.ser";
-    std::vector<Picture> pictures;
-    for (uint8_t seed : {1, 2, 3}) {
-        pictures.emplace_back(w, h, topDown, seed);
-        if (!colour) testing::MakeGrey(pictures.back());
+        SerContent ser;
+        ASSERT_TRUE(ReadSer(path, ser));
+        EXPECT_EQ(std::tie(ser.luId, ser.colorId, ser.littleEndian, ser.width, ser.height),
+                  std::tuple(0, colour ? 101 : 0, 1, w, h));
+        EXPECT_EQ(std::tie(ser.observer, ser.instrument, ser.telescope),
+                  std::tuple("A. Observer", "USB Camera", "Newton 200/1000"));
+        EXPECT_EQ(std::tie(ser.dateTime, ser.dateTimeUtc),
+                  std::tuple(638000000000000000, 637999964000000000));
+        ASSERT_EQ(ser.frameCount, 4);
+        for (size_t i = 0; i < 4; ++i) EXPECT_EQ(ser.frames[i], SerFrame(pictures[i], colour)) << i;
+        EXPECT_EQ(ser.times, (Times{500, 501, 502, 900}));
     }
-    SerFile file;
-    ASSERT_EQ(file.Create(path.c_str(), Info(w, h, colour), 3), 0);
-    for (size_t i = 0; i < pictures.size(); ++i) {
-        ASSERT_EQ(file.Append(View(pictures[i], colour), 1000 * static_cast<int64_t>(i + 1)), 0);
-    }
-    ASSERT_EQ(file.Finish(), 0);
-
-    SerContent ser;
-    ASSERT_TRUE(ReadSer(ReadFile(path), ser));
-    EXPECT_EQ(ser.luId, 0);
-    EXPECT_EQ(ser.colorId, colour ? 101 : 0);
-    EXPECT_EQ(ser.littleEndian, 1);
-    EXPECT_EQ(ser.width, w);
-    EXPECT_EQ(ser.height, h);
-    EXPECT_EQ(ser.frameCount, 3);
-    EXPECT_EQ(ser.observer, "A. Observer");
-    EXPECT_EQ(ser.instrument, "USB Camera");
-    EXPECT_EQ(ser.telescope, "Newton 200/1000");
-    EXPECT_EQ(ser.dateTime, 638000000000000000);
-    EXPECT_EQ(ser.dateTimeUtc, 637999964000000000);
-    ASSERT_EQ(ser.frames.size(), 3u);
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(ser.frames[i], testing::SerFrame(pictures[i], colour)) << i;
-    EXPECT_EQ(ser.times, (std::vector<int64_t>{1000, 2000, 3000}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Geometries, SerFramesTest,
-                         ::testing::Combine(::testing::Values(1, 3, 641),
-                                            ::testing::Values(1, 2, 5), ::testing::Bool(),
-                                            ::testing::Bool()));
-
-TEST(SerFile, TimesBecomeStrictlyIncreasing) {
-    TempDir dir;
-    const std::string path = dir / "t.ser";
-    const Picture pic(4, 2, true);
-    SerFile file;
-    ASSERT_EQ(file.Create(path.c_str(), Info(4, 2, true), 1), 0);  // grows past the room taken
-    for (int64_t t : {500, 500, 400, 900, 901}) ASSERT_EQ(file.Append(View(pic, true), t), 0);
-    ASSERT_EQ(file.Finish(), 0);
-    SerContent ser;
-    ASSERT_TRUE(ReadSer(ReadFile(path), ser));
-    EXPECT_EQ(ser.times, (std::vector<int64_t>{500, 501, 502, 900, 901}));
 }
 
 TEST(SerFile, TextsAreCutToTheirFieldsWhole) {
-    TempDir dir;
-    const std::string path = dir / "t.ser";
+    const TempDir dir;
+    SerRunInfo info = Info(2, 2, false);
     const std::string longName(45, 'x');
     const std::string accented = std::string(39, 'a') + "\xC3\xA9";  // "é" does not fit whole
-    SerRunInfo info = Info(2, 2, false);
     info.observer = longName;
     info.instrument = accented;
     info.telescope = "";
     SerFile file;
-    ASSERT_EQ(file.Create(path.c_str(), info, 0), 0);
+    ASSERT_EQ(file.Create(dir.File("t.ser").c_str(), info, 0), 0);
     ASSERT_EQ(file.Finish(), 0);
     SerContent ser;
-    ASSERT_TRUE(ReadSer(ReadFile(path), ser));
+    ASSERT_TRUE(ReadSer(dir.File("t.ser"), ser));
     EXPECT_EQ(ser.frameCount, 0);
     EXPECT_EQ(ser.observer, std::string(40, 'x'));
     EXPECT_EQ(ser.instrument, std::string(39, 'a'));
@@ -130,15 +104,13 @@ TEST(SerFile, TextsAreCutToTheirFieldsWhole) {
 }
 
 TEST(SerFile, NeverReplacesAFileAndRefusesOtherPictures) {
-    TempDir dir;
-    const std::string path = dir / "taken.ser";
-    testing::WriteFile(path, "mine");
+    const TempDir dir;
+    WriteFile(dir.File("taken.ser"), "mine");
     SerFile file;
-    EXPECT_EQ(file.Create(path.c_str(), Info(4, 2, true), 1), EEXIST);
-    EXPECT_EQ(ReadFile(path), "mine");
+    EXPECT_EQ(file.Create(dir.File("taken.ser").c_str(), Info(4, 2, true), 1), EEXIST);
+    EXPECT_EQ(ReadFile(dir.File("taken.ser")), "mine");
 
-    const std::string other = dir / "other.ser";
-    ASSERT_EQ(file.Create(other.c_str(), Info(4, 2, true), 1), 0);
+    ASSERT_EQ(file.Create(dir.File("other.ser").c_str(), Info(4, 2, true), 1), 0);
     const Picture right(4, 2, false);
     const Picture wider(5, 2, false);
     EXPECT_EQ(file.Append(View(wider, true), 1), EINVAL);
@@ -147,77 +119,115 @@ TEST(SerFile, NeverReplacesAFileAndRefusesOtherPictures) {
     EXPECT_EQ(file.FrameCount(), 1u);
     ASSERT_EQ(file.Finish(), 0);
     SerContent ser;
-    ASSERT_TRUE(ReadSer(ReadFile(other), ser));
+    ASSERT_TRUE(ReadSer(dir.File("other.ser"), ser));
     EXPECT_EQ(ser.frameCount, 1);
 }
 
-// A program that ends without finishing (a crash) leaves every whole frame counted.
-TEST(SerFile, CrashLeavesAFileCountingItsFrames) {
-    TempDir dir;
-    const std::string path = dir / "crash.ser";
+// A program that ends without finishing (a crash, limit 0 below) leaves every whole frame
+// counted. A full disk, as a file size limit: the frame that does not fit is cut off and the
+// count stays at the frames before it; the trailer is written when it still fits, else left
+// out. Limits beyond two frames: 0, not a byte of the third frame fits; 8, part of it, not the
+// trailer; 100, the trailer fits.
+TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
+    const TempDir dir;
     const Picture pic(16, 8, false);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        SerFile file;
-        int failed = file.Create(path.c_str(), Info(16, 8, true), 10) != 0;
-        for (int i = 0; i < 3; ++i) failed |= file.Append(View(pic, true), i + 1) != 0;
-        _exit(failed);  // no Finish, no destructor
+    const size_t twoFrames = kSerHeaderSize + 2 * 16 * 8 * 3;
+    const struct {
+        size_t limit;
+        int frames;
+        Times times;
+    } cases[] = {
+        {0, 3, {}}, {twoFrames, 2, {}}, {twoFrames + 8, 2, {}}, {twoFrames + 100, 2, {1, 2}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        const std::string path = dir.File(std::to_string(c.limit) + ".ser");
+        EXPECT_EQ(ExitCodeOfChild([&] {
+                      SerFile file;
+                      int failed = file.Create(path.c_str(), Info(16, 8, true), 10) != 0;
+                      for (int i = 0; i < 2; ++i)
+                          failed |= file.Append(View(pic, true), i + 1) != 0;
+                      // The crash: a third frame, then the end without Finish or destructor.
+                      if (c.limit == 0) return failed | (file.Append(View(pic, true), 3) != 0) << 1;
+                      failed |= !LimitProcess(RLIMIT_FSIZE, c.limit) << 1;
+                      failed |= (file.Append(View(pic, true), 3) != EFBIG) << 2;
+                      failed |= (file.FrameCount() != 2) << 3;
+                      return failed | (file.Finish() != (c.times.empty() ? EFBIG : 0)) << 4;
+                  }),
+                  0);
+        SerContent ser;
+        ASSERT_TRUE(ReadSer(path, ser));
+        EXPECT_EQ(ser.frameCount, c.frames);
+        EXPECT_EQ(ser.frames.back(), pic.image);
+        EXPECT_EQ(ser.times, c.times);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    SerContent ser;
-    ASSERT_TRUE(ReadSer(ReadFile(path), ser));
-    EXPECT_EQ(ser.frameCount, 3);
-    EXPECT_TRUE(ser.times.empty());
-    EXPECT_EQ(ser.frames.back(), pic.image);
 }
 
-// A full disk, as a file size limit: the frame that does not fit is cut off and the count stays
-// at the frames before it; the trailer is written when it still fits, else left out.
-class SerFullDiskTest : public ::testing::TestWithParam<std::tuple<size_t, bool>> {};
-
-int AppendIntoLimit(const std::string& path, const Picture& pic, rlim_t limit, bool trailerFits) {
-    signal(SIGXFSZ, SIG_IGN);
-    SerFile file;
-    int failed = file.Create(path.c_str(), Info(16, 8, true), 10) != 0;
-    for (int i = 0; i < 2; ++i) failed |= file.Append(View(pic, true), i + 1) != 0;
-    rlimit rl{};
-    getrlimit(RLIMIT_FSIZE, &rl);
-    rl.rlim_cur = limit;
-    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) failed |= 2;
-    if (file.Append(View(pic, true), 3) != EFBIG) failed |= 4;
-    if (file.FrameCount() != 2) failed |= 8;
-    if (file.Finish() != (trailerFits ? 0 : EFBIG)) failed |= 16;
-    return failed;
+TEST(FitsDate, MillisecondsInUtc) {
+    const std::tuple<int64_t, const char*> cases[] = {
+        {0, "1970-01-01T00:00:00.000"},
+        {1234567890123456789, "2009-02-13T23:31:30.123"},
+        {951782400999999999, "2000-02-29T00:00:00.999"},
+        {-1, "1969-12-31T23:59:59.999"},
+    };
+    for (const auto& [ns, text] : cases) {
+        char out[32];
+        ASSERT_TRUE(FormatFitsDate(ns, out, sizeof out)) << ns;
+        EXPECT_STREQ(out, text);
+    }
 }
 
-TEST_P(SerFullDiskTest, KeepsTheWholeFramesCounted) {
-    const auto [slack, trailerFits] = GetParam();
-    TempDir dir;
-    const std::string path = dir / "full.ser";
-    const Picture pic(16, 8, true);
-    const size_t frameBytes = 16 * 8 * 3;
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) _exit(AppendIntoLimit(path, pic, 178 + 2 * frameBytes + slack, trailerFits));
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "child killed by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    SerContent ser;
-    ASSERT_TRUE(ReadSer(ReadFile(path), ser));
-    EXPECT_EQ(ser.frameCount, 2);
-    EXPECT_EQ(ser.frames.back(), pic.image);
-    EXPECT_EQ(ser.times, (trailerFits ? std::vector<int64_t>{1, 2} : std::vector<int64_t>{}));
+// One encoder takes pictures of changing sizes, either row order, colour and grey. Texts that
+// FITS cannot hold are made ASCII and cut (to 68 characters), and values the device does not
+// report are left out.
+TEST(FitsEncoder, PicturesReadBackUprightWithTheirKeywordsAndVerify) {
+    const TempDir dir;
+    FitsEncoder encoder;
+    const std::string longName = "Cam\xC3\xA9ra " + std::string(80, 'z');
+    const std::string cutName = "Cam__ra " + std::string(60, 'z');
+    for (int n = 0; n < 24; ++n) {
+        const int32_t w = std::array{1, 5, 641}[n / 8];
+        const int32_t h = std::array{1, 3}[n / 4 % 2];
+        const bool topDown = n & 2;
+        const bool colour = n & 1;
+        const bool full = n % 3 != 0;  // every keyword, or an odd device name alone
+        SCOPED_TRACE(::testing::Message() << w << "x" << h << " top-down " << topDown << " colour "
+                                          << colour << " all keywords " << full);
+        const Picture pic(w, h, topDown, static_cast<uint8_t>(n), !colour);
+        FitsFrameInfo info;
+        info.utcNs = 1234567890123456789;
+        info.instrument = full ? std::string_view("USB Camera") : longName;
+        info.telescope = full ? "Newton 200/1000" : "";
+        info.exposureSeconds = full ? 0.0125 : -1.0;
+        ASSERT_TRUE(encoder.Encode({&pic.fb, topDown, colour}, info)) << encoder.ErrorText();
+        const std::string path = dir.File(std::to_string(n) + ".fits");
+        const auto bytes = encoder.Bytes();
+        WriteFile(path, std::string(bytes.begin(), bytes.end()));
+
+        FitsContent fits;
+        ASSERT_TRUE(ReadFits(
+            path, fits, {"DATE-OBS", "INSTRUME", "TELESCOP", "OBSERVER", "EXPTIME", "SWCREATE"}));
+        EXPECT_EQ(fits.bitpix, 8);
+        EXPECT_EQ(fits.naxis, colour ? 3 : 2);
+        EXPECT_EQ(std::tie(fits.axes[0], fits.axes[1], fits.axes[2]),
+                  std::tuple(long{w}, long{h}, colour ? 3L : 0L));
+        EXPECT_EQ(fits.data, FitsData(pic, colour));
+        EXPECT_EQ(fits.keys, (std::vector<std::string>{
+                                 "2009-02-13T23:31:30.123", full ? "USB Camera" : cutName,
+                                 full ? "Newton 200/1000" : "(none)", "(none)",
+                                 full ? "0.0125" : "(none)", "Kelpa " KELPA_VERSION_TEXT}));
+        if (n < 4 || n % 5 == 0) {  // a sample: fitsverify is slow
+            EXPECT_TRUE(Verified(path));
+        }
+    }
 }
 
-// 0: not a byte of the third frame fits; 8: part of it, not the trailer; 100: the trailer fits.
-INSTANTIATE_TEST_SUITE_P(Limits, SerFullDiskTest,
-                         ::testing::Values(std::tuple{size_t{0}, false},
-                                           std::tuple{size_t{8}, false},
-                                           std::tuple{size_t{100}, true}));
+TEST(FitsEncoder, RefusesWhatItCannotWrite) {
+    FitsEncoder encoder;
+    const FrameBuffer empty;
+    EXPECT_FALSE(encoder.Encode({&empty, false, true}, {}));
+    EXPECT_TRUE(encoder.Bytes().empty());
+    EXPECT_STRNE(encoder.ErrorText(), "");
+}
 
 }  // namespace
-}  // namespace kelpa
+}  // namespace kelpa::testing
