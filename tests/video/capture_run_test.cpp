@@ -20,9 +20,8 @@
 #include <vector>
 
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
+#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/new_counter.h"

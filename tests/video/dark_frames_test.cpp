@@ -10,7 +10,6 @@
 #include <random>
 #include <thread>
 
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/convert_test_support.h"

@@ -7,8 +7,6 @@
 #include <random>
 
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/convert_test_support.h"
