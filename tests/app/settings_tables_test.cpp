@@ -1,6 +1,6 @@
 // The program's settings tables together: every key's round trip through the profile, a profile
 // without the section giving the defaults, each key declared once, and the check behind
-// --set Key=Value.
+// --set Key=Value; and the settings panel's keys and places.
 #include "app/settings_tables.h"
 
 #include <gtest/gtest.h>
@@ -75,16 +75,17 @@ std::set<const SettingsTable*> CheckOwners(const SettingsTableOf<Owners>&... tab
     return {&tables...};
 }
 
-// Every key of every table: its default is within its limits, a value other than its default
-// is written in its stored form and read back unchanged, and --set takes that form, in the
-// table's section. Every table is also checked on its owner's fields.
+// Every key of every table: declared once, its default within its limits, and --set takes a
+// value other than the default in its stored form, in the table's section. Every table is
+// checked on its owner's fields too.
 TEST(SettingsTablesTest, EveryKeyRoundTripsThroughTheProfile) {
-    const std::set<const SettingsTable*> owners = CheckOwners(
-        ProcSettingsTable(), CaptureRunSettingsTable(), CaptureFileSettingsTable(),
-        ControllerFlagsTable(), PreferredFormatSettingsTable(), DeviceChoiceSettingsTable(),
-        LiveViewTable(), ProcViewTable(), WindowPlaceTable(ViewWindow::kLive),
-        WindowPlaceTable(ViewWindow::kProc), InfoWindowTable(), PanelSettingsTable(),
-        CrossbarSettingsTable(), DarkSettingsTable(), GuideLogSettingsTable());
+    const std::set<const SettingsTable*> owners =
+        CheckOwners(ProcSettingsTable(), CaptureRunSettingsTable(), CaptureFileSettingsTable(),
+                    ControllerFlagsTable(), PreferredFormatSettingsTable(),
+                    DeviceChoiceSettingsTable(), LiveViewTable(), ProcViewTable(),
+                    WindowPlaceTable(ViewWindow::kLive), WindowPlaceTable(ViewWindow::kProc),
+                    InfoWindowTable(), MainWindowPlaceTable(), PanelSettingsTable(),
+                    CrossbarSettingsTable(), DarkSettingsTable(), GuideLogSettingsTable());
     std::set<std::string> keys;
     for (const SettingsTable* table : ProgramSettingsTables()) {
         SCOPED_TRACE(table->owner);
@@ -96,11 +97,8 @@ TEST(SettingsTablesTest, EveryKeyRoundTripsThroughTheProfile) {
             EXPECT_TRUE(keys.insert(lower).second);  // declared once, whatever the case
             EXPECT_EQ(FindSetting(ProgramSettingsTables(), decl.key), &decl);
             EXPECT_EQ(HoldToLimits(decl, decl.defaultValue), decl.defaultValue);
-            const SettingValue other = OtherValue(decl);
+            const SettingValue other = OtherValue(decl);  // read back by CheckOwner
             ASSERT_NE(other, DefaultSettingValue(decl));
-            test::MemoryProfile profile;
-            ASSERT_TRUE(WriteSetting(decl, table->section, other));
-            EXPECT_EQ(ReadSetting(decl, table->section), other);
             EXPECT_EQ(CheckProgramSetting(decl.key, SettingText(decl, other)), "");
             EXPECT_EQ(std::string(ProgramSettingSection(decl.key)), table->section);
         }
@@ -136,6 +134,45 @@ TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
     for (const auto& [key, text] : refused) {
         EXPECT_NE(CheckProgramSetting(key, text).find(key), std::string::npos) << key;
     }
+}
+
+TEST(PanelSettingsTest, AnUnplacedPanelWritesNoPlaceAndStoredValuesAreHeld) {
+    test::MemoryProfile profile;
+    SavePanelSettings(PanelSettings{});
+    EXPECT_EQ(profile.WriteOrder(), std::vector<std::string>{"ProcFiltrPPage"});
+    SavePanelSettings(PanelSettings{true, 12, -40});
+    EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 12, -40}));
+    profile.Set("ProcFiltrPPage", "7");  // any non-zero value means shown
+    profile.Set("SLX", "99999999");
+    profile.Set("SLY", "junk");
+    EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 32767, kPanelPlaceUnset}));
+}
+
+TEST(PanelSettingsTest, FirstPlaceIsLeftOfTheMainWindowAndOnTheScreen) {
+    const struct {
+        int32_t mainLeft, mainTop, screenHeight;
+        PanelPoint expected;
+    } cases[] = {
+        {600, 100, 768, {198, 100}}, {300, 100, 768, {0, 100}},  // never off the left edge
+        {600, 571, 768, {198, 571}},                             // 571 + 197 = 768 still fits
+        {600, 572, 768, {198, 567}},  // would pass the bottom: 201 above it
+        {600, 50, 150, {198, 0}},     // a tiny screen: never above the top
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.mainLeft << "," << c.mainTop);
+        EXPECT_EQ(
+            PanelPlace(PanelSettings{}, c.mainLeft, c.mainTop, 402, 220, 1024, c.screenHeight),
+            c.expected);
+    }
+}
+
+TEST(PanelSettingsTest, RememberedPlaceStaysOnTheScreen) {
+    EXPECT_EQ(HoldPanelOnScreen({100, 200}, 402, 220, 1024, 768), (PanelPoint{100, 200}));
+    EXPECT_EQ(HoldPanelOnScreen({900, 700}, 402, 220, 1024, 768), (PanelPoint{622, 548}));
+    EXPECT_EQ(HoldPanelOnScreen({0, -5}, 402, 220, 1024, 768), (PanelPoint{1, 1}));
+    EXPECT_EQ(HoldPanelOnScreen({50, 50}, 402, 220, 300, 200), (PanelPoint{1, 1}));
+    EXPECT_EQ(PanelPlace(PanelSettings{false, 5000, 10}, 600, 100, 402, 220, 1024, 768),
+              (PanelPoint{622, 10}));
 }
 
 }  // namespace

@@ -53,8 +53,8 @@ double MeanOfFrames(const RunResult& r) {
     return frames ? sum / frames : -1;
 }
 
-// One simulator run: a JSON line per frame with the profile's and --set's values, the summary,
-// the captures asked for; the log and the side logs in the user's state folder (private), the
+// One simulator run: a JSON line per frame with the profile's and --set's values, the summary;
+// the log and the side logs in the user's state folder (private), the
 // configuration from the user's configuration folder, nothing in the working folder, and the
 // profile as it was.
 TEST_F(HeadlessTest, SimulatorRunPrintsItsFramesCapturesAndWritesOnlyItsLogs) {
@@ -62,15 +62,13 @@ TEST_F(HeadlessTest, SimulatorRunPrintsItsFramesCapturesAndWritesOnlyItsLogs) {
     const std::string before = ReadFile(profile);
     fs::create_directories(config + "/kelpa");
     std::ofstream(config + "/kelpa/kcommon.cfg") << "[\n";  // stops the parser
-    const std::string captures = dir / "caps dir";
     RunOptions options;
     options.directory = dir / "work";
     fs::create_directories(options.directory);
-    const RunResult r = Run(
-        Args(Join({"--source", "sim", "--frames", "6", "--capture-dir", captures, "--capture-count",
-                   "3", "--set", "ProcCountAccum=1", "--set", "ProcTimeDelay=0"},
-                  kSmallFrames)),
-        options);
+    const RunResult r = Run(Args(Join({"--source", "sim", "--frames", "6", "--set",
+                                       "ProcCountAccum=1", "--set", "ProcTimeDelay=0"},
+                                      kSmallFrames)),
+                            options);
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_EQ(r.lines.size(), 7u);
     for (size_t i = 0; i < 6; ++i) {
@@ -91,10 +89,8 @@ TEST_F(HeadlessTest, SimulatorRunPrintsItsFramesCapturesAndWritesOnlyItsLogs) {
     const std::string& summary = r.lines.back();
     ASSERT_TRUE(IsSummary(summary));
     EXPECT_EQ(Field(summary, "frames"), 6);
-    EXPECT_EQ(Field(summary, "captured"), 3);
     EXPECT_GE(Field(summary, "dropped"), 0);
     EXPECT_GT(Field(summary, "fps"), 0);
-    EXPECT_EQ(CompleteCaptures(captures), 3);
 
     EXPECT_EQ(ReadFile(profile), before);
     EXPECT_NE(LogText().find("Parsing error. " + config + "/kelpa/kcommon.cfg"), kNotFound)
@@ -230,7 +226,8 @@ TEST_F(HeadlessTest, ATakenDarkIsStoredAndSubtractedByLaterRuns) {
 
 // With the guide and its refinement on an area around the simulator's guide star (the region
 // its track keeps free of field stars and hot pixels), every line ends with the star's metrics
-// as numbers, the FWHM the simulator's, and the guide log is written into the data folder.
+// as numbers (their accuracy is the star metrics tests'), and the guide log is written into
+// the data folder.
 TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     const SimSkyParams sky;  // what the simulated camera renders at 640 x 480
     const SimRect zone = SimGuideTrack(sky).Zone();
@@ -247,7 +244,6 @@ TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     const RunResult r = Run(Args(args));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_EQ(r.lines.size(), 7u);
-    double fwhmSum = 0;
     for (size_t i = 0; i < 6; ++i) {
         const std::string& line = r.lines[i];
         SCOPED_TRACE(line);
@@ -255,10 +251,7 @@ TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
         for (const char* name : kMetrics) ASSERT_GT(Field(line, name), 0.0) << name;
         EXPECT_GT(Field(line, "peak"), Field(line, "bkgr") + 50);
         EXPECT_GT(Field(line, "snr"), 10.0);
-        fwhmSum += Field(line, "fwhm");
     }
-    constexpr double kFwhmPerSigma = 2.3548200450309493;
-    EXPECT_NEAR(fwhmSum / 6 / (kFwhmPerSigma * sky.psfSigma), 1.0, 0.1);
 
     const std::vector<std::string> logs = FilesIn(data + "/kelpa", ".csv");
     ASSERT_EQ(logs.size(), 1u);
