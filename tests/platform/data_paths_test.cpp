@@ -42,15 +42,5 @@ TEST(DataPathsTest, ChoosesTheInstalledFolderOnlyWhenItIsADirectory) {
     }
 }
 
-// The test binary runs from the build tree, so it must land on the source tree's files: the
-// shipped defaults are there.
-TEST(DataPathsTest, BuildTreeProgramFindsTheShippedDefaults) {
-    const DataPaths paths = ProgramDataPaths();
-    EXPECT_FALSE(paths.installed);
-    for (const char* name : {"kelpa.cfg", "kcommon.cfg"}) {
-        EXPECT_TRUE(fs::is_regular_file(paths.configDirectory + name)) << paths.configDirectory;
-    }
-}
-
 }  // namespace
 }  // namespace kelpa
