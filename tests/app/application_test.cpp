@@ -6,7 +6,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <filesystem>
 #include <mutex>
 #include <set>
 #include <string>
@@ -18,7 +17,6 @@
 #include "media/device_keys.h"
 #include "media/file_test_util.h"
 #include "media/media_init.h"
-#include "support/recording_notice.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/convert.h"
@@ -94,22 +92,17 @@ class ApplicationTest : public ::testing::Test {
     Application app;
 };
 
-// The simulated telescope camera: opened as a capture device, it becomes current, runs, shows
-// pictures and statistics of its stars, pauses, captures and stops.
-TEST_F(ApplicationTest, SimulatedCameraRunsPausesCapturesAndStops) {
+// The simulated telescope camera: opened as a capture device, it becomes current, runs, posts
+// statistics of its stars and processed pictures, and captures. (Its status texts are the main
+// window's tests'; the captured files the headless tests'.)
+TEST_F(ApplicationTest, SimulatedCameraRunsAndCaptures) {
     app.SetStatisticsWanted(true);
     const CommandResult opened = app.OpenSource("sim");
     ASSERT_TRUE(opened.ok) << opened.message;
-    EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
     ASSERT_EQ(app.Current(), &app.DeviceCtrl());
-    EXPECT_TRUE(app.DeviceCtrl().IsCurrent());
-    EXPECT_FALSE(app.FileCtrl().IsCurrent());
     VideoCtrl& ctrl = *app.Current();
     ctrl.sink.engine.surf.SetVisible(true);
-
-    const CommandResult run = app.StartStop();
-    ASSERT_TRUE(run.ok) << run.message;
-    EXPECT_EQ(run.message, "Playing...");
+    ASSERT_TRUE(app.StartStop().ok);
     const StatisticsSnapshot s = SnapshotAfter(3);
     ASSERT_GT(s.frame, 3u);
     EXPECT_EQ(std::pair(s.width, s.height), std::pair(640, 480));
@@ -119,54 +112,32 @@ TEST_F(ApplicationTest, SimulatedCameraRunsPausesCapturesAndStops) {
     ASSERT_TRUE(ctrl.sink.engine.surf.CopyPicture(&copy));
     EXPECT_EQ(copy.Picture().width, 640);
 
-    EXPECT_EQ(app.PauseToggle().message, "Paused...");
-    EXPECT_EQ(app.PlayState(), kStatePaused);
-    EXPECT_EQ(app.PauseToggle().message, "Playing...");
-
     ctrl.sink.capture.captureCount.store(3);
-    const CommandResult capture = app.ToggleCapture();
-    EXPECT_EQ(capture.message, "Capturing in progress +0");
+    EXPECT_EQ(app.ToggleCapture().message, "Capturing in progress +0");
     ASSERT_NE(window.WaitFor(StreamEvent::kCaptureDone), nullptr);
     CaptureReport report;
     ASSERT_TRUE(ctrl.Events().TakeCaptureDone(&report));
     EXPECT_EQ(report.capturedCount, 3u);
     EXPECT_FALSE(report.failed);
     EXPECT_FALSE(app.Capturing());
-    size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(captures.Path())) {
-        files += entry.path().extension() == ".bmp";
-    }
-    EXPECT_EQ(files, 3u);
-
     EXPECT_EQ(app.StartStop().message, "Stopped...");
-    EXPECT_EQ(app.PlayState(), kStateStopped);
 }
 
-// A video file: it becomes current in place of the camera, plays every frame to its end, which
-// stops it without a failure, and then steps frame by frame.
+// A video file: it becomes current in place of the camera, plays to its end, which stops it
+// without a failure, and then steps frame by frame.
 TEST_F(ApplicationTest, VideoFilePlaysToItsEndAndSteps) {
     ASSERT_TRUE(app.OpenSource("sim").ok);
-    const TempDir dir;
     ClipParams clip;
     clip.frames = 8;
     std::string error;
-    ASSERT_TRUE(WriteClip(dir.File("clip.avi"), clip, &error)) << error;
-
-    struct Counter : FrameObserver {
-        void FrameProcessed(const StatisticsSnapshot& s) override { last.store(s.frame); }
-        std::atomic<uint64_t> last{0};
-    } counter;
-    app.SetFrameObserver(&counter);
+    ASSERT_TRUE(WriteClip(captures.File("clip.avi"), clip, &error)) << error;
     app.SetPacing(false);
-    const CommandResult opened = app.OpenSource(dir.File("clip.avi"));
+    const CommandResult opened = app.OpenSource(captures.File("clip.avi"));
     ASSERT_TRUE(opened.ok) << opened.message;
     EXPECT_EQ(app.CurrentKind(), SourceKind::kFile);
-    EXPECT_TRUE(app.FileCtrl().IsCurrent());
     EXPECT_FALSE(app.DeviceCtrl().IsCurrent());
-    // The paused file has shown its first frame; the run shows all of them.
     int32_t state = 0;
-    app.FileCtrl().Control()->GetState(10000, &state);
-    const uint64_t before = counter.last.load();
+    app.FileCtrl().Control()->GetState(10000, &state);  // paused on its first frame
     ASSERT_TRUE(app.Run().ok);
     StreamEvents* source = window.WaitFor(StreamEvent::kGraphEvent);
     ASSERT_EQ(source, &app.FileCtrl().Events());
@@ -174,53 +145,33 @@ TEST_F(ApplicationTest, VideoFilePlaysToItsEndAndSteps) {
     const Application::GraphOutcome outcome = app.HandleGraphEvents(*source);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_FALSE(outcome.failed) << outcome.message;
-    EXPECT_GE(counter.last.load() - before, 7u);
     EXPECT_EQ(app.PlayState(), kStateStopped);
     app.FileCtrl().Control()->GetState(10000, &state);
-
-    // Stopped at the start again: each step shows the next frame.
-    for (int i = 1; i <= 3; ++i) {
+    for (int i = 1; i <= 3; ++i) {  // stopped at the start again: each step shows the next frame
         ASSERT_TRUE(app.Step(1).ok);
         app.FileCtrl().Control()->GetState(10000, &state);
         EXPECT_EQ(ShownFrame(app.FileCtrl().sink.live), i);
     }
-    app.SetFrameObserver(nullptr);
 }
 
-// What a user can get wrong: nothing happens without a source, a missing file or device leaves
-// the current source as it was and says why.
+// What a user can get wrong: nothing happens without a source; a file or device that cannot
+// be opened leaves the current source as it was and says why. (A missing source's message and
+// a capture folder that cannot be made are the headless tests'.)
 TEST_F(ApplicationTest, FailuresSayWhyAndLeaveTheCurrentSource) {
     for (const CommandResult& r : {app.StartStop(), app.Run(), app.Stop(), app.PauseToggle(),
                                    app.ToggleCapture(), app.Step(1)}) {
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.message.empty());
     }
-    EXPECT_EQ(app.Current(), nullptr);
     EXPECT_EQ(app.StateText(), std::string("Stopped..."));
-
-    const CommandResult missing = app.OpenSource("/nonexistent/clip.avi");
-    EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(missing.message.rfind("cannot use '/nonexistent/clip.avi' as a source: ", 0), 0u)
-        << missing.message;
-    const CommandResult unreadable = app.OpenFile("/nonexistent/clip.avi");
-    EXPECT_EQ(unreadable.message,
+    EXPECT_EQ(app.OpenFile("/nonexistent/clip.avi").message,
               "Can't render video file /nonexistent/clip.avi: the file cannot be read");
     EXPECT_EQ(app.CurrentKind(), SourceKind::kNone);
     ASSERT_TRUE(app.OpenSource("sim").ok);
-    const CommandResult node = app.OpenDevice("/dev/video99");
-    EXPECT_EQ(node.message, "no capture device at /dev/video99");
-    EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(app.OpenDevice("/dev/video99").message, "no capture device at /dev/video99");
     EXPECT_FALSE(app.OpenSource("/nonexistent/clip.avi").ok);
-    EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
     EXPECT_FALSE(app.ChooseDevice(99).ok);
-    // A capture folder below a regular file cannot be made: the run does not start.
-    kelpa::testing::WriteFile(captures.File("blocker"), "x");
-    ASSERT_TRUE(app.Current()->sink.capture.SetCaptureDirectory(
-        (captures.File("blocker") + "/sub").c_str()));
-    const CommandResult capture = app.ToggleCapture();
-    EXPECT_FALSE(capture.ok);
-    EXPECT_EQ(capture.message.rfind("Cannot create the capture folder ", 0), 0u) << capture.message;
-    EXPECT_FALSE(app.Capturing());
+    EXPECT_EQ(app.CurrentKind(), SourceKind::kDevice);
 }
 
 // The core hands both controllers the profile's settings and the camera its preferred format.
@@ -283,20 +234,13 @@ TEST(CommandTableTest, NumbersAreUniqueAndRangesMapBothWays) {
     std::set<uint32_t> numbers;
     for (const MenuItem& item : MenuItems()) {
         EXPECT_TRUE(numbers.insert(item.command).second) << item.command;
-        EXPECT_NE(item.text[0], '\0');
         EXPECT_EQ(FindMenuItem(item.command), &item);
     }
-    numbers.insert(kCmdCapture);
+    numbers.insert(kCmdCapture);  // the toolbar's and F10's only
     for (const Accelerator& a : Accelerators()) EXPECT_EQ(numbers.count(a.command), 1u);
-    for (const ToolbarButton& b : ToolbarButtons()) {
-        EXPECT_TRUE(b.command == 0 || numbers.count(b.command) == 1) << b.command;
-    }
-    EXPECT_EQ(ToolbarButtons().front().command, 0u);
-    EXPECT_EQ(ToolbarButtons().back().command, 0u);
-    for (uint32_t n : numbers) {
-        EXPECT_FALSE(DeviceIndexOf(n).has_value()) << n;
-        EXPECT_FALSE(SourcesSlotOf(n).has_value()) << n;
-    }
+    for (const ToolbarButton& b : ToolbarButtons())
+        EXPECT_TRUE(!b.command || numbers.count(b.command));
+    for (uint32_t n : numbers) EXPECT_FALSE(DeviceIndexOf(n) || SourcesSlotOf(n)) << n;
     EXPECT_EQ(DeviceIndexOf(DeviceCommand(8)), 8u);
     EXPECT_EQ(DeviceIndexOf(kCmdLastDevice + 1), std::nullopt);
     EXPECT_EQ(SourcesSlotOf(SourcesItemCommand(19)), 19);

@@ -1,22 +1,23 @@
-// The program's settings tables together: every key's round trip through the profile, each key
-// declared once, and the check behind --set Key=Value.
+// The program's settings tables together: every key's round trip through the profile, a profile
+// without the section giving the defaults, each key declared once, and the check behind
+// --set Key=Value; and the settings panel's keys and places.
 #include "app/settings_tables.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <set>
 #include <string>
 
 #include "app/crossbar_routes.h"
 #include "app/panel_settings.h"
-#include "media/capture_graph.h"
 #include "media/device_keys.h"
 #include "processing/proc_settings.h"
 #include "support/test_support.h"
 #include "video/capture_settings.h"
 #include "video/controller_settings.h"
+#include "video/dark_settings.h"
+#include "video/guide_log.h"
 #include "view/view_settings.h"
 
 namespace kelpa {
@@ -35,10 +36,22 @@ SettingValue OtherValue(const SettingDecl& decl) {
     }
 }
 
-// Each key set alone in an owner of the defaults, written with every other key and read back:
-// it comes back, and no other field of the owner moved (two keys on one field would show).
+// A profile that holds other sections but not the table's gives exactly the defaults. Then each
+// key set alone in an owner of the defaults, written with every other key and read back, comes
+// back, and no other field of the owner moved (two keys on one field would show).
 template <typename Owner>
-void EachKeyAloneInItsOwner(const SettingsTableOf<Owner>& table) {
+void CheckOwner(const SettingsTableOf<Owner>& table) {
+    SCOPED_TRACE(table.owner);
+    {
+        test::MemoryProfile profile;
+        for (const char* section : {"other", "quill", "kelpa"}) {
+            if (std::string(section) != table.section) profile.WriteString(section, "A", "1");
+        }
+        const Owner loaded = LoadSettings(table);
+        for (const SettingDecl& decl : table.settings) {
+            EXPECT_EQ(decl.access.get(&loaded), DefaultSettingValue(decl)) << decl.key;
+        }
+    }
     for (const SettingDecl& changed : table.settings) {
         SCOPED_TRACE(changed.key);
         test::MemoryProfile profile;
@@ -56,124 +69,110 @@ void EachKeyAloneInItsOwner(const SettingsTableOf<Owner>& table) {
     }
 }
 
-// Every key of every table: a value other than its default is written in its stored form and
-// read back unchanged. For the owners known here, the keys are also checked on their fields.
+template <typename... Owners>
+std::set<const SettingsTable*> CheckOwners(const SettingsTableOf<Owners>&... tables) {
+    (CheckOwner(tables), ...);
+    return {&tables...};
+}
+
+// Every key of every table: declared once, its default within its limits, and --set takes a
+// value other than the default in its stored form, in the table's section. Every table is
+// checked on its owner's fields too.
 TEST(SettingsTablesTest, EveryKeyRoundTripsThroughTheProfile) {
-    const std::map<const SettingsTable*, void (*)()> owners = {
-        {&ProcSettingsTable(), [] { EachKeyAloneInItsOwner(ProcSettingsTable()); }},
-        {&CaptureRunSettingsTable(), [] { EachKeyAloneInItsOwner(CaptureRunSettingsTable()); }},
-        {&CaptureFileSettingsTable(), [] { EachKeyAloneInItsOwner(CaptureFileSettingsTable()); }},
-        {&ControllerFlagsTable(), [] { EachKeyAloneInItsOwner(ControllerFlagsTable()); }},
-        {&PreferredFormatSettingsTable(),
-         [] { EachKeyAloneInItsOwner(PreferredFormatSettingsTable()); }},
-        {&DeviceChoiceSettingsTable(), [] { EachKeyAloneInItsOwner(DeviceChoiceSettingsTable()); }},
-        {&LiveViewTable(), [] { EachKeyAloneInItsOwner(LiveViewTable()); }},
-        {&ProcViewTable(), [] { EachKeyAloneInItsOwner(ProcViewTable()); }},
-        {&WindowPlaceTable(ViewWindow::kLive),
-         [] { EachKeyAloneInItsOwner(WindowPlaceTable(ViewWindow::kLive)); }},
-        {&WindowPlaceTable(ViewWindow::kProc),
-         [] { EachKeyAloneInItsOwner(WindowPlaceTable(ViewWindow::kProc)); }},
-        {&InfoWindowTable(), [] { EachKeyAloneInItsOwner(InfoWindowTable()); }},
-        {&PanelSettingsTable(), [] { EachKeyAloneInItsOwner(PanelSettingsTable()); }},
-        {&CrossbarSettingsTable(), [] { EachKeyAloneInItsOwner(CrossbarSettingsTable()); }},
-    };
-    size_t checkedOwners = 0;
+    const std::set<const SettingsTable*> owners =
+        CheckOwners(ProcSettingsTable(), CaptureRunSettingsTable(), CaptureFileSettingsTable(),
+                    ControllerFlagsTable(), PreferredFormatSettingsTable(),
+                    DeviceChoiceSettingsTable(), LiveViewTable(), ProcViewTable(),
+                    WindowPlaceTable(ViewWindow::kLive), WindowPlaceTable(ViewWindow::kProc),
+                    InfoWindowTable(), MainWindowPlaceTable(), PanelSettingsTable(),
+                    CrossbarSettingsTable(), DarkSettingsTable(), GuideLogSettingsTable());
+    std::set<std::string> keys;
     for (const SettingsTable* table : ProgramSettingsTables()) {
         SCOPED_TRACE(table->owner);
+        EXPECT_TRUE(owners.contains(table));
         for (const SettingDecl& decl : table->settings) {
             SCOPED_TRACE(decl.key);
+            std::string lower(decl.key);
+            for (char& c : lower) c = static_cast<char>(std::tolower(c));
+            EXPECT_TRUE(keys.insert(lower).second);  // declared once, whatever the case
+            EXPECT_EQ(FindSetting(ProgramSettingsTables(), decl.key), &decl);
             EXPECT_EQ(HoldToLimits(decl, decl.defaultValue), decl.defaultValue);
-            const SettingValue other = OtherValue(decl);
+            const SettingValue other = OtherValue(decl);  // read back by CheckOwner
             ASSERT_NE(other, DefaultSettingValue(decl));
-            test::MemoryProfile profile;
-            ASSERT_TRUE(WriteSetting(decl, table->section, other));
-            EXPECT_EQ(ReadSetting(decl, table->section), other);
             EXPECT_EQ(CheckProgramSetting(decl.key, SettingText(decl, other)), "");
             EXPECT_EQ(std::string(ProgramSettingSection(decl.key)), table->section);
         }
-        if (const auto it = owners.find(table); it != owners.end()) {
-            it->second();
-            ++checkedOwners;
-        }
     }
-    EXPECT_EQ(checkedOwners, owners.size());
+    EXPECT_EQ(owners.size(), ProgramSettingsTables().size());
 }
 
+// What --set accepts: keys without case, numbers beyond the limits (reading holds them), texts
+// as long as the buffer or header field that holds them; what it refuses names the key.
 TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
     EXPECT_EQ(CheckProgramSetting("ProcAmpp", "200"), "unknown setting ProcAmpp");
     EXPECT_EQ(CheckProgramSetting("ProcAmp", "abc"),
               "bad value for ProcAmp: \"abc\" is not a whole number");
-    EXPECT_NE(CheckProgramSetting("ProcChannelsID", "Grey").find("ProcChannelsID"),
-              std::string::npos);
-    EXPECT_NE(CheckProgramSetting("ProcAreaX", "inf"), "");
-    // Numbers beyond the limits are usable: reading holds them.
-    EXPECT_EQ(CheckProgramSetting("ProcTimeDelay", "-1"), "");
-    EXPECT_EQ(CheckProgramSetting("procamp", "1000"), "");  // keys compare without case
-    EXPECT_EQ(CheckProgramSetting("ProcAreaX", "0.25"), "");
-    // An override goes to the section of the key's table.
     EXPECT_EQ(ProgramSettingSection("ProcAmpp"), nullptr);
     EXPECT_STREQ(ProgramSettingSection("videodevice2"), "quill");
-    EXPECT_STREQ(ProgramSettingSection("VidCapWidth"), "kelpa");
-}
-
-// No key is declared twice, whichever tables join the list.
-TEST(SettingsTablesTest, EveryKeyIsDeclaredOnce) {
-    std::set<std::string> seen;
-    size_t count = 0;
-    for (const SettingsTable* table : ProgramSettingsTables()) {
-        for (const SettingDecl& decl : table->settings) {
-            std::string lower(decl.key);
-            for (char& c : lower) c = static_cast<char>(std::tolower(c));
-            EXPECT_TRUE(seen.insert(lower).second) << decl.key;
-            EXPECT_EQ(FindSetting(ProgramSettingsTables(), decl.key), &decl);
-            ++count;
-        }
-    }
-    EXPECT_GE(count, 48u);
-}
-
-// Capture and device keys a user types: choices are numbers, so a word is refused at once; a
-// number that names no choice reads as the default; texts are as long as the buffer or header
-// field that holds them; counts take the whole unsigned range.
-TEST(SettingsTablesTest, CaptureAndDeviceKeys) {
     const std::pair<const char*, std::string> usable[] = {
-        {"capcontent", "1"},
+        {"procamp", "1000"},
+        {"ProcTimeDelay", "-1"},
+        {"ProcAreaX", "0.25"},
+        {"CapCount", "4000000000"},
         {"CapObserver", std::string(40, 'o')},
         {"CapWorkDir", std::string(kCapturePathChars, 'd')},
-        {"CapCount", "4000000000"},
         {"VideoDevice2", std::string(kDeviceNameSize, 'v')}};
     for (const auto& [key, text] : usable) EXPECT_EQ(CheckProgramSetting(key, text), "") << key;
     const std::pair<const char*, std::string> refused[] = {
+        {"ProcChannelsID", "Grey"},
+        {"ProcAreaX", "inf"},
         {"CapFileType", "SER"},
+        {"DarkUse", "yes"},
         {"CapTelescope", std::string(41, 't')},
         {"CapWorkDir", std::string(kCapturePathChars + 1, 'd')},
-        {"ViewFrameSize", "yes"},
         {"VideoDevice2", std::string(kDeviceNameSize + 1, 'v')}};
-    for (const auto& [key, text] : refused) EXPECT_NE(CheckProgramSetting(key, text), "") << key;
-    const SettingDecl* type = FindSetting(ProgramSettingsTables(), "CapFileType");
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(ParseSetting(*type, "7").value.number, 0.0);
-    EXPECT_EQ(ParseSetting(*type, "2").value.number, 2.0);
+    for (const auto& [key, text] : refused) {
+        EXPECT_NE(CheckProgramSetting(key, text).find(key), std::string::npos) << key;
+    }
 }
 
-// Dark frames and the guide log: flags and a frame count held to 1 ... 1024.
-TEST(SettingsTablesTest, DarkAndGuideLogKeys) {
-    for (const char* key : {"DarkUse", "GuideLog"}) {
-        EXPECT_EQ(CheckProgramSetting(key, "1"), "") << key;
-        EXPECT_NE(CheckProgramSetting(key, "yes"), "") << key;
-        const SettingDecl* decl = FindSetting(ProgramSettingsTables(), key);
-        ASSERT_NE(decl, nullptr) << key;
-        EXPECT_EQ(DefaultSettingValue(*decl).number, 0.0) << key;  // off unless asked for
-    }
-    const SettingDecl* frames = FindSetting(ProgramSettingsTables(), "DarkFrames");
-    ASSERT_NE(frames, nullptr);
-    EXPECT_EQ(DefaultSettingValue(*frames).number, 32.0);
+TEST(PanelSettingsTest, AnUnplacedPanelWritesNoPlaceAndStoredValuesAreHeld) {
+    test::MemoryProfile profile;
+    SavePanelSettings(PanelSettings{});
+    EXPECT_EQ(profile.WriteOrder(), std::vector<std::string>{"ProcFiltrPPage"});
+    SavePanelSettings(PanelSettings{true, 12, -40});
+    EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 12, -40}));
+    profile.Set("ProcFiltrPPage", "7");  // any non-zero value means shown
+    profile.Set("SLX", "99999999");
+    profile.Set("SLY", "junk");
+    EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 32767, kPanelPlaceUnset}));
+}
+
+TEST(PanelSettingsTest, FirstPlaceIsLeftOfTheMainWindowAndOnTheScreen) {
     const struct {
-        const char* text;
-        double held;
-    } kCounts[] = {{"0", 1.0}, {"64", 64.0}, {"5000", 1024.0}, {"-3", 1.0}};
-    for (const auto& c : kCounts) EXPECT_EQ(ParseSetting(*frames, c.text).value.number, c.held);
-    EXPECT_NE(CheckProgramSetting("DarkFrames", "many"), "");
+        int32_t mainLeft, mainTop, screenHeight;
+        PanelPoint expected;
+    } cases[] = {
+        {600, 100, 768, {198, 100}}, {300, 100, 768, {0, 100}},  // never off the left edge
+        {600, 571, 768, {198, 571}},                             // 571 + 197 = 768 still fits
+        {600, 572, 768, {198, 567}},  // would pass the bottom: 201 above it
+        {600, 50, 150, {198, 0}},     // a tiny screen: never above the top
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.mainLeft << "," << c.mainTop);
+        EXPECT_EQ(
+            PanelPlace(PanelSettings{}, c.mainLeft, c.mainTop, 402, 220, 1024, c.screenHeight),
+            c.expected);
+    }
+}
+
+TEST(PanelSettingsTest, RememberedPlaceStaysOnTheScreen) {
+    EXPECT_EQ(HoldPanelOnScreen({100, 200}, 402, 220, 1024, 768), (PanelPoint{100, 200}));
+    EXPECT_EQ(HoldPanelOnScreen({900, 700}, 402, 220, 1024, 768), (PanelPoint{622, 548}));
+    EXPECT_EQ(HoldPanelOnScreen({0, -5}, 402, 220, 1024, 768), (PanelPoint{1, 1}));
+    EXPECT_EQ(HoldPanelOnScreen({50, 50}, 402, 220, 300, 200), (PanelPoint{1, 1}));
+    EXPECT_EQ(PanelPlace(PanelSettings{false, 5000, 10}, 600, 100, 402, 220, 1024, 768),
+              (PanelPoint{622, 10}));
 }
 
 }  // namespace

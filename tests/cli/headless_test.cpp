@@ -1,7 +1,11 @@
-// The headless run as a user runs it: the kelpa binary with its options, its JSON lines, its
-// summary, its exit codes, its captures and a profile it must not change.
+// The headless run as a user runs it: the kelpa binary with its options, its JSON lines and
+// summary, its exit codes and their reasons, how it ends, where it keeps its files, dark frames
+// and the guide star, and a profile it must not change. Each run starts the program, so each
+// test makes the most of few runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -10,112 +14,251 @@
 #include "cli/kelpa_runner.h"
 #include "media/file_test_util.h"
 #include "media/media_init.h"
+#include "sim/sim_sky.h"
 
 namespace kelpa::test {
 namespace {
 
-TEST_F(HeadlessTest, SimulatorFramesBecomeJsonLinesAndASummary) {
-    const RunResult r = Run(Args({"--source", "sim", "--frames", "12"}));
+namespace fs = std::filesystem;
+using kelpa::testing::ReadFile;
+
+constexpr size_t kNotFound = std::string::npos;
+constexpr const char* kMetrics[] = {"hfd", "fwhm", "peak", "snr"};
+const std::vector<std::string> kSmallFrames = {"--set", "VidCapWidth=320", "--set",
+                                               "vidcapheight=240"};
+
+std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The captures in `folder`: whole 320 x 240 bitmaps under the camera's name, no temporaries.
+int CompleteCaptures(const std::string& folder) {
+    const std::vector<std::string> names = FilesIn(folder);
+    for (const std::string& name : names) {
+        EXPECT_TRUE(name.starts_with("capTelescope_") && name.ends_with(".bmp")) << name;
+        EXPECT_EQ(fs::file_size(folder + "/" + name), 54u + 320u * 3u * 240u) << name;
+    }
+    return static_cast<int>(names.size());
+}
+
+double MeanOfFrames(const RunResult& r) {
+    double sum = 0;
+    int frames = 0;
+    for (const std::string& line : r.lines) {
+        if (IsSummary(line)) continue;
+        sum += Field(line, "mean");
+        ++frames;
+    }
+    return frames ? sum / frames : -1;
+}
+
+// One simulator run: a JSON line per frame with the profile's and --set's values, the summary;
+// the log and the side logs in the user's state folder (private), the
+// configuration from the user's configuration folder, nothing in the working folder, and the
+// profile as it was.
+TEST_F(HeadlessTest, SimulatorRunPrintsItsFramesCapturesAndWritesOnlyItsLogs) {
+    std::ofstream(profile) << "[kelpa]\nProcAuto=0\nProcAmp=200\nProcCountAccum=3\n";
+    const std::string before = ReadFile(profile);
+    fs::create_directories(config + "/kelpa");
+    std::ofstream(config + "/kelpa/kcommon.cfg") << "[\n";  // stops the parser
+    RunOptions options;
+    options.directory = dir / "work";
+    fs::create_directories(options.directory);
+    const RunResult r = Run(Args(Join({"--source", "sim", "--frames", "6", "--set",
+                                       "ProcCountAccum=1", "--set", "ProcTimeDelay=0"},
+                                      kSmallFrames)),
+                            options);
     ASSERT_EQ(r.exitCode, 0) << r.errors;
-    ASSERT_EQ(r.lines.size(), 13u);
-    for (size_t i = 0; i < 12; ++i) {
+    ASSERT_EQ(r.lines.size(), 7u);
+    for (size_t i = 0; i < 6; ++i) {
         const std::string& line = r.lines[i];
+        SCOPED_TRACE(line);
         EXPECT_EQ(Field(line, "frame"), double(i + 1));
-        EXPECT_EQ(Field(line, "width"), 640);
-        EXPECT_EQ(Field(line, "height"), 480);
-        for (const char* name : {"time", "histMin", "histMax", "mean", "rms", "bkgr", "bkgrRms",
-                                 "starX", "starY", "amp", "countAccum", "delayMs"}) {
-            EXPECT_GT(Field(line, name), -1e300) << name << " missing in " << line;
+        EXPECT_EQ(Field(line, "width"), 320);
+        EXPECT_EQ(Field(line, "height"), 240);
+        EXPECT_EQ(Field(line, "amp"), 200);       // from the profile
+        EXPECT_EQ(Field(line, "countAccum"), 1);  // from --set
+        for (const char* name :
+             {"time", "histMin", "histMax", "mean", "rms", "bkgr", "bkgrRms", "starX", "starY"}) {
+            EXPECT_GT(Field(line, name), -1e300) << name;
         }
         EXPECT_GT(Field(line, "mean"), Field(line, "bkgr") - 1);  // stars lift the mean
+        EXPECT_TRUE(line.ends_with(", \"delayMs\": 0}"));         // the guide is off: no metrics
     }
-    ASSERT_TRUE(IsSummary(r.lines.back()));
-    EXPECT_EQ(Field(r.lines.back(), "frames"), 12);
-    EXPECT_GE(Field(r.lines.back(), "dropped"), 0);
-    EXPECT_GT(Field(r.lines.back(), "fps"), 0);
+    const std::string& summary = r.lines.back();
+    ASSERT_TRUE(IsSummary(summary));
+    EXPECT_EQ(Field(summary, "frames"), 6);
+    EXPECT_GE(Field(summary, "dropped"), 0);
+    EXPECT_GT(Field(summary, "fps"), 0);
+
+    EXPECT_EQ(ReadFile(profile), before);
+    EXPECT_NE(LogText().find("Parsing error. " + config + "/kelpa/kcommon.cfg"), kNotFound)
+        << LogText();
+    EXPECT_EQ(ReadFile(state + "/kelpa/kcommon.cfg.log"), "1: stop parsing! -->  [\n");
+    EXPECT_FALSE(fs::exists(config + "/kelpa/kcommon.cfg.log"));
+    EXPECT_TRUE(fs::is_empty(options.directory));
+    struct stat st {};
+    ASSERT_EQ(stat((state + "/kelpa").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
-TEST_F(HeadlessTest, BadArgumentsExitWithTwo) {
-    EXPECT_EQ(Run({"--headless", "--frames", "many"}).exitCode, 2);
-    EXPECT_EQ(Run({"--frames", "5"}).exitCode, 2);  // headless options without --headless
-    EXPECT_EQ(Run({"--headless", "--bogus"}).exitCode, 2);
-    EXPECT_EQ(Run({"--headless", "--set", "NoValue"}).exitCode, 2);
-    // A key no table declares, or a value that is none of the key's kind, names the key.
-    const std::pair<const char*, const char*> sets[] = {
-        {"ProcAmpp=200", "unknown setting ProcAmpp"},
-        {"ProcAmp=abc", "bad value for ProcAmp: \"abc\" is not a whole number"},
-        {"CapObserver="
-         "12345678901234567890123456789012345678901",
-         "bad value for CapObserver"}};
-    for (const auto& [set, why] : sets) {
-        const RunResult r = Run({"--headless", "--source", "sim", "--set", set});
-        EXPECT_EQ(r.exitCode, 2) << set;
-        EXPECT_NE(r.errors.find(why), std::string::npos) << r.errors;
-        EXPECT_TRUE(r.lines.empty()) << set;
+// Exit code 2 for a --set the tables refuse, 1 for a source that cannot be opened; both name
+// the reason and print no line.
+TEST_F(HeadlessTest, BadSettingsExitWithTwoAndBadSourcesWithOne) {
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string why;
+    } cases[] = {
+        {{"--source", "sim", "--set", "ProcAmpp=200"}, 2, "unknown setting ProcAmpp"},
+        {{"--source", "sim", "--set", "ProcAmp=abc"},
+         2,
+         "bad value for ProcAmp: \"abc\" is not a whole number"},
+        {{"--source", dir / "none.avi"}, 1, "none.avi' as a source: No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = Run(Args(c.args));
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.why;
+        EXPECT_NE(r.errors.find(c.why), kNotFound) << r.errors;
+        EXPECT_TRUE(r.lines.empty()) << c.why;
     }
 }
 
-TEST_F(HeadlessTest, SourcesThatCannotBeOpenedExitWithOneAndSayWhy) {
-    const RunResult missing = Run(Args({"--source", dir / "no such file.avi"}));
-    EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_NE(missing.errors.find("no such file.avi' as a source: No such file"), std::string::npos)
-        << missing.errors;
-    const RunResult node = Run(Args({"--source", "/dev/video99", "--frames", "1"}));
-    EXPECT_EQ(node.exitCode, 1);
-    EXPECT_FALSE(node.errors.empty());
-    std::ofstream(dir / "garbage.avi") << "RIFF this is not a video at all";
-    const RunResult garbage = Run(Args({"--source", dir / "garbage.avi"}));
-    EXPECT_EQ(garbage.exitCode, 1);
-    EXPECT_NE(garbage.errors.find("Can't render video file"), std::string::npos) << garbage.errors;
-}
-
-TEST_F(HeadlessTest, OverridesApplyAndTheProfileIsNotWritten) {
-    std::ofstream(profile) << "[kelpa]\nProcAuto=0\nProcAmp=200\nProcCountAccum=3\n";
-    const std::string before = kelpa::testing::ReadText(profile);
-    const RunResult r = Run(Args({"--source", "sim", "--frames", "4", "--set", "ProcCountAccum=1",
-                                  "--set", "ProcTimeDelay=0"}));
-    ASSERT_EQ(r.exitCode, 0) << r.errors;
-    EXPECT_EQ(Field(r.lines.front(), "amp"), 200);       // from the profile
-    EXPECT_EQ(Field(r.lines.front(), "countAccum"), 1);  // from --set
-    EXPECT_EQ(kelpa::testing::ReadText(profile), before);
-    // The camera's preferred format is a setting like the others.
-    const RunResult small = Run(Args({"--source", "sim", "--frames", "2", "--set",
-                                      "VidCapWidth=320", "--set", "vidcapheight=240"}));
-    ASSERT_EQ(small.exitCode, 0) << small.errors;
-    EXPECT_EQ(Field(small.lines.front(), "width"), 320);
-    EXPECT_EQ(Field(small.lines.front(), "height"), 240);
-}
-
-TEST_F(HeadlessTest, CaptureDirectoryReceivesTheRequestedFrames) {
-    const std::string captures = dir / "caps dir";
-    const RunResult r = Run(Args(
-        {"--source", "sim", "--frames", "10", "--capture-dir", captures, "--capture-count", "3"}));
-    ASSERT_EQ(r.exitCode, 0) << r.errors;
-    int bmps = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(captures)) {
-        const std::string name = entry.path().filename().string();
-        ASSERT_EQ(entry.path().extension(), ".bmp") << name;  // no temporary file left
-        EXPECT_EQ(name.rfind("capTelescope_", 0), 0u) << name;
-        EXPECT_EQ(entry.file_size(), 54u + 640u * 3u * 480u);
-        ++bmps;
-    }
-    EXPECT_EQ(bmps, 3);
-    EXPECT_EQ(Field(r.lines.back(), "captured"), 3);
-}
-
-TEST_F(HeadlessTest, VideoFilePlaysToItsEnd) {
+// A video file named without --source is the source: it plays to its end, and its name, bytes
+// of an old archive that are no UTF-8, stays valid JSON.
+TEST_F(HeadlessTest, AVideoFileNamedAloneIsPlayedToItsEnd) {
     ASSERT_TRUE(InitMedia());
-    const std::string file = dir / "m42 über.avi";
+    const std::string file = dir / "m42 \xff\xfe.avi";
     ClipParams clip;
-    clip.format = "YUY2";
-    clip.frames = 20;
+    clip.frames = 8;
     std::string error;
     ASSERT_TRUE(WriteClip(file, clip, &error)) << error;
-    const RunResult r = Run(Args({"--source", file, "--no-pacing"}));
+    const RunResult r = Run(Args({file, "--no-pacing"}));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
-    ASSERT_TRUE(IsSummary(r.lines.back()));
-    EXPECT_EQ(Field(r.lines.back(), "frames"), 20);
     EXPECT_EQ(Field(r.lines.front(), "width"), 320);
+    const std::string& summary = r.lines.back();
+    EXPECT_EQ(Field(summary, "frames"), 8);  // not the simulator's endless frames
+    EXPECT_NE(summary.find("\"source\": \"" + dir / "m42 \\ufffd\\ufffd.avi\"}"), kNotFound)
+        << summary;
+}
+
+// A profile that does not exist and a state folder that cannot be made cost only themselves:
+// the run says so and goes on with the defaults.
+TEST_F(HeadlessTest, AMissingProfileOrStateFolderIsReportedAndTheRunGoesOn) {
+    std::ofstream(state) << "a file where the folder should be";
+    const std::string absent = dir / "absent.ini";
+    const RunResult r =
+        Run({"--headless", "--profile", absent, "--source", "sim", "--frames", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_NE(r.errors.find("cannot read the profile '" + absent +
+                            "': it does not exist; using the defaults"),
+              kNotFound)
+        << r.errors;
+    EXPECT_NE(r.errors.find("no log is written"), kNotFound) << r.errors;
+    EXPECT_EQ(Field(r.lines.back(), "frames"), 1);
+}
+
+// SIGINT, SIGTERM and SIGHUP end the run with its summary and whole captures only.
+TEST_F(HeadlessTest, SignalsEndTheRunWithItsSummaryAndCompleteCaptures) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        const std::string captures = dir / ("caps" + std::to_string(signal));
+        RunOptions options;
+        options.signalAfterLines = 3;
+        options.signal = signal;
+        const RunResult r = Run(
+            Args(Join({"--source", "sim", "--capture-dir", captures, "--capture-count", "100000"},
+                      kSmallFrames)),
+            options);
+        ASSERT_EQ(r.exitCode, 0) << "signal " << r.signal << ": " << r.errors;
+        ASSERT_TRUE(IsSummary(r.lines.back()));
+        EXPECT_EQ(Field(r.lines.back(), "frames"), double(r.lines.size() - 1));
+        const int bmps = CompleteCaptures(captures);
+        EXPECT_GE(bmps, 3);
+        EXPECT_EQ(Field(r.lines.back(), "captured"), bmps);
+    }
+}
+
+// Standard output that cannot be written (a full disk, a reader that went away) ends the run
+// with exit code 1, not with SIGPIPE in the middle of a frame.
+TEST_F(HeadlessTest, WriteErrorsOnStandardOutputExitWithOne) {
+    RunOptions full;
+    full.output = "/dev/full";
+    RunOptions closed;
+    closed.closeAfterLines = 2;
+    const std::pair<RunOptions, const char*> cases[] = {
+        {full, "cannot write to standard output: No space left on device"},
+        {closed, "Broken pipe"}};
+    for (const auto& [options, why] : cases) {
+        const RunResult r = Run(Args({"--source", "sim", "--frames", "300"}), options);
+        EXPECT_EQ(r.signal, 0) << why;
+        EXPECT_EQ(r.exitCode, 1) << why;
+        EXPECT_NE(r.errors.find(why), kNotFound) << r.errors;
+    }
+}
+
+// Taking a dark: a take the run cuts short stores nothing and fails; a take of the simulated
+// camera's own sky is stored, and later runs with DarkUse=1 subtract it: much darker frames.
+TEST_F(HeadlessTest, ATakenDarkIsStoredAndSubtractedByLaterRuns) {
+    std::ofstream(profile) << "[kelpa]\nProcAuto=0\nProcCountAccum=1\nProcTimeDelay=0\n";
+    const std::string darks = data + "/kelpa/darks";
+    const RunResult cut =
+        Run(Args({"--source", "sim", "--frames", "2", "--take-dark", "200", "--set", "DarkUse=1"}));
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_NE(cut.errors.find("No dark frame stored for 640x480"), kNotFound) << cut.errors;
+    EXPECT_NE(cut.errors.find("of 200 dark frames; nothing stored"), kNotFound) << cut.errors;
+    EXPECT_TRUE(FilesIn(darks).empty());
+
+    const RunResult take = Run(Args({"--source", "sim", "--take-dark", "6"}));
+    ASSERT_EQ(take.exitCode, 0) << take.errors;
+    const std::vector<std::string> stored = FilesIn(darks, ".kdark");
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_NE(take.errors.find("Dark frame of 6 frames taken for 640x480"), kNotFound)
+        << take.errors;
+    EXPECT_NE(take.errors.find(darks + "/" + stored[0]), kNotFound) << take.errors;
+
+    const RunResult with = Run(Args({"--source", "sim", "--frames", "4", "--set", "DarkUse=1"}));
+    ASSERT_EQ(with.exitCode, 0) << with.errors;
+    EXPECT_EQ(with.errors.find("Dark frame"), kNotFound) << with.errors;
+    EXPECT_LT(MeanOfFrames(with), MeanOfFrames(take) * 0.5);
+}
+
+// With the guide and its refinement on an area around the simulator's guide star (the region
+// its track keeps free of field stars and hot pixels), every line ends with the star's metrics
+// as numbers (their accuracy is the star metrics tests'), and the guide log is written into
+// the data folder.
+TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
+    const SimSkyParams sky;  // what the simulated camera renders at 640 x 480
+    const SimRect zone = SimGuideTrack(sky).Zone();
+    std::vector<std::string> args = {"--source", "sim", "--frames", "6"};
+    for (const auto& [key, value] :
+         {std::pair{"ProcAreaX", 0.5 * (zone.left + zone.right) / sky.width},
+          std::pair{"ProcAreaY", 0.5 * (zone.top + zone.bottom) / sky.height},
+          std::pair{"ProcAreaW", 0.9 * (zone.right - zone.left) / sky.width},
+          std::pair{"ProcAreaH", 0.9 * (zone.bottom - zone.top) / sky.height}}) {
+        args = Join(args, {"--set", std::string(key) + "=" + std::to_string(value)});
+    }
+    args = Join(args, {"--set", "ProcGuideEnable=1", "--set", "ProcGuideRefine=1", "--set",
+                       "GuideLog=1", "--set", "ProcCountAccum=1", "--set", "ProcTimeDelay=0"});
+    const RunResult r = Run(Args(args));
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    ASSERT_EQ(r.lines.size(), 7u);
+    for (size_t i = 0; i < 6; ++i) {
+        const std::string& line = r.lines[i];
+        SCOPED_TRACE(line);
+        EXPECT_LT(line.find("\"delayMs\": "), line.find("\"hfd\": "));
+        for (const char* name : kMetrics) ASSERT_GT(Field(line, name), 0.0) << name;
+        EXPECT_GT(Field(line, "peak"), Field(line, "bkgr") + 50);
+        EXPECT_GT(Field(line, "snr"), 10.0);
+    }
+
+    const std::vector<std::string> logs = FilesIn(data + "/kelpa", ".csv");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_TRUE(logs[0].starts_with("guide-")) << logs[0];
+    const std::string text = ReadFile(data + "/kelpa/" + logs[0]);
+    EXPECT_TRUE(text.starts_with("time_utc,star_x,star_y,dx,dy,hfd,snr\n")) << text;
+    EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 2) << text;
 }
 
 }  // namespace

@@ -5,11 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
+#include <filesystem>
 
 namespace kelpa::test {
 namespace {
@@ -58,16 +57,12 @@ RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options,
         dup2(err, 2);
         close(out[0]);
         if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
+        alarm(120);  // kept across exec: a hang fails its test instead of stalling the suite
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(out[1]);
     if (file >= 0) close(file);
-    std::atomic<bool> ended{false};
-    std::thread watchdog([&] {
-        for (int waited = 0; waited < 1200 && !ended.load(); ++waited) usleep(100000);
-        if (!ended.load()) kill(pid, SIGKILL);
-    });
     FILE* stream = fdopen(out[0], "r");
     char* line = nullptr;
     size_t capacity = 0;
@@ -81,11 +76,9 @@ RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options,
     fclose(stream);
     int status = 0;
     waitpid(pid, &status, 0);
-    ended.store(true);
-    watchdog.join();
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    result.errors = kelpa::testing::ReadText(errPath);
+    result.errors = kelpa::testing::ReadFile(errPath);
     close(err);
     unlink(errPath);
     return result;
@@ -99,6 +92,16 @@ double Field(const std::string& line, const std::string& name) {
 
 bool IsSummary(const std::string& line) {
     return line.find("\"summary\": true") != std::string::npos;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& extension) {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with(extension)) names.push_back(name);
+    }
+    return names;
 }
 
 std::vector<std::string> HeadlessTest::Args(std::vector<std::string> extra) const {
@@ -116,7 +119,7 @@ RunResult HeadlessTest::Run(std::vector<std::string> args, RunOptions options,
 }
 
 std::string HeadlessTest::LogText() const {
-    return kelpa::testing::ReadText(state + "/kelpa/kelpa.log");
+    return kelpa::testing::ReadFile(state + "/kelpa/kelpa.log");
 }
 
 }  // namespace kelpa::test

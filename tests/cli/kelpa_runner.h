@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.h"
+#include "support/temp_files.h"
 
 namespace kelpa::test {
 
@@ -34,14 +34,17 @@ struct RunOptions {
 using LineObserver = std::function<void(const std::string& line, pid_t child)>;
 
 // Runs the program with `args`; `onLine` sees every output line as it arrives, with the
-// child's pid (for reading its memory). A run that has not ended after two minutes is killed,
-// so a hang fails its test instead of stalling the suite.
+// child's pid (for reading its memory). A run that has not ended after two minutes is ended
+// by SIGALRM.
 RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options = {},
                    const LineObserver& onLine = nullptr);
 
 // The value of a numeric field of a JSON line ("frame": 12 -> 12); -1e300 when missing.
 double Field(const std::string& line, const std::string& name);
 bool IsSummary(const std::string& line);
+// The names of the files in `folder` that end in `extension` ("" for all); none when the
+// folder is missing.
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& extension = "");
 
 // Every run reads this profile, never the user's, and keeps its log, configuration files, dark
 // frames and guide logs in folders of its own.

@@ -1,55 +1,57 @@
-// The end of a headless run: frames recorded while the source stops still get their lines, and
-// a full ring never holds up the stop. The guide star's metrics in a line.
+// The headless run's standard output: frames recorded while the source stops still get their
+// lines, a full ring never holds up the stop, the guide star's metrics end a line, and texts
+// are escaped into valid UTF-8.
 #include "cli/report_output.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "processing/stream_events.h"
-#include "support/temp_files.h"
-#include "support/test_support.h"
+#include "cli/json_text.h"
 
 namespace kelpa {
 namespace {
 
+// Output written into memory.
+struct MemoryFile {
+    ~MemoryFile() {
+        std::fclose(file);
+        std::free(buffer);
+    }
+    std::string Text() {
+        std::fflush(file);
+        return std::string(buffer, size);
+    }
+    char* buffer = nullptr;
+    size_t size = 0;
+    std::FILE* file = open_memstream(&buffer, &size);
+};
+
 struct ReportOutputTest : ::testing::Test {
-    explicit ReportOutputTest(size_t capacity = 8) : report(capacity) {
-        out = std::fopen(path.c_str(), "w");
-    }
-    ~ReportOutputTest() override {
-        if (out) std::fclose(out);
-    }
     // The frame numbers of the lines written so far.
     std::vector<int> Printed() {
-        std::fflush(out);
         std::vector<int> frames;
-        const std::string text = testing::ReadFile(path);
+        const std::string text = out.Text();
         for (size_t at = 0; (at = text.find("{\"frame\": ", at)) != std::string::npos; ++at) {
             frames.push_back(std::stoi(text.substr(at + 10)));
         }
         return frames;
     }
     void Record(int count) {
-        for (int i = 0; i < count; ++i) {
-            StatisticsSnapshot snapshot;
-            snapshot.time = 0.04 * i;
-            report.FrameProcessed(snapshot);
-        }
+        for (int i = 0; i < count; ++i) report.FrameProcessed(StatisticsSnapshot{});
     }
 
-    FrameReport report;
-    testing::TempDir dir;
-    std::string path = dir / "out.json";
-    std::FILE* out = nullptr;
+    FrameReport report{8};
+    MemoryFile out;
 };
 
 // A failing source stops the graph while frames are still on their way to the report.
 TEST_F(ReportOutputTest, FramesRecordedWhileTheSourceStopsArePrinted) {
-    ReportOutput output(out, 0);
+    ReportOutput output(out.file, 0);
     std::vector<FrameRecord> batch;
     Record(3);
     report.Wait(0, &batch);
@@ -58,12 +60,11 @@ TEST_F(ReportOutputTest, FramesRecordedWhileTheSourceStopsArePrinted) {
     FinishRun(report, output, [&] { Record(1); });
     EXPECT_EQ(Printed(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(report.Lost(), 0u);
-    ASSERT_TRUE(output.PrintSummary({}));
 }
 
 // Stopping the source waits for the streaming thread; the report must not wait for room then.
 TEST_F(ReportOutputTest, AFullRingNeverHoldsUpTheStop) {
-    ReportOutput output(out, 0);
+    ReportOutput output(out.file, 0);
     FinishRun(report, output, [&] { Record(11); });  // the ring holds 8
     EXPECT_EQ(Printed(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(report.Lost(), 3u);
@@ -72,20 +73,20 @@ TEST_F(ReportOutputTest, AFullRingNeverHoldsUpTheStop) {
 // The snapshot's metrics reach the line as numbers when they hold, as null when they do not (or
 // are not finite: JSON has no NaN), and not at all with the guide off.
 TEST_F(ReportOutputTest, GuideStarMetricsEndTheLine) {
-    struct Case {
+    const std::string none = ", \"hfd\": null, \"fwhm\": null, \"peak\": null, \"snr\": null}\n";
+    const struct {
         bool guide, valid;
         float hfd;
-        const char* tail;
-    };
-    const Case cases[] = {
+        std::string tail;
+    } cases[] = {
         {true, true, 3.25f,
-         ", \"hfd\": 3.250, \"fwhm\": 3.062, \"peak\": 170.000, \"snr\": 44.500}"},
-        {true, false, 3.25f, ", \"hfd\": null, \"fwhm\": null, \"peak\": null, \"snr\": null}"},
-        {true, true, NAN, ", \"hfd\": null, \"fwhm\": null, \"peak\": null, \"snr\": null}"},
-        {true, true, INFINITY, ", \"hfd\": null, \"fwhm\": null, \"peak\": null, \"snr\": null}"},
-        {false, true, 3.25f, ", \"delayMs\": 0}"},
+         ", \"hfd\": 3.250, \"fwhm\": 3.062, \"peak\": 170.000, \"snr\": 44.500}\n"},
+        {true, false, 3.25f, none},
+        {true, true, NAN, none},
+        {true, true, INFINITY, none},
+        {false, true, 3.25f, ", \"delayMs\": 0}\n"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         StatisticsSnapshot s;
         s.guideEnable = c.guide;
         s.starMetricsValid = c.valid;
@@ -97,15 +98,30 @@ TEST_F(ReportOutputTest, GuideStarMetricsEndTheLine) {
         std::vector<FrameRecord> batch;
         report.Wait(0, &batch);
         ASSERT_EQ(batch.size(), 1u);
-        std::FILE* line = std::fopen(path.c_str(), "w");
-        ASSERT_TRUE(PrintFrameRecord(line, batch[0]));
-        std::fclose(line);
-        const std::string text = testing::ReadFile(path);
-        const std::string tail = std::string(c.tail) + "\n";
-        ASSERT_GE(text.size(), tail.size());
-        EXPECT_EQ(text.substr(text.size() - tail.size()), tail) << text;
+        MemoryFile line;
+        ASSERT_TRUE(PrintFrameRecord(line.file, batch[0]));
+        const std::string text = line.Text();
+        EXPECT_TRUE(text.ends_with(c.tail)) << text;
         EXPECT_EQ(text.find("\"hfd\""), c.guide ? text.rfind("\"hfd\"") : std::string::npos);
     }
+}
+
+TEST(JsonTextTest, EscapesAndValidatesEveryByte) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"say \"hi\"\\now", "say \\\"hi\\\"\\\\now"},
+        {"tab\there\n\x7f", "tab\\u0009here\\u000a\\u007f"},
+        {std::string("nul\0in", 6), "nul\\u0000in"},
+        {"\xc3\xbc \xe2\x82\xac \xf0\x9f\x94\xad", "\xc3\xbc \xe2\x82\xac \xf0\x9f\x94\xad"},
+        {"\xef\xbf\xbf max \xf4\x8f\xbf\xbf", "\xef\xbf\xbf max \xf4\x8f\xbf\xbf"},
+        {"latin1 \xfc!", "latin1 \\ufffd!"},                          // a lone lead byte
+        {"cut \xe2\x82", "cut \\ufffd\\ufffd"},                       // a sequence cut short
+        {"\x80 stray", "\\ufffd stray"},                              // a continuation byte alone
+        {"overlong \xc0\xaf", "overlong \\ufffd\\ufffd"},             // two bytes for one
+        {"overlong \xe0\x80\xaf", "overlong \\ufffd\\ufffd\\ufffd"},  // three bytes for one
+        {"surrogate \xed\xa0\x80", "surrogate \\ufffd\\ufffd\\ufffd"},
+        {"too high \xf4\x90\x80\x80", "too high \\ufffd\\ufffd\\ufffd\\ufffd"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(JsonText(in), out) << in;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The configuration parser on real files: targets chosen by section headers, values handed
-// over, messages and line numbers in the side log, and the lines that stop a file.
+// over, messages and line numbers in the side log, and the lines that stop a file; and the
+// value-list reader the targets read their values with.
 #include "common/cfg_parser.h"
 
 #include <gtest/gtest.h>
@@ -9,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "common/log.h"
-#include "common/log_detail.h"
 #include "common/value_token.h"
+#include "support/captured_log.h"
 #include "support/temp_files.h"
 
 namespace kelpa {
 namespace {
 
+using testing::CapturedLog;
 using testing::FileExists;
 using testing::ReadFile;
 using testing::WriteFile;
@@ -60,27 +61,15 @@ class RecordingRoot : public CfgRoot {
     std::vector<CfgMenuTarget*> menus_{&control_, &processing_};
 };
 
-std::string g_programLogPath;
-
 class CfgParserTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        detail::ResetLogState();
-        g_programLogPath = dir_.File("kelpa.log");
-        SetLogOpener([] { return std::fopen(g_programLogPath.c_str(), "w"); });
-    }
-    void TearDown() override { detail::ResetLogState(); }
-
+    void SetUp() override { CapturedLog::Start(); }
     bool Parse(const std::string& content, const char* name = "kelpa.cfg") {
         WriteFile(dir_.File(name), content);
         return LoadConfig(&root_, dir_.Path().c_str(), name);
     }
     std::string SideLogText(const char* name = "kelpa.cfg.log") const {
         return ReadFile(dir_.File(name));
-    }
-    std::string ProgramLogText() {
-        LogClose();
-        return ReadFile(g_programLogPath);
     }
 
     testing::TempDir dir_;
@@ -98,7 +87,7 @@ TEST_F(CfgParserTest, SectionsChooseTargetsAndValuesArriveCut) {
                       "toolbar:still=toolbar", "ctrl:Gain=1.5", "ctrl:more=ctrl", "menu1:Item=x",
                       "menu3:Name=y", "menu3:kept=1", "menu3:last=2"}));
     EXPECT_EQ(SideLogText(), "12: [ MENU3 ] trailing\n");
-    EXPECT_EQ(ProgramLogText(), "");
+    EXPECT_TRUE(CapturedLog::Lines().empty());
 }
 
 TEST_F(CfgParserTest, BadLinesAreReportedWithTheirNumbers) {
@@ -118,14 +107,7 @@ TEST_F(CfgParserTest, BadLinesAreReportedWithTheirNumbers) {
               "8:   a::b::c=5\n9: a:b=5\n10: a::=5\n11: noequals 5\n12: empty =\n"
               "13: [ctrl\n14: [MENU0]\n16: [MENUx]\n");
     EXPECT_EQ(root_.record.size(), 5u);  // lines 2 to 6
-    EXPECT_EQ(ProgramLogText(), "");
-}
-
-TEST_F(CfgParserTest, CommentsOnlyLeaveNoSideLog) {
-    WriteFile(dir_.File("kelpa.cfg.log"), "stale messages of an earlier run\n");
-    EXPECT_TRUE(Parse("; comment\n\n   \n\t; indented\r\n\r\n   ;x\f\n"));
-    EXPECT_FALSE(FileExists(dir_.File("kelpa.cfg.log")));
-    EXPECT_TRUE(root_.record.empty());
+    EXPECT_TRUE(CapturedLog::Lines().empty());
 }
 
 TEST_F(CfgParserTest, LongLinesAreReadInPiecesThatCountAsLines) {
@@ -152,7 +134,7 @@ TEST_F(CfgParserTest, FatalLinesStopTheWholeFile) {
         EXPECT_FALSE(Parse("[ctrl]\na\t=\t1\n" + line + "\nafter = 2\n"));
         EXPECT_EQ(root_.record, Record{"ctrl:a=1"});
         EXPECT_EQ(SideLogText(), message + "\n");
-        EXPECT_EQ(ProgramLogText(), "Parsing error. " + path + "\n");
+        EXPECT_EQ(CapturedLog::Lines().back(), "Parsing error. " + path);
     }
 }
 
@@ -173,14 +155,81 @@ TEST_F(CfgParserTest, StopsSuccessfullyAtTheLineLimit) {
     EXPECT_EQ(root_.record, Record{"ctrl:atLimit=1"});
 }
 
-TEST_F(CfgParserTest, UnreadableFilesAreSilent) {
+// Files of comments only leave no side log (an earlier run's is removed); files that cannot be
+// read are reported nowhere.
+TEST_F(CfgParserTest, QuietFilesLeaveNoSideLog) {
+    WriteFile(dir_.File("kelpa.cfg.log"), "stale messages of an earlier run\n");
+    EXPECT_TRUE(Parse("; comment\n\n   \n\t; indented\r\n\r\n   ;x\f\n"));
+    EXPECT_FALSE(FileExists(dir_.File("kelpa.cfg.log")));
+    EXPECT_TRUE(root_.record.empty());
     EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), "absent.cfg"));
     std::filesystem::create_directory(dir_.File("folder.cfg"));
     EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), "folder.cfg"));
     EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), std::string(300, 'n').c_str()));
     EXPECT_FALSE(FileExists(dir_.File("absent.cfg.log")));
     EXPECT_FALSE(FileExists(dir_.File("folder.cfg.log")));
-    EXPECT_EQ(ProgramLogText(), "");
+    EXPECT_TRUE(CapturedLog::Lines().empty());
+}
+
+// Every read of a text as "result:item", with "-" where the read stored nothing.
+std::vector<std::string> ReadAll(const char* text) {
+    std::vector<std::string> reads;
+    for (const char* cursor = text; cursor && reads.size() < 16;) {
+        std::string item = "\x01";  // a marker that a read storing nothing leaves in place
+        const int32_t result = ReadValueToken(cursor, &item);
+        reads.push_back(std::to_string(result) + ":" + (item == "\x01" ? "-" : item));
+        if (result <= 0) break;
+    }
+    return reads;
+}
+
+TEST(ReadValueTokenTest, SplitsTheValueText) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"\"Open a file\", 'it''s'", {"1:Open a file", "1:it"}},
+        {"\"a\" junk , b", {"1:a", "1:b"}},
+        {"\"open", {"-2:-"}},
+        {"abc ,\tdef,ghi", {"1:abc", "1:def", "1:ghi"}},
+        {"12, word", {"1:-", "1:word"}},
+        {"one two three", {"1:one two"}},  // the last blank ends the word
+        {"a,   ", {"1:a"}},
+        {"", {"1:"}}};
+    for (const auto& [text, reads] : cases) EXPECT_EQ(ReadAll(text), reads) << text;
+}
+
+TEST(ReadValueTokenTest, ReportsWhereTheItemLiesAndCopiesAtMostTheLimit) {
+    const char* text = "  12";
+    const char* cursor = text + 2;
+    const char* start = nullptr;
+    size_t length = 99;
+    EXPECT_EQ(ReadValueToken(cursor, nullptr, &start, &length), 1);
+    EXPECT_EQ(start, text + 2);
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(cursor, nullptr);
+    EXPECT_EQ(ReadValueToken(cursor, nullptr, &start, &length), 0);
+
+    const std::string quoted = "\"" + std::string(kMaxValueItem + 10, 'q') + "\"";
+    cursor = quoted.c_str();
+    std::string item;
+    EXPECT_EQ(ReadValueToken(cursor, &item, nullptr, &length), 1);
+    EXPECT_EQ(item.size(), kMaxValueItem);
+    EXPECT_EQ(length, kMaxValueItem + 10);
+}
+
+TEST(ReadValueTokensTest, ReadsSeveralItemsAndClearsThemAllWhenOneFails) {
+    const char* cursor = "\"File\", 'Open', Save, 7, rest";
+    std::string a, b, c, d;
+    EXPECT_EQ(ReadValueTokens(cursor, a, b, c, d), 1);
+    EXPECT_EQ(a + "|" + b + "|" + c + "|" + d, "File|Open|Save|");
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_STREQ(cursor, "rest");
+
+    cursor = "\"x\", \"y";
+    EXPECT_EQ(ReadValueTokens(cursor, a, b), -2);
+    EXPECT_EQ(a + b, "");
+    a = b = c = "old";
+    cursor = "\"x\", y";
+    EXPECT_EQ(ReadValueTokens(cursor, a, b, c), 0);  // the items ran out
+    EXPECT_EQ(a + b + c, "");
 }
 
 }  // namespace

@@ -35,16 +35,19 @@ class LogTest : public ::testing::Test {
     testing::TempDir dir_;
 };
 
+// The first init records the main thread and the opener; a second keeps them. The file is
+// made by the first line, and a sink that throws harms neither the line nor the caller.
 TEST_F(LogTest, InitSwitchesLoggingOnOnce) {
     EXPECT_FALSE(IsLogEnabled());
     EXPECT_FALSE(IsMainThread());
-    EXPECT_EQ(clibInit(nullptr, kOpenTestLog), 0);
+    EXPECT_EQ(clibInit([](const char*) { throw std::runtime_error("sink failed"); }, kOpenTestLog),
+              0);
     EXPECT_TRUE(IsLogEnabled());
     EXPECT_TRUE(IsMainThread());
     EXPECT_FALSE(std::async(std::launch::async, IsMainThread).get());
-    EXPECT_FALSE(FileExists(g_logPath));            // created by the first line only
-    EXPECT_EQ(clibInit(nullptr, kOpenNothing), 0);  // a second one keeps the first opener
-    LogPrintf("kept");
+    EXPECT_FALSE(FileExists(g_logPath));
+    EXPECT_EQ(clibInit(nullptr, kOpenNothing), 0);
+    EXPECT_NO_THROW(LogPrintf("kept"));
     EXPECT_EQ(LogText(), "kept\n");
 }
 
@@ -58,21 +61,12 @@ TEST_F(LogTest, LineEndsTheCapAndAFreshFileAfterClosing) {
     LogPrintf("at the cap");
     LogPrintf("beyond the cap");
     EXPECT_EQ(LogText(), "first 1\nsecond\nat the cap\n");
-    EXPECT_EQ(detail::LogBytesWritten(), detail::kLogByteCap + 11);
     LogClose();
-    EXPECT_TRUE(IsLogEnabled());
     SetLogOpener(kOpenNothing);  // a failed open is retried at the next line
     LogPrintf("dropped");
     SetLogOpener(kOpenTestLog);
     LogPrintf("new run");
     EXPECT_EQ(LogText(), "new run\n");
-}
-
-TEST_F(LogTest, ExceptionsInsideTheWriterAreSwallowed) {
-    clibInit([](const char*) { throw std::runtime_error("sink failed"); }, kOpenTestLog);
-    EXPECT_NO_THROW(LogPrintf("one"));
-    EXPECT_NO_THROW(LogPrintf("two"));
-    EXPECT_EQ(LogText(), "one\ntwo\n");
 }
 
 TEST_F(LogTest, LinesFromTwoThreadsNeverInterleave) {

@@ -1,5 +1,5 @@
-// Side logs (line rules, deletion when empty, reopening by path) and the path builder's
-// joins, extensions and length limits.
+// Side logs (line rules, deletion when empty, reopening by path, the log directory) and the
+// path builder's joins, extensions and length limits.
 #include "common/side_log.h"
 
 #include <gtest/gtest.h>
@@ -16,48 +16,30 @@ namespace {
 using testing::FileExists;
 using testing::ReadFile;
 
-TEST(SideLogTest, FileWithoutLinesIsDeleted) {
-    testing::TempDir dir;
-    const std::string path = dir.File("task.cfg.log");
-    {
-        SideLog log;
-        ASSERT_TRUE(log.Open(dir.Path().c_str(), "task.cfg", ".cfg.log", 0));
-        EXPECT_EQ(log.Path(), path);
-        EXPECT_TRUE(FileExists(path));
-        log.Printf("   \n");
-        log.Printf("%s", "");
-        EXPECT_FALSE(log.Close());
-        EXPECT_FALSE(FileExists(path));
-        ASSERT_TRUE(log.Open(dir.Path().c_str(), "task.cfg", ".cfg.log", 0));
-    }  // the destructor closes, and deletes, too
-    EXPECT_FALSE(FileExists(path));
-}
-
-TEST(SideLogTest, LinesKeepTheFileAndFollowTheLineEndRules) {
+TEST(SideLogTest, LinesFollowTheLineEndRulesAndAnEmptyFileIsDeleted) {
     testing::TempDir dir;
     SideLog log;
-    ASSERT_TRUE(log.Open(dir.Path().c_str(), "task", ".log", 0));
+    EXPECT_FALSE(log.Open(nullptr, nullptr, ".log", 0));  // no name and no previous path
+    ASSERT_TRUE(log.Open(dir.Path().c_str(), "task.cfg", ".one", 0));
     log.Printf("plain %d", 1);
     log.Printf("carriage\r");
     log.Printf("feed\n");
     log.Printf(" \t \n");
     log.Printf("%s", std::string(300, 'y').c_str());
     EXPECT_EQ(log.BytesWritten(), 8 + 9 + 5 + 200);
-    EXPECT_TRUE(log.Close());
-    EXPECT_EQ(ReadFile(dir.File("task.log")),
+    ASSERT_TRUE(log.Open(nullptr, nullptr, ".two", 0));  // the previous path, another extension
+    EXPECT_EQ(ReadFile(dir / "task.one"),
               "plain 1\ncarriage\rfeed\n" + std::string(199, 'y') + "\n");
-}
-
-TEST(SideLogTest, ReopensThePreviousPathWithAnotherExtension) {
-    testing::TempDir dir;
-    SideLog log;
-    EXPECT_FALSE(log.Open(nullptr, nullptr, ".log", 0));  // no name and no previous path
-    ASSERT_TRUE(log.Open(dir.Path().c_str(), "run.cfg", ".one", 0));
-    log.Printf("kept");
-    ASSERT_TRUE(log.Open(nullptr, nullptr, ".two", 0));
-    EXPECT_EQ(log.Path(), dir.File("run.two"));
-    EXPECT_EQ(ReadFile(dir.File("run.one")), "kept\n");
-    EXPECT_EQ(log.BytesWritten(), 0);
+    EXPECT_EQ(log.Path(), dir / "task.two");
+    EXPECT_TRUE(FileExists(dir / "task.two"));
+    log.Printf("   ");
+    EXPECT_FALSE(log.Close());  // nothing written: deleted
+    EXPECT_FALSE(FileExists(dir / "task.two"));
+    {
+        SideLog scoped;
+        ASSERT_TRUE(scoped.Open(dir.Path().c_str(), "task", ".three", 0));
+    }  // the destructor closes, and deletes, too
+    EXPECT_FALSE(FileExists(dir / "task.three"));
     EXPECT_FALSE(log.Open("/nonexistent-kelpa-directory", "x", ".log", 0));
     EXPECT_FALSE(log.IsOpen());
 }
@@ -71,9 +53,7 @@ TEST(SideLogTest, WithALogDirectorySideLogsGoThere) {
     ASSERT_TRUE(log.Open(nullptr, (config / "kcommon.cfg").c_str(), ".cfg.log", 0));
     EXPECT_EQ(log.Path(), logs / "kcommon.cfg.log");
     log.Printf("1: [");
-    ASSERT_TRUE(log.Open(nullptr, nullptr, ".two", 0));  // the previous path, another extension
-    EXPECT_EQ(log.Path(), logs / "kcommon.cfg.two");
-    EXPECT_FALSE(log.Close());  // empty: deleted
+    EXPECT_TRUE(log.Close());
     SetLogDirectory(nullptr);
     EXPECT_EQ(ReadFile(logs / "kcommon.cfg.log"), "1: [\n");
     EXPECT_FALSE(FileExists(config / "kcommon.cfg.log"));
@@ -82,32 +62,29 @@ TEST(SideLogTest, WithALogDirectorySideLogsGoThere) {
 }
 
 TEST(MakePathTest, BuildsOrRefuses) {
-    struct Case {
+    const std::string d200(200, 'd');
+    const auto n = [](size_t count) { return std::string(count, 'n'); };
+    const struct {
         const char* directory;
         std::string name;
         const char* extension;
         std::optional<std::string> expected;  // none: the path is refused
-    };
-    const std::string d200(200, 'd');
-    const auto n = [](size_t count) { return std::string(count, 'n'); };
-    const Case cases[] = {
-        {"/opt/kelpa", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
-        {"/opt/kelpa/", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
-        {nullptr, "kelpa.cfg", nullptr, "kelpa.cfg"},
-        {"", "kelpa.cfg", nullptr, "kelpa.cfg"},
-        {"/opt", "", nullptr, std::nullopt},
-        {nullptr, "/opt/kcommon.cfg", ".cfg.log", "/opt/kcommon.cfg.log"},
-        {nullptr, "/opt.d/kelpa", ".cfg.log", "/opt.d/kelpa.cfg.log"},
-        {nullptr, "/opt/.hidden", ".log", "/opt/.hidden.log"},
-        // The name stays under 260 and directory plus name under 259 characters; with an
-        // extension the result stays under 260 characters.
-        {nullptr, n(258), nullptr, n(258)},
-        {nullptr, n(259), nullptr, std::nullopt},
-        {"d", n(257), nullptr, "d/" + n(257)},
-        {"d", n(258), nullptr, std::nullopt},
-        {d200.c_str(), n(50) + ".cfg", ".cfg.log", d200 + "/" + n(50) + ".cfg.log"},
-        {d200.c_str(), n(51) + ".cfg", ".cfg.log", std::nullopt}};
-    for (const Case& c : cases) {
+    } cases[] = {{"/opt/kelpa", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
+                 {"/opt/kelpa/", "kelpa.cfg", nullptr, "/opt/kelpa/kelpa.cfg"},
+                 {"", "kelpa.cfg", nullptr, "kelpa.cfg"},
+                 {"/opt", "", nullptr, std::nullopt},
+                 {nullptr, "/opt/kcommon.cfg", ".cfg.log", "/opt/kcommon.cfg.log"},
+                 {nullptr, "/opt.d/kelpa", ".cfg.log", "/opt.d/kelpa.cfg.log"},
+                 {nullptr, "/opt/.hidden", ".log", "/opt/.hidden.log"},
+                 // The name stays under 260 and directory plus name under 259 characters; with an
+                 // extension the result stays under 260 characters.
+                 {nullptr, n(258), nullptr, n(258)},
+                 {nullptr, n(259), nullptr, std::nullopt},
+                 {"d", n(257), nullptr, "d/" + n(257)},
+                 {"d", n(258), nullptr, std::nullopt},
+                 {d200.c_str(), n(50) + ".cfg", ".cfg.log", d200 + "/" + n(50) + ".cfg.log"},
+                 {d200.c_str(), n(51) + ".cfg", ".cfg.log", std::nullopt}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name.substr(0, 20) + (c.extension ? c.extension : ""));
         std::string out = "previous";
         EXPECT_EQ(MakePath(out, c.directory, c.name.c_str(), c.extension), c.expected.has_value());

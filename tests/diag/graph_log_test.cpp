@@ -7,13 +7,13 @@
 #include <map>
 #include <set>
 
-#include "support/log_file_capture.h"
+#include "support/captured_log.h"
 
 namespace kelpa {
 namespace {
 
+using testing::CapturedLog;
 using ::testing::ElementsAre;
-using testing::LogFileCapture;
 
 // camera (0x10) -> grabber (0x20) -> renderer (0x30), whose second input is free. Any
 // identity put into `failing` makes the call about it fail.
@@ -56,7 +56,7 @@ class FakeGraph final : public GraphWalker {
 
 class GraphLogTest : public ::testing::Test {
   protected:
-    void SetUp() override { LogFileCapture::Start(); }
+    void SetUp() override { CapturedLog::Start(); }
 };
 
 TEST_F(GraphLogTest, ConnectedGraph) {
@@ -66,7 +66,7 @@ TEST_F(GraphLogTest, ConnectedGraph) {
         "Trying media type Connection type: major type:  MEDIATYPE_Video,    sub type  :  "
         "MEDIASUBTYPE_YUY2";
     EXPECT_THAT(
-        LogFileCapture::Lines(),
+        CapturedLog::FileLines(),
         ElementsAre("", "DumpGraph [0xABC0]", "Filter [10]  'Telescope Simulator'",
                     "Pin [11]  'src' [Output]  Connected to pin [21]", type, "",
                     "Filter [20]  'VidCam Grabber'",
@@ -81,17 +81,17 @@ TEST_F(GraphLogTest, FailuresBecomeLinesAndTheDumpGoesOn) {
     g.failing = {0x10, 0x20 + 1000, 0x31, 0x32 + 1000};
     g.pins[0x32].peer = 0x99;
     DumpGraph(&g);
-    EXPECT_THAT(LogFileCapture::Lines(),
+    EXPECT_THAT(CapturedLog::FileLines(),
                 ElementsAre("", "DumpGraph [0xABC0]", "Filter [10]  -- failed QueryFilterInfo",
                             "Filter [20]  'VidCam Grabber'", "EnumPins failed!",
                             "Filter [30]  'Null Renderer'", "Pin [31]  -- failed QueryPinInfo",
                             "Pin [32]  'sink_1' [Input]  Connected to pin [99]", "", ""));
 
-    LogFileCapture::Start();  // a failed filter enumeration stops; no graph writes nothing
+    CapturedLog::Start();  // a failed filter enumeration stops; no graph writes nothing
     g.failing = {0};
     DumpGraph(&g);
     DumpGraph(nullptr);
-    EXPECT_THAT(LogFileCapture::Lines(),
+    EXPECT_THAT(CapturedLog::FileLines(),
                 ElementsAre("", "DumpGraph [0xABC0]", "EnumFilters failed!"));
 }
 

@@ -8,14 +8,14 @@
 #include <tuple>
 #include <vector>
 
-#include "support/log_file_capture.h"
+#include "support/captured_log.h"
 
 namespace kelpa {
 namespace {
 
+using testing::CapturedLog;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using testing::LogFileCapture;
 
 constexpr uint32_t kI420 = 0x30323449;  // "I420", first character in the lowest byte
 constexpr uint32_t kYuy2 = 0x32595559;
@@ -37,7 +37,7 @@ MediaTypeRecord VideoType(const char* subtype, uint32_t compression, uint16_t bi
 
 class MediaTypeLogTest : public ::testing::Test {
   protected:
-    void SetUp() override { LogFileCapture::Start(); }
+    void SetUp() override { CapturedLog::Start(); }
 };
 
 TEST_F(MediaTypeLogTest, PlanarVideoTypeWritesEveryLineInOrder) {
@@ -45,7 +45,7 @@ TEST_F(MediaTypeLogTest, PlanarVideoTypeWritesEveryLineInOrder) {
     LogMediaTypeTry(nullptr, type);
     LogMediaType("Video Capture Format", type);
     EXPECT_THAT(
-        LogFileCapture::Lines(),
+        CapturedLog::FileLines(),
         ElementsAre(
             "Trying media type : major type:  MEDIATYPE_Video,    sub type  :  MEDIASUBTYPE_I420",
             "", "-----------------------",
@@ -61,7 +61,7 @@ TEST_F(MediaTypeLogTest, SizeLineGivesANumberBelow0x100AndFourCharactersAbove) {
     LogMediaType("x", VideoType("MEDIASUBTYPE_RGB24", 0, 24, -480));
     LogMediaType("x", VideoType("MEDIASUBTYPE_YUY2", kYuy2, 16, 480));
     LogMediaType("x", VideoType("MEDIASUBTYPE_X", 0x100, 8, 480));  // a zero byte ends the code
-    const auto lines = LogFileCapture::Lines();
+    const auto lines = CapturedLog::FileLines();
     EXPECT_THAT(lines, Contains("640x-480x24 bit  (0)"));
     EXPECT_THAT(lines, Contains("640x480x16 bit 'YUY2'"));
     EXPECT_THAT(lines, Contains("640x480x8 bit '    '"));
@@ -72,14 +72,14 @@ TEST_F(MediaTypeLogTest, VideoInfo2AddsTheDvLineAndAShortBlockCountsAsNone) {
     type.formatType = kFormatVideoInfo2;
     type.formatSize = kVideoInfoHeader2Size;
     LogMediaType("x", type);
-    EXPECT_EQ(LogFileCapture::Lines()[6], ": DV Header");
+    EXPECT_EQ(CapturedLog::FileLines()[6], ": DV Header");
 
-    LogFileCapture::Start();
+    CapturedLog::Start();
     type.formatSize = kVideoInfoHeader2Size - 1;
     type.fixedSizeSamples = false;
     type.temporalCompression = true;
     LogMediaType("x", type);
-    const auto lines = LogFileCapture::Lines();
+    const auto lines = CapturedLog::FileLines();
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[4], "Temporally compressed");
     EXPECT_EQ(lines[5], "Variable size samples");
@@ -93,7 +93,7 @@ TEST_F(MediaTypeLogTest, WaveFormatFieldsFollowTheBlockSize) {
                                                                {18, kSubtypeMpeg1PacketName, 0}};
     for (const auto& [formatSize, subtype, fieldLines] : cases) {
         SCOPED_TRACE(formatSize);
-        LogFileCapture::Start();
+        CapturedLog::Start();
         MediaTypeRecord type;
         type.majorType = kMediaTypeAudio;
         type.subtype = subtype;
@@ -101,7 +101,7 @@ TEST_F(MediaTypeLogTest, WaveFormatFieldsFollowTheBlockSize) {
         type.formatSize = formatSize;
         type.wave = {1, 2, 44100, 176400, 4, 16, 0};
         LogMediaType("Audio", type);
-        const auto lines = LogFileCapture::Lines();
+        const auto lines = CapturedLog::FileLines();
         ASSERT_EQ(lines.size(), 8 + fieldLines);
         EXPECT_EQ(lines[6], "Format type FORMAT_WaveFormatEx");
         EXPECT_EQ(lines[7], std::string("Subtype ") + subtype);

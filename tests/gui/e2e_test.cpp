@@ -24,7 +24,7 @@
 namespace kelpa::test {
 namespace {
 
-using kelpa::testing::ReadText;
+using kelpa::testing::ReadFile;
 using kelpa::testing::TempDir;
 using kelpa::testing::WriteFile;
 
@@ -170,12 +170,12 @@ TEST_F(WindowedProgramTest, FirstNightShowsStarsCapturesAndKeepsItsSettings) {
     EXPECT_EQ(Value(report, "windows"), "Info: Statistic,KELPA v. 2.2,Live,Processing");
     const std::vector<std::string> bitmaps = Bitmaps();
     EXPECT_EQ(bitmaps.size(), 3u);
-    for (const std::string& file : bitmaps) EXPECT_EQ(ReadText(file).substr(0, 2), "BM") << file;
+    for (const std::string& file : bitmaps) EXPECT_EQ(ReadFile(file).substr(0, 2), "BM") << file;
     EXPECT_EQ(Value(report, "gamma"), "200");
     const std::string area = Value(report, "area");
     EXPECT_NE(area, "<missing>");
     // Closing the main window wrote the profile.
-    const std::string saved = ReadText(profile);
+    const std::string saved = ReadFile(profile);
     EXPECT_NE(saved.find("ProcGamma=200"), std::string::npos) << saved;
     EXPECT_NE(saved.find("MX="), std::string::npos) << saved;
     EXPECT_NE(saved.find("VideoDevice2="), std::string::npos) << saved;

@@ -20,8 +20,8 @@
 #include "gui/panel_dialogs.h"
 #include "gui/panel_test_support.h"
 #include "processing/auto_control.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
+#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {

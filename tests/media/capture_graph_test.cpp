@@ -9,8 +9,6 @@
 #include "media/capture_graph.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/test_support.h"
 
 namespace kelpa::test {

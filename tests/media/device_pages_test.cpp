@@ -15,7 +15,6 @@
 #include "media/device_pages.h"
 #include "media/media_init.h"
 #include "media/v4l2/crossbar.h"
-#include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"
 #include "video/intake_fakes.h"

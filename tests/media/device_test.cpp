@@ -11,8 +11,6 @@
 #include "media/device_settings.h"
 #include "media/media_init.h"
 #include "sim/sim_device_provider.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"

@@ -18,8 +18,6 @@
 #include "media/file_test_util.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 

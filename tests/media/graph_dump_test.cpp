@@ -8,14 +8,14 @@
 
 #include "media/gst_ptr.h"
 #include "media/media_init.h"
-#include "support/log_file_capture.h"
+#include "support/captured_log.h"
 
 namespace kelpa {
 namespace {
 
+using testing::CapturedLog;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using testing::LogFileCapture;
 
 // Addresses vary from run to run: "[7f3a20]" and "[0x7F3A20]" become "[#]".
 std::string MaskIdentities(const std::string& line) {
@@ -38,7 +38,7 @@ class GraphDumpTest : public ::testing::Test {
         ASSERT_TRUE(InitMedia());
         gst_debug_set_default_threshold(GST_LEVEL_NONE);
     }
-    void SetUp() override { LogFileCapture::Start(); }
+    void SetUp() override { CapturedLog::Start(); }
     static GstCapsPtr Caps(const char* text) { return GstCapsPtr(gst_caps_from_string(text)); }
 };
 
@@ -47,7 +47,7 @@ TEST_F(GraphDumpTest, VideoCapsGiveTheBitmapHeaderAndI420IsNamedAsSuch) {
     LogCapsTry(nullptr, caps.get());
     LogCaps("Video Capture Format", caps.get());
     LogCaps("x", Caps("video/x-raw,format=BGR,width=320,height=240").get());
-    const auto lines = LogFileCapture::Lines();
+    const auto lines = CapturedLog::FileLines();
     EXPECT_EQ(
         lines[0],
         "Trying media type : major type:  MEDIATYPE_Video,    sub type  :  MEDIASUBTYPE_I420");
@@ -61,7 +61,7 @@ TEST_F(GraphDumpTest, VideoCapsGiveTheBitmapHeaderAndI420IsNamedAsSuch) {
 
 TEST_F(GraphDumpTest, RawAudioWritesItsWaveFormat) {
     LogCaps("Audio", Caps("audio/x-raw,format=F32LE,rate=48000,channels=2").get());
-    const auto lines = LogFileCapture::Lines();
+    const auto lines = CapturedLog::FileLines();
     const std::vector<std::string> tail(lines.end() - 7, lines.end());
     EXPECT_EQ(lines[2], "Audio  Major type MEDIATYPE_Audio  Sub type MEDIASUBTYPE_IEEE_FLOAT");
     EXPECT_THAT(tail, ElementsAre("wFormatTag 3", "nChannels 2", "nSamplesPerSec 48000",
@@ -73,7 +73,7 @@ TEST_F(GraphDumpTest, CompressedAndUnknownTypesAreNamedOnly) {
     GstCapsPtr jpeg = Caps("image/jpeg,width=1280,height=720");
     LogCaps("x", jpeg.get());
     LogCapsTry("Any", nullptr);
-    const auto lines = LogFileCapture::Lines();
+    const auto lines = CapturedLog::FileLines();
     EXPECT_EQ(lines[5], "Variable size samples");
     EXPECT_EQ(lines[6], "Format type image/jpeg");
     EXPECT_EQ(lines[7], "Trying media type Any: major type:  GUID_NULL,    sub type  :  GUID_NULL");
@@ -98,7 +98,7 @@ TEST_F(GraphDumpTest, PipelineIsDumpedFromSourceToSinkWithItsConnections) {
         "Trying media type Connection type: major type:  MEDIATYPE_Video,    sub type  :  "
         "MEDIASUBTYPE_I420";
     std::vector<std::string> lines;
-    for (const std::string& line : LogFileCapture::Lines()) lines.push_back(MaskIdentities(line));
+    for (const std::string& line : CapturedLog::FileLines()) lines.push_back(MaskIdentities(line));
     EXPECT_THAT(lines,
                 ElementsAre("", "DumpGraph [#]", "Filter [#]  'camera'",
                             pin + "'src' [Output]  Connected to pin [#]", type, "",

@@ -1,12 +1,11 @@
-// The INI profile store on real files: value kinds, case rules, preservation of foreign lines,
-// atomic replacement (interrupted writes, concurrent writers), failures, read-only mode and
-// overrides.
+// The INI profile: the text model's look-up rules and edits that keep every other line, and
+// the store on real files: value kinds, case rules, the file's mode kept, atomic replacement
+// (interrupted writes, concurrent writers), failures, read-only mode and overrides.
 #include "platform/ini_profile.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ini_document.h"
 #include "platform/program_paths.h"
 #include "support/captured_log.h"
 #include "support/temp_files.h"
@@ -22,6 +22,7 @@
 namespace kelpa {
 namespace {
 
+using testing::CapturedLog;
 using testing::ReadFile;
 using testing::WriteFile;
 
@@ -33,17 +34,6 @@ class IniProfileTest : public ::testing::Test {
         return out;
     }
     void MakeDirectoriesFor() { ASSERT_TRUE(MakeDirectories(ParentDirectory(path_))); }
-    // Runs `body` in a child process, which exits with the body's result.
-    static pid_t Spawn(const std::function<int()>& body) {
-        const pid_t child = fork();
-        if (child == 0) _exit(body());
-        return child;
-    }
-    static int ExitCode(pid_t child) {
-        int status = 0;
-        const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
-        return exited ? WEXITSTATUS(status) : -1;
-    }
     testing::TempDir dir_;
     std::string path_ = dir_.File("cfg/kelpa/kelpa.ini");
 };
@@ -65,61 +55,47 @@ TEST_F(IniProfileTest, EveryValueKindReadsBackAndBadOnesAreRefused) {
     char out[4];  // strings are cut to the buffer
     EXPECT_EQ(fresh.GetString("quill", "Device", "", out, sizeof out), 3u);
     EXPECT_STREQ(out, "USB");
-    EXPECT_EQ(fresh.GetString("quill", "Nope", nullptr, out, sizeof out), 0u);
-    EXPECT_STREQ(out, "");
 
     const std::string before = ReadFile(path_);  // names and values that would not read back
     EXPECT_FALSE(fresh.WriteString("quill", "Device", "1\n[evil]\nB=2"));
     EXPECT_FALSE(fresh.WriteString(nullptr, "A", "1"));
     EXPECT_FALSE(fresh.WriteString("quill", nullptr, "1"));
     EXPECT_EQ(ReadFile(path_), before);
-}
 
-TEST(ParseProfileIntTest, ReadsTheWordWrittenByEitherFormat) {
-    const std::pair<const char*, int32_t> cases[] = {{" \t+7", 7},      {"4294967294", -2},
+    const std::pair<const char*, int32_t> words[] = {{" \t+7", 7},      {"4294967294", -2},
                                                      {"4294967296", 0}, {"2147483648", INT32_MIN},
                                                      {"12abc", 12},     {"-", 0}};
-    for (const auto& [text, value] : cases) {
+    for (const auto& [text, value] : words) {
         EXPECT_EQ(IniProfileStore::ParseProfileInt(text), value) << text;
     }
 }
 
-TEST_F(IniProfileTest, WritesKeepForeignLinesDuplicatesAndTheFileMode) {
-    const std::string original =
-        "; written by hand\n[kelpa]\nProcAmp=1\ngarbage line\nProcAmp=2\n\x01\x02\n"
-        "[KELPA]\nProcGamma=7\n";
+// A write replaces one line and keeps the rest of the file, its mode included; a removed key
+// reads as missing; a file changed by someone else is read again, whatever its time stamp.
+TEST_F(IniProfileTest, WritesKeepTheFileAndChangesByOthersAreSeen) {
     MakeDirectoriesFor();
-    WriteFile(path_, original);
+    WriteFile(path_, "; by hand\n[kelpa]\nProcAmp=1\ngarbage\nProcAmp=2\n[KELPA]\nProcGamma=7\n");
+    ASSERT_EQ(chmod(path_.c_str(), 0600), 0);
     IniProfileStore store(path_);
-    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 1);
     EXPECT_EQ(store.GetInt("kelpa", "ProcGamma", 0), 0);  // in the second section: unseen
     ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "300"));
     ASSERT_TRUE(store.WriteString("kelpa", "ProcBlackLevel", "4"));
     EXPECT_EQ(ReadFile(path_),
-              "; written by hand\n[kelpa]\nProcAmp=300\ngarbage line\nProcAmp=2\n\x01\x02\n"
-              "ProcBlackLevel=4\n[KELPA]\nProcGamma=7\n");
-    ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", nullptr));
-    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", -9), -9);
-    ASSERT_EQ(chmod(path_.c_str(), 0600), 0);  // the replacement keeps the file's mode
-    ASSERT_TRUE(store.WriteString("kelpa", "A", "2"));
+              "; by hand\n[kelpa]\nProcAmp=300\ngarbage\nProcAmp=2\nProcBlackLevel=4\n"
+              "[KELPA]\nProcGamma=7\n");
     struct stat st {};
     ASSERT_EQ(stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-}
+    ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", nullptr));
+    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", -9), -9);
 
-TEST_F(IniProfileTest, SeesChangesMadeByOthers) {
-    IniProfileStore store(path_);
-    ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
-    EXPECT_EQ(store.GetInt("kelpa", "A", 0), 1);
-    WriteFile(path_, "[kelpa]\nA=2\n");  // edited in place, same size
-    struct stat st {};
+    WriteFile(path_, "[kelpa]\nA=2\n");  // edited in place
     ASSERT_EQ(stat(path_.c_str(), &st), 0);
-    st.st_mtim.tv_sec -= 10;  // and even with an mtime that went back
+    st.st_mtim.tv_sec -= 10;  // with an mtime that went back
     const timespec times[2] = {st.st_atim, st.st_mtim};
     ASSERT_EQ(utimensat(AT_FDCWD, path_.c_str(), times, 0), 0);
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 2);
-    IniProfileStore other(path_);
-    ASSERT_TRUE(other.WriteString("kelpa", "A", "33"));
+    ASSERT_TRUE(IniProfileStore(path_).WriteString("kelpa", "A", "33"));
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 33);
     ASSERT_EQ(unlink(path_.c_str()), 0);
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 0);
@@ -130,13 +106,12 @@ TEST_F(IniProfileTest, AnInterruptedWriteLeavesTheOldProfile) {
     IniProfileStore store(path_);
     ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
     const std::string before = ReadFile(path_);
-    const pid_t child = Spawn([&] {
-        IniProfileStore writer(path_);
-        writer.SetBeforeReplaceHook([] { _exit(7); });
-        return writer.WriteString("kelpa", "A", "2") ? 0 : 1;
-    });
-    ASSERT_EQ(ExitCode(child), 7);
-
+    ASSERT_EQ(testing::ExitCode(testing::Spawn([&] {
+                  IniProfileStore writer(path_);
+                  writer.SetBeforeReplaceHook([] { _exit(7); });
+                  return writer.WriteString("kelpa", "A", "2") ? 0 : 1;
+              })),
+              7);
     EXPECT_EQ(ReadFile(path_), before);
     EXPECT_EQ(ReadFile(store.TempPath()), "[kelpa]\nA=2\n");  // the leftover
     IniProfileStore reader(path_);
@@ -148,14 +123,14 @@ TEST_F(IniProfileTest, AnInterruptedWriteLeavesTheOldProfile) {
 
 TEST_F(IniProfileTest, ConcurrentCopiesLoseNoKeys) {
     constexpr int kWriters = 3;
-    constexpr int kKeysEach = 25;
+    constexpr int kKeysEach = 12;
     const auto Section = [](int w) { return w % 2 ? "kelpa" : "quill"; };
     const auto Key = [](int w, int k) { return "W" + std::to_string(w) + "K" + std::to_string(k); };
     IniProfileStore store(path_);
     ASSERT_TRUE(store.WriteString("kelpa", "Before", "1"));
     std::vector<pid_t> children;
     for (int w = 0; w < kWriters; ++w) {
-        children.push_back(Spawn([&, w] {
+        children.push_back(testing::Spawn([&, w] {
             IniProfileStore writer(path_);
             int failed = 0;
             for (int k = 0; k < kKeysEach; ++k)
@@ -164,7 +139,7 @@ TEST_F(IniProfileTest, ConcurrentCopiesLoseNoKeys) {
             return failed;
         }));
     }
-    for (pid_t child : children) EXPECT_EQ(ExitCode(child), 0);
+    for (pid_t child : children) EXPECT_EQ(testing::ExitCode(child), 0);
     EXPECT_EQ(store.GetInt("kelpa", "Before", 0), 1);
     for (int w = 0; w < kWriters; ++w)
         for (int k = 0; k < kKeysEach; ++k)
@@ -174,62 +149,56 @@ TEST_F(IniProfileTest, ConcurrentCopiesLoseNoKeys) {
 TEST_F(IniProfileTest, AnUnwritableLocationFailsAndLogsOnce) {
     WriteFile(dir_.File("file"), "not a directory");
     IniProfileStore store(dir_.File("file/kelpa/kelpa.ini"));
-    testing::CapturedLog::Start();
+    CapturedLog::Start();
     EXPECT_FALSE(store.WriteString("kelpa", "A", "1"));
     EXPECT_FALSE(store.WriteString("kelpa", "B", "2"));
     EXPECT_EQ(store.GetInt("kelpa", "A", 5), 5);
-    const std::vector<std::string> lines = testing::CapturedLog::Lines();
+    const std::vector<std::string> lines = CapturedLog::Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("file/kelpa/kelpa.ini"), std::string::npos) << lines[0];
-
-    MakeDirectoriesFor();  // a profile that cannot be read is never replaced
-    ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
-    IniProfileStore unreadable(path_);
-    EXPECT_FALSE(unreadable.WriteString("kelpa", "A", "1"));
-    EXPECT_TRUE(std::filesystem::is_directory(path_));
 }
 
-// A profile that cannot be used reads as empty, says why, logs it once, and never blocks.
+// A profile that cannot be used reads as empty, says why, logs it once, is never replaced, and
+// never blocks; a missing one is a fresh start.
 TEST_F(IniProfileTest, ProfilesThatCannotBeReadGiveTheirReason) {
     MakeDirectoriesFor();
-    struct Case {
-        const char* what;
+    const struct {
         std::function<void(const std::string&)> make;
         const char* reason;
-    };
-    const Case cases[] = {
-        {"directory", [](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); },
-         "it is a directory"},
-        {"FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+    } cases[] = {
+        {[](const std::string& p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); }, "it is a directory"},
+        {[](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
          "it is not a regular file"},
-        {"huge",
-         [](const std::string& p) {
+        {[](const std::string& p) {
              WriteFile(p, "[kelpa]\nA=1\n");
              ASSERT_EQ(truncate(p.c_str(), IniProfileStore::kMaxFileBytes + 1), 0);
          },
          "it is larger than 16 MiB"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
         std::filesystem::remove_all(path_);
         c.make(path_);
         IniProfileStore store(path_);
-        testing::CapturedLog::Start();
+        CapturedLog::Start();
         std::string reason;
         EXPECT_FALSE(store.CheckReadable(&reason));
         EXPECT_EQ(reason, c.reason);
         EXPECT_EQ(store.GetInt("kelpa", "A", 7), 7);
-        const std::vector<std::string> lines = testing::CapturedLog::Lines();
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0], "Can`t read the profile " + path_ + ": " + c.reason);
+        EXPECT_EQ(CapturedLog::Lines(),
+                  std::vector<std::string>{"Can`t read the profile " + path_ + ": " + c.reason});
+        EXPECT_FALSE(store.WriteString("kelpa", "A", "1"));
     }
+    EXPECT_EQ(std::filesystem::file_size(path_), IniProfileStore::kMaxFileBytes + 1);
     std::filesystem::remove_all(path_);
-    IniProfileStore missing(path_);  // a missing profile is a fresh start, not a failure
+    IniProfileStore missing(path_);
     EXPECT_TRUE(missing.CheckReadable(nullptr));
     EXPECT_FALSE(missing.Exists());
 }
 
-TEST_F(IniProfileTest, ReadOnlyWritesStayInMemory) {
+// Read-only (the headless run): writes stay in memory, the file is never touched or made;
+// overrides win over the file until cleared.
+TEST_F(IniProfileTest, ReadOnlyWritesStayInMemoryAndOverridesWin) {
     IniProfileStore store(path_);
     ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
     ASSERT_TRUE(store.WriteString("kelpa", "B", "2"));
@@ -240,26 +209,20 @@ TEST_F(IniProfileTest, ReadOnlyWritesStayInMemory) {
     EXPECT_EQ(store.GetInt("kelpa", "a", 0), 10);
     EXPECT_EQ(store.GetInt("kelpa", "B", -1), -1);
     EXPECT_EQ(ReadFile(path_), before);
-
     store.SetReadOnly(false);  // a real write replaces the overlay's value
     ASSERT_TRUE(store.WriteString("kelpa", "A", "11"));
     EXPECT_EQ(store.GetInt("kelpa", "A", 0), 11);
+
+    store.SetOverride("kelpa", "procamp", "300");
+    ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "129"));
+    EXPECT_EQ(store.GetInt("KELPA", "ProcAmp", 0), 300);
+    store.SetOverride("kelpa", "ProcAmp", nullptr);
+    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 129);
 
     IniProfileStore absent(dir_.File("never/kelpa.ini"));
     absent.SetReadOnly(true);
     EXPECT_TRUE(absent.WriteString("kelpa", "A", "1"));
     EXPECT_FALSE(testing::FileExists(dir_.File("never")));
-}
-
-TEST_F(IniProfileTest, OverridesWinUntilCleared) {
-    IniProfileStore store(path_);
-    ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "128"));
-    store.SetOverride("kelpa", "procamp", "300");
-    EXPECT_EQ(store.GetInt("KELPA", "ProcAmp", 0), 300);
-    ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "129"));
-    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 300);
-    store.SetOverride("kelpa", "ProcAmp", nullptr);
-    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 129);
 }
 
 TEST(IniProfilePathTest, FollowsTheEnvironment) {
@@ -270,6 +233,81 @@ TEST(IniProfilePathTest, FollowsTheEnvironment) {
     EXPECT_EQ(IniProfileStore::DefaultProfilePath(), "/cfg/kelpa/kelpa.ini");
     setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
     EXPECT_EQ(IniProfileStore::DefaultProfilePath(), "/home/u/.config/kelpa/kelpa.ini");
+}
+
+using SetResult = IniDocument::SetResult;
+
+std::string ValueOf(const IniDocument& doc, const char* section, const char* key) {
+    const std::string* value = doc.Find(section, key);
+    return value ? *value : "<missing>";
+}
+
+// Keys and sections compare without case, values are trimmed, and the first duplicate wins;
+// keys before any section or in another section are not seen.
+TEST(IniDocumentTest, LookUpRules) {
+    IniDocument doc = IniDocument::Parse(
+        "top=outside\n[Kelpa]\n  ProcAmp =  128  \nName=\" padded \"\nEmpty=\na=1\na=2\n"
+        "[quill]\nDev=cam\n[KELPA]\na=3\nb=4\n");
+    EXPECT_EQ(ValueOf(doc, "KELPA", "procAMP"), "128");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "Name"), " padded ");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "Empty"), "");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "a"), "1");
+    for (const char* key : {"Dev", "top", "b"}) {
+        EXPECT_EQ(ValueOf(doc, "kelpa", key), "<missing>") << key;
+    }
+    // Removal takes every copy in the section, so the second cannot surface.
+    EXPECT_EQ(doc.Set("kelpa", "A", nullptr), SetResult::kChanged);
+    EXPECT_EQ(ValueOf(doc, "kelpa", "a"), "<missing>");
+    EXPECT_EQ(doc.Set("kelpa", "a", nullptr), SetResult::kUnchanged);
+    EXPECT_EQ(doc.Set("absent", "a", nullptr), SetResult::kUnchanged);
+}
+
+// Lines the model does not understand are kept byte for byte; a changed key keeps its place, a
+// new key joins the end of its section, a new section goes last; line ends and a byte-order
+// mark (only at the very start) are kept.
+TEST(IniDocumentTest, EditsKeepEveryOtherLine) {
+    const std::string garbage =
+        "no equals sign here\n[broken\n=value without key\n; a comment\n# another=comment\n"
+        "[kelpa] trailing words\nbin\x01\xff=x\n" +
+        std::string("nul\0here=2\n", 11);
+    IniDocument doc = IniDocument::Parse("[kelpa]\n" + garbage + "A=1\n\n[quill]\nDev=x");
+    EXPECT_EQ(ValueOf(doc, "kelpa", "bin\x01\xff"), "x");  // odd bytes, but a good line
+    EXPECT_EQ(doc.Set("kelpa", "a", "2"), SetResult::kChanged);
+    EXPECT_EQ(doc.Set("kelpa", "B", "3"), SetResult::kChanged);
+    EXPECT_EQ(doc.Set("new", "C", "4"), SetResult::kChanged);
+    EXPECT_EQ(doc.Set("kelpa", "B", "3"), SetResult::kUnchanged);
+    EXPECT_EQ(doc.Serialize(),
+              "[kelpa]\n" + garbage + "A=2\nB=3\n\n[quill]\nDev=x\n\n[new]\nC=4\n");
+
+    IniDocument empty;
+    EXPECT_EQ(empty.Set("kelpa", "ProcAmp", "128"), SetResult::kChanged);
+    EXPECT_EQ(empty.Serialize(), "[kelpa]\nProcAmp=128\n");
+    IniDocument windows = IniDocument::Parse("\xEF\xBB\xBF[kelpa]\r\nA=1\r\n");
+    EXPECT_EQ(ValueOf(windows, "kelpa", "A"), "1");
+    windows.Set("kelpa", "A", "5");
+    windows.Set("kelpa", "B", "6");
+    EXPECT_EQ(windows.Serialize(), "\xEF\xBB\xBF[kelpa]\r\nA=5\r\nB=6\r\n");
+    EXPECT_EQ(ValueOf(IniDocument::Parse("\n\xEF\xBB\xBF[kelpa]\nA=1\n"), "kelpa", "A"),
+              "<missing>");
+}
+
+// Every value reads back exactly; names and values that would not are refused.
+TEST(IniDocumentTest, ValuesReadBackAndWhatWouldNotIsRefused) {
+    for (const char* value : {"", " lead", "trail ", "\"quoted\"", "\"", "a=b=c", "; not a comment",
+                              "[x]", "\t", "\"a\" ", "/home/u/My Pictures/"}) {
+        IniDocument doc;
+        ASSERT_NE(doc.Set("kelpa", "K", value), SetResult::kInvalid) << value;
+        EXPECT_EQ(ValueOf(IniDocument::Parse(doc.Serialize()), "kelpa", "K"), value);
+    }
+    IniDocument doc = IniDocument::Parse("[kelpa]\nA=1\n");
+    for (const char* key : {"", " A", "A=B", "[A", ";A", "A\nB"}) {
+        EXPECT_EQ(doc.Set("kelpa", key, "1"), SetResult::kInvalid) << key;
+    }
+    for (const char* section : {"", " k", "a]b", "a\nb"}) {
+        EXPECT_EQ(doc.Set(section, "A", "1"), SetResult::kInvalid) << section;
+    }
+    EXPECT_EQ(doc.Set("kelpa", "A", "1\n[evil]"), SetResult::kInvalid);
+    EXPECT_EQ(doc.Serialize(), "[kelpa]\nA=1\n");
 }
 
 }  // namespace

@@ -65,16 +65,13 @@ TEST(LogLocationTest, TheFirstFolderHoldingTheFileWins) {
     EXPECT_EQ(FindConfigFile("kelpa.cfg", folders), folders[0]);
 }
 
-class ProgramLogTest : public ::testing::Test {
-  protected:
-    void SetUp() override { detail::ResetLogState(); }
-    void TearDown() override { detail::ResetLogState(); }
-    testing::TempDir dir_;
-};
-
-TEST_F(ProgramLogTest, EachRunStartsAFreshLogUnlessAnotherCopyWritesIntoIt) {
-    ASSERT_TRUE(UseLogDirectory(dir_.Path()));
-    const std::string path = dir_ / "kelpa.log";
+// A run empties the last run's log unless another copy is writing into it; a FIFO or a folder
+// under the log's name is never opened (a FIFO would wait for a reader).
+TEST(ProgramLogTest, EachRunStartsAFreshLogAndOtherNodesAreNeverOpened) {
+    detail::ResetLogState();
+    testing::TempDir dir;
+    ASSERT_TRUE(UseLogDirectory(dir.Path()));
+    const std::string path = dir / "kelpa.log";
     WriteFile(path, "the last run's lines\n");
     std::FILE* first = OpenProgramLog();
     ASSERT_NE(first, nullptr);
@@ -89,20 +86,16 @@ TEST_F(ProgramLogTest, EachRunStartsAFreshLogUnlessAnotherCopyWritesIntoIt) {
     EXPECT_EQ(ReadFile(path), "first\nsecond\nfirst again\n");
     std::fclose(first);
     std::fclose(second);
-    std::FILE* next = OpenProgramLog();  // alone again: a fresh log
-    ASSERT_NE(next, nullptr);
-    std::fclose(next);
+    std::fclose(OpenProgramLog());  // alone again: a fresh log
     EXPECT_EQ(ReadFile(path), "");
-}
 
-TEST_F(ProgramLogTest, NamesTakenByOtherNodesAreNeverOpened) {
-    ASSERT_TRUE(UseLogDirectory(dir_.Path()));
-    const std::string path = dir_ / "kelpa.log";
+    ASSERT_EQ(unlink(path.c_str()), 0);
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    EXPECT_EQ(OpenProgramLog(), nullptr);  // returns at once instead of waiting for a reader
+    EXPECT_EQ(OpenProgramLog(), nullptr);
     ASSERT_EQ(unlink(path.c_str()), 0);
     ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
     EXPECT_EQ(OpenProgramLog(), nullptr);
+    detail::ResetLogState();
 }
 
 }  // namespace

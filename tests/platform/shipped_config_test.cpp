@@ -6,7 +6,6 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -44,32 +43,29 @@ class TextTarget : public CfgMenuTarget {
     std::map<std::string, std::string> texts;
 };
 
+// The toolbar, the panel and nine menus, each a TextTarget.
 class TextRoot : public CfgRoot {
   public:
     TextRoot() {
-        for (int32_t n = 0; n < 9; ++n) {
-            owned_.push_back(std::make_unique<TextTarget>(n));
-            menus_.push_back(owned_.back().get());
-        }
+        menus_.reserve(10);
+        for (int32_t n = 0; n < 10; ++n) pointers_.push_back(&menus_.emplace_back(n));
     }
-
-    CfgTarget* ToolBarTarget() override { return &toolBar; }
+    CfgTarget* ToolBarTarget() override { return &menus_[9]; }
     CfgTarget* ControlsTarget() override { return &controls; }
-    std::span<CfgMenuTarget* const> MenuTargets() override { return menus_; }
-
+    std::span<CfgMenuTarget* const> MenuTargets() override { return std::span(pointers_).first(9); }
     size_t TextCount() const {
-        size_t count = toolBar.texts.size() + controls.texts.size();
-        for (const auto& menu : owned_) count += menu->texts.size();
+        size_t count = controls.texts.size();
+        for (const TextTarget& target : menus_) count += target.texts.size();
         return count;
     }
-    const TextTarget& Menu(int32_t n) const { return *owned_[n - 1]; }
+    const TextTarget& Menu(int32_t n) const { return menus_[n - 1]; }
+    const TextTarget& ToolBar() const { return menus_[9]; }
 
-    TextTarget toolBar;
     TextTarget controls;
 
   private:
-    std::vector<std::unique_ptr<TextTarget>> owned_;
-    std::vector<CfgMenuTarget*> menus_;
+    std::vector<TextTarget> menus_;
+    std::vector<CfgMenuTarget*> pointers_;
 };
 
 std::string Shipped(const char* name) {
@@ -126,7 +122,7 @@ TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
     EXPECT_EQ(ReadFile(dir / "kelpa.cfg.log"), "");  // no line was refused
     EXPECT_EQ(root.TextCount(), examples);           // and none fell outside a section
     // The sections the main window reads are all there: the toolbar, the panel, six menus.
-    EXPECT_FALSE(root.toolBar.texts.empty());
+    EXPECT_FALSE(root.ToolBar().texts.empty());
     EXPECT_FALSE(root.controls.texts.empty());
     for (int32_t n = 1; n <= 6; ++n) EXPECT_TRUE(root.Menu(n).texts.contains("name")) << n;
 }

@@ -9,7 +9,7 @@
 
 #include "processing/auto_control.h"
 #include "processing/engine_fixture.h"
-#include "support/recording_receiver.h"
+#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "processing/sky_frames.h"
-#include "support/recording_receiver.h"
 #include "support/test_support.h"
 #include "video/frame_sink.h"
 #include "video/new_counter.h"

@@ -1,8 +1,12 @@
-// Test helper: routes the process log to /dev/null and keeps a copy of every line, so tests
-// can check what was logged.
+// Test helper: captures the process log, both as the program logged it, text by text, and as
+// the log file holds it, line by line.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,18 +17,29 @@ namespace kelpa::testing {
 
 class CapturedLog {
   public:
-    // Installs the capture (once per process) and forgets the lines seen so far.
+    // Makes a temporary file the log, empties it and forgets the texts seen so far. The first
+    // call also records the calling thread as the main thread, as the program's start does.
     static void Start() {
-        static std::once_flag installed;
-        std::call_once(installed,
-                       [] { clibInit(&Sink, [] { return std::fopen("/dev/null", "w"); }); });
+        clibInit(&Sink, &Open);
+        SetLogOpener(&Open);
+        LogClose();  // the next line reopens the file, which empties it
+        std::fclose(Open());
         std::lock_guard lock(mutex_);
         lines_.clear();
     }
 
+    // Every text logged since Start, without the line end the log adds.
     static std::vector<std::string> Lines() {
         std::lock_guard lock(mutex_);
         return lines_;
+    }
+
+    // The log file split at its line ends; empty lines are kept.
+    static std::vector<std::string> FileLines() {
+        std::ifstream in(Path(), std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
     }
 
   private:
@@ -32,6 +47,17 @@ class CapturedLog {
         std::lock_guard lock(mutex_);
         lines_.emplace_back(line);
     }
+    static const std::string& Path() {
+        static const std::string path =
+            (std::filesystem::temp_directory_path() / ("kelpa-log-" + std::to_string(getpid())))
+                .string();
+        static const struct Remover {
+            ~Remover() { std::remove(path.c_str()); }
+        } remover;
+        return path;
+    }
+    static std::FILE* Open() { return std::fopen(Path().c_str(), "w"); }
+
     static inline std::mutex mutex_;
     static inline std::vector<std::string> lines_;
 };

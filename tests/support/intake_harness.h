@@ -8,7 +8,6 @@
 #include <random>
 #include <vector>
 
-#include "support/recording_receiver.h"
 #include "support/test_support.h"
 #include "video/video_ctrl.h"
 

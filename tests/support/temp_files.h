@@ -1,10 +1,15 @@
-// Test helpers for files and the environment: a temporary directory that removes itself,
-// whole-file reads and writes, and an environment variable changed for one scope.
+// Test helpers for files, the environment and child processes: a temporary directory that
+// removes itself, whole-file reads and writes, an environment variable changed for one scope,
+// and a function run in a child process.
 #pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -30,7 +35,6 @@ class TempDir {
 
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return File(name); }
 
   private:
@@ -47,10 +51,6 @@ inline std::string ReadFile(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
-}
-
-inline std::string ReadText(const std::string& path) {
-    return ReadFile(path);
 }
 
 inline bool FileExists(const std::string& path) {
@@ -73,5 +73,19 @@ class ScopedEnv {
     const char* name_;
     std::optional<std::string> old_;
 };
+
+// Runs `body` in a forked child, which exits with the body's result; returns the child's pid.
+inline pid_t Spawn(const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body());
+    return child;
+}
+
+// Waits for the child: its exit code, or -1 when it was killed or cannot be waited for.
+inline int ExitCode(pid_t child) {
+    int status = 0;
+    const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
+    return exited ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace kelpa::testing

@@ -1,5 +1,5 @@
-// Shared helpers of the tests: an in-memory profile, a clock that tests drive, and synthetic
-// frames.
+// Shared fakes and builders of the tests: an in-memory profile, a clock that tests drive, a
+// notice and an event receiver that record what they are given, and synthetic frames.
 #pragma once
 
 #include <algorithm>
@@ -14,6 +14,8 @@
 #include "common/profile.h"
 #include "image/frame_buffer.h"
 #include "platform/clock.h"
+#include "platform/user_notice.h"
+#include "processing/stream_events.h"
 
 namespace kelpa::test {
 
@@ -53,6 +55,49 @@ class FakeClock final : public Clock {
     uint32_t now = 1000;
     std::vector<uint32_t> sleeps;
     void (*onSleep)() = nullptr;
+};
+
+// A UserNotice that records every status text and warning it is given.
+class RecordingNotice final : public UserNotice {
+  public:
+    void ShowStatus(const char* text) override { status.emplace_back(text); }
+    void Warn(const char* text) override { warnings.emplace_back(text); }
+    // Whether `text` was shown, as a status text or a warning.
+    bool Showed(const std::string& text) const {
+        const auto has = [&](const auto& v) {
+            return std::find(v.begin(), v.end(), text) != v.end();
+        };
+        return has(status) || has(warnings);
+    }
+    std::vector<std::string> status;
+    std::vector<std::string> warnings;
+};
+
+// An event receiver that records every notification and acknowledges it at once, so that
+// every post is seen (a window takes its time and sees only the latest).
+class RecordingReceiver final : public StreamEventReceiver {
+  public:
+    void Notify(StreamEvents& source, StreamEvent kind) override {
+        source.Acknowledge(kind);
+        std::lock_guard lock(mutex_);
+        events_.push_back(kind);
+    }
+    int Count(StreamEvent kind) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count(events_.begin(), events_.end(), kind));
+    }
+    std::vector<StreamEvent> Events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    void Clear() {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<StreamEvent> events_;
 };
 
 // A 24-bit picture owned by the test.

@@ -11,8 +11,8 @@
 #include <tuple>
 
 #include "support/child_process.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
 #include "video/fits_reader.h"

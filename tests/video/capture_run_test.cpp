@@ -21,11 +21,9 @@
 #include <vector>
 
 #include "support/captured_log.h"
-
 #include "support/child_process.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
+#include "support/test_support.h"
 #include "video/capture_file.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"

@@ -11,7 +11,6 @@
 #include <tuple>
 #include <utility>
 
-#include "support/recording_notice.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 
