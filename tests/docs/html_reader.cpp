@@ -1,360 +1,69 @@
 #include "docs/html_reader.h"
 
+#include <QString>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdint>
 
 namespace kelpa::docs {
 namespace {
 
-constexpr std::array kVoidElements = {"area",  "base", "br",   "col",    "embed", "hr", "img",
-                                      "input", "link", "meta", "source", "track", "wbr"};
-constexpr std::array kRawTextElements = {"script", "style"};
-
-// The named entities the manual may use; anything else is written as a character or a number.
-constexpr std::array<std::pair<std::string_view, char32_t>, 6> kEntities = {{
-    {"amp", U'&'},
-    {"lt", U'<'},
-    {"gt", U'>'},
-    {"quot", U'"'},
-    {"apos", U'\''},
-    {"nbsp", U'\u00a0'},
-}};
-
-bool IsVoid(std::string_view name) {
-    return std::find(kVoidElements.begin(), kVoidElements.end(), name) != kVoidElements.end();
-}
-
-bool IsRawText(std::string_view name) {
-    return std::find(kRawTextElements.begin(), kRawTextElements.end(), name) !=
-           kRawTextElements.end();
-}
-
-bool IsNameChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' ||
-           c == '.';
-}
+constexpr std::array<std::string_view, 13> kVoidElements = {
+    "area",  "base", "br",   "col",    "embed", "hr", "img",
+    "input", "link", "meta", "source", "track", "wbr"};
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+bool IsNameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
+}
+
+// The strict HTML of the manual becomes XML once its void elements close themselves: "<br>" is
+// read as "<br/>". A '>' inside a quoted value does not end a tag; a "</br>" is left as it stands
+// and so reported as closing nothing. A browser ignores the '/' of "<span/>" and leaves the span
+// open: that is a mistake here, though XML would take it.
+std::string CloseVoidElements(std::string_view text, std::vector<std::string>* errors) {
+    std::string out;
+    out.reserve(text.size() + 64);
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t open = text.find('<', at);
+        if (open == std::string_view::npos) break;
+        size_t nameEnd = open + 1;
+        while (nameEnd < text.size() && IsNameChar(text[nameEnd])) ++nameEnd;
+        size_t end = nameEnd;
+        char quote = 0;
+        for (; nameEnd > open + 1 && end < text.size() && (quote != 0 || text[end] != '>'); ++end) {
+            if (quote == 0 && (text[end] == '"' || text[end] == '\'')) {
+                quote = text[end];
+            } else if (text[end] == quote) {
+                quote = 0;
+            }
+        }
+        if (nameEnd == open + 1 || end == text.size()) {  // not a start tag, or one never ended
+            out.append(text.substr(at, nameEnd - at));
+            at = nameEnd;
+            continue;
+        }
+        const std::string_view name = text.substr(open + 1, nameEnd - open - 1);
+        const bool isVoid =
+            std::find(kVoidElements.begin(), kVoidElements.end(), name) != kVoidElements.end();
+        const bool selfClosed = text[end - 1] == '/';
+        if (!isVoid && selfClosed) {
+            const auto line = std::count(text.begin(), text.begin() + open, '\n') + 1;
+            errors->push_back("line " + std::to_string(line) + ": <" + std::string(name) +
+                              "/> is not a void element");
+        }
+        out.append(text.substr(at, end - at));
+        if (isVoid && !selfClosed) out.push_back('/');
+        at = end;
+    }
+    out.append(text.substr(at));
     return out;
 }
-
-void AppendUtf8(char32_t c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
-class Reader {
-  public:
-    explicit Reader(std::string_view text) : text_(text) {}
-
-    HtmlDocument Read() {
-        open_.push_back(&document_.root);
-        while (at_ < text_.size()) {
-            if (text_[at_] == '<') {
-                Tag();
-            } else {
-                Text();
-            }
-        }
-        for (size_t i = open_.size(); i-- > 1;) {
-            Error(open_[i]->line, "<" + open_[i]->name + "> is never closed");
-        }
-        return std::move(document_);
-    }
-
-  private:
-    void Error(int line, const std::string& what) {
-        document_.errors.push_back("line " + std::to_string(line) + ": " + what);
-    }
-
-    bool StartsWith(std::string_view prefix, bool ignoreCase = false) const {
-        if (text_.size() - at_ < prefix.size()) return false;
-        const std::string_view here = text_.substr(at_, prefix.size());
-        return ignoreCase ? Lower(here) == Lower(prefix) : here == prefix;
-    }
-
-    // Moves on by n characters, counting lines.
-    void Skip(size_t n) {
-        for (size_t end = std::min(text_.size(), at_ + n); at_ < end; ++at_) {
-            if (text_[at_] == '\n') ++line_;
-        }
-    }
-
-    HtmlNode& Current() { return *open_.back(); }
-
-    HtmlNode& AddChild(std::string name) {
-        auto node = std::make_unique<HtmlNode>();
-        node->name = std::move(name);
-        node->parent = &Current();
-        node->line = line_;
-        Current().children.push_back(std::move(node));
-        return *Current().children.back();
-    }
-
-    void AddText(const std::string& text) {
-        if (text.empty()) return;
-        HtmlNode& parent = Current();
-        if (!parent.children.empty() && !parent.children.back()->IsElement()) {
-            parent.children.back()->text += text;
-            return;
-        }
-        AddChild({}).text = text;
-    }
-
-    // An entity at `at_` (which is '&'), decoded into `out`; a wrong one is reported and kept
-    // as it stands.
-    void Entity(std::string* out) {
-        const int line = line_;
-        size_t end = at_ + 1;
-        while (end < text_.size() && end - at_ < 12 && text_[end] != ';' && !IsSpace(text_[end]) &&
-               text_[end] != '<' && text_[end] != '&') {
-            ++end;
-        }
-        if (end >= text_.size() || text_[end] != ';') {
-            Error(line, "'&' that starts no entity (write &amp;)");
-            out->push_back('&');
-            Skip(1);
-            return;
-        }
-        const std::string_view body = text_.substr(at_ + 1, end - at_ - 1);
-        char32_t decoded = 0;
-        bool known = false;
-        if (body.size() > 1 && body[0] == '#') {
-            const bool hex = body[1] == 'x' || body[1] == 'X';
-            const std::string_view digits = body.substr(hex ? 2 : 1);
-            uint32_t value = 0;
-            known = !digits.empty() && digits.size() <= 6;
-            for (char c : digits) {
-                const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                  : hex && std::isxdigit(static_cast<unsigned char>(c))
-                                      ? std::tolower(static_cast<unsigned char>(c)) - 'a' + 10
-                                      : -1;
-                if (digit < 0) known = false;
-                value = value * (hex ? 16 : 10) + static_cast<uint32_t>(std::max(digit, 0));
-            }
-            known = known && value > 0 && value <= 0x10FFFF;
-            decoded = value;
-        } else {
-            for (const auto& [name, character] : kEntities) {
-                if (body == name) {
-                    known = true;
-                    decoded = character;
-                }
-            }
-        }
-        if (!known) {
-            Error(line, "unknown entity &" + std::string(body) + ";");
-            out->append(text_.substr(at_, end - at_ + 1));
-        } else {
-            AppendUtf8(decoded, out);
-        }
-        Skip(end - at_ + 1);
-    }
-
-    void Text() {
-        std::string text;
-        while (at_ < text_.size() && text_[at_] != '<') {
-            const char c = text_[at_];
-            if (c == '&') {
-                Entity(&text);
-                continue;
-            }
-            if (c == '>') Error(line_, "stray '>' in text (write &gt;)");
-            text.push_back(c);
-            Skip(1);
-        }
-        AddText(text);
-    }
-
-    void Tag() {
-        if (StartsWith("<!--")) {
-            const size_t end = text_.find("-->", at_ + 4);
-            if (end == std::string_view::npos) {
-                Error(line_, "comment is never closed");
-                Skip(text_.size());
-                return;
-            }
-            Skip(end + 3 - at_);
-            return;
-        }
-        if (StartsWith("<!doctype", true)) {
-            const size_t end = text_.find('>', at_);
-            if (end == std::string_view::npos ||
-                Lower(text_.substr(at_, end - at_)) != "<!doctype html") {
-                Error(line_, "the doctype is not <!DOCTYPE html>");
-            }
-            document_.doctype = true;
-            Skip(end == std::string_view::npos ? text_.size() : end + 1 - at_);
-            return;
-        }
-        if (StartsWith("</")) {
-            EndTag();
-            return;
-        }
-        if (at_ + 1 < text_.size() && std::isalpha(static_cast<unsigned char>(text_[at_ + 1]))) {
-            StartTag();
-            return;
-        }
-        Error(line_, "stray '<' (write &lt;)");
-        AddText("<");
-        Skip(1);
-    }
-
-    std::string Name() {
-        const size_t start = at_;
-        while (at_ < text_.size() && IsNameChar(text_[at_])) ++at_;
-        return Lower(text_.substr(start, at_ - start));
-    }
-
-    void SkipSpaces() {
-        while (at_ < text_.size() && IsSpace(text_[at_])) Skip(1);
-    }
-
-    void StartTag() {
-        const int line = line_;
-        Skip(1);
-        HtmlNode& element = AddChild(Name());
-        element.line = line;
-        bool selfClosed = false;
-        for (;;) {
-            SkipSpaces();
-            if (at_ >= text_.size()) {
-                Error(line, "<" + element.name + " is cut off");
-                return;
-            }
-            if (text_[at_] == '>') {
-                Skip(1);
-                break;
-            }
-            if (StartsWith("/>")) {
-                selfClosed = true;
-                Skip(2);
-                break;
-            }
-            const std::string attribute = Name();
-            if (attribute.empty()) {
-                Error(line_,
-                      "unexpected '" + std::string(1, text_[at_]) + "' in <" + element.name + ">");
-                Skip(1);
-                continue;
-            }
-            if (element.Attribute(attribute) != nullptr) {
-                Error(line_, "attribute " + attribute + " given twice in <" + element.name + ">");
-            }
-            std::string value;
-            SkipSpaces();
-            if (at_ < text_.size() && text_[at_] == '=') {
-                Skip(1);
-                SkipSpaces();
-                const char quote = at_ < text_.size() ? text_[at_] : '\0';
-                if (quote != '"' && quote != '\'') {
-                    Error(line_, "value of " + attribute + " is not quoted");
-                    while (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '>') {
-                        value.push_back(text_[at_]);
-                        Skip(1);
-                    }
-                } else {
-                    Skip(1);
-                    while (at_ < text_.size() && text_[at_] != quote) {
-                        if (text_[at_] == '&') {
-                            Entity(&value);
-                            continue;
-                        }
-                        value.push_back(text_[at_]);
-                        Skip(1);
-                    }
-                    if (at_ >= text_.size()) {
-                        Error(line, "value of " + attribute + " is never closed");
-                        return;
-                    }
-                    Skip(1);
-                }
-            }
-            element.attributes.emplace_back(attribute, std::move(value));
-        }
-        if (IsVoid(element.name)) return;
-        if (selfClosed) {
-            Error(line, "<" + element.name + "/> is not a void element: close it with </" +
-                            element.name + ">");
-            return;
-        }
-        if (IsRawText(element.name)) {
-            const std::string end = "</" + element.name;
-            size_t close = at_;
-            while (close < text_.size() && Lower(text_.substr(close, end.size())) != end) ++close;
-            open_.push_back(&element);
-            AddText(std::string(text_.substr(at_, close - at_)));
-            open_.pop_back();
-            Skip(close - at_);
-            if (at_ >= text_.size()) Error(line, "<" + element.name + "> is never closed");
-            if (at_ < text_.size()) EndTagOf(element);
-            return;
-        }
-        open_.push_back(&element);
-    }
-
-    // The end tag of a raw-text element that was just read.
-    void EndTagOf(HtmlNode& element) {
-        open_.push_back(&element);
-        EndTag();
-    }
-
-    void EndTag() {
-        const int line = line_;
-        Skip(2);
-        const std::string name = Name();
-        SkipSpaces();
-        if (at_ >= text_.size() || text_[at_] != '>') {
-            Error(line, "</" + name + " is not closed by '>'");
-        } else {
-            Skip(1);
-        }
-        if (IsVoid(name)) {
-            Error(line, "</" + name + "> closes a void element");
-            return;
-        }
-        if (open_.size() > 1 && open_.back()->name == name) {
-            open_.pop_back();
-            return;
-        }
-        const auto found = std::find_if(open_.rbegin(), open_.rend() - 1,
-                                        [&](const HtmlNode* n) { return n->name == name; });
-        if (found == open_.rend() - 1) {
-            Error(line, "</" + name + "> closes nothing that is open");
-            return;
-        }
-        Error(line, "</" + name + "> closes <" + name + "> while <" + open_.back()->name +
-                        "> (line " + std::to_string(open_.back()->line) + ") is open");
-        open_.erase(found.base() - 1, open_.end());
-    }
-
-    std::string_view text_;
-    size_t at_ = 0;
-    int line_ = 1;
-    HtmlDocument document_;
-    std::vector<HtmlNode*> open_;
-};
 
 }  // namespace
 
@@ -389,7 +98,54 @@ void HtmlNode::ForEachElement(const std::function<void(const HtmlNode&)>& visit)
 }
 
 HtmlDocument ReadHtml(std::string_view text) {
-    return Reader(text).Read();
+    HtmlDocument document;
+    const std::string xml = CloseVoidElements(text, &document.errors);
+    QXmlStreamReader reader(
+        QByteArray::fromRawData(xml.data(), static_cast<qsizetype>(xml.size())));
+    HtmlNode* current = &document.root;
+    const auto add = [&](std::string name) -> HtmlNode& {
+        auto node = std::make_unique<HtmlNode>();
+        node->name = std::move(name);
+        node->parent = current;
+        node->line = static_cast<int>(reader.lineNumber());
+        current->children.push_back(std::move(node));
+        return *current->children.back();
+    };
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+            case QXmlStreamReader::DTD:
+                document.doctype = reader.dtdName() == QLatin1String("html");
+                break;
+            case QXmlStreamReader::StartElement: {
+                HtmlNode& element = add(reader.name().toString().toStdString());
+                for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                    element.attributes.emplace_back(attribute.name().toString().toStdString(),
+                                                    attribute.value().toString().toStdString());
+                }
+                current = &element;
+                break;
+            }
+            case QXmlStreamReader::EndElement:
+                current = current->parent;
+                break;
+            case QXmlStreamReader::Characters: {
+                const std::string run = reader.text().toString().toStdString();
+                if (!current->children.empty() && !current->children.back()->IsElement()) {
+                    current->children.back()->text += run;
+                } else {
+                    add({}).text = run;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    if (reader.hasError()) {
+        document.errors.push_back("line " + std::to_string(reader.lineNumber()) + ": " +
+                                  reader.errorString().toStdString());
+    }
+    return document;
 }
 
 std::string CollapseSpaces(std::string_view text) {

@@ -1,9 +1,9 @@
-// A small reader for the manual's HTML: elements, their attributes and text, and the mistakes
-// that break a page in a browser, each with its line: tags left open, closed in the wrong order
-// or closed without being opened, a stray '<' or '>', an entity that is not one, an attribute
-// given twice or without quotes, a comment that does not end. It reads the strict form the
-// manual is written in: every element that is not void is closed explicitly, and every
-// attribute value is quoted.
+// The manual's HTML read into a tree of elements, attributes and text, with the first mistake
+// that would break a page in a browser and its line: a tag left open, closed in the wrong order
+// or closed without being opened, a stray '<', an entity that is not one, an attribute given
+// twice or without quotes, a comment that does not end. The manual is written strictly (every
+// element that is not void closed explicitly, every attribute value quoted), so an XML reader
+// checks it once its void elements close themselves.
 #pragma once
 
 #include <functional>
