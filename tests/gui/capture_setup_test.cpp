@@ -10,7 +10,7 @@
 #include <QTest>
 #include <vector>
 
-#include "gui/panel_test_support.h"
+#include "gui/gui_test_support.h"
 #include "support/temp_files.h"
 #include "video/convert.h"
 
@@ -68,7 +68,7 @@ TEST_F(CaptureSetupTest, FieldsShowTheCaptureWriter) {
     EXPECT_EQ(Text(dialog.NextNameEdit()), captures.Path() + "/m42_0000000_00001.bmp");
     EXPECT_EQ(dialog.DirectoryButton()->text().toStdString(), "Di&rectory:");
     EXPECT_EQ(ctrl.sink.capture.captureCount.load(), 3u);
-    SaveScreenshot(dialog, "capture_setup");
+    KeepGrab(dialog, "capture_setup.png");
 }
 
 TEST_F(CaptureSetupTest, WithoutSourceTheDialogStaysEmpty) {
@@ -249,7 +249,7 @@ TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
     EXPECT_EQ(again.ContentBox()->currentIndex(), 1);
     EXPECT_EQ(Text(again.ObserverEdit()), "A. Observer");
     EXPECT_EQ(Extension(again.NextNameEdit()), ".ser");
-    SaveScreenshot(again, "capture_setup_ser");
+    KeepGrab(again, "capture_setup_ser.png");
     ASSERT_TRUE(writer.ToggleCapture(nullptr));
     EXPECT_EQ(writer.RunContent(), CaptureContent::kLive);
 

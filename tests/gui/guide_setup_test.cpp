@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "gui/panel_test_support.h"
+#include "gui/gui_test_support.h"
 
 namespace kelpa::test {
 namespace {
@@ -46,7 +46,7 @@ TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactor) {
     EXPECT_EQ(dialog.MethodBox()->currentIndex(), 1);
     EXPECT_EQ(Factor(dialog), "0.25");
     EXPECT_EQ(dialog.DefaultButton()->text().toStdString(), "D");
-    SaveScreenshot(dialog, "guide_setup");
+    KeepGrab(dialog, "guide_setup.png");
 }
 
 TEST_F(GuideSetupTest, WithoutSourceShowsMaximumLevelAndFour) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/panel_test_support.h"
+#include "gui/gui_test_support.h"
 #include "media/device_settings.h"
 
 namespace kelpa::test {
@@ -63,7 +63,7 @@ TEST_F(IfSlowTest, BoxesAndTheirFirstStates) {
         EXPECT_EQ(box->text().toStdString(), e.text);
         EXPECT_EQ(box->isChecked(), e.on);
     }
-    SaveScreenshot(dialog, "if_slow");
+    KeepGrab(dialog, "if_slow.png");
 }
 
 // The states last for the program run: a later dialog opens with them; Cancel puts back the

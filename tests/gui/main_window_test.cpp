@@ -1,5 +1,5 @@
 // The main window's own parts: the delay box, the replacement texts of "kelpa.cfg", the start-up
-// place, the stream events it answers, the Sources menu and closing.
+// place and source, the stream events it answers, the Sources menu, the step keys and closing.
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QMenu>
@@ -7,10 +7,8 @@
 #include <QTest>
 #include <cstring>
 
-#include "common/cfg_parser.h"
 #include "gui/delay_box.h"
 #include "gui/startup_place.h"
-#include "gui/status_bar.h"
 #include "main_window_fixture.h"
 #include "media/device_settings.h"
 #include "media/file_test_util.h"
@@ -20,22 +18,16 @@
 namespace kelpa::test {
 namespace {
 
-using kelpa::testing::TempDir;
 using kelpa::testing::WriteFile;
 
 // ---- Delay box ----------------------------------------------------------------------------------
 
-struct ParseCase {
-    const char* text;
-    std::optional<uint32_t> value;
-};
-
 TEST(DelayText, ParsesWholeUnsignedNumbersOnly) {
-    const ParseCase cases[] = {
+    const std::pair<const char*, std::optional<uint32_t>> cases[] = {
         {"7000", 7000},
         {" 42 ", 42},
         {"0", 0u},
-        {"4294967295", 4294967295u},
+        {"4294967295", ~0u},
         {"", std::nullopt},
         {"  ", std::nullopt},
         {"06:000", std::nullopt},
@@ -45,14 +37,7 @@ TEST(DelayText, ParsesWholeUnsignedNumbersOnly) {
         {"4294967296", std::nullopt},
         {"1 2", std::nullopt},
     };
-    for (const ParseCase& c : cases) EXPECT_EQ(ParseDelayText(c.text), c.value) << c.text;
-}
-
-TEST(DelayText, ShowsSecondsAndMillisecondsUpTo59Seconds) {
-    EXPECT_EQ(DelayText(0), QStringLiteral("00:000"));
-    EXPECT_EQ(DelayText(6000), QStringLiteral("06:000"));
-    EXPECT_EQ(DelayText(1234), QStringLiteral("01:234"));
-    EXPECT_EQ(DelayText(60000), QStringLiteral("59:000"));
+    for (const auto& [text, value] : cases) EXPECT_EQ(ParseDelayText(text), value) << text;
 }
 
 class DelayBoxTest : public MainWindowTest {
@@ -81,170 +66,105 @@ class DelayBoxTest : public MainWindowTest {
     DelayBox* box = nullptr;
 };
 
-TEST_F(DelayBoxTest, TypingPastTheLimitSetsSixSecondsAndShowsThemAtOnce) {
+TEST_F(DelayBoxTest, ANumberTakesEffectWhileTypedHeldToSixSecondsAndIsShownOnLeaving) {
     Type(QStringLiteral("7000"));
     EXPECT_EQ(Delay(), 6000u);
     EXPECT_EQ(box->text(), QStringLiteral("06:000"));
-    // The panel's delay row heard of it.
-    ASSERT_FALSE(dialogs.rows.empty());
+    ASSERT_FALSE(dialogs.rows.empty());  // the panel's delay row heard of it
     EXPECT_EQ(dialogs.rows.back(), StreamEvent::kDelayChanged);
-}
-
-TEST_F(DelayBoxTest, ANumberTakesEffectWhileTypedAndIsShownOnLeaving) {
     Type(QStringLiteral("1500"));
     EXPECT_EQ(Delay(), 1500u);
     EXPECT_EQ(box->text(), QStringLiteral("1500"));
     Leave();
     EXPECT_EQ(box->text(), QStringLiteral("01:500"));
+    // Six characters at most: "123456" went in, above the limit.
+    Type(QStringLiteral("1234567"));
+    EXPECT_EQ(Delay(), 6000u);
 }
 
-TEST_F(DelayBoxTest, TextThatIsNotANumberChangesNothingAndIsReplacedOnLeaving) {
+TEST_F(DelayBoxTest, TextThatIsNotANumberOrUnchangedChangesNothing) {
     Engine().SetTimeDelay(250);
-    for (const QString& text : {QStringLiteral("abc"), QStringLiteral("12a"), QStringLiteral(" "),
-                                QStringLiteral("-3"), QStringLiteral("01:500")}) {
-        Paste(text);
-        EXPECT_EQ(box->text(), text);
-        EXPECT_EQ(Delay(), 250u) << text.toStdString();
+    for (const char* text : {"abc", "12a", " ", "-3", "01:500"}) {
+        Paste(QString::fromLatin1(text));
+        EXPECT_EQ(box->text(), QString::fromLatin1(text));
+        EXPECT_EQ(Delay(), 250u) << text;
         Leave();
-        EXPECT_EQ(box->text(), QStringLiteral("00:250")) << text.toStdString();
+        EXPECT_EQ(box->text(), QStringLiteral("00:250")) << text;
     }
-}
-
-TEST_F(DelayBoxTest, AnUnchangedDelayDoesNotBotherThePanel) {
-    Engine().SetTimeDelay(300);
     dialogs.rows.clear();
-    Paste(QStringLiteral("300"));
+    Paste(QStringLiteral("250"));
     EXPECT_TRUE(dialogs.rows.empty());
-    Paste(QStringLiteral("301"));
+    Paste(QStringLiteral("251"));
     EXPECT_EQ(dialogs.rows.size(), 1u);
 }
 
 TEST_F(DelayBoxTest, TheAutomaticControlsDelayShowsInTheBox) {
     window->OnAutoChange(&Ctrl(), StreamEvent::kDelayChanged, 2345);
     EXPECT_EQ(box->text(), QStringLiteral("02:345"));
-    ASSERT_FALSE(dialogs.rows.empty());
     EXPECT_EQ(dialogs.rows.back(), StreamEvent::kDelayChanged);
     // Another controller's changes are not this window's business.
     window->OnAutoChange(&app->FileCtrl(), StreamEvent::kDelayChanged, 10);
     EXPECT_EQ(box->text(), QStringLiteral("02:345"));
 }
 
-TEST_F(DelayBoxTest, TheBoxLimitsItsTextToSixCharacters) {
-    EXPECT_EQ(box->maxLength(), 6);
-    Type(QStringLiteral("1234567"));
-    EXPECT_EQ(Delay(), 6000u);  // "123456" went in, above the limit
-}
-
 // ---- kelpa.cfg ----------------------------------------------------------------------------------
 
-class ConfigTextsTest : public MainWindowTest {
-  protected:
-    void Load(const std::string& content) {
-        WriteFile(dir / "kelpa.cfg", content);
-        ASSERT_TRUE(texts.Load(dir.Path()));
-        MakeWindow();
-    }
-    QMenu* TopMenu(int position) const { return window->menuBar()->actions().at(position)->menu(); }
-    TempDir dir;
-};
-
-TEST_F(ConfigTextsTest, ReplacementTextsChangeMenusTitlesAndTooltips) {
-    Load(
-        "[TOOLBAR]\n"
-        "Start = \"Go on [Space]\"\n"
-        "nrh = 'Rows'\n"
-        "[MENU1]\n"
-        "name = \"Kontrolle\"\n"
-        "Start = \"&Los\\tSpace\"\n"
-        "[MENU3]\n"
-        "ChannelsSubMenu = \"Kanaele\"\n"
-        "Grey = \"Grau\"\n"
-        "[MENU6]\n"
-        "WEB = \"Netz\"\n"
-        "SendMail = \"Post\"\n"
-        "[CTRL]\n"
-        "Gamma = \"G:\"\n");
-    EXPECT_EQ(TopMenu(0)->title(), QStringLiteral("Kontrolle"));
+TEST_F(MainWindowTest, ReplacementTextsChangeMenusTitlesAndTooltipsAndNothingElse) {
+    WriteFile(captures / "kelpa.cfg",
+              "[TOOLBAR]\nStart = \"Go on [Space]\"\nnrh = 'Rows'\n"
+              "[MENU1]\nname = \"Kontrolle\"\nStart = \"&Los\\tSpace\"\n"
+              "Grey = \"Grau\"\nNonsense = \"x\"\n"  // a Processing item under Control
+              "[MENU3]\nChannelsSubMenu = \"Kanaele\"\nSum = \"Summe\"\n"
+              "[MENU4]\nGuideLog = \"Protokoll\"\n"
+              "[MENU6]\nWEB = \"Netz\"\nSendMail = \"Post\"\n"
+              "[MENU9]\nname = \"Nine\"\n"
+              "[CTRL]\nGamma = \"G:\"\n"
+              "[TOOLBAR]\nPause = \"unclosed\n");
+    ASSERT_TRUE(texts.Load(captures.Path()));
+    MakeWindow();
+    const QList<QAction*> top = window->menuBar()->actions();
+    EXPECT_EQ(top.at(0)->text(), QStringLiteral("Kontrolle"));
     EXPECT_EQ(Action(kCmdStart)->text(), QStringLiteral("&Los \tSpace"));
     EXPECT_EQ(Action(kCmdStart)->toolTip(), QStringLiteral("Go on [Space]"));
     EXPECT_EQ(Action(kCmdNrHorizontal)->toolTip(), QStringLiteral("Rows"));
     EXPECT_EQ(window->MenuOf(Menu::kChannels)->title(), QStringLiteral("Kanaele"));
-    EXPECT_EQ(Action(kCmdGrey)->text(), QStringLiteral("Grau"));
+    EXPECT_EQ(Action(kCmdSum)->text(), QStringLiteral("Summe"));
+    EXPECT_EQ(Action(kCmdGuideLog)->text(), QStringLiteral("Protokoll"));
     EXPECT_EQ(window->MenuOf(Menu::kWeb)->title(), QStringLiteral("Netz"));
     EXPECT_EQ(Action(kCmdSendMail)->text(), QStringLiteral("Post"));
-    ASSERT_NE(texts.PanelLabel("gamma"), nullptr);
     EXPECT_EQ(*texts.PanelLabel("gamma"), "G:");
-    // What was not given keeps its built-in text; the submenus keep their items.
-    EXPECT_EQ(TopMenu(2)->title(), QStringLiteral("Processing"));
+    // What was not given, or given in another section, keeps its built-in text; the submenus
+    // keep their items and the shortcut works under a new text.
+    EXPECT_EQ(Action(kCmdGrey)->text(), QStringLiteral("Grey"));
+    EXPECT_EQ(top.at(2)->text(), QStringLiteral("Processing"));
     EXPECT_EQ(Action(kCmdPause)->text(), QStringLiteral("Pa&use\tCtrl+U"));
     EXPECT_EQ(Action(kCmdPause)->toolTip(), QStringLiteral("Pause [Ctrl+U]"));
+    for (QAction* menu : top) EXPECT_NE(menu->text(), QStringLiteral("Nine"));
     EXPECT_TRUE(window->MenuOf(Menu::kChannels)->actions().contains(Action(kCmdGrey)));
-    // The shortcut still works under a new text.
     EXPECT_EQ(Action(kCmdStart)->shortcut(), QKeySequence(Qt::Key_Space));
-}
-
-TEST_F(ConfigTextsTest, KeysOfAnotherSectionOrUnknownKeysAreNotTaken) {
-    Load(
-        "[MENU1]\n"
-        "Grey = \"Grau\"\n"  // a Processing item under Control
-        "Nonsense = \"x\"\n"
-        "[MENU2]\n"
-        "name = \"Quellen\"\n"
-        "[MENU9]\n"
-        "name = \"Nine\"\n"
-        "[TOOLBAR]\n"
-        "Start = \"unclosed\n");
-    EXPECT_EQ(Action(kCmdGrey)->text(), QStringLiteral("Grey"));
-    EXPECT_EQ(TopMenu(1)->title(), QStringLiteral("Quellen"));
-    EXPECT_EQ(Action(kCmdStart)->toolTip(), QStringLiteral("Play [Space]"));
-    for (QAction* top : window->menuBar()->actions()) {
-        EXPECT_NE(top->text(), QStringLiteral("Nine"));
-    }
-}
-
-TEST(ConfigSectionTest, AnswersTheParserWithItsResultCodes) {
-    ConfigSection section(0, {"Start", "Stop"});
-    EXPECT_EQ(section.Assign("start", "\"Go\""), 1);
-    EXPECT_EQ(section.Assign("Pause", "\"x\""), 0);
-    EXPECT_EQ(section.Assign("Stop", "\"open"), -2);
-    ASSERT_NE(section.Text("START"), nullptr);
-    EXPECT_EQ(*section.Text("START"), "Go");
-    EXPECT_EQ(section.Text("stop"), nullptr);
     EXPECT_EQ(ExpandTabs("a\\tb\\\\tc\\"), "a \tb\\ \tc\\");
 }
 
-// ---- Start-up place
-// -------------------------------------------------------------------------------
+// ---- Start-up place and source
+// -------------------------------------------------------------------
 
-TEST(StartupPlace, WorkAreaFallsBackToTheScreenLessMargins) {
-    EXPECT_EQ(WorkAreaFrom({0, 0}, {640, 480}).width, 616);
+TEST(StartupPlace, WorkAreaRememberedPositionAndFitting) {
+    EXPECT_EQ(WorkAreaFrom({0, 0}, {640, 480}).width, 616);  // the screen less margins
     EXPECT_EQ(WorkAreaFrom({0, 0}, {640, 480}).height, 456);
     EXPECT_EQ(WorkAreaFrom({1280, 770}, {1280, 800}).height, 770);
     EXPECT_EQ(WorkAreaFrom({0, 0}, {50, 20}).width, 100);  // raised, less 24, raised again
-    EXPECT_EQ(WorkAreaFrom({0, 0}, {50, 20}).height, 80);
-}
-
-TEST(StartupPlace, RememberedPositionIsClampedToTheWorkArea) {
-    struct Case {
-        const char* mx;
-        const char* my;
-        WindowPoint expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, WindowPoint> remembered[] = {
         {nullptr, nullptr, {1280 - 513, 800 - 31}},
         {"100", "50", {100, 50}},
         {"0", "-7", {1, 1}},
         {"5000", "5000", {1280 - 513, 800 - 31}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [mx, my, expected] : remembered) {
         MemoryProfile profile;
-        if (c.mx != nullptr) profile.Set("MX", c.mx);
-        if (c.my != nullptr) profile.Set("MY", c.my);
-        EXPECT_EQ(RememberedMainPosition({1280, 800}), c.expected) << (c.mx ? c.mx : "none");
+        if (mx != nullptr) profile.Set("MX", mx);
+        if (my != nullptr) profile.Set("MY", my);
+        EXPECT_EQ(RememberedMainPosition({1280, 800}), expected) << (mx ? mx : "none");
     }
-}
-
-TEST(StartupPlace, FitOnScreenMovesOnlyWhatPassesAnEdge) {
     const ScreenSize work{800, 600};
     EXPECT_EQ(FitOnScreen({10, 20}, 400, 100, {0, 0}, work), (WindowPoint{10, 20}));
     EXPECT_EQ(FitOnScreen({700, 580}, 400, 100, {0, 0}, work), (WindowPoint{400, 500}));
@@ -262,11 +182,40 @@ TEST_F(MainWindowTest, StartsAtTheRememberedPlaceOrNearTheBottomRightCorner) {
     EXPECT_EQ(window->x(), 1024 - 513);
     EXPECT_EQ(window->y(), 768 - window->frameGeometry().height());
     EXPECT_LE(window->frameGeometry().width(), 513);
-
     profile.Set("MX", "120");
     profile.Set("MY", "80");
     window->Place(RememberedMainPosition(work), {0, 0}, work);
     EXPECT_EQ(window->pos(), QPoint(120, 80));
+}
+
+TEST_F(MainWindowTest, FirstNightWithoutACameraStartsTheSimulatedOne) {
+    MakeWindow();
+    app->LoadDeviceSettings();
+    window->Start("");
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(app->Devices().CurrentDevice()->identity, kSimDeviceId);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(window->Status()->Source(), QString::fromStdString(app->Devices().FriendlyName()));
+}
+
+TEST_F(MainWindowTest, AStartUpFilePlaysAndOneThatCannotIsAnErrorAndTheCameraRuns) {
+    const std::string path = captures / "night.avi";
+    std::string error;
+    ASSERT_TRUE(WriteClip(path, ClipParams{}, &error)) << error;
+    MakeWindow();
+    window->Start(path);
+    EXPECT_TRUE(desktop.errors.isEmpty());
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kFile);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(window->Status()->Source(), QStringLiteral("night.avi"));
+
+    Restart();
+    MakeWindow();
+    app->LoadDeviceSettings();
+    window->Start(captures / "missing.avi");
+    EXPECT_EQ(desktop.errors, QStringList{QStringLiteral("Error|Can`t play video file...")});
+    EXPECT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
 }
 
 TEST_F(MainWindowTest, ClosingSavesThePlaceAndEverythingElseOnce) {
@@ -275,32 +224,35 @@ TEST_F(MainWindowTest, ClosingSavesThePlaceAndEverythingElseOnce) {
     int closed = 0;
     QObject::connect(window.get(), &MainWindow::Closed, [&closed] { ++closed; });
     window->Execute(kCmdExit);
+    window->close();
     EXPECT_EQ(closed, 1);
     EXPECT_EQ(profile.Get("MX"), "123");
     EXPECT_EQ(profile.Get("MY"), "45");
     EXPECT_EQ(dialogs.saves, 1);
     EXPECT_EQ(windows.closes, 1);
-    window->close();
-    EXPECT_EQ(closed, 1);
-    EXPECT_EQ(windows.closes, 1);
 }
 
 // ---- Stream events ------------------------------------------------------------------------------
 
-TEST_F(MainWindowTest, CaptureProgressAndEndShowInTheStatusBar) {
+TEST_F(MainWindowTest, CaptureProgressAndEndShowInTheStatusBarAndReleaseTheButton) {
     OpenSimulator();
+    window->Execute(kCmdCapture);
+    ASSERT_TRUE(Button(kCmdCapture)->isChecked());
     window->OnCaptureProgress(&Ctrl(), 8);
-    EXPECT_EQ(window->Status()->Message(), QStringLiteral("Capturing in progress +8"));
+    EXPECT_EQ(Message(), QStringLiteral("Capturing in progress +8"));
+    // The writer ended the run.
+    Ctrl().sink.capture.capturing.store(false);
     Ctrl().sink.capture.capturedBefore = 5;
     Ctrl().sink.capture.capturedCount.store(3);
     CaptureReport report;
     report.capturedCount = 3;
     window->OnCaptureDone(&Ctrl(), report);
-    EXPECT_EQ(window->Status()->Message(), QStringLiteral("Capturing 8 (+3) frame(s)"));
+    EXPECT_EQ(Message(), QStringLiteral("Capturing 8 (+3) frame(s)"));
+    EXPECT_FALSE(Button(kCmdCapture)->isChecked());
     EXPECT_TRUE(desktop.warnings.isEmpty());
 }
 
-TEST_F(MainWindowTest, AFailedCaptureIsAWarningWithTheWritersReason) {
+TEST_F(MainWindowTest, ACaptureThatFailsOrCannotStartIsAWarningWithTheReason) {
     OpenSimulator();
     CaptureReport report;
     report.failed = true;
@@ -309,69 +261,15 @@ TEST_F(MainWindowTest, AFailedCaptureIsAWarningWithTheWritersReason) {
     window->OnCaptureDone(&Ctrl(), report);
     ASSERT_EQ(desktop.warnings.size(), 1);
     EXPECT_EQ(desktop.warnings[0], QString::fromLatin1(report.failure));
-    EXPECT_EQ(window->Status()->Message(), QString::fromLatin1(report.failure));
-}
-
-TEST_F(MainWindowTest, ACaptureThatCannotStartIsAWarning) {
-    OpenSimulator();
+    EXPECT_EQ(Message(), QString::fromLatin1(report.failure));
     // A file where the capture folder should be created.
     WriteFile(captures / "blocked", "");
     ASSERT_TRUE(Ctrl().sink.capture.SetCaptureDirectory((captures / "blocked/sub").c_str()));
     window->Execute(kCmdCapture);
     EXPECT_FALSE(Ctrl().sink.capture.capturing.load());
     EXPECT_FALSE(Button(kCmdCapture)->isChecked());
-    ASSERT_EQ(desktop.warnings.size(), 1);
-    EXPECT_TRUE(desktop.warnings[0].contains(QStringLiteral("blocked")))
-        << desktop.warnings[0].toStdString();
-}
-
-TEST_F(MainWindowTest, ACaptureRunThatEndsReleasesTheCaptureButton) {
-    OpenSimulator();
-    window->Execute(kCmdCapture);
-    ASSERT_TRUE(Button(kCmdCapture)->isChecked());
-    Ctrl().sink.capture.capturing.store(false);  // the writer ended the run
-    window->OnCaptureDone(&Ctrl(), CaptureReport{});
-    EXPECT_FALSE(Button(kCmdCapture)->isChecked());
-}
-
-// ---- Sources menu -------------------------------------------------------------------------------
-
-TEST_F(MainWindowTest, SourcesMenuListsTheDevicesWithTheOneInUseCheckedAndItsPages) {
-    OpenSimulator();
-    window->RebuildSourcesMenu();
-    QMenu* sources = window->MenuOf(Menu::kSources);
-    const std::vector<DeviceMenuItem>& devices = app->Devices().DeviceMenu();
-    ASSERT_FALSE(devices.empty());
-    QStringList items;
-    int checked = 0;
-    for (QAction* action : sources->actions()) {
-        if (action->isSeparator()) continue;
-        items << action->text();
-        if (action->isChecked()) ++checked;
-    }
-    EXPECT_TRUE(items.contains(QString::fromStdString(app->Devices().FriendlyName())));
-    EXPECT_EQ(checked, 1);
-    // The simulated camera offers its formats, nothing else.
-    EXPECT_TRUE(items.contains(QString::fromLatin1(kVideoFormatItem)));
-    EXPECT_FALSE(items.contains(QString::fromLatin1(kCaptureFilterItem)));
-    // Built again when it opens: nothing doubles.
-    window->RebuildSourcesMenu();
-    EXPECT_EQ(sources->actions().size(), items.size() + 1);  // + the separator
-}
-
-TEST_F(MainWindowTest, ChoosingTheDeviceInUseAgainKeepsItRunning) {
-    OpenSimulator();
-    window->Execute(kCmdStart);
-    window->RebuildSourcesMenu();
-    size_t index = 0;
-    for (const DeviceMenuItem& item : app->Devices().DeviceMenu()) {
-        if (item.checked) break;
-        ++index;
-    }
-    window->Execute(DeviceCommand(index));
-    EXPECT_EQ(app->CurrentKind(), SourceKind::kDevice);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(windows.shownCtrl, &Ctrl());
+    ASSERT_EQ(desktop.warnings.size(), 2);
+    EXPECT_TRUE(desktop.warnings[1].contains(QStringLiteral("blocked")));
 }
 
 TEST_F(MainWindowTest, AGraphThatFailsStopsWithItsMessageAndTheProgramStaysUsable) {
@@ -387,19 +285,40 @@ TEST_F(MainWindowTest, AGraphThatFailsStopsWithItsMessageAndTheProgramStaysUsabl
         window->OnGraphEvent(&Ctrl());
     }
     EXPECT_EQ(Ctrl().PlayState(), kStateStopped);
-    EXPECT_TRUE(window->Status()->Message().contains(QStringLiteral("gone")))
-        << window->Status()->Message().toStdString();
+    EXPECT_TRUE(Message().contains(QStringLiteral("gone"))) << Message().toStdString();
     EXPECT_FALSE(Button(kCmdStart)->isChecked());
-    // Started again by the user, it plays.
-    window->Execute(kCmdStart);
+    window->Execute(kCmdStart);  // started again by the user, it plays
     EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
 }
 
-}  // namespace
-}  // namespace kelpa::test
+// ---- Sources menu -------------------------------------------------------------------------------
 
-namespace kelpa::test {
-namespace {
+TEST_F(MainWindowTest, SourcesMenuListsTheDevicesWithTheOneInUseCheckedAndItsPages) {
+    OpenSimulator();
+    window->Execute(kCmdStart);
+    window->RebuildSourcesMenu();
+    QMenu* sources = window->MenuOf(Menu::kSources);
+    QStringList items;
+    int checked = -1;
+    for (QAction* action : sources->actions()) {
+        if (action->isSeparator()) continue;
+        if (action->isChecked()) checked = checked == -1 ? int(items.size()) : -2;
+        items << action->text();
+    }
+    ASSERT_GE(checked, 0);  // exactly one
+    EXPECT_EQ(items[checked], QString::fromStdString(app->Devices().FriendlyName()));
+    // The simulated camera offers its formats, nothing else.
+    EXPECT_TRUE(items.contains(QString::fromLatin1(kVideoFormatItem)));
+    EXPECT_FALSE(items.contains(QString::fromLatin1(kCaptureFilterItem)));
+    // Built again when it opens: nothing doubles.
+    window->RebuildSourcesMenu();
+    EXPECT_EQ(sources->actions().size(), items.size() + 1);  // + the separator
+    // The device in use chosen again goes on running.
+    window->Execute(DeviceCommand(static_cast<size_t>(checked)));
+    EXPECT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(windows.shownCtrl, &Ctrl());
+}
 
 // Cameras plugged in and pulled out while the program runs, with test cameras that open the
 // simulated one.
@@ -411,8 +330,10 @@ class PluggedDevicesTest : public MainWindowTest {
     }
     PluggedDevicesTest() {
         SetInitialTestDevices(1);
-        app = std::make_unique<Application>();  // its monitor lists the test camera
-        app->SetNotice(&notice);
+        app.reset();
+        NewApp();  // its monitor lists the test camera
+        MakeWindow();
+        app->LoadDeviceSettings();
     }
     ~PluggedDevicesTest() override { SetInitialTestDevices(0); }
 
@@ -437,9 +358,16 @@ class PluggedDevicesTest : public MainWindowTest {
     }
 };
 
+TEST_F(PluggedDevicesTest, FirstNightTakesTheFirstCameraAndStartsIt) {
+    window->Start("");
+    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
+    EXPECT_EQ(app->Devices().CurrentDevice()->identity, "test:1");
+    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
+    EXPECT_EQ(Message(), QStringLiteral("Playing..."));
+    EXPECT_EQ(windows.shownCtrl, &Ctrl());
+}
+
 TEST_F(PluggedDevicesTest, TheMenuFollowsTheCamerasAndAPulledCameraLeavesTheProgramUsable) {
-    MakeWindow();
-    app->LoadDeviceSettings();
     window->Execute(DeviceCommand(Slot("Test Camera 1")));
     ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
     window->Execute(kCmdStart);
@@ -461,7 +389,7 @@ TEST_F(PluggedDevicesTest, TheMenuFollowsTheCamerasAndAPulledCameraLeavesTheProg
     }
     EXPECT_EQ(Ctrl().PlayState(), kStateStopped);
     EXPECT_FALSE(Action(kCmdStart)->isEnabled());
-    EXPECT_EQ(window->Status()->Message(), QStringLiteral("Stopped..."));
+    EXPECT_EQ(Message(), QStringLiteral("Stopped..."));
 
     // Another source, and on with the night.
     window->Execute(DeviceCommand(Slot("Plugged Camera")));
@@ -471,11 +399,7 @@ TEST_F(PluggedDevicesTest, TheMenuFollowsTheCamerasAndAPulledCameraLeavesTheProg
     EXPECT_EQ(windows.shownCtrl, &Ctrl());
 }
 
-}  // namespace
-}  // namespace kelpa::test
-
-namespace kelpa::test {
-namespace {
+// ---- Step keys ----------------------------------------------------------------------------------
 
 // The frame-step keys on a video file whose frames tell their number.
 TEST_F(MainWindowTest, StepKeysMoveAVideoFileByOneOrTenFrames) {
@@ -495,75 +419,17 @@ TEST_F(MainWindowTest, StepKeysMoveAVideoFileByOneOrTenFrames) {
         return ShownFrame(Ctrl().sink.live);
     };
     ASSERT_EQ(shows(0), 0);
-    struct Step {
-        Qt::Key key;
-        Qt::KeyboardModifiers modifiers;
-        int frame;
-    };
-    const Step steps[] = {
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> steps[] = {
         {Qt::Key_Right, Qt::NoModifier, 1},   {Qt::Key_Right, Qt::ShiftModifier, 11},
         {Qt::Key_Period, Qt::NoModifier, 21}, {Qt::Key_Comma, Qt::NoModifier, 11},
         {Qt::Key_Left, Qt::NoModifier, 10},   {Qt::Key_Z, Qt::ShiftModifier, 0},
         {Qt::Key_X, Qt::NoModifier, 1},       {Qt::Key_X, Qt::ShiftModifier, 11},
         {Qt::Key_Z, Qt::NoModifier, 10},
     };
-    for (const Step& step : steps) {
-        QTest::keyClick(window.get(), step.key, step.modifiers);
-        EXPECT_EQ(shows(step.frame), step.frame) << QKeySequence(step.key).toString().toStdString();
+    for (const auto& [key, modifiers, frame] : steps) {
+        QTest::keyClick(window.get(), key, modifiers);
+        EXPECT_EQ(shows(frame), frame) << QKeySequence(key).toString().toStdString();
     }
-}
-
-}  // namespace
-}  // namespace kelpa::test
-
-namespace kelpa::test {
-namespace {
-
-// ---- Start-up source
-// ------------------------------------------------------------------------------
-
-TEST_F(PluggedDevicesTest, FirstNightTakesTheFirstCameraAndStartsIt) {
-    MakeWindow();
-    app->LoadDeviceSettings();
-    window->Start("");
-    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
-    EXPECT_EQ(app->Devices().CurrentDevice()->identity, "test:1");
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Message(), QStringLiteral("Playing..."));
-    EXPECT_EQ(windows.shownCtrl, &Ctrl());
-}
-
-TEST_F(MainWindowTest, FirstNightWithoutACameraStartsTheSimulatedOne) {
-    MakeWindow();
-    app->LoadDeviceSettings();
-    window->Start("");
-    ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
-    EXPECT_EQ(app->Devices().CurrentDevice()->identity, kSimDeviceId);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Source(), QString::fromStdString(app->Devices().FriendlyName()));
-}
-
-TEST_F(MainWindowTest, AStartUpFileThatCannotBePlayedIsAnErrorAndTheCameraRuns) {
-    MakeWindow();
-    app->LoadDeviceSettings();
-    window->Start(captures / "missing.avi");
-    ASSERT_EQ(desktop.errors.size(), 1);
-    EXPECT_EQ(desktop.errors[0], QStringLiteral("Error|Can`t play video file..."));
-    EXPECT_EQ(app->CurrentKind(), SourceKind::kDevice);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-}
-
-TEST_F(MainWindowTest, AStartUpFilePlays) {
-    ClipParams clip;
-    std::string error;
-    const std::string path = captures / "night.avi";
-    ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
-    MakeWindow();
-    window->Start(path);
-    EXPECT_TRUE(desktop.errors.isEmpty());
-    ASSERT_EQ(app->CurrentKind(), SourceKind::kFile);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Source(), QStringLiteral("night.avi"));
 }
 
 }  // namespace

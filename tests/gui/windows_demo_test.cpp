@@ -12,6 +12,7 @@
 #include "gui/statistic_window.h"
 #include "gui/video_windows.h"
 #include "gui/windows_fixture.h"
+#include "media/capture_graph.h"
 #include "media/media_init.h"
 
 namespace kelpa::test {
@@ -34,6 +35,10 @@ TEST(WindowsDemoTest, SimulatedCameraThroughBothWindows) {
     profile.Set("ViewLiveVis", "1");
     profile.Set("ViewGuideArea", "1");
     profile.Set("ViewGuideGrid", "1");
+    // Small pictures at the camera's fastest rate: the 100 frames take less than two seconds.
+    profile.Set("VidCapWidth", "320");
+    profile.Set("VidCapHeight", "240");
+    profile.Set("VidCapAvgTimePerFrame", "166667");
     Application app;
     EventBridge bridge;
     bridge.Watch(app);
@@ -71,8 +76,8 @@ TEST(WindowsDemoTest, SimulatedCameraThroughBothWindows) {
     ASSERT_GT(area.Width(), 0);
     int outline = 0;
     for (int x = area.left; x <= area.right; ++x) {
-        outline += processed.pixel(x, area.top) == Rgb(255, 180, 0);
-        outline += processed.pixel(x, area.bottom) == Rgb(255, 180, 0);
+        outline += processed.pixel(x, area.top) == qRgb(255, 180, 0);
+        outline += processed.pixel(x, area.bottom) == qRgb(255, 180, 0);
     }
     EXPECT_GT(outline, 2 * area.Width() * 9 / 10);
     EXPECT_STRNE(windows.Statistic().ValueText(), "");
@@ -90,6 +95,7 @@ TEST(WindowsDemoTest, SimulatedCameraThroughBothWindows) {
     EXPECT_EQ(profile.Get("View2Mode"), "4");
     EXPECT_EQ(profile.Get("VLW"), std::to_string(windows.Live().width()));
     EXPECT_EQ(profile.Get("ProcInfo"), "1");
+    ThePreferredFormat() = PreferredFormat{};
 }
 
 }  // namespace
