@@ -1,13 +1,12 @@
 // The device pages as dialogs: the V4L2 controls on a scripted driver (sliders, check boxes and
-// menus that set the device at once, Default), the video input choice, and the formats a device
-// offers (lists and ranges).
+// menus that set the device at once, Default), and the formats a device offers (lists and
+// ranges).
 #include <linux/videodev2.h>
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QRadioButton>
 #include <QSlider>
 #include <cerrno>
 #include <cstdio>
@@ -27,13 +26,11 @@ void Copy(uint8_t (&out)[N], const char* text) {
     std::snprintf(reinterpret_cast<char*>(out), N, "%s", text);
 }
 
-// A webcam driver with a brightness slider, an auto-gain switch and a power-line menu, and two
-// video inputs.
+// A webcam driver with a brightness slider, an auto-gain switch and a power-line menu.
 struct ScriptedDriver {
     std::map<uint32_t, v4l2_queryctrl> controls;
     std::map<uint32_t, int32_t> values;
     size_t sets = 0;
-    uint32_t input = 0;
 
     ScriptedDriver() {
         Add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", 255, 128, 40);
@@ -46,52 +43,30 @@ struct ScriptedDriver {
         values[id] = now;
     }
     int Ioctl(unsigned long request, void* arg) {
-        switch (request) {
-            case VIDIOC_QUERYCAP:
-                Copy(static_cast<v4l2_capability*>(arg)->bus_info, "usb-0000:00:14.0-1");
-                return 0;
-            case VIDIOC_QUERYCTRL: {
-                auto* query = static_cast<v4l2_queryctrl*>(arg);
-                const uint32_t id = query->id & ~V4L2_CTRL_FLAG_NEXT_CTRL;
-                const auto found = (query->id & V4L2_CTRL_FLAG_NEXT_CTRL) ? controls.upper_bound(id)
-                                                                          : controls.find(id);
-                if (found == controls.end()) return Fail();
-                *query = found->second;
-                return 0;
-            }
-            case VIDIOC_QUERYMENU: {
-                auto* item = static_cast<v4l2_querymenu*>(arg);
-                static const char* const kNames[] = {"Disabled", "50 Hz", "60 Hz"};
-                if (item->index > 2) return Fail();
-                std::snprintf(reinterpret_cast<char*>(item->name), sizeof item->name, "%s",
-                              kNames[item->index]);
-                return 0;
-            }
-            case VIDIOC_G_CTRL:
-                static_cast<v4l2_control*>(arg)->value =
-                    values.at(static_cast<v4l2_control*>(arg)->id);
-                return 0;
-            case VIDIOC_S_CTRL:
-                ++sets;
-                values[static_cast<v4l2_control*>(arg)->id] =
-                    static_cast<v4l2_control*>(arg)->value;
-                return 0;
-            case VIDIOC_ENUMINPUT: {
-                auto* in = static_cast<v4l2_input*>(arg);
-                if (in->index > 1) return Fail();
-                Copy(in->name, in->index == 0 ? "Camera 1" : "Composite");
-                in->type = V4L2_INPUT_TYPE_CAMERA;
-                return 0;
-            }
-            case VIDIOC_G_INPUT:
-                *static_cast<int*>(arg) = static_cast<int>(input);
-                return 0;
-            case VIDIOC_S_INPUT:
-                input = static_cast<uint32_t>(*static_cast<int*>(arg));
-                return 0;
-            default:
-                return Fail();
+        auto* control = static_cast<v4l2_control*>(arg);
+        if (request == VIDIOC_QUERYCTRL) {
+            auto* query = static_cast<v4l2_queryctrl*>(arg);
+            const uint32_t id = query->id & ~V4L2_CTRL_FLAG_NEXT_CTRL;
+            const auto found = (query->id & V4L2_CTRL_FLAG_NEXT_CTRL) ? controls.upper_bound(id)
+                                                                      : controls.find(id);
+            if (found == controls.end()) return Fail();
+            *query = found->second;
+        } else if (request == VIDIOC_QUERYMENU) {
+            auto* item = static_cast<v4l2_querymenu*>(arg);
+            if (item->index > 2) return Fail();
+            std::snprintf(reinterpret_cast<char*>(item->name), sizeof item->name, "%s",
+                          item->index == 0   ? "Disabled"
+                          : item->index == 1 ? "50 Hz"
+                                             : "60 Hz");
+        } else if (request == VIDIOC_G_CTRL) {
+            control->value = values.at(control->id);
+        } else if (request == VIDIOC_S_CTRL) {
+            ++sets;
+            values[control->id] = control->value;
+        } else {
+            return Fail();
         }
+        return 0;
     }
     static int Fail() {
         errno = EINVAL;
@@ -158,17 +133,6 @@ TEST_F(DevicePageDialogsTest, ControlsShowTheDeviceAndSetItWhileTheyMoveDefaultP
     dialog.SetDefaults();
     EXPECT_EQ(driver.sets, 5u);
 }
-
-TEST_F(DevicePageDialogsTest, VideoInputDialogChecksTheInputInUse) {
-    VideoInputDialog dialog(pages);
-    const QList<QRadioButton*> buttons = dialog.findChildren<QRadioButton*>();
-    ASSERT_EQ(buttons.size(), 2);
-    EXPECT_EQ(dialog.ChosenInput(), pages.CheckedInputIndex());
-    buttons[1]->click();
-    EXPECT_EQ(dialog.ChosenInput(), 1);
-}
-
-// ---- Formats ------------------------------------------------------------------------------------
 
 FormatOffer Fixed(uint32_t subtype, int32_t w, int32_t h, std::vector<int64_t> times) {
     FormatOffer offer;
