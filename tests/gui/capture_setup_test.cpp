@@ -10,7 +10,7 @@
 #include <QTest>
 #include <vector>
 
-#include "gui/panel_test_support.h"
+#include "gui/gui_test_support.h"
 #include "support/temp_files.h"
 #include "video/convert.h"
 
@@ -40,10 +40,10 @@ class CaptureSetupTest : public CoreTest {
     }
     static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
     static std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
-    static std::vector<std::string> Items(QComboBox* box) {
-        std::vector<std::string> items;
-        for (int i = 0; i < box->count(); ++i) items.push_back(box->itemText(i).toStdString());
-        return items;
+    static std::string Items(QComboBox* box) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+        return items.join('|').toStdString();
     }
     static std::string Extension(QLineEdit* edit) {
         const std::string name = Text(edit);
@@ -53,30 +53,27 @@ class CaptureSetupTest : public CoreTest {
     TempDir captures;
 };
 
-TEST_F(CaptureSetupTest, FieldsShowTheCaptureWriter) {
+TEST_F(CaptureSetupTest, FieldsShowTheCaptureWriterOrStayEmptyWithoutSource) {
+    {
+        CaptureSetupDialog dialog(App());
+        EXPECT_EQ(Text(dialog.TemplateEdit()) + Text(dialog.FramesEdit()), "");
+        EXPECT_FALSE(dialog.FramesEdit()->isEnabled());
+        EXPECT_FALSE(dialog.DirectoryButton()->isEnabled());
+    }
     VideoCtrl& ctrl = Ctrl();
     CaptureSetupDialog dialog(App());
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Capture Setup");
     EXPECT_EQ(Text(dialog.TemplateEdit()), "#m42_%t#_%f");
     EXPECT_EQ(Text(dialog.DirectoryEdit()), captures.Path() + "/");
     EXPECT_TRUE(dialog.DirectoryEdit()->isReadOnly());
-    EXPECT_EQ(Text(dialog.FramesEdit()), "3");
-    EXPECT_EQ(Text(dialog.DelayEdit()), "0");
-    EXPECT_EQ(Text(dialog.IntervalEdit()), "00:000");
+    EXPECT_EQ(Text(dialog.FramesEdit()) + " " + Text(dialog.DelayEdit()) + " " +
+                  Text(dialog.IntervalEdit()),
+              "3 0 00:000");
     EXPECT_EQ(dialog.LastCaptureText()->text().toStdString(), "<none>");
     // A stopped source starts at its first frame.
     EXPECT_EQ(Text(dialog.NextNameEdit()), captures.Path() + "/m42_0000000_00001.bmp");
-    EXPECT_EQ(dialog.DirectoryButton()->text().toStdString(), "Di&rectory:");
     EXPECT_EQ(ctrl.sink.capture.captureCount.load(), 3u);
-    SaveScreenshot(dialog, "capture_setup");
-}
-
-TEST_F(CaptureSetupTest, WithoutSourceTheDialogStaysEmpty) {
-    CaptureSetupDialog dialog(App());
-    EXPECT_EQ(Text(dialog.TemplateEdit()), "");
-    EXPECT_EQ(Text(dialog.FramesEdit()), "");
-    EXPECT_FALSE(dialog.FramesEdit()->isEnabled());
-    EXPECT_FALSE(dialog.DirectoryButton()->isEnabled());
+    KeepGrab(dialog, "capture_setup.png");
 }
 
 // Frames and delay store every valid number as it is typed; leaving a field with no number
@@ -206,26 +203,21 @@ TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
     VideoCtrl& ctrl = Ctrl();
     CaptureWriter& writer = ctrl.sink.capture;
     CaptureSetupDialog dialog(App());
-    EXPECT_EQ(Items(dialog.FileTypeBox()), (std::vector<std::string>{"BMP", "SER", "FITS"}));
-    EXPECT_EQ(Items(dialog.ContentBox()),
-              (std::vector<std::string>{"processed picture", "live picture (before processing)"}));
-    EXPECT_EQ(dialog.FileTypeBox()->currentIndex(), 0);
-    EXPECT_EQ(dialog.ContentBox()->currentIndex(), 0);
+    EXPECT_EQ(Items(dialog.FileTypeBox()), "BMP|SER|FITS");
+    EXPECT_EQ(Items(dialog.ContentBox()), "processed picture|live picture (before processing)");
+    EXPECT_EQ(dialog.FileTypeBox()->currentIndex() + dialog.ContentBox()->currentIndex(), 0);
     EXPECT_FALSE(dialog.ObserverEdit()->isEnabled());  // BMP files have no header
 
-    const struct {
-        CaptureFileType type;
-        const char* extension;
-    } types[] = {{CaptureFileType::kSer, ".ser"},
-                 {CaptureFileType::kFits, ".fits"},
-                 {CaptureFileType::kBmp, ".bmp"},
-                 {CaptureFileType::kSer, ".ser"}};
-    for (const auto& t : types) {
-        SCOPED_TRACE(t.extension);
-        dialog.FileTypeBox()->setCurrentIndex(static_cast<int>(t.type));
-        EXPECT_EQ(writer.FileSettings().FileType(), t.type);
-        EXPECT_EQ(Extension(dialog.NextNameEdit()), t.extension);
-        EXPECT_EQ(dialog.TelescopeEdit()->isEnabled(), t.type != CaptureFileType::kBmp);
+    const std::pair<CaptureFileType, const char*> types[] = {{CaptureFileType::kSer, ".ser"},
+                                                             {CaptureFileType::kFits, ".fits"},
+                                                             {CaptureFileType::kBmp, ".bmp"},
+                                                             {CaptureFileType::kSer, ".ser"}};
+    for (const auto& [type, extension] : types) {
+        SCOPED_TRACE(extension);
+        dialog.FileTypeBox()->setCurrentIndex(static_cast<int>(type));
+        EXPECT_EQ(writer.FileSettings().FileType(), type);
+        EXPECT_EQ(Extension(dialog.NextNameEdit()), extension);
+        EXPECT_EQ(dialog.TelescopeEdit()->isEnabled(), type != CaptureFileType::kBmp);
     }
     dialog.ContentBox()->setCurrentIndex(1);
     EXPECT_EQ(writer.FileSettings().Content(), CaptureContent::kLive);
@@ -245,11 +237,11 @@ TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
 
     // Opened again, the dialog shows what the writer has; the next run takes it.
     CaptureSetupDialog again(App());
-    EXPECT_EQ(again.FileTypeBox()->currentIndex(), 1);
-    EXPECT_EQ(again.ContentBox()->currentIndex(), 1);
+    EXPECT_EQ(std::pair(again.FileTypeBox()->currentIndex(), again.ContentBox()->currentIndex()),
+              std::pair(1, 1));
     EXPECT_EQ(Text(again.ObserverEdit()), "A. Observer");
     EXPECT_EQ(Extension(again.NextNameEdit()), ".ser");
-    SaveScreenshot(again, "capture_setup_ser");
+    KeepGrab(again, "capture_setup_ser.png");
     ASSERT_TRUE(writer.ToggleCapture(nullptr));
     EXPECT_EQ(writer.RunContent(), CaptureContent::kLive);
 

@@ -73,6 +73,16 @@ class XvfbServer {
 
 XvfbServer* server = nullptr;
 
+// The program's surroundings: `display`, no Wayland, no platform forced, its folders in `dir`.
+std::vector<std::string> BaseEnvironment(const TempDir& dir, const std::string& display) {
+    return {display,
+            "WAYLAND_DISPLAY=",
+            "QT_QPA_PLATFORM=",
+            "XDG_RUNTIME_DIR=" + (dir / "run"),
+            "XDG_CONFIG_HOME=" + (dir / "config"),
+            "XDG_STATE_HOME=" + (dir / "state")};
+}
+
 class WindowedProgramTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { server = new XvfbServer; }
@@ -102,14 +112,9 @@ class WindowedProgramTest : public ::testing::Test {
         return RunKelpa(std::move(args), options);
     }
     std::vector<std::string> Environment(const std::string& script) const {
-        std::vector<std::string> environment = {"DISPLAY=" + server->Display(),
-                                                "WAYLAND_DISPLAY=",
-                                                "QT_QPA_PLATFORM=",
-                                                "XDG_RUNTIME_DIR=" + runtime,
-                                                "XDG_CONFIG_HOME=" + (dir / "config"),
-                                                "XDG_STATE_HOME=" + (dir / "state"),
-                                                "KELPA_PROFILE=" + profile,
-                                                "KELPA_TEST_SCRIPT=" + script};
+        std::vector<std::string> environment = BaseEnvironment(dir, "DISPLAY=" + server->Display());
+        environment.push_back("KELPA_PROFILE=" + profile);
+        environment.push_back("KELPA_TEST_SCRIPT=" + script);
         // Under AddressSanitizer: the X keyboard library copies counted names with strndup,
         // which the strict string checks read past; that is not this program's fault.
         if (const char* asan = std::getenv("ASAN_OPTIONS")) {
@@ -122,6 +127,13 @@ class WindowedProgramTest : public ::testing::Test {
         std::ifstream in(dir / (name + ".script.report"));
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
+    }
+    // The run ended well: exit code 0, nothing on stderr, its script to the end.
+    void ExpectDone(const RunResult& run, const std::string& name) const {
+        EXPECT_EQ(run.exitCode, 0) << name;
+        EXPECT_EQ(run.errors, "") << name;
+        const std::vector<std::string> report = Report(name);
+        EXPECT_TRUE(!report.empty() && report.back() == "done") << name;
     }
     static std::string Value(const std::vector<std::string>& report, const std::string& what) {
         for (const std::string& line : report) {
@@ -144,29 +156,13 @@ class WindowedProgramTest : public ::testing::Test {
 };
 
 TEST_F(WindowedProgramTest, FirstNightShowsStarsCapturesAndKeepsItsSettings) {
-    const RunResult first = Start("first",
-                                  "timeout 15\n"
-                                  "wait-window KELPA v. 2.2\n"
-                                  "wait-window Live\n"
-                                  "wait-window Info: Statistic\n"
-                                  "wait-picture Processing\n"
-                                  "print windows\n"
-                                  "key F10\n"
-                                  "wait-files " +
-                                      captures +
-                                      " 3\n"
-                                      "wait-status Capturing 3 (+3) frame(s)\n"
-                                      "area 80 60 400 300\n"
-                                      "gamma 200\n"
-                                      "wait-picture Processing\n"
-                                      "print gamma\n"
-                                      "print area\n"
-                                      "menu Control/Exit\n");
+    std::string script =
+        "timeout 15\nwait-window KELPA v. 2.2\nwait-window Live\nwait-window Info: Statistic\n"
+        "wait-picture Processing\nprint windows\nkey F10\nwait-files ";
+    script += captures + " 3\nwait-status Capturing 3 (+3) frame(s)\narea 80 60 400 300\n";
+    script += "gamma 200\nwait-picture Processing\nprint gamma\nprint area\nmenu Control/Exit\n";
+    ExpectDone(Start("first", script), "first");
     const std::vector<std::string> report = Report("first");
-    ASSERT_FALSE(report.empty());
-    EXPECT_EQ(report.back(), "done");
-    EXPECT_EQ(first.exitCode, 0);
-    EXPECT_EQ(first.errors, "");
     EXPECT_EQ(Value(report, "windows"), "Info: Statistic,KELPA v. 2.2,Live,Processing");
     const std::vector<std::string> bitmaps = Bitmaps();
     EXPECT_EQ(bitmaps.size(), 3u);
@@ -180,17 +176,11 @@ TEST_F(WindowedProgramTest, FirstNightShowsStarsCapturesAndKeepsItsSettings) {
     EXPECT_NE(saved.find("MX="), std::string::npos) << saved;
     EXPECT_NE(saved.find("VideoDevice2="), std::string::npos) << saved;
 
-    const RunResult second = Start("second",
-                                   "wait-window KELPA v. 2.2\n"
-                                   "print gamma\n"
-                                   "print area\n"
-                                   "print state\n"
-                                   "menu Control/Exit\n");
+    ExpectDone(Start("second",
+                     "wait-window KELPA v. 2.2\nprint gamma\nprint area\nprint state\n"
+                     "menu Control/Exit\n"),
+               "second");
     const std::vector<std::string> again = Report("second");
-    ASSERT_FALSE(again.empty());
-    EXPECT_EQ(again.back(), "done");
-    EXPECT_EQ(second.exitCode, 0);
-    EXPECT_EQ(second.errors, "");
     EXPECT_EQ(Value(again, "gamma"), "200");
     EXPECT_EQ(Value(again, "area"), area);
     EXPECT_EQ(Value(again, "state"), "2");  // the saved camera, running
@@ -214,12 +204,8 @@ TEST_F(WindowedProgramTest, ASecondCopyEndsAtOnceUnlessAllowed) {
     const std::string go = dir / "go";
     RunResult first;
     std::thread running([&] {
-        first = Start("running",
-                      "wait-window KELPA v. 2.2\n"
-                      "print state\n"
-                      "timeout 25\n"
-                      "wait-file " +
-                          go + "\nmenu Control/Exit\n");
+        const std::string script = "wait-window KELPA v. 2.2\nprint state\ntimeout 25\nwait-file ";
+        first = Start("running", script + go + "\nmenu Control/Exit\n");
     });
     Release release(go, running);
     // The first copy is up once its report has a line.
@@ -238,26 +224,13 @@ TEST_F(WindowedProgramTest, ASecondCopyEndsAtOnceUnlessAllowed) {
     // It never got as far as a window: its script did not run.
     EXPECT_FALSE(std::filesystem::exists(dir / "second.script.report"));
 
-    const RunResult allowed = Start("allowed",
-                                    "wait-window KELPA v. 2.2\n"
-                                    "print windows\n"
-                                    "menu Control/Exit\n",
-                                    {"/i"});
-    EXPECT_EQ(allowed.exitCode, 0);
-    ASSERT_FALSE(Report("allowed").empty());
-    EXPECT_EQ(Report("allowed").back(), "done");
+    ExpectDone(Start("allowed", "wait-window KELPA v. 2.2\nmenu Control/Exit\n", {"/i"}),
+               "allowed");
 
     WriteFile(go, "");
     running.join();
-    EXPECT_EQ(first.exitCode, 0) << first.errors;
-    EXPECT_EQ(Report("running").back(), "done");
+    ExpectDone(first, "running");
 }
-
-}  // namespace
-}  // namespace kelpa::test
-
-namespace kelpa::test {
-namespace {
 
 // Without a display the program says so in one line and runs headless on its default source;
 // Qt never gets to abort with its platform message.
@@ -266,14 +239,9 @@ TEST(NoDisplayTest, SaysSoInOneLineAndRunsHeadless) {
     WriteFile(dir / "kelpa.ini", "[kelpa]\nProcAuto=0\n");
     for (const char* display : {"DISPLAY=:97", "DISPLAY="}) {
         RunOptions options;
-        options.environment = {display,
-                               "WAYLAND_DISPLAY=",
-                               "QT_QPA_PLATFORM=",
-                               "KELPA_TEST_SCRIPT=",
-                               "KELPA_PROFILE=" + (dir / "kelpa.ini"),
-                               "XDG_STATE_HOME=" + (dir / "state"),
-                               "XDG_CONFIG_HOME=" + (dir / "config"),
-                               "XDG_RUNTIME_DIR=" + (dir / "run")};
+        options.environment = BaseEnvironment(dir, display);
+        options.environment.push_back("KELPA_TEST_SCRIPT=");
+        options.environment.push_back("KELPA_PROFILE=" + (dir / "kelpa.ini"));
         options.signalAfterLines = 5;
         options.signal = SIGINT;
         const RunResult run = RunKelpa({}, options);

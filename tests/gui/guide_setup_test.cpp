@@ -7,17 +7,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <array>
 
-#include "gui/panel_test_support.h"
+#include "gui/gui_test_support.h"
 
 namespace kelpa::test {
 namespace {
 
 class GuideSetupTest : public CoreTest {
   protected:
-    ProcEngine& Engine() {
+    // The current engine, its method and factors set.
+    ProcEngine& Engine(int32_t method = 0, std::array<float, 3> factors = {4.0f, 0.0f, -2.0f}) {
         App().MakeCurrent(SourceKind::kFile);
-        return App().Current()->sink.engine;
+        ProcEngine& engine = App().Current()->sink.engine;
+        engine.SetStarThresholds(method, factors.data());
+        return engine;
     }
     static std::string Factor(GuideSetupDialog& d) {
         return d.FactorBox()->Edit()->text().toStdString();
@@ -31,86 +35,69 @@ class GuideSetupTest : public CoreTest {
         d.MethodBox()->setCurrentIndex(index);
         emit d.MethodBox()->activated(index);
     }
+    static void Click(GuideSetupDialog& d, const char* button) {  // "1" OK, "2" Cancel
+        d.findChild<QPushButton*>(button)->click();
+    }
 };
 
-TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactor) {
-    ProcEngine& engine = Engine();
-    const float factors[3] = {3.5f, 0.25f, -1.0f};
-    engine.SetStarThresholds(1, factors);
+TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactorOrMaximumLevelAndFourWithoutSource) {
+    {
+        GuideSetupDialog dialog(App());
+        EXPECT_FALSE(dialog.RefineBox()->isEnabled());
+        EXPECT_EQ(dialog.MethodBox()->currentIndex(), 2);
+        EXPECT_EQ(Factor(dialog), "4.00");
+        dialog.Step(1);  // nothing to change
+        EXPECT_EQ(Factor(dialog), "4.00");
+    }
+    Engine(1, {3.5f, 0.25f, -1.0f});
     GuideSetupDialog dialog(App());
     EXPECT_EQ(dialog.windowTitle().toStdString(), "GUIDE Setup");
-    ASSERT_EQ(dialog.MethodBox()->count(), 3);
-    EXPECT_EQ(dialog.MethodBox()->itemText(0).toStdString(), "Background Level");
-    EXPECT_EQ(dialog.MethodBox()->itemText(1).toStdString(), "at Half Maximum Level");
-    EXPECT_EQ(dialog.MethodBox()->itemText(2).toStdString(), "Maximum Level");
+    QStringList methods;
+    for (int i = 0; i < dialog.MethodBox()->count(); ++i)
+        methods << dialog.MethodBox()->itemText(i);
+    EXPECT_EQ(methods.join('|').toStdString(),
+              "Background Level|at Half Maximum Level|Maximum Level");
     EXPECT_EQ(dialog.MethodBox()->currentIndex(), 1);
     EXPECT_EQ(Factor(dialog), "0.25");
-    EXPECT_EQ(dialog.DefaultButton()->text().toStdString(), "D");
-    SaveScreenshot(dialog, "guide_setup");
+    KeepGrab(dialog, "guide_setup.png");
 }
-
-TEST_F(GuideSetupTest, WithoutSourceShowsMaximumLevelAndFour) {
-    GuideSetupDialog dialog(App());
-    EXPECT_FALSE(dialog.RefineBox()->isEnabled());
-    EXPECT_FALSE(dialog.RefineBox()->isChecked());
-    EXPECT_EQ(dialog.MethodBox()->currentIndex(), 2);
-    EXPECT_EQ(Factor(dialog), "4.00");
-    dialog.Step(1);  // nothing to change
-    EXPECT_EQ(Factor(dialog), "4.00");
-}
-
-struct StepCase {
-    int32_t method;
-    float factor;
-    int direction;
-    float expected;
-};
-
-class GuideStepTest : public GuideSetupTest, public ::testing::WithParamInterface<StepCase> {};
 
 // Each arrow step moves the factor by 0.2 and holds it to the method's limits: -20 below, 0
-// above for "Maximum Level", 20 for the others.
-TEST_P(GuideStepTest, StepIsHeldToTheMethodsLimits) {
-    const StepCase& c = GetParam();
-    ProcEngine& engine = Engine();
-    float factors[3] = {4.0f, 0.0f, -2.0f};
-    factors[c.method] = c.factor;
-    engine.SetStarThresholds(c.method, factors);
-    GuideSetupDialog dialog(App());
-    dialog.FactorBox()->stepBy(c.direction);
-    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[c.method].load(), c.expected);
-    EXPECT_EQ(Factor(dialog), QString::asprintf("%.2f", c.expected).toStdString());
-}
+// above for "Maximum Level", 20 for the others. Typed texts are read and held the same way.
+TEST_F(GuideSetupTest, StepsAndTypedFactorsAreHeldToTheMethodsLimits) {
+    const struct {
+        int32_t method;
+        float factor;
+        int direction;
+        float expected;
+    } steps[] = {
+        {2, -0.1f, 1, 0.0f},  // not 0.1
+        {2, -19.9f, -1, -20.0f}, {0, 19.9f, 1, 20.0f},
+        {1, 19.9f, 1, 20.0f},    {1, 0.0f, 10, 0.2f},  // page: one step
+        {0, 4.0f, -1, 3.8f},
+    };
+    for (const auto& c : steps) {
+        SCOPED_TRACE(::testing::Message() << c.method << " " << c.factor << " " << c.direction);
+        std::array<float, 3> factors = {4.0f, 0.0f, -2.0f};
+        factors[c.method] = c.factor;
+        ProcEngine& engine = Engine(c.method, factors);
+        GuideSetupDialog dialog(App());
+        dialog.FactorBox()->stepBy(c.direction);
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[c.method].load(), c.expected);
+        EXPECT_EQ(Factor(dialog), QString::asprintf("%.2f", c.expected).toStdString());
+    }
 
-INSTANTIATE_TEST_SUITE_P(
-    Steps, GuideStepTest,
-    ::testing::Values(StepCase{2, -0.1f, 1, 0.0f},  // not 0.1
-                      StepCase{2, -0.1f, -1, -0.3f}, StepCase{2, -19.9f, -1, -20.0f},
-                      StepCase{0, 19.9f, 1, 20.0f}, StepCase{1, 19.9f, 1, 20.0f},
-                      StepCase{1, 0.0f, 10, 0.2f},  // page: one step
-                      StepCase{0, 4.0f, -1, 3.8f}),
-    [](const ::testing::TestParamInfo<StepCase>& tested) {
-        const StepCase& c = tested.param;
-        std::string name = "Method" + std::to_string(c.method);
-        name += c.direction > 0 ? "_Up" : "_Down";
-        return name + std::to_string(std::abs(c.direction)) + "_" + std::to_string(tested.index);
-    });
-
-TEST_F(GuideSetupTest, TypedFactorsAreReadAndHeld) {
     ProcEngine& engine = Engine();
-    const float factors[3] = {4.0f, 0.0f, -2.0f};
-    engine.SetStarThresholds(0, factors);
     GuideSetupDialog dialog(App());
     const struct {
         const char* typed;
         float stored;
         const char* shown;
-    } cases[] = {
-        {"2.5", 2.5f, "2.50"},     {"7abc", 7.0f, "7.00"},   {"abc", 0.0f, "0.00"},
-        {"-99", -20.0f, "-20.00"}, {"1e99", 20.0f, "20.00"}, {"nan", -20.0f, "-20.00"},
-        {" 3", 3.0f, "3.00"},
+    } typed[] = {
+        {"7abc", 7.0f, "7.00"},   {"abc", 0.0f, "0.00"},     {"-99", -20.0f, "-20.00"},
+        {"1e99", 20.0f, "20.00"}, {"nan", -20.0f, "-20.00"}, {" 3", 3.0f, "3.00"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : typed) {
         SCOPED_TRACE(c.typed);
         Type(dialog, c.typed);
         EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), c.stored);
@@ -123,9 +110,7 @@ TEST_F(GuideSetupTest, TypedFactorsAreReadAndHeld) {
 }
 
 TEST_F(GuideSetupTest, DefaultButtonAndMethodChoice) {
-    ProcEngine& engine = Engine();
-    const float factors[3] = {1.0f, 1.0f, -5.0f};
-    engine.SetStarThresholds(0, factors);
+    ProcEngine& engine = Engine(0, {1.0f, 1.0f, -5.0f});
     GuideSetupDialog dialog(App());
     dialog.DefaultButton()->click();
     EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 4.0f);
@@ -141,62 +126,45 @@ TEST_F(GuideSetupTest, DefaultButtonAndMethodChoice) {
     EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -2.0f);
 }
 
-// Cancel after changing the method and the factors restores both; OK keeps them.
+// Cancel after changing the method, the factors and the refinement box (ticked more than once)
+// puts back what the dialog found, from either state of the box; OK keeps the changes.
 TEST_F(GuideSetupTest, CancelRestoresOkKeeps) {
-    ProcEngine& engine = Engine();
-    const float factors[3] = {3.0f, 1.5f, -1.0f};
-    engine.SetStarThresholds(0, factors);
-    {
-        GuideSetupDialog dialog(App());
-        Type(dialog, "6");
-        Choose(dialog, 2);
-        dialog.FactorBox()->stepBy(-1);
-        EXPECT_EQ(engine.params.starThresholdMethod.load(), 2);
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 6.0f);
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -1.2f);
-        dialog.findChild<QPushButton*>("2")->click();  // Cancel
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    const std::array<float, 3> factors = {3.0f, 1.5f, -1.0f};
+    ProcEngine& engine = Engine(0, factors);
+    for (const bool refine : {false, true}) {
+        SCOPED_TRACE(refine);
+        engine.SetGuideRefine(refine);
+        {
+            GuideSetupDialog dialog(App());
+            EXPECT_EQ(dialog.RefineBox()->isChecked(), refine);
+            Type(dialog, "6");
+            Choose(dialog, 2);
+            dialog.FactorBox()->stepBy(-1);
+            for (int i = 0; i < 3; ++i) dialog.RefineBox()->click();
+            EXPECT_EQ(engine.params.starThresholdMethod.load(), 2);
+            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 6.0f);
+            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -1.2f);
+            EXPECT_EQ(engine.params.guideRefine.load() != 0, !refine);
+            Click(dialog, "2");
+            EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        }
+        EXPECT_EQ(engine.params.starThresholdMethod.load(), 0);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), factors[i]);
+        }
+        EXPECT_EQ(engine.params.guideRefine.load() != 0, refine);
     }
-    EXPECT_EQ(engine.params.starThresholdMethod.load(), 0);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), factors[i]);
     {
         GuideSetupDialog dialog(App());
         Choose(dialog, 1);
         Type(dialog, "2");
-        dialog.findChild<QPushButton*>("1")->click();  // OK
+        dialog.RefineBox()->click();
+        Click(dialog, "1");
     }
     EXPECT_EQ(engine.params.starThresholdMethod.load(), 1);
     EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[1].load(), 2.0f);
-}
-
-// The refinement box shows the engine's setting and changes it at once; Cancel puts back what
-// the dialog found, from either state, also after it was ticked more than once; OK keeps it.
-TEST_F(GuideSetupTest, RefineBoxCancelRestoresOkKeeps) {
-    ProcEngine& engine = Engine();
-    for (const bool initial : {false, true}) {
-        SCOPED_TRACE(initial);
-        engine.SetGuideRefine(initial);
-        {
-            GuideSetupDialog dialog(App());
-            EXPECT_EQ(dialog.RefineBox()->isChecked(), initial);
-            dialog.RefineBox()->click();
-            EXPECT_EQ(engine.params.guideRefine.load() != 0, !initial);
-            dialog.RefineBox()->click();
-            dialog.RefineBox()->click();
-            EXPECT_EQ(engine.params.guideRefine.load() != 0, !initial);
-            dialog.findChild<QPushButton*>("2")->click();  // Cancel
-        }
-        EXPECT_EQ(engine.params.guideRefine.load() != 0, initial);
-        {
-            GuideSetupDialog dialog(App());
-            dialog.RefineBox()->click();
-            dialog.findChild<QPushButton*>("1")->click();  // OK
-        }
-        EXPECT_EQ(engine.params.guideRefine.load() != 0, !initial);
-        // What the engine holds is what the profile gets.
-        EXPECT_EQ(engine.Settings().guideRefine, !initial);
-    }
+    // What the engine holds is what the profile gets.
+    EXPECT_FALSE(engine.Settings().guideRefine);
 }
 
 }  // namespace

@@ -3,27 +3,22 @@
 // dialogs, and the desktop (message boxes, opened addresses).
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QToolButton>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/application.h"
 #include "gui/config_texts.h"
 #include "gui/desktop_services.h"
 #include "gui/dialog_host.h"
+#include "gui/gui_test_support.h"
 #include "gui/main_window.h"
+#include "gui/status_bar.h"
 #include "gui/tool_bar.h"
 #include "gui/window_set.h"
-#include "media/media_init.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
-#include "video/convert.h"
 
 namespace kelpa::test {
 
@@ -65,12 +60,8 @@ class RecordingDialogs final : public DialogHost {
     void Save() override { ++saves; }
 
     bool panelVisible = false;
-    int refreshes = 0;
     std::vector<StreamEvent> rows;
-    int captureSetups = 0;
-    int guideSetups = 0;
-    int ifSlows = 0;
-    int saves = 0;
+    int refreshes = 0, captureSetups = 0, guideSetups = 0, ifSlows = 0, saves = 0;
 };
 
 class RecordingDesktop final : public DesktopServices {
@@ -91,31 +82,31 @@ class RecordingDesktop final : public DesktopServices {
     QList<QUrl> opened;
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public CoreTest {
   public:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_TRUE(InitMedia(&error)) << error;
-        ASSERT_TRUE(InitClipTable());
-    }
-
     MainWindowTest() {
         profile.Set("CapWorkDir", captures.Path());
+        NewApp();
+    }
+    ~MainWindowTest() override {
+        CloseWindow();
+        app.reset();
+    }
+
+    // A new core; darks and guide logs go to the test's folder, never to the user's.
+    void NewApp() {
         app = std::make_unique<Application>();
         app->SetNotice(&notice);
-        // Darks and guide logs go to the test's folder, never to the user's.
         for (VideoCtrl* ctrl : {&app->FileCtrl(), &app->DeviceCtrl()}) {
             ctrl->sink.dark.SetDirectory(captures / "darks");
             ctrl->sink.guideLog.SetDirectory(captures / "logs");
         }
     }
-    ~MainWindowTest() override {
+    void CloseWindow() {
         if (window) window->close();
         app->SetNotice(&notice);
         window.reset();
-        app.reset();
     }
-
     // The main window with the stand-ins, showing `texts`.
     void MakeWindow() {
         window = std::make_unique<MainWindow>(*app, texts, desktop);
@@ -130,12 +121,22 @@ class MainWindowTest : public ::testing::Test {
         ASSERT_TRUE(opened.ok) << opened.message;
         window->SourceChanged();
     }
+    // Everything as a test finds it: a new core, window and stand-ins.
+    void Restart() {
+        CloseWindow();
+        app.reset();
+        windows = {};
+        dialogs = {};
+        desktop = {};
+        NewApp();
+    }
 
     QAction* Action(uint32_t command) const { return window->ActionOf(command); }
     // The toolbar button of a command (nullptr when it has none).
     QToolButton* Button(uint32_t command) const {
         return qobject_cast<QToolButton*>(window->Tools()->widgetForAction(Action(command)));
     }
+    QString Message() const { return window->Status()->Message(); }
     VideoCtrl& Ctrl() const { return *app->Current(); }
     ProcEngine& Engine() const { return app->Current()->sink.engine; }
 
@@ -144,13 +145,11 @@ class MainWindowTest : public ::testing::Test {
         void ShowStatus(const char*) override {}
         void Warn(const char*) override {}
     } notice;
-    MemoryProfile profile;
     kelpa::testing::TempDir captures;
     ConfigTexts texts;
     RecordingWindows windows;
     RecordingDialogs dialogs;
     RecordingDesktop desktop;
-    std::unique_ptr<Application> app;
     std::unique_ptr<MainWindow> window;
 };
 

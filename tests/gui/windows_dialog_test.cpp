@@ -47,23 +47,26 @@ class AreaDialogTest : public WindowsTest {
     AreaDialog* dialog = nullptr;
 };
 
-TEST_F(AreaDialogTest, TextsFieldsAndTheBoundBox) {
-    EXPECT_EQ(dialog->windowTitle().toStdString(), "Processing Area [current input size]");
-    EXPECT_EQ(dialog->HalfButton()->text(), "Half");
-    EXPECT_EQ(dialog->FullButton()->text(), "Full");
-    EXPECT_EQ(dialog->OkButton()->text(), "&OK");
-    EXPECT_EQ(dialog->CancelButton()->text(), "&Cancel");
-    EXPECT_NE(dialog->findChildren<QLabel*>().size(), 0);
-    bool boundBoxLabel = false;
-    for (QLabel* l : dialog->findChildren<QLabel*>()) boundBoxLabel |= l->text() == "BoundBox:";
-    EXPECT_TRUE(boundBoxLabel);
-    EXPECT_EQ(FieldTexts(*dialog).join(",").toStdString(), "160,120,320,240");
-    EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 320, 240 )");
-    EXPECT_EQ(dialog->Field(AreaField::kX)->maxLength(), 4);
-    EXPECT_TRUE(dialog->HalfButton()->isEnabled());
+QString Texts(AreaDialog& d) {
+    return FieldTexts(d).join(',');
 }
 
-TEST_F(AreaDialogTest, TypingAppliesAtOnceAndLeavingShowsTheResult) {
+// The texts and fields; typing applies at once, leaving shows the result, and a mouse edit
+// refreshes the open dialog.
+TEST_F(AreaDialogTest, TypingAppliesAtOnceLeavingShowsTheResultAndMouseEditsShow) {
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "Processing Area [current input size]");
+    QStringList texts;
+    for (QAbstractButton* b :
+         {dialog->HalfButton(), dialog->FullButton(), dialog->OkButton(), dialog->CancelButton()})
+        texts << b->text();
+    for (QLabel* l : dialog->findChildren<QLabel*>()) texts << l->text();
+    EXPECT_TRUE(texts.join("|").startsWith("Half|Full|&OK|&Cancel"))
+        << texts.join("|").toStdString();
+    EXPECT_TRUE(texts.contains("BoundBox:"));
+    EXPECT_EQ(Texts(*dialog), "160,120,320,240");
+    EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 320, 240 )");
+    EXPECT_EQ(dialog->Field(AreaField::kX)->maxLength(), 4);
+
     QLineEdit* width = dialog->Field(AreaField::kWidth);
     width->setFocus();
     width->selectAll();
@@ -76,13 +79,18 @@ TEST_F(AreaDialogTest, TypingAppliesAtOnceAndLeavingShowsTheResult) {
     Leave(width);
     EXPECT_EQ(width->text(), "200");
     EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 200, 240 )");
+    window.AreaCommand(kCommandAreaDraw);
+    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(40, 60));
+    QTest::mouseMove(&window, QPoint(200, 180));
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(200, 180));
+    EXPECT_EQ(Texts(*dialog), "80,60,320,240");
 }
 
 TEST_F(AreaDialogTest, HalfFullCancelAndOk) {
     QSignalSpy changes(dialog, &AreaDialog::areaChanged);
     dialog->FullButton()->click();
     EXPECT_EQ(Area(), (ProcArea{0, 0, 640, 480, 640, 480}));
-    EXPECT_EQ(FieldTexts(*dialog).join(",").toStdString(), "0,0,640,480");
+    EXPECT_EQ(Texts(*dialog), "0,0,640,480");
     dialog->FullButton()->click();  // already full: nothing to draw
     EXPECT_EQ(changes.count(), 1);
     // Cancel puts back the area the dialog opened with and closes it with result 1.
@@ -102,19 +110,11 @@ TEST_F(AreaDialogTest, HalfFullCancelAndOk) {
     EXPECT_EQ(Area().x0, 10);
 }
 
-TEST_F(AreaDialogTest, AMouseEditRefreshesTheOpenDialog) {
-    window.AreaCommand(kCommandAreaDraw);
-    QTest::mousePress(&window, Qt::LeftButton, {}, QPoint(40, 60));
-    QTest::mouseMove(&window, QPoint(200, 180));
-    QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(200, 180));
-    EXPECT_EQ(FieldTexts(*dialog).join(",").toStdString(), "80,60,320,240");
-}
-
 TEST(AreaDialogNoVideoTest, ShowsTheRememberedAreaAndKeepsOnlyItsWidth) {
     MemoryProfile profile;
     AreaRectMemory memory;
     AreaDialog dialog(nullptr, memory);
-    EXPECT_EQ(FieldTexts(dialog).join(",").toStdString(), "0,0,50,50");
+    EXPECT_EQ(Texts(dialog), "0,0,50,50");
     EXPECT_FALSE(dialog.HalfButton()->isEnabled());
     EXPECT_FALSE(dialog.FullButton()->isEnabled());
     dialog.Field(AreaField::kWidth)->setText("-5");

@@ -13,14 +13,13 @@
 namespace kelpa::test {
 namespace {
 
-const QRgb kWhite = Rgb(255, 255, 255);
-const QRgb kBlack = Rgb(0, 0, 0);
-const QRgb kAreaPen = Rgb(255, 180, 0);
-const QRgb kAutoMovePen = Rgb(0, 180, 200);
-const QRgb kGridPen = Rgb(180, 180, 180);
-const QRgb kMarkPen = Rgb(255, 0, 0);
-const QRgb kStripGrey = Rgb(128, 128, 128);
-const QRgb kPicture = Rgb(40, 40, 40);
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kAreaPen = qRgb(255, 180, 0);
+const QRgb kAutoMovePen = qRgb(0, 180, 200);
+const QRgb kGridPen = qRgb(180, 180, 180);
+const QRgb kMarkPen = qRgb(255, 0, 0);
+const QRgb kPicture = qRgb(40, 40, 40);
 
 bool Bright(QRgb c) {
     return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200;
@@ -33,7 +32,7 @@ void ExpectRun(const QImage& image, int x0, int y0, int x1, int y1, QRgb colour)
             ASSERT_EQ(image.pixel(x, y), colour) << "at (" << x << ", " << y << ")";
 }
 
-// Row order (24-bit rows top first, or YUY2 stored bottom first) x vertical flip.
+// Both row orders (24-bit rows top first, YUY2 stored bottom first), each flipped or not.
 class UprightTest : public WindowsTest,
                     public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
 
@@ -41,16 +40,13 @@ TEST_P(UprightTest, BothWindowsShowTheSceneTheRightWayUp) {
     const auto [yuy2, flip] = GetParam();
     ctrl.sink.engine.params.flipV.store(flip ? 1 : 0);
     Connect(yuy2, 64, 48);
-    CornerScene(16, 12);
-    Feed();
+    FeedCornerScene(16, 12);
     LiveWindow live;
     ProcessingWindow processing;
     live.SetController(&ctrl);
     processing.SetController(&ctrl);
-    ShowAt(live, 64, 48);
-    ShowAt(processing, 64, 48);
-    // Both pictures are flipped top to bottom on request.
     for (QWidget* window : {static_cast<QWidget*>(&live), static_cast<QWidget*>(&processing)}) {
+        ShowAt(*window, 64, 48);
         const QImage shown = Grab(*window);
         EXPECT_EQ(Bright(shown.pixel(4, 4)), !flip) << window->windowTitle().toStdString();
         EXPECT_EQ(Bright(shown.pixel(4, 44)), flip) << window->windowTitle().toStdString();
@@ -68,9 +64,8 @@ class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<boo
   protected:
     void SetUp() override {
         Connect(GetParam(), 640, 480);
-        PaintProcessed(40, 40, 40);
-        ProcEngine& e = ctrl.sink.engine;
-        ASSERT_TRUE(e.SetAreaRect(64, 48, 300, 144));
+        PaintProcessedGrey(40);
+        ASSERT_TRUE(ctrl.sink.engine.SetAreaRect(64, 48, 300, 144));
         window.SetController(&ctrl);
         window.SetShowArea(true);
         ShowAt(window, 320, 300);
@@ -78,7 +73,7 @@ class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<boo
     ProcessingWindow window;
 };
 
-TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColours) {
+TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColoursAndDegenerateAreas) {
     const bool bottomUp = GetParam();
     ProcEngine& e = ctrl.sink.engine;
     window.SetShowGrid(true);
@@ -110,34 +105,32 @@ TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColours) {
     // nor the mark is drawn.
     e.SetGuideAutoMoveSetting(true);
     window.update();
-    shown = Grab(window);
-    ExpectRun(shown, 32, 54, 150, 54, kAutoMovePen);
+    ExpectRun(Grab(window), 32, 54, 150, 54, kAutoMovePen);
     window.SetShowArea(false);
     shown = Grab(window);
     EXPECT_EQ(shown.pixel(32, 54), kPicture);
     EXPECT_EQ(shown.pixel(47, markY), kPicture);
-}
 
-TEST_P(OverlayTest, DegenerateAreasAndAnAreaAsWideAsThePicture) {
-    ProcEngine& e = ctrl.sink.engine;
     // Without the guide the mark sits in the area's centre: cleared to see the area alone.
-    ASSERT_TRUE(e.SetAreaRect(320, 240, 320, 240));
-    e.surf.ClearGuideMark();
-    QImage shown = Grab(window);
+    window.SetShowArea(true);
+    window.SetShowGrid(false);
+    e.SetGuideAutoMoveSetting(false);
+    const auto shownArea = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        EXPECT_TRUE(e.SetAreaRect(x0, y0, x1, y1));
+        e.surf.ClearGuideMark();
+        return Grab(window);
+    };
     // No width, no height: a cross of 15 pixels around (160, 150).
+    shown = shownArea(320, 240, 320, 240);
     ExpectRun(shown, 153, 150, 167, 150, kAreaPen);
     ExpectRun(shown, 160, 143, 160, 157, kAreaPen);
     EXPECT_EQ(shown.pixel(168, 150), kPicture);
     // No width: a line.
-    ASSERT_TRUE(e.SetAreaRect(320, 100, 320, 200));
-    e.surf.ClearGuideMark();
-    shown = Grab(window);
+    shown = shownArea(320, 100, 320, 200);
     ExpectRun(shown, 160, 80, 160, 130, kAreaPen);
     EXPECT_EQ(shown.pixel(161, 100), kPicture);
     // As wide as the picture: not drawn.
-    ASSERT_TRUE(e.SetAreaRect(0, 100, 640, 200));
-    shown = Grab(window);
-    EXPECT_EQ(shown.pixel(100, 80), kPicture);
+    EXPECT_EQ(shownArea(0, 100, 640, 200).pixel(100, 80), kPicture);
 }
 
 INSTANTIATE_TEST_SUITE_P(RowOrders, OverlayTest, ::testing::Bool());
@@ -146,18 +139,11 @@ INSTANTIATE_TEST_SUITE_P(RowOrders, OverlayTest, ::testing::Bool());
 // strips it uncovers turn grey.
 TEST_F(WindowsTest, VirtualGuideShiftsThePictureWithTheStar) {
     Connect(false, 64, 48);
-    {
-        ProcSurf& surf = ctrl.sink.engine.surf;
-        std::lock_guard lock(surf.PictureLock());
-        FrameBuffer& p = surf.Picture();
-        for (int32_t y = 0; y < 48; ++y)
-            for (int32_t x = 0; x < 64; ++x) {
-                uint8_t* px = p.data + size_t(p.stride) * y + 3 * size_t(x);
-                px[0] = uint8_t(4 * x);
-                px[1] = uint8_t(5 * y);
-                px[2] = 60;
-            }
-    }
+    PaintProcessed([](int32_t x, int32_t y, uint8_t* px) {
+        px[0] = uint8_t(4 * x);
+        px[1] = uint8_t(5 * y);
+        px[2] = 60;
+    });
     ProcEngine& e = ctrl.sink.engine;
     e.guideRefX[0] = 32.0f;
     e.guideRefY[0] = 24.0f;
@@ -165,35 +151,26 @@ TEST_F(WindowsTest, VirtualGuideShiftsThePictureWithTheStar) {
     window.SetController(&ctrl);
     window.SetVirtualGuide(true);
     ShowAt(window, 64, 48);
-    const auto expectShift = [&](int dx, int dy) {
+    // Star at (22, 14), reference (32, 24): the picture moves 10 right and 9 down; then 7 and 7.
+    for (const auto& [starX, starY, dx, dy] :
+         {std::tuple(22.0f, 14.0f, 10, 9), std::tuple(25.0f, 16.0f, 7, 7)}) {
+        e.surf.SetGuidePosition(starX, starY);
         const QImage shown = Grab(window);
         KeepGrab(shown.scaled(256, 192), dx == 10 ? "shift_10_9.png" : "shift_7_7.png");
         for (const auto& [x, y] : {std::pair(0, 0), std::pair(7, 3), std::pair(20, 30)}) {
-            EXPECT_EQ(shown.pixel(x + dx, y + dy), Rgb(60, 5 * y, 4 * x)) << dx << "," << dy;
+            EXPECT_EQ(shown.pixel(x + dx, y + dy), qRgb(60, 5 * y, 4 * x)) << dx << "," << dy;
         }
-        EXPECT_EQ(shown.pixel(dx - 1, 40), kStripGrey);
-        EXPECT_EQ(shown.pixel(40, dy - 1), kStripGrey);
-    };
-    // Star at (22, 14), reference (32, 24): the picture moves 10 right and 9 down.
-    e.surf.SetGuidePosition(22.0f, 14.0f);
-    expectShift(10, 9);
-    e.surf.SetGuidePosition(25.0f, 16.0f);
-    expectShift(7, 7);
+        EXPECT_EQ(shown.pixel(dx - 1, 40), qRgb(128, 128, 128));
+        EXPECT_EQ(shown.pixel(40, dy - 1), qRgb(128, 128, 128));
+    }
 }
 
 // At a device pixel ratio of 2 a picture shown 1:1 covers one screen pixel per picture pixel:
 // a checkerboard comes back pixel for pixel, with no blur. Runs in the high-DPI test.
 TEST_F(WindowsTest, HighDpiPictureAtOneToOneIsSharp) {
     Connect(false, 128, 96);
-    {
-        ProcSurf& surf = ctrl.sink.engine.surf;
-        std::lock_guard lock(surf.PictureLock());
-        FrameBuffer& p = surf.Picture();
-        for (int32_t y = 0; y < 96; ++y)
-            for (int32_t x = 0; x < 128; ++x)
-                std::memset(p.data + size_t(p.stride) * y + 3 * size_t(x), (x + y) % 2 ? 255 : 0,
-                            3);
-    }
+    PaintProcessed(
+        [](int32_t x, int32_t y, uint8_t* px) { std::memset(px, (x + y) % 2 ? 255 : 0, 3); });
     ProcessingWindow window;
     window.SetController(&ctrl);
     window.SetStretchMode(4);  // even smoothing leaves a 1:1 picture alone
@@ -213,7 +190,7 @@ TEST_F(WindowsTest, HighDpiPictureAtOneToOneIsSharp) {
 // Once the sizes are stable a frame is taken and painted without a single operator new.
 TEST_F(WindowsTest, DrawingAFrameAllocatesNothing) {
     Connect(false, 640, 480);
-    PaintProcessed(40, 40, 40);
+    PaintProcessedGrey(40);
     ProcViewFlags flags;
     flags.guideArea = flags.guideGrid = true;
     flags.stretchMode = 4;

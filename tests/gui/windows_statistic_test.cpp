@@ -21,33 +21,6 @@ bool Plain(const QImage& image) {
     return true;
 }
 
-TEST_F(WindowsTest, StatisticWindowShowsTheSnapshotOfTheCurrentVideo) {
-    Connect(false, 64, 48);
-    StatisticWindow window(QRect(300, 200, 500, 60));
-    EXPECT_EQ(window.windowTitle().toStdString(), "Info: Statistic");
-    const StatisticLayout& l = window.Layout();
-    EXPECT_EQ(window.size(), QSize(l.clientWidth, l.clientHeight));
-    EXPECT_EQ(l.values.left, l.labels.right + 18);
-    ShowAt(window, window.width(), window.height());
-    EXPECT_TRUE(Plain(Grab(window)));  // no video: the background only
-
-    window.SetController(&ctrl);
-    StatisticsSnapshot s;
-    s.pixelValue = 0x102030;
-    s.histMin = 4;
-    s.histMax = 99;
-    s.mean = 7.25f;
-    s.bkgr = 5.0f;
-    s.rms = 1.04f;
-    window.OnStatistics(&ctrl, s);
-    EXPECT_STREQ(window.ValueText(), "(16, 32, 48)\n4\n99\n7.2\n5.0\n1.0");
-    VideoCtrl other{clock};
-    s.histMin = 77;
-    window.OnStatistics(&other, s);  // not the current video
-    EXPECT_STREQ(window.ValueText(), "(16, 32, 48)\n4\n99\n7.2\n5.0\n1.0");
-    EXPECT_FALSE(Plain(Grab(window)));
-}
-
 // Pixels of `rect` in the plot's curve colour (antialiased edges aside).
 int CurvePixels(const QImage& image, const WindowRect& rect) {
     const QColor curve = QColor::fromRgb(kHfdCurveColour);
@@ -80,20 +53,37 @@ StatisticsSnapshot FocusSnapshot(int i) {
     return s;
 }
 
-TEST_F(WindowsTest, StatisticWindowShowsStarMetricsAndThePlotOnlyWithTheGuideOn) {
+// The snapshot of the current video only; with the guide on, the star's metrics and the HFD
+// plot below the values.
+TEST_F(WindowsTest, StatisticWindowShowsTheCurrentVideoAndStarMetricsWithTheGuideOn) {
     Connect(false, 64, 48);
     StatisticWindow window(QRect(300, 200, 500, 60));
-    window.SetController(&ctrl);
+    EXPECT_EQ(window.windowTitle().toStdString(), "Info: Statistic");
     const StatisticLayout& l = window.Layout();
+    EXPECT_EQ(window.size(), QSize(l.clientWidth, l.clientHeight));
+    EXPECT_EQ(l.values.left, l.labels.right + 18);
     ShowAt(window, l.clientWidth, l.clientHeight);
+    EXPECT_TRUE(Plain(Grab(window)));  // no video: the background only
+
+    window.SetController(&ctrl);
     StatisticsSnapshot s;
+    s.pixelValue = 0x102030;
     s.histMin = 4;
     s.histMax = 99;
+    s.mean = 7.25f;
+    s.bkgr = 5.0f;
+    s.rms = 1.04f;
     s.hfd = 3.0f;  // not shown: the guide is off
     window.OnStatistics(&ctrl, s);
+    const std::string plainValues = "(16, 32, 48)\n4\n99\n7.2\n5.0\n1.0";
+    EXPECT_EQ(window.ValueText(), plainValues);
     EXPECT_FALSE(window.GuideLinesShown());
-    EXPECT_EQ(window.height(), l.clientHeight);
-    const std::string plainValues = window.ValueText();
+    VideoCtrl other{clock};
+    s.histMin = 77;
+    window.OnStatistics(&other, s);  // not the current video
+    EXPECT_EQ(window.ValueText(), plainValues);
+    EXPECT_FALSE(Plain(Grab(window)));
+    s.histMin = 4;
 
     // The guide on, no star measured yet: dashes, and an empty plot.
     s.guideEnable = true;
@@ -136,7 +126,6 @@ TEST_F(WindowsTest, StatisticWindowShowsStarMetricsAndThePlotOnlyWithTheGuideOn)
     EXPECT_FALSE(window.GuideLinesShown());
     EXPECT_EQ(window.size(), QSize(l.clientWidth, l.clientHeight));
     // Another video starts a history of its own.
-    VideoCtrl other{clock};
     window.SetController(&other);
     EXPECT_EQ(window.Hfd().Size(), 0u);
 }

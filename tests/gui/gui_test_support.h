@@ -1,0 +1,53 @@
+// What the Qt tests share: grabbing a widget's picture (kept as PNG files to look at when
+// KELPA_GRAB_DIR is set), and the application core over an in-memory profile, made once
+// GStreamer is up.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/application.h"
+#include "media/media_init.h"
+#include "support/test_support.h"
+#include "video/convert.h"
+
+namespace kelpa::test {
+
+// The widget's client area as the screen has it, one pixel per device pixel.
+inline QImage Grab(QWidget& widget) {
+    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+inline void KeepGrab(const QImage& image, const char* name) {
+    const QByteArray dir = qgetenv("KELPA_GRAB_DIR");
+    if (!dir.isEmpty()) image.save(QString::fromUtf8(dir) + "/" + name);
+}
+
+inline void KeepGrab(QWidget& widget, const char* name) {
+    widget.adjustSize();
+    KeepGrab(Grab(widget), name);
+}
+
+class CoreTest : public ::testing::Test {
+  public:
+    static void SetUpTestSuite() {
+        std::string error;
+        ASSERT_TRUE(InitMedia(&error)) << error;
+        ASSERT_TRUE(InitClipTable());
+    }
+
+    // Made when first asked for, after the test has put its keys into the profile.
+    Application& App() {
+        if (!app) app = std::make_unique<Application>();
+        return *app;
+    }
+
+    MemoryProfile profile;
+    std::unique_ptr<Application> app;
+};
+
+}  // namespace kelpa::test
