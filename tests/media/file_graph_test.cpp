@@ -1,25 +1,19 @@
 // The video-file graph on files that GStreamer writes in the test: every format plays with the
-// right geometry, the frame rate comes from the file, frames are paced to it, the end of the
-// file stops and rewinds, frame steps move the shown frame, and broken files fail cleanly.
+// right geometry, subtype search and frame rate, frames are paced to the file's rate, the end
+// of the file stops and rewinds, frame steps move the shown frame.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <mutex>
-#include <random>
 #include <thread>
 
 #include "media/file_graph_fixture.h"
-#include "support/captured_log.h"
-#include "support/temp_files.h"
 
 namespace kelpa::test {
 namespace {
 
 using kelpa::testing::CapturedLog;
-using kelpa::testing::TempDir;
 
 struct FormatCase {
     const char* name;
@@ -32,6 +26,7 @@ ClipParams Clip6(const char* format, int width, const char* encoder, const char*
     return {format, width, width == 322 ? 242 : 240, 25, 1, 6, encoder, muxer};
 }
 
+// Odd widths give rows that need padding and chroma planes of odd width.
 const FormatCase kFormats[] = {
     {"BGR", Clip6("BGR", 322, nullptr, "avimux"), 1, false},
     {"YUY2", Clip6("YUY2", 320, nullptr, "avimux"), 3, false},
@@ -46,6 +41,8 @@ const FormatCase kFormats[] = {
 
 class FileFormatTest : public FileGraphTest, public ::testing::WithParamInterface<FormatCase> {};
 
+// The log of an unconverted search names each step until the one that links, each failed one
+// followed by its "Can`t connect" line.
 TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     const FormatCase& c = GetParam();
     ClipParams clip = c.clip;
@@ -59,14 +56,32 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     } else {
         ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
     }
+    CapturedLog::Start();
     Play(path);
     EXPECT_TRUE(notice.Showed("Previewing Video File"));
     EXPECT_EQ(ctrl.sink.frameWidth, clip.width);
     EXPECT_EQ(std::abs(ctrl.sink.frameHeight), clip.height);
+    if (!clip.encoder) {  // an MPEG-4 stream in MP4 of six frames reads as 125 a second
+        EXPECT_NEAR(ctrl.sink.fps.load(), 25.0, 1e-6);
+        EXPECT_EQ(ctrl.durationFrames, clip.frames);
+        EXPECT_EQ(ctrl.durationTime, clip.frames * 400000);
+        EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
+    }
+    EXPECT_EQ(graph.Converted(), c.converted);
     if (c.step != 0) {
         EXPECT_EQ(graph.ConnectedStep(), c.step);
     }
-    EXPECT_EQ(graph.Converted(), c.converted);
+    if (c.step != 0 && !c.converted) {
+        const std::vector<std::string> lines = CapturedLog::Lines();
+        auto it = std::find(lines.begin(), lines.end(), "----------------------");
+        int steps = 0, refused = 0;
+        for (++it; it < lines.end() && *it != "----------------------"; ++it) {
+            steps += it->rfind("find Media Type step " + std::to_string(steps + 1), 0) == 0;
+            refused += it->rfind("Can`t connect to media type: MEDIASUBTYPE_", 0) == 0;
+        }
+        EXPECT_EQ(steps, c.step);
+        EXPECT_EQ(refused, c.step - 1);
+    }
     EXPECT_EQ(Shown(), 0);
     mainWindow.Clear();
     EXPECT_EQ(RunToEnd(), clip.frames - 1);
@@ -75,26 +90,6 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
 
 INSTANTIATE_TEST_SUITE_P(Files, FileFormatTest, ::testing::ValuesIn(kFormats),
                          [](const auto& p) { return std::string(p.param.name); });
-
-TEST_F(FileGraphTest, I420SearchLogsEachStepUntilTheFifth) {
-    const std::string path = Clip("i420.avi", {"I420", 160, 120, 25, 1, 3, nullptr, "avimux"});
-    CapturedLog::Start();
-    Play(path);
-    const std::vector<std::string> lines = CapturedLog::Lines();
-    auto it = std::find(lines.begin(), lines.end(), "----------------------");
-    std::vector<std::string> search;
-    for (++it; it < lines.end() && *it != "----------------------"; ++it) {
-        if (it->rfind("find", 0) == 0 || it->rfind("Can`t", 0) == 0) search.push_back(*it);
-    }
-    EXPECT_EQ(search,
-              (std::vector<std::string>{
-                  "find Media Type step 1", "Can`t connect to media type: MEDIASUBTYPE_RGB24",
-                  "find Media Type step 2", "Can`t connect to media type: MEDIASUBTYPE_RGB32",
-                  "find Media Type step 3", "Can`t connect to media type: MEDIASUBTYPE_YUY2",
-                  "find Media Type step 4", "Can`t connect to media type: MEDIASUBTYPE_UYVY",
-                  "find Media Type step 5"}));
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "FPS=25.00"), lines.end());
-}
 
 TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
     const std::string path = Clip("uyvy.avi", {"UYVY", 160, 120, 25, 1, 4, nullptr, "avimux"});
@@ -107,55 +102,34 @@ TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
     EXPECT_EQ(RunToEnd(), 3);
 }
 
-// Rates below one a second and files without frame counts are covered over a fake in
-// file_seek_test.cpp.
-TEST_F(FileGraphTest, FrameRateAndDurationsComeFromTheFile) {
-    Play(Clip("rate.avi", {"I420", 160, 120, 10, 1, 20, nullptr, "avimux"}));
-    EXPECT_NEAR(ctrl.sink.fps.load(), 10.0, 1e-6);
-    EXPECT_EQ(ctrl.durationFrames, 20);
-    EXPECT_EQ(ctrl.durationTime, 20000000);
-    EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
-}
-
-struct PacedCase {
-    const char* name;
-    int rateNum;
-    int rateDen;
-    int frames;
-};
-
-void PrintTo(const PacedCase& c, std::ostream* out) {
-    *out << c.name << " fps";
-}
-
-class PacedFileTest : public FileGraphTest, public ::testing::WithParamInterface<PacedCase> {};
-
 // A run of N frames sleeps N periods in all, every frame in order (time moves only when the
-// intake sleeps; a wait longer than 100 ms is slept in slices).
-TEST_P(PacedFileTest, FramesArePacedToTheFileRate) {
-    const PacedCase& c = GetParam();
+// intake sleeps; a wait longer than 100 ms is slept in slices). Periods of a fraction of a
+// millisecond would run ahead if rounding were carried from frame to frame.
+TEST_F(FileGraphTest, FramesArePacedToTheFileRate) {
     graph.SetShowPausedFrames(false);  // every frame arrives in the run
-    Play(Clip("paced.avi", {"I420", 160, 120, c.rateNum, c.rateDen, c.frames, nullptr, "avimux"}));
-    RunToEnd();
-    const double periodMs = 1000.0 * c.rateDen / c.rateNum;
-    EXPECT_NEAR(clock.slept, c.frames * periodMs, 2.0);
-    std::vector<int> frames = TakeFrames();
-    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
-    EXPECT_EQ(frames.size(), static_cast<size_t>(c.frames));
-    EXPECT_EQ(frames.back(), c.frames - 1);
+    const struct {
+        int rateNum;
+        int rateDen;
+        int frames;
+    } rates[] = {{24000, 1001, 48}, {30000, 1001, 48}, {60, 1, 48}, {5, 1, 10}};
+    for (const auto& r : rates) {
+        SCOPED_TRACE(std::to_string(r.rateNum) + "/" + std::to_string(r.rateDen));
+        clock.slept = 0;
+        TakeFrames();
+        Play(Clip("paced.avi",
+                  {"I420", 160, 120, r.rateNum, r.rateDen, r.frames, nullptr, "avimux"}));
+        RunToEnd();
+        EXPECT_NEAR(clock.slept, r.frames * 1000.0 * r.rateDen / r.rateNum, 2.0);
+        std::vector<int> frames = TakeFrames();
+        EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+        frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+        EXPECT_EQ(frames.size(), static_cast<size_t>(r.frames));
+        EXPECT_EQ(frames.back(), r.frames - 1);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, PacedFileTest,
-                         ::testing::Values(PacedCase{"23_976", 24000, 1001, 48},
-                                           PacedCase{"24", 24, 1, 48}, PacedCase{"25", 25, 1, 50},
-                                           PacedCase{"29_97", 30000, 1001, 48},
-                                           PacedCase{"30", 30, 1, 48}, PacedCase{"60", 60, 1, 48},
-                                           PacedCase{"5", 5, 1, 10}),
-                         [](const auto& p) { return std::string(p.param.name); });
-
-// On the real clock a 30 frames a second file of 60 frames plays for about two seconds. The
-// bounds are loose: a correct run cannot end before 1.9 s; a busy machine may take longer.
+// On the real clock 15 frames of a 30 frames a second file play for half a second. The bounds
+// are loose: a correct run cannot end before 0.45 s; a busy machine may take longer.
 TEST_F(FileGraphTest, ThirtyFramesASecondPlayInRealTime) {
     VideoCtrl realCtrl;
     FileGraph realGraph(realCtrl);
@@ -163,7 +137,7 @@ TEST_F(FileGraphTest, ThirtyFramesASecondPlayInRealTime) {
     RecordingReceiver events;
     realCtrl.Events().SetReceiver(&events);
     realGraph.SetEvents(&realCtrl.Events());
-    const std::string path = Clip("real.avi", {"I420", 160, 120, 30, 1, 60, nullptr, "avimux"});
+    const std::string path = Clip("real.avi", {"I420", 160, 120, 30, 1, 15, nullptr, "avimux"});
     ASSERT_EQ(realGraph.PlayVideoFile(path.c_str()), MediaResult::kDone);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_FALSE(Failed(realCtrl.Run()));
@@ -173,11 +147,13 @@ TEST_F(FileGraphTest, ThirtyFramesASecondPlayInRealTime) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_EQ(realCtrl.sink.samplesReceived.load(), 60u);
-    EXPECT_GT(seconds, 1.9);
-    EXPECT_LT(seconds, 6.0);
+    EXPECT_EQ(realCtrl.sink.samplesReceived.load(), 15u);
+    EXPECT_GT(seconds, 0.45);
+    EXPECT_LT(seconds, 5.0);
 }
 
+// The end stops and rewinds to the first frame; the next run plays from there. Without paused
+// frames the opened file shows nothing and the run hands on every frame once, from the first.
 TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {
     Play(Clip("end.avi", {"I420", 160, 120, 25, 1, 10, nullptr, "avimux"}));
     EXPECT_EQ(RunToEnd(), 9);
@@ -186,21 +162,21 @@ TEST_F(FileGraphTest, EndOfFileStopsAndRewindsAndStartPlaysAgain) {
     EXPECT_EQ(Shown(), 0);
     TakeFrames();
     EXPECT_EQ(RunToEnd(), 9);
-    const std::vector<int> frames = TakeFrames();
+    std::vector<int> frames = TakeFrames();
     ASSERT_FALSE(frames.empty());
     EXPECT_LE(frames.front(), 1);  // frame 0 was shown by the rewind already
     EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-}
 
-// Without paused frames the opened file shows nothing, and the run hands on every frame once,
-// starting with the first.
-TEST_F(FileGraphTest, WithoutPausedFramesTheRunDeliversEveryFrameOnce) {
     graph.SetShowPausedFrames(false);
-    Play(Clip("unshown.avi", {"I420", 160, 120, 25, 1, 12, nullptr, "avimux"}));
-    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 0u);
+    const std::string unshown =
+        Clip("unshown.avi", {"I420", 160, 120, 25, 1, 12, nullptr, "avimux"});
+    const uint64_t before = ctrl.sink.samplesReceived.load();
+    Play(unshown);
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), before);
+    TakeFrames();
     EXPECT_EQ(RunToEnd(), 11);
-    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
-    const std::vector<int> frames = TakeFrames();
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), before + 12);
+    frames = TakeFrames();
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.front(), 0);
 }
@@ -228,41 +204,6 @@ TEST_F(FileGraphTest, PathWithSpacesAndNonAsciiPlaysAndNamesCaptures) {
     EXPECT_EQ(std::string(ctrl.sink.capture.BuildCaptureName(0.0, 25.0)),
               dir.Path() + "/capm42_00001.bmp");
 }
-
-enum class Breakage { kGarbage, kTruncatedAvi, kEmpty, kMissing, kDirectory };
-
-class BrokenFileTest : public FileGraphTest, public ::testing::WithParamInterface<Breakage> {
-  protected:
-    std::string Broken(Breakage kind) {
-        if (kind == Breakage::kMissing) return dir.File("no such file.avi");
-        if (kind == Breakage::kDirectory) return dir.Path();
-        std::string bytes;
-        if (kind == Breakage::kGarbage) {
-            std::mt19937 rng(7);
-            for (int i = 0; i < 65536; ++i) bytes.push_back(static_cast<char>(rng()));
-        } else if (kind == Breakage::kTruncatedAvi) {
-            bytes = kelpa::testing::ReadFile(
-                Clip("whole.avi", {"I420", 160, 120, 25, 1, 5, nullptr, "avimux"}));
-            bytes.resize(400);  // inside the headers
-        }
-        kelpa::testing::WriteFile(dir.File("broken.avi"), bytes);
-        return dir.File("broken.avi");
-    }
-};
-
-TEST_P(BrokenFileTest, FailsWithCantRenderAndTheNextFilePlays) {
-    EXPECT_TRUE(Failed(graph.PlayVideoFile(Broken(GetParam()).c_str())));
-    EXPECT_TRUE(notice.Showed("Can't render video file"));
-    EXPECT_FALSE(graph.Built());
-    EXPECT_EQ(ctrl.Control(), nullptr);
-    Play(Clip("good.avi", {"I420", 160, 120, 25, 1, 3, nullptr, "avimux"}));
-    EXPECT_EQ(RunToEnd(), 2);
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, BrokenFileTest,
-                         ::testing::Values(Breakage::kGarbage, Breakage::kTruncatedAvi,
-                                           Breakage::kEmpty, Breakage::kMissing,
-                                           Breakage::kDirectory));
 
 }  // namespace
 }  // namespace kelpa::test
