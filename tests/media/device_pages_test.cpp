@@ -1,6 +1,6 @@
 // The Sources menu's page items and their data: V4L2 controls, inputs and tuner read from a
-// scripted driver, the crossbar names and the checked input, and the formats a device's caps
-// offer.
+// scripted driver, the exposure captured files record, the crossbar names and the checked
+// input, and the formats a device's caps offer.
 #include <linux/videodev2.h>
 
 #include <gmock/gmock.h>
@@ -15,6 +15,8 @@
 #include "media/device_pages.h"
 #include "media/media_init.h"
 #include "media/v4l2/crossbar.h"
+#include "media/v4l2/v4l2_exposure.h"
+#include "support/recording_notice.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"
 #include "video/intake_fakes.h"
@@ -89,7 +91,8 @@ struct FakeDriver {
             }
             case VIDIOC_G_CTRL: {
                 auto* c = static_cast<v4l2_control*>(arg);
-                c->value = values.at(c->id);
+                if (!values.count(c->id)) return Fail(EINVAL);
+                c->value = values[c->id];
                 return 0;
             }
             case VIDIOC_S_CTRL: {  // the driver keeps values within their range
@@ -243,10 +246,35 @@ TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
     ctrl.DetachGraph();
 }
 
-// The card in the page tests covers tuner, S-Video and composite inputs and the routed input.
+// Only a fixed exposure is recorded, in seconds.
+TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
+    const struct {
+        std::map<uint32_t, int32_t> controls;
+        double seconds;  // -1: none told
+    } cases[] = {
+        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, 0.025},  // no automatic to ask
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}, {V4L2_CID_EXPOSURE_ABSOLUTE, 1}}, 1e-4},
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_SHUTTER_PRIORITY},
+          {V4L2_CID_EXPOSURE_ABSOLUTE, 10000}},
+         1.0},
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO}, {V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, -1},
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
+        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 0}}, -1},
+        {{}, -1},
+    };
+    for (const auto& c : cases) {
+        FakeDriver driver;
+        driver.values = c.controls;
+        V4l2Device device(std::make_unique<FakeIo>(driver));
+        const double seconds = FixedExposureSeconds(device);
+        EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, c.seconds);  // negative: none
+    }
+}
+
+// Unknown connector types, names cut to the buffer, and the input checked when the driver
+// names none or one that is not there.
 TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
     EXPECT_STREQ(CrossbarPinName(13), "Video Encoder");
-    EXPECT_STREQ(CrossbarPinName(4105), "Audio Decoder");
     for (int type : {0, 14, 4095, 4106}) EXPECT_STREQ(CrossbarPinName(type), "Unknown");
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(CrossbarPinNames(2, buffer, sizeof buffer), 7u);

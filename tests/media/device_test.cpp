@@ -1,11 +1,11 @@
 // The device list: the simulator and test cameras found through the device monitor, at most
 // nine listed, the saved device found again by its identity, run states kept across a device
-// change, plug and unplug, and the profile keys of the device and the preferred format.
+// change, plug and unplug. The profile keys are checked with every table in
+// tests/app/settings_tables_test.cpp.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "media/device_settings.h"
@@ -264,23 +264,6 @@ TEST(DeviceIdentityTest, StableLinksComeBeforeTheNode) {
     fs::remove(byId);
     EXPECT_EQ(NodeIdentity(node, dir.Path()), "v4l2:" + byPath);
     EXPECT_EQ(NodeIdentity(dir.File("video9"), dir.Path()), "v4l2:" + dir.File("video9"));
-}
-
-TEST_F(DeviceTest, PreferredFormatKeysRoundTrip) {
-    const auto fields = [](const PreferredFormat& f) {
-        return std::tuple(f.subtype, f.timePerFrame, f.width, f.height);
-    };
-    const PreferredFormat saved{kSubtypeRgb24, 333333, 1280, 720};
-    ASSERT_TRUE(SavePreferredFormat(saved));
-    EXPECT_EQ(fields(LoadPreferredFormat()), fields(saved));
-    EXPECT_EQ(profile.WriteOrder(),
-              (std::vector<std::string>{"VidCapFOURCC", "VidCapWidth", "VidCapHeight",
-                                        "VidCapAvgTimePerFrame"}));
-
-    profile.Set("VidCapFOURCC", "844715353");
-    profile.Set("VidCapWidth", "-5");
-    profile.Set("VidCapAvgTimePerFrame", "4294967295");
-    EXPECT_EQ(fields(LoadPreferredFormat()), std::tuple(kSubtypeYuy2, int64_t{4294967295}, 0, 720));
 }
 
 }  // namespace
