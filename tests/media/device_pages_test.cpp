@@ -1,14 +1,9 @@
 // The Sources menu's page items and their data: V4L2 controls, inputs and tuner read from a
 // scripted driver, the exposure captured files record, the crossbar names and the checked
 // input, and the formats a device's caps offer.
-#include <linux/videodev2.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 
@@ -17,6 +12,7 @@
 #include "media/v4l2/crossbar.h"
 #include "media/v4l2/v4l2_exposure.h"
 #include "support/recording_notice.h"
+#include "support/scripted_v4l2.h"
 #include "support/test_support.h"
 #include "test_device_provider.h"
 #include "video/intake_fakes.h"
@@ -27,127 +23,16 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
-template <size_t N>
-void Copy(uint8_t (&out)[N], const std::string& text) {
-    std::snprintf(reinterpret_cast<char*>(out), N, "%s", text.c_str());
-}
-
-int Fail(int error) {
-    errno = error;
-    return -1;
-}
-
-// A capture card: controls (some a page cannot or must not show), a tuner input, S-Video and
-// composite. Tests change it into a webcam where they need one.
-struct FakeDriver {
-    std::map<uint32_t, v4l2_queryctrl> controls;
-    std::map<uint32_t, int32_t> values;
-    std::vector<std::pair<std::string, uint32_t>> inputs = {{"Television", V4L2_INPUT_TYPE_TUNER},
-                                                            {"S-Video", V4L2_INPUT_TYPE_CAMERA},
-                                                            {"Composite1", V4L2_INPUT_TYPE_CAMERA}};
-    int currentInput = -1;  // -1: G_INPUT fails
-    std::vector<int> selectedInputs;
-    bool hasTuner = true;
-    uint32_t frequency = 100 * 16;
-    bool nextCtrl = true;  // supports V4L2_CTRL_FLAG_NEXT_CTRL
-
-    FakeDriver() {
-        Add(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0);
-        Add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 255, 128);
-        Add(V4L2_CID_CONTRAST, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 127, 64,
-            V4L2_CTRL_FLAG_DISABLED);
-        Add(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line", 0, 2, 1);
-        Add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0);
-    }
-    void Add(uint32_t id, uint32_t type, const char* name, int32_t min, int32_t max, int32_t def,
-             uint32_t flags = 0) {
-        v4l2_queryctrl q{id, type, {}, min, max, 1, def, flags, {}};
-        Copy(q.name, name);
-        controls[id] = q;
-        values[id] = def;
-    }
-    int QueryControl(v4l2_queryctrl* q) {
-        const bool next = q->id & V4L2_CTRL_FLAG_NEXT_CTRL;
-        if (next && !nextCtrl) return Fail(EINVAL);
-        auto it =
-            next ? controls.upper_bound(q->id & ~V4L2_CTRL_FLAG_NEXT_CTRL) : controls.find(q->id);
-        if (it == controls.end()) return Fail(EINVAL);
-        *q = it->second;
-        return 0;
-    }
-    int Ioctl(unsigned long request, void* arg) {
-        switch (request) {
-            case VIDIOC_QUERYCAP:
-                Copy(static_cast<v4l2_capability*>(arg)->bus_info, "usb-1");
-                return 0;
-            case VIDIOC_QUERYCTRL:
-                return QueryControl(static_cast<v4l2_queryctrl*>(arg));
-            case VIDIOC_QUERYMENU: {
-                auto* m = static_cast<v4l2_querymenu*>(arg);
-                if (m->index == 1) return Fail(EINVAL);  // a gap in the menu
-                std::snprintf(reinterpret_cast<char*>(m->name), sizeof m->name, "Mode %u",
-                              m->index);
-                return 0;
-            }
-            case VIDIOC_G_CTRL: {
-                auto* c = static_cast<v4l2_control*>(arg);
-                if (!values.count(c->id)) return Fail(EINVAL);
-                c->value = values[c->id];
-                return 0;
-            }
-            case VIDIOC_S_CTRL: {  // the driver keeps values within their range
-                auto* c = static_cast<v4l2_control*>(arg);
-                values[c->id] =
-                    std::clamp(c->value, controls[c->id].minimum, controls[c->id].maximum);
-                return 0;
-            }
-            case VIDIOC_ENUMINPUT: {
-                auto* in = static_cast<v4l2_input*>(arg);
-                if (in->index >= inputs.size()) return Fail(EINVAL);
-                Copy(in->name, inputs[in->index].first);
-                in->type = inputs[in->index].second;
-                return 0;
-            }
-            case VIDIOC_G_INPUT:
-                *static_cast<int*>(arg) = currentInput;
-                return currentInput < 0 ? Fail(EINVAL) : 0;
-            case VIDIOC_S_INPUT:
-                selectedInputs.push_back(currentInput = *static_cast<int*>(arg));
-                return 0;
-            case VIDIOC_G_TUNER: {
-                auto* t = static_cast<v4l2_tuner*>(arg);
-                if (!hasTuner || t->index != 0) return Fail(EINVAL);
-                t->type = V4L2_TUNER_ANALOG_TV;
-                return 0;
-            }
-            case VIDIOC_G_FREQUENCY:
-                static_cast<v4l2_frequency*>(arg)->frequency = frequency;
-                return 0;
-            case VIDIOC_S_FREQUENCY:
-                frequency = static_cast<v4l2_frequency*>(arg)->frequency;
-                return 0;
-            default:
-                return Fail(ENOTTY);
-        }
-    }
-};
-
-class FakeIo final : public V4l2Io {
-  public:
-    explicit FakeIo(FakeDriver& driver) : driver_(driver) {}
-    int Ioctl(unsigned long request, void* arg) override { return driver_.Ioctl(request, arg); }
-
-  private:
-    FakeDriver& driver_;
-};
+using test::ScriptedV4l2;
+using test::ScriptedV4l2Io;
 
 TEST(V4l2DeviceTest, ControlsLeaveOutWhatAPageCannotSet) {
-    FakeDriver driver;
+    ScriptedV4l2 driver;
     driver.values[V4L2_CID_BRIGHTNESS] = 200;
     for (bool nextCtrl : {true, false}) {
         driver.nextCtrl = nextCtrl;
         const std::vector<V4l2Control> controls =
-            V4l2Device(std::make_unique<FakeIo>(driver)).QueryControls();
+            V4l2Device(std::make_unique<ScriptedV4l2Io>(driver)).QueryControls();
         ASSERT_EQ(controls.size(), 2u) << nextCtrl;
         EXPECT_EQ(controls[0].name, "Brightness");
         EXPECT_EQ(controls[0].maximum, 255);
@@ -163,7 +48,7 @@ class PagesTest : public ::testing::Test {
     void SetUp() override {
         pages.SetV4l2Opener([this](const std::string& node) {
             opened.push_back(node);
-            return std::make_unique<V4l2Device>(std::make_unique<FakeIo>(driver));
+            return std::make_unique<V4l2Device>(std::make_unique<ScriptedV4l2Io>(driver));
         });
         device.device = test::MakeTestDevice("Card", "test:card",
                                              "video/x-raw,format=YUY2,width=720,height=576,"
@@ -184,7 +69,7 @@ class PagesTest : public ::testing::Test {
     test::MemoryProfile profile;
     VideoCtrl ctrl;
     DevicePages pages{ctrl};
-    FakeDriver driver;
+    ScriptedV4l2 driver;
     std::vector<std::string> opened;
     CaptureDevice device;
 };
@@ -263,9 +148,9 @@ TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
         {{}, -1},
     };
     for (const auto& c : cases) {
-        FakeDriver driver;
+        ScriptedV4l2 driver;
         driver.values = c.controls;
-        V4l2Device device(std::make_unique<FakeIo>(driver));
+        V4l2Device device(std::make_unique<ScriptedV4l2Io>(driver));
         const double seconds = FixedExposureSeconds(device);
         EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, c.seconds);  // negative: none
     }
