@@ -94,14 +94,14 @@ class FormatChangeTest : public ::testing::Test {
         ctrl.sink.ApplyFrameRate(10000000.0 / type.timePerFrame100ns);
         gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
     }
-    // Pushes `count` frames of a format (flat grey frames of `level`, or `bytes` bytes of
-    // them) and waits until the intake has taken or refused them all.
-    void Push(const GstVideoInfo& info, int count, int level, size_t bytes = 0) {
+    // Pushes `count` flat grey frames of `level` in a format and waits until the intake has
+    // taken or refused them all.
+    void Push(const GstVideoInfo& info, int count, int level) {
         GstCapsPtr caps(gst_video_info_to_caps(&info));
         const uint64_t before = bridge.Delivered() + bridge.Refused();
         for (int i = 0; i < count; ++i) {
-            const size_t size = bytes ? bytes : GST_VIDEO_INFO_SIZE(&info);
-            GstBufferPtr buffer(gst_buffer_new_allocate(nullptr, size, nullptr));
+            GstBufferPtr buffer(
+                gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr));
             FillGrey(info, buffer.get(), level);
             GST_BUFFER_PTS(buffer.get()) = pts_;
             pts_ += 40 * GST_MSECOND;
@@ -151,7 +151,7 @@ class FormatChangeTest : public ::testing::Test {
         } else {
             const size_t luma =
                 size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * GST_VIDEO_INFO_HEIGHT(&info);
-            std::fill(map.Data(), map.Data() + std::min<size_t>(luma, map.Size()), uint8_t(level));
+            std::fill(map.Data(), map.Data() + luma, uint8_t(level));
         }
     }
 
@@ -173,6 +173,10 @@ int Shown(int luma) {
     return std::clamp((luma - 16) * 255 / 219, 0, 255);
 }
 
+// A camera switching mode (another packing, size and rate) is followed; a format the intake
+// cannot convert in between is dropped, counted and logged once, and the picture stays. Short
+// samples are checked on a crafted file (unplayable_file_test.cpp), a size change alone on the
+// joined recordings above.
 TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
     CapturedLog::Start();
     ctrl.sink.engine.SetCountAccum(2);  // the accumulator has to follow the size as well
@@ -182,44 +186,28 @@ TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
     EXPECT_EQ(ctrl.sink.live.Picture().width, 64);
     EXPECT_NEAR(LiveGrey(), Shown(100), 2);
 
-    // A smaller recording follows: pictures and accumulator are made again at its size.
-    const GstVideoInfo small = Layout(GST_VIDEO_FORMAT_I420, 32, 24, 25);
-    Push(small, 4, 150);
-    EXPECT_EQ(ctrl.sink.frameWidth, 32);
-    EXPECT_EQ(ctrl.sink.live.Picture().width, 32);
-    EXPECT_EQ(ctrl.sink.live.Picture().height, 24);
-    EXPECT_EQ(ctrl.sink.engine.surf.Picture().width, 32);
-    EXPECT_NEAR(LiveGrey(), Shown(150), 2);
-    EXPECT_EQ(bridge.CurrentType().header.width, 32);
-    EXPECT_EQ(LogLines("The stream changed its format to MEDIASUBTYPE_I420 32 x 24"), 1);
-
-    // A format the intake cannot convert: dropped, counted, logged once; the picture stays.
     const GstVideoInfo grey = Layout(GST_VIDEO_FORMAT_GRAY8, 40, 30, 25);
     Push(grey, 3, 200);
     EXPECT_EQ(ctrl.sink.samplesDropped.load(), 3u);
     EXPECT_EQ(LogLines("Frames in a format that cannot be shown are dropped"), 1);
-    EXPECT_EQ(ctrl.sink.live.Picture().width, 32);
-    EXPECT_NEAR(LiveGrey(), Shown(150), 2);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 64);
+    EXPECT_NEAR(LiveGrey(), Shown(100), 2);
 
-    // A camera switching mode: another packing, size and rate.
     const GstVideoInfo packed = Layout(GST_VIDEO_FORMAT_YUY2, 48, 36, 15);
     Push(packed, 4, 60);
+    EXPECT_EQ(ctrl.sink.frameWidth, 48);
     EXPECT_EQ(ctrl.sink.live.Picture().width, 48);
     EXPECT_EQ(ctrl.sink.live.Picture().height, 36);
+    EXPECT_EQ(ctrl.sink.engine.surf.Picture().height, 36);
     EXPECT_NEAR(LiveGrey(), Shown(60), 2);
     EXPECT_NEAR(ctrl.sink.fps.load(), 15.0, 1e-3);
-    EXPECT_EQ(bridge.FormatChanges(), 2u);
-
-    // Samples shorter than their caps say: dropped and counted, logged once for the format.
-    Push(packed, 2, 90, GST_VIDEO_INFO_SIZE(&packed) / 2);
-    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 5u);
-    EXPECT_EQ(LogLines("is shorter than the"), 1);
-    EXPECT_NEAR(LiveGrey(), Shown(60), 2);
+    EXPECT_EQ(bridge.CurrentType().header.width, 48);
+    EXPECT_EQ(bridge.FormatChanges(), 1u);
+    EXPECT_EQ(LogLines("The stream changed its format to MEDIASUBTYPE_YUY2 48 x 36"), 1);
 
     // Every frame went through the chain with the processed picture of its own size.
-    const std::vector<int32_t> widths = processed.Widths();
-    EXPECT_EQ(widths, (std::vector<int32_t>{64, 64, 64, 64, 32, 32, 32, 32, 48, 48, 48, 48}));
-    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
+    EXPECT_EQ(processed.Widths(), (std::vector<int32_t>{64, 64, 64, 64, 48, 48, 48, 48}));
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 8u);
 }
 
 }  // namespace
