@@ -103,15 +103,15 @@ TEST_F(FileGraphTest, SecondAttemptRendersThroughAConverter) {
 }
 
 // A run of N frames sleeps N periods in all, every frame in order (time moves only when the
-// intake sleeps; a wait longer than 100 ms is slept in slices). Periods of a fraction of a
-// millisecond would run ahead if rounding were carried from frame to frame.
+// intake sleeps; a wait longer than 100 ms is slept in slices). The intake's pacing at every
+// rate is checked in tests/video/frame_sink_test.cpp; here the file's own times drive it.
 TEST_F(FileGraphTest, FramesArePacedToTheFileRate) {
     graph.SetShowPausedFrames(false);  // every frame arrives in the run
     const struct {
         int rateNum;
         int rateDen;
         int frames;
-    } rates[] = {{24000, 1001, 48}, {30000, 1001, 48}, {60, 1, 48}, {5, 1, 10}};
+    } rates[] = {{24000, 1001, 48}, {5, 1, 10}};
     for (const auto& r : rates) {
         SCOPED_TRACE(std::to_string(r.rateNum) + "/" + std::to_string(r.rateDen));
         clock.slept = 0;
