@@ -133,9 +133,9 @@ TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
     EXPECT_EQ(s.Settings(), saved);
 }
 
-// A chosen device stays saved while it is unplugged; a device bound without a choice is saved
-// when there is no choice to keep.
-TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
+// A chosen device stays saved while it is unplugged; a device whose graph cannot be built
+// does not become current; binding without a choice takes the first device and saves it.
+TEST_F(DeviceTest, AbsentOrFailingDeviceIsNotCurrentAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(3);
     Make().LoadDeviceSettings({"test:99"});
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
@@ -143,15 +143,6 @@ TEST_F(DeviceTest, AbsentSavedDeviceSelectsNothingAndStaysSaved) {
     EXPECT_EQ(settings->Settings().identity, "test:99");
     Make().LoadDeviceSettings({});
     EXPECT_EQ(settings->Settings().identity, "");
-    ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
-    EXPECT_EQ(settings->Settings().identity, "test:1");
-}
-
-// A device whose graph cannot be built does not become current; binding without a choice then
-// takes the first device.
-TEST_F(DeviceTest, FailedBuildLeavesNoDeviceAndBindingTakesTheFirst) {
-    test::SetInitialTestDevices(2);
-    Make().LoadDeviceSettings({});
     graph.result = MediaResult::kFailed;
     EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
@@ -159,6 +150,7 @@ TEST_F(DeviceTest, FailedBuildLeavesNoDeviceAndBindingTakesTheFirst) {
     ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:1");
+    EXPECT_EQ(settings->Settings().identity, "test:1");
     EXPECT_TRUE(settings->DeviceMenu()[0].checked);
     EXPECT_FALSE(settings->DeviceMenu()[1].checked);
 }
@@ -170,35 +162,32 @@ TEST_F(DeviceTest, NoEnumeratorAndNoHardwareAreWarned) {
     EXPECT_TRUE(settings->DeviceMenu().empty());
 }
 
-// The run state before a device item is chosen, and the one the new graph gets.
-struct RunStateCase {
-    int32_t before;
-    bool activateGraph;
-    int32_t after;
-};
-
-class DeviceRunStateTest : public DeviceTest, public ::testing::WithParamInterface<RunStateCase> {};
-
-TEST_P(DeviceRunStateTest, ChoosingAnotherDeviceRestoresTheRunState) {
-    const RunStateCase& c = GetParam();
+// The run state before another device item is chosen, and the one the new graph gets.
+TEST_F(DeviceTest, ChoosingAnotherDeviceRestoresTheRunState) {
+    const struct {
+        int32_t before;
+        bool activateGraph;
+        int32_t after;
+    } cases[] = {{kStateStopped, false, kStateStopped},
+                 {kStateStopped, true, kStateRunning},
+                 {kStateRunning, false, kStateRunning},
+                 {kStatePaused, false, kStatePaused}};
     test::SetInitialTestDevices(3);
-    Make().BuildDeviceMenu();
-    settings->MakeDeviceCurrent();
-    ASSERT_EQ(settings->ChooseDevice(0), 1);
-    if (c.before != kStateStopped) deviceCtrl.Run();
-    if (c.before == kStatePaused) deviceCtrl.PauseToggle();
-    deviceCtrl.activateGraph = c.activateGraph;
-
-    ASSERT_EQ(settings->ChooseDevice(2), 1);
-    EXPECT_EQ(settings->CurrentDevice()->identity, "test:3");
-    EXPECT_EQ(deviceCtrl.PlayState(), c.after);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + (c.activateGraph ? " activating" : ""));
+        Make().BuildDeviceMenu();
+        settings->MakeDeviceCurrent();
+        ASSERT_EQ(settings->ChooseDevice(0), 1);
+        deviceCtrl.activateGraph = false;
+        if (c.before != kStateStopped) deviceCtrl.Run();
+        if (c.before == kStatePaused) deviceCtrl.PauseToggle();
+        deviceCtrl.activateGraph = c.activateGraph;
+        ASSERT_EQ(settings->ChooseDevice(2), 1);
+        EXPECT_EQ(settings->CurrentDevice()->identity, "test:3");
+        EXPECT_EQ(deviceCtrl.PlayState(), c.after);
+        deviceCtrl.Stop();
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(States, DeviceRunStateTest,
-                         ::testing::Values(RunStateCase{kStateStopped, false, kStateStopped},
-                                           RunStateCase{kStateStopped, true, kStateRunning},
-                                           RunStateCase{kStateRunning, false, kStateRunning},
-                                           RunStateCase{kStatePaused, false, kStatePaused}));
 
 TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     Make().LoadDeviceSettings({});
