@@ -54,43 +54,37 @@ struct SeekFixture : ::testing::Test {
     FakeSeeking seeking;
 };
 
-struct RateCase {
-    const char* name;
-    int64_t timePerFrame;
-    int64_t oneFrame;  // one frame in media time; 0: no conversion
-    bool frames;
-    int64_t durationTime;
-    int64_t durationFrames;
-    double fps;
-    int64_t expectedFrames;
-};
-
-class FileRateLogic : public SeekFixture, public ::testing::WithParamInterface<RateCase> {};
-
-TEST_P(FileRateLogic, RateAndDurations) {
-    const RateCase& c = GetParam();
-    seeking.oneFrame = c.oneFrame;
-    seeking.frames = c.frames;
-    seeking.durationTime = c.durationTime;
-    seeking.durationFrames = c.durationFrames;
-    InitFilePlayback(ctrl, c.timePerFrame);
-    EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-9);
-    EXPECT_NEAR(ctrl.sink.engine.fps.load(), c.fps, 1e-9);
-    EXPECT_EQ(ctrl.durationTime, c.durationTime);
-    EXPECT_EQ(ctrl.durationFrames, c.expectedFrames);
-    EXPECT_EQ(ctrl.frameFormatSupported, c.frames);
-    EXPECT_EQ(seeking.format, TimeFormat::kMediaTime);
+// Rates below one a second, files shorter than a second or of unknown length fall back to
+// 23.976 frames a second; the length in frames comes from the file or its time.
+TEST_F(SeekFixture, RateAndDurationsComeFromWhatTheFileTells) {
+    const struct {
+        int64_t timePerFrame;
+        int64_t oneFrame;  // one frame in media time; 0: no conversion
+        bool frames;
+        int64_t durationTime;
+        int64_t durationFrames;
+        double fps;
+        int64_t expectedFrames;
+    } cases[] = {
+        {400000, 0, false, 20000000, 0, 25.0, 50}, {0, 0, true, 104000000, 250, 25.0, 250},
+        {0, 400000, false, 30000000, 0, 25.0, 75}, {20000000, 0, false, 60000000, 0, 23.976, 3},
+        {0, 0, true, 5000000, 12, 23.976, 12},     {0, 0, false, 0, 0, 23.976, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.durationTime) + " in " + std::to_string(c.timePerFrame));
+        seeking.oneFrame = c.oneFrame;
+        seeking.frames = c.frames;
+        seeking.durationTime = c.durationTime;
+        seeking.durationFrames = c.durationFrames;
+        seeking.format = TimeFormat::kFrame;
+        InitFilePlayback(ctrl, c.timePerFrame);
+        EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-9);
+        EXPECT_NEAR(ctrl.sink.engine.fps.load(), c.fps, 1e-9);
+        EXPECT_EQ(ctrl.durationTime, c.durationTime);
+        EXPECT_EQ(ctrl.durationFrames, c.expectedFrames);
+        EXPECT_EQ(ctrl.frameFormatSupported, c.frames);
+        EXPECT_EQ(seeking.format, TimeFormat::kMediaTime);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, FileRateLogic,
-    ::testing::Values(RateCase{"TimePerFrame", 400000, 0, false, 20000000, 0, 25.0, 50},
-                      RateCase{"FramesPerWholeSecond", 0, 0, true, 104000000, 250, 25.0, 250},
-                      RateCase{"OneFrameConverted", 0, 400000, false, 30000000, 0, 25.0, 75},
-                      RateCase{"BelowOnePerSecond", 20000000, 0, false, 60000000, 0, 23.976, 3},
-                      RateCase{"ShorterThanASecond", 0, 0, true, 5000000, 12, 23.976, 12},
-                      RateCase{"NothingKnown", 0, 0, false, 0, 0, 23.976, 0}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(SeekFixture, StepsMoveByWholeFramesInsideTheFile) {
     seeking.frames = ctrl.frameFormatSupported = true;
