@@ -47,25 +47,6 @@ TEST_F(FileGraphTest, JoinedRecordingsOfTwoSizesPlayToTheEnd) {
 
 // ---- Samples of changing formats through an appsink ---------------------------------------
 
-// Counts processed frames (streaming thread) and the width of the processed picture each had.
-class ProcessedFrames final : public FrameObserver {
-  public:
-    explicit ProcessedFrames(ProcEngine& engine) : engine_(engine) {}
-    void FrameProcessed(const StatisticsSnapshot&) override {
-        std::lock_guard lock(mutex_);
-        widths_.push_back(engine_.surf.Picture().width);
-    }
-    std::vector<int32_t> Widths() const {
-        std::lock_guard lock(mutex_);
-        return widths_;
-    }
-
-  private:
-    ProcEngine& engine_;
-    mutable std::mutex mutex_;
-    std::vector<int32_t> widths_;
-};
-
 class FormatChangeTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -73,8 +54,9 @@ class FormatChangeTest : public ::testing::Test {
         InitClipTable();
     }
     FormatChangeTest() {
+        profile.Set("ProcAuto", "0");
+        profile.Set("ProcTimeDelay", "0");  // every frame is processed
         ctrl.sink.isLive = true;
-        ctrl.sink.SetObserver(&processed);
         pipeline_ = AdoptFloating(
             gst_parse_launch("appsrc name=src format=time ! appsink name=out sync=false", nullptr));
         src_.reset(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "src"));
@@ -85,26 +67,27 @@ class FormatChangeTest : public ::testing::Test {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         bridge.Detach();
     }
-    // Connects the first format as a graph build does, then starts the samples flowing.
-    void Connect(const GstVideoInfo& info) {
+    // Pushes `count` frames (even bytes 60, odd bytes 128: a flat grey in YUY2) and waits until
+    // the intake has taken or refused them all.
+    void Push(GstVideoFormat format, int width, int height, int fps, int count) {
+        GstVideoInfo info;
+        gst_video_info_set_format(&info, format, width, height);
+        GST_VIDEO_INFO_FPS_N(&info) = fps;
         GstCapsPtr caps(gst_video_info_to_caps(&info));
-        VideoMediaType type;
-        ASSERT_TRUE(ParseVideoCaps(caps.get(), &type));
-        bridge.AdoptConnectedType(type);
-        ctrl.sink.ApplyFrameRate(10000000.0 / type.timePerFrame100ns);
-        gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
-    }
-    // Pushes `count` flat grey frames of `level` in a format and waits until the intake has
-    // taken or refused them all.
-    void Push(const GstVideoInfo& info, int count, int level) {
-        GstCapsPtr caps(gst_video_info_to_caps(&info));
+        if (pts_ == 0) {  // the first format is connected as a graph build does
+            VideoMediaType type;
+            ASSERT_TRUE(ParseVideoCaps(caps.get(), &type));
+            bridge.AdoptConnectedType(type);
+            ctrl.sink.ApplyFrameRate(fps);
+            gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING);
+        }
         const uint64_t before = bridge.Delivered() + bridge.Refused();
         for (int i = 0; i < count; ++i) {
             GstBufferPtr buffer(
                 gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr));
-            FillGrey(info, buffer.get(), level);
-            GST_BUFFER_PTS(buffer.get()) = pts_;
-            pts_ += 40 * GST_MSECOND;
+            BufferMapping map(buffer.get(), GST_MAP_WRITE);
+            for (gsize at = 0; at < map.Size(); ++at) map.Data()[at] = at % 2 ? 128 : 60;
+            GST_BUFFER_PTS(buffer.get()) = pts_ += 40 * GST_MSECOND;
             GstSamplePtr sample(gst_sample_new(buffer.get(), caps.get(), nullptr, nullptr));
             ASSERT_EQ(gst_app_src_push_sample(GST_APP_SRC(src_.get()), sample.get()), GST_FLOW_OK);
         }
@@ -115,12 +98,6 @@ class FormatChangeTest : public ::testing::Test {
         }
         ASSERT_EQ(bridge.Delivered() + bridge.Refused(), before + count);
     }
-    // The grey level at the centre of the live picture.
-    int LiveGrey() {
-        std::lock_guard lock(ctrl.sink.live.PictureLock());
-        const FrameBuffer& p = ctrl.sink.live.Picture();
-        return p.data[size_t(p.stride) * (p.height / 2) + 3 * (p.width / 2) + 1];
-    }
     static int LogLines(const std::string& text) {
         const std::vector<std::string> lines = CapturedLog::Lines();
         return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
@@ -129,85 +106,47 @@ class FormatChangeTest : public ::testing::Test {
     }
 
     MemoryProfile profile;
-    // Every frame is processed, and nothing changes the amplification on the way.
-    const bool configured_ = [this] {
-        profile.Set("ProcAuto", "0");
-        profile.Set("ProcTimeDelay", "0");
-        return true;
-    }();
     FakeClock clock;
     VideoCtrl ctrl{clock, LoadControllerSettings()};
-    ProcessedFrames processed{ctrl.sink.engine};
     SampleBridge bridge{ctrl.sink};
 
   private:
-    // Full-range grey: luma `level`, no colour (only 8-bit formats are pushed here).
-    static void FillGrey(const GstVideoInfo& info, GstBuffer* buffer, int level) {
-        BufferMapping map(buffer, GST_MAP_WRITE);
-        std::fill(map.Data(), map.Data() + map.Size(), uint8_t{128});
-        const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&info);
-        if (format == GST_VIDEO_FORMAT_YUY2) {
-            for (gsize i = 0; i < map.Size(); i += 2) map.Data()[i] = uint8_t(level);
-        } else {
-            const size_t luma =
-                size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * GST_VIDEO_INFO_HEIGHT(&info);
-            std::fill(map.Data(), map.Data() + luma, uint8_t(level));
-        }
-    }
-
     GstElementPtr pipeline_;
     GstElementPtr src_;
     GstClockTime pts_ = 0;
 };
 
-GstVideoInfo Layout(GstVideoFormat format, int width, int height, int fps) {
-    GstVideoInfo info;
-    gst_video_info_set_format(&info, format, width, height);
-    GST_VIDEO_INFO_FPS_N(&info) = fps;
-    GST_VIDEO_INFO_FPS_D(&info) = 1;
-    return info;
-}
-
-// A studio-range luma level as the converters show it: (Y - 16) * 255 / 219.
-int Shown(int luma) {
-    return std::clamp((luma - 16) * 255 / 219, 0, 255);
-}
-
-// A camera switching mode (another packing, size and rate) is followed; a format the intake
-// cannot convert in between is dropped, counted and logged once, and the picture stays. Short
-// samples are checked on a crafted file (unplayable_file_test.cpp), a size change alone on the
-// joined recordings above.
+// A camera switching mode (another packing, size and rate) is followed by the pictures and the
+// accumulator; a format the intake cannot convert in between is dropped, counted and logged
+// once, and the picture stays. A frame handed on before its format was adopted would be read
+// in the old layout: short, it would be dropped and the counts would be off. Short samples are
+// checked on a crafted file (unplayable_file_test.cpp), a size change alone on the joined
+// recordings above.
 TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
     CapturedLog::Start();
-    ctrl.sink.engine.SetCountAccum(2);  // the accumulator has to follow the size as well
-    const GstVideoInfo large = Layout(GST_VIDEO_FORMAT_I420, 64, 48, 25);
-    Connect(large);
-    Push(large, 4, 100);
-    EXPECT_EQ(ctrl.sink.live.Picture().width, 64);
-    EXPECT_NEAR(LiveGrey(), Shown(100), 2);
-
-    const GstVideoInfo grey = Layout(GST_VIDEO_FORMAT_GRAY8, 40, 30, 25);
-    Push(grey, 3, 200);
+    ctrl.sink.engine.SetCountAccum(2);
+    Push(GST_VIDEO_FORMAT_I420, 64, 48, 25, 4);
+    Push(GST_VIDEO_FORMAT_GRAY8, 40, 30, 25, 3);
     EXPECT_EQ(ctrl.sink.samplesDropped.load(), 3u);
     EXPECT_EQ(LogLines("Frames in a format that cannot be shown are dropped"), 1);
     EXPECT_EQ(ctrl.sink.live.Picture().width, 64);
-    EXPECT_NEAR(LiveGrey(), Shown(100), 2);
 
-    const GstVideoInfo packed = Layout(GST_VIDEO_FORMAT_YUY2, 48, 36, 15);
-    Push(packed, 4, 60);
-    EXPECT_EQ(ctrl.sink.frameWidth, 48);
+    Push(GST_VIDEO_FORMAT_YUY2, 48, 36, 15, 4);
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 8u);
+    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 3u);
     EXPECT_EQ(ctrl.sink.live.Picture().width, 48);
     EXPECT_EQ(ctrl.sink.live.Picture().height, 36);
     EXPECT_EQ(ctrl.sink.engine.surf.Picture().height, 36);
-    EXPECT_NEAR(LiveGrey(), Shown(60), 2);
+    {
+        std::lock_guard lock(ctrl.sink.live.PictureLock());
+        const FrameBuffer& p = ctrl.sink.live.Picture();
+        // Studio luma 60 is shown as (60 - 16) * 255 / 219.
+        EXPECT_NEAR(p.data[size_t(p.stride) * (p.height / 2) + 3 * (p.width / 2) + 1], 51, 2);
+    }
     EXPECT_NEAR(ctrl.sink.fps.load(), 15.0, 1e-3);
     EXPECT_EQ(bridge.CurrentType().header.width, 48);
     EXPECT_EQ(bridge.FormatChanges(), 1u);
     EXPECT_EQ(LogLines("The stream changed its format to MEDIASUBTYPE_YUY2 48 x 36"), 1);
-
-    // Every frame went through the chain with the processed picture of its own size.
-    EXPECT_EQ(processed.Widths(), (std::vector<int32_t>{64, 64, 64, 64, 48, 48, 48, 48}));
-    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 8u);
 }
 
 }  // namespace
