@@ -13,8 +13,8 @@
 #include "media/v4l2/v4l2_exposure.h"
 #include "support/recording_notice.h"
 #include "support/scripted_v4l2.h"
+#include "support/test_devices.h"
 #include "support/test_support.h"
-#include "test_device_provider.h"
 #include "video/intake_fakes.h"
 
 namespace kelpa {

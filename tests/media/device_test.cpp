@@ -12,8 +12,8 @@
 #include "media/media_init.h"
 #include "sim/sim_device_provider.h"
 #include "support/temp_files.h"
+#include "support/test_devices.h"
 #include "support/test_support.h"
-#include "test_device_provider.h"
 #include "video/intake_fakes.h"
 
 namespace kelpa {

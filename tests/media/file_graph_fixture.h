@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "media/file_graph.h"
-#include "media/file_test_util.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
+#include "support/video_clips.h"
 
 namespace kelpa::test {
 

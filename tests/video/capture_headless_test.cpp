@@ -6,8 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cli/kelpa_runner.h"
-#include "support/child_process.h"
+#include "media/media_init.h"
+#include "support/temp_files.h"
+#include "support/video_clips.h"
 #include "video/capture_test_support.h"
 #include "video/fits_reader.h"
 
