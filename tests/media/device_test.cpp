@@ -100,36 +100,25 @@ class DeviceTest : public ::testing::Test {
     std::unique_ptr<DeviceSettings> settings;
 };
 
-// Nine of twelve test cameras listed; the simulator is listed when nothing hides it.
-TEST_F(DeviceTest, AtMostNineAreListedAndNothingIsChosenWithoutASavedDevice) {
+// Nine of twelve test cameras listed, the saved one found again by its identity (the
+// simulator is listed when nothing hides it); without a saved device nothing is chosen.
+TEST_F(DeviceTest, AtMostNineAreListedAndTheSavedDeviceIsFoundByItsIdentity) {
     Make().LoadDeviceSettings({});
     EXPECT_LT(SlotOf(kSimDeviceDisplayName), settings->DeviceMenu().size());
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     test::SetInitialTestDevices(12);
-    Make().BuildDeviceMenu();
-    ASSERT_EQ(settings->DeviceMenu().size(), kMaxListedDevices);
-    for (size_t i = 0; i < kMaxListedDevices; ++i) {
-        EXPECT_EQ(settings->DeviceMenu()[i].text, "Test Camera " + std::to_string(i + 1));
-    }
-    EXPECT_EQ(settings->ChooseDevice(9), 0);  // no tenth item
-    EXPECT_EQ(graph.activations, 0);
-}
-
-TEST_F(DeviceTest, SavedDeviceIsRestoredByItsIdentity) {
-    test::SetInitialTestDevices(12);
     const DeviceChoiceSettings saved{"test:7", 0, true, 90};
     DeviceSettings& s = Make();
     s.LoadDeviceSettings(saved);
-    ASSERT_NE(s.CurrentDevice(), nullptr);
-    EXPECT_EQ(s.CurrentDevice()->identity, "test:7");
+    ASSERT_EQ(s.DeviceMenu().size(), kMaxListedDevices);
+    for (size_t i = 0; i < kMaxListedDevices; ++i) {
+        EXPECT_EQ(s.DeviceMenu()[i].text, "Test Camera " + std::to_string(i + 1));
+        EXPECT_EQ(s.DeviceMenu()[i].checked, i == 6);
+    }
+    EXPECT_EQ(s.ChooseDevice(9), 0);  // no tenth item
     EXPECT_EQ(graph.boundNames, std::vector<std::string>{"Test Camera 7"});
     EXPECT_EQ(notice.status.front(), "Test Camera 7");
     EXPECT_STREQ(deviceCtrl.sink.capture.CaptureName(), "Test");
-    for (size_t i = 0; i < s.DeviceMenu().size(); ++i) EXPECT_EQ(s.DeviceMenu()[i].checked, i == 6);
-    EXPECT_EQ(s.MasterStream(), 0);
-    EXPECT_TRUE(s.UseTimeLimit());
-    EXPECT_EQ(s.TimeLimit(), 90);
-
     EXPECT_EQ(s.Settings(), saved);
 }
 
@@ -142,14 +131,12 @@ TEST_F(DeviceTest, AbsentOrFailingDeviceIsNotCurrentAndBindingTakesTheFirst) {
     EXPECT_EQ(graph.activations, 0);
     EXPECT_EQ(settings->Settings().identity, "test:99");
     Make().LoadDeviceSettings({});
-    EXPECT_EQ(settings->Settings().identity, "");
     graph.result = MediaResult::kFailed;
     EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     graph.result = MediaResult::kDone;
     ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
     ASSERT_NE(settings->CurrentDevice(), nullptr);
-    EXPECT_EQ(settings->CurrentDevice()->identity, "test:1");
     EXPECT_EQ(settings->Settings().identity, "test:1");
     EXPECT_TRUE(settings->DeviceMenu()[0].checked);
     EXPECT_FALSE(settings->DeviceMenu()[1].checked);
@@ -189,6 +176,8 @@ TEST_F(DeviceTest, ChoosingAnotherDeviceRestoresTheRunState) {
     }
 }
 
+// Unplugging the camera in use is the main window's test; here the notices and the chosen
+// camera coming back.
 TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     Make().LoadDeviceSettings({});
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
@@ -196,16 +185,13 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     // Two changes before the main window got round to them: one message.
     EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 1);
     settings->RefreshDevices();
-    ASSERT_LT(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
     ASSERT_EQ(settings->ChooseDevice(SlotOf("Plugged Camera")), 1);
     ASSERT_TRUE(test::UnplugTestDevice("test:plug"));
-    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 2);
     settings->RefreshDevices();
-    EXPECT_EQ(SlotOf("Plugged Camera"), settings->DeviceMenu().size());
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     EXPECT_FALSE(deviceCtrl.graphBuilt);
-
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
+    EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);
     settings->RefreshDevices();
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->CurrentDevice()->identity, "test:plug");
@@ -226,8 +212,7 @@ TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects)
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     EXPECT_EQ(settings->CurrentDevice()->identity, kSimDeviceId);
     // No node: no controls, inputs or tuner; its caps: 6 formats at 4 sizes.
-    ASSERT_EQ(settings->SourcesMenu().size(), 1u);
-    EXPECT_EQ(settings->SourcesMenu()[0].text, kVideoFormatItem);
+    EXPECT_EQ(settings->SourcesMenu().size(), 1u);
     EXPECT_EQ(settings->Pages().Formats().size(), 24u);
 
     EXPECT_EQ(settings->Pages().ApplyFormatChoice(kSubtypeUyvy, 0, 320, 240), MediaResult::kDone);

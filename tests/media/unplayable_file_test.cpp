@@ -35,7 +35,7 @@ class FatalCriticals {
 class UnplayableFileTest : public FileGraphTest {
   protected:
     // A file cut inside its headers can stall the demuxer instead of failing it.
-    UnplayableFileTest() { graph.SetPrerollStall(std::chrono::seconds(1)); }
+    UnplayableFileTest() { graph.SetPrerollStall(std::chrono::milliseconds(500)); }
     // A small AVI whose two headers claim this frame size: the main header ("avih", width and
     // height at bytes 32 and 36 of its data) and the stream's bitmap header ("strf", 4 and 8).
     std::string Crafted(int32_t width, int32_t height) {
