@@ -1,17 +1,130 @@
 // The video-file graph on files that GStreamer writes in the test: every format plays with the
 // right geometry, subtype search and frame rate, frames are paced to the file's rate, the end
-// of the file stops and rewinds, frame steps move the shown frame.
+// of the file stops and rewinds, frame steps move the shown frame, recordings of two sizes
+// joined end to end play on at the new size. Files that cannot be played (garbage, cut short,
+// empty, missing, a folder, AVI headers crafted to claim frame sizes no picture can have) fail
+// with "Can't render video file" without touching freed memory (the suite overwrites freed
+// memory and GLib's critical warnings are fatal while such a file is opened), and the next file
+// plays; a header that claims larger frames than the file holds plays with every frame dropped.
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
-#include "media/file_graph_fixture.h"
+#include "media/file_graph.h"
+#include "media/media_init.h"
+#include "support/captured_log.h"
+#include "support/recording_notice.h"
+#include "support/recording_receiver.h"
+#include "support/temp_files.h"
+#include "support/test_support.h"
+#include "support/video_clips.h"
 
 namespace kelpa::test {
 namespace {
 
 using kelpa::testing::CapturedLog;
+using kelpa::testing::ReadFile;
+using kelpa::testing::WriteFile;
+
+// Time moves only when the intake sleeps; each pacing sleep (one per paced frame) notes the frame
+// the live picture shows.
+class ProbeClock final : public Clock {
+  public:
+    uint32_t TickMs() override { return now_.load(); }
+    void SleepMs(uint32_t ms) override {
+        now_.fetch_add(ms);
+        std::lock_guard lock(mutex);
+        slept += ms;
+        if (surf) frames.push_back(ShownFrame(*surf));
+    }
+    std::mutex mutex;
+    VideoSurf* surf = nullptr;
+    uint32_t slept = 0;
+    std::vector<int> frames;
+
+  private:
+    std::atomic<uint32_t> now_{1000};
+};
+
+inline MemoryProfile& Configured(MemoryProfile& profile, const std::string& captureDir) {
+    profile.Set("ProcAuto", "0");
+    profile.Set("CapWorkDir", captureDir);
+    return profile;
+}
+
+class FileGraphTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        // Freed memory is overwritten, as MALLOC_PERTURB_ does: a reference released twice or an
+        // element used after its bin disposed of it crashes here instead of passing by luck.
+        mallopt(M_PERTURB, 0xA5);
+        std::string error;
+        ASSERT_TRUE(InitMedia(&error)) << error;
+        InitClipTable();
+        kelpa::testing::CapturedLog::Start();
+    }
+    FileGraphTest() {
+        clock.surf = &ctrl.sink.live;
+        ctrl.Events().SetReceiver(&mainWindow);
+        ctrl.sink.live.SetVisible(true);
+        graph.SetNotice(&notice);
+        graph.SetEvents(&ctrl.Events());
+    }
+    std::string Clip(const std::string& name, const ClipParams& clip) {
+        std::string error;
+        EXPECT_TRUE(WriteClip(dir.File(name), clip, &error)) << error;
+        return dir.File(name);
+    }
+    // Builds the graph; the paused graph has handed its first frame to the intake on return.
+    void Play(const std::string& path) {
+        ASSERT_EQ(graph.PlayVideoFile(path.c_str()), MediaResult::kDone);
+        Settle();
+    }
+    void Settle() {
+        int32_t state = 0;
+        ctrl.Control()->GetState(10000, &state);
+    }
+    int Shown() { return ShownFrame(ctrl.sink.live); }
+    // Runs the file to its end (waiting generously for the graph event, not measuring), then lets
+    // the main window handle the event; returns the frame shown at the end.
+    int RunToEnd() {
+        const int seen = mainWindow.Count(StreamEvent::kGraphEvent);
+        EXPECT_FALSE(Failed(ctrl.Run()));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (mainWindow.Count(StreamEvent::kGraphEvent) == seen &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        const int last = Shown();
+        ctrl.DrainGraphEvents(&notice);
+        Settle();
+        return last;
+    }
+    std::vector<int> TakeFrames() {
+        std::lock_guard lock(clock.mutex);
+        return std::exchange(clock.frames, {});
+    }
+
+    kelpa::testing::TempDir dir;
+    MemoryProfile profileStore;
+    MemoryProfile& profile = Configured(profileStore, dir.Path());
+    ProbeClock clock;
+    VideoCtrl ctrl{clock, LoadControllerSettings()};
+    RecordingReceiver mainWindow;
+    RecordingNotice notice;
+    FileGraph graph{ctrl};
+};
 
 struct FormatCase {
     const char* name;
@@ -176,6 +289,132 @@ TEST_F(FileGraphTest, PathWithSpacesAndNonAsciiPlaysAndNamesCaptures) {
     EXPECT_EQ(Shown(), 0);
     EXPECT_EQ(std::string(ctrl.sink.capture.BuildCaptureName(0.0, 25.0)),
               dir.Path() + "/capm42_00001.bmp");
+}
+
+TEST_F(FileGraphTest, JoinedRecordingsOfTwoSizesPlayToTheEnd) {
+    if (!FirstAvailable({"jpegenc"})) GTEST_SKIP() << "jpegenc is not installed";
+    graph.SetShowPausedFrames(false);
+    ClipParams clip{"I420", 320, 240, 25, 1, 12, "jpegenc", "avimux"};
+    clip.changeAt = 5;
+    clip.changedWidth = 160;
+    clip.changedHeight = 120;
+    Play(Clip("joined.avi", clip));
+    EXPECT_EQ(ctrl.sink.frameWidth, 320);
+    EXPECT_EQ(RunToEnd(), 11);
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
+    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 0u);
+    EXPECT_EQ(ctrl.sink.frameWidth, 160);
+    EXPECT_EQ(ctrl.sink.live.Picture().width, 160);
+    EXPECT_EQ(ctrl.sink.engine.surf.Picture().width, 160);
+    EXPECT_EQ(ctrl.sink.engine.surf.Picture().height, 120);
+    EXPECT_EQ(graph.ConnectedType().header.width, 160);
+    const std::vector<int> frames = TakeFrames();
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+    EXPECT_EQ(frames.size(), 12u);
+}
+
+// GLib's critical warnings (a reference count gone wrong) end the test binary while alive.
+class FatalCriticals {
+  public:
+    FatalCriticals()
+        : previous_(g_log_set_always_fatal(static_cast<GLogLevelFlags>(
+              G_LOG_FATAL_MASK | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING))) {}
+    ~FatalCriticals() { g_log_set_always_fatal(previous_); }
+    FatalCriticals(const FatalCriticals&) = delete;
+    FatalCriticals& operator=(const FatalCriticals&) = delete;
+
+  private:
+    GLogLevelFlags previous_;
+};
+
+class UnplayableFileTest : public FileGraphTest {
+  protected:
+    // A file cut inside its headers can stall the demuxer instead of failing it.
+    UnplayableFileTest() { graph.SetPrerollStall(std::chrono::milliseconds(500)); }
+    // A small AVI whose two headers claim this frame size: the main header ("avih", width and
+    // height at bytes 32 and 36 of its data) and the stream's bitmap header ("strf", 4 and 8).
+    std::string Crafted(int32_t width, int32_t height) {
+        std::string avi =
+            ReadFile(Clip("small.avi", {"I420", 64, 48, 25, 1, 5, nullptr, "avimux"}));
+        for (const auto& [chunk, offset] : {std::pair{"avih", 32}, std::pair{"strf", 4}}) {
+            const size_t at = avi.find(chunk);
+            EXPECT_NE(at, std::string::npos) << chunk;
+            std::memcpy(avi.data() + at + 8 + offset, &width, 4);
+            std::memcpy(avi.data() + at + 12 + offset, &height, 4);
+        }
+        WriteFile(dir.File("crafted.avi"), avi);
+        return dir.File("crafted.avi");
+    }
+};
+
+TEST_F(UnplayableFileTest, FailsWithCantRenderAndTheNextFilePlays) {
+    std::mt19937 rng(7);
+    std::string garbage(65536, '\0');
+    for (char& byte : garbage) byte = static_cast<char>(rng());
+    WriteFile(dir.File("garbage.avi"), garbage);
+    WriteFile(dir.File("empty.avi"), "");
+    std::string cut = ReadFile(Clip("whole.avi", {"I420", 160, 120, 25, 1, 5, nullptr, "avimux"}));
+    cut.resize(400);  // inside the headers
+    WriteFile(dir.File("cut.avi"), cut);
+    const std::string good = Clip("good.avi", {"I420", 160, 120, 25, 1, 3, nullptr, "avimux"});
+    const struct {
+        std::string path;
+        int32_t claimedWidth;  // with claimedHeight, a crafted header's size
+        int32_t claimedHeight;
+    } cases[] = {{dir.File("garbage.avi"), 0, 0},
+                 {dir.File("cut.avi"), 0, 0},
+                 {dir.File("empty.avi"), 0, 0},
+                 {dir.File("no such file.avi"), 0, 0},
+                 {dir.Path(), 0, 0},
+                 {"", 0, 48},
+                 {"", 64, 0},
+                 {"", 2147483647, 48},
+                 {"", -64, 48},
+                 {"", 100000, 100000}};
+    for (const auto& c : cases) {
+        const bool crafted = c.path.empty();
+        const std::string path = crafted ? Crafted(c.claimedWidth, c.claimedHeight) : c.path;
+        SCOPED_TRACE(crafted
+                         ? std::to_string(c.claimedWidth) + " x " + std::to_string(c.claimedHeight)
+                         : path);
+        notice.status.clear();
+        notice.warnings.clear();
+        {
+            FatalCriticals fatal;
+            EXPECT_TRUE(Failed(graph.PlayVideoFile(path.c_str())));
+        }
+        EXPECT_TRUE(notice.Showed("Can't render video file"));
+        if (crafted) {
+            EXPECT_EQ(graph.FailureReason(),
+                      "the video stream's frame size " + std::to_string(c.claimedWidth) + " x " +
+                          std::to_string(c.claimedHeight) + " cannot be shown");
+        }
+        EXPECT_FALSE(graph.Built());
+        EXPECT_EQ(ctrl.Control(), nullptr);
+        Play(good);
+        EXPECT_EQ(graph.FailureReason(), "");
+        EXPECT_EQ(RunToEnd(), 2);
+    }
+}
+
+// A header that claims twice the rows the frames hold: every frame is shorter than its format
+// says, so each is dropped and counted, and the log says so once.
+TEST_F(UnplayableFileTest, FramesShorterThanTheHeaderSaysAreDroppedAndCounted) {
+    graph.SetShowPausedFrames(false);
+    const std::string path = Crafted(64, 96);
+    CapturedLog::Start();
+    {
+        FatalCriticals fatal;
+        Play(path);
+    }
+    RunToEnd();
+    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 0u);
+    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 5u);
+    int logged = 0;
+    for (const std::string& line : CapturedLog::Lines()) {
+        logged += line.find("is shorter than the") != std::string::npos;
+    }
+    EXPECT_EQ(logged, 1);
 }
 
 }  // namespace

@@ -1,51 +1,24 @@
-// Streams that change their frame format on the way: a video file made of recordings of two
-// sizes joined end to end plays on at the new size, and samples handed straight to an appsink
-// show that the intake follows every usable format (picture, processed picture and
-// accumulation at the new size, a new frame rate) while frames it cannot use are dropped,
-// counted and logged once per format.
+// A stream that changes its frame format on the way, samples handed straight to an appsink:
+// the intake follows every usable format (picture, processed picture and accumulation at the
+// new size, a new frame rate) while frames it cannot use are dropped, counted and logged once
+// per format.
+#include <gst/app/gstappsrc.h>
 #include <gtest/gtest.h>
 
-#include <gst/app/gstappsink.h>
-#include <gst/app/gstappsrc.h>
-
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "media/file_graph_fixture.h"
+#include "media/media_init.h"
 #include "media/sample_bridge.h"
+#include "support/captured_log.h"
+#include "support/test_support.h"
+#include "video/video_ctrl.h"
 
 namespace kelpa::test {
 namespace {
 
 using kelpa::testing::CapturedLog;
-
-// ---- A file of two sizes --------------------------------------------------------------------
-
-TEST_F(FileGraphTest, JoinedRecordingsOfTwoSizesPlayToTheEnd) {
-    if (!FirstAvailable({"jpegenc"})) GTEST_SKIP() << "jpegenc is not installed";
-    graph.SetShowPausedFrames(false);
-    ClipParams clip{"I420", 320, 240, 25, 1, 12, "jpegenc", "avimux"};
-    clip.changeAt = 5;
-    clip.changedWidth = 160;
-    clip.changedHeight = 120;
-    Play(Clip("joined.avi", clip));
-    EXPECT_EQ(ctrl.sink.frameWidth, 320);
-    EXPECT_EQ(RunToEnd(), 11);
-    EXPECT_EQ(ctrl.sink.samplesReceived.load(), 12u);
-    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 0u);
-    EXPECT_EQ(ctrl.sink.frameWidth, 160);
-    EXPECT_EQ(ctrl.sink.live.Picture().width, 160);
-    EXPECT_EQ(ctrl.sink.engine.surf.Picture().width, 160);
-    EXPECT_EQ(ctrl.sink.engine.surf.Picture().height, 120);
-    EXPECT_EQ(graph.ConnectedType().header.width, 160);
-    const std::vector<int> frames = TakeFrames();
-    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-    EXPECT_EQ(frames.size(), 12u);
-}
-
-// ---- Samples of changing formats through an appsink ---------------------------------------
 
 class FormatChangeTest : public ::testing::Test {
   protected:
@@ -120,8 +93,7 @@ class FormatChangeTest : public ::testing::Test {
 // accumulator; a format the intake cannot convert in between is dropped, counted and logged
 // once, and the picture stays. A frame handed on before its format was adopted would be read
 // in the old layout: short, it would be dropped and the counts would be off. Short samples are
-// checked on a crafted file (unplayable_file_test.cpp), a size change alone on the joined
-// recordings above.
+// checked on a crafted file, a size change alone on joined recordings (file_graph_test.cpp).
 TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
     CapturedLog::Start();
     ctrl.sink.engine.SetCountAccum(2);
