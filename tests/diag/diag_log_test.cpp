@@ -59,9 +59,8 @@ TEST(MediaTypeLogTest, EachFormatBlockWritesItsLines) {
          15,
          {"", "-----------------------",
           "x  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_I420", "Not temporally compressed",
-          "Sample size 460800", "Source rectangle (Left 0 Top 0 Right 640 Bottom 480)",
-          "Size of BITMAPINFO structure 40", "640x480x12 bit 'I420'", "Image size 460800",
-          "Planes 1", "Colours used 0"}},
+          "Size of BITMAPINFO structure 40", "640x480x12 bit 'I420'", "Planes 1",
+          "Colours used 0"}},
         {Video("MEDIASUBTYPE_X", 0x100, 8, 480), 15, {"640x480x8 bit '    '"}},  // zero bytes
         {dv,
          16,
@@ -97,9 +96,10 @@ TEST(MediaTypeLogTest, EachFormatBlockWritesItsLines) {
                             "MEDIASUBTYPE_I420"));
 }
 
-// camera (0x10) -> grabber (0x20) -> renderer (0x30), whose other inputs are 0x32 (connected
-// to a pin nobody knows) and 0x33 (free). Any identity put into `failing` makes the call about
-// it fail; the pin lists and connection types of an identity fail at identity + 1000.
+// camera (0x10), grabber (0x20) and renderer (0x30), whose inputs are 0x31 (from the
+// grabber), 0x32 (connected to a pin nobody knows) and 0x33 (free). Any identity put into `failing`
+// makes the call about it fail; the pin lists and connection types of an identity fail at identity
+// + 1000.
 class FakeGraph final : public GraphWalker {
   public:
     uintptr_t Identity() override { return 0xABC0; }
@@ -126,13 +126,13 @@ class FakeGraph final : public GraphWalker {
     }
 
     std::map<uintptr_t, std::pair<std::string, std::vector<uintptr_t>>> filters = {
-        {0x10, {"Telescope Simulator", {0x11}}},
-        {0x20, {"VidCam Grabber", {0x21, 0x22}}},
+        {0x10, {"Telescope Simulator", {}}},
+        {0x20, {"VidCam Grabber", {0x21}}},
         {0x30, {"Null Renderer", {0x31, 0x32, 0x33, 0x34}}}};
-    std::map<uintptr_t, PinRecord> pins = {
-        {0x11, {"src", false, 0x21}}, {0x21, {"sink", true, 0x11}},   {0x22, {"src", false, 0x31}},
-        {0x31, {"sink", true, 0x22}}, {0x32, {"sink_1", true, 0x99}}, {0x33, {"sink_2", true, 0}},
-        {0x34, {"src", false, 0x40}}};
+    std::map<uintptr_t, PinRecord> pins = {{0x31, {"sink", true, 0x22}},
+                                           {0x32, {"sink_1", true, 0x99}},
+                                           {0x33, {"sink_2", true, 0}},
+                                           {0x34, {"src", false, 0x40}}};
     std::set<uintptr_t> failing = {0x10, 0x20 + 1000, 0x31, 0x32 + 1000};
 };
 
