@@ -13,6 +13,7 @@
 
 #include "cli/kelpa_runner.h"
 #include "media/media_init.h"
+#include "sim/sim_sky.h"
 #include "support/video_clips.h"
 
 namespace kelpa::test {

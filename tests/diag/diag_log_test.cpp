@@ -10,13 +10,13 @@
 #include <set>
 
 #include "diag/graph_log.h"
-#include "support/log_file_capture.h"
+#include "support/captured_log.h"
 
 namespace kelpa {
 namespace {
 
+using testing::CapturedLog;
 using ::testing::ElementsAre;
-using testing::LogFileCapture;
 
 MediaTypeRecord Video(const char* subtype, uint32_t compression, uint16_t bits, int32_t height) {
     MediaTypeRecord type;
@@ -73,9 +73,9 @@ TEST(MediaTypeLogTest, EachFormatBlockWritesItsLines) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.type.subtype + " " + std::to_string(c.type.formatSize));
-        LogFileCapture::Start();
+        CapturedLog::Start();
         LogMediaType("x", c.type);
-        const std::vector<std::string> lines = LogFileCapture::Lines();
+        const std::vector<std::string> lines = CapturedLog::FileLines();
         EXPECT_EQ(lines.size(), c.lineCount);
         auto at = lines.begin();
         for (const std::string& line : c.lines) {
@@ -83,9 +83,9 @@ TEST(MediaTypeLogTest, EachFormatBlockWritesItsLines) {
             ASSERT_NE(at, lines.end()) << "missing or out of order: " << line;
         }
     }
-    LogFileCapture::Start();
+    CapturedLog::Start();
     LogMediaTypeTry(nullptr, cases[0].type);  // a null label is written empty
-    EXPECT_THAT(LogFileCapture::Lines(),
+    EXPECT_THAT(CapturedLog::FileLines(),
                 ElementsAre("Trying media type : major type:  MEDIATYPE_Video,    sub type  :  "
                             "MEDIASUBTYPE_X"));
 }
@@ -131,10 +131,10 @@ class FakeGraph final : public GraphWalker {
 };
 
 TEST(GraphLogTest, FailuresBecomeLinesAndTheDumpGoesOn) {
-    LogFileCapture::Start();
+    CapturedLog::Start();
     FakeGraph g;
     DumpGraph(&g);
-    EXPECT_THAT(LogFileCapture::Lines(),
+    EXPECT_THAT(CapturedLog::FileLines(),
                 ElementsAre("", "DumpGraph [0xABC0]", "Filter [10]  -- failed QueryFilterInfo",
                             "Filter [20]  'VidCam Grabber'", "EnumPins failed!",
                             "Filter [30]  'Null Renderer'", "Pin [31]  -- failed QueryPinInfo",
@@ -144,11 +144,11 @@ TEST(GraphLogTest, FailuresBecomeLinesAndTheDumpGoesOn) {
                             "sub type  :  MEDIASUBTYPE_YUY2",
                             "", "", ""));
 
-    LogFileCapture::Start();  // a failed filter enumeration stops; no graph writes nothing
+    CapturedLog::Start();  // a failed filter enumeration stops; no graph writes nothing
     g.failing = {0};
     DumpGraph(&g);
     DumpGraph(nullptr);
-    EXPECT_THAT(LogFileCapture::Lines(),
+    EXPECT_THAT(CapturedLog::FileLines(),
                 ElementsAre("", "DumpGraph [0xABC0]", "EnumFilters failed!"));
 }
 

@@ -11,7 +11,6 @@
 #include "media/media_init.h"
 #include "media/v4l2/crossbar.h"
 #include "media/v4l2/v4l2_exposure.h"
-#include "support/recording_notice.h"
 #include "support/scripted_v4l2.h"
 #include "support/test_devices.h"
 #include "support/test_support.h"

@@ -24,8 +24,6 @@
 #include "media/file_graph.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
-#include "support/recording_notice.h"
-#include "support/recording_receiver.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "support/video_clips.h"

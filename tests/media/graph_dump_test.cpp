@@ -26,7 +26,7 @@ class GraphDumpTest : public ::testing::Test {
         ASSERT_TRUE(InitMedia());
         gst_debug_set_default_threshold(GST_LEVEL_NONE);
     }
-    void SetUp() override { LogFileCapture::Start(); }
+    void SetUp() override { CapturedLog::Start(); }
 };
 
 TEST_F(GraphDumpTest, CapsBecomeTheMediaTypeOfTheirKind) {
@@ -48,14 +48,14 @@ TEST_F(GraphDumpTest, CapsBecomeTheMediaTypeOfTheirKind) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.caps);
-        LogFileCapture::Start();
+        CapturedLog::Start();
         LogCaps("x", GstCapsPtr(gst_caps_from_string(c.caps)).get());
-        const std::vector<std::string> lines = LogFileCapture::Lines();
+        const std::vector<std::string> lines = CapturedLog::FileLines();
         for (const std::string& line : c.lines) EXPECT_THAT(lines, Contains(line));
     }
-    LogFileCapture::Start();
+    CapturedLog::Start();
     LogCapsTry("Any", nullptr);
-    EXPECT_THAT(LogFileCapture::Lines(),
+    EXPECT_THAT(CapturedLog::FileLines(),
                 ElementsAre("Trying media type Any: major type:  GUID_NULL,    sub type  :  "
                             "GUID_NULL"));
 }
@@ -82,7 +82,7 @@ TEST_F(GraphDumpTest, PipelineIsDumpedFromSourceToSinkWithItsConnections) {
     const std::string type =
         "Trying media type Connection type: major type:  MEDIATYPE_Video,"
         "    sub type  :  MEDIASUBTYPE_I420";
-    const std::vector<std::string> lines = LogFileCapture::Lines();
+    const std::vector<std::string> lines = CapturedLog::FileLines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[1].rfind("DumpGraph [0x", 0), 0u);
     std::vector<std::string> filters, pads;

@@ -6,9 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "media/media_init.h"
-#include "support/temp_files.h"
-#include "support/video_clips.h"
+#include "cli/kelpa_runner.h"
+#include "support/child_process.h"
 #include "video/capture_test_support.h"
 #include "video/fits_reader.h"
 
