@@ -18,8 +18,6 @@ constexpr const char* kSeparator = "----------------------";
 constexpr const char* kBuildSeparator = "/////////////////////////////////////";
 // Long enough to open and decode the first frame of a large file on a slow disk.
 constexpr auto kPrerollTimeout = std::chrono::seconds(15);
-// A graph that neither reads from the file nor shows a stream for this long has stopped.
-constexpr auto kPrerollStall = std::chrono::seconds(3);
 constexpr GstClockTime kPrerollPoll = 50 * GST_MSECOND;
 
 // The graph reads the file itself; reading its first block here tells a missing or unreadable
@@ -308,7 +306,7 @@ bool FileGraph::CreateGrabberAndRenderer() {
 // Waits until the first frame reached the renderer, an error stopped the graph, or the graph
 // stalled. A demuxer that fails while the decoder is still plugging it in can stop without its
 // error reaching the bus; reading from the file stops then, so a graph that neither reads nor
-// has linked its video stream for kPrerollStall has failed.
+// has linked its video stream for prerollStall_ has failed.
 bool FileGraph::Preroll() {
     using SteadyClock = std::chrono::steady_clock;
     GstElement* pipeline = graph_->Pipeline();
@@ -328,7 +326,7 @@ bool FileGraph::Preroll() {
         }
         if (readsNow != reads || linked) progress = now;
         reads = readsNow;
-        if (now - progress > kPrerollStall || now - start > kPrerollTimeout) {
+        if (now - progress > prerollStall_ || now - start > kPrerollTimeout) {
             LogPrintf(
                 "The video file could not be opened: the graph stopped before its first "
                 "frame");

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -39,6 +40,9 @@ class FileGraph {
     // Off: the first frame is not shown while the file is paused after opening; it arrives as
     // the first frame of the run instead.
     void SetShowPausedFrames(bool show) { bridge_.SetDeliverPreroll(show); }
+    // How long a graph that neither reads from the file nor shows a stream may wait before
+    // its first frame; then it has stopped (tests of broken files shorten it).
+    void SetPrerollStall(std::chrono::milliseconds stall) { prerollStall_ = stall; }
     // Where the graph's events (the end of the file, an error) go once a graph is built.
     void SetEvents(StreamEvents* events);
 
@@ -112,6 +116,7 @@ class FileGraph {
     GstElement* renderer_ = nullptr;  // appsink
     std::string path_;
     SampleBridge bridge_;
+    std::chrono::milliseconds prerollStall_ = std::chrono::seconds(3);
     std::atomic<uint64_t> reads_{0};  // blocks read from the file, to notice a stalled graph
 
     // The outcome of linking the decoded pads; written by the pad callbacks.

@@ -15,10 +15,10 @@
 #include "app/commands.h"
 #include "media/capture_graph.h"
 #include "media/device_keys.h"
-#include "media/file_test_util.h"
 #include "media/media_init.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
+#include "support/video_clips.h"
 #include "video/convert.h"
 
 namespace kelpa::test {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "cli/kelpa_runner.h"
-#include "media/file_test_util.h"
 #include "media/media_init.h"
 #include "sim/sim_sky.h"
+#include "support/video_clips.h"
 
 namespace kelpa::test {
 namespace {

@@ -11,9 +11,9 @@
 #include "gui/startup_place.h"
 #include "main_window_fixture.h"
 #include "media/device_settings.h"
-#include "media/file_test_util.h"
-#include "media/test_device_provider.h"
 #include "sim/sim_device_provider.h"
+#include "support/test_devices.h"
+#include "support/video_clips.h"
 
 namespace kelpa::test {
 namespace {

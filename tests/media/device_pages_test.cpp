@@ -1,22 +1,19 @@
 // The Sources menu's page items and their data: V4L2 controls, inputs and tuner read from a
-// scripted driver, the crossbar names and the checked input, and the formats a device's caps
-// offer.
-#include <linux/videodev2.h>
-
+// scripted driver, the exposure captured files record, the crossbar names and the checked
+// input, and the formats a device's caps offer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 
 #include "media/device_pages.h"
 #include "media/media_init.h"
 #include "media/v4l2/crossbar.h"
+#include "media/v4l2/v4l2_exposure.h"
+#include "support/scripted_v4l2.h"
+#include "support/test_devices.h"
 #include "support/test_support.h"
-#include "test_device_provider.h"
 #include "video/intake_fakes.h"
 
 namespace kelpa {
@@ -25,134 +22,8 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
-template <size_t N>
-void Copy(uint8_t (&out)[N], const std::string& text) {
-    std::snprintf(reinterpret_cast<char*>(out), N, "%s", text.c_str());
-}
-
-int Fail(int error) {
-    errno = error;
-    return -1;
-}
-
-// A capture card: controls (some a page cannot or must not show), a tuner input, S-Video and
-// composite. Tests change it into a webcam where they need one.
-struct FakeDriver {
-    std::map<uint32_t, v4l2_queryctrl> controls;
-    std::map<uint32_t, int32_t> values;
-    std::vector<std::pair<std::string, uint32_t>> inputs = {{"Television", V4L2_INPUT_TYPE_TUNER},
-                                                            {"S-Video", V4L2_INPUT_TYPE_CAMERA},
-                                                            {"Composite1", V4L2_INPUT_TYPE_CAMERA}};
-    int currentInput = -1;  // -1: G_INPUT fails
-    std::vector<int> selectedInputs;
-    bool hasTuner = true;
-    uint32_t frequency = 100 * 16;
-    bool nextCtrl = true;  // supports V4L2_CTRL_FLAG_NEXT_CTRL
-
-    FakeDriver() {
-        Add(V4L2_CID_USER_CLASS, V4L2_CTRL_TYPE_CTRL_CLASS, "User Controls", 0, 0, 0);
-        Add(V4L2_CID_BRIGHTNESS, V4L2_CTRL_TYPE_INTEGER, "Brightness", 0, 255, 128);
-        Add(V4L2_CID_CONTRAST, V4L2_CTRL_TYPE_INTEGER, "Contrast", 0, 127, 64,
-            V4L2_CTRL_FLAG_DISABLED);
-        Add(V4L2_CID_POWER_LINE_FREQUENCY, V4L2_CTRL_TYPE_MENU, "Power Line", 0, 2, 1);
-        Add(V4L2_CID_PIXEL_RATE, V4L2_CTRL_TYPE_INTEGER64, "Pixel Rate", 0, 0, 0);
-    }
-    void Add(uint32_t id, uint32_t type, const char* name, int32_t min, int32_t max, int32_t def,
-             uint32_t flags = 0) {
-        v4l2_queryctrl q{id, type, {}, min, max, 1, def, flags, {}};
-        Copy(q.name, name);
-        controls[id] = q;
-        values[id] = def;
-    }
-    int QueryControl(v4l2_queryctrl* q) {
-        const bool next = q->id & V4L2_CTRL_FLAG_NEXT_CTRL;
-        if (next && !nextCtrl) return Fail(EINVAL);
-        auto it =
-            next ? controls.upper_bound(q->id & ~V4L2_CTRL_FLAG_NEXT_CTRL) : controls.find(q->id);
-        if (it == controls.end()) return Fail(EINVAL);
-        *q = it->second;
-        return 0;
-    }
-    int Ioctl(unsigned long request, void* arg) {
-        switch (request) {
-            case VIDIOC_QUERYCAP:
-                Copy(static_cast<v4l2_capability*>(arg)->bus_info, "usb-1");
-                return 0;
-            case VIDIOC_QUERYCTRL:
-                return QueryControl(static_cast<v4l2_queryctrl*>(arg));
-            case VIDIOC_QUERYMENU: {
-                auto* m = static_cast<v4l2_querymenu*>(arg);
-                if (m->index == 1) return Fail(EINVAL);  // a gap in the menu
-                std::snprintf(reinterpret_cast<char*>(m->name), sizeof m->name, "Mode %u",
-                              m->index);
-                return 0;
-            }
-            case VIDIOC_G_CTRL: {
-                auto* c = static_cast<v4l2_control*>(arg);
-                c->value = values.at(c->id);
-                return 0;
-            }
-            case VIDIOC_S_CTRL: {  // the driver keeps values within their range
-                auto* c = static_cast<v4l2_control*>(arg);
-                values[c->id] =
-                    std::clamp(c->value, controls[c->id].minimum, controls[c->id].maximum);
-                return 0;
-            }
-            case VIDIOC_ENUMINPUT: {
-                auto* in = static_cast<v4l2_input*>(arg);
-                if (in->index >= inputs.size()) return Fail(EINVAL);
-                Copy(in->name, inputs[in->index].first);
-                in->type = inputs[in->index].second;
-                return 0;
-            }
-            case VIDIOC_G_INPUT:
-                *static_cast<int*>(arg) = currentInput;
-                return currentInput < 0 ? Fail(EINVAL) : 0;
-            case VIDIOC_S_INPUT:
-                selectedInputs.push_back(currentInput = *static_cast<int*>(arg));
-                return 0;
-            case VIDIOC_G_TUNER: {
-                auto* t = static_cast<v4l2_tuner*>(arg);
-                if (!hasTuner || t->index != 0) return Fail(EINVAL);
-                t->type = V4L2_TUNER_ANALOG_TV;
-                return 0;
-            }
-            case VIDIOC_G_FREQUENCY:
-                static_cast<v4l2_frequency*>(arg)->frequency = frequency;
-                return 0;
-            case VIDIOC_S_FREQUENCY:
-                frequency = static_cast<v4l2_frequency*>(arg)->frequency;
-                return 0;
-            default:
-                return Fail(ENOTTY);
-        }
-    }
-};
-
-class FakeIo final : public V4l2Io {
-  public:
-    explicit FakeIo(FakeDriver& driver) : driver_(driver) {}
-    int Ioctl(unsigned long request, void* arg) override { return driver_.Ioctl(request, arg); }
-
-  private:
-    FakeDriver& driver_;
-};
-
-TEST(V4l2DeviceTest, ControlsLeaveOutWhatAPageCannotSet) {
-    FakeDriver driver;
-    driver.values[V4L2_CID_BRIGHTNESS] = 200;
-    for (bool nextCtrl : {true, false}) {
-        driver.nextCtrl = nextCtrl;
-        const std::vector<V4l2Control> controls =
-            V4l2Device(std::make_unique<FakeIo>(driver)).QueryControls();
-        ASSERT_EQ(controls.size(), 2u) << nextCtrl;
-        EXPECT_EQ(controls[0].name, "Brightness");
-        EXPECT_EQ(controls[0].maximum, 255);
-        EXPECT_EQ(controls[0].defaultValue, 128);
-        EXPECT_EQ(controls[0].value, 200);
-        EXPECT_THAT(controls[1].menu, ElementsAre(Pair(0, "Mode 0"), Pair(2, "Mode 2")));
-    }
-}
+using test::ScriptedV4l2;
+using test::ScriptedV4l2Io;
 
 class PagesTest : public ::testing::Test {
   protected:
@@ -160,7 +31,7 @@ class PagesTest : public ::testing::Test {
     void SetUp() override {
         pages.SetV4l2Opener([this](const std::string& node) {
             opened.push_back(node);
-            return std::make_unique<V4l2Device>(std::make_unique<FakeIo>(driver));
+            return std::make_unique<V4l2Device>(std::make_unique<ScriptedV4l2Io>(driver));
         });
         device.device = test::MakeTestDevice("Card", "test:card",
                                              "video/x-raw,format=YUY2,width=720,height=576,"
@@ -181,18 +52,19 @@ class PagesTest : public ::testing::Test {
     test::MemoryProfile profile;
     VideoCtrl ctrl;
     DevicePages pages{ctrl};
-    FakeDriver driver;
+    ScriptedV4l2 driver;
     std::vector<std::string> opened;
     CaptureDevice device;
 };
 
-TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksCompositeWhenNothingIsRouted) {
+// Composite is routed and checked when the driver names no input; choosing another moves the
+// mark, and an input the driver routes stays checked.
+TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksTheRoutedInput) {
     pages.Build(&device);
     EXPECT_THAT(opened, ElementsAre("/dev/video7"));
     EXPECT_THAT(Texts(), ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter...",
                                      "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
                                      "4 Video Tuner", "5 Video SVideo", "6 * Video Composite"));
-    EXPECT_THAT(driver.selectedInputs, ElementsAre(2));
     EXPECT_EQ(pages.PageForSlot(2), DevicePage::kCrossbar);
     EXPECT_EQ(pages.PageForSlot(4), DevicePage::kNone);
     EXPECT_EQ(pages.PageForSlot(-1), DevicePage::kNone);
@@ -200,26 +72,38 @@ TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksCompositeWhenNothingIsRoute
     EXPECT_EQ(pages.Tuner().frequency, 1600u);
     EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
     EXPECT_EQ(pages.Tuner().frequency, 3200u);
-}
+    ASSERT_TRUE(pages.ChooseVideoInput(4));
+    EXPECT_THAT(driver.selectedInputs, ElementsAre(2, 0));
+    EXPECT_THAT(Texts(), ::testing::Contains("4 * Video Tuner"));
+    EXPECT_THAT(Texts(), ::testing::Contains("6 Video Composite"));
 
-TEST_F(PagesTest, RoutedInputStaysCheckedAndChoosingAnotherMovesTheMark) {
     driver.currentInput = 1;
+    driver.selectedInputs.clear();
     pages.Build(&device);
     EXPECT_EQ(pages.CheckedInputIndex(), 1);
     EXPECT_TRUE(driver.selectedInputs.empty());
-    ASSERT_TRUE(pages.ChooseVideoInput(4));
-    EXPECT_THAT(driver.selectedInputs, ElementsAre(0));
-    EXPECT_THAT(Texts(), ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter...",
-                                     "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
-                                     "4 * Video Tuner", "5 Video SVideo", "6 Video Composite"));
 }
 
-TEST_F(PagesTest, WebcamOffersFormatAndControlsOnlyAndASetValueIsWhatTheDriverKeeps) {
+// A webcam has no crossbar or tuner page. Its controls leave out what a page cannot set (a
+// class, a disabled control, a 64-bit one), read with or without the driver's next-control
+// flag; a value set is the one the driver keeps.
+TEST_F(PagesTest, WebcamOffersFormatAndControlsOnly) {
     driver.inputs = {{"Camera 1", V4L2_INPUT_TYPE_CAMERA}};
     driver.hasTuner = false;
-    pages.Build(&device);
-    EXPECT_THAT(Texts(),
-                ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter..."));
+    driver.values[V4L2_CID_BRIGHTNESS] = 200;
+    for (bool nextCtrl : {true, false}) {
+        SCOPED_TRACE(nextCtrl);
+        driver.nextCtrl = nextCtrl;
+        pages.Build(&device);
+        EXPECT_THAT(Texts(),
+                    ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter..."));
+        const std::vector<V4l2Control>& controls = pages.Controls();
+        ASSERT_EQ(controls.size(), 2u);
+        EXPECT_EQ(controls[0].name, "Brightness");
+        EXPECT_EQ(controls[0].defaultValue, 128);
+        EXPECT_EQ(controls[0].value, 200);
+        EXPECT_THAT(controls[1].menu, ElementsAre(Pair(0, "Mode 0"), Pair(2, "Mode 2")));
+    }
     EXPECT_TRUE(pages.SetControl(V4L2_CID_BRIGHTNESS, 999));
     EXPECT_EQ(pages.Controls()[0].value, 255);
 }
@@ -243,10 +127,35 @@ TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
     ctrl.DetachGraph();
 }
 
-// The card in the page tests covers tuner, S-Video and composite inputs and the routed input.
+// Only a fixed exposure is recorded, in seconds.
+TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
+    const struct {
+        std::map<uint32_t, int32_t> controls;
+        double seconds;  // -1: none told
+    } cases[] = {
+        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, 0.025},  // no automatic to ask
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}, {V4L2_CID_EXPOSURE_ABSOLUTE, 1}}, 1e-4},
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_SHUTTER_PRIORITY},
+          {V4L2_CID_EXPOSURE_ABSOLUTE, 10000}},
+         1.0},
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO}, {V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, -1},
+        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
+        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 0}}, -1},
+        {{}, -1},
+    };
+    for (const auto& c : cases) {
+        ScriptedV4l2 driver;
+        driver.values = c.controls;
+        V4l2Device device(std::make_unique<ScriptedV4l2Io>(driver));
+        const double seconds = FixedExposureSeconds(device);
+        EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, c.seconds);  // negative: none
+    }
+}
+
+// Unknown connector types, names cut to the buffer, and the input checked when the driver
+// names none or one that is not there.
 TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
     EXPECT_STREQ(CrossbarPinName(13), "Video Encoder");
-    EXPECT_STREQ(CrossbarPinName(4105), "Audio Decoder");
     for (int type : {0, 14, 4095, 4106}) EXPECT_STREQ(CrossbarPinName(type), "Unknown");
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(CrossbarPinNames(2, buffer, sizeof buffer), 7u);

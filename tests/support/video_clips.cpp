@@ -1,4 +1,4 @@
-#include "media/file_test_util.h"
+#include "support/video_clips.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>

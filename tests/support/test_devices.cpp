@@ -1,5 +1,5 @@
 // The test device provider.
-#include "test_device_provider.h"
+#include "support/test_devices.h"
 
 #include <gst/gst.h>
 
