@@ -166,10 +166,7 @@ TEST(AccumulationTest, AverageOfFourFrames) {
     for (const int32_t channel : {-2, 0}) {
         for (const auto& [odd, level] : {std::pair(100, 100), std::pair(101, 101)}) {
             EngineFixture f(40, 30);
-            f.engine->params.autoFlags.store(0);
-            f.engine->SetChannel(channel);
-            f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-            f.engine->SetCountAccum(4);
+            f.Whole(channel, FourCC("Accm"), 4);
             for (int frame = 0; frame < 4; ++frame) {
                 const uint8_t v = static_cast<uint8_t>(frame % 2 ? odd : 100);
                 f.input.Fill(v, v, v);
@@ -196,9 +193,7 @@ TEST(AccumulationTest, AverageOfFourFrames) {
 TEST(AccumulationTest, SubtracterAdderOfOneFrameTruncatesWhereAverageRounds) {
     for (const bool subtracterAdder : {false, true}) {
         EngineFixture f(64, 48);
-        f.engine->params.autoFlags.store(0);
-        f.engine->SetVariant(FourCC(subtracterAdder ? "AcRB" : "Accm"));
-        f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+        f.Whole(-2, subtracterAdder ? FourCC("AcRB") : FourCC("Accm"));
         f.input.Randomize(11);
         std::fill_n(f.input.Pixel(0, 0), 2, uint8_t{0});
         f.input.Pixel(0, 0)[2] = 100;

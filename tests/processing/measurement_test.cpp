@@ -118,9 +118,7 @@ TEST(BandingThresholdTest, EndsOfTheThreshold) {
 // it sums unclipped, so a bright row is taken down by its whole offset.
 TEST(BandingThresholdTest, StageAtTheThresholdEnds) {
     EngineFixture f(40, 30);
-    ProcEngine& e = *f.engine;
-    e.params.autoFlags.store(0);
-    e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+    ProcEngine& e = f.Whole();
     f.input.Fill(100, 100, 100);
     for (int32_t x = 0; x < 40; ++x)
         f.input.Pixel(x, 5)[0] = f.input.Pixel(x, 5)[1] = f.input.Pixel(x, 5)[2] = 130;
@@ -150,10 +148,7 @@ TEST(BandingThresholdTest, EqualSumsAreLeftUnchanged) {
         EngineFixture banded(48, 48);
         EngineFixture plain(48, 48);
         for (EngineFixture* f : {&banded, &plain}) {
-            f->engine->params.autoFlags.store(0);
-            f->engine->SetChannel(channel);
-            f->engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-            f->engine->SetNR(f == &banded, f == &banded);
+            f->Whole(channel).SetNR(f == &banded, f == &banded);
             for (int32_t y = 0; y < 48; ++y) {
                 for (int32_t x = 0; x < 48; ++x) {
                     std::memcpy(f->input.Pixel(x, y), levels[(x + y) % 48].data(), 3);
