@@ -164,21 +164,6 @@ TEST(AreaEditorTest, DragSuspendsAutoMoveVirtualGuideAndRedraws) {
     }
 }
 
-// With the virtual guide on, every star the guide follows reaches the window and shifts the
-// picture so that the star stays on the reference point.
-TEST(AreaEditorTest, VirtualGuideShiftsThePictureWithEveryStar) {
-    AreaEditFixture f;
-    f.E().SetVirtualGuideActive(true);
-    const std::tuple<float, float, WindowPoint> stars[] = {{300.0f, 250.0f, {10, 24}},
-                                                           {340.0f, 230.0f, {-10, 34}}};
-    for (const auto& [x, y, position] : stars) {
-        f.E().FollowStar(x, y);
-        ProcView view{f.layout, {}};
-        UpdateOverlayGeometry(view, SnapshotOverlay(f.E()), true);
-        EXPECT_EQ(std::pair(view.layout.position, view.overlay.mark.x), std::pair(position, -1));
-    }
-}
-
 TEST(AreaRedrawTest, DrawNowUnlessFramesComeFast) {
     EXPECT_EQ(DecideAreaRedraw(true, 0, 0.0, 0.0), AreaRedraw::kNone);
     EXPECT_EQ(DecideAreaRedraw(false, 2, 30.0, 10.0), AreaRedraw::kNextFrame);
