@@ -36,16 +36,6 @@ Spread Measure(const EngineFixture& f, int32_t x0, int32_t y0, int32_t x1, int32
     return {mean, std::sqrt(s2 / n - mean * mean)};
 }
 
-// An engine rendering the whole frame with the automatic control off.
-void Prepare(EngineFixture& f, int32_t channel, uint32_t variant, int32_t count) {
-    ProcEngine& e = *f.engine;
-    e.params.autoFlags.store(0);
-    e.SetChannel(channel);
-    e.SetVariant(variant);
-    e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-    e.SetCountAccum(count);
-}
-
 SkyScene Sky(double level, double noiseRms, std::vector<StarShape> stars = {},
              bool colour = false) {
     return {.sky = level, .noiseRms = noiseRms, .stars = std::move(stars), .colour = colour};
@@ -56,7 +46,7 @@ TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
     double lastPeak = 0;
     for (int32_t frames : {1, 4, 16}) {
         EngineFixture f(80, 60);
-        Prepare(f, -2, FourCC("AcRB"), frames);
+        f.Whole(-2, FourCC("AcRB"), frames);
         std::mt19937 rng(frames);
         const SkyScene sky = Sky(40, 1, {faint});
         for (int i = 0; i < frames; ++i) {
@@ -77,8 +67,7 @@ TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
 
 TEST(AstronomyTest, BackgroundIsFoundUnderTheStars) {
     EngineFixture f(200, 150);
-    Prepare(f, -2, FourCC("Accm"), 1);
-    f.engine->statisticsWanted.store(true);
+    f.Whole().statisticsWanted.store(true);
     std::mt19937 rng(4);
     SkyScene sky = Sky(30, 4);
     std::uniform_real_distribution<double> px(10, 190), py(10, 140);
@@ -98,8 +87,7 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
     for (bool rows : {true, false}) {
         for (int32_t channel : {-2, 0}) {
             EngineFixture f(160, 120);
-            Prepare(f, channel, FourCC("Accm"), 1);
-            f.engine->SetNR(rows, !rows);
+            f.Whole(channel).SetNR(rows, !rows);
             std::mt19937 rng(rows ? 6 : 7);
             const bool colour = channel == 0;
             const StarShape star{80.0, 60.0, 150.0, 1.5};
@@ -135,8 +123,7 @@ TEST(AstronomyTest, AutoMoveFollowsDriftsAndWaitsOutJumps) {
         // The guide sees only the area: a 300 x 240 area, whose inner zone ends 60 and 48
         // pixels inside its edges, holds the star before and after its jump.
         EngineFixture f(600, 480, topDown);
-        Prepare(f, -2, FourCC("Accm"), 1);
-        f.engine->SetAreaRect(150, 120, 450, 360);
+        f.Whole().SetAreaRect(150, 120, 450, 360);
         f.engine->SetGuideEnable(true);
         f.engine->SetGuideAutoMoveSetting(true);
         std::mt19937 rng(9);

@@ -23,24 +23,17 @@ namespace {
 struct ChainCase {
     int32_t channel = -2;
     bool subtracterAdder = false;
-    int32_t width = 64;
-    int32_t height = 48;
+    int32_t width = 64, height = 48;
     bool topDown = true;
     std::array<float, 4> area{0.5f, 0.5f, 1.0f, 1.0f};  // x, y, w, h fractions
-    int32_t count = 1;
-    int32_t amp = 128;
-    int32_t black = 0;
-    int32_t gamma = 128;
-    bool nrH = false;
-    bool nrV = false;
+    int32_t count = 1, amp = 128, black = 0, gamma = 128;
+    bool nrH = false, nrV = false;
     float rms[2] = {2.0f, 2.0f};
-    bool guide = false;
-    bool autoMove = false;
+    bool guide = false, autoMove = false;
     int32_t guideMethod = 2;
     bool info = false;
     uint32_t autoFlags = 0;
-    bool outsideAsIs = false;
-    bool colourScene = false;
+    bool outsideAsIs = false, colourScene = false;
     uint32_t seed = 1;
 };
 
@@ -57,9 +50,9 @@ class Trio {
     void Frame(const SkyScene& scene, std::mt19937& rng, int frame) {
         RenderScene(input_, scene, rng);
         InstallScalarStages(*reference_);
-        const bool a = fused_->ProcessFrame(input_.Buffer());
-        const bool b = stages_->ProcessFrame(input_.Buffer());
-        const bool r = reference_->ProcessFrame(input_.Buffer());
+        const bool a = fused_->ProcessFrame(input_.Buffer()),
+                   b = stages_->ProcessFrame(input_.Buffer()),
+                   r = reference_->ProcessFrame(input_.Buffer());
         ASSERT_EQ(std::tie(a, b), std::tie(r, r)) << "frame " << frame;
         Compare(*fused_, *reference_, "fused", frame);
         Compare(*stages_, *reference_, "stages", frame);

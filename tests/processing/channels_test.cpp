@@ -14,12 +14,8 @@ namespace kelpa::test {
 namespace {
 
 // Integer formulas written out with floor (">> 7") and truncation toward zero ("/").
-int64_t ShiftDown7(int64_t v) {
-    return static_cast<int64_t>(std::floor(v / 128.0));
-}
-int64_t DivTrunc(int64_t a, int64_t b) {
-    return static_cast<int64_t>(std::trunc(double(a) / b));
-}
+const auto ShiftDown7 = [](int64_t v) { return int64_t(std::floor(v / 128.0)); };
+const auto DivTrunc = [](int64_t a, int64_t b) { return int64_t(std::trunc(double(a) / b)); };
 
 // The tone table of a gamma setting, built here from its definition: levels 1 ... 254 through
 // the power 1 / factor, rounded; the ends stay 0 and 255.
@@ -59,10 +55,9 @@ std::array<uint8_t, 3> Expected(int32_t index, const uint8_t* p, int64_t amp, in
     return {v, v, v};
 }
 
-std::array<uint8_t, 3> Got(const EngineFixture& f, int32_t x, int32_t y) {
-    const uint8_t* p = f.Out(x, y);
-    return {p[0], p[1], p[2]};
-}
+const auto Got = [](const EngineFixture& f, int32_t x, int32_t y) {
+    return std::array<uint8_t, 3>{f.Out(x, y)[0], f.Out(x, y)[1], f.Out(x, y)[2]};
+};
 
 // Pixels rendered from one frame follow the formula for every processor, gain (negative and too
 // large for the lanes among them), black level and gamma: the whole frame with an empty area,
@@ -72,8 +67,7 @@ TEST(ChannelsTest, FramePixelsFollowTheFormula) {
     constexpr int32_t kIndexes[] = {-2, -1, 0, 1, 2, 3};
     constexpr int32_t kAmps[] = {128, 1, 77, 256, 1000, -50};
     for (int32_t pair = 0; pair < 36; ++pair) {
-        const int32_t index = kIndexes[pair / 6];
-        const int32_t amp = kAmps[pair % 6];
+        const int32_t index = kIndexes[pair / 6], amp = kAmps[pair % 6];
         SCOPED_TRACE(testing::Message() << "processor " << index << " amp " << amp);
         for (const bool withArea : {false, true}) {
             for (const int32_t black : {0, -40, 25}) {
@@ -172,10 +166,7 @@ TEST(AccumulationTest, AverageOfFourFrames) {
     for (const int32_t channel : {-2, 0}) {
         for (const auto& [odd, level] : {std::pair(100, 100), std::pair(101, 101)}) {
             EngineFixture f(40, 30);
-            f.engine->params.autoFlags.store(0);
-            f.engine->SetChannel(channel);
-            f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-            f.engine->SetCountAccum(4);
+            f.Whole(channel, FourCC("Accm"), 4);
             for (int frame = 0; frame < 4; ++frame) {
                 const uint8_t v = static_cast<uint8_t>(frame % 2 ? odd : 100);
                 f.input.Fill(v, v, v);
@@ -202,9 +193,7 @@ TEST(AccumulationTest, AverageOfFourFrames) {
 TEST(AccumulationTest, SubtracterAdderOfOneFrameTruncatesWhereAverageRounds) {
     for (const bool subtracterAdder : {false, true}) {
         EngineFixture f(64, 48);
-        f.engine->params.autoFlags.store(0);
-        f.engine->SetVariant(FourCC(subtracterAdder ? "AcRB" : "Accm"));
-        f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+        f.Whole(-2, subtracterAdder ? FourCC("AcRB") : FourCC("Accm"));
         f.input.Randomize(11);
         std::fill_n(f.input.Pixel(0, 0), 2, uint8_t{0});
         f.input.Pixel(0, 0)[2] = 100;

@@ -20,6 +20,16 @@ struct EngineFixture {
         return o.data + size_t{o.stride} * y + 3 * size_t(x);
     }
     bool Process() { return engine->ProcessFrame(input.Buffer()); }
+    // Renders the whole frame with the given processor, variant and count, the automatic
+    // control off.
+    ProcEngine& Whole(int32_t channel = -2, uint32_t variant = FourCC("Accm"), int32_t count = 1) {
+        engine->params.autoFlags.store(0);
+        engine->SetChannel(channel);
+        engine->SetVariant(variant);
+        engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+        engine->SetCountAccum(count);
+        return *engine;
+    }
 
     MemoryProfile profile;
     TestPicture input;

@@ -28,12 +28,8 @@ constexpr Path kPaths[] = {Path::kFusedGrey, Path::kStagesGrey, Path::kAsIs};
 // guiding with method 0 at factor 4 ("Background Level"), the automatic control off.
 struct GuideBench {
     GuideBench(Path path, bool refine) : f(122, 92), colour(path == Path::kAsIs) {
-        ProcEngine& e = *f.engine;
-        e.params.autoFlags.store(0);
-        e.SetChannel(colour ? 0 : -2);
-        e.SetVariant(FourCC("Accm"));
+        ProcEngine& e = f.Whole(colour ? 0 : -2);
         e.fusedChain = path == Path::kFusedGrey;
-        e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
         const float factors[3] = {4.0f, 0.0f, -2.0f};
         e.SetStarThresholds(0, factors);
         e.SetGuideRefine(refine);

@@ -1,13 +1,12 @@
-// The vector kernels against their plain forms: rendering (every source, formula, tone table
-// and output layout, odd rectangles), the average histogram, the window histogram with its row
-// maxima, the guide moments and the banding sums and corrections, the grey formula of the
-// outside. The grey value and level of a one-frame sum, and the outside's grey level, are
-// checked over half a million input pixels: the extremes of blue with every green and red, and
-// random colours.
+// The vector kernels against their plain forms on every instruction set the build has:
+// rendering (every source, formula, tone table and output layout, odd rectangles), the average
+// histogram, the window histogram with its row maxima, the guide moments, the banding sums and
+// corrections, the grey formula of the outside. The grey value and level of a one-frame sum, and
+// the outside's grey level, are checked over half a million input pixels: the extremes of blue
+// with every green and red, and random colours.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <random>
 #include <tuple>
@@ -21,8 +20,7 @@
 namespace kelpa {
 namespace {
 
-// Runs a check once for every instruction set the build has and this processor supports, so
-// that each compiled variant of the kernels is compared, not only the one chosen here.
+// Runs a check once for every compiled variant of the kernels this processor supports.
 template <class Check>
 void ForEachTarget(Check check) {
     for (int64_t target : hwy::SupportedAndGeneratedTargets()) {
@@ -58,13 +56,9 @@ struct Buffers {
     // A job over these buffers, its output laid out as the input.
     RenderJob Job(Rect rect) {
         RenderJob job;
-        job.rect = rect;
-        job.input = input.data();
-        job.inputStride = stride;
-        job.acc = acc.data();
+        std::tie(job.rect, job.input, job.inputStride, job.acc, job.out, job.outStride) =
+            std::tuple(rect, input.data(), stride, acc.data(), out.data(), stride);
         job.accRowWords = static_cast<uint32_t>(3 * w);
-        job.out = out.data();
-        job.outStride = stride;
         return job;
     }
     int32_t w;
@@ -81,59 +75,49 @@ std::vector<uint8_t> Tone(int32_t gamma) {
     return std::vector<uint8_t>(table.begin(), table.end());
 }
 
-// Runs a job through the kernel and through the plain per-pixel code on copies of the same
-// buffers and compares everything they write.
-void CompareRender(RenderJob job, Buffers& b) {
+// Runs a job through the kernel and through the plain code on copies of the same buffers and
+// compares everything they write. With `outside`, the grey formula of the outside instead.
+void Compare(RenderJob job, Buffers& b, bool outside = false) {
     Buffers plain = b;
-    OutputPeaks fast;
-    OutputPeaks reference;
+    OutputPeaks fast, reference;
     job.peaks = &fast;
-    RenderRect(job);
     RenderJob ref = job;
-    ref.input = plain.input.data();
-    ref.acc = plain.acc.data();
+    std::tie(ref.input, ref.acc, ref.peaks) =
+        std::tuple(plain.input.data(), plain.acc.data(), &reference);
     if (job.out) ref.out = plain.out.data() + (job.out - b.out.data());
-    ref.peaks = &reference;
-    detail::RenderRectPlain(ref);
+    if (outside) {
+        RenderUnroundedGrey(job);
+        const Rect& r = job.rect;
+        for (int32_t y = r.y0; y < r.y0 + r.h; ++y) {
+            detail::UnroundedGreySpan(ref, y, r.x0, r.x0 + r.w);
+        }
+    } else {
+        RenderRect(job);
+        detail::RenderRectPlain(ref);
+    }
     ASSERT_EQ(b.acc, plain.acc);
     ExpectSameBytes(b.out, plain.out);
-    if (job.out) {
+    if (job.out && !outside) {
         EXPECT_EQ(std::tie(fast.maxSum, fast.saturated, fast.maxOutput),
                   std::tie(reference.maxSum, reference.saturated, reference.maxOutput));
     }
 }
 
-// The grey formula of the outside from the kernel and from the plain per-pixel code on copies
-// of the same output.
-void CompareUnroundedGrey(const RenderJob& job, Buffers& b) {
-    std::vector<uint8_t> plain = b.out;
-    RenderUnroundedGrey(job);
-    RenderJob ref = job;
-    ref.out = plain.data();
-    for (int32_t y = job.rect.y0; y < job.rect.y0 + job.rect.h; ++y) {
-        detail::UnroundedGreySpan(ref, y, job.rect.x0, job.rect.x0 + job.rect.w);
-    }
-    ExpectSameBytes(b.out, plain);
-}
-
 // Sampled (B, G, R): the grey value, the level at the default settings (the direct path) and at
 // settings that need the clamps, for a sum of one frame rendered into a one-byte plane; and the
-// outside's formula, from the grey sum before its division by 100. The sample holds every
-// (G, R) pair beside the darkest and the brightest blue, then random colours of a fixed seed.
+// outside's formula. The sample holds every (G, R) pair beside the darkest and the brightest
+// blue, then random colours of a fixed seed.
 TEST(KernelsTest, GreyOfSampledPixelsIsExact) {
     ForEachTarget([&] {
         Buffers b(4096, 64);
         const std::vector<uint8_t> identity = Tone(128);
         RenderJob plane = b.Job(Rect{0, 0, 4096, 64});
-        plane.source = SumSource::kInput;
-        plane.outStride = 4096;
-        plane.outBytesPerPixel = 1;
-        plane.tone = identity.data();
+        std::tie(plane.source, plane.outStride, plane.outBytesPerPixel, plane.tone) =
+            std::tuple(SumSource::kInput, 4096u, 1, identity.data());
         RenderJob outside = b.Job(Rect{0, 0, 4096, 64});
         outside.tone = identity.data();
         std::mt19937 rng(24);
-        for (uint32_t slab = 0; slab < 2; ++slab) {
-            // 2 slabs of 64 rows x 4096 pixels: 2^19 colours.
+        for (uint32_t slab = 0; slab < 2; ++slab) {  // 2 slabs of 2^18 colours
             for (uint32_t i = 0; i < (1u << 18); ++i) {
                 const uint32_t n = slab << 18 | i;
                 const uint32_t c = n < (1u << 17) ? (n >> 16) * 255 | (n & 0xFFFF) << 8 : rng();
@@ -141,17 +125,14 @@ TEST(KernelsTest, GreyOfSampledPixelsIsExact) {
                 std::tie(p[0], p[1], p[2]) =
                     std::tuple(uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16));
             }
-            for (const LevelFormula& f : {LevelFormula{128, 5, 10, 0}, LevelFormula{77, 5, 10, -3},
-                                          LevelFormula{300, 5, 10, 12}}) {
-                plane.level = f;
-                CompareRender(plane, b);
-                if (HasFatalFailure()) return;
-            }
-            for (const LevelFormula& f :
-                 {LevelFormula{128, 500, 1000, 0}, LevelFormula{128, 500, 1000, -7},
-                  LevelFormula{77, 500, 1000, -3}}) {
-                outside.level = f;
-                CompareUnroundedGrey(outside, b);
+            const std::tuple<LevelFormula, bool> formulas[] = {
+                {{128, 5, 10, 0}, false},     {{77, 5, 10, -3}, false},
+                {{300, 5, 10, 12}, false},    {{128, 500, 1000, 0}, true},
+                {{128, 500, 1000, -7}, true}, {{77, 500, 1000, -3}, true}};
+            for (const auto& [f, isOutside] : formulas) {
+                RenderJob& job = isOutside ? outside : plane;
+                job.level = f;
+                Compare(job, b, isOutside);
                 if (HasFatalFailure()) return;
             }
         }
@@ -160,7 +141,7 @@ TEST(KernelsTest, GreyOfSampledPixelsIsExact) {
 
 // Random pictures and accumulators, odd rectangles, all sources and formulas; for grey also the
 // outside's formula with the same gain and offset (negative gains, gains too large for the
-// lanes, offsets that push every level off either end).
+// lanes, offsets that push every level off either end); plain accumulations without output.
 TEST(KernelsTest, RenderMatchesThePlainFormulas) {
     ForEachTarget([&] {
         std::mt19937 rng(11);
@@ -181,27 +162,23 @@ TEST(KernelsTest, RenderMatchesThePlainFormulas) {
                     Randomize(b.out, rng);
                     // Sums of up to ~300 frames, and now and then any 32-bit word.
                     for (auto& a : b.acc) a = rng() % 3 ? rng() % 700000 : rng();
-                    RenderJob job = b.Job(Rect{static_cast<int32_t>(rng() % 5),
-                                               static_cast<int32_t>(rng() % 3), width, height});
-                    job.kind = kind;
-                    job.source = source;
-                    job.first = rng() % 2;
-                    job.writeAcc = true;
+                    RenderJob job =
+                        b.Job(Rect{int32_t(rng() % 5), int32_t(rng() % 3), width, height});
+                    std::tie(job.kind, job.source, job.first, job.writeAcc, job.level) =
+                        std::tuple(kind, source, rng() % 2 == 0, true, f);
                     job.outBytesPerPixel = kind == PixelKind::kAsIs || rng() % 2 ? 3 : 1;
-                    job.level = f;
                     const std::vector<uint8_t> tone = Tone(rng() % 2 ? 128 : 60 + rng() % 190);
                     job.tone = tone.data();
                     SCOPED_TRACE(testing::Message() << "kind " << int(kind) << " source "
                                                     << int(source) << " amp " << f.amp);
-                    CompareRender(job, b);
+                    Compare(job, b);
                     if (kind == PixelKind::kGrey) {
                         job.outBytesPerPixel = 3;
                         job.level = LevelFormula{f.amp, 500, 1000, f.offset};
-                        CompareUnroundedGrey(job, b);
+                        Compare(job, b, true);
                     }
-                    // A plain accumulation, without output.
                     job.out = nullptr;
-                    if (source == SumSource::kAccumulate) CompareRender(job, b);
+                    if (source == SumSource::kAccumulate) Compare(job, b);
                     if (HasFatalFailure()) return;
                 }
             }
@@ -221,8 +198,7 @@ TEST(KernelsTest, AverageHistogramMatchesThePlainCount) {
                     const RenderJob r = b.Job(Rect{3, 1, 61, 7});
                     const AverageJob job{kind,          source, r.rect,        r.input,
                                          r.inputStride, r.acc,  r.accRowWords, weight};
-                    uint32_t fast[256] = {};
-                    uint32_t plain[256] = {};
+                    uint32_t fast[256] = {}, plain[256] = {};
                     AddAverageHistogram(job, fast);
                     for (int32_t y = 1; y < 8; ++y) detail::AverageSpan(job, y, 3, 64, plain);
                     ASSERT_EQ(0, std::memcmp(fast, plain, sizeof fast))
@@ -233,42 +209,33 @@ TEST(KernelsTest, AverageHistogramMatchesThePlainCount) {
     });
 }
 
-// A picture or plane view over random levels, or over a sky (many equal neighbours).
-struct ViewCase {
-    int32_t bytesPerPixel;
-    bool colour;
-    bool sky;
-};
-
-std::vector<uint8_t> ViewData(const ViewCase& c, int32_t w, int32_t h, uint32_t stride,
-                              std::mt19937& rng) {
-    std::vector<uint8_t> data(size_t(stride) * h);
-    std::normal_distribution<double> noise(30, 2);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w * c.bytesPerPixel; ++x) {
-            const double v = c.sky ? (x % 97 < 50 ? 0.0 : noise(rng)) : double(rng() % 256);
-            data[size_t(stride) * y + x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-        }
-    }
-    return data;
-}
-
+// Over random levels, or a sky (many equal neighbours), grey or colour, one or three bytes a
+// pixel: the histogram and row maxima with and without the pair table, the guide moments with
+// and without skipping rows by their maxima, and the banding sums with clipping and with row
+// corrections taken off first.
 TEST(KernelsTest, HistogramGuideAndBandingSumsMatchThePlainLoops) {
     ForEachTarget([&] {
         std::mt19937 rng(9);
+        std::normal_distribution<double> noise(30, 2);
         std::vector<uint32_t> pairs(kPairTableSize, 0);
-        for (const ViewCase& c :
-             {ViewCase{1, false, false}, ViewCase{1, false, true}, ViewCase{3, false, false},
-              ViewCase{3, true, false}, ViewCase{3, true, true}}) {
+        for (const auto& [bpp, colour, sky] : {std::tuple{1, false, false},
+                                               {1, false, true},
+                                               {3, false, false},
+                                               {3, true, false},
+                                               {3, true, true}}) {
             for (int32_t w : {1, 8, 31, 77, 130}) {
-                const uint32_t stride = static_cast<uint32_t>(w * c.bytesPerPixel + 5);
-                const std::vector<uint8_t> data = ViewData(c, w, 13, stride, rng);
-                const PixelView view{data.data(), stride, 0, 0, c.bytesPerPixel, c.colour};
+                const uint32_t stride = static_cast<uint32_t>(w * bpp + 5);
+                std::vector<uint8_t> data(size_t(stride) * 13);
+                for (int32_t y = 0; y < 13; ++y) {
+                    for (int32_t x = 0; x < w * bpp; ++x) {
+                        const double v = sky ? (x % 97 < 50 ? 0.0 : noise(rng)) : rng() % 256;
+                        data[size_t(stride) * y + x] = uint8_t(std::clamp(v, 0.0, 255.0));
+                    }
+                }
+                const PixelView view{data.data(), stride, 0, 0, bpp, colour};
                 const Rect rect{w > 2 ? 1 : 0, 2, w > 2 ? w - 2 : w, 10};
-                SCOPED_TRACE(testing::Message() << "bpp " << c.bytesPerPixel << " colour "
-                                                << c.colour << " width " << w);
-
-                // Histogram and row maxima, with and without the pair table.
+                SCOPED_TRACE(testing::Message() << "bpp " << bpp << " colour " << colour << " sky "
+                                                << sky << " width " << w);
                 uint32_t want[256] = {};
                 std::vector<uint16_t> wantMax(rect.h);
                 for (int32_t r = 0; r < rect.h; ++r) {
@@ -287,27 +254,23 @@ TEST(KernelsTest, HistogramGuideAndBandingSumsMatchThePlainLoops) {
                     EXPECT_EQ(gotMax, wantMax);
                 }
                 EXPECT_TRUE(std::all_of(pairs.begin(), pairs.end(), [](uint32_t v) { return !v; }));
-
-                // Guide moments at several levels, skipping rows by their maxima.
                 for (int32_t level : {0, 20, 31, 200, 255}) {
                     const GuideMoments plain = scalar::SumGuide(view, rect, level);
-                    for (const uint16_t* maxima : {static_cast<const uint16_t*>(nullptr),
-                                                   static_cast<const uint16_t*>(wantMax.data())}) {
-                        const GuideMoments got = SumGuide(view, rect, level, maxima);
+                    for (bool skip : {false, true}) {
+                        const GuideMoments got =
+                            SumGuide(view, rect, level, skip ? wantMax.data() : nullptr);
                         EXPECT_EQ(std::tie(got.sumW, got.sumX, got.sumY),
                                   std::tie(plain.sumW, plain.sumX, plain.sumY))
                             << "level " << level;
                     }
                 }
-
-                // Banding sums, with clipping and with row corrections taken off first.
                 std::vector<int16_t> rowCorr(rect.h);
                 for (auto& d : rowCorr) d = static_cast<int16_t>(int(rng() % 61) - 30);
                 for (int32_t clip : {0, 1, 25, 252}) {
                     auto value = [&](const uint8_t* p, int32_t d) {
                         auto one = [d](uint8_t v) { return uint32_t(std::clamp(v - d, 0, 255)); };
-                        uint32_t v = c.colour ? one(p[0]) + one(p[1]) + one(p[2]) : one(p[0]);
-                        return clip == 0 ? v : std::min<uint32_t>(v, c.colour ? 3 * clip : clip);
+                        uint32_t v = colour ? one(p[0]) + one(p[1]) + one(p[2]) : one(p[0]);
+                        return clip == 0 ? v : std::min<uint32_t>(v, colour ? 3 * clip : clip);
                     };
                     std::vector<uint32_t> rows(rect.h), wantRows(rect.h);
                     std::vector<uint32_t> cols(rect.w), wantCols(rect.w);
@@ -320,8 +283,8 @@ TEST(KernelsTest, HistogramGuideAndBandingSumsMatchThePlainLoops) {
                     }
                     ClippedRowSums(view, rect, clip, rows.data());
                     ClippedColumnSums(view, rect, clip, rowCorr.data(), cols.data());
-                    EXPECT_EQ(rows, wantRows) << "clip " << clip;
-                    EXPECT_EQ(cols, wantCols) << "clip " << clip;
+                    EXPECT_EQ(std::tie(rows, cols), std::tie(wantRows, wantCols))
+                        << "clip " << clip;
                 }
             }
         }
@@ -338,8 +301,7 @@ TEST(KernelsTest, CorrectionsMatchThePlainClamps) {
                 for (int32_t x0 : {0, 1, 2, 5}) {
                     const int32_t h = 5;
                     const uint32_t stride = static_cast<uint32_t>((3 * (w + x0 + 3) + 3) / 4 * 4);
-                    std::vector<uint8_t> picture(size_t(stride) * (h + 2));
-                    std::vector<uint8_t> plane(size_t(w) * h);
+                    std::vector<uint8_t> picture(size_t(stride) * (h + 2)), plane(size_t(w) * h);
                     Randomize(picture, rng);
                     Randomize(plane, rng);
                     std::vector<int16_t> rows(h), cols(w);
@@ -347,9 +309,8 @@ TEST(KernelsTest, CorrectionsMatchThePlainClamps) {
                     for (auto& d : cols) d = int16_t(int(rng() % 511) - 255);
                     for (int variant = 0; variant < 3; ++variant) {
                         CorrectionJob job;
-                        job.rect = Rect{x0, 1, w, h};
-                        job.out = picture.data();
-                        job.outStride = stride;
+                        std::tie(job.rect, job.out, job.outStride) =
+                            std::tuple(Rect{x0, 1, w, h}, picture.data(), stride);
                         job.rowCorrection = variant != 1 ? rows.data() : nullptr;
                         job.columnCorrection = variant != 0 ? cols.data() : nullptr;
                         job.skipZeroRows = variant == 0 && sourceBpp == 3 && !colour;
@@ -364,11 +325,10 @@ TEST(KernelsTest, CorrectionsMatchThePlainClamps) {
                                 const uint8_t* p = job.source.At(x0 + x, 1 + r);
                                 uint8_t* o = want.data() + size_t(stride) * (1 + r) + 3 * (x0 + x);
                                 const int32_t dc = job.columnCorrection ? cols[x] : 0;
-                                auto fix = [&](uint8_t v) {
-                                    return uint8_t(
-                                        std::clamp(std::clamp(v - d, 0, 255) - dc, 0, 255));
-                                };
-                                for (int k = 0; k < 3; ++k) o[k] = fix(p[colour ? k : 0]);
+                                for (int k = 0; k < 3; ++k) {
+                                    const int32_t v = std::clamp(p[colour ? k : 0] - d, 0, 255);
+                                    o[k] = uint8_t(std::clamp(v - dc, 0, 255));
+                                }
                             }
                         }
                         ApplyCorrections(job);

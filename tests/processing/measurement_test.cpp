@@ -22,21 +22,16 @@ TEST(MeasurementTest, DegenerateHistograms) {
     uint32_t histogram[kHistogramBins] = {};
     histogram[40] = 7;
     AreaStatistics st = ComputeStatistics(histogram, 0);
-    EXPECT_EQ(st.mean, 0.0f);
-    EXPECT_EQ(st.rms, 0.0f);
-    EXPECT_FALSE(std::isnan(st.bkgr));
-    histogram[40] = 0;
-    st = ComputeStatistics(histogram, 100);
-    EXPECT_EQ(std::pair(st.histMin, st.histMax), std::pair(255, 0));
-    histogram[0] = 100;  // all black
-    st = ComputeStatistics(histogram, 100);
-    EXPECT_EQ(std::pair(st.histMin, st.histMax), std::pair(0, 0));
-    histogram[0] = 0;
-    histogram[77] = 100;
-    st = ComputeStatistics(histogram, 100);
-    EXPECT_EQ(std::pair(st.histMin, st.histMax), std::pair(77, 77));
-    EXPECT_EQ(st.rms, 0.0f);
-    EXPECT_EQ(st.bkgr, 77.0f);
+    EXPECT_EQ(std::tuple(st.mean, st.rms, std::isnan(st.bkgr)), std::tuple(0.0f, 0.0f, false));
+    // Empty, all black, one level.
+    for (const auto& [level, count, min, max] :
+         {std::tuple(40, 0u, 255, 0), std::tuple(0, 100u, 0, 0), std::tuple(77, 100u, 77, 77)}) {
+        std::fill_n(histogram, kHistogramBins, 0u);
+        histogram[level] = count;
+        st = ComputeStatistics(histogram, 100);
+        EXPECT_EQ(std::pair(st.histMin, st.histMax), std::pair(min, max)) << level;
+    }
+    EXPECT_EQ(std::pair(st.rms, st.bkgr), std::pair(0.0f, 77.0f));
     // An engine whose area is empty measures nothing and divides by nothing.
     EngineFixture f(64, 48);
     f.engine->statisticsWanted.store(true);
@@ -63,12 +58,11 @@ TEST_F(GuideTest, MaximumLevelMethodSubtractsTheBackgroundRms) {
     e.bkgr.store(20.0f);
     e.bkgrRms.store(3.0f);
     const float factors[3] = {4.0f, 0.0f, -2.0f};
-    e.SetStarThresholds(2, factors);
-    EXPECT_EQ(e.GuideThresholdLevel(), 180 - 6);
-    e.SetStarThresholds(0, factors);
-    EXPECT_EQ(e.GuideThresholdLevel(), 32);  // 4 * 3 + 20
-    e.SetStarThresholds(1, factors);
-    EXPECT_EQ(e.GuideThresholdLevel(), (20 + 180) >> 1);
+    // Maximum less twice the RMS, 4 RMS above the background, halfway.
+    for (const auto& [method, level] : {std::pair(2, 180 - 6), {0, 32}, {1, (20 + 180) >> 1}}) {
+        e.SetStarThresholds(method, factors);
+        EXPECT_EQ(e.GuideThresholdLevel(), level) << method;
+    }
     // A flat background: only the brightest level counts.
     e.bkgrRms.store(0.0f);
     EXPECT_EQ(e.GuideThresholdLevel(), 179);
@@ -118,9 +112,7 @@ TEST(BandingThresholdTest, EndsOfTheThreshold) {
 // it sums unclipped, so a bright row is taken down by its whole offset.
 TEST(BandingThresholdTest, StageAtTheThresholdEnds) {
     EngineFixture f(40, 30);
-    ProcEngine& e = *f.engine;
-    e.params.autoFlags.store(0);
-    e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
+    ProcEngine& e = f.Whole();
     f.input.Fill(100, 100, 100);
     for (int32_t x = 0; x < 40; ++x)
         f.input.Pixel(x, 5)[0] = f.input.Pixel(x, 5)[1] = f.input.Pixel(x, 5)[2] = 130;
@@ -150,10 +142,7 @@ TEST(BandingThresholdTest, EqualSumsAreLeftUnchanged) {
         EngineFixture banded(48, 48);
         EngineFixture plain(48, 48);
         for (EngineFixture* f : {&banded, &plain}) {
-            f->engine->params.autoFlags.store(0);
-            f->engine->SetChannel(channel);
-            f->engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-            f->engine->SetNR(f == &banded, f == &banded);
+            f->Whole(channel).SetNR(f == &banded, f == &banded);
             for (int32_t y = 0; y < 48; ++y) {
                 for (int32_t x = 0; x < 48; ++x) {
                     std::memcpy(f->input.Pixel(x, y), levels[(x + y) % 48].data(), 3);

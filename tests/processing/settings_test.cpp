@@ -32,13 +32,11 @@ TEST(ProcSettingsTest, ProfileWithoutTheSectionGivesTheDefaults) {
     ProcSettings expected;
     expected.areaX = expected.areaY = expected.areaW = expected.areaH = 0.5f;
     expected.rmsH = expected.rmsV = 2.0f;
-    std::tie(expected.autoFlags, expected.countAccum, expected.amp, expected.gamma) =
-        std::tuple(7u, 1, 128, 128);
-    std::tie(expected.channels, expected.channelsId, expected.variantId) =
-        std::tuple(-2, FourCC("Grey"), FourCC("Accm"));
-    expected.starThresholdMethod = 2;
-    std::tie(expected.starThresholdFactor[0], expected.starThresholdFactor[2]) =
-        std::tuple(4.0f, -2.0f);
+    std::tie(expected.autoFlags, expected.countAccum, expected.amp, expected.gamma,
+             expected.channels, expected.channelsId, expected.variantId,
+             expected.starThresholdMethod, expected.starThresholdFactor[0],
+             expected.starThresholdFactor[2]) =
+        std::tuple(7u, 1, 128, 128, -2, FourCC("Grey"), FourCC("Accm"), 2, 4.0f, -2.0f);
     EXPECT_EQ(LoadProcSettings(), expected);
     EXPECT_EQ(DefaultProcSettings(), expected);
     EXPECT_EQ(ProcEngine().Settings(), expected);

@@ -31,11 +31,9 @@ TEST(FitLayoutTest, ScaleSizeOriginGridClip) {
         SurfaceLayout l;
         FitLayout(l, image.x, image.y, client.x, client.y);
         EXPECT_DOUBLE_EQ(l.scale, scale);
-        EXPECT_EQ((WindowPoint{l.pictureWidth, l.pictureHeight}), size);
-        EXPECT_EQ(l.origin, origin);
-        EXPECT_EQ(l.position, origin);
-        EXPECT_EQ(l.grid, grid);
-        EXPECT_EQ(l.clip, clip);
+        EXPECT_EQ(std::tuple(WindowPoint{l.pictureWidth, l.pictureHeight}, l.origin, l.position,
+                             l.grid, l.clip),
+                  std::tuple(size, origin, origin, grid, clip));
         // An empty image changes nothing but the client size.
         SurfaceLayout expected = l;
         expected.clientHeight = 600;
@@ -68,10 +66,8 @@ ProcView HalfScaleView() {
 }
 
 OverlaySource Source(bool flipped, ProcArea area, float starX = -1.0f, float starY = 0.0f) {
-    area.w = area.x1 - area.x0;
-    area.h = area.y1 - area.y0;
-    OverlaySource s{640, 480, flipped, area, 320.0f, 240.0f, starX, starY};
-    return s;
+    std::tie(area.w, area.h) = std::tuple(area.x1 - area.x0, area.y1 - area.y0);
+    return {640, 480, flipped, area, 320.0f, 240.0f, starX, starY};
 }
 
 TEST(OverlayTest, AreaRowsFollowTheFlipAndHiddenRule) {
@@ -86,8 +82,7 @@ TEST(OverlayTest, AreaRowsFollowTheFlipAndHiddenRule) {
     for (const auto& [flipped, area, show, rect, hidden] : cases) {
         ProcView v = HalfScaleView();
         MapAreaToWindow(v, Source(flipped, area), show);
-        EXPECT_EQ(v.overlay.area, rect);
-        EXPECT_EQ(v.overlay.areaHidden, hidden);
+        EXPECT_EQ(std::pair(v.overlay.area, v.overlay.areaHidden), std::pair(rect, hidden));
     }
 }
 
@@ -106,9 +101,9 @@ TEST(OverlayTest, MarkOrShiftFromTheStar) {
         OverlaySource s = Source(flipped, {160, 100, 480, 200}, x, y);
         s.virtualGuideActive = virtualGuide;
         UpdateOverlayGeometry(v, s, true);
-        EXPECT_EQ(v.overlay.reference, (WindowPoint{160, 150}));
-        EXPECT_EQ(v.overlay.mark, mark) << flipped << virtualGuide << x;
-        EXPECT_EQ(v.layout.position, position) << flipped << virtualGuide << x;
+        EXPECT_EQ(std::tuple(v.overlay.reference, v.overlay.mark, v.layout.position),
+                  std::tuple(WindowPoint{160, 150}, mark, position))
+            << flipped << virtualGuide << x;
     }
 }
 
@@ -139,18 +134,12 @@ TEST(OverlayTest, VirtualGuideKeepsTheStarOnTheReference) {
 
 // --- Paint lists ---------------------------------------------------------------------------
 
-DrawItem Fill(DrawBrush brush, WindowRect r) {
-    return {DrawKind::kFill, DrawPen::kNone, brush, r};
-}
-DrawItem Line(DrawPen pen, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    return {DrawKind::kLine, pen, DrawBrush::kNone, {x0, y0, x1, y1}};
-}
-DrawItem Outline(DrawPen pen, WindowRect r) {
-    return {DrawKind::kOutline, pen, DrawBrush::kNone, r};
-}
-DrawItem Picture(WindowRect r) {
-    return {DrawKind::kPicture, DrawPen::kNone, DrawBrush::kNone, r};
-}
+const auto Fill = [](DrawBrush b, WindowRect r) { return DrawItem{DrawKind::kFill, {}, b, r}; };
+const auto Outline = [](DrawPen p, WindowRect r) { return DrawItem{DrawKind::kOutline, p, {}, r}; };
+const auto Picture = [](WindowRect r) { return DrawItem{DrawKind::kPicture, {}, {}, r}; };
+const auto Line = [](DrawPen p, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    return DrawItem{DrawKind::kLine, p, {}, {x0, y0, x1, y1}};
+};
 constexpr DrawBrush kBlack = DrawBrush::kBlack;
 
 TEST(DrawListTest, BandsAroundThePictureAndNoneWhenItFills) {
@@ -161,9 +150,8 @@ TEST(DrawListTest, BandsAroundThePictureAndNoneWhenItFills) {
     EXPECT_EQ(std::vector(list.begin(), list.end()),
               (std::vector{Fill(kBlack, {0, 0, 320, 30}), Fill(kBlack, {0, 270, 320, 300}),
                            Picture({0, 30, 320, 270})}));
-    EXPECT_TRUE(list.clipped);
-    EXPECT_EQ(list.clipStart, 2u);
-    EXPECT_EQ(list.clip, (WindowRect{0, 30, 320, 270}));
+    EXPECT_EQ(std::tuple(list.clipped, list.clipStart, list.clip),
+              std::tuple(true, 2u, WindowRect{0, 30, 320, 270}));
     SurfaceLayout sameAspect;
     FitLayout(sameAspect, 640, 480, 160, 120);
     list.Clear();
