@@ -4,9 +4,7 @@
 // file or a format change never leads to a wrong subtraction.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
-#include <cmath>
 #include <filesystem>
 #include <thread>
 
@@ -38,14 +36,14 @@ class DarkFramesTest : public ::testing::Test, public IntakeHarness {
         Sink().engine.params.areaW = 0.0f;
     }
     DarkFrames& Dark() { return ctrl->sink.dark; }
-    // A dark for the connected stream whose byte c of pixel (x, y) is value(x, y, c).
-    MasterDark DarkOf(uint8_t (*value)(int32_t x, int32_t y, int c)) {
+    // A dark of `identity` (that of the connected stream by default) holding `packed`, the
+    // pixels without row padding; one level everywhere when `packed` has one byte.
+    MasterDark DarkOf(const Bytes& packed, DarkIdentity identity = {}) {
         MasterDark dark;
-        dark.Allocate(Dark().Identity());
-        for (int32_t y = 0; y < dark.identity.height; ++y) {
-            for (int32_t i = 0; i < 3 * dark.identity.width; ++i) {
-                dark.pixels[size_t{dark.stride} * y + i] = value(i / 3, y, i % 3);
-            }
+        dark.Allocate(identity.width ? identity : Dark().Identity());
+        const size_t row = 3 * size_t(dark.identity.width);
+        for (size_t i = 0; i < row * dark.identity.height; ++i) {
+            dark.pixels[dark.stride * (i / row) + i % row] = packed[packed.size() > 1 ? i : 0];
         }
         dark.frames = 16;
         return dark;
@@ -63,6 +61,11 @@ class DarkFramesTest : public ::testing::Test, public IntakeHarness {
         std::string error;
         EXPECT_TRUE(ReadDarkFile(Dark().StoredPath(), &stored, &error)) << error;
         return stored;
+    }
+    // The first `bytes` of a sample: the live picture of an RGB24 stream, whose rows keep
+    // their order and bytes.
+    static Bytes Head(const Bytes& sample, size_t bytes) {
+        return Bytes(sample.begin(), sample.begin() + static_cast<long>(bytes));
     }
 
     kelpa::testing::TempDir dir;
@@ -106,32 +109,28 @@ TEST_F(DarkFramesTest, MasterIsTheAverageOfTheLivePictures) {
 }
 
 // A take with a dark in use averages the raw frames, not the subtracted ones; the new master is
-// the one in use afterwards.
-TEST_F(DarkFramesTest, TakeWithADarkInUseSumsTheRawFrames) {
+// the one in use afterwards. A take needs a format that converts, and is abandoned when the
+// format changes.
+TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormatThatConverts) {
     ASSERT_TRUE(Connect(kFormatRgb, 24, 8, 4));
-    ASSERT_TRUE(Dark().Install(DarkOf([](int32_t, int32_t, int) -> uint8_t { return 9; })).ok);
+    ASSERT_TRUE(Dark().Install(DarkOf({9})).ok);
     Dark().SetUse(true);
     const Bytes sample = Sample(4, 20, 200);
     ASSERT_TRUE(Dark().StartTake(2).ok);
     Feed(sample);
     Feed(sample);
     ASSERT_TRUE(Dark().FinishTake().ok);
-    // RGB24 rows keep their order and bytes: the raw frame is the sample itself.
-    EXPECT_EQ(Packed(Stored()), Bytes(sample.begin(), sample.begin() + 3 * 8 * 4));
+    EXPECT_EQ(Packed(Stored()), Head(sample, 3 * 8 * 4));
     Feed(sample);
     EXPECT_EQ(Live(), Bytes(3 * 8 * 4, 0));
-}
 
-// A take needs a format that converts, and is abandoned when the format changes.
-TEST_F(DarkFramesTest, TakeNeedsAFormatThatConvertsAndStaysIt) {
-    EXPECT_FALSE(Dark().StartTake(4).ok);  // nothing connected
-    Connect(FourCC("MJPG"), 24, 16, 8);    // refused: no converter
+    Connect(FourCC("MJPG"), 24, 16, 8);  // refused: no converter
     EXPECT_FALSE(Dark().StartTake(4).ok);
     EXPECT_FALSE(Dark().FinishTake().ok);  // no take ended
-
     ASSERT_TRUE(Connect(kFormatYuy2, 16, 16, 8));
     ASSERT_TRUE(Dark().StartTake(8).ok);
     Feed(Sample(1));
+    events.Clear();
     ASSERT_TRUE(Connect(kFormatYuy2, 16, 32, 8));
     EXPECT_EQ(events.Count(StreamEvent::kDarkTake), 1);
     EXPECT_EQ(Dark().TakeState(), DarkTakeState::kFailed);
@@ -153,15 +152,13 @@ TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
         const Bytes sample = Sample(17);
         Feed(sample);
         const Bytes raw = Live();
-        const MasterDark dark = DarkOf(
-            [](int32_t x, int32_t y, int c) -> uint8_t { return (x * 7 + y * 13 + c * 29) % 97; });
-        ASSERT_TRUE(Dark().Install(dark).ok);
+        const Bytes dark = Random(raw.size(), f.code + f.bits, 0, 96);
+        ASSERT_TRUE(Dark().Install(DarkOf(dark)).ok);
         EXPECT_TRUE(Dark().SetUse(true).ok);
         EXPECT_TRUE(Dark().Applied());
         Feed(sample);
-        const Bytes packed = Packed(dark);
         Bytes expected(raw.size());
-        for (size_t i = 0; i < raw.size(); ++i) expected[i] = std::max(raw[i] - packed[i], 0);
+        for (size_t i = 0; i < raw.size(); ++i) expected[i] = std::max(raw[i] - dark[i], 0);
         EXPECT_EQ(Live(), expected);
         EXPECT_TRUE(Dark().SetUse(false).ok);
         Feed(sample);
@@ -169,23 +166,21 @@ TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
     }
 }
 
-// A frame of sky seen through a sensor with a low dark level and hot pixels: with the dark
-// (taken through the intake from frames of the dark alone) in use, the processed picture is the
-// one the clean sky gives; without it the hot pixels stand out.
+// A frame of sky seen through a sensor with a low dark level and hot pixels: with the dark in
+// use, the processed picture is the one the clean sky gives; without it the hot pixels stand
+// out.
 TEST_F(DarkFramesTest, HotPixelsVanishFromTheProcessedPicture) {
     ASSERT_TRUE(Connect(kFormatRgb, 24, 64, 48));
     const Bytes sky = Sample(5, 20, 50);
-    Bytes dark = Sample(6, 0, 8);
+    Bytes dark = Random(3 * 64 * 48, 6, 0, 8);
     for (const size_t hot : {30, 900, 1500, 2222, 3071}) std::fill_n(&dark[3 * hot], 3, 200);
     Bytes both(sky.size());
     for (size_t i = 0; i < sky.size(); ++i) both[i] = static_cast<uint8_t>(sky[i] + dark[i]);
-    ASSERT_TRUE(Dark().StartTake(4).ok);
-    for (int n = 0; n < 4; ++n) Feed(dark);
-    ASSERT_TRUE(Dark().FinishTake().ok);
     Feed(sky);
     const Bytes clean = Processed();
     Feed(both);
     const Bytes withoutDark = Processed();
+    ASSERT_TRUE(Dark().Install(DarkOf(dark)).ok);
     EXPECT_TRUE(Dark().SetUse(true).ok);
     Feed(both);
     const Bytes withDark = Processed();
@@ -197,8 +192,10 @@ TEST_F(DarkFramesTest, HotPixelsVanishFromTheProcessedPicture) {
 }
 
 // Darks of another device, size or format are refused with a message that names both streams,
-// and the picture stays the plain conversion.
-TEST_F(DarkFramesTest, ForeignDarksAreRefused) {
+// and the picture stays the plain conversion. The stored file of the stream is checked when
+// Use dark looks for it: none and a damaged one are refused, each with its reason; a good one is
+// applied.
+TEST_F(DarkFramesTest, ForeignMissingAndDamagedDarksAreRefused) {
     ASSERT_TRUE(Connect(kFormatYuy2, 16, 16, 8));
     const Bytes sample = Sample(3);
     Feed(sample);
@@ -210,11 +207,7 @@ TEST_F(DarkFramesTest, ForeignDarksAreRefused) {
           DarkIdentity{kCamera, 16, 10, kFormatYuy2}, DarkIdentity{kCamera, 18, 8, kFormatYuy2},
           DarkIdentity{kCamera, 16, 8, kFormatUyvy}}) {
         SCOPED_TRACE(DescribeDark(identity));
-        MasterDark dark;
-        dark.Allocate(identity);
-        std::fill(dark.pixels.begin(), dark.pixels.end(), 50);
-        dark.frames = 4;
-        const DarkResult result = Dark().Install(dark);
+        const DarkResult result = Dark().Install(DarkOf({50}, identity));
         EXPECT_FALSE(result.ok);
         EXPECT_TRUE(Contains(result.message, DescribeDark(identity))) << result.message;
         EXPECT_TRUE(Contains(result.message, DescribeDark(stream))) << result.message;
@@ -222,32 +215,13 @@ TEST_F(DarkFramesTest, ForeignDarksAreRefused) {
         Feed(sample);
         EXPECT_EQ(Live(), raw);
     }
-}
 
-// The stored file of the stream is checked when Use dark looks for it: none, one of another
-// stream, a damaged one are refused, each with its reason; a good one is applied.
-TEST_F(DarkFramesTest, StoredDarksAreCheckedBeforeUse) {
-    ASSERT_TRUE(Connect(kFormatI420, 12, 20, 10));
     const std::string path = Dark().StoredPath();
-    MasterDark other;
-    other.Allocate(DarkIdentity{kCamera, 20, 10, kFormatYv12});
-    other.frames = 3;
-    MasterDark right = other;
-    right.identity.format = kFormatI420;
+    const MasterDark right = DarkOf({3});
     std::string error;
-    const struct {
-        const MasterDark* stored;
-        bool damaged;
-        const char* reason;
-    } cases[] = {{nullptr, false, "No dark frame stored"},
-                 {&other, false, "refused"},
-                 {&right, true, "corrupt"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason);
-        if (c.stored) {
-            ASSERT_TRUE(WriteDarkFile(path, *c.stored, &error)) << error;
-        }
-        if (c.damaged) {
+    for (const bool damaged : {false, true}) {
+        if (damaged) {
+            ASSERT_TRUE(WriteDarkFile(path, right, &error)) << error;
             std::string bytes = kelpa::testing::ReadFile(path);
             bytes[bytes.size() / 2] ^= 0x10;
             kelpa::testing::WriteFile(path, bytes);
@@ -255,20 +229,21 @@ TEST_F(DarkFramesTest, StoredDarksAreCheckedBeforeUse) {
         Dark().SetUse(false);
         const DarkResult result = Dark().SetUse(true);
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.missing, c.stored == nullptr);
-        EXPECT_TRUE(Contains(result.message, c.reason)) << result.message;
+        EXPECT_EQ(result.missing, !damaged);
+        EXPECT_TRUE(Contains(result.message, damaged ? "corrupt" : "No dark frame stored"))
+            << result.message;
         EXPECT_FALSE(Dark().Applied());
     }
     ASSERT_TRUE(WriteDarkFile(path, right, &error)) << error;
     EXPECT_TRUE(Dark().Refresh().ok);
     EXPECT_TRUE(Dark().Applied());
-    EXPECT_EQ(Dark().StatusText(), "Dark frame: in use (3 frames)");
+    EXPECT_EQ(Dark().StatusText(), "Dark frame: in use (16 frames)");
 }
 
 // A dark in use stops at a change of size or format, says why, and comes back with its format.
 TEST_F(DarkFramesTest, FormatChangeStopsTheDark) {
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
-    ASSERT_TRUE(Dark().Install(DarkOf([](int32_t, int32_t, int) -> uint8_t { return 30; })).ok);
+    ASSERT_TRUE(Dark().Install(DarkOf({30})).ok);
     Dark().SetUse(true);
     ASSERT_TRUE(Dark().Applied());
     ASSERT_TRUE(Connect(kFormatRgb, 24, 12, 6));
@@ -276,7 +251,7 @@ TEST_F(DarkFramesTest, FormatChangeStopsTheDark) {
     EXPECT_TRUE(Contains(Dark().StatusText(), "not applied")) << Dark().StatusText();
     const Bytes sample = Sample(8, 0, 20);
     Feed(sample);
-    EXPECT_EQ(Live(), Bytes(sample.begin(), sample.begin() + 3 * 12 * 6));
+    EXPECT_EQ(Live(), Head(sample, 3 * 12 * 6));
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
     EXPECT_TRUE(Dark().Applied());
 }
@@ -319,7 +294,7 @@ TEST_F(DarkFramesTest, CommandsWhileFramesFlow) {
             if (live[0] != 100 && live[0] != 100 - 7 && live[0] != 0) ++wrong;
         }
     });
-    const MasterDark dark = DarkOf([](int32_t, int32_t, int) -> uint8_t { return 7; });
+    const MasterDark dark = DarkOf({7});
     for (int round = 0; round < 20; ++round) {
         Dark().SetUse(round % 2 == 0);
         ASSERT_TRUE(Dark().Install(dark).ok);

@@ -155,70 +155,46 @@ class PacingTest : public IntakeTest {
     FakeMediaControl control;
 };
 
-// Every frame is held until the next one is due by the stream's own times, whatever the rate:
-// the end of frame i's hold stays within a millisecond of (i + 1) periods, however long each
-// frame took to decode.
-TEST_F(PacingTest, EveryFrameEndsOnItsOwnTime) {
-    for (const auto& [num, den] :
-         {std::pair{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {60, 1}, {5, 1}}) {
-        const double fps = double(num) / den;
-        SCOPED_TRACE(fps);
-        Start(fps);
-        const uint32_t start = clock.now;
-        for (int i = 0; i < static_cast<int>(3 * fps); ++i) {  // three seconds of file
-            clock.now += static_cast<uint32_t>(i % 4);         // decoding takes 0 to 3 ms
-            Feed(double(i) * den / num);
-            ASSERT_NEAR(Since(start), (i + 1) * 1000.0 / fps, 1.0) << "frame " << i;
-        }
-        ctrl->Stop();
+// Every frame is held until the next one is due by the stream's own times: the end of frame
+// i's hold stays within a millisecond of (i + 1) periods, however long each frame took to
+// decode (a period rounded to whole milliseconds drifts out of that at 29.97 frames per
+// second). Frames that leave the timeline start a new one: the frame after a resume, a step
+// while paused, a seek forward or back, or a long stall is held one period (a late one is
+// shown at once) and the frames after it follow their own times again.
+TEST_F(PacingTest, FramesEndOnTheirOwnTimesAndTimelinesStartAgain) {
+    constexpr double kFps = 30000.0 / 1001;
+    Start(kFps);
+    auto frameTime = [](int frame) { return frame / kFps; };
+    uint32_t anchor = clock.now;
+    for (int i = 0; i < 30; ++i) {
+        clock.now += static_cast<uint32_t>(i % 4);  // decoding takes 0 to 3 ms
+        Feed(frameTime(i));
+        ASSERT_NEAR(Since(anchor), (i + 1) * 1000.0 / kFps, 1.0) << "frame " << i;
     }
-}
-
-// Frames that leave the timeline start a new one: the frame after a resume, a step while
-// paused, a seek forward or back, or a long stall is held one period (a late one is shown at
-// once) and the frames after it follow their own times again.
-TEST_F(PacingTest, TimelineStartsAgainAfterPausesStepsSeeksAndStalls) {
-    Start(30.0);
-    auto frameTime = [](int frame) { return frame / 30.0; };
-    for (int i = 0; i < 10; ++i) Feed(frameTime(i));
     const size_t running = clock.sleeps.size();
-    EXPECT_EQ(running, 10u);
 
     ctrl->PauseToggle();
-    Feed(frameTime(10));  // the frame shown when the graph paused
-    Feed(frameTime(20));  // steps while paused are shown at once
-    Feed(frameTime(21));
+    Feed(frameTime(30));  // the frame shown when the graph paused
+    Feed(frameTime(40));  // steps while paused are shown at once
+    Feed(frameTime(41));
     EXPECT_EQ(clock.sleeps.size(), running);
     clock.now += 60000;  // a minute in pause
-
     ctrl->PauseToggle();
-    uint32_t anchor = clock.now;
-    Feed(frameTime(22));
-    EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
-    Feed(frameTime(23));
-    Feed(frameTime(24));
-    EXPECT_NEAR(Since(anchor), 3000.0 / 30, 1.0);
-
-    anchor = clock.now;
-    Feed(frameTime(300));  // a seek forward while running
-    Feed(frameTime(301));
-    EXPECT_NEAR(Since(anchor), 2000.0 / 30, 1.0);
-
-    clock.now += 2000;  // the disk stalled: the late frame is shown at once
-    const size_t beforeStall = clock.sleeps.size();
-    anchor = clock.now;
-    Feed(frameTime(302));
-    EXPECT_EQ(clock.sleeps.size(), beforeStall);
-    Feed(frameTime(303));
-    EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
-
-    anchor = clock.now;
-    Feed(frameTime(0));  // back to the start
-    Feed(frameTime(1));
-    EXPECT_NEAR(Since(anchor), 1000.0 / 30, 1.0);
+    const auto expectHeld = [&](std::initializer_list<int> frames, int periods) {
+        anchor = clock.now;
+        for (const int frame : frames) Feed(frameTime(frame));
+        EXPECT_NEAR(Since(anchor), periods * 1000.0 / kFps, 1.0) << *frames.begin();
+    };
+    expectHeld({42, 43, 44}, 3);  // after the resume
+    expectHeld({300, 301}, 2);    // a seek forward while running
+    clock.now += 2000;            // the disk stalled: the late frame is shown at once
+    expectHeld({302, 303}, 1);
+    expectHeld({0, 1}, 1);  // back to the start
 }
 
-TEST_F(PacingTest, LongWaitsSleepInSlicesAndStopWhenPaused) {
+// Long waits sleep in slices and stop when the graph pauses; cameras and stopped files are
+// never paced.
+TEST_F(PacingTest, LongWaitsSleepInSlicesAndOnlyRunningFilesWait) {
     Start(5.0);
     Feed(0.0);
     EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{100, 100}));
@@ -227,57 +203,47 @@ TEST_F(PacingTest, LongWaitsSleepInSlicesAndStopWhenPaused) {
     clock.onSleep = [] { paused->playState.store(kStatePaused); };
     Feed(0.2);
     EXPECT_EQ(clock.sleeps, (std::vector<uint32_t>{100}));
-}
-
-TEST_F(PacingTest, CamerasAndStoppedFilesAreNeverPaced) {
-    Start(25.0);
+    clock.onSleep = nullptr;
+    Start(5.0);
+    clock.sleeps.clear();
     sink.isLive = true;
-    for (int i = 0; i < 5; ++i) Feed(i * 0.04);
+    for (int i = 0; i < 5; ++i) Feed(i * 0.2);
     sink.isLive = false;
     ctrl->Stop();
-    for (int i = 0; i < 5; ++i) Feed(i * 0.04);
+    for (int i = 0; i < 5; ++i) Feed(i * 0.2);
     EXPECT_TRUE(clock.sleeps.empty());
 }
 
 // ---- Run states -----------------------------------------------------------------------------
 
-class RunStateTest : public IntakeTest {
-  protected:
-    void Attach() { ctrl->AttachGraph(&control, &seeking, nullptr); }
+// Without a graph nothing runs; a stopped graph has nothing to pause; a stopped file is
+// rewound. Run from pause stops the graph first and polls until it has; a failed run stays
+// stopped.
+TEST_F(IntakeTest, RunStates) {
     FakeMediaControl control;
     FakeSeeking seeking;
-};
-
-TEST_F(RunStateTest, StartPauseStop) {
-    EXPECT_EQ(ctrl->Run(), MediaResult::kNoGraph);  // no graph yet
+    EXPECT_EQ(ctrl->Run(), MediaResult::kNoGraph);
     EXPECT_EQ(ctrl->Stop(), MediaResult::kNoGraph);
     EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kNoGraph);
-    Attach();
-    EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kUnchanged);  // stopped: nothing to pause
+    ctrl->AttachGraph(&control, &seeking, nullptr);
+    EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kUnchanged);
     EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
-    EXPECT_EQ(ctrl->PlayState(), kStateRunning);
     EXPECT_EQ(ctrl->Run(), MediaResult::kUnchanged);
-    ctrl->PauseToggle();
-    EXPECT_EQ(ctrl->PlayState(), kStatePaused);
-    ctrl->PauseToggle();
+    const int32_t states[] = {kStatePaused, kStateRunning, kStatePaused};
+    for (const int32_t state : states) {
+        ctrl->PauseToggle();
+        EXPECT_EQ(ctrl->PlayState(), state);
+    }
+    control.reportedState = kStatePaused;  // the graph never leaves pause: 3 polls
+    EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateRunning);
     seeking.position = 1234;
     EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
-    EXPECT_EQ(seeking.position, 0);  // a stopped file is rewound
+    EXPECT_EQ(seeking.position, 0);
     EXPECT_EQ(ctrl->Stop(), MediaResult::kUnchanged);
-    EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "stopWhenReady"}));
-}
-
-TEST_F(RunStateTest, RunFromPauseStopsFirstAndAFailedRunStaysStopped) {
-    Attach();
-    ctrl->Run();
-    ctrl->PauseToggle();
-    control.calls.clear();
-    control.reportedState = kStatePaused;  // the graph never leaves pause: 3 polls
-    ctrl->Run();
-    EXPECT_EQ(control.calls, (Strings{"stopWhenReady", "getState", "getState", "getState", "run"}));
-    ctrl->Stop();
+    EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "pause", "stopWhenReady", "getState",
+                                      "getState", "getState", "run", "stopWhenReady"}));
     control.runResult = MediaResult::kFailed;
     EXPECT_EQ(ctrl->Run(), MediaResult::kFailed);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
