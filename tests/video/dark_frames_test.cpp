@@ -28,8 +28,7 @@ bool Contains(const std::string& text, const std::string& part) {
 // is the area, so every pixel reaches the processed picture.
 class DarkFramesTest : public ::testing::Test, public IntakeHarness {
   protected:
-    DarkFramesTest() { Configure(); }
-    void Configure() {
+    DarkFramesTest() {
         Sink().SetPacing(false);
         Sink().dark.SetDirectory(dir.Path());
         Sink().dark.SetDevice(kCamera);
@@ -253,25 +252,6 @@ TEST_F(DarkFramesTest, FormatChangeStopsTheDark) {
     Feed(sample);
     EXPECT_EQ(Live(), Head(sample, 3 * 12 * 6));
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
-    EXPECT_TRUE(Dark().Applied());
-}
-
-// A new controller with DarkUse=1 finds the dark taken by an earlier one once its stream is
-// known (as the application refreshes it after opening a source).
-TEST_F(DarkFramesTest, DarkUseSettingLoadsTheStoredDark) {
-    ASSERT_TRUE(Connect(kFormatUyvy, 16, 10, 4));
-    ASSERT_TRUE(Dark().StartTake(1).ok);
-    Feed(Sample(2, 5, 9));
-    ASSERT_TRUE(Dark().FinishTake().ok);
-    profile.Set("DarkUse", "1");
-    profile.Set("DarkFrames", "5000");
-    Restart();
-    Configure();
-    EXPECT_TRUE(Dark().Use());
-    EXPECT_EQ(Dark().Settings().frames, DarkFrames::kMaxFrames);
-    ASSERT_TRUE(Connect(kFormatUyvy, 16, 10, 4));
-    EXPECT_FALSE(Dark().Applied());
-    EXPECT_TRUE(Dark().Refresh().ok);
     EXPECT_TRUE(Dark().Applied());
 }
 
