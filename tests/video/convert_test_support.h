@@ -94,9 +94,15 @@ class Frame {
         src_ = std::make_unique<uint8_t[]>(g.srcRequiredSize);
         dst_.assign(2 * kGuard + size_t{g.dstStride} * g.height, kGuardByte);
     }
-    void Randomise(uint32_t seed) {
+    // Random bytes; with `edges`, half of them the levels where clamping and rounding turn
+    // (the ends of the range, of the video range and the middle).
+    void Randomise(uint32_t seed, bool edges = false) {
+        static constexpr uint8_t kEdges[] = {0, 1, 15, 16, 127, 128, 129, 235, 240, 254, 255};
         std::mt19937 rng(seed);
-        for (uint32_t i = 0; i < g_.srcRequiredSize; ++i) src_[i] = static_cast<uint8_t>(rng());
+        for (uint32_t i = 0; i < g_.srcRequiredSize; ++i) {
+            const uint32_t r = rng();
+            src_[i] = static_cast<uint8_t>(edges && r % 2 ? kEdges[r / 2 % std::size(kEdges)] : r);
+        }
     }
     const ConvGeometry& Geometry() const { return g_; }
     uint8_t* Src() { return src_.get(); }
