@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <future>
 #include <optional>
 #include <thread>
 #include <tuple>
@@ -41,26 +41,18 @@ CaptureRunSettings In(const std::string& dir, uint32_t count, uint32_t frameDela
     return {.directory = dir, .frameDelay = frameDelay, .count = count};
 }
 
-// A receiver that acknowledges and records nothing (a recorder would allocate); it can hold
-// the streaming thread in its first progress message until the test opens it.
+// A receiver that acknowledges and records nothing (a recorder would allocate); holding, it
+// keeps the streaming thread in its first progress message until `open` is set.
 struct Gate : StreamEventReceiver {
     void Notify(StreamEvents& source, StreamEvent kind) override {
         source.Acknowledge(kind);
-        if (kind != P || !closed) return;
-        std::unique_lock lock(mutex);
-        entered = true;
-        changed.notify_all();
-        changed.wait(lock, [this] { return !closed; });
+        if (kind != P || !open.valid()) return;
+        entered.set_value();
+        open.wait();
         left = true;
     }
-    void Open() {
-        std::lock_guard lock(mutex);
-        closed = false;
-        changed.notify_all();
-    }
-    bool closed = false, entered = false;
-    std::mutex mutex;
-    std::condition_variable changed;
+    std::promise<void> entered;
+    std::shared_future<void> open;
     std::atomic<bool> left{false};
 };
 
@@ -218,20 +210,18 @@ TEST_F(CaptureRunTest, ShortWriteEndsRunAndLeavesNoPartialFile) {
 // flight: FinishCapture returns only once that frame's file is complete and in place.
 TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     Gate gate;
-    gate.closed = true;
+    std::promise<void> opening;
+    gate.open = opening.get_future().share();
     const Picture pic(6, 3, false);
     StreamEvents events;
     events.SetReceiver(&gate);
     CaptureWriter writer(&events, In(dir_.Path(), 2));
     writer.ToggleCapture(nullptr);  // a count below 4: progress after every frame
     std::thread streaming([&] { Frame(writer, pic, 0); });
-    {
-        std::unique_lock lock(gate.mutex);
-        gate.changed.wait(lock, [&] { return gate.entered; });
-    }
+    gate.entered.get_future().wait();
     std::thread opener([&] {
         while (writer.capturing.load()) std::this_thread::yield();
-        gate.Open();
+        opening.set_value();
     });
     writer.FinishCapture();
     EXPECT_TRUE(gate.left.load());
@@ -414,57 +404,49 @@ class CaptureFormatRunTest : public CaptureRunTest {
     CaptureWriter writer_{&events_, CaptureRunSettings{dir_.Path()}};
 };
 
-// Bottom-up colour pictures: the name comes from the first frame; nothing unfinished stays.
-TEST_F(CaptureFormatRunTest, SerRunWritesOneUprightFileWithDeviceTextsAndTimes) {
+// Bottom-up colour pictures, then smaller top-down ones in colour and grey: a file a kind of
+// picture, named after its first frame, upright, with the device, texts, start time and frame
+// times; the last ends with the run. A finished file and an unfinished one of earlier runs
+// under the first name stay as they are; nothing unfinished stays.
+TEST_F(CaptureFormatRunTest, SerFilesHoldTheirFramesWithDeviceTextsAndTimesAndReplaceNothing) {
+    WriteFile(dir_ / "capZWO_00001.ser", "finished");
+    WriteFile(dir_ / "capZWO_00001.ser.part", "unfinished");
     std::vector<Picture> pictures;
-    for (uint8_t seed = 0; seed < 5; ++seed) pictures.emplace_back(7, 3, false, seed);
-    Start(CaptureFileType::kSer, 5);
-    for (int i = 0; i < 5; ++i) ASSERT_EQ(Frame(pictures[i], i), 1);
-    EXPECT_FALSE(writer_.capturing.load());
-    EXPECT_EQ(target_.Events(), (Events{P, D}));
-    ASSERT_EQ(FilesIn(dir_.Path()), Names{"capZWO_00001.ser"});
-    const SerContent ser = Ser("capZWO_00001.ser");
-    EXPECT_EQ(std::tie(ser.colorId, ser.width, ser.height, ser.frameCount),
-              std::tuple(101, 7, 3, 5));
-    EXPECT_EQ(std::tie(ser.observer, ser.instrument, ser.telescope),
-              std::tuple("A. Observer", "ZWO ASI120MM Mini", "C8"));
-    EXPECT_EQ(std::tie(ser.dateTimeUtc, ser.dateTime),
-              std::tuple(kStartTicks, kStartTicks + 3 * 3600 * 10000000LL));
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(ser.frames[i], pictures[i].image) << i;
-        EXPECT_EQ(ser.times[i], kStartTicks + i * kTicksPerFrame) << i;
-    }
-    char path[512];
-    writer_.LastCapturePath(path, sizeof path);
-    EXPECT_EQ(path, dir_.File("capZWO_00001.ser"));
-}
-
-// Ended by the user, or by the picture changing size or kind: each file holds what it took. A
-// finished file and an unfinished one of earlier runs under the first name stay as they are.
-TEST_F(CaptureFormatRunTest, SerFilesEndWithTheRunAndWithEachNewPictureAndReplaceNothing) {
-    WriteFile(dir_.File("capZWO_00001.ser"), "finished");
-    WriteFile(dir_.File("capZWO_00001.ser.part"), "unfinished");
-    const Picture large(8, 4, false);
-    const Picture small(6, 2, true);
+    for (uint8_t i = 0; i < 7; ++i)
+        pictures.emplace_back(i < 2 ? 8 : 6, i < 2 ? 4 : 2, i > 1, i, i > 4);
     Start(CaptureFileType::kSer, 100);
-    for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(i < 2 ? large : small, i, i < 5), 1) << i;
+    for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(pictures[i], i, i < 5), 1) << i;
     test::RecordingNotice notice;
     EXPECT_FALSE(writer_.ToggleCapture(&notice));
     EXPECT_EQ(notice.status.back(), "Capturing 7 (+7) frame(s)");
     ASSERT_EQ(FilesIn(dir_.Path()),
               (Names{"capZWO_00001.ser", "capZWO_00001.ser.part", "capZWO_00001_1.ser",
                      "capZWO_00003.ser", "capZWO_00006.ser"}));
-    EXPECT_EQ(ReadFile(dir_.File("capZWO_00001.ser")), "finished");
-    EXPECT_EQ(ReadFile(dir_.File("capZWO_00001.ser.part")), "unfinished");
-    const std::tuple<const char*, int, int, int> expected[] = {{"capZWO_00001_1.ser", 8, 101, 2},
-                                                               {"capZWO_00003.ser", 6, 101, 3},
-                                                               {"capZWO_00006.ser", 6, 0, 2}};
-    for (const auto& [name, width, colorId, count] : expected) {
+    EXPECT_EQ(ReadFile(dir_ / "capZWO_00001.ser") + ReadFile(dir_ / "capZWO_00001.ser.part"),
+              "finishedunfinished");
+    char path[512];
+    writer_.LastCapturePath(path, sizeof path);
+    EXPECT_EQ(path, dir_ / "capZWO_00006.ser");
+    // Name, first frame, frames, width, colour id.
+    const std::tuple<const char*, int, int, int, int> files[] = {
+        {"capZWO_00001_1.ser", 0, 2, 8, 101},
+        {"capZWO_00003.ser", 2, 3, 6, 101},
+        {"capZWO_00006.ser", 5, 2, 6, 0}};
+    for (const auto& [name, first, count, width, colorId] : files) {
+        SCOPED_TRACE(name);
         const SerContent ser = Ser(name);
-        EXPECT_EQ(std::tuple(ser.width, ser.colorId, ser.frameCount, ser.times.size()),
-                  std::tuple(width, colorId, count, size_t(count)))
-            << name;
+        ASSERT_EQ(std::tie(ser.width, ser.colorId, ser.frameCount),
+                  std::tie(width, colorId, count));
+        EXPECT_EQ(std::tie(ser.observer, ser.instrument, ser.telescope),
+                  std::tuple("A. Observer", "ZWO ASI120MM Mini", "C8"));
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(ser.frames[i], SerFrame(pictures[first + i], colorId != 0)) << i;
+            EXPECT_EQ(ser.times[i], kStartTicks + (first + i) * kTicksPerFrame) << i;
+        }
     }
+    const SerContent first = Ser("capZWO_00001_1.ser");
+    EXPECT_EQ(std::tie(first.dateTimeUtc, first.dateTime),
+              std::tuple(kStartTicks, kStartTicks + 3 * 3600 * 10000000LL));
 }
 
 // A file size limit that the third frame passes and the trailer too: the run ends, the file
