@@ -80,9 +80,7 @@ inline ::testing::AssertionResult ReadBmp(const std::string& path, BmpContent& o
 inline ::testing::AssertionResult BmpHolds(const std::string& path, const Picture& p) {
     BmpContent bmp;
     if (::testing::AssertionResult read = ReadBmp(path, bmp); !read) return read << " " << path;
-    if (bmp.image == p.image && bmp.height == p.header.height) {
-        return ::testing::AssertionSuccess();
-    }
+    if (bmp.image == p.image && bmp.height == p.header.height) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << path << " holds another picture";
 }
 

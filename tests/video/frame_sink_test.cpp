@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
+#include <tuple>
 
 #include "support/captured_log.h"
 #include "support/intake_harness.h"
@@ -45,24 +45,21 @@ TEST_F(IntakeTest, SampleReachesBothPictures) {
             SCOPED_TRACE(::testing::Message() << format.name << " " << w << "x" << h);
             events.Clear();
             Connect(format.code, format.bits, w, h);
-            ASSERT_EQ(sink.live.Picture().width, w);
-            ASSERT_EQ(sink.live.Picture().height, h);
+            ASSERT_EQ(std::tie(sink.live.Picture().width, sink.live.Picture().height),
+                      std::tie(w, h));
             EXPECT_EQ(sink.live.HeaderHeight(), sink.keepsRowOrder ? h : -h);
             Feed();
-            std::vector<uint8_t> expected(sink.live.Picture().imageSize);
-            format.reference(expected.data(), sample.data(), sink.geometry);
-            const FrameBuffer& live = sink.live.Picture();
-            const FrameBuffer& out = sink.engine.surf.Picture();
-            for (int32_t y = 0; y < h; ++y) {
-                const size_t row = size_t{live.stride} * y;
-                ASSERT_EQ(0, std::memcmp(live.data + row, expected.data() + row, 3 * size_t(w)))
-                    << "row " << y;
-                for (int32_t x = 0; x < w; ++x) {
-                    const uint8_t* p = live.data + row + 3 * x;
-                    const int64_t grey = ((114 * p[0] + 587 * p[1] + 299 * p[2]) + 500) / 1000;
-                    ASSERT_EQ(out.data[size_t{out.stride} * y + 3 * x],
-                              std::min<int64_t>(grey, 255));
-                }
+            FrameBuffer reference = sink.live.Picture();
+            Bytes converted(reference.imageSize);
+            reference.data = converted.data();
+            format.reference(converted.data(), sample.data(), sink.geometry);
+            const Bytes live = Live();
+            const Bytes out = Processed();
+            ASSERT_EQ(live, Pixels(reference));
+            for (size_t i = 0; i < live.size(); i += 3) {
+                const int grey =
+                    (114 * live[i] + 587 * live[i + 1] + 299 * live[i + 2] + 500) / 1000;
+                ASSERT_EQ(out[i], std::min(grey, 255)) << "pixel " << i / 3;
             }
             EXPECT_EQ(events.Count(StreamEvent::kLivePicture), 1);
             EXPECT_EQ(events.Count(StreamEvent::kProcessedPicture), 1);
