@@ -1,6 +1,6 @@
 // Dark frames through the intake (FrameSink::SampleCB): a take averages the live pictures it
 // saw; a dark in use is taken off every live picture of every format before processing; a dark of
-// another device, size or format, a damaged file or a format change never leads to a wrong
+// another device, size or format, a missing file or a format change never leads to a wrong
 // subtraction.
 #include <gtest/gtest.h>
 
