@@ -113,7 +113,7 @@ TEST_F(ConvertTest, WorkedExamples) {
         Frame frame(MakeConvGeometry(f.code, f.bits, w, h));
         ASSERT_EQ(frame.Geometry().srcRequiredSize, src.size());
         std::copy(src.begin(), src.end(), frame.Src());
-        ASSERT_EQ(frame.FirstMismatch(f), -1);
+        ASSERT_EQ(frame.FirstMismatchWith(frame.Expected(f), f.fast), -1);
         EXPECT_TRUE(frame.OutsideUntouched());
         for (int32_t y = 0; y < h; ++y) EXPECT_EQ(frame.Row(y), rows[y]) << "row " << y;
     }
