@@ -116,7 +116,7 @@ TEST_F(IntakeTest, HiddenWindowsGetNoPicturesAndTheSameHeaderDoesNotReallocate) 
     EXPECT_EQ(events.Events(), std::vector{StreamEvent::kStatistics});
 }
 
-// The whole path, with every stage on, allocates nothing per frame.
+// The whole path, with every stage on and a capture run, allocates nothing per frame.
 TEST_F(IntakeTest, SampleAllocatesNothing) {
     Connect(kFormatYuy2, 16, 160, 120, 100);
     sink.ApplyFrameRate(30.0);
@@ -130,10 +130,18 @@ TEST_F(IntakeTest, SampleAllocatesNothing) {
     sink.engine.statisticsWanted.store(true);
     sink.engine.SetCountAccum(3);
     sink.isLive = true;
+    const kelpa::testing::TempDir captures;
+    ASSERT_TRUE(sink.capture.SetCaptureDirectory(captures.Path().c_str()));
+    CaptureFileSettings live;  // every frame, as it arrives
+    live.content = static_cast<uint32_t>(CaptureContent::kLive);
+    sink.capture.SetFileSettings(live);
+    sink.capture.captureCount.store(100);
+    ASSERT_TRUE(sink.capture.ToggleCapture(nullptr));
     Feed();
     kelpa::testing::StartCountingNew();
     for (int i = 1; i < 10; ++i) Feed(i / 30.0);
     EXPECT_EQ(kelpa::testing::StopCountingNew(), 0);
+    EXPECT_GE(sink.capture.capturedCount.load(), 2u);  // frames were captured on the way
 }
 
 // ---- Pacing of file frames (a fake clock) ------------------------------------------------------
