@@ -1,12 +1,12 @@
 // Capture runs into a real directory: the files are decoded by readers of the test's own (BMP,
-// SER) and cfitsio, and compared with the picture; messages, skipped frames and settings
-// changed mid-run are checked, and every way a run can fail:
-// a directory that cannot be created or takes no files, a file size limit, a picture a BMP file
-// cannot hold. Captured files are never replaced: frame numbers from container times that were
-// rounded, several writers capturing into one directory, file systems with and without a
-// no-replace rename; and the temporaries of programs that ended mid-write are cleared when a
-// capture starts. SER runs write one upright file with the device, texts, start time and frame
-// times, and a new one when the picture changes size or kind; FITS runs one file a frame.
+// SER) and cfitsio, and compared with the picture; messages, skipped frames and settings changed
+// mid-run are checked, and every way a run can fail: a directory that cannot be created or takes
+// no files, a file size limit, a picture a BMP file cannot hold. Captured files are never
+// replaced: frame numbers from container times that were rounded, several writers capturing
+// into one directory, file systems with and without a no-replace rename; and the temporaries of
+// programs that ended mid-write are cleared when a capture starts. SER runs write a file a kind
+// of picture, upright, with the device, texts, start time and frame times; FITS runs a file a
+// frame.
 #include <sys/wait.h>
 #include <unistd.h>
 
