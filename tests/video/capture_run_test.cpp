@@ -110,8 +110,8 @@ TEST_F(CaptureRunTest, FilesDecodeBackAndTheRunEndsAtItsCount) {
 }
 
 // A frame that cannot be written ends the run with a text naming the directory and the reason,
-// in the log, the run's report and the main window's answer to it; the frames before it stay,
-// nothing partial or temporary is left.
+// in the log and the run's report (which the main window shows as a warning); the frames before it
+// stay, nothing partial or temporary is left.
 TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     const std::string blocker = dir_.File("blocker");
     WriteFile(blocker, "x");
@@ -141,9 +141,6 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         ExpectRunEnd(writer, text, 1);
         EXPECT_EQ(target_.Events(), Events{D});
         EXPECT_EQ(FilesIn(dir_.Path()), (Names{"blocker", "cap_00001.bmp"}));
-        test::RecordingNotice notice;
-        writer.ReportRunEnd(&notice);
-        EXPECT_EQ(notice.status, Names{text});
     }
 }
 
