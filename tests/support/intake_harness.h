@@ -32,13 +32,17 @@ class IntakeHarness {
         return ctrl->sink.SetSourceHeader(BitmapInfoHeader{
             .width = w, .height = h, .bitCount = static_cast<uint16_t>(bits), .compression = code});
     }
-    // A sample of the connected format's size, its bytes drawn from low ... high with a seed.
-    Bytes Sample(uint32_t seed, int low = 0, int high = 255) const {
-        Bytes sample(ctrl->sink.geometry.srcRequiredSize);
+    // `size` bytes drawn from low ... high with a seed.
+    static Bytes Random(size_t size, uint32_t seed, int low = 0, int high = 255) {
+        Bytes out(size);
         std::mt19937 rng(seed);
         std::uniform_int_distribution<int> level(low, high);
-        for (auto& b : sample) b = static_cast<uint8_t>(level(rng));
-        return sample;
+        for (auto& b : out) b = static_cast<uint8_t>(level(rng));
+        return out;
+    }
+    // A sample of the connected format's size.
+    Bytes Sample(uint32_t seed, int low = 0, int high = 255) const {
+        return Random(ctrl->sink.geometry.srcRequiredSize, seed, low, high);
     }
     int32_t Feed(const Bytes& sample, double t = 0.0) {
         return ctrl->sink.SampleCB(t, sample.data(), sample.size());

@@ -1,22 +1,18 @@
 // Capture through the intake, as a running graph drives it: the saved picture is upright for
-// every source row order and shows the vertical flip as the window does; and a capture run
-// writes the frames it promises when the chain renders whole frames (an empty area, frames too
-// small for an area, no accumulator).
+// every source row order and shows the vertical flip as the window does; content and processor
+// choose the captured picture and its colour; and a capture run writes the frames it promises
+// when the chain renders whole frames (an empty area, frames too small for an area, no
+// accumulator).
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
+#include <tuple>
 
 #include "support/child_process.h"
 #include "support/intake_harness.h"
-#include "support/temp_files.h"
 #include "video/capture_test_support.h"
 #include "video/intake_fakes.h"
 
@@ -24,83 +20,63 @@ namespace kelpa::test {
 namespace {
 
 using kelpa::testing::FilesIn;
-using kelpa::testing::ReadBmp;
-using kelpa::testing::TempDir;
-
-constexpr uint8_t kBright = 200;
-constexpr uint8_t kDark = 40;
-
-// How a source delivers its rows, as the media layer hands them over.
-struct Source {
-    const char* name;
-    uint32_t code;
-    uint16_t bits;
-    bool positiveHeight;  // the header's height sign
-    bool topRowFirst;     // the first row in the sample is the picture's top row
-};
-
-// A picture whose upper half is bright and lower half dark, laid out as the source sends it.
-std::vector<uint8_t> HalfBrightSample(const Source& s, const ConvGeometry& g) {
-    std::vector<uint8_t> sample(g.srcRequiredSize, 128);  // neutral chroma
-    for (int32_t row = 0; row < g.height; ++row) {
-        const int32_t y = s.topRowFirst ? row : g.height - 1 - row;
-        const uint8_t level = y < g.height / 2 ? kBright : kDark;
-        uint8_t* line = sample.data() + g.planeOffset[0] + size_t{g.planeStride[0]} * row;
-        if (s.code == kFormatRgb) {
-            std::memset(line, level, size_t{3} * g.width);
-        } else if (s.code == kFormatYuy2) {
-            for (int32_t x = 0; x < g.width; ++x) line[2 * x] = level;  // luma bytes
-        } else {
-            std::memset(line, level, g.width);  // the luma plane
-        }
-    }
-    return sample;
-}
+using kelpa::testing::Names;
 
 // A controller whose graph runs (a run resets the chain as a real start does), with a capture
 // run into a directory of its own. Public, for the child process of the allocation test.
 class CaptureIntakeTest : public ::testing::Test, public IntakeHarness {
   public:
     CaptureIntakeTest() { profile.Set("CapWorkDir", dir.Path()); }
-    // A new controller with the profile's settings, its graph attached, the format connected.
+    // A new controller with the profile's settings, its graph attached, the format connected;
+    // the capture directory empty.
     bool Start(uint32_t code, uint16_t bits, int32_t w, int32_t h) {
+        std::filesystem::remove_all(dir.Path());
+        events.Clear();
         Restart();
         ctrl->AttachGraph(&control, nullptr, nullptr);
         ctrl->sink.isLive = true;
         return Connect(code, bits, w, h);
     }
-    // A capture run of `count` frames, then `frames` frames of the sample 40 ms apart.
-    void Capture(uint32_t count, const Bytes& sample, int frames) {
+    // A capture run of `count` frames, then `frames` frames of the sample 40 ms apart; the
+    // files written.
+    Names Capture(uint32_t count, const Bytes& sample, int frames) {
         ctrl->sink.capture.captureCount.store(count);
         ctrl->sink.capture.ToggleCapture(nullptr);
-        ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
+        EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
         for (int i = 0; i < frames; ++i) Feed(sample, i / 25.0);
+        return FilesIn(dir.Path());
     }
 
-    TempDir dir;
+    kelpa::testing::TempDir dir;
     FakeMediaControl control;
 };
 
 // The saved file, read by a viewer, shows the sky as the window does: upright, or upside down
-// with the vertical flip on, for every source row order.
+// with the vertical flip on, for every source row order (GStreamer's RGB rows come with a
+// top-down header). The sample's upper half is bright, its lower half dark.
 TEST_F(CaptureIntakeTest, SavedPictureShowsWhatTheWindowShows) {
     constexpr int32_t w = 16;
     constexpr int32_t h = 8;
-    const Source sources[] = {
-        {"BGR", kFormatRgb, 24, false, true},  // GStreamer's RGB rows: a top-down header
-        {"BGRBottomUp", kFormatRgb, 24, true, false},
-        {"YUY2", kFormatYuy2, 16, true, true},
-        {"I420", kFormatI420, 12, true, true},
-    };
-    for (const Source& source : sources) {
+    // Format, bits, the header's height sign, whether the sample's first row is the top row.
+    const std::tuple<uint32_t, uint16_t, int, bool> sources[] = {{kFormatRgb, 24, -1, true},
+                                                                 {kFormatRgb, 24, 1, false},
+                                                                 {kFormatYuy2, 16, 1, true},
+                                                                 {kFormatI420, 12, 1, true}};
+    for (const auto& [code, bits, sign, topRowFirst] : sources) {
         for (const bool flip : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << source.name << " flip " << flip);
-            std::filesystem::remove_all(dir.Path());
+            SCOPED_TRACE(::testing::Message() << code << " " << sign << " flip " << flip);
             profile.Set("ProcFlipV", flip ? "1" : "0");
-            ASSERT_TRUE(Start(source.code, source.bits, w, source.positiveHeight ? h : -h));
-            const std::vector<uint8_t> sample = HalfBrightSample(source, ctrl->sink.geometry);
-            Capture(1, sample, 1);
-            const kelpa::testing::Names files = FilesIn(dir.Path());
+            ASSERT_TRUE(Start(code, bits, w, sign * h));
+            const ConvGeometry& g = ctrl->sink.geometry;
+            Bytes sample(g.srcRequiredSize, 128);          // neutral chroma
+            const int step = code == kFormatYuy2 ? 2 : 1;  // the luma bytes of a row
+            const size_t bytes = code == kFormatRgb ? 3 * w : code == kFormatYuy2 ? 2 * w : w;
+            for (int32_t row = 0; row < h; ++row) {
+                const bool top = (topRowFirst ? row : h - 1 - row) < h / 2;
+                uint8_t* line = sample.data() + g.planeOffset[0] + size_t{g.planeStride[0]} * row;
+                for (size_t i = 0; i < bytes; i += step) line[i] = top ? 200 : 40;
+            }
+            const Names files = Capture(1, sample, 1);
             ASSERT_EQ(files.size(), 1u);
             kelpa::testing::BmpContent bmp;
             ASSERT_TRUE(ReadBmp(dir.File(files[0]), bmp));
@@ -115,83 +91,53 @@ TEST_F(CaptureIntakeTest, SavedPictureShowsWhatTheWindowShows) {
     }
 }
 
-// ---- What is captured -----------------------------------------------------------------------
-
 // The processed picture as the window shows it, one level a pixel for a grey processor and
 // three bytes for As Is; or the live picture, every frame as it arrived.
 TEST_F(CaptureIntakeTest, ContentAndProcessorChooseThePictureAndItsColour) {
-    struct Case {
-        const char* content;
-        const char* channels;  // -2 Grey, 0 As Is
-        int colorId;
-    };
-    const Case cases[] = {{"0", "-2", 0}, {"0", "0", 101}, {"1", "-2", 101}};
-    constexpr int32_t w = 16;
-    constexpr int32_t h = 8;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "content " << c.content << " channels " << c.channels);
-        std::filesystem::remove_all(dir.Path());
+    // CapContent, ProcChannels (-2 Grey, 0 As Is), the SER colour id.
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"0", "-2", 0}, {"0", "0", 101}, {"1", "-2", 101}};
+    for (const auto& [content, channels, colorId] : cases) {
+        SCOPED_TRACE(::testing::Message() << "content " << content << " channels " << channels);
         profile.Set("CapFileType", "1");
-        profile.Set("CapContent", c.content);
-        profile.Set("ProcChannels", c.channels);
+        profile.Set("CapContent", content);
+        profile.Set("ProcChannels", channels);
         profile.Set("ProcAmp", "256");  // the processed picture is twice as bright
-        ASSERT_TRUE(Start(kFormatRgb, 24, w, -h));
-        std::vector<uint8_t> sample(ctrl->sink.geometry.srcRequiredSize);
-        for (size_t i = 0; i < sample.size(); ++i) sample[i] = static_cast<uint8_t>(20 + i % 90);
-        Capture(3, sample, 3);
-        const kelpa::testing::Names files = FilesIn(dir.Path());
+        ASSERT_TRUE(Start(kFormatRgb, 24, 16, -8));
+        const Bytes sample = Sample(3, 20, 110);
+        const Names files = Capture(3, sample, 3);
         ASSERT_EQ(files.size(), 1u);
         kelpa::testing::SerContent ser;
         ASSERT_TRUE(kelpa::testing::ReadSer(dir.File(files[0]), ser));
-        EXPECT_EQ(ser.colorId, c.colorId);
-        ASSERT_EQ(ser.frameCount, 3);
-        std::vector<uint8_t> expected;
-        if (c.content[0] == '1') {
-            expected = sample;  // top row first, as the source sent it
-        } else {
-            const FrameBuffer& shown = ctrl->sink.engine.surf.Picture();
-            const bool topDown = ctrl->sink.engine.surf.HeaderHeight() < 0;
-            for (int32_t y = 0; y < h; ++y) {
-                const uint8_t* row = shown.data + (topDown ? y : h - 1 - y) * shown.stride;
-                for (int32_t x = 0; x < w; ++x) {
-                    if (c.colorId == 0) {
-                        expected.push_back(row[3 * x + 1]);
-                    } else {
-                        expected.insert(expected.end(), row + 3 * x, row + 3 * x + 3);
-                    }
-                }
-            }
-            // As Is: the amplified picture, not the one that arrived.
-            if (c.colorId == 101) {
-                EXPECT_NE(expected, sample);
+        ASSERT_EQ(std::tie(ser.colorId, ser.frameCount), std::tuple(colorId, 3));
+        // The shown picture top row first (a positive header height: the bottom row first).
+        Bytes shown = Processed();
+        if (ctrl->sink.engine.surf.HeaderHeight() > 0) {
+            for (int32_t y = 0; y < 4; ++y) {
+                std::swap_ranges(shown.begin() + 48 * y, shown.begin() + 48 * (y + 1),
+                                 shown.end() - 48 * (y + 1));
             }
         }
-        EXPECT_EQ(ser.frames[2], expected);
+        Bytes grey;
+        for (size_t i = 1; i < shown.size(); i += 3) grey.push_back(shown[i]);
+        EXPECT_NE(shown, sample);  // As Is: the amplified picture, not the one that arrived
+        EXPECT_EQ(ser.frames[2], content[0] == '1' ? sample : colorId == 0 ? grey : shown);
     }
 }
 
-// ---- Whole-frame rendering ----------------------------------------------------------------
-
 // Without accumulation nothing is ever pending: every frame of the run is written, after the
-// reset of the graph's start, with an empty area and for frames too small for an area.
+// reset of the graph's start, with an empty area and for frames too small for an area
+// (ProcAreaW as stored, the bits of a float: 0.0 or 0.5).
 TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
-    struct Case {
-        int32_t w;
-        int32_t h;
-        const char* areaW;  // ProcAreaW as stored, the bits of a float: 0.0 or 0.5
-    };
     constexpr const char* kHalf = "1056964608";
-    const Case cases[] = {
+    const std::tuple<int32_t, int32_t, const char*> cases[] = {
         {16, 8, "0"}, {1, 1, kHalf}, {640, 1, kHalf}, {1, 480, kHalf}, {2, 2, kHalf}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
-        std::filesystem::remove_all(dir.Path());
-        events.Clear();
-        profile.Set("ProcAreaW", c.areaW);
-        ASSERT_TRUE(Start(kFormatRgb, 24, c.w, -c.h));
+    for (const auto& [w, h, areaW] : cases) {
+        SCOPED_TRACE(::testing::Message() << w << "x" << h);
+        profile.Set("ProcAreaW", areaW);
+        ASSERT_TRUE(Start(kFormatRgb, 24, w, -h));
         ASSERT_EQ(ctrl->sink.engine.accumulateStage, nullptr);
-        Capture(3, Sample(0, 90, 90), 4);
-        EXPECT_EQ(FilesIn(dir.Path()).size(), 3u);
+        EXPECT_EQ(Capture(3, Sample(0, 90, 90), 4).size(), 3u);
         EXPECT_EQ(events.Count(StreamEvent::kCaptureDone), 1);
         EXPECT_FALSE(ctrl->sink.capture.RunFailed()) << ctrl->sink.capture.FailureText();
     }
@@ -203,7 +149,7 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
 int CaptureWithoutAccumulator(CaptureIntakeTest& t) {
     constexpr int32_t w = 2000;
     constexpr int32_t h = 1500;  // pictures of 9 MB, an accumulator of 36 MB
-    const std::vector<uint8_t> sample(size_t{w} * 3 * h, 90);
+    const Bytes sample(size_t{w} * 3 * h, 90);
     long pages = 0;
     if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
         if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
@@ -216,12 +162,9 @@ int CaptureWithoutAccumulator(CaptureIntakeTest& t) {
     if (pages == 0 || setrlimit(RLIMIT_AS, &tight) != 0) return 1;
     const bool connected = t.Start(kFormatRgb, 24, w, -h);
     setrlimit(RLIMIT_AS, &old);
-    int failed = 0;
     if (!connected || t.ctrl->sink.engine.accumulator != nullptr) return 2;
-    t.Capture(2, sample, 2);
-    if (FilesIn(t.dir.Path()).size() != 2) failed |= 4;
-    if (t.events.Count(StreamEvent::kCaptureDone) != 1) failed |= 8;
-    return failed;
+    const size_t files = t.Capture(2, sample, 2).size();
+    return (files != 2) << 2 | (t.events.Count(StreamEvent::kCaptureDone) != 1) << 3;
 }
 
 TEST_F(CaptureIntakeTest, FrameWithoutAccumulatorIsCaptured) {

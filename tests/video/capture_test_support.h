@@ -76,6 +76,14 @@ inline ::testing::AssertionResult ReadBmp(const std::string& path, BmpContent& o
     return ::testing::AssertionSuccess();
 }
 
+// Whether the BMP file at `path` holds `p` as a viewer shows it, in the row order of its header.
+inline ::testing::AssertionResult BmpHolds(const std::string& path, const Picture& p) {
+    BmpContent bmp;
+    if (::testing::AssertionResult read = ReadBmp(path, bmp); !read) return read << " " << path;
+    if (bmp.image == p.image && bmp.height == p.header.height) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << path << " holds another picture";
+}
+
 // A SER file: the 178-byte header, the frames and the optional trailer of 64-bit frame times.
 // Taken only when its size is exactly the header plus the counted frames, with or without the
 // whole trailer.

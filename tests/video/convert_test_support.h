@@ -36,16 +36,8 @@ inline const std::vector<FormatCase>& AllFormats() {
     return formats;
 }
 
-inline bool IsPlanar(const FormatCase& f) {
-    return f.bits == 12;
-}
-
 enum class Layout { kPacked, kGStreamer, kOddPadding };
 inline constexpr Layout kAllLayouts[] = {Layout::kPacked, Layout::kGStreamer, Layout::kOddPadding};
-
-inline uint32_t RoundUp4(uint32_t n) {
-    return (n + 3) & ~3u;
-}
 
 // The geometry of a frame in the given layout. kGStreamer follows GStreamer's default video
 // layout (rows of every plane padded to 4 bytes, planar heights rounded up to even);
@@ -54,9 +46,9 @@ inline ConvGeometry LayoutGeometry(const FormatCase& f, int32_t w, int32_t h, La
     ConvGeometry g = MakeConvGeometry(f.code, f.bits, w, h);
     const uint32_t cw = (w + 1) / 2;
     const uint32_t ch = (h + 1) / 2;
-    if (layout == Layout::kGStreamer && IsPlanar(f)) {
-        const uint32_t ys = RoundUp4(w);
-        const uint32_t cs = RoundUp4(cw);
+    if (layout == Layout::kGStreamer && f.bits == 12) {  // planar
+        const uint32_t ys = (w + 3) & ~3u;               // rows padded to 4 bytes
+        const uint32_t cs = (cw + 3) & ~3u;
         const uint32_t evenH = h + (h & 1);
         const uint32_t first = ys * evenH;
         const uint32_t second = first + cs * (evenH / 2);
@@ -67,7 +59,7 @@ inline ConvGeometry LayoutGeometry(const FormatCase& f, int32_t w, int32_t h, La
         g.planeOffset[1] = uFirst ? first : second;
         g.planeOffset[2] = uFirst ? second : first;
     } else if (layout == Layout::kOddPadding) {
-        if (IsPlanar(f)) {
+        if (f.bits == 12) {
             g.planeStride[0] = w + 13;
             g.planeStride[1] = cw + 5;
             g.planeStride[2] = cw + 9;
@@ -94,9 +86,15 @@ class Frame {
         src_ = std::make_unique<uint8_t[]>(g.srcRequiredSize);
         dst_.assign(2 * kGuard + size_t{g.dstStride} * g.height, kGuardByte);
     }
-    void Randomise(uint32_t seed) {
+    // Random bytes; with `edges`, half of them the levels where clamping and rounding turn
+    // (the ends of the range, of the video range and the middle).
+    void Randomise(uint32_t seed, bool edges = false) {
+        static constexpr uint8_t kEdges[] = {0, 1, 15, 16, 127, 128, 129, 235, 240, 254, 255};
         std::mt19937 rng(seed);
-        for (uint32_t i = 0; i < g_.srcRequiredSize; ++i) src_[i] = static_cast<uint8_t>(rng());
+        for (uint32_t i = 0; i < g_.srcRequiredSize; ++i) {
+            const uint32_t r = rng();
+            src_[i] = static_cast<uint8_t>(edges && r % 2 ? kEdges[r / 2 % std::size(kEdges)] : r);
+        }
     }
     const ConvGeometry& Geometry() const { return g_; }
     uint8_t* Src() { return src_.get(); }
@@ -114,8 +112,6 @@ class Frame {
         const auto diff = std::mismatch(expected.begin(), expected.end(), dst_.begin());
         return diff.first == expected.end() ? -1 : static_cast<long>(diff.first - expected.begin());
     }
-    // The reference, then the fast converter.
-    long FirstMismatch(const FormatCase& f) { return FirstMismatchWith(Expected(f), f.fast); }
     // The converted pixels of one output row (blue, green, red), padding left out.
     std::vector<uint8_t> Row(int32_t row) const {
         const auto start = dst_.begin() + kGuard + size_t{g_.dstStride} * row;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
@@ -25,10 +26,8 @@ MasterDark MakeDark(const std::string& device, int32_t w, int32_t h, uint32_t fo
     dark.Allocate(DarkIdentity{device, w, h, format});
     dark.frames = 32;
     std::mt19937 rng(seed);
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < 3 * w; ++x) {
-            dark.pixels[size_t{dark.stride} * y + x] = static_cast<uint8_t>(rng());
-        }
+    for (size_t i = 0; i < dark.pixels.size(); ++i) {
+        if (i % dark.stride < 3u * w) dark.pixels[i] = static_cast<uint8_t>(rng());  // no padding
     }
     return dark;
 }
@@ -41,13 +40,16 @@ class DarkFileTest : public ::testing::Test {
         EXPECT_TRUE(WriteDarkFile(path, dark, &error)) << error;
         return path;
     }
-    // The reason a file with these bytes is refused ("" when it is read).
-    std::string ReadError(const std::string& bytes) {
-        const std::string path = dir.File("damaged.kdark");
-        WriteFile(path, bytes);
-        MasterDark read;
+    // The reason the file at `path` is refused ("" when it is read into `read`).
+    static std::string Read(const std::string& path, MasterDark* read = nullptr) {
+        MasterDark dark;
         std::string error;
-        return ReadDarkFile(path, &read, &error) ? "" : error;
+        return ReadDarkFile(path, read ? read : &dark, &error) ? "" : error;
+    }
+    // The reason a file with these bytes is refused.
+    std::string ReadError(const std::string& bytes) {
+        WriteFile(dir.File("damaged.kdark"), bytes);
+        return Read(dir.File("damaged.kdark"));
     }
     TempDir dir;
 };
@@ -60,12 +62,9 @@ TEST_F(DarkFileTest, RoundTripKeepsEveryField) {
         const std::string path = Write(dark);
         EXPECT_EQ(std::filesystem::file_size(path), kHeaderBytes + 21 + 3u * w * h + 4u);
         MasterDark read;
-        std::string error;
-        ASSERT_TRUE(ReadDarkFile(path, &read, &error)) << error;
-        EXPECT_EQ(read.identity, dark.identity);
-        EXPECT_EQ(read.frames, 32u);
-        EXPECT_EQ(read.stride, Stride24(w));
-        EXPECT_EQ(read.pixels, dark.pixels);
+        ASSERT_EQ(Read(path, &read), "");
+        EXPECT_EQ(std::tie(read.identity, read.frames, read.stride, read.pixels),
+                  std::tie(dark.identity, dark.frames, dark.stride, dark.pixels));
     }
     // Nothing but the dark is left in the folder (the temporary file was renamed).
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("sub")),
@@ -73,58 +72,43 @@ TEST_F(DarkFileTest, RoundTripKeepsEveryField) {
               1);
 }
 
+// Every kind of damage, a missing file and a folder that cannot be made, each with its reason.
 TEST_F(DarkFileTest, DamagedFilesAreRefusedWithTheirReason) {
     const std::string good = ReadFile(Write(MakeDark("cam", 6, 4, kFormatI420, 3)));
     ASSERT_EQ(ReadError(good), "");
-    auto with = [&](size_t at, char byte) {
+    // The good file with `n` bytes at `at` replaced by v, little-endian.
+    const auto changed = [&](size_t at, uint32_t v, int n = 4) {
         std::string bytes = good;
-        bytes[at] = byte;
+        for (int i = 0; i < n; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
         return bytes;
     };
-    auto flipped = [&](size_t at) {
-        std::string bytes = good;
-        bytes[at] = static_cast<char>(bytes[at] ^ 1);
-        return bytes;
-    };
-    auto u32At = [&](size_t at, uint32_t v) {
-        std::string bytes = good;
-        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(v >> (8 * i));
-        return bytes;
-    };
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char* reason;
-    } kCases[] = {
+    const auto flipped = [&](size_t at) { return changed(at, good[at] ^ 1, 1); };
+    const std::tuple<const char*, std::string, const char*> kCases[] = {
         {"empty", "", "is not a dark frame file"},
-        {"other magic", with(0, 'X'), "is not a dark frame file"},
+        {"other magic", changed(0, 'X', 1), "is not a dark frame file"},
         {"header cut", good.substr(0, 20), "is truncated"},
         {"pixels cut", good.substr(0, good.size() - 10), "is truncated"},
         {"checksum cut", good.substr(0, good.size() - 1), "is truncated"},
         {"a byte more", good + "x", "longer than its header says"},
-        {"version 2", u32At(8, 2), "has version 2"},
-        {"width 0", u32At(12, 0), "impossible size 0x4"},
-        {"huge height", u32At(16, 0x40000000), "impossible size"},
-        {"no frames", u32At(24, 0), "impossible header fields"},
-        {"name too long", u32At(28, 256), "impossible header fields"},
+        {"version 2", changed(8, 2), "has version 2"},
+        {"width 0", changed(12, 0), "impossible size 0x4"},
+        {"huge height", changed(16, 0x40000000), "impossible size"},
+        {"no frames", changed(24, 0), "impossible header fields"},
+        {"name too long", changed(28, 256), "impossible header fields"},
         {"pixel flipped", flipped(kHeaderBytes + 3 + 10), "checksum mismatch"},
         {"checksum flipped", flipped(good.size() - 2), "checksum mismatch"},
-        {"device renamed", with(kHeaderBytes, 'C'), "checksum mismatch"},
-        {"format changed", u32At(20, kFormatYv12), "checksum mismatch"},
+        {"device renamed", changed(kHeaderBytes, 'C', 1), "checksum mismatch"},
+        {"format changed", changed(20, kFormatYv12), "checksum mismatch"},
     };
-    for (const auto& c : kCases) {
-        const std::string error = ReadError(c.bytes);
-        EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
-        EXPECT_NE(error.find("damaged.kdark"), std::string::npos) << c.name << ": " << error;
+    for (const auto& [name, bytes, reason] : kCases) {
+        const std::string error = ReadError(bytes);
+        EXPECT_NE(error.find(reason), std::string::npos) << name << ": " << error;
+        EXPECT_NE(error.find("damaged.kdark"), std::string::npos) << name << ": " << error;
     }
-}
-
-TEST_F(DarkFileTest, MissingFileAndUnwritableFolderAreReported) {
-    MasterDark read;
+    const std::string missing = Read(dir.File("none.kdark"));
+    EXPECT_NE(missing.find("No such file"), std::string::npos) << missing;
+    // A folder where a file stands cannot be created; an empty dark is not written.
     std::string error;
-    EXPECT_FALSE(ReadDarkFile(dir.File("none.kdark"), &read, &error));
-    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
-    // A folder where a file stands cannot be created.
     WriteFile(dir.File("block"), "x");
     EXPECT_FALSE(WriteDarkFile(dir.File("block/dark.kdark"), MakeDark("c", 2, 2, 0, 1), &error));
     EXPECT_NE(error.find("Can't write dark frame"), std::string::npos) << error;
@@ -148,21 +132,17 @@ TEST(DarkNameTest, NamesKeepStreamsApart) {
     EXPECT_EQ(DescribeDark(DarkIdentity{"Sim", 640, 480, FourCC("BGR3")}), "640x480 BGR3 of Sim");
 }
 
+// A relative XDG_DATA_HOME is ignored, as the XDG rules say.
 TEST(UserDataDirectoryTest, FollowsXdgDataHome) {
-    const struct {
-        const char* dataHome;
-        const char* home;
-        const char* expected;
-    } kCases[] = {
+    const std::tuple<const char*, const char*, const char*> kCases[] = {
         {"/data/home/", "/home/u", "/data/home"},
         {"relative/path", "/home/u", "/home/u/.local/share"},
         {nullptr, "/home/u", "/home/u/.local/share"},
-        {nullptr, "/", "/.local/share"},
-    };
-    for (const auto& c : kCases) {
-        const ScopedEnv data("XDG_DATA_HOME", c.dataHome);
-        const ScopedEnv home("HOME", c.home);
-        EXPECT_EQ(UserDataDirectory(), c.expected) << (c.dataHome ? c.dataHome : "(unset)");
+        {nullptr, "/", "/.local/share"}};
+    for (const auto& [dataHome, home, expected] : kCases) {
+        const ScopedEnv data("XDG_DATA_HOME", dataHome);
+        const ScopedEnv homeEnv("HOME", home);
+        EXPECT_EQ(UserDataDirectory(), expected) << (dataHome ? dataHome : "(unset)");
     }
     const ScopedEnv data("XDG_DATA_HOME", "/d");
     EXPECT_EQ(DefaultDarkDirectory(), "/d/kelpa/darks");

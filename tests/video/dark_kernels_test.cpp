@@ -81,31 +81,30 @@ void ForEachTarget(Body&& body) {
 
 TEST(DarkKernelTest, SubtractionSaturatesAtZeroForEveryLengthAndOffset) {
     std::mt19937 rng(5);
-    std::vector<uint8_t> picture(700);
-    std::vector<uint8_t> dark(700);
-    for (auto& b : picture) b = static_cast<uint8_t>(rng());
-    for (auto& b : dark) b = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> picture(700), dark(700);
+    for (size_t i = 0; i < 700; ++i)
+        picture[i] = static_cast<uint8_t>(rng()), dark[i] = static_cast<uint8_t>(rng());
     ForEachTarget([&] {
         for (const size_t length : {0u, 1u, 15u, 63u, 64u, 65u, 255u, 256u, 257u, 650u}) {
             for (const size_t offset : {0u, 1u, 3u}) {
                 std::vector<uint8_t> got = picture;
+                std::vector<uint8_t> expected = picture;
                 SubtractDark(got.data() + offset, dark.data() + 2 * offset, length);
-                for (size_t i = 0; i < got.size(); ++i) {
-                    const bool inside = i >= offset && i < offset + length;
-                    const int expected =
-                        inside ? std::max(0, picture[i] - dark[i + offset]) : picture[i];
-                    ASSERT_EQ(got[i], expected)
-                        << "length " << length << " offset " << offset << " byte " << i;
+                for (size_t i = offset; i < offset + length; ++i) {
+                    expected[i] = static_cast<uint8_t>(std::max(0, picture[i] - dark[i + offset]));
                 }
+                ASSERT_EQ(got, expected) << "length " << length << " offset " << offset;
             }
         }
     });
 }
 
 // Frames of known bytes: the sums are exact at their extremes (257 frames of 255 fill 16 bits,
-// 1024 frames need 32) and the average rounds to the nearest level.
+// 1024 frames need 32) and the average rounds to the nearest level. Byte 0 is always 255 (the
+// largest sum), byte 1 alternates 0 / 1 (a rounding case), the rest vary with frame and
+// position; 131 bytes are whole vectors and a tail.
 TEST(DarkKernelTest, SumsAndAveragesOfKnownFrames) {
-    constexpr size_t kBytes = 131;  // vectors and a tail
+    constexpr size_t kBytes = 131;
     ForEachTarget([&] {
         for (const int frames : {1, 2, 3, 257, 258, 1024}) {
             const bool fits16 = frames <= 257;
@@ -114,8 +113,6 @@ TEST(DarkKernelTest, SumsAndAveragesOfKnownFrames) {
             std::vector<uint64_t> expected(kBytes, 0);
             std::vector<uint8_t> frame(kBytes);
             for (int n = 0; n < frames; ++n) {
-                // Byte 0 always 255 (the largest sum), byte 1 alternates 0 / 1 (a rounding
-                // case), the rest vary with frame and position.
                 for (size_t i = 0; i < kBytes; ++i) {
                     frame[i] =
                         i == 0 ? 255 : static_cast<uint8_t>(i == 1 ? n & 1 : n * 31 + i * 17);
@@ -124,19 +121,16 @@ TEST(DarkKernelTest, SumsAndAveragesOfKnownFrames) {
                 if (fits16) AccumulateDark16(sum16.data(), frame.data(), kBytes);
                 AccumulateDark32(sum32.data(), frame.data(), kBytes);
             }
-            std::vector<uint8_t> average16(kBytes);
-            std::vector<uint8_t> average32(kBytes);
+            std::vector<uint8_t> average16(kBytes), average32(kBytes), rounded(kBytes);
             AverageDark32(average32.data(), sum32.data(), kBytes, frames);
             if (fits16) AverageDark16(average16.data(), sum16.data(), kBytes, frames);
-            for (size_t i = 0; i < kBytes; ++i) {
-                SCOPED_TRACE(::testing::Message() << frames << " frames, byte " << i);
-                const auto rounded = static_cast<uint8_t>((expected[i] + frames / 2) / frames);
-                ASSERT_EQ(sum32[i], expected[i]);
-                ASSERT_EQ(average32[i], rounded);
-                if (fits16) {
-                    ASSERT_EQ(sum16[i], expected[i]);
-                    ASSERT_EQ(average16[i], rounded);
-                }
+            for (size_t i = 0; i < kBytes; ++i) rounded[i] = (expected[i] + frames / 2) / frames;
+            SCOPED_TRACE(::testing::Message() << frames << " frames");
+            EXPECT_EQ(std::vector<uint64_t>(sum32.begin(), sum32.end()), expected);
+            EXPECT_EQ(average32, rounded);
+            if (fits16) {
+                EXPECT_EQ(std::vector<uint64_t>(sum16.begin(), sum16.end()), expected);
+                EXPECT_EQ(average16, rounded);
             }
         }
     });
