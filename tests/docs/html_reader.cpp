@@ -13,10 +13,6 @@ constexpr std::array<std::string_view, 13> kVoidElements = {
     "area",  "base", "br",   "col",    "embed", "hr", "img",
     "input", "link", "meta", "source", "track", "wbr"};
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 bool IsNameChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
 }
@@ -152,7 +148,7 @@ std::string CollapseSpaces(std::string_view text) {
     std::string out;
     bool blank = false;
     for (char c : text) {
-        if (IsSpace(c)) {
+        if (std::isspace(static_cast<unsigned char>(c))) {
             blank = !out.empty();
             continue;
         }
