@@ -54,7 +54,8 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline bool FileExists(const std::string& path) {
-    return std::filesystem::exists(path);
+    std::error_code error;  // a name too long to exist is not there
+    return std::filesystem::exists(path, error);
 }
 
 // Sets (or, with nullptr, removes) an environment variable for one scope.
