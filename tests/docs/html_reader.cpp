@@ -1,7 +1,5 @@
 #include "docs/html_reader.h"
 
-#include <QString>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -23,7 +21,6 @@ bool IsNameChar(char c) {
 // open: that is a mistake here, though XML would take it.
 std::string CloseVoidElements(std::string_view text, std::vector<std::string>* errors) {
     std::string out;
-    out.reserve(text.size() + 64);
     size_t at = 0;
     while (at < text.size()) {
         const size_t open = text.find('<', at);
@@ -63,100 +60,30 @@ std::string CloseVoidElements(std::string_view text, std::vector<std::string>* e
 
 }  // namespace
 
-const std::string* HtmlNode::Attribute(std::string_view attribute) const {
-    for (const auto& [key, value] : attributes) {
-        if (key == attribute) return &value;
-    }
-    return nullptr;
-}
-
-std::string HtmlNode::Text() const {
-    if (!IsElement()) return text;
-    std::string out;
-    for (const auto& child : children) out += child->Text();
-    return out;
-}
-
-std::vector<const HtmlNode*> HtmlNode::Elements() const {
-    std::vector<const HtmlNode*> out;
-    for (const auto& child : children) {
-        if (child->IsElement()) out.push_back(child.get());
-    }
-    return out;
-}
-
-void HtmlNode::ForEachElement(const std::function<void(const HtmlNode&)>& visit) const {
-    for (const auto& child : children) {
-        if (!child->IsElement()) continue;
-        visit(*child);
-        child->ForEachElement(visit);
-    }
-}
-
 HtmlDocument ReadHtml(std::string_view text) {
     HtmlDocument document;
     const std::string xml = CloseVoidElements(text, &document.errors);
-    QXmlStreamReader reader(
-        QByteArray::fromRawData(xml.data(), static_cast<qsizetype>(xml.size())));
-    HtmlNode* current = &document.root;
-    const auto add = [&](std::string name) -> HtmlNode& {
-        auto node = std::make_unique<HtmlNode>();
-        node->name = std::move(name);
-        node->parent = current;
-        node->line = static_cast<int>(reader.lineNumber());
-        current->children.push_back(std::move(node));
-        return *current->children.back();
-    };
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-            case QXmlStreamReader::DTD:
-                document.doctype = reader.dtdName() == QLatin1String("html");
-                break;
-            case QXmlStreamReader::StartElement: {
-                HtmlNode& element = add(reader.name().toString().toStdString());
-                for (const QXmlStreamAttribute& attribute : reader.attributes()) {
-                    element.attributes.emplace_back(attribute.name().toString().toStdString(),
-                                                    attribute.value().toString().toStdString());
-                }
-                current = &element;
-                break;
-            }
-            case QXmlStreamReader::EndElement:
-                current = current->parent;
-                break;
-            case QXmlStreamReader::Characters: {
-                const std::string run = reader.text().toString().toStdString();
-                if (!current->children.empty() && !current->children.back()->IsElement()) {
-                    current->children.back()->text += run;
-                } else {
-                    add({}).text = run;
-                }
-                break;
-            }
-            default:
-                break;
-        }
-    }
-    if (reader.hasError()) {
-        document.errors.push_back("line " + std::to_string(reader.lineNumber()) + ": " +
-                                  reader.errorString().toStdString());
+    QString error;
+    int line = 0;
+    if (!document.dom.setContent(QByteArray(xml.data(), static_cast<qsizetype>(xml.size())), &error,
+                                 &line)) {
+        document.errors.push_back("line " + std::to_string(line) + ": " + error.toStdString());
     }
     return document;
 }
 
-std::string CollapseSpaces(std::string_view text) {
-    std::string out;
-    bool blank = false;
-    for (char c : text) {
-        if (std::isspace(static_cast<unsigned char>(c))) {
-            blank = !out.empty();
-            continue;
-        }
-        if (blank) out.push_back(' ');
-        blank = false;
-        out.push_back(c);
+std::vector<QDomElement> ElementsBelow(const QDomNode& node) {
+    std::vector<QDomElement> elements;
+    for (QDomElement e = node.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        elements.push_back(e);
+        const std::vector<QDomElement> below = ElementsBelow(e);
+        elements.insert(elements.end(), below.begin(), below.end());
     }
-    return out;
+    return elements;
+}
+
+std::string CollapsedText(const QDomNode& node) {
+    return node.toElement().text().simplified().toStdString();
 }
 
 }  // namespace kelpa::docs

@@ -64,43 +64,39 @@ const HtmlDocument* Page(const std::string& name) {
     return found == Pages().end() ? nullptr : &found->second;
 }
 
-// The elements named `element` ("" for any) below `node` that have `attribute`, with its value.
-std::vector<std::pair<const HtmlNode*, std::string>> WithAttribute(const HtmlNode& node,
-                                                                   const std::string& element,
-                                                                   const std::string& attribute) {
-    std::vector<std::pair<const HtmlNode*, std::string>> found;
-    node.ForEachElement([&](const HtmlNode& e) {
-        const std::string* value = e.Attribute(attribute);
-        if ((element.empty() || e.name == element) && value) found.emplace_back(&e, *value);
-    });
-    return found;
+std::string Name(const QDomElement& e) {
+    return e.tagName().toStdString();
 }
 
-std::vector<std::string> Values(const HtmlNode& node, const std::string& element,
-                                const std::string& attribute) {
+// The values of `attribute` on the elements named `element` ("" for any) below `node`.
+std::vector<std::string> Values(const QDomNode& node, const std::string& element,
+                                const QString& attribute) {
     std::vector<std::string> values;
-    for (const auto& [e, value] : WithAttribute(node, element, attribute)) values.push_back(value);
+    for (const QDomElement& e : ElementsBelow(node)) {
+        if ((element.empty() || Name(e) == element) && e.hasAttribute(attribute)) {
+            values.push_back(e.attribute(attribute).toStdString());
+        }
+    }
     return values;
 }
 
 // The one table row with this id in the whole manual, and the texts of its cells, spaces
 // collapsed; a failure names what is wrong.
-const HtmlNode* RowWithId(const std::string& id, std::vector<std::string>* cells = nullptr) {
-    std::vector<const HtmlNode*> found;
+QDomElement RowWithId(const std::string& id, std::vector<std::string>* cells = nullptr) {
+    std::vector<QDomElement> found;
     for (const auto& [name, page] : Pages()) {
-        for (const auto& [e, value] : WithAttribute(page.root, "", "id")) {
-            if (value == id) found.push_back(e);
+        for (const QDomElement& e : ElementsBelow(page.dom)) {
+            if (e.attribute("id").toStdString() == id) found.push_back(e);
         }
     }
-    if (found.size() != 1 || found[0]->name != "tr") {
+    if (found.size() != 1 || Name(found[0]) != "tr") {
         ADD_FAILURE() << "the manual has " << found.size() << " elements with id \"" << id
                       << "\", not 1 table row";
-        return nullptr;
+        return {};
     }
-    for (const HtmlNode* cell : found[0]->Elements()) {
-        if (cells && (cell->name == "td" || cell->name == "th")) {
-            cells->push_back(CollapseSpaces(cell->Text()));
-        }
+    for (QDomElement cell = found[0].firstChildElement(); cells && !cell.isNull();
+         cell = cell.nextSiblingElement()) {
+        if (Name(cell) == "td" || Name(cell) == "th") cells->push_back(CollapsedText(cell));
     }
     return found[0];
 }
@@ -122,29 +118,29 @@ class ManualPageTest : public ::testing::TestWithParam<std::string> {};
 TEST_P(ManualPageTest, IsWellFormed) {
     const HtmlDocument& page = *Page(GetParam());
     EXPECT_THAT(page.errors, IsEmpty());
-    EXPECT_TRUE(page.doctype) << "no <!DOCTYPE html>";
-    for (const auto& node : page.root.children) {
-        EXPECT_EQ(node->IsElement() ? "" : CollapseSpaces(node->text), "") << "text outside";
+    EXPECT_EQ(page.dom.doctype().name(), "html") << "no <!DOCTYPE html>";
+    const QDomElement html = page.dom.documentElement();
+    ASSERT_EQ(Name(html), "html");
+    EXPECT_TRUE(html.hasAttribute("lang"));
+    std::vector<std::string> parts;
+    for (QDomElement e = html.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
+        parts.push_back(Name(e));
     }
-    ASSERT_EQ(page.root.Elements().size(), 1u);
-    const HtmlNode& html = *page.root.Elements()[0];
-    ASSERT_EQ(html.name, "html");
-    EXPECT_NE(html.Attribute("lang"), nullptr);
-    const std::vector<const HtmlNode*> parts = html.Elements();
-    ASSERT_EQ(parts.size(), 2u);
-    ASSERT_EQ(parts[0]->name + parts[1]->name, "headbody");
-    EXPECT_THAT(Values(*parts[0], "meta", "charset"), Contains("utf-8"));
+    ASSERT_EQ(parts, (std::vector<std::string>{"head", "body"}));
+    EXPECT_THAT(Values(html.firstChildElement(), "meta", "charset"), Contains("utf-8"));
     std::map<std::string, int> count;
     std::set<std::string> ids;
-    html.ForEachElement([&](const HtmlNode& e) {
-        ++count[e.name];
-        EXPECT_TRUE(e.name != "title" || !CollapseSpaces(e.Text()).empty()) << "empty title";
-        for (const auto& [attribute, value] : e.attributes) {
-            EXPECT_FALSE(attribute.starts_with("on")) << attribute << " on <" << e.name << ">";
-            EXPECT_TRUE(attribute != "id" || ids.insert(value).second) << value << " twice";
+    for (const QDomElement& e : ElementsBelow(html)) {
+        ++count[Name(e)];
+        EXPECT_TRUE(Name(e) != "title" || !CollapsedText(e).empty()) << "an empty title";
+        EXPECT_TRUE(Name(e) != "img" || e.hasAttribute("alt")) << "an <img> without alt";
+        for (int i = 0; i < e.attributes().count(); ++i) {
+            const std::string attribute = e.attributes().item(i).nodeName().toStdString();
+            EXPECT_FALSE(attribute.starts_with("on")) << attribute << " on <" << Name(e) << ">";
         }
-        EXPECT_TRUE(e.name != "img" || e.Attribute("alt")) << "an <img> without alt";
-    });
+        const std::string id = e.attribute("id").toStdString();
+        EXPECT_TRUE(id.empty() || ids.insert(id).second) << "id \"" << id << "\" given twice";
+    }
     EXPECT_EQ(count["title"], 1);
     EXPECT_EQ(count["h1"], 1);
     EXPECT_EQ(count["script"], 0) << "plain pages: nothing runs";
@@ -153,7 +149,7 @@ TEST_P(ManualPageTest, IsWellFormed) {
 TEST_P(ManualPageTest, LocalLinksAndPicturesResolve) {
     for (const auto& [element, attribute] :
          {std::pair{"a", "href"}, std::pair{"img", "src"}, std::pair{"link", "href"}}) {
-        for (const std::string& target : Values(Page(GetParam())->root, element, attribute)) {
+        for (const std::string& target : Values(Page(GetParam())->dom, element, attribute)) {
             SCOPED_TRACE(std::string(element) + " " + attribute + "=\"" + target + "\"");
             if (target.starts_with("http:") || target.starts_with("https:") ||
                 target.starts_with("mailto:") || target.starts_with("//")) {
@@ -169,7 +165,7 @@ TEST_P(ManualPageTest, LocalLinksAndPicturesResolve) {
             if (path.size() == target.size()) continue;
             const HtmlDocument* page = Page(file);
             ASSERT_NE(page, nullptr) << file << " is not a page of the manual";
-            EXPECT_THAT(Values(page->root, "", "id"), Contains(target.substr(path.size() + 1)));
+            EXPECT_THAT(Values(page->dom, "", "id"), Contains(target.substr(path.size() + 1)));
         }
     }
 }
@@ -188,7 +184,7 @@ TEST(ManualTest, EveryPageIsReachableFromTheFirstPage) {
         const HtmlDocument* page = Page(pending.back());
         pending.pop_back();
         ASSERT_NE(page, nullptr);
-        for (const std::string& href : Values(page->root, "a", "href")) {
+        for (const std::string& href : Values(page->dom, "a", "href")) {
             const std::string file = href.substr(0, href.find('#'));
             if (file.ends_with(".html") && reached.insert(file).second) pending.push_back(file);
         }
@@ -200,8 +196,8 @@ TEST(ManualTest, EveryMenuCommandHasItsRowWithTextAndKey) {
     for (const MenuItem& item : MenuItems()) {
         SCOPED_TRACE(item.text);
         std::vector<std::string> cells;
-        const HtmlNode* row = RowWithId(std::string("cmd-") + item.key, &cells);
-        if (row == nullptr) continue;
+        const QDomElement row = RowWithId(std::string("cmd-") + item.key, &cells);
+        if (row.isNull()) continue;
         ASSERT_GE(cells.size(), 3u);
         // As the menu shows it: without the '&' of the underlined letter, the key after a tab.
         std::string shown = item.text;
@@ -213,9 +209,9 @@ TEST(ManualTest, EveryMenuCommandHasItsRowWithTextAndKey) {
         EXPECT_EQ(tab == std::string::npos ? "" : shown.substr(tab + 1), cells[1]);
         EXPECT_NE(cells[2], "");
         std::string menu;
-        for (const HtmlNode* up = row->parent; up != nullptr && menu.empty(); up = up->parent) {
-            const std::string* id = up->Attribute("id");
-            if (id != nullptr && id->starts_with("menu-")) menu = *id;
+        for (QDomNode up = row.parentNode(); !up.isNull() && menu.empty(); up = up.parentNode()) {
+            const std::string id = up.toElement().attribute("id").toStdString();
+            if (id.starts_with("menu-")) menu = id;
         }
         EXPECT_EQ(menu, std::string("menu-") + kMenuNames[static_cast<int>(item.menu)]);
     }
@@ -226,11 +222,11 @@ TEST(ManualTest, EveryToolbarButtonHasItsRowWithTooltipAndPicture) {
         if (button.command == 0) continue;
         SCOPED_TRACE(button.tooltip);
         std::vector<std::string> cells;
-        const HtmlNode* row = RowWithId(std::string("tool-") + button.key, &cells);
-        if (row == nullptr) continue;
+        const QDomElement row = RowWithId(std::string("tool-") + button.key, &cells);
+        if (row.isNull()) continue;
         ASSERT_GE(cells.size(), 3u);
-        EXPECT_EQ(cells[1], CollapseSpaces(button.tooltip));
-        const std::vector<std::string> pictures = Values(*row, "img", "src");
+        EXPECT_EQ(cells[1], QString(button.tooltip).simplified().toStdString());
+        const std::vector<std::string> pictures = Values(row, "img", "src");
         ASSERT_EQ(pictures.size(), 1u);
         // The manual's copy of the button's picture is the program's own.
         const fs::path original = kIcons / fs::path(pictures[0]).filename();
@@ -246,8 +242,8 @@ TEST(ManualTest, EveryKeyHasItsRowNamingItsCommand) {
         std::string id = "key-" + text;
         std::replace(id.begin(), id.end(), '+', '-');
         std::vector<std::string> cells;
-        const HtmlNode* row = RowWithId(id, &cells);
-        if (row == nullptr) continue;
+        const QDomElement row = RowWithId(id, &cells);
+        if (row.isNull()) continue;
         ASSERT_GE(cells.size(), 2u);
         EXPECT_EQ(cells[0], text);
         std::string target;
@@ -260,20 +256,20 @@ TEST(ManualTest, EveryKeyHasItsRowNamingItsCommand) {
             }
         }
         ASSERT_NE(target, "") << "the key's command is neither in a menu nor on the toolbar";
-        EXPECT_THAT(Values(*row, "a", "href"), Contains(target));
+        EXPECT_THAT(Values(row, "a", "href"), Contains(target));
     }
 }
 
 TEST(ManualTest, EveryPanelRowHasItsRowWithLabelRangeAndStart) {
     std::vector<std::string> order;
-    const HtmlNode* table = nullptr;
+    QDomNode table;
     for (const PanelRowDesc& desc : PanelRows()) {
         SCOPED_TRACE(desc.label);
         order.push_back(std::string("row-") + desc.key);
         std::vector<std::string> cells;
-        const HtmlNode* row = RowWithId(order.back(), &cells);
-        if (row == nullptr) continue;
-        if (table == nullptr) table = row->parent;
+        const QDomElement row = RowWithId(order.back(), &cells);
+        if (row.isNull()) continue;
+        if (table.isNull()) table = row.parentNode();
         ASSERT_GE(cells.size(), 4u);
         // The values as the panel shows them; the delay's value box counts frames, so its range
         // is given in the tooltip's seconds and milliseconds.
@@ -283,9 +279,9 @@ TEST(ManualTest, EveryPanelRowHasItsRowWithLabelRangeAndStart) {
         EXPECT_EQ(cells[2], shown(desc.defaultPosition));
         EXPECT_NE(cells[3], "");
     }
-    ASSERT_NE(table, nullptr);
+    ASSERT_FALSE(table.isNull());
     std::vector<std::string> listed;  // in the panel's order, in one table
-    for (const std::string& id : Values(*table, "tr", "id")) {
+    for (const std::string& id : Values(table, "tr", "id")) {
         if (id.starts_with("row-")) listed.push_back(id);
     }
     EXPECT_EQ(listed, order);
@@ -302,12 +298,12 @@ TEST(ManualTest, KelpaCfgSectionsListEveryKey) {
     for (const PanelRowDesc& desc : PanelRows()) keys["CTRL"].push_back(desc.key);
     for (const auto& [section, wanted] : keys) {
         SCOPED_TRACE(section);
-        const HtmlNode* row = RowWithId("cfg-" + section);
-        if (row == nullptr) continue;
+        const QDomElement row = RowWithId("cfg-" + section);
+        if (row.isNull()) continue;
         std::vector<std::string> codes;
-        row->ForEachElement([&](const HtmlNode& e) {
-            if (e.name == "code") codes.push_back(CollapseSpaces(e.Text()));
-        });
+        for (const QDomElement& e : ElementsBelow(row)) {
+            if (Name(e) == "code") codes.push_back(CollapsedText(e));
+        }
         for (const std::string& key : wanted) EXPECT_THAT(codes, Contains(key));
     }
 }
