@@ -50,9 +50,10 @@ Lines Report(const CpuInfo& info, uint32_t features) {
     return lines;
 }
 
-TEST(CpuFeaturesTest, FaultingInstructionsAndMissingLeavesClearTheirBits) {
+// Instructions that fault take their bits away (before or after the raw word), and so do
+// leaves the processor does not have; the record and the report follow the word.
+TEST(CpuFeaturesTest, FaultsAndMissingLeavesClearTheirBitsAndTheReportFollows) {
     FakeProbe probe;
-    EXPECT_EQ(ComputeCpuFeatures(probe, nullptr), 0xFFu);
     uint32_t raw = 0;
     probe.faulting = kCpuSse;  // a system without SSE support: before the raw word
     EXPECT_EQ(ComputeCpuFeatures(probe, &raw), 0xCFu);
@@ -63,16 +64,13 @@ TEST(CpuFeaturesTest, FaultingInstructionsAndMissingLeavesClearTheirBits) {
     probe.faulting = 0;
     probe.leaves[kExt].eax = kExt;  // the extended leaf is not there: its bits do not count
     EXPECT_EQ(ComputeCpuFeatures(probe, nullptr), 0x3Fu);
+    probe.leaves[1].edx = 0;  // integer SSE from the extended leaf alone
+    probe.leaves[kExt].eax = kExt + 1;
+    probe.leaves[kExt + 1].edx = 1u << 22;
+    EXPECT_EQ(ComputeCpuFeatures(probe, nullptr), 0xBu);
     probe.leaves[0].eax = 0;  // no leaf 1 either
     EXPECT_EQ(ComputeCpuFeatures(probe, nullptr), kCpuHasCpuid | kCpuFeaturesKnown);
 
-    FakeProbe integerOnly;  // integer SSE from the extended leaf alone
-    integerOnly.leaves[1].edx = 0;
-    integerOnly.leaves[kExt + 1].edx = 1u << 22;
-    EXPECT_EQ(ComputeCpuFeatures(integerOnly, nullptr), 0xBu);
-}
-
-TEST(CpuInfoTest, FillsTheRecordAndReportsTheModel) {
     CpuInfo info{};
     EXPECT_EQ(FillCpuInfo(FakeProbe(), 0xCFu, 0xFFu, &info), 0xCFu);
     EXPECT_EQ(std::tie(info.family, info.model, info.stepping, info.rawFeatures, info.features,
@@ -90,14 +88,8 @@ TEST(CpuInfoTest, TheRealProcessorIsReportedConsistently) {
     const uint32_t word = GetCpuFeatures(&raw);
     EXPECT_NE(word & kCpuFeaturesKnown, 0u);
     EXPECT_EQ(word & ~raw, 0u);  // execution tests only ever take bits away
-    EXPECT_EQ(GetCpuFeatures(), word);
-
     CpuInfo info{};
-    const uint32_t infoWord = GetCpuInfo(&info);
-    const bool identified = NativeCpuProbe().HasCpuid();
-    EXPECT_EQ(infoWord, identified ? word : 0u);
-    EXPECT_EQ(std::strlen(info.vendor), identified ? 12u : 0u);
-
+    EXPECT_EQ(GetCpuInfo(&info), NativeCpuProbe().HasCpuid() ? word : 0u);
     testing::CapturedLog::Start();
     LogCpuInfo();
     EXPECT_EQ(testing::CapturedLog::Lines(), Report(info, word));

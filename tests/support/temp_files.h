@@ -1,8 +1,11 @@
 // Test helpers for files, the environment and child processes: a temporary directory that
 // removes itself, whole-file reads and writes, an environment variable changed for one scope,
-// and a function run in a child process.
+// and a function run in a child process, whose limits (file size, address space) it may lower
+// while the test binary keeps its own.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,6 +90,23 @@ inline int ExitCode(pid_t child) {
     int status = 0;
     const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
     return exited ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `body` in a forked child and gives its exit code (0 ... 255), or -1 when the child could
+// not start or was killed by a signal.
+template <typename Body>
+int ExitCodeOfChild(Body&& body) {
+    return ExitCode(Spawn(body));
+}
+
+// Lowers the soft limit `resource` to `bytes`; for RLIMIT_FSIZE a write beyond it then fails
+// with EFBIG instead of raising SIGXFSZ. False when the limit cannot be set.
+inline bool LimitProcess(decltype(RLIMIT_FSIZE) resource, rlim_t bytes) {
+    if (resource == RLIMIT_FSIZE) signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0) return false;
+    limit.rlim_cur = bytes;
+    return setrlimit(resource, &limit) == 0;
 }
 
 }  // namespace kelpa::testing
