@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <variant>
 
 #include "support/test_support.h"
@@ -101,14 +102,16 @@ TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
 }
 
 TEST(SettingsTableTest, ValuesAreWrittenInTheirStoredForm) {
-    const std::pair<const char*, double> cases[] = {
-        {"Level", -12.0},          {"DelayMs", 6000.0}, {"On", 1.0},
-        {"Tag", 1835230017.0},     {"Ratio", -2.0},     {"Factor", 3.5},
-        {"Factor", double(-1.18f)}};
-    const char* expected[] = {"-12", "6000", "1", "1835230017", "3221225472", "350", "-118"};
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(SettingText(Decl(cases[i].first), SettingValue{cases[i].second, {}}), expected[i])
-            << cases[i].first;
+    const std::tuple<const char*, double, const char*> cases[] = {
+        {"Level", -12.0, "-12"},
+        {"DelayMs", 6000.0, "6000"},
+        {"On", 1.0, "1"},
+        {"Tag", 1835230017.0, "1835230017"},
+        {"Ratio", -2.0, "3221225472"},
+        {"Factor", 3.5, "350"},
+        {"Factor", double(-1.18f), "-118"}};
+    for (const auto& [key, value, text] : cases) {
+        EXPECT_EQ(SettingText(Decl(key), SettingValue{value, {}}), text) << key;
     }
 }
 
