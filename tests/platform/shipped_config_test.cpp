@@ -27,7 +27,7 @@ using testing::WriteFile;
 // Reads every value the way a replacement-text table does: one item, quoted.
 class TextTarget : public CfgMenuTarget {
   public:
-    explicit TextTarget(int32_t menuNumber = -1) : CfgMenuTarget(menuNumber) {}
+    explicit TextTarget(int32_t menuNumber) : CfgMenuTarget(menuNumber) {}
 
     int32_t Assign(const char* name, const char* value) override {
         std::string text;
@@ -43,29 +43,26 @@ class TextTarget : public CfgMenuTarget {
     std::map<std::string, std::string> texts;
 };
 
-// The toolbar, the panel and nine menus, each a TextTarget.
+// Nine menus, the toolbar and the panel, each a TextTarget.
 class TextRoot : public CfgRoot {
   public:
     TextRoot() {
-        menus_.reserve(10);
-        for (int32_t n = 0; n < 10; ++n) pointers_.push_back(&menus_.emplace_back(n));
+        targets.reserve(11);
+        for (int32_t n = 0; n < 11; ++n) menus_.push_back(&targets.emplace_back(n));
     }
-    CfgTarget* ToolBarTarget() override { return &menus_[9]; }
-    CfgTarget* ControlsTarget() override { return &controls; }
-    std::span<CfgMenuTarget* const> MenuTargets() override { return std::span(pointers_).first(9); }
+    CfgTarget* ToolBarTarget() override { return &targets[9]; }
+    CfgTarget* ControlsTarget() override { return &targets[10]; }
+    std::span<CfgMenuTarget* const> MenuTargets() override { return std::span(menus_).first(9); }
     size_t TextCount() const {
-        size_t count = controls.texts.size();
-        for (const TextTarget& target : menus_) count += target.texts.size();
+        size_t count = 0;
+        for (const TextTarget& target : targets) count += target.texts.size();
         return count;
     }
-    const TextTarget& Menu(int32_t n) const { return menus_[n - 1]; }
-    const TextTarget& ToolBar() const { return menus_[9]; }
 
-    TextTarget controls;
+    std::vector<TextTarget> targets;  // MENU1 ... MENU9, the toolbar, the panel
 
   private:
-    std::vector<TextTarget> menus_;
-    std::vector<CfgMenuTarget*> pointers_;
+    std::vector<CfgMenuTarget*> menus_;
 };
 
 std::string Shipped(const char* name) {
@@ -121,10 +118,10 @@ TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
     EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), "kelpa.cfg"));
     EXPECT_EQ(ReadFile(dir / "kelpa.cfg.log"), "");  // no line was refused
     EXPECT_EQ(root.TextCount(), examples);           // and none fell outside a section
-    // The sections the main window reads are all there: the toolbar, the panel, six menus.
-    EXPECT_FALSE(root.ToolBar().texts.empty());
-    EXPECT_FALSE(root.controls.texts.empty());
-    for (int32_t n = 1; n <= 6; ++n) EXPECT_TRUE(root.Menu(n).texts.contains("name")) << n;
+    // The sections the main window reads are all there: six menus, the toolbar, the panel.
+    for (int32_t n : {0, 1, 2, 3, 4, 5}) EXPECT_TRUE(root.targets[n].texts.contains("name")) << n;
+    EXPECT_FALSE(root.targets[9].texts.empty());
+    EXPECT_FALSE(root.targets[10].texts.empty());
 }
 
 }  // namespace
