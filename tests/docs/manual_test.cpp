@@ -6,21 +6,21 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
 #include "docs/html_reader.h"
 #include "gui/panel_rows.h"
+#include "support/temp_files.h"
 
 namespace kelpa::docs {
 namespace {
 
 namespace fs = std::filesystem;
+using kelpa::testing::ReadFile;
 using ::testing::Contains;
 using ::testing::IsEmpty;
 
@@ -32,13 +32,6 @@ constexpr const char* kMenuNames[] = {"Control", "Sources",  "Processing", "Guid
 constexpr const char* kMenuSections[] = {"MENU1", "MENU2", "MENU3", "MENU4", "MENU5",
                                          "MENU6", "MENU3", "MENU3", "MENU3", "MENU6"};
 static_assert(std::size(kMenuNames) == static_cast<size_t>(Menu::kWeb) + 1);
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> PageNames() {
     std::vector<std::string> names;
