@@ -36,17 +36,14 @@ SettingValue OtherValue(const SettingDecl& decl) {
     }
 }
 
-// A profile that holds other sections but not the table's gives exactly the defaults. Then each
+// A profile without the table's keys gives exactly the defaults. Then each
 // key set alone in an owner of the defaults, written with every other key and read back, comes
 // back, and no other field of the owner moved (two keys on one field would show).
 template <typename Owner>
 void CheckOwner(const SettingsTableOf<Owner>& table) {
     SCOPED_TRACE(table.owner);
     {
-        test::MemoryProfile profile;
-        for (const char* section : {"other", "quill", "kelpa"}) {
-            if (std::string(section) != table.section) profile.WriteString(section, "A", "1");
-        }
+        test::MemoryProfile empty;
         const Owner loaded = LoadSettings(table);
         for (const SettingDecl& decl : table.settings) {
             EXPECT_EQ(decl.access.get(&loaded), DefaultSettingValue(decl)) << decl.key;
