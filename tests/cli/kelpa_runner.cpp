@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <list>
 
 namespace kelpa::test {
 
@@ -19,7 +20,13 @@ RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options,
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    kelpa::testing::ScopedEnv quiet("GST_DEBUG", "0");
+    // The child inherits this process's environment with the run's entries, undone afterwards.
+    std::list<kelpa::testing::ScopedEnv> environment;
+    environment.emplace_back("GST_DEBUG", "0");
+    for (const std::string& entry : options.environment) {
+        const size_t equals = entry.find('=');
+        environment.emplace_back(entry.substr(0, equals).c_str(), entry.substr(equals + 1));
+    }
     char errPath[] = "/tmp/kelpa_stderr_XXXXXX";
     const int err = mkstemp(errPath);
     const int file = options.output.empty()

@@ -1,4 +1,4 @@
-// Test helper: runs the kelpa binary as a user would (arguments, working folder,
+// Test helper: runs the kelpa binary as a user would (arguments, environment, working folder,
 // where standard output goes, a signal or a reader that goes away), and reads its JSON lines.
 #pragma once
 
@@ -23,9 +23,10 @@ struct RunResult {
 };
 
 struct RunOptions {
-    std::string directory;        // the working directory; empty: this one
-    std::string output;           // a file for standard output instead of the pipe
-    size_t signalAfterLines = 0;  // send `signal` once this many lines arrived
+    std::vector<std::string> environment;  // NAME=value, added to or replacing this process's
+    std::string directory;                 // the working directory; empty: this one
+    std::string output;                    // a file for standard output instead of the pipe
+    size_t signalAfterLines = 0;           // send `signal` once this many lines arrived
     int signal = 0;
     size_t closeAfterLines = 0;  // stop reading (the reader goes away) after this many lines
 };
