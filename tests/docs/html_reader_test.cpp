@@ -1,5 +1,6 @@
-// The reader the manual's checks stand on: it must report every kind of broken markup, with
-// its line, and take clean markup.
+// The reader the manual's checks stand on: broken markup is reported with its line (the XML
+// reader's own kinds of mistake by one example; the tags this reader rewrites by each of theirs),
+// and clean markup is taken.
 #include "docs/html_reader.h"
 
 #include <gmock/gmock.h>
@@ -10,20 +11,9 @@ namespace {
 
 TEST(HtmlReaderTest, BrokenMarkupIsReportedWithItsLine) {
     const std::pair<const char*, const char*> cases[] = {
-        {"Unclosed", "<div>\n<p>open</div>"},
-        {"NeverClosed", "<div></div>\n<p>open"},
-        {"Misnested", "<p>\n<b>x</p>"},
-        {"StrayEnd", "<p></p>\n</td>"},
-        {"StrayLess", "<p>\na < b</p>"},
-        {"UnknownEntity", "<p>\n&nbps;</p>"},
-        {"BareAmpersand", "<p>\nsalt & pepper</p>"},
-        {"UnquotedValue", "<p>\n<a href=x>y</a></p>"},
-        {"TwiceGiven", "<p>\n<a id=\"x\" id=\"y\">z</a></p>"},
-        {"VoidClosed", "<p>\n<br></br></p>"},
-        {"SelfClosedDiv", "<p>\n<span/></p>"},
-        {"OpenComment", "<p></p>\n<!-- note"},
-        {"OpenValue", "<p></p>\n<a title=\"x>y</a>"},
-        {"TextOutside", "<p></p>\nstray"}};
+        {"Unclosed", "<div>\n<p>open</div>"},         {"UnquotedValue", "<p>\n<a href=x>y</a></p>"},
+        {"VoidClosed", "<p>\n<br></br></p>"},         {"SelfClosedDiv", "<p>\n<span/></p>"},
+        {"OpenValue", "<p></p>\n<a title=\"x>y</a>"}, {"TextOutside", "<p></p>\nstray"}};
     for (const auto& [name, html] : cases) {
         const HtmlDocument document = ReadHtml(html);
         ASSERT_EQ(document.errors.size(), 1u) << name;
