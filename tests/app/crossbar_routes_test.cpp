@@ -71,12 +71,8 @@ TEST(CrossbarRoutesTest, RoutesOfTheInputsAndTheSavedTypeRoutedAgain) {
     ASSERT_EQ(list.Routes().size(), 3u);
     const int32_t types[] = {kConnVideoTuner, kConnVideoSVideo, kConnVideoComposite};
     for (int32_t i = 0; i < 3; ++i) {
-        CrossbarRoute expected;
-        expected.input = i;
-        expected.v4l2Index = static_cast<uint32_t>(i);
-        expected.outputType = kConnVideoDecoder;
-        expected.inputType = types[i];
-        EXPECT_EQ(list.Routes()[i], expected) << i;
+        EXPECT_EQ(list.Routes()[i],
+                  (CrossbarRoute{i, uint32_t(i), 0, -1, kConnVideoDecoder, types[i], 0}));
     }
     EXPECT_EQ(list.PhysicalTypeInUse(pages.CheckedInputIndex()), kConnVideoTuner);
     ASSERT_TRUE(pages.RouteToInput(1));

@@ -9,41 +9,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <list>
 
 namespace kelpa::test {
-namespace {
-
-// The child's environment: this process's, with the given entries replacing their names.
-std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra) {
-    std::vector<std::string> result;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const std::string name = text.substr(0, text.find('=') + 1);
-        bool replaced = name == "GST_DEBUG=";
-        for (const std::string& e : extra) replaced = replaced || e.rfind(name, 0) == 0;
-        if (!replaced) result.push_back(text);
-    }
-    result.insert(result.end(), extra.begin(), extra.end());
-    result.push_back("GST_DEBUG=0");
-    return result;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& words) {
-    std::vector<char*> pointers;
-    for (std::string& word : words) pointers.push_back(word.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-}  // namespace
 
 RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options,
                    const LineObserver& onLine) {
     RunResult result;
     args.insert(args.begin(), KELPA_BINARY);
-    std::vector<char*> argv = Pointers(args);
-    std::vector<std::string> environment = ChildEnvironment(options.environment);
-    std::vector<char*> envp = Pointers(environment);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    // The child inherits this process's environment with the run's entries, undone afterwards.
+    std::list<kelpa::testing::ScopedEnv> environment;
+    environment.emplace_back("GST_DEBUG", "0");
+    for (const std::string& entry : options.environment) {
+        const size_t equals = entry.find('=');
+        environment.emplace_back(entry.substr(0, equals).c_str(), entry.substr(equals + 1));
+    }
     char errPath[] = "/tmp/kelpa_stderr_XXXXXX";
     const int err = mkstemp(errPath);
     const int file = options.output.empty()
@@ -58,7 +41,7 @@ RunResult RunKelpa(std::vector<std::string> args, const RunOptions& options,
         close(out[0]);
         if (!options.directory.empty() && chdir(options.directory.c_str()) != 0) _exit(126);
         alarm(120);  // kept across exec: a hang fails its test instead of stalling the suite
-        execve(argv[0], argv.data(), envp.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
@@ -112,9 +95,8 @@ std::vector<std::string> HeadlessTest::Args(std::vector<std::string> extra) cons
 
 RunResult HeadlessTest::Run(std::vector<std::string> args, RunOptions options,
                             const LineObserver& onLine) const {
-    options.environment.insert(
-        options.environment.begin(),
-        {"XDG_STATE_HOME=" + state, "XDG_CONFIG_HOME=" + config, "XDG_DATA_HOME=" + data});
+    kelpa::testing::ScopedEnv stateHome("XDG_STATE_HOME", state),
+        configHome("XDG_CONFIG_HOME", config), dataHome("XDG_DATA_HOME", data);
     return RunKelpa(std::move(args), options, onLine);
 }
 

@@ -138,36 +138,32 @@ TEST_F(CfgParserTest, FatalLinesStopTheWholeFile) {
     }
 }
 
-TEST_F(CfgParserTest, CommonFileWithoutRootOnlyChecksHeaders) {
+// A common file read without targets only checks its headers; a file stops successfully at the
+// line limit; files of comments only leave no side log (an earlier run's is removed); files that
+// cannot be read are reported nowhere.
+TEST_F(CfgParserTest, CommonFilesLineLimitAndQuietFiles) {
     WriteFile(dir_.File("kcommon.cfg"), "a = 1\n1bad = 2\nx::y::z=3\n[toolbar]\nb=\n[MENU0]\n");
     EXPECT_TRUE(LoadConfig(dir_.Path().c_str(), "kcommon.cfg"));
     EXPECT_FALSE(FileExists(dir_.File("kcommon.cfg.log")));
-
     WriteFile(dir_.File("kcommon.cfg"), "[toolbar]\nok=1\n[ 9]\nc=1\n");
     EXPECT_FALSE(LoadConfig(dir_.Path().c_str(), "kcommon.cfg"));
     EXPECT_EQ(SideLogText("kcommon.cfg.log"), "3: stop parsing! -->  [ 9]\n");
-}
 
-TEST_F(CfgParserTest, StopsSuccessfullyAtTheLineLimit) {
-    std::string content = "[ctrl]\n";
-    content.append(CfgParser::kMaxLines - 2, '\n');
-    EXPECT_TRUE(Parse(content + "atLimit = 1\nbeyond = 1\n"));
+    EXPECT_TRUE(Parse("[ctrl]\n" + std::string(CfgParser::kMaxLines - 2, '\n') +
+                      "atLimit = 1\nbeyond = 1\n"));
     EXPECT_EQ(root_.record, Record{"ctrl:atLimit=1"});
-}
 
-// Files of comments only leave no side log (an earlier run's is removed); files that cannot be
-// read are reported nowhere.
-TEST_F(CfgParserTest, QuietFilesLeaveNoSideLog) {
-    WriteFile(dir_.File("kelpa.cfg.log"), "stale messages of an earlier run\n");
+    root_.record.clear();
+    CapturedLog::Start();
     EXPECT_TRUE(Parse("; comment\n\n   \n\t; indented\r\n\r\n   ;x\f\n"));
     EXPECT_FALSE(FileExists(dir_.File("kelpa.cfg.log")));
     EXPECT_TRUE(root_.record.empty());
-    EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), "absent.cfg"));
     std::filesystem::create_directory(dir_.File("folder.cfg"));
-    EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), "folder.cfg"));
-    EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), std::string(300, 'n').c_str()));
-    EXPECT_FALSE(FileExists(dir_.File("absent.cfg.log")));
-    EXPECT_FALSE(FileExists(dir_.File("folder.cfg.log")));
+    for (const std::string& name :
+         {std::string("absent.cfg"), std::string("folder.cfg"), std::string(300, 'n')}) {
+        EXPECT_FALSE(LoadConfig(&root_, dir_.Path().c_str(), name.c_str()));
+        EXPECT_FALSE(FileExists(dir_.File(name + ".log")));
+    }
     EXPECT_TRUE(CapturedLog::Lines().empty());
 }
 
@@ -183,6 +179,7 @@ std::vector<std::string> ReadAll(const char* text) {
     return reads;
 }
 
+// Items split at commas, quoted or bare; where an item lies, and at most the limit copied.
 TEST(ReadValueTokenTest, SplitsTheValueText) {
     const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"\"Open a file\", 'it''s'", {"1:Open a file", "1:it"}},
@@ -194,9 +191,7 @@ TEST(ReadValueTokenTest, SplitsTheValueText) {
         {"a,   ", {"1:a"}},
         {"", {"1:"}}};
     for (const auto& [text, reads] : cases) EXPECT_EQ(ReadAll(text), reads) << text;
-}
 
-TEST(ReadValueTokenTest, ReportsWhereTheItemLiesAndCopiesAtMostTheLimit) {
     const char* text = "  12";
     const char* cursor = text + 2;
     const char* start = nullptr;
@@ -206,7 +201,6 @@ TEST(ReadValueTokenTest, ReportsWhereTheItemLiesAndCopiesAtMostTheLimit) {
     EXPECT_EQ(length, 0u);
     EXPECT_EQ(cursor, nullptr);
     EXPECT_EQ(ReadValueToken(cursor, nullptr, &start, &length), 0);
-
     const std::string quoted = "\"" + std::string(kMaxValueItem + 10, 'q') + "\"";
     cursor = quoted.c_str();
     std::string item;
@@ -220,9 +214,8 @@ TEST(ReadValueTokensTest, ReadsSeveralItemsAndClearsThemAllWhenOneFails) {
     std::string a, b, c, d;
     EXPECT_EQ(ReadValueTokens(cursor, a, b, c, d), 1);
     EXPECT_EQ(a + "|" + b + "|" + c + "|" + d, "File|Open|Save|");
-    ASSERT_NE(cursor, nullptr);
     EXPECT_STREQ(cursor, "rest");
-
+    a = b = c = "old";
     cursor = "\"x\", \"y";
     EXPECT_EQ(ReadValueTokens(cursor, a, b), -2);
     EXPECT_EQ(a + b, "");

@@ -1,10 +1,12 @@
-// The settings table machinery over a table of every kind: what a stored or typed text becomes,
-// the texts values are written as, and saving a table whose values cannot all be written.
+// The settings table machinery over a table of every kind: what a stored or typed text becomes
+// (what --set refuses in the program's own tables is the settings tables' test), the texts
+// values are written as, and saving a table whose values cannot all be written.
 #include "common/settings_table.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <variant>
 
 #include "support/test_support.h"
@@ -64,10 +66,8 @@ TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
         {"DelayMs", "7000", 6000.0},
         {"On", "-3", 1.0},
         {"On", "0", 0.0},
-        {"On", "yes", nullptr},
         {"Tag", "-1", 4294967295.0},  // a word written with "%d"
         {"Tag", "4294967296", nullptr},
-        {"Tag", "Grey", nullptr},
         // Floats are stored as their bit pattern: corrupt patterns and values outside the
         // limits give the default, -0.0 reads as 0.
         {"Ratio", "1056964608", 0.5},
@@ -101,19 +101,18 @@ TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
 }
 
 TEST(SettingsTableTest, ValuesAreWrittenInTheirStoredForm) {
-    const std::pair<const char*, double> cases[] = {
-        {"Level", -12.0},          {"DelayMs", 6000.0}, {"On", 1.0},
-        {"Tag", 1835230017.0},     {"Ratio", -2.0},     {"Factor", 3.5},
-        {"Factor", double(-1.18f)}};
-    const char* expected[] = {"-12", "6000", "1", "1835230017", "3221225472", "350", "-118"};
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(SettingText(Decl(cases[i].first), SettingValue{cases[i].second, {}}), expected[i])
-            << cases[i].first;
+    const std::tuple<const char*, double, const char*> cases[] = {
+        {"Level", -12.0, "-12"},
+        {"DelayMs", 6000.0, "6000"},
+        {"On", 1.0, "1"},
+        {"Tag", 1835230017.0, "1835230017"},
+        {"Ratio", -2.0, "3221225472"},
+        {"Factor", 3.5, "350"},
+        {"Factor", double(-1.18f), "-118"}};
+    for (const auto& [key, value, text] : cases) {
+        EXPECT_EQ(SettingText(Decl(key), SettingValue{value, {}}), text) << key;
     }
-}
-
-// Every banding factor the settings panel can set survives the integer-times-100 storage.
-TEST(SettingsTableTest, CentiFloatsRoundTripOverThePanelRange) {
+    // Every banding factor the settings panel can set survives the integer-times-100 storage.
     const SettingDecl& factor = Decl("Factor");
     for (int32_t stored = -200; stored <= 800; ++stored) {
         const SettingParse parsed = ParseSetting(factor, std::to_string(stored));

@@ -1,5 +1,5 @@
-// Side logs (line rules, deletion when empty, reopening by path, the log directory) and the
-// path builder's joins, extensions and length limits.
+// Side logs (line rules, deletion when empty, reopening by path; their place in the log
+// directory is the headless run's) and the path builder's joins, extensions and length limits.
 #include "common/side_log.h"
 
 #include <gtest/gtest.h>
@@ -42,23 +42,6 @@ TEST(SideLogTest, LinesFollowTheLineEndRulesAndAnEmptyFileIsDeleted) {
     EXPECT_FALSE(FileExists(dir / "task.three"));
     EXPECT_FALSE(log.Open("/nonexistent-kelpa-directory", "x", ".log", 0));
     EXPECT_FALSE(log.IsOpen());
-}
-
-// Configuration files may sit in read-only folders; their logs go to the log directory.
-TEST(SideLogTest, WithALogDirectorySideLogsGoThere) {
-    testing::TempDir config;
-    testing::TempDir logs;
-    SetLogDirectory(logs.Path().c_str());
-    SideLog log;
-    ASSERT_TRUE(log.Open(nullptr, (config / "kcommon.cfg").c_str(), ".cfg.log", 0));
-    EXPECT_EQ(log.Path(), logs / "kcommon.cfg.log");
-    log.Printf("1: [");
-    EXPECT_TRUE(log.Close());
-    SetLogDirectory(nullptr);
-    EXPECT_EQ(ReadFile(logs / "kcommon.cfg.log"), "1: [\n");
-    EXPECT_FALSE(FileExists(config / "kcommon.cfg.log"));
-    ASSERT_TRUE(log.Open(config.Path().c_str(), "task.cfg", ".cfg.log", 0));  // none set
-    EXPECT_EQ(log.Path(), config / "task.cfg.log");
 }
 
 TEST(MakePathTest, BuildsOrRefuses) {

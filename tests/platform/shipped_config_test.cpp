@@ -1,6 +1,7 @@
-// The configuration files shipped with the program: as shipped they change nothing and leave no
-// side log behind, and every example line a user uncomments is a valid assignment whose text
-// reads as one quoted item.
+// The files shipped with the program: where the program looks for them (the installed folder
+// beside bin/ when it is a directory, otherwise the source tree it was built from), and the
+// configuration files: as shipped they change nothing and leave no side log behind, and every
+// example line a user uncomments is a valid assignment whose text reads as one quoted item.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -19,6 +20,8 @@
 namespace kelpa {
 namespace {
 
+namespace fs = std::filesystem;
+
 using testing::FileExists;
 using testing::ReadFile;
 using testing::TempDir;
@@ -27,7 +30,7 @@ using testing::WriteFile;
 // Reads every value the way a replacement-text table does: one item, quoted.
 class TextTarget : public CfgMenuTarget {
   public:
-    explicit TextTarget(int32_t menuNumber = -1) : CfgMenuTarget(menuNumber) {}
+    explicit TextTarget(int32_t menuNumber) : CfgMenuTarget(menuNumber) {}
 
     int32_t Assign(const char* name, const char* value) override {
         std::string text;
@@ -43,29 +46,26 @@ class TextTarget : public CfgMenuTarget {
     std::map<std::string, std::string> texts;
 };
 
-// The toolbar, the panel and nine menus, each a TextTarget.
+// Nine menus, the toolbar and the panel, each a TextTarget.
 class TextRoot : public CfgRoot {
   public:
     TextRoot() {
-        menus_.reserve(10);
-        for (int32_t n = 0; n < 10; ++n) pointers_.push_back(&menus_.emplace_back(n));
+        targets.reserve(11);
+        for (int32_t n = 0; n < 11; ++n) menus_.push_back(&targets.emplace_back(n));
     }
-    CfgTarget* ToolBarTarget() override { return &menus_[9]; }
-    CfgTarget* ControlsTarget() override { return &controls; }
-    std::span<CfgMenuTarget* const> MenuTargets() override { return std::span(pointers_).first(9); }
+    CfgTarget* ToolBarTarget() override { return &targets[9]; }
+    CfgTarget* ControlsTarget() override { return &targets[10]; }
+    std::span<CfgMenuTarget* const> MenuTargets() override { return std::span(menus_).first(9); }
     size_t TextCount() const {
-        size_t count = controls.texts.size();
-        for (const TextTarget& target : menus_) count += target.texts.size();
+        size_t count = 0;
+        for (const TextTarget& target : targets) count += target.texts.size();
         return count;
     }
-    const TextTarget& Menu(int32_t n) const { return menus_[n - 1]; }
-    const TextTarget& ToolBar() const { return menus_[9]; }
 
-    TextTarget controls;
+    std::vector<TextTarget> targets;  // MENU1 ... MENU9, the toolbar, the panel
 
   private:
-    std::vector<TextTarget> menus_;
-    std::vector<CfgMenuTarget*> pointers_;
+    std::vector<CfgMenuTarget*> menus_;
 };
 
 std::string Shipped(const char* name) {
@@ -121,10 +121,38 @@ TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
     EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), "kelpa.cfg"));
     EXPECT_EQ(ReadFile(dir / "kelpa.cfg.log"), "");  // no line was refused
     EXPECT_EQ(root.TextCount(), examples);           // and none fell outside a section
-    // The sections the main window reads are all there: the toolbar, the panel, six menus.
-    EXPECT_FALSE(root.ToolBar().texts.empty());
-    EXPECT_FALSE(root.controls.texts.empty());
-    for (int32_t n = 1; n <= 6; ++n) EXPECT_TRUE(root.Menu(n).texts.contains("name")) << n;
+    // The sections the main window reads are all there: six menus, the toolbar, the panel.
+    for (int32_t n : {0, 1, 2, 3, 4, 5}) EXPECT_TRUE(root.targets[n].texts.contains("name")) << n;
+    EXPECT_FALSE(root.targets[9].texts.empty());
+    EXPECT_FALSE(root.targets[10].texts.empty());
+}
+
+TEST(DataPathsTest, ChoosesTheInstalledFolderOnlyWhenItIsADirectory) {
+    const struct {
+        const char* shareEntry;           // prefix/share/kelpa: "dir", "file" or "" (absent)
+        const char* executableDirectory;  // below the temporary root; "" for an unknown one
+        const char* sourceDirectory;
+        bool installed;
+    } cases[] = {
+        {"dir", "prefix/share/../bin", "source/", true},  // (plain ones are the install test's)
+        {"file", "prefix/bin/", "source", false},
+        {"dir", "", "source/", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.shareEntry) + " " + c.executableDirectory);
+        TempDir root;
+        fs::create_directories(root / "prefix/bin");
+        fs::create_directories(root / "prefix/share");
+        const std::string share = root / "prefix/share/kelpa";
+        if (std::string(c.shareEntry) == "dir") fs::create_directories(share);
+        if (std::string(c.shareEntry) == "file") WriteFile(share, "not a folder");
+        const DataPaths paths = FindDataPaths(
+            c.executableDirectory[0] ? root / c.executableDirectory : "", root / c.sourceDirectory);
+        EXPECT_EQ(paths.installed, c.installed);
+        const std::string base = c.installed ? share + "/" : root / "source/";
+        EXPECT_EQ(paths.configDirectory, base + (c.installed ? "" : "data/"));
+        EXPECT_EQ(paths.manualDirectory, base + "docs/");
+    }
 }
 
 }  // namespace

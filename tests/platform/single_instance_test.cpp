@@ -1,4 +1,4 @@
-// The single-instance lock across processes, and where the lock and the program live.
+// The single-instance lock across processes, and where the lock lives.
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
@@ -61,15 +61,12 @@ TEST(SingleInstanceTest, TheLockDiesWithItsProcess) {
     EXPECT_TRUE(second.CheckSingleInstance());
 }
 
-TEST(SingleInstanceTest, TheLockAndTheProgramAreFound) {
+TEST(SingleInstanceTest, TheLockIsFound) {
     testing::ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
     EXPECT_EQ(SingleInstance::DefaultLockPath(), "/run/user/1000/KELPO ORB.lock");
     unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(SingleInstance::DefaultLockPath(),
               TempDirectory() + "/KELPO ORB." + std::to_string(getuid()) + ".lock");
-    const std::string dir = ExecutableDirectory();
-    EXPECT_TRUE(dir.starts_with('/') && dir.ends_with('/')) << dir;
-    EXPECT_EQ(access((dir + "kelpa_platform_basics_tests").c_str(), X_OK), 0) << dir;
 }
 
 }  // namespace

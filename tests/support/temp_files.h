@@ -1,8 +1,11 @@
 // Test helpers for files, the environment and child processes: a temporary directory that
 // removes itself, whole-file reads and writes, an environment variable changed for one scope,
-// and a function run in a child process.
+// and a function run in a child process, whose limits (file size, address space) it may lower
+// while the test binary keeps its own.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,7 +57,8 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline bool FileExists(const std::string& path) {
-    return std::filesystem::exists(path);
+    std::error_code error;  // a name too long to exist is not there
+    return std::filesystem::exists(path, error);
 }
 
 // Sets (or, with nullptr, removes) an environment variable for one scope.
@@ -65,12 +69,12 @@ class ScopedEnv {
         value ? setenv(name, value, 1) : unsetenv(name);
     }
     ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+    ~ScopedEnv() { old_ ? setenv(name_.c_str(), old_->c_str(), 1) : unsetenv(name_.c_str()); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
-    const char* name_;
+    std::string name_;
     std::optional<std::string> old_;
 };
 
@@ -86,6 +90,23 @@ inline int ExitCode(pid_t child) {
     int status = 0;
     const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
     return exited ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `body` in a forked child and gives its exit code (0 ... 255), or -1 when the child could
+// not start or was killed by a signal.
+template <typename Body>
+int ExitCodeOfChild(Body&& body) {
+    return ExitCode(Spawn(body));
+}
+
+// Lowers the soft limit `resource` to `bytes`; for RLIMIT_FSIZE a write beyond it then fails
+// with EFBIG instead of raising SIGXFSZ. False when the limit cannot be set.
+inline bool LimitProcess(decltype(RLIMIT_FSIZE) resource, rlim_t bytes) {
+    if (resource == RLIMIT_FSIZE) signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0) return false;
+    limit.rlim_cur = bytes;
+    return setrlimit(resource, &limit) == 0;
 }
 
 }  // namespace kelpa::testing

@@ -132,12 +132,4 @@ struct TestPicture {
     std::vector<uint8_t> bytes;
 };
 
-// A Gaussian star, for the synthetic skies the processing tests render.
-struct Star {
-    double x;
-    double y;
-    double peak;
-    double sigma;
-};
-
 }  // namespace kelpa::test

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "cli/kelpa_runner.h"
-#include "support/child_process.h"
+#include "support/temp_files.h"
 #include "video/capture_test_support.h"
 
 namespace kelpa::testing {

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <tuple>
 
-#include "support/child_process.h"
 #include "support/intake_harness.h"
 #include "video/capture_test_support.h"
 #include "video/intake_fakes.h"

@@ -21,7 +21,7 @@
 #include <tuple>
 
 #include "support/captured_log.h"
-#include "support/child_process.h"
+#include "support/temp_files.h"
 #include "support/test_support.h"
 #include "video/capture_file.h"
 #include "video/capture_test_support.h"

@@ -12,7 +12,6 @@
 #include <tuple>
 #include <vector>
 
-#include "support/child_process.h"
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
 #include "video/fits_file.h"
