@@ -42,8 +42,7 @@ struct Pipeline {
     GstElementPtr element;
 };
 
-class MediaTest : public ::testing::Test {
-  protected:
+struct MediaTest : ::testing::Test {
     static void SetUpTestSuite() { ASSERT_TRUE(InitMedia()); }
 };
 
@@ -72,11 +71,10 @@ TEST_F(MediaTest, DeliversTheModelsFramesInTheRequestedFormat) {
             SimLayout layout;
             SimLayoutFromVideoInfo(info, &layout);
             const SimLayout expected = DefaultSimLayout(format, size.width, size.height);
-            EXPECT_EQ(layout.format, format);
-            EXPECT_EQ(
-                std::tie(layout.width, layout.height, layout.stride, layout.offset, layout.size),
-                std::tie(expected.width, expected.height, expected.stride, expected.offset,
-                         expected.size));
+            const auto fields = [](const SimLayout& l) {
+                return std::tie(l.format, l.width, l.height, l.stride, l.offset, l.size);
+            };
+            EXPECT_EQ(fields(layout), fields(expected));
             GstBuffer* buffer = gst_sample_get_buffer(sample.get());
             EXPECT_EQ(GST_BUFFER_OFFSET(buffer), index);
             EXPECT_EQ(GST_BUFFER_PTS(buffer), gst_util_uint64_scale(index, GST_SECOND, 15));
@@ -137,8 +135,7 @@ TEST_F(MediaTest, LiveCameraWaitsForEachFrameOnThePipelineClock) {
     gboolean live = FALSE;
     GstClockTime minimum = 0;
     gst_query_parse_latency(latency.get(), &live, &minimum, nullptr);
-    EXPECT_TRUE(live);
-    EXPECT_EQ(minimum, GST_SECOND / 10);
+    EXPECT_EQ(std::pair(live, minimum), std::pair(gboolean{TRUE}, GstClockTime(GST_SECOND / 10)));
 }
 
 }  // namespace
