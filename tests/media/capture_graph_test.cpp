@@ -82,9 +82,8 @@ class FrameCounter final : public FrameObserver {
 };
 
 template <class Pred>
-bool WaitFor(Pred pred, int timeoutMs = 10000) {
-    for (int waited = 0; waited < timeoutMs; waited += 10) {
-        if (pred()) return true;
+bool WaitFor(Pred pred) {
+    for (int waited = 0; waited < 1000 && !pred(); ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return pred();
@@ -144,8 +143,7 @@ TEST_F(CaptureFixture, EveryFormatConnectsAndDeliversFramesOfItsGeometry) {
             ASSERT_TRUE(WaitFor([&] { return counter.frames.load() > stopped + 1; }));
         }
         const FrameBuffer& live = ctrl->sink.live.Picture();
-        EXPECT_EQ(live.width, 320);
-        EXPECT_EQ(live.height, 240);
+        EXPECT_EQ(std::pair(live.width, live.height), std::pair(320, 240));
         // A night sky is never black everywhere.
         EXPECT_TRUE(
             std::any_of(live.data, live.data + live.imageSize, [](uint8_t b) { return b; }));
@@ -156,19 +154,19 @@ TEST_F(CaptureFixture, EveryFormatConnectsAndDeliversFramesOfItsGeometry) {
 TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 400000, 1280, 720};
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
-    const VideoMediaType& t = graph->ConnectedType();
-    EXPECT_EQ(t.subtype, kSubtypeYuy2);
-    EXPECT_EQ(t.header.width, 1280);
-    EXPECT_EQ(t.header.height, 720);
-    EXPECT_EQ(t.timePerFrame100ns, 400000);  // 25 frames a second
+    const auto connected = [&] {
+        const VideoMediaType& t = graph->ConnectedType();
+        return std::tuple(t.subtype, t.header.width, t.header.height, t.timePerFrame100ns);
+    };
+    EXPECT_EQ(connected(), std::tuple(kSubtypeYuy2, 1280, 720, 400000));  // 25 frames a second
     EXPECT_DOUBLE_EQ(ctrl->sink.fps.load(), 25.0);
     EXPECT_TRUE(Logged("FPS=25.00"));
     // A preferred size beyond every capability is clamped to the largest.
     graph->Teardown();
     ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
-    EXPECT_EQ(graph->ConnectedType().header.width, 1920);
-    EXPECT_EQ(graph->ConnectedType().header.height, 1080);
+    EXPECT_EQ(std::get<1>(connected()), 1920);
+    EXPECT_EQ(std::get<2>(connected()), 1080);
 }
 
 // Sixteen-bit RGB is refused after the second attempt searched by hand; no camera at all is
@@ -217,8 +215,8 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     EXPECT_EQ(ctrl->sink.frameWidth, 320);
     ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     ASSERT_TRUE(WaitFor([&] { return counter.frames.load() >= 3; }));
-    EXPECT_EQ(ctrl->sink.live.Picture().width, 160);
-    EXPECT_EQ(ctrl->sink.live.Picture().height, 120);
+    const FrameBuffer& live = ctrl->sink.live.Picture();
+    EXPECT_EQ(std::pair(live.width, live.height), std::pair(160, 120));
     EXPECT_EQ(ctrl->sink.engine.surf.Picture().width, 160);
     EXPECT_EQ(graph->ConnectedType().header.height, 120);
     EXPECT_NEAR(ctrl->sink.fps.load(), 15.0, 1e-3);
@@ -226,9 +224,8 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     graph->Teardown();
     const PreferredFormat remembered = ThePreferredFormat();
-    EXPECT_EQ(remembered.width, 160);
-    EXPECT_EQ(remembered.height, 120);
-    EXPECT_EQ(remembered.timePerFrame, 666667);
+    EXPECT_EQ(std::tuple(remembered.width, remembered.height, remembered.timePerFrame),
+              std::tuple(160, 120, 666667));
 }
 
 }  // namespace
