@@ -128,27 +128,23 @@ TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
 }
 
 // Only a fixed exposure is recorded, in seconds.
+// {controls the driver has, seconds told (-1: none)}
 TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
-    const struct {
-        std::map<uint32_t, int32_t> controls;
-        double seconds;  // -1: none told
-    } cases[] = {
-        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, 0.025},  // no automatic to ask
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}, {V4L2_CID_EXPOSURE_ABSOLUTE, 1}}, 1e-4},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_SHUTTER_PRIORITY},
-          {V4L2_CID_EXPOSURE_ABSOLUTE, 10000}},
-         1.0},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO}, {V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, -1},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
-        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 0}}, -1},
-        {{}, -1},
-    };
-    for (const auto& c : cases) {
+    constexpr uint32_t kAuto = V4L2_CID_EXPOSURE_AUTO, kTime = V4L2_CID_EXPOSURE_ABSOLUTE;
+    for (const auto& [controls, expected] :
+         std::vector<std::pair<std::map<uint32_t, int32_t>, double>>{
+             {{{kTime, 250}}, 0.025},  // no automatic to ask
+             {{{kAuto, V4L2_EXPOSURE_MANUAL}, {kTime, 1}}, 1e-4},
+             {{{kAuto, V4L2_EXPOSURE_SHUTTER_PRIORITY}, {kTime, 10000}}, 1.0},
+             {{{kAuto, V4L2_EXPOSURE_AUTO}, {kTime, 250}}, -1},
+             {{{kAuto, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
+             {{{kTime, 0}}, -1},
+             {{}, -1}}) {
         ScriptedV4l2 driver;
-        driver.values = c.controls;
+        driver.values = controls;
         V4l2Device device(std::make_unique<ScriptedV4l2Io>(driver));
         const double seconds = FixedExposureSeconds(device);
-        EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, c.seconds);  // negative: none
+        EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, expected);  // negative: none
     }
 }
 
@@ -181,19 +177,13 @@ TEST(FormatOffersTest, ListsRangesAndRatesOfKnownSubtypes) {
         "video/x-raw,format=BGR,width=[16,1920],height=[16,1080],framerate=[1/1,60/1];"
         "image/jpeg,width={1280,1920},height=720,framerate=0/1;"
         "video/x-h264,width=640,height=480"));
-    const std::vector<FormatOffer> offers = FormatOffersFromCaps(caps.get());
-    ASSERT_EQ(offers.size(), 5u);
-    EXPECT_EQ(offers[0].subtype, kSubtypeYuy2);
-    EXPECT_EQ(offers[1].subtype, kSubtypeI420);
-    EXPECT_THAT(offers[1].timesPerFrame, ElementsAre(333333, 666667));
-    EXPECT_EQ(offers[2].subtype, kSubtypeRgb24);
-    EXPECT_EQ(offers[2].maxWidth, 1920);
-    EXPECT_EQ(offers[2].minHeight, 16);
-    EXPECT_EQ(offers[2].minTimePerFrame, 166667);
-    EXPECT_EQ(offers[2].maxTimePerFrame, 10000000);
-    EXPECT_EQ(offers[3].subtype, kSubtypeMjpg);
-    EXPECT_EQ(offers[4].minWidth, 1920);
-    EXPECT_TRUE(offers[4].timesPerFrame.empty());
+    // {subtype, width from, to, height from, to, listed rates, range of rates}
+    EXPECT_EQ(FormatOffersFromCaps(caps.get()),
+              (std::vector<FormatOffer>{{kSubtypeYuy2, 640, 640, 480, 480, {333333, 666667}},
+                                        {kSubtypeI420, 640, 640, 480, 480, {333333, 666667}},
+                                        {kSubtypeRgb24, 16, 1920, 16, 1080, {}, 166667, 10000000},
+                                        {kSubtypeMjpg, 1280, 1280, 720, 720, {}},
+                                        {kSubtypeMjpg, 1920, 1920, 720, 720, {}}}));
 }
 
 }  // namespace
