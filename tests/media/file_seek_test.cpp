@@ -3,6 +3,7 @@
 // than a second, unknown lengths, a graph that refuses the very end).
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "media/file_seek.h"
@@ -57,31 +58,27 @@ struct SeekFixture : ::testing::Test {
 // Rates below one a second, files shorter than a second or of unknown length fall back to
 // 23.976 frames a second; the length in frames comes from the file or its time.
 TEST_F(SeekFixture, RateAndDurationsComeFromWhatTheFileTells) {
-    const struct {
-        int64_t timePerFrame;
-        int64_t oneFrame;  // one frame in media time; 0: no conversion
-        bool frames;
-        int64_t durationTime;
-        int64_t durationFrames;
-        double fps;
-        int64_t expectedFrames;
-    } cases[] = {
-        {400000, 0, false, 20000000, 0, 25.0, 50}, {0, 0, true, 104000000, 250, 25.0, 250},
-        {0, 400000, false, 30000000, 0, 25.0, 75}, {20000000, 0, false, 60000000, 0, 23.976, 3},
-        {0, 0, true, 5000000, 12, 23.976, 12},     {0, 0, false, 0, 0, 23.976, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.durationTime) + " in " + std::to_string(c.timePerFrame));
-        seeking.oneFrame = c.oneFrame;
-        seeking.frames = c.frames;
-        seeking.durationTime = c.durationTime;
-        seeking.durationFrames = c.durationFrames;
+    // {time per frame, one frame in media time (0: no conversion), length in frames told,
+    //  length in time, in frames, rate, length in frames}
+    using Case = std::tuple<int64_t, int64_t, bool, int64_t, int64_t, double, int64_t>;
+    for (const auto& [timePerFrame, oneFrame, frames, durationTime, durationFrames, fps,
+                      expectedFrames] : {Case{400000, 0, false, 20000000, 0, 25.0, 50},
+                                         {0, 0, true, 104000000, 250, 25.0, 250},
+                                         {0, 400000, false, 30000000, 0, 25.0, 75},
+                                         {20000000, 0, false, 60000000, 0, 23.976, 3},
+                                         {0, 0, true, 5000000, 12, 23.976, 12},
+                                         {0, 0, false, 0, 0, 23.976, 0}}) {
+        SCOPED_TRACE(std::to_string(durationTime) + " in " + std::to_string(timePerFrame));
+        seeking.oneFrame = oneFrame;
+        seeking.frames = frames;
+        seeking.durationTime = durationTime;
+        seeking.durationFrames = durationFrames;
         seeking.format = TimeFormat::kFrame;
-        InitFilePlayback(ctrl, c.timePerFrame);
-        EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-9);
-        EXPECT_NEAR(ctrl.sink.engine.fps.load(), c.fps, 1e-9);
-        EXPECT_EQ(ctrl.durationTime, c.durationTime);
-        EXPECT_EQ(ctrl.durationFrames, c.expectedFrames);
-        EXPECT_EQ(ctrl.frameFormatSupported, c.frames);
+        InitFilePlayback(ctrl, timePerFrame);
+        EXPECT_NEAR(ctrl.sink.fps.load(), fps, 1e-9);
+        EXPECT_NEAR(ctrl.sink.engine.fps.load(), fps, 1e-9);
+        EXPECT_EQ(std::tuple(ctrl.durationTime, ctrl.durationFrames, ctrl.frameFormatSupported),
+                  std::tuple(durationTime, expectedFrames, frames));
         EXPECT_EQ(seeking.format, TimeFormat::kMediaTime);
     }
 }
