@@ -92,7 +92,8 @@ class FormatChangeTest : public ::testing::Test {
 // accumulator; a format the intake cannot convert in between is dropped, counted and logged
 // once, and the picture stays. A frame handed on before its format was adopted would be read
 // in the old layout: short, it would be dropped and the counts would be off. Short samples are
-// checked on a crafted file, a size change alone on joined recordings (file_graph_test.cpp).
+// checked on a crafted file (file_graph_test.cpp), a size change alone on a camera that
+// settles on another size (capture_graph_test.cpp).
 TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
     CapturedLog::Start();
     ctrl.sink.engine.SetCountAccum(2);
