@@ -1,14 +1,19 @@
-// The log dumps on GStreamer: caps as media-type blocks, a pipeline as a graph of filters and
-// pins, checked by the lines they must hold rather than line by line.
+// The log's dumps: media types (from records, and from GStreamer caps) as blocks of lines,
+// checked by the lines each must hold (in order) and, for the record branches, how many it
+// writes; a graph walk that writes each failure it meets and goes on; a real pipeline walked
+// from source to sink with its connections.
 #include "media/graph_dump.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
 
+#include "diag/graph_log.h"
 #include "media/gst_ptr.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
@@ -17,7 +22,6 @@ namespace kelpa {
 namespace {
 
 using testing::CapturedLog;
-using ::testing::Contains;
 using ::testing::ElementsAre;
 
 class GraphDumpTest : public ::testing::Test {
@@ -29,35 +33,170 @@ class GraphDumpTest : public ::testing::Test {
     void SetUp() override { CapturedLog::Start(); }
 };
 
-TEST_F(GraphDumpTest, CapsBecomeTheMediaTypeOfTheirKind) {
+MediaTypeRecord Video(const char* subtype, uint32_t compression, uint16_t bits) {
+    MediaTypeRecord type;
+    type.majorType = kMediaTypeVideo;
+    type.subtype = subtype;
+    type.fixedSizeSamples = true;
+    type.sampleSize = 460800;
+    type.formatType = kFormatVideoInfo;
+    type.formatSize = kVideoInfoHeaderSize;
+    type.source = type.target = {0, 0, 640, 480};
+    type.bitmap = {40, 640, 480, 1, bits, compression, 460800, 0, 0, 0};
+    return type;
+}
+
+MediaTypeRecord Audio(const char* subtype, uint32_t formatSize) {
+    MediaTypeRecord type;
+    type.majorType = kMediaTypeAudio;
+    type.subtype = subtype;
+    type.formatType = kFormatWaveFormatEx;
+    type.formatSize = formatSize;
+    type.wave = {1, 2, 44100, 176400, 4, 16, 0};
+    return type;
+}
+
+// Every branch of a record's block (by its line count), and what caps of each kind become.
+TEST_F(GraphDumpTest, MediaTypeBlocksHoldTheirLines) {
+    MediaTypeRecord dv = Video("MEDIASUBTYPE_YUY2", 0x32595559, 16);
+    dv.formatType = kFormatVideoInfo2;
+    dv.formatSize = kVideoInfoHeader2Size;
+    MediaTypeRecord shortDv = dv;  // a block too short for its header counts as none
+    shortDv.formatSize -= 1;
+    shortDv.fixedSizeSamples = false;
+    shortDv.temporalCompression = true;
     const struct {
-        const char* caps;
-        std::vector<std::string> lines;
+        MediaTypeRecord type;
+        const char* caps;                // logged instead of the record when set
+        size_t lineCount;                // 0: not counted
+        std::vector<std::string> lines;  // lines the block holds, in this order
     } cases[] = {
-        {"video/x-raw,format=I420,width=640,height=480,framerate=25/1",
+        {Video("MEDIASUBTYPE_X", 0x100, 8),
+         nullptr,
+         15,  // a code of zero bytes but one
+         {"", "-----------------------", "x  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_X",
+          "Not temporally compressed", "Size of BITMAPINFO structure 40", "640x480x8 bit '    '",
+          "Planes 1", "Colours used 0"}},
+        {dv,
+         nullptr,
+         16,
+         {"Sample size 460800", ": DV Header",
+          "Source rectangle (Left 0 Top 0 Right 640 Bottom 480)"}},
+        {shortDv, nullptr, 6, {"Temporally compressed", "Variable size samples"}},
+        {Audio("MEDIASUBTYPE_PCM", 15),
+         nullptr,
+         8,
+         {"Format type FORMAT_WaveFormatEx", "Subtype MEDIASUBTYPE_PCM"}},
+        {Audio("MEDIASUBTYPE_PCM", 16), nullptr, 14, {"wFormatTag 1", "wBitsPerSample 16"}},
+        {Audio("MEDIASUBTYPE_PCM", 18), nullptr, 15, {"wBitsPerSample 16", "cbSize 0"}},
+        {Audio(kSubtypeMpeg1PacketName, 18), nullptr, 8, {"Subtype MEDIASUBTYPE_MPEG1Packet"}},
+        {{},
+         "video/x-raw,format=I420,width=640,height=480,framerate=25/1",
+         0,
          {"x  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_I420", "Sample size 460800",
           "Target rectangle (Left 0 Top 0 Right 640 Bottom 480)", "640x480x12 bit 'I420'"}},
-        {"video/x-raw,format=BGR,width=320,height=240",  // RGB rows run top row first
+        {{},
+         "video/x-raw,format=BGR,width=320,height=240",
+         0,  // RGB rows run top row first
          {"Sample size 230400", "Source rectangle (Left 0 Top 0 Right 320 Bottom 240)",
           "320x-240x24 bit  (0)"}},
-        {"audio/x-raw,format=F32LE,rate=48000,channels=2",
+        {{},
+         "audio/x-raw,format=F32LE,rate=48000,channels=2",
+         0,
          {"x  Major type MEDIATYPE_Audio  Sub type MEDIASUBTYPE_IEEE_FLOAT", "wFormatTag 3",
           "nChannels 2", "nSamplesPerSec 48000", "nAvgBytesPerSec 384000", "nBlockAlign 8",
           "wBitsPerSample 32", "cbSize 0"}},
-        {"image/jpeg,width=1280,height=720", {"Variable size samples", "Format type image/jpeg"}},
+        {{},
+         "image/jpeg,width=1280,height=720",
+         0,
+         {"Variable size samples", "Format type image/jpeg"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.caps);
+        SCOPED_TRACE(c.caps ? c.caps : c.type.subtype + " " + std::to_string(c.type.formatSize));
         CapturedLog::Start();
-        LogCaps("x", GstCapsPtr(gst_caps_from_string(c.caps)).get());
+        if (c.caps) {
+            LogCaps("x", GstCapsPtr(gst_caps_from_string(c.caps)).get());
+        } else {
+            LogMediaType("x", c.type);
+        }
         const std::vector<std::string> lines = CapturedLog::FileLines();
-        for (const std::string& line : c.lines) EXPECT_THAT(lines, Contains(line));
+        EXPECT_TRUE(c.lineCount == 0 || lines.size() == c.lineCount) << lines.size();
+        auto at = lines.begin();
+        for (const std::string& line : c.lines) {
+            at = std::find(at, lines.end(), line);
+            ASSERT_NE(at, lines.end()) << "missing or out of order: " << line;
+        }
     }
     CapturedLog::Start();
+    LogMediaTypeTry(nullptr, cases[0].type);  // a null label is written empty
     LogCapsTry("Any", nullptr);
     EXPECT_THAT(CapturedLog::FileLines(),
-                ElementsAre("Trying media type Any: major type:  GUID_NULL,    sub type  :  "
+                ElementsAre("Trying media type : major type:  MEDIATYPE_Video,    sub type  :  "
+                            "MEDIASUBTYPE_X",
+                            "Trying media type Any: major type:  GUID_NULL,    sub type  :  "
                             "GUID_NULL"));
+}
+
+// A graph of three filters: camera (0x10), grabber (0x20) and renderer (0x30), whose inputs
+// are 0x31 (from the grabber), 0x32 (connected to a pin nobody knows) and 0x33 (free). Any
+// identity put into `failing` makes the call about it fail; the pin lists and connection types
+// of an identity fail at identity + 1000.
+class FakeGraph final : public GraphWalker {
+  public:
+    uintptr_t Identity() override { return 0xABC0; }
+    bool EnumFilters(std::vector<uintptr_t>* out) override {
+        for (const auto& [id, filter] : filters) out->push_back(id);
+        return !failing.count(0);
+    }
+    bool QueryFilterName(uintptr_t id, std::string* name) override {
+        *name = filters[id].first;
+        return !failing.count(id);
+    }
+    bool EnumPins(uintptr_t id, std::vector<uintptr_t>* out) override {
+        *out = filters[id].second;
+        return !failing.count(id + 1000);
+    }
+    bool QueryPin(uintptr_t id, PinRecord* info) override {
+        *info = pins[id];
+        return !failing.count(id);
+    }
+    bool ConnectionType(uintptr_t id, MediaTypeRecord* type) override {
+        type->majorType = kMediaTypeVideo;
+        type->subtype = "MEDIASUBTYPE_YUY2";
+        return !failing.count(id + 1000);
+    }
+
+    std::map<uintptr_t, std::pair<std::string, std::vector<uintptr_t>>> filters = {
+        {0x10, {"Telescope Simulator", {}}},
+        {0x20, {"VidCam Grabber", {0x21}}},
+        {0x30, {"Null Renderer", {0x31, 0x32, 0x33, 0x34}}}};
+    std::map<uintptr_t, PinRecord> pins = {{0x31, {"sink", true, 0x22}},
+                                           {0x32, {"sink_1", true, 0x99}},
+                                           {0x33, {"sink_2", true, 0}},
+                                           {0x34, {"src", false, 0x40}}};
+    std::set<uintptr_t> failing = {0x10, 0x20 + 1000, 0x31, 0x32 + 1000};
+};
+
+TEST_F(GraphDumpTest, FailuresBecomeLinesAndTheDumpGoesOn) {
+    CapturedLog::Start();
+    FakeGraph g;
+    DumpGraph(&g);
+    EXPECT_THAT(CapturedLog::FileLines(),
+                ElementsAre("", "DumpGraph [0xABC0]", "Filter [10]  -- failed QueryFilterInfo",
+                            "Filter [20]  'VidCam Grabber'", "EnumPins failed!",
+                            "Filter [30]  'Null Renderer'", "Pin [31]  -- failed QueryPinInfo",
+                            "Pin [32]  'sink_1' [Input]  Connected to pin [99]", "In",
+                            "Pin [34]  'src' [Output]  Connected to pin [40]",
+                            "Trying media type Connection type: major type:  MEDIATYPE_Video,    "
+                            "sub type  :  MEDIASUBTYPE_YUY2",
+                            "", "", ""));
+
+    CapturedLog::Start();  // a failed filter enumeration stops; no graph writes nothing
+    g.failing = {0};
+    DumpGraph(&g);
+    DumpGraph(nullptr);
+    EXPECT_THAT(CapturedLog::FileLines(),
+                ElementsAre("", "DumpGraph [0xABC0]", "EnumFilters failed!"));
 }
 
 // Every element from source to sink, each pad with its direction and the pad it is connected
