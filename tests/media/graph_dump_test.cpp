@@ -1,6 +1,6 @@
 // The log's dumps: media types (from GStreamer caps, and a record) as blocks of lines, checked
-// by the lines each must hold (in order); a graph walk that writes each failure it meets and goes
-// on; a real pipeline walked from source to sink with its connections.
+// by the lines each must hold (in order), and a real pipeline walked from source to sink with
+// its connections.
 #include "media/graph_dump.h"
 
 #include <gmock/gmock.h>
@@ -9,10 +9,9 @@
 #include <algorithm>
 #include <map>
 #include <regex>
-#include <set>
 #include <string>
 
-#include "diag/graph_log.h"
+#include "diag/media_type_log.h"
 #include "media/gst_ptr.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
@@ -86,68 +85,6 @@ TEST_F(GraphDumpTest, MediaTypeBlocksHoldTheirLines) {
                             "MEDIASUBTYPE_X",
                             "Trying media type Any: major type:  GUID_NULL,    sub type  :  "
                             "GUID_NULL"));
-}
-
-// A graph of three filters: camera (0x10), grabber (0x20) and renderer (0x30), whose inputs
-// are 0x31 (from the grabber), 0x32 (connected to a pin nobody knows) and 0x33 (free). Any
-// identity put into `failing` makes the call about it fail; the pin lists and connection types
-// of an identity fail at identity + 1000.
-class FakeGraph final : public GraphWalker {
-  public:
-    uintptr_t Identity() override { return 0xABC0; }
-    bool EnumFilters(std::vector<uintptr_t>* out) override {
-        for (const auto& [id, filter] : filters) out->push_back(id);
-        return !failing.count(0);
-    }
-    bool QueryFilterName(uintptr_t id, std::string* name) override {
-        *name = filters[id].first;
-        return !failing.count(id);
-    }
-    bool EnumPins(uintptr_t id, std::vector<uintptr_t>* out) override {
-        *out = filters[id].second;
-        return !failing.count(id + 1000);
-    }
-    bool QueryPin(uintptr_t id, PinRecord* info) override {
-        *info = pins[id];
-        return !failing.count(id);
-    }
-    bool ConnectionType(uintptr_t id, MediaTypeRecord* type) override {
-        type->majorType = kMediaTypeVideo;
-        type->subtype = "MEDIASUBTYPE_YUY2";
-        return !failing.count(id + 1000);
-    }
-
-    std::map<uintptr_t, std::pair<std::string, std::vector<uintptr_t>>> filters = {
-        {0x10, {"Telescope Simulator", {}}},
-        {0x20, {"VidCam Grabber", {0x21}}},
-        {0x30, {"Null Renderer", {0x31, 0x32, 0x33, 0x34}}}};
-    std::map<uintptr_t, PinRecord> pins = {{0x31, {"sink", true, 0x22}},
-                                           {0x32, {"sink_1", true, 0x99}},
-                                           {0x33, {"sink_2", true, 0}},
-                                           {0x34, {"src", false, 0x40}}};
-    std::set<uintptr_t> failing = {0x10, 0x20 + 1000, 0x31, 0x32 + 1000};
-};
-
-TEST_F(GraphDumpTest, FailuresBecomeLinesAndTheDumpGoesOn) {
-    CapturedLog::Start();
-    FakeGraph g;
-    DumpGraph(&g);
-    EXPECT_THAT(CapturedLog::FileLines(),
-                ElementsAre("", "DumpGraph [0xABC0]", "Filter [10]  -- failed QueryFilterInfo",
-                            "Filter [20]  'VidCam Grabber'", "EnumPins failed!",
-                            "Filter [30]  'Null Renderer'", "Pin [31]  -- failed QueryPinInfo",
-                            "Pin [32]  'sink_1' [Input]  Connected to pin [99]", "In",
-                            "Pin [34]  'src' [Output]  Connected to pin [40]",
-                            "Trying media type Connection type: major type:  MEDIATYPE_Video,    "
-                            "sub type  :  MEDIASUBTYPE_YUY2",
-                            "", "", ""));
-
-    CapturedLog::Start();  // a failed filter enumeration stops; no graph writes nothing
-    g.failing = {0};
-    DumpGraph(&g);
-    DumpGraph(nullptr);
-    EXPECT_THAT(CapturedLog::FileLines(),
-                ElementsAre("", "DumpGraph [0xABC0]", "EnumFilters failed!"));
 }
 
 // Every element from source to sink, each pad with its direction and the pad it is connected
