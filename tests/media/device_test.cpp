@@ -73,9 +73,7 @@ class DeviceTest : public ::testing::Test {
     // The menu position of `text`; the menu's size when it is not listed.
     size_t SlotOf(const std::string& text) const {
         const auto& menu = settings->DeviceMenu();
-        return std::find_if(menu.begin(), menu.end(),
-                            [&](const DeviceMenuItem& item) { return item.text == text; }) -
-               menu.begin();
+        return std::ranges::find(menu, text, &DeviceMenuItem::text) - menu.begin();
     }
 
     DeviceSettings& Make(std::unique_ptr<DeviceSource> source = nullptr) {
@@ -135,8 +133,8 @@ TEST_F(DeviceTest, AbsentFailingOrNoDeviceIsNotCurrentAndBindingTakesTheFirst) {
     ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
     ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->Settings().identity, "test:1");
-    EXPECT_TRUE(settings->DeviceMenu()[0].checked);
-    EXPECT_FALSE(settings->DeviceMenu()[1].checked);
+    EXPECT_EQ(std::pair(settings->DeviceMenu()[0].checked, settings->DeviceMenu()[1].checked),
+              std::pair(true, false));
     // No enumerator, or nothing to list, is warned.
     Make(std::make_unique<EmptySource>(false)).BuildDeviceMenu();
     Make(std::make_unique<EmptySource>(true)).BuildDeviceMenu();
