@@ -172,13 +172,12 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
         Play(path);
         EXPECT_TRUE(notice.Showed("Previewing Video File"));
     }
-    EXPECT_EQ(ctrl.sink.frameWidth, clip.width);
-    EXPECT_EQ(std::abs(ctrl.sink.frameHeight), clip.height);
+    EXPECT_EQ(std::pair(ctrl.sink.frameWidth, std::abs(ctrl.sink.frameHeight)),
+              std::pair(clip.width, clip.height));
     if (!clip.encoder) {  // an MPEG-4 stream in MP4 of six frames reads as 125 a second
         EXPECT_NEAR(ctrl.sink.fps.load(), 25.0, 1e-6);
-        EXPECT_EQ(ctrl.durationFrames, clip.frames);
-        EXPECT_EQ(ctrl.durationTime, clip.frames * 400000);
-        EXPECT_EQ(ctrl.timeFormat, TimeFormat::kMediaTime);
+        EXPECT_EQ(std::tuple(ctrl.durationFrames, ctrl.durationTime, ctrl.timeFormat),
+                  std::tuple(clip.frames, clip.frames * 400000, TimeFormat::kMediaTime));
     }
     EXPECT_EQ(graph.Converted(), c.converted);
     EXPECT_TRUE(c.step == 0 || graph.ConnectedStep() == c.step) << graph.ConnectedStep();
@@ -190,8 +189,7 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
             steps += it->rfind("find Media Type step " + std::to_string(steps + 1), 0) == 0;
             refused += it->rfind("Can`t connect to media type: MEDIASUBTYPE_", 0) == 0;
         }
-        EXPECT_EQ(steps, c.step);
-        EXPECT_EQ(refused, c.step - 1);
+        EXPECT_EQ(std::pair(steps, refused), std::pair(c.step, c.step - 1));
     }
     EXPECT_EQ(Shown(), 0);
     mainWindow.Clear();
@@ -223,8 +221,8 @@ TEST_F(FileGraphTest, FramesArePacedToTheFileRateAndStopAtTheEnd) {
                   dir.Path() + "/capm42_00001.bmp");
         EXPECT_EQ(ctrl.sink.samplesReceived.load(), before);
         RunToEnd();
-        EXPECT_EQ(ctrl.sink.playState.load(), kStateStopped);
-        EXPECT_EQ(notice.status.back(), "Stopped...");
+        EXPECT_EQ(std::tuple(ctrl.sink.playState.load(), notice.status.back()),
+                  std::tuple(kStateStopped, "Stopped..."));
         EXPECT_EQ(ctrl.sink.samplesReceived.load(), before + frames);
         EXPECT_NEAR(clock.slept, frames * 1000.0 * rateDen / rateNum, 2.0);
         std::vector<int> shown = TakeFrames();
