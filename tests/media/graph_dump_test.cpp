@@ -31,23 +31,25 @@ class GraphDumpTest : public ::testing::Test {
     void SetUp() override { CapturedLog::Start(); }
 };
 
-// What caps of each kind become, and a whole block (by its line count) of a record whose
-// compression code is a number, not four letters: the lines each block holds, in this order.
-// (The program's records all come from caps; the block's branches for other format types are
-// left unchecked.)
+// What caps of each kind become: the lines each block holds, in this order. (The program's
+// records all come from caps; the block's branches for other format types are left unchecked.)
 TEST_F(GraphDumpTest, MediaTypeBlocksHoldTheirLines) {
     const auto holdsInOrder = [](const std::vector<std::string>& wanted) {
         const std::vector<std::string> lines = CapturedLog::FileLines();
         auto at = lines.begin();
         for (const std::string& line : wanted) {
             at = std::find(at, lines.end(), line);
-            ASSERT_NE(at, lines.end()) << "missing or out of order: " << line;
+            ASSERT_NE(at, lines.end()) << "missing or out of order: " << line << " in\n"
+                                       << ::testing::PrintToString(lines);
         }
     };
     const std::pair<const char*, std::vector<std::string>> cases[] = {
         {"video/x-raw,format=I420,width=640,height=480,framerate=25/1",
-         {"x  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_I420", "Sample size 460800",
-          "Target rectangle (Left 0 Top 0 Right 640 Bottom 480)", "640x480x12 bit 'I420'"}},
+         {"", "-----------------------",
+          "x  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_I420", "Not temporally compressed",
+          "Sample size 460800", "Target rectangle (Left 0 Top 0 Right 640 Bottom 480)",
+          "Size of BITMAPINFO structure 40", "640x480x12 bit 'I420'", "Planes 1",
+          "Colours used 0"}},
         {"video/x-raw,format=BGR,width=320,height=240",  // RGB rows run top row first
          {"Sample size 230400", "Source rectangle (Left 0 Top 0 Right 320 Bottom 240)",
           "320x-240x24 bit  (0)"}},
@@ -66,17 +68,6 @@ TEST_F(GraphDumpTest, MediaTypeBlocksHoldTheirLines) {
     MediaTypeRecord type;
     type.majorType = kMediaTypeVideo;
     type.subtype = "MEDIASUBTYPE_X";
-    type.fixedSizeSamples = true;
-    type.formatType = kFormatVideoInfo;
-    type.formatSize = kVideoInfoHeaderSize;
-    type.bitmap = {40, 640, 480, 1, 8, 0x100, 460800, 0, 0, 0};  // a code of zero bytes but one
-    CapturedLog::Start();
-    LogMediaType("x", type);
-    holdsInOrder({"", "-----------------------",
-                  "x  Major type MEDIATYPE_Video  Sub type MEDIASUBTYPE_X",
-                  "Not temporally compressed", "Size of BITMAPINFO structure 40",
-                  "640x480x8 bit '    '", "Planes 1", "Colours used 0"});
-    EXPECT_EQ(CapturedLog::FileLines().size(), 15u);
     CapturedLog::Start();
     LogMediaTypeTry(nullptr, type);  // a null label is written empty
     LogCapsTry("Any", nullptr);

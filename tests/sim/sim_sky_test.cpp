@@ -134,16 +134,5 @@ TEST(SimSkyTest, StarColourIsTheSameInEveryFormat) {
     EXPECT_TRUE(std::any_of(i420.begin() + luma, i420.end(), [](uint8_t v) { return v != 128; }));
 }
 
-TEST(SimFormatTest, ParsesFormatListsAndRefusesUnknownNames) {
-    std::vector<SimFormat> formats;
-    ASSERT_TRUE(ParseSimFormats(" UYVY , BGR,UYVY", &formats));
-    EXPECT_EQ(formats, (std::vector<SimFormat>{SimFormat::kUYVY, SimFormat::kBGR}));
-    EXPECT_EQ(SimFormatsText(formats), "UYVY,BGR");
-    for (const char* bad : {"", "NV12", "UYVY,", "uyvy", ",BGR", "BGR;I420"}) {
-        EXPECT_FALSE(ParseSimFormats(bad, &formats)) << bad;
-    }
-    EXPECT_EQ(formats.size(), 2u);
-}
-
 }  // namespace
 }  // namespace kelpa
