@@ -72,9 +72,7 @@ class FormatChangeTest : public ::testing::Test {
     }
     static int LogLines(const std::string& text) {
         const std::vector<std::string> lines = CapturedLog::Lines();
-        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
-            return l.find(text) != std::string::npos;
-        }));
+        return int(std::ranges::count_if(lines, [&](auto& l) { return l.find(text) != l.npos; }));
     }
 
     MemoryProfile profile;
@@ -116,8 +114,8 @@ TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
         EXPECT_NEAR(p.data[size_t(p.stride) * (p.height / 2) + 3 * (p.width / 2) + 1], 51, 2);
     }
     EXPECT_NEAR(ctrl.sink.fps.load(), 15.0, 1e-3);
-    EXPECT_EQ(bridge.CurrentType().header.width, 48);
-    EXPECT_EQ(bridge.FormatChanges(), 1u);
+    EXPECT_EQ(std::pair(bridge.CurrentType().header.width, bridge.FormatChanges()),
+              std::pair(48, uint64_t{1}));
     EXPECT_EQ(LogLines("The stream changed its format to MEDIASUBTYPE_YUY2 48 x 36"), 1);
 }
 
