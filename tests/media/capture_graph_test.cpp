@@ -56,16 +56,12 @@ class SimBinder final : public CaptureDeviceBinder {
   public:
     bool BindCaptureDevice(BoundDevice* out) override {
         if (!present) return false;
-        if (settling) {
-            out->element = AdoptFloating(MakeSettlingCamera());
-            out->friendlyName = "Settling Camera";
-            return true;
-        }
-        GstElement* e = gst_element_factory_make("kelpasimsrc", nullptr);
-        if (!e) return false;
-        g_object_set(e, "formats", formats.c_str(), "fail-after", failAfter, nullptr);
+        GstElement* e =
+            settling ? MakeSettlingCamera() : gst_element_factory_make("kelpasimsrc", nullptr);
+        if (!settling)
+            g_object_set(e, "formats", formats.c_str(), "fail-after", failAfter, nullptr);
         out->element = AdoptFloating(e);
-        out->friendlyName = "Telescope Simulator";
+        out->friendlyName = settling ? "Settling Camera" : "Telescope Simulator";
         return true;
     }
     std::string formats = "BGR,BGRx,YUY2,UYVY,I420,YV12";

@@ -160,8 +160,7 @@ TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
     EXPECT_EQ(CheckedInput({}, -1), -1);
 }
 
-TEST(FormatOffersTest, ListsRangesAndRatesOfKnownSubtypes) {
-    ASSERT_TRUE(InitMedia());
+TEST_F(PagesTest, FormatOffersListRangesAndRatesOfKnownSubtypes) {
     GstCapsPtr caps(gst_caps_from_string(
         "video/x-raw,format={YUY2,NV12,I420},width=640,height=480,framerate={30/1,15/1};"
         "video/x-raw,format=BGR,width=[16,1920],height=[16,1080],framerate=[1/1,60/1];"

@@ -182,8 +182,7 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
     EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);
     settings->RefreshDevices();
-    ASSERT_NE(settings->CurrentDevice(), nullptr);
-    EXPECT_EQ(settings->CurrentDevice()->identity, "test:plug");
+    EXPECT_EQ(settings->CurrentDevice() ? settings->CurrentDevice()->identity : "", "test:plug");
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     settings->StopChangeNotices();
     ASSERT_TRUE(test::PlugTestDevice("Third Camera", "test:third"));

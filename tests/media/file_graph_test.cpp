@@ -266,8 +266,7 @@ TEST_F(UnplayableFileTest, FailsWithCantRenderAndTheNextFilePlays) {
     const std::string good = Clip("good.avi", {"I420", 160, 120, 25, 1, 3, nullptr, "avimux"});
     const auto failsAndTheNextPlays = [&](const std::string& path, const std::string& reason) {
         SCOPED_TRACE(path + " " + reason);
-        notice.status.clear();
-        notice.warnings.clear();
+        notice = RecordingNotice();
         WithFatalCriticals([&] { EXPECT_TRUE(Failed(graph.PlayVideoFile(path.c_str()))); });
         EXPECT_TRUE(notice.Showed("Can't render video file"));
         EXPECT_TRUE(reason.empty() || graph.FailureReason() == reason) << graph.FailureReason();
