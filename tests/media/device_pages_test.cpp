@@ -66,16 +66,13 @@ TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksTheRoutedInput) {
                                      "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
                                      "4 Video Tuner", "5 Video SVideo", "6 * Video Composite"));
     EXPECT_EQ(pages.PageForSlot(2), DevicePage::kCrossbar);
-    EXPECT_EQ(pages.PageForSlot(4), DevicePage::kNone);
-    EXPECT_EQ(pages.PageForSlot(-1), DevicePage::kNone);
     ASSERT_TRUE(pages.HasTuner());
     EXPECT_EQ(pages.Tuner().frequency, 1600u);
     EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
     EXPECT_EQ(pages.Tuner().frequency, 3200u);
     ASSERT_TRUE(pages.ChooseVideoInput(4));
     EXPECT_THAT(driver.selectedInputs, ElementsAre(2, 0));
-    EXPECT_THAT(Texts(), ::testing::Contains("4 * Video Tuner"));
-    EXPECT_THAT(Texts(), ::testing::Contains("6 Video Composite"));
+    EXPECT_THAT(Texts(), ::testing::IsSupersetOf({"4 * Video Tuner", "6 Video Composite"}));
 
     driver.currentInput = 1;
     driver.selectedInputs.clear();
@@ -99,9 +96,8 @@ TEST_F(PagesTest, WebcamOffersFormatAndControlsOnly) {
                     ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter..."));
         const std::vector<V4l2Control>& controls = pages.Controls();
         ASSERT_EQ(controls.size(), 2u);
-        EXPECT_EQ(controls[0].name, "Brightness");
-        EXPECT_EQ(controls[0].defaultValue, 128);
-        EXPECT_EQ(controls[0].value, 200);
+        EXPECT_EQ(std::tuple(controls[0].name, controls[0].defaultValue, controls[0].value),
+                  std::tuple("Brightness", 128, 200));
         EXPECT_THAT(controls[1].menu, ElementsAre(Pair(0, "Mode 0"), Pair(2, "Mode 2")));
     }
     EXPECT_TRUE(pages.SetControl(V4L2_CID_BRIGHTNESS, 999));
@@ -114,56 +110,46 @@ TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
     ctrl.graphBuilt = true;
     ctrl.Run();
     pages.Build(&device);
-    int32_t stateInDialog = -1;
-    EXPECT_EQ(pages.RunPageItem(1,
-                                [&](DevicePage page) {
-                                    EXPECT_EQ(page, DevicePage::kCaptureFilter);
-                                    stateInDialog = ctrl.PlayState();
-                                }),
-              1);
-    EXPECT_EQ(stateInDialog, kStateStopped);
+    std::pair<DevicePage, int32_t> inDialog{DevicePage::kNone, -1};  // the page, the run state
+    const auto show = [&](DevicePage page) { inDialog = {page, ctrl.PlayState()}; };
+    EXPECT_EQ(pages.RunPageItem(1, show), 1);
+    EXPECT_EQ(inDialog, std::pair(DevicePage::kCaptureFilter, kStateStopped));
     EXPECT_EQ(ctrl.PlayState(), kStateRunning);
     EXPECT_EQ(pages.RunPageItem(4, nullptr), 0);  // an input item is no page
     ctrl.DetachGraph();
 }
 
 // Only a fixed exposure is recorded, in seconds.
+// {controls the driver has, seconds told (-1: none)}
 TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
-    const struct {
-        std::map<uint32_t, int32_t> controls;
-        double seconds;  // -1: none told
-    } cases[] = {
-        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, 0.025},  // no automatic to ask
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}, {V4L2_CID_EXPOSURE_ABSOLUTE, 1}}, 1e-4},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_SHUTTER_PRIORITY},
-          {V4L2_CID_EXPOSURE_ABSOLUTE, 10000}},
-         1.0},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_AUTO}, {V4L2_CID_EXPOSURE_ABSOLUTE, 250}}, -1},
-        {{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
-        {{{V4L2_CID_EXPOSURE_ABSOLUTE, 0}}, -1},
-        {{}, -1},
-    };
-    for (const auto& c : cases) {
+    constexpr uint32_t kAuto = V4L2_CID_EXPOSURE_AUTO, kTime = V4L2_CID_EXPOSURE_ABSOLUTE;
+    for (const auto& [controls, expected] :
+         std::vector<std::pair<std::map<uint32_t, int32_t>, double>>{
+             {{{kTime, 250}}, 0.025},  // no automatic to ask
+             {{{kAuto, V4L2_EXPOSURE_MANUAL}, {kTime, 1}}, 1e-4},
+             {{{kAuto, V4L2_EXPOSURE_SHUTTER_PRIORITY}, {kTime, 10000}}, 1.0},
+             {{{kAuto, V4L2_EXPOSURE_AUTO}, {kTime, 250}}, -1},
+             {{{kAuto, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
+             {{{kTime, 0}}, -1},
+             {{}, -1}}) {
         ScriptedV4l2 driver;
-        driver.values = c.controls;
+        driver.values = controls;
         V4l2Device device(std::make_unique<ScriptedV4l2Io>(driver));
         const double seconds = FixedExposureSeconds(device);
-        EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, c.seconds);  // negative: none
+        EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, expected);  // negative: none
     }
 }
 
 // Unknown connector types, names cut to the buffer, and the input checked when the driver
 // names none or one that is not there.
 TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
-    EXPECT_STREQ(CrossbarPinName(13), "Video Encoder");
     for (int type : {0, 14, 4095, 4106}) EXPECT_STREQ(CrossbarPinName(type), "Unknown");
     char buffer[8] = "xxxxxxx";
     EXPECT_EQ(CrossbarPinNames(2, buffer, sizeof buffer), 7u);
     EXPECT_STREQ(buffer, "Video C");
     EXPECT_EQ(CrossbarPinNames(2, buffer, 0), 0u);
     EXPECT_EQ(CrossbarPinNames(2, nullptr, 8), 0u);
-
-    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "HDMI", false), kConnVideoSerialDigital);
+    // A camera input named by no known word: USB on a USB device, else auxiliary.
     EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", true), kConnVideoUsb);
     EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", false), kConnVideoAux);
 
@@ -174,26 +160,19 @@ TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
     EXPECT_EQ(CheckedInput({}, -1), -1);
 }
 
-TEST(FormatOffersTest, ListsRangesAndRatesOfKnownSubtypes) {
-    ASSERT_TRUE(InitMedia());
+TEST_F(PagesTest, FormatOffersListRangesAndRatesOfKnownSubtypes) {
     GstCapsPtr caps(gst_caps_from_string(
         "video/x-raw,format={YUY2,NV12,I420},width=640,height=480,framerate={30/1,15/1};"
         "video/x-raw,format=BGR,width=[16,1920],height=[16,1080],framerate=[1/1,60/1];"
         "image/jpeg,width={1280,1920},height=720,framerate=0/1;"
         "video/x-h264,width=640,height=480"));
-    const std::vector<FormatOffer> offers = FormatOffersFromCaps(caps.get());
-    ASSERT_EQ(offers.size(), 5u);
-    EXPECT_EQ(offers[0].subtype, kSubtypeYuy2);
-    EXPECT_EQ(offers[1].subtype, kSubtypeI420);
-    EXPECT_THAT(offers[1].timesPerFrame, ElementsAre(333333, 666667));
-    EXPECT_EQ(offers[2].subtype, kSubtypeRgb24);
-    EXPECT_EQ(offers[2].maxWidth, 1920);
-    EXPECT_EQ(offers[2].minHeight, 16);
-    EXPECT_EQ(offers[2].minTimePerFrame, 166667);
-    EXPECT_EQ(offers[2].maxTimePerFrame, 10000000);
-    EXPECT_EQ(offers[3].subtype, kSubtypeMjpg);
-    EXPECT_EQ(offers[4].minWidth, 1920);
-    EXPECT_TRUE(offers[4].timesPerFrame.empty());
+    // {subtype, width from, to, height from, to, listed rates, range of rates}
+    EXPECT_EQ(FormatOffersFromCaps(caps.get()),
+              (std::vector<FormatOffer>{{kSubtypeYuy2, 640, 640, 480, 480, {333333, 666667}},
+                                        {kSubtypeI420, 640, 640, 480, 480, {333333, 666667}},
+                                        {kSubtypeRgb24, 16, 1920, 16, 1080, {}, 166667, 10000000},
+                                        {kSubtypeMjpg, 1280, 1280, 720, 720, {}},
+                                        {kSubtypeMjpg, 1920, 1920, 720, 720, {}}}));
 }
 
 }  // namespace

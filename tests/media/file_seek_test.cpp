@@ -3,6 +3,7 @@
 // than a second, unknown lengths, a graph that refuses the very end).
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "media/file_seek.h"
@@ -57,59 +58,48 @@ struct SeekFixture : ::testing::Test {
 // Rates below one a second, files shorter than a second or of unknown length fall back to
 // 23.976 frames a second; the length in frames comes from the file or its time.
 TEST_F(SeekFixture, RateAndDurationsComeFromWhatTheFileTells) {
-    const struct {
-        int64_t timePerFrame;
-        int64_t oneFrame;  // one frame in media time; 0: no conversion
-        bool frames;
-        int64_t durationTime;
-        int64_t durationFrames;
-        double fps;
-        int64_t expectedFrames;
-    } cases[] = {
-        {400000, 0, false, 20000000, 0, 25.0, 50}, {0, 0, true, 104000000, 250, 25.0, 250},
-        {0, 400000, false, 30000000, 0, 25.0, 75}, {20000000, 0, false, 60000000, 0, 23.976, 3},
-        {0, 0, true, 5000000, 12, 23.976, 12},     {0, 0, false, 0, 0, 23.976, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.durationTime) + " in " + std::to_string(c.timePerFrame));
-        seeking.oneFrame = c.oneFrame;
-        seeking.frames = c.frames;
-        seeking.durationTime = c.durationTime;
-        seeking.durationFrames = c.durationFrames;
+    // {time per frame, one frame in media time (0: no conversion), length in frames told,
+    //  length in time, in frames, rate, length in frames}
+    using Case = std::tuple<int64_t, int64_t, bool, int64_t, int64_t, double, int64_t>;
+    for (const auto& [timePerFrame, oneFrame, frames, durationTime, durationFrames, fps,
+                      expectedFrames] : {Case{400000, 0, false, 20000000, 0, 25.0, 50},
+                                         {0, 0, true, 104000000, 250, 25.0, 250},
+                                         {0, 400000, false, 30000000, 0, 25.0, 75},
+                                         {20000000, 0, false, 60000000, 0, 23.976, 3},
+                                         {0, 0, true, 5000000, 12, 23.976, 12},
+                                         {0, 0, false, 0, 0, 23.976, 0}}) {
+        SCOPED_TRACE(std::to_string(durationTime) + " in " + std::to_string(timePerFrame));
+        seeking.oneFrame = oneFrame;
+        seeking.frames = frames;
+        seeking.durationTime = durationTime;
+        seeking.durationFrames = durationFrames;
         seeking.format = TimeFormat::kFrame;
-        InitFilePlayback(ctrl, c.timePerFrame);
-        EXPECT_NEAR(ctrl.sink.fps.load(), c.fps, 1e-9);
-        EXPECT_NEAR(ctrl.sink.engine.fps.load(), c.fps, 1e-9);
-        EXPECT_EQ(ctrl.durationTime, c.durationTime);
-        EXPECT_EQ(ctrl.durationFrames, c.expectedFrames);
-        EXPECT_EQ(ctrl.frameFormatSupported, c.frames);
+        InitFilePlayback(ctrl, timePerFrame);
+        EXPECT_NEAR(ctrl.sink.fps.load(), fps, 1e-9);
+        EXPECT_NEAR(ctrl.sink.engine.fps.load(), fps, 1e-9);
+        EXPECT_EQ(std::tuple(ctrl.durationTime, ctrl.durationFrames, ctrl.frameFormatSupported),
+                  std::tuple(durationTime, expectedFrames, frames));
         EXPECT_EQ(seeking.format, TimeFormat::kMediaTime);
     }
 }
 
 // Each step lands inside the frame it means: one unit past the next frame's start, one unit
-// before the shown frame's start, clamped to the start and to the last frame; in frames from
-// the shown frame. Past the last frame the frame count knows nothing moves; without a length
-// nothing clamps; no step does nothing; without a graph a step fails.
+// before the shown frame's start, clamped to the start and inside the last frame; without a
+// length nothing clamps; no step does nothing; without a graph a step fails. (Steps in frames
+// rather than time are never asked for by the program and are left unchecked.)
 TEST_F(SeekFixture, StepsMoveByWholeFramesInsideTheFile) {
     ctrl.sink.ApplyFrameRate(25.0);
     seeking.position = 400000;
     EXPECT_EQ(StepFrames(ctrl, 0, true), MediaResult::kUnchanged);
     EXPECT_EQ(StepFrames(ctrl, 1, true), MediaResult::kDone);  // an unknown length: no clamp
-    seeking.frames = ctrl.frameFormatSupported = true;
     seeking.durationTime = ctrl.durationTime = 20000000;
-    ctrl.durationFrames = 50;
     seeking.position = 800000;  // frame 2
     for (const int64_t frames : {1, -1, -10}) {
         EXPECT_EQ(StepFrames(ctrl, frames, true), MediaResult::kDone) << frames;
     }
-    EXPECT_EQ(StepFrames(ctrl, 1, false), MediaResult::kDone);
-    EXPECT_EQ(ctrl.timeFormat, TimeFormat::kFrame);
     seeking.position = 19200000;
-    EXPECT_EQ(StepFrames(ctrl, 10, false), MediaResult::kDone);
-    ctrl.durationFrames = 40;
-    seeking.position = 15600000;  // the last frame the frame count knows
-    EXPECT_EQ(StepFrames(ctrl, 1, false), MediaResult::kUnchanged);
-    EXPECT_EQ(seeking.seeks, (std::vector<int64_t>{800001, 1200001, 399999, 0, -3, 19800000}));
+    EXPECT_EQ(StepFrames(ctrl, 10, true), MediaResult::kDone);  // half a frame before the end
+    EXPECT_EQ(seeking.seeks, (std::vector<int64_t>{800001, 1200001, 399999, 0, 19800000}));
     ctrl.DetachGraph();
     EXPECT_EQ(StepFrames(ctrl, 1, true), MediaResult::kFailed);
 }

@@ -1,7 +1,8 @@
 // The "kelpasimsrc" element in real pipelines: negotiation of every format and size with frames
-// identical to the sky model's, timestamps across a rate change and pacing on the pipeline
-// clock. Restricted format lists and the unplugged camera are checked through the capture graph
-// (tests/media/capture_graph_test.cpp).
+// identical to the sky model's and timestamps at their rate, and pacing on the pipeline clock.
+// Restricted format lists and the unplugged camera are checked through the capture graph
+// (tests/media/capture_graph_test.cpp). A change of rate while the element streams is left
+// unchecked: the program takes a camera to READY before it connects another format.
 #include "sim/sim_source.h"
 
 #include <gst/app/gstappsink.h>
@@ -42,8 +43,7 @@ struct Pipeline {
     GstElementPtr element;
 };
 
-class MediaTest : public ::testing::Test {
-  protected:
+struct MediaTest : ::testing::Test {
     static void SetUpTestSuite() { ASSERT_TRUE(InitMedia()); }
 };
 
@@ -72,14 +72,13 @@ TEST_F(MediaTest, DeliversTheModelsFramesInTheRequestedFormat) {
             SimLayout layout;
             SimLayoutFromVideoInfo(info, &layout);
             const SimLayout expected = DefaultSimLayout(format, size.width, size.height);
-            EXPECT_EQ(layout.format, format);
-            EXPECT_EQ(
-                std::tie(layout.width, layout.height, layout.stride, layout.offset, layout.size),
-                std::tie(expected.width, expected.height, expected.stride, expected.offset,
-                         expected.size));
+            const auto fields = [](const SimLayout& l) {
+                return std::tie(l.format, l.width, l.height, l.stride, l.offset, l.size);
+            };
+            EXPECT_EQ(fields(layout), fields(expected));
             GstBuffer* buffer = gst_sample_get_buffer(sample.get());
-            EXPECT_EQ(GST_BUFFER_OFFSET(buffer), index);
-            EXPECT_EQ(GST_BUFFER_PTS(buffer), gst_util_uint64_scale(index, GST_SECOND, 15));
+            EXPECT_EQ(std::pair(GST_BUFFER_OFFSET(buffer), GST_BUFFER_PTS(buffer)),
+                      std::pair(index, gst_util_uint64_scale(index, GST_SECOND, 15)));
             std::vector<uint8_t> model(layout.size);
             ASSERT_TRUE(sky.Render(index, layout, model.data(), model.size()));
             BufferMapping mapping(buffer, GST_MAP_READ);
@@ -87,27 +86,6 @@ TEST_F(MediaTest, DeliversTheModelsFramesInTheRequestedFormat) {
             EXPECT_TRUE(std::equal(model.begin(), model.end(), mapping.Data()));
         }
     }
-}
-
-TEST_F(MediaTest, TimestampsRunOnWhenTheRateChangesInMidStream) {
-    Pipeline pipeline(std::string("kelpasimsrc is-live=false ! capsfilter name=filter ") +
-                      "caps=video/x-raw,width=320,height=240,framerate=30/1 ! " + kSink);
-    GstClockTime end = 0;  // where the previous frame ended
-    int slowFrames = 0;
-    for (int i = 0; i < 20 && slowFrames < 3; ++i) {
-        if (i == 3) {
-            GstCapsPtr slower(
-                gst_caps_from_string("video/x-raw,width=320,height=240,framerate=10/1"));
-            g_object_set(pipeline.ByName("filter").get(), "caps", slower.get(), nullptr);
-        }
-        GstSamplePtr sample = pipeline.Pull();
-        ASSERT_TRUE(sample);
-        GstBuffer* buffer = gst_sample_get_buffer(sample.get());
-        EXPECT_EQ(GST_BUFFER_PTS(buffer), end) << "frame " << GST_BUFFER_OFFSET(buffer);
-        end = GST_BUFFER_PTS(buffer) + GST_BUFFER_DURATION(buffer);
-        slowFrames += GST_BUFFER_DURATION(buffer) == GST_SECOND / 10;
-    }
-    EXPECT_EQ(slowFrames, 3);
 }
 
 TEST_F(MediaTest, LiveCameraWaitsForEachFrameOnThePipelineClock) {
@@ -137,8 +115,7 @@ TEST_F(MediaTest, LiveCameraWaitsForEachFrameOnThePipelineClock) {
     gboolean live = FALSE;
     GstClockTime minimum = 0;
     gst_query_parse_latency(latency.get(), &live, &minimum, nullptr);
-    EXPECT_TRUE(live);
-    EXPECT_EQ(minimum, GST_SECOND / 10);
+    EXPECT_EQ(std::pair(live, minimum), std::pair(gboolean{TRUE}, GstClockTime(GST_SECOND / 10)));
 }
 
 }  // namespace

@@ -35,24 +35,16 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
     GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
     GstElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
     g_object_set(out.get(), "location", path.c_str(), nullptr);
-    auto layout = [&clip](int width, int height) {
-        GstVideoInfo info;
-        gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, width, height);
-        GST_VIDEO_INFO_FPS_N(&info) = clip.rateNum;
-        GST_VIDEO_INFO_FPS_D(&info) = clip.rateDen;
-        return info;
-    };
-    const GstVideoInfo first = layout(clip.width, clip.height);
-    const GstVideoInfo changed = layout(clip.changedWidth, clip.changedHeight);
-    GstCapsPtr firstCaps(gst_video_info_to_caps(&first));
-    GstCapsPtr changedCaps(clip.changeAt > 0 ? gst_video_info_to_caps(&changed) : nullptr);
-    g_object_set(src.get(), "caps", firstCaps.get(), nullptr);
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, clip.width, clip.height);
+    GST_VIDEO_INFO_FPS_N(&info) = clip.rateNum;
+    GST_VIDEO_INFO_FPS_D(&info) = clip.rateDen;
+    GstCapsPtr caps(gst_video_info_to_caps(&info));
+    g_object_set(src.get(), "caps", caps.get(), nullptr);
 
     gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
     const GstClockTime period = gst_util_uint64_scale(GST_SECOND, clip.rateDen, clip.rateNum);
     for (int i = 0; i < clip.frames; ++i) {
-        const bool isChanged = clip.changeAt > 0 && i >= clip.changeAt;
-        const GstVideoInfo& info = isChanged ? changed : first;
         const size_t lumaSize =
             size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * GST_VIDEO_INFO_HEIGHT(&info);
         GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
@@ -60,11 +52,7 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
         gst_buffer_memset(buffer, 0, StudioLuma(FrameLevel(i)), lumaSize);
         GST_BUFFER_PTS(buffer) = i * period;
         GST_BUFFER_DURATION(buffer) = period;
-        // A sample carries its caps: appsrc announces new ones before the first buffer of a size.
-        GstSamplePtr sample(gst_sample_new(buffer, isChanged ? changedCaps.get() : firstCaps.get(),
-                                           nullptr, nullptr));
-        gst_buffer_unref(buffer);
-        if (gst_app_src_push_sample(GST_APP_SRC(src.get()), sample.get()) != GST_FLOW_OK) break;
+        if (gst_app_src_push_buffer(GST_APP_SRC(src.get()), buffer) != GST_FLOW_OK) break;
     }
     gst_app_src_end_of_stream(GST_APP_SRC(src.get()));
 

@@ -19,11 +19,6 @@ struct ClipParams {
     int frames = 10;
     const char* encoder = nullptr;  // nullptr: raw frames
     const char* muxer = "avimux";
-    // From frame changeAt on (0: never) the frames have this size, as in recordings joined end
-    // to end.
-    int changeAt = 0;
-    int changedWidth = 0;
-    int changedHeight = 0;
 };
 
 // The grey level of frame `index` (50 frames fit in 0 ... 255).
