@@ -61,8 +61,9 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     QSignalSpy delays(&panel, &SettingsPanel::delayChanged);
     panel.Track(PanelRow::kAmplification)->setValue(192);
     EXPECT_EQ(engine.params.amp.load(), 192);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1.500");
-    EXPECT_EQ(panel.Track(PanelRow::kAmplification)->toolTip().toStdString(), "150.0%");
+    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)) + " " +
+                  panel.Track(PanelRow::kAmplification)->toolTip().toStdString(),
+              "1.500 150.0%");
     engine.SetFrameRate(25.0);
     panel.Track(PanelRow::kDelay)->setValue(2000);
     EXPECT_EQ(engine.params.delayMs.load(), 2000u);
@@ -71,16 +72,15 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     EXPECT_EQ(delays.takeFirst().at(0).toUInt(), 2000u);
 
     panel.ResetButton(PanelRow::kAmplification)->click();
-    EXPECT_EQ(engine.params.amp.load(), 128);
-    EXPECT_EQ(panel.Track(PanelRow::kAmplification)->value(), 128);
+    EXPECT_EQ(std::pair(engine.params.amp.load(), panel.Track(PanelRow::kAmplification)->value()),
+              std::pair(128, 128));
     EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1");
     // The main window routes the button commands 1021 ... 1039 here too.
     EXPECT_TRUE(panel.HandleCommand(1033));
     EXPECT_EQ(engine.params.delayMs.load(), 0u);
     ASSERT_EQ(delays.count(), 1);
     EXPECT_EQ(delays.takeFirst().at(0).toUInt(), 0u);
-    EXPECT_FALSE(panel.HandleCommand(1034));
-    EXPECT_FALSE(panel.HandleCommand(40016));
+    EXPECT_FALSE(panel.HandleCommand(1034) || panel.HandleCommand(40016));
 }
 
 // The threshold rows follow the banding flags whatever channel and accumulation are chosen.
@@ -159,63 +159,48 @@ TEST_F(SettingsPanelTest, KelpaCfgReplacesLabelsAndTitle) {
     KeepGrab(panel, "settings_panel_cfg.png");
 }
 
-TEST_F(SettingsPanelTest, ToggleAndCloseBoxKeepTheShownFlagAndThePlaceIsRestoredAndSaved) {
-    SettingsPanel panel(App(), {});
-    QSignalSpy shown(&panel, &SettingsPanel::shownChanged);
-    EXPECT_TRUE(panel.ShowToggle());
-    EXPECT_TRUE(panel.isVisible());
-    EXPECT_FALSE(panel.ShowToggle());
+// The panel shown and hidden by its toggle, its close box and the main window's commands, the
+// shown flag passed on and saved; its place restored and saved.
+TEST_F(SettingsPanelTest, ShownFlagAndPlaceAreRestoredAndSaved) {
+    ProcEngine& engine = CurrentEngine();
+    QWidget mainWindow;
+    profile.Set("ProcFiltrPPage", "1");
+    PanelDialogs dialogs(App(), {}, {}, &mainWindow);
+    SettingsPanel& panel = dialogs.Panel();
+    QSignalSpy delays(&dialogs, &PanelDialogs::delayChanged);
+    QSignalSpy shown(&dialogs, &PanelDialogs::panelShownChanged);
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    // A first run: beside the main window, left of it.
+    dialogs.Restore(QRect(work.left() + 600, work.top() + 100, 300, 80));
+    EXPECT_TRUE(dialogs.PanelVisible());
+    EXPECT_EQ(panel.frameGeometry().topLeft(), work.topLeft() + QPoint(198, 100));
+    dialogs.SetPanelVisible(false);
     EXPECT_FALSE(panel.isVisible());
     EXPECT_TRUE(panel.ShowToggle());
+    EXPECT_FALSE(panel.ShowToggle());
+    EXPECT_TRUE(panel.ShowToggle());
     panel.close();  // the close box hides the panel
-    EXPECT_FALSE(panel.Shown());
-    ASSERT_EQ(shown.count(), 4);
-    EXPECT_FALSE(shown.at(3).at(0).toBool());
-    panel.SaveState();
+    EXPECT_FALSE(panel.Shown() || dialogs.PanelVisible());
+    ASSERT_EQ(shown.count(), 6);
+    EXPECT_FALSE(shown.at(5).at(0).toBool());
+    dialogs.Save();
     EXPECT_EQ(profile.Get("ProcFiltrPPage"), "0");
+    engine.SetTimeDelay(2500);
+    dialogs.RefreshPanelRow(StreamEvent::kDelayChanged);
+    EXPECT_EQ(panel.Track(PanelRow::kDelay)->value(), 2500);
+    ASSERT_GE(delays.count(), 1);
+    EXPECT_EQ(delays.last().at(0).toUInt(), 2500u);
 
-    // A panel never shown yet, as at start-up.
-    SettingsPanel placed(App(), {});
-    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-    const QSize outer = placed.frameGeometry().size();
-    // A first run: beside the main window, left of it.
-    placed.Restore(PanelSettings{}, QRect(work.left() + 600, work.top() + 100, 300, 80));
-    EXPECT_EQ(placed.frameGeometry().topLeft(), work.topLeft() + QPoint(198, 100));
-    EXPECT_FALSE(placed.isVisible());
     // A remembered place past the screen's corner is pulled back; the panel shows when it was
     // shown at the last exit.
+    SettingsPanel placed(App(), {});
+    const QSize outer = placed.frameGeometry().size();
     placed.Restore(PanelSettings{true, 100000, -50}, QRect());
     EXPECT_TRUE(placed.isVisible());
     const QPoint at = placed.frameGeometry().topLeft();
     EXPECT_EQ(at, QPoint(work.left() + work.width() - outer.width(), work.top() + 1));
     placed.SaveState();
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, at.x(), at.y()}));
-}
-
-// The main window's side: the panel shown and hidden by command, its delay and shown flag
-// passed on, its rows refreshed by event, its state saved.
-TEST_F(SettingsPanelTest, MainWindowDrivesThePanelThroughPanelDialogs) {
-    ProcEngine& engine = CurrentEngine();
-    QWidget mainWindow;
-    PanelDialogs dialogs(App(), {}, {}, &mainWindow);
-    QSignalSpy delays(&dialogs, &PanelDialogs::delayChanged);
-    QSignalSpy shown(&dialogs, &PanelDialogs::panelShownChanged);
-    profile.Set("ProcFiltrPPage", "1");
-    dialogs.Restore(QRect(700, 100, 300, 80));
-    EXPECT_TRUE(dialogs.PanelVisible());
-    dialogs.SetPanelVisible(true);
-    EXPECT_TRUE(dialogs.Panel().isVisible());
-    dialogs.SetPanelVisible(false);
-    EXPECT_FALSE(dialogs.Panel().isVisible());
-    EXPECT_EQ(shown.count(), 2);
-    engine.SetTimeDelay(2500);
-    dialogs.RefreshPanelRow(StreamEvent::kDelayChanged);
-    EXPECT_EQ(dialogs.Panel().Track(PanelRow::kDelay)->value(), 2500);
-    ASSERT_GE(delays.count(), 1);
-    EXPECT_EQ(delays.last().at(0).toUInt(), 2500u);
-    dialogs.Save();
-    EXPECT_EQ(profile.Get("ProcFiltrPPage"), "0");
-    EXPECT_FALSE(profile.Get("SLX").empty());
 }
 
 }  // namespace
