@@ -21,6 +21,7 @@ enum class Kind {
     kCall,    // the run reaches a window, dialog or the desktop once
 };
 
+constexpr Kind kToggle = Kind::kToggle, kSelect = Kind::kSelect, kCall = Kind::kCall;
 using T = MainWindowTest;
 using Read = std::function<int(T&)>;
 using Step = std::function<void(T&)>;
@@ -67,57 +68,56 @@ const auto Opened = [](const char* url) -> Step {
 };
 
 const CommandCase kCases[] = {
-    {"Start", kCmdStart, Kind::kToggle, Play(kStateRunning)},
-    {"Pause", kCmdPause, Kind::kToggle, Play(kStatePaused), 0, kStart},
-    {"Stop", kCmdStop, Kind::kSelect, Play(kStateStopped), 1, kStart},
-    {"Capture", kCmdCapture, Kind::kToggle,
+    {"Start", kCmdStart, kToggle, Play(kStateRunning)},
+    {"Pause", kCmdPause, kToggle, Play(kStatePaused), 0, kStart},
+    {"Stop", kCmdStop, kSelect, Play(kStateStopped), 1, kStart},
+    {"Capture", kCmdCapture, kToggle,
      [](T& t) { return int(t.Ctrl().sink.capture.capturing.load()); }},
-    {"CaptureSetup", kCmdCaptureSetup, Kind::kCall, [](T& t) { return t.dialogs.captureSetups; }},
-    {"Exit", kCmdExit, Kind::kCall, [](T& t) { return t.windows.closes; }},
-    {"BlackAndWhite", kCmdBlackAndWhite, Kind::kSelect, kChannel, -1,
+    {"CaptureSetup", kCmdCaptureSetup, kCall, [](T& t) { return t.dialogs.captureSetups; }},
+    {"Exit", kCmdExit, kCall, [](T& t) { return t.windows.closes; }},
+    {"BlackAndWhite", kCmdBlackAndWhite, kSelect, kChannel, -1,
      [](T& t) { t.Engine().SetChannel(3), t.Engine().SetOutsideAsIs(true); },
      [](T& t) { EXPECT_EQ(t.Engine().params.outsideAsIs.load(), 0); }},
-    {"OutsideAsIs", kCmdOutsideAsIs, Kind::kToggle, Flag(&ProcParams::outsideAsIs)},
-    {"AsIs", kCmdAsIs, Kind::kSelect, kChannel, 0},
-    {"Grey", kCmdGrey, Kind::kSelect, kChannel, -2, [](T& t) { t.Engine().SetChannel(0); }},
-    {"Sum", kCmdSum, Kind::kSelect, kChannel, -1},
-    {"Red", kCmdRed, Kind::kSelect, kChannel, 3},
-    {"Green", kCmdGreen, Kind::kSelect, kChannel, 2},
-    {"Blue", kCmdBlue, Kind::kSelect, kChannel, 1},
-    {"Average", kCmdAverage, Kind::kSelect, kVariant, int(kVariantAverage),
+    {"OutsideAsIs", kCmdOutsideAsIs, kToggle, Flag(&ProcParams::outsideAsIs)},
+    {"AsIs", kCmdAsIs, kSelect, kChannel, 0},
+    {"Grey", kCmdGrey, kSelect, kChannel, -2, [](T& t) { t.Engine().SetChannel(0); }},
+    {"Sum", kCmdSum, kSelect, kChannel, -1},
+    {"Red", kCmdRed, kSelect, kChannel, 3},
+    {"Green", kCmdGreen, kSelect, kChannel, 2},
+    {"Blue", kCmdBlue, kSelect, kChannel, 1},
+    {"Average", kCmdAverage, kSelect, kVariant, int(kVariantAverage),
      [](T& t) { t.Engine().SetVariant(kVariantSubtracterAdder); }},
-    {"SubtracterAdder", kCmdSubtracterAdder, Kind::kSelect, kVariant, int(kVariantSubtracterAdder)},
-    {"AreaSetup", kCmdAreaSetup, Kind::kCall, kAreaCalls},
-    {"AreaMove", kCmdAreaMove, Kind::kCall, kAreaCalls},
-    {"AreaResize", kCmdAreaResize, Kind::kCall, kAreaCalls},
-    {"AreaDraw", kCmdAreaDraw, Kind::kCall, kAreaCalls},
-    {"AreaExitChange", kCmdAreaExitChange, Kind::kCall, kAreaCalls, 0,
+    {"SubtracterAdder", kCmdSubtracterAdder, kSelect, kVariant, int(kVariantSubtracterAdder)},
+    {"AreaSetup", kCmdAreaSetup, kCall, kAreaCalls},
+    {"AreaMove", kCmdAreaMove, kCall, kAreaCalls},
+    {"AreaResize", kCmdAreaResize, kCall, kAreaCalls},
+    {"AreaDraw", kCmdAreaDraw, kCall, kAreaCalls},
+    {"AreaExitChange", kCmdAreaExitChange, kCall, kAreaCalls, 0,
      [](T& t) { t.windows.areaMode = kCmdAreaDraw; }},
-    {"AutoAmplification", kCmdAutoAmplification, Kind::kToggle, AutoBit(kAutoAmplification)},
-    {"AutoAccumulate", kCmdAutoAccumulate, Kind::kToggle, AutoBit(kAutoAccumulate)},
-    {"AutoDelay", kCmdAutoDelay, Kind::kToggle, AutoBit(kAutoDelay)},
+    {"AutoAmplification", kCmdAutoAmplification, kToggle, AutoBit(kAutoAmplification)},
+    {"AutoAccumulate", kCmdAutoAccumulate, kToggle, AutoBit(kAutoAccumulate)},
+    {"AutoDelay", kCmdAutoDelay, kToggle, AutoBit(kAutoDelay)},
     // The threshold rows of the panel follow the switches.
-    {"NrHorizontal", kCmdNrHorizontal, Kind::kToggle, Flag(&ProcParams::nrH), 0,
+    {"NrHorizontal", kCmdNrHorizontal, kToggle, Flag(&ProcParams::nrH), 0,
      [](T& t) { t.dialogs.refreshes = 0; }, [](T& t) { EXPECT_EQ(t.dialogs.refreshes, 2); }},
-    {"NrVertical", kCmdNrVertical, Kind::kToggle, Flag(&ProcParams::nrV)},
-    {"FlipVertical", kCmdFlipVertical, Kind::kToggle, Flag(&ProcParams::flipV), 0, nullptr,
+    {"NrVertical", kCmdNrVertical, kToggle, Flag(&ProcParams::nrV)},
+    {"FlipVertical", kCmdFlipVertical, kToggle, Flag(&ProcParams::flipV), 0, nullptr,
      kRepaintedTwice},
-    {"Settings", kCmdSettings, Kind::kToggle, [](T& t) { return int(t.dialogs.panelVisible); }},
-    {"TakeDark", kCmdTakeDark, Kind::kCall,
+    {"Settings", kCmdSettings, kToggle, [](T& t) { return int(t.dialogs.panelVisible); }},
+    {"TakeDark", kCmdTakeDark, kCall,
      [](T& t) { return int(t.Ctrl().sink.dark.TakeState() == DarkTakeState::kTaking); }, 0, nullptr,
      [](T& t) { EXPECT_TRUE(t.Message().startsWith("Taking dark frame: 32 frames of ")); }},
     // Switched on without a stored dark: Use stays on, and the warning says why nothing is
     // subtracted.
-    {"UseDark", kCmdUseDark, Kind::kToggle, [](T& t) { return int(t.app->DarkUse()); }, 0, nullptr,
+    {"UseDark", kCmdUseDark, kToggle, [](T& t) { return int(t.app->DarkUse()); }, 0, nullptr,
      [](T& t) {
          ASSERT_EQ(t.desktop.warnings.size(), 1);
          EXPECT_TRUE(t.desktop.warnings[0].startsWith("No dark frame stored for"));
          EXPECT_EQ(t.Message(), "Dark frame: off");
      }},
-    {"GuideLog", kCmdGuideLog, Kind::kToggle, [](T& t) { return int(t.app->GuideLog()); }, 0,
-     nullptr, [](T& t) { EXPECT_EQ(t.Message(), "Guide log: off"); }},
-    {"Default", kCmdDefault, Kind::kSelect, [](T& t) { return t.Engine().params.gamma.load(); },
-     128,
+    {"GuideLog", kCmdGuideLog, kToggle, [](T& t) { return int(t.app->GuideLog()); }, 0, nullptr,
+     [](T& t) { EXPECT_EQ(t.Message(), "Guide log: off"); }},
+    {"Default", kCmdDefault, kSelect, [](T& t) { return t.Engine().params.gamma.load(); }, 128,
      [](T& t) {
          t.Engine().SetGamma(200), t.Engine().SetCountAccum(9), t.Engine().SetTimeDelay(700);
          t.dialogs.refreshes = 0;
@@ -127,9 +127,9 @@ const CommandCase kCases[] = {
          EXPECT_EQ(t.Engine().params.delayMs.load(), 0u);
          EXPECT_GT(t.dialogs.refreshes, 0);
      }},
-    {"GuideStart", kCmdGuideStart, Kind::kToggle, Flag(&ProcParams::guideEnable)},
+    {"GuideStart", kCmdGuideStart, kToggle, Flag(&ProcParams::guideEnable)},
     // The virtual guide follows the guide star: it starts guiding, which goes on without it.
-    {"VirtualGuide", kCmdVirtualGuide, Kind::kToggle,
+    {"VirtualGuide", kCmdVirtualGuide, kToggle,
      [](T& t) {
          return int(t.windows.flags[ViewFlag::kVirtualGuide] && t.Engine().guideVirtual.load());
      },
@@ -138,32 +138,31 @@ const CommandCase kCases[] = {
          EXPECT_EQ(t.Engine().params.guideEnable.load(), 1);
          EXPECT_TRUE(t.Action(kCmdGuideStart)->isChecked());
      }},
-    {"AutoMove", kCmdAutoMove, Kind::kToggle, Flag(&ProcParams::guideAutoMoveSetting)},
-    {"GuideSetup", kCmdGuideSetup, Kind::kCall, [](T& t) { return t.dialogs.guideSetups; }},
-    {"LivePreview", kCmdLivePreview, Kind::kToggle, Shown(ShownWindow::kLive)},
-    {"ProcPreview", kCmdProcPreview, Kind::kToggle, Shown(ShownWindow::kProcessing)},
-    {"InfoStatistic", kCmdInfoStatistic, Kind::kToggle, Shown(ShownWindow::kStatistic)},
-    {"ViewGrid", kCmdViewGrid, Kind::kToggle, View(ViewFlag::kGrid), 0, nullptr, kRepaintedTwice},
-    {"ViewArea", kCmdViewArea, Kind::kToggle, View(ViewFlag::kArea)},
-    {"HalfSize", kCmdHalfSize, Kind::kCall, kResizes, 0, nullptr,
+    {"AutoMove", kCmdAutoMove, kToggle, Flag(&ProcParams::guideAutoMoveSetting)},
+    {"GuideSetup", kCmdGuideSetup, kCall, [](T& t) { return t.dialogs.guideSetups; }},
+    {"LivePreview", kCmdLivePreview, kToggle, Shown(ShownWindow::kLive)},
+    {"ProcPreview", kCmdProcPreview, kToggle, Shown(ShownWindow::kProcessing)},
+    {"InfoStatistic", kCmdInfoStatistic, kToggle, Shown(ShownWindow::kStatistic)},
+    {"ViewGrid", kCmdViewGrid, kToggle, View(ViewFlag::kGrid), 0, nullptr, kRepaintedTwice},
+    {"ViewArea", kCmdViewArea, kToggle, View(ViewFlag::kArea)},
+    {"HalfSize", kCmdHalfSize, kCall, kResizes, 0, nullptr,
      [](T& t) { EXPECT_EQ(t.windows.resizes.back(), SizeCommand::kHalfSize); }},
-    {"DefaultSize", kCmdDefaultSize, Kind::kCall, kResizes, 0, nullptr,
+    {"DefaultSize", kCmdDefaultSize, kCall, kResizes, 0, nullptr,
      [](T& t) { EXPECT_EQ(t.windows.resizes.back(), SizeCommand::kInputSize); }},
     // Switched on it fits the windows at once; switched off it leaves them.
-    {"InputSize", kCmdInputSize, Kind::kToggle,
-     [](T& t) { return int(t.Ctrl().sink.fitWindowsToFrame); }, 0, nullptr,
-     [](T& t) { EXPECT_EQ(t.windows.resizes, std::vector{SizeCommand::kInputSize}); }},
-    {"Contents", kCmdContents, Kind::kCall, kOpened},
-    {"IfSlow", kCmdIfSlow, Kind::kCall, [](T& t) { return t.dialogs.ifSlows; }},
-    {"About", kCmdAbout, Kind::kCall, [](T& t) { return t.desktop.abouts; }},
-    {"SendMail", kCmdSendMail, Kind::kCall, kOpened, 0, nullptr,
+    {"InputSize", kCmdInputSize, kToggle, [](T& t) { return int(t.Ctrl().sink.fitWindowsToFrame); },
+     0, nullptr, [](T& t) { EXPECT_EQ(t.windows.resizes, std::vector{SizeCommand::kInputSize}); }},
+    {"Contents", kCmdContents, kCall, kOpened},
+    {"IfSlow", kCmdIfSlow, kCall, [](T& t) { return t.dialogs.ifSlows; }},
+    {"About", kCmdAbout, kCall, [](T& t) { return t.desktop.abouts; }},
+    {"SendMail", kCmdSendMail, kCall, kOpened, 0, nullptr,
      [](T& t) {
          const QUrl mail = t.desktop.opened.back();
          EXPECT_EQ(mail.scheme() + ":" + mail.path() + "?" + mail.query(),
                    QStringLiteral("mailto:") + kMailAddress + QStringLiteral("?subject=kelpa"));
      }},
-    {"WebSite", kCmdWebSite, Kind::kCall, kOpened, 0, nullptr, Opened(kWebSiteUrl)},
-    {"WebOrb", kCmdWebOrb, Kind::kCall, kOpened, 0, nullptr, Opened(kWebOrbUrl)},
+    {"WebSite", kCmdWebSite, kCall, kOpened, 0, nullptr, Opened(kWebSiteUrl)},
+    {"WebOrb", kCmdWebOrb, kCall, kOpened, 0, nullptr, Opened(kWebOrbUrl)},
 };
 
 // The item's check mark and its toolbar button show `on`.
@@ -190,13 +189,13 @@ TEST_F(MainWindowTest, EveryCommandReachesItsActionAndShowsTheState) {
         EXPECT_TRUE(action->isEnabled());
         const int before = c.read(*this);
         action->trigger();
-        if (c.kind == Kind::kToggle) {
+        if (c.kind == kToggle) {
             EXPECT_EQ(c.read(*this), 1 - before);
             ExpectChecked(*this, c.command, before == 0);
             action->trigger();
             EXPECT_EQ(c.read(*this), before);
             ExpectChecked(*this, c.command, before != 0);
-        } else if (c.kind == Kind::kSelect) {
+        } else if (c.kind == kSelect) {
             EXPECT_EQ(c.read(*this), c.selected);
             if (IsCheckable(c.command)) ExpectChecked(*this, c.command, true);
         } else {
