@@ -2,12 +2,8 @@
 // it: the first night on the simulated camera (stars in the Processing window, the other
 // windows), a capture with F10, the area and the gamma changed while it runs, Exit from the
 // menu, and the settings found again at the next start; and the single-instance rule.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -28,49 +24,6 @@ using kelpa::testing::ReadFile;
 using kelpa::testing::TempDir;
 using kelpa::testing::WriteFile;
 
-// An X server on the first free display, for the life of the test suite.
-class XvfbServer {
-  public:
-    XvfbServer() {
-        int ready[2];
-        if (pipe(ready) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(ready[0]);
-            const std::string fd = std::to_string(ready[1]);
-            const int null = open("/dev/null", O_RDWR);
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ready[1]);
-        // The server writes its display number, a line, when it accepts connections; the
-        // digits may come in more than one write.
-        std::string number;
-        pollfd wait{ready[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&wait, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
-        display_ = c == '\n' && !number.empty() ? ":" + number : "";
-        close(ready[0]);
-    }
-    ~XvfbServer() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return display_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
-XvfbServer* server = nullptr;
-
 // The program's surroundings: `display`, no Wayland, no platform forced, its folders in `dir`.
 std::vector<std::string> BaseEnvironment(const TempDir& dir, const std::string& display) {
     return {display,
@@ -81,14 +34,9 @@ std::vector<std::string> BaseEnvironment(const TempDir& dir, const std::string& 
             "XDG_STATE_HOME=" + (dir / "state")};
 }
 
+// Runs on the X server its command gives it (xvfb-run): the display is this process's.
 class WindowedProgramTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer; }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-
     WindowedProgramTest() {
         std::filesystem::create_directories(runtime);
         chmod(runtime.c_str(), 0700);
@@ -98,7 +46,7 @@ class WindowedProgramTest : public ::testing::Test {
                                captures + "\n[quill]\nVideoDevice2=sim:telescope\n");
     }
 
-    void SetUp() override { ASSERT_FALSE(server->Display().empty()) << "Xvfb did not start"; }
+    void SetUp() override { ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run"; }
 
     // Runs the program with `script`; the report's lines come back in `report`.
     RunResult Start(const std::string& name, const std::string& script,
@@ -110,7 +58,8 @@ class WindowedProgramTest : public ::testing::Test {
         return RunKelpa(std::move(args), options);
     }
     std::vector<std::string> Environment(const std::string& script) const {
-        std::vector<std::string> environment = BaseEnvironment(dir, "DISPLAY=" + server->Display());
+        std::vector<std::string> environment =
+            BaseEnvironment(dir, std::string("DISPLAY=") + std::getenv("DISPLAY"));
         environment.push_back("KELPA_PROFILE=" + profile);
         environment.push_back("KELPA_TEST_SCRIPT=" + script);
         // Under AddressSanitizer: the X keyboard library copies counted names with strndup,

@@ -49,8 +49,7 @@ TEST_F(EditTest, MoveIgnoresBandsAndPlacesTheCentreOnThePicture) {
     EXPECT_EQ(Area(), before);
     EXPECT_FLOAT_EQ(E().params.areaX, 0.5f);
     Drag({80, 90}, {});
-    EXPECT_FLOAT_EQ(E().params.areaX, 0.25f);
-    EXPECT_FLOAT_EQ(E().params.areaY, 0.25f);
+    EXPECT_EQ(std::pair(E().params.areaX, E().params.areaY), std::pair(0.25f, 0.25f));
 }
 
 TEST_F(EditTest, DrawEitherWayGivesTheSameAreaWhereItWasDrawn) {
@@ -119,8 +118,7 @@ TEST_F(EditTest, PopupMenuShowsAndSetsTheEditMode) {
     menu->close();
     EXPECT_EQ(window.Mode(), EditMode::kDraw);
     EXPECT_EQ(modes.count(), 1);
-    EXPECT_TRUE(window.MenuState().drawChecked);
-    EXPECT_TRUE(window.MenuState().exitEnabled);
+    EXPECT_TRUE(window.MenuState().drawChecked && window.MenuState().exitEnabled);
     window.AreaCommand(kCommandAreaExit);
     EXPECT_EQ(window.Mode(), EditMode::kNone);
 }
@@ -161,10 +159,9 @@ TEST_F(EditTest, SizesPlacesAndFlags) {
     EXPECT_EQ(profile.Get("VPX"), "");
     ctrl.SetCurrent(true);
     window.SaveSettings();
-    EXPECT_EQ(profile.Get("VPX"), "40");
-    EXPECT_EQ(profile.Get("VPW"), "500");
-    EXPECT_EQ(profile.Get("ViewGuideGrid"), "1");
-    EXPECT_EQ(profile.Get("ViewProcVis"), "1");
+    EXPECT_EQ(profile.Get("VPX") + " " + profile.Get("VPW") + " " + profile.Get("ViewGuideGrid") +
+                  " " + profile.Get("ViewProcVis"),
+              "40 500 1 1");
     // The next window reads them back.
     ProcessingWindow next;
     EXPECT_EQ(next.pos(), QPoint(40, 30));
