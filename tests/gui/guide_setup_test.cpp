@@ -65,43 +65,36 @@ TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactorOrMaximumLevelAndFourWith
 // Each arrow step moves the factor by 0.2 and holds it to the method's limits: -20 below, 0
 // above for "Maximum Level", 20 for the others. Typed texts are read and held the same way.
 TEST_F(GuideSetupTest, StepsAndTypedFactorsAreHeldToTheMethodsLimits) {
-    const struct {
-        int32_t method;
-        float factor;
-        int direction;
-        float expected;
-    } steps[] = {
+    // method, factor, arrow steps, factor after
+    const std::tuple<int32_t, float, int, float> steps[] = {
         {2, -0.1f, 1, 0.0f},  // not 0.1
         {2, -19.9f, -1, -20.0f}, {0, 19.9f, 1, 20.0f},
         {1, 19.9f, 1, 20.0f},    {1, 0.0f, 10, 0.2f},  // page: one step
         {0, 4.0f, -1, 3.8f},
     };
-    for (const auto& c : steps) {
-        SCOPED_TRACE(::testing::Message() << c.method << " " << c.factor << " " << c.direction);
+    for (const auto& [method, factor, direction, expected] : steps) {
+        SCOPED_TRACE(::testing::Message() << method << " " << factor << " " << direction);
         std::array<float, 3> factors = {4.0f, 0.0f, -2.0f};
-        factors[c.method] = c.factor;
-        ProcEngine& engine = Engine(c.method, factors);
+        factors[method] = factor;
+        ProcEngine& engine = Engine(method, factors);
         GuideSetupDialog dialog(App());
-        dialog.FactorBox()->stepBy(c.direction);
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[c.method].load(), c.expected);
-        EXPECT_EQ(Factor(dialog), QString::asprintf("%.2f", c.expected).toStdString());
+        dialog.FactorBox()->stepBy(direction);
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[method].load(), expected);
+        EXPECT_EQ(Factor(dialog), QString::asprintf("%.2f", expected).toStdString());
     }
 
     ProcEngine& engine = Engine();
     GuideSetupDialog dialog(App());
-    const struct {
-        const char* typed;
-        float stored;
-        const char* shown;
-    } typed[] = {
+    // Typed, stored, shown.
+    const std::tuple<const char*, float, const char*> typed[] = {
         {"7abc", 7.0f, "7.00"},   {"abc", 0.0f, "0.00"},     {"-99", -20.0f, "-20.00"},
         {"1e99", 20.0f, "20.00"}, {"nan", -20.0f, "-20.00"}, {" 3", 3.0f, "3.00"},
     };
-    for (const auto& c : typed) {
-        SCOPED_TRACE(c.typed);
-        Type(dialog, c.typed);
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), c.stored);
-        EXPECT_EQ(Factor(dialog), c.shown);
+    for (const auto& [text, stored, shown] : typed) {
+        SCOPED_TRACE(text);
+        Type(dialog, text);
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), stored);
+        EXPECT_EQ(Factor(dialog), shown);
     }
     // An emptied field shows the factor again, with three decimals.
     Type(dialog, "");
@@ -109,26 +102,9 @@ TEST_F(GuideSetupTest, StepsAndTypedFactorsAreHeldToTheMethodsLimits) {
     EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 3.0f);
 }
 
-TEST_F(GuideSetupTest, DefaultButtonAndMethodChoice) {
-    ProcEngine& engine = Engine(0, {1.0f, 1.0f, -5.0f});
-    GuideSetupDialog dialog(App());
-    dialog.DefaultButton()->click();
-    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 4.0f);
-    Choose(dialog, 2);
-    EXPECT_EQ(engine.params.starThresholdMethod.load(), 2);
-    EXPECT_EQ(Factor(dialog), "-5.00");
-    dialog.DefaultButton()->click();
-    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -2.0f);
-    Choose(dialog, 1);
-    EXPECT_EQ(Factor(dialog), "1.00");
-    dialog.DefaultButton()->click();
-    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[1].load(), 0.0f);
-    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -2.0f);
-}
-
 // Cancel after changing the method, the factors and the refinement box (ticked more than once)
 // puts back what the dialog found, from either state of the box; OK keeps the changes.
-TEST_F(GuideSetupTest, CancelRestoresOkKeeps) {
+TEST_F(GuideSetupTest, CancelRestoresOkKeepsDefaultSetsTheMethodsDefault) {
     const std::array<float, 3> factors = {3.0f, 1.5f, -1.0f};
     ProcEngine& engine = Engine(0, factors);
     for (const bool refine : {false, true}) {
@@ -154,15 +130,24 @@ TEST_F(GuideSetupTest, CancelRestoresOkKeeps) {
         }
         EXPECT_EQ(engine.params.guideRefine.load() != 0, refine);
     }
+    // The default button sets the chosen method's default only; a method chosen shows its factor.
     {
         GuideSetupDialog dialog(App());
+        dialog.DefaultButton()->click();
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 4.0f);
+        Choose(dialog, 2);
+        EXPECT_EQ(Factor(dialog), "-1.00");
+        dialog.DefaultButton()->click();
         Choose(dialog, 1);
+        EXPECT_EQ(Factor(dialog), "1.50");
         Type(dialog, "2");
         dialog.RefineBox()->click();
         Click(dialog, "1");
     }
     EXPECT_EQ(engine.params.starThresholdMethod.load(), 1);
-    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[1].load(), 2.0f);
+    const float kept[] = {4.0f, 2.0f, -2.0f};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), kept[i]);
     // What the engine holds is what the profile gets.
     EXPECT_FALSE(engine.Settings().guideRefine);
 }

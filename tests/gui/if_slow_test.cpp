@@ -75,37 +75,31 @@ TEST_F(IfSlowTest, BoxesStatesLastAndCancelRestores) {
     EXPECT_EQ(CurrentIfSlowChoices(), expected);
 }
 
+// Small: 320 x 240 unless smaller or already so; slow: 5 frames per second unless the rate is
+// unknown or that slow already.
 TEST(IfSlowFormat, SizeAndRateRules) {
-    const PreferredFormat vga{kSubtypeYuy2, 333333, 640, 480};
-    const struct {
-        bool smallSize;
-        bool slowRate;
-        PreferredFormat in;
-        std::optional<PreferredFormat> out;
-    } cases[] = {
-        {true, true, vga, PreferredFormat{kSubtypeYuy2, 2000000, 320, 240}},
-        {true, false, vga, PreferredFormat{kSubtypeYuy2, 333333, 320, 240}},
-        {false, true, vga, PreferredFormat{kSubtypeYuy2, 2000000, 640, 480}},
-        {false, false, vga, std::nullopt},
-        {true, false, {kSubtypeYuy2, 333333, 320, 240}, std::nullopt},  // small already
-        {true,
-         false,
-         {kSubtypeYuy2, 333333, 321, 200},
-         PreferredFormat{kSubtypeYuy2, 333333, 320, 240}},
-        {false, true, {kSubtypeYuy2, 0, 640, 480}, std::nullopt},  // no rate to slow down
-        {false, true, {kSubtypeYuy2, 2000000, 640, 480}, std::nullopt},
-    };
     const auto text = [](const std::optional<PreferredFormat>& f) {
-        return f ? std::to_string(f->subtype) + " " + std::to_string(f->timePerFrame) + " " +
-                       std::to_string(f->width) + "x" + std::to_string(f->height)
+        return f ? std::to_string(f->width) + "x" + std::to_string(f->height) + "@" +
+                       std::to_string(f->timePerFrame) + (f->subtype == kSubtypeYuy2 ? "" : "?")
                  : std::string("none");
     };
-    for (const auto& c : cases) {
+    // small, slow, width, height, time per frame, expected
+    const std::tuple<bool, bool, int32_t, int32_t, int64_t, const char*> cases[] = {
+        {true, true, 640, 480, 333333, "320x240@2000000"},
+        {true, false, 640, 480, 333333, "320x240@333333"},
+        {false, true, 640, 480, 333333, "640x480@2000000"},
+        {false, false, 640, 480, 333333, "none"},
+        {true, false, 320, 240, 333333, "none"},
+        {true, false, 321, 200, 333333, "320x240@333333"},
+        {false, true, 640, 480, 0, "none"},
+        {false, true, 640, 480, 2000000, "none"},
+    };
+    for (const auto& [small, slow, width, height, time, expected] : cases) {
         IfSlowChoices choices;
-        choices[IfSlowBox::kSmallFrameSize] = c.smallSize;
-        choices[IfSlowBox::kSlowFrameRate] = c.slowRate;
-        EXPECT_EQ(text(SlowFormat(c.in, choices)), text(c.out))
-            << text(c.in) << " " << c.smallSize << c.slowRate;
+        choices[IfSlowBox::kSmallFrameSize] = small;
+        choices[IfSlowBox::kSlowFrameRate] = slow;
+        const PreferredFormat in{kSubtypeYuy2, time, width, height};
+        EXPECT_EQ(text(SlowFormat(in, choices)), expected) << text(in) << " " << small << slow;
     }
 }
 
