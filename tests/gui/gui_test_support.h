@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QImage>
 #include <QWidget>
 #include <memory>
@@ -30,6 +32,12 @@ inline void KeepGrab(const QImage& image, const char* name) {
 inline void KeepGrab(QWidget& widget, const char* name) {
     widget.adjustSize();
     KeepGrab(Grab(widget), name);
+}
+
+// Takes the keyboard focus away from a field, as leaving it with Tab does.
+inline void Leave(QWidget* field) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(field, &out);
 }
 
 class CoreTest : public ::testing::Test {

@@ -1,7 +1,6 @@
 // The main window's own parts: the delay box, the replacement texts of "kelpa.cfg", the start-up
 // place and source, the stream events it answers, the Sources menu, the step keys and closing.
 #include <QClipboard>
-#include <QFocusEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -37,11 +36,7 @@ TEST_F(MainWindowTest, TheDelayBoxSetsTheDelayAsTypedAndShowsItOnLeaving) {
         if (typed) QTest::keyClicks(box, QString::fromLatin1(text));
         if (!typed) QApplication::clipboard()->setText(QString::fromLatin1(text)), box->paste();
     };
-    const auto leave = [box] {
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(box, &out);
-        return box->text();
-    };
+    const auto leave = [box] { return Leave(box), box->text(); };
     const auto delay = [this] { return Engine().params.delayMs.load(); };
     enter("7000", true);  // held to six seconds
     EXPECT_EQ(std::pair(delay(), box->text()), std::pair(6000u, QStringLiteral("06:000")));

@@ -1,6 +1,5 @@
 // The "Processing Area" dialog over the processed window: its texts, fields typed into and left,
 // "Half", "Full", OK and Cancel, and the refresh after a mouse edit.
-#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,16 +15,11 @@
 namespace kelpa::test {
 namespace {
 
-QStringList FieldTexts(AreaDialog& d) {
+QString Texts(AreaDialog& d) {
     QStringList texts;
     for (AreaField f : {AreaField::kX, AreaField::kY, AreaField::kWidth, AreaField::kHeight})
         texts << d.Field(f)->text();
-    return texts;
-}
-
-void Leave(QLineEdit* field) {
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(field, &out);
+    return texts.join(',');
 }
 
 class AreaDialogTest : public WindowsTest {
@@ -46,10 +40,6 @@ class AreaDialogTest : public WindowsTest {
     ProcessingWindow window;
     AreaDialog* dialog = nullptr;
 };
-
-QString Texts(AreaDialog& d) {
-    return FieldTexts(d).join(',');
-}
 
 // The texts and fields; typing applies at once, leaving shows the result, and a mouse edit
 // refreshes the open dialog.
