@@ -78,18 +78,17 @@ TEST_F(MainWindowTest, ReplacementTextsChangeMenusTitlesAndTooltipsAndNothingEls
     ASSERT_TRUE(texts.Load(captures.Path()));
     MakeWindow();
     const QList<QAction*> top = window->menuBar()->actions();
-    EXPECT_EQ(top.at(0)->text(), QStringLiteral("Kontrolle"));
-    EXPECT_EQ(Action(kCmdStart)->text(), QStringLiteral("&Los \tSpace"));
-    EXPECT_EQ(Action(kCmdStart)->toolTip(), QStringLiteral("Go on [Space]"));
-    EXPECT_EQ(window->MenuOf(Menu::kChannels)->title(), QStringLiteral("Kanaele"));
-    EXPECT_EQ(Action(kCmdSum)->text(), QStringLiteral("Summe"));
-    EXPECT_EQ(Action(kCmdSendMail)->text(), QStringLiteral("Post"));
-    // What was not given, or given in another section, keeps its built-in text; the submenus
-    // keep their items and the shortcut works under a new text.
-    EXPECT_EQ(Action(kCmdGrey)->text(), QStringLiteral("Grey"));
-    EXPECT_EQ(top.at(2)->text(), QStringLiteral("Processing"));
-    EXPECT_EQ(Action(kCmdPause)->toolTip(), QStringLiteral("Pause [Ctrl+U]"));
+    // What was not given, or given in another section, keeps its built-in text.
+    const QString shown = top.at(0)->text() + "|" + Action(kCmdStart)->text() + "|" +
+                          Action(kCmdStart)->toolTip() + "|" +
+                          window->MenuOf(Menu::kChannels)->title() + "|" + Action(kCmdSum)->text() +
+                          "|" + Action(kCmdSendMail)->text() + "|" + Action(kCmdGrey)->text() +
+                          "|" + top.at(2)->text() + "|" + Action(kCmdPause)->toolTip();
+    EXPECT_EQ(shown,
+              "Kontrolle|&Los \tSpace|Go on [Space]|Kanaele|Summe|Post|Grey|Processing|"
+              "Pause [Ctrl+U]");
     for (QAction* menu : top) EXPECT_NE(menu->text(), QStringLiteral("Nine"));
+    // The submenus keep their items and the shortcut works under a new text.
     EXPECT_TRUE(window->MenuOf(Menu::kChannels)->actions().contains(Action(kCmdGrey)));
     EXPECT_EQ(Action(kCmdStart)->shortcut(), QKeySequence(Qt::Key_Space));
     EXPECT_EQ(ExpandTabs("a\\tb\\\\tc\\"), "a \tb\\ \tc\\");
@@ -131,10 +130,8 @@ TEST_F(MainWindowTest, StartsAtTheRememberedPlaceOrNearTheBottomRightCornerAndSa
     QObject::connect(window.get(), &MainWindow::Closed, [&closed] { ++closed; });
     window->Execute(kCmdExit);
     window->close();
-    EXPECT_EQ(closed, 1);
     EXPECT_EQ(profile.Get("MX") + "," + profile.Get("MY"), "123,45");
-    EXPECT_EQ(dialogs.saves, 1);
-    EXPECT_EQ(windows.closes, 1);
+    EXPECT_EQ(std::tuple(closed, dialogs.saves, windows.closes), std::tuple(1, 1, 1));
 }
 
 // A start-up file plays; one that cannot is an error and the camera runs, the simulated one
@@ -175,20 +172,17 @@ TEST_F(MainWindowTest, CaptureProgressEndAndFailuresShowInTheStatusBarAndTheWarn
     report.capturedCount = 3;
     window->OnCaptureDone(&Ctrl(), report);
     EXPECT_EQ(Message(), QStringLiteral("Capturing 8 (+3) frame(s)"));
-    EXPECT_FALSE(Button(kCmdCapture)->isChecked());
-    EXPECT_TRUE(desktop.warnings.isEmpty());
+    EXPECT_FALSE(Button(kCmdCapture)->isChecked() || !desktop.warnings.isEmpty());
 
     report.failed = true;
     std::strcpy(report.failure, "Capture stopped: /full/#cap0001.bmp could not be written");
     window->OnCaptureDone(&Ctrl(), report);
-    EXPECT_EQ(desktop.warnings, QStringList{QString::fromLatin1(report.failure)});
-    EXPECT_EQ(Message(), QString::fromLatin1(report.failure));
+    EXPECT_EQ(desktop.warnings + QStringList{Message()}, QStringList(2, report.failure));
     // A file where the capture folder should be created.
     WriteFile(captures / "blocked", "");
     ASSERT_TRUE(Ctrl().sink.capture.SetCaptureDirectory((captures / "blocked/sub").c_str()));
     window->Execute(kCmdCapture);
-    EXPECT_FALSE(Ctrl().sink.capture.capturing.load());
-    EXPECT_FALSE(Button(kCmdCapture)->isChecked());
+    EXPECT_FALSE(Ctrl().sink.capture.capturing.load() || Button(kCmdCapture)->isChecked());
     ASSERT_EQ(desktop.warnings.size(), 2);
     EXPECT_TRUE(desktop.warnings[1].contains(QStringLiteral("blocked")));
 }
