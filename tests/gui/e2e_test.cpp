@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,50 +130,30 @@ TEST_F(WindowedProgramTest, FirstNightShowsStarsCapturesAndKeepsItsSettings) {
     EXPECT_EQ(Value(again, "state"), "2");  // the saved camera, running
 }
 
-// Lets a copy that waits for the file `go` end, and waits for it, however the test ends.
-class Release {
-  public:
-    Release(std::string go, std::thread& running) : go_(std::move(go)), running_(running) {}
-    ~Release() {
-        WriteFile(go_, "");
-        if (running_.joinable()) running_.join();
-    }
-
-  private:
-    std::string go_;
-    std::thread& running_;
-};
-
+// A copy that waits for the file `go`; a second one ends at once without a window (its script
+// never runs), unless /i allows it.
 TEST_F(WindowedProgramTest, ASecondCopyEndsAtOnceUnlessAllowed) {
     const std::string go = dir / "go";
-    RunResult first;
-    std::thread running([&] {
-        const std::string script = "wait-window KELPA v. 2.2\nprint state\ntimeout 25\nwait-file ";
-        first = Start("running", script + go + "\nmenu Control/Exit\n");
+    const std::string script = "wait-window KELPA v. 2.2\nprint state\ntimeout 25\nwait-file ";
+    // Should a check below fail, the first copy ends at its script's timeout.
+    std::future<RunResult> first = std::async(std::launch::async, [&] {
+        return Start("running", script + go + "\nmenu Control/Exit\n");
     });
-    Release release(go, running);
     // The first copy is up once its report has a line.
     for (int i = 0; i < 300 && Report("running").empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ASSERT_FALSE(Report("running").empty()) << first.errors;
+    ASSERT_FALSE(Report("running").empty());
 
-    const auto start = std::chrono::steady_clock::now();
     const RunResult second = Start("second", "wait-window KELPA v. 2.2\nmenu Control/Exit\n");
-    const auto seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.errors, "");
-    EXPECT_LT(seconds, 5.0);
-    // It never got as far as a window: its script did not run.
     EXPECT_FALSE(std::filesystem::exists(dir / "second.script.report"));
 
     ExpectDone(Start("allowed", "wait-window KELPA v. 2.2\nmenu Control/Exit\n", {"/i"}),
                "allowed");
-
     WriteFile(go, "");
-    running.join();
-    ExpectDone(first, "running");
+    ExpectDone(first.get(), "running");
 }
 
 // Without a display the program says so in one line and runs headless on its default source;
