@@ -72,24 +72,17 @@ TEST_F(PanelEngineTest, MovesAreHeldToTheRangeAndAppliedOnce) {
     const ProcSettings s = engine.Settings();
     EXPECT_EQ(std::tuple(s.amp, s.blackLevel, s.gamma, s.countAccum, s.delayMs, s.rmsH, s.rmsV),
               std::tuple(256, -765, 128, 256, 6000u, 1.5f, -2.0f));
+    // A count beyond the slider's end shows in the value box while the handle stands at the end;
+    // the delay's box shows the frames the engine waits at its rate.
+    engine.SetCountAccum(1000);
+    EXPECT_EQ(RowPosition(PanelRow::kAccumulator, &engine), 256);
+    EXPECT_EQ(RowValueText(PanelRow::kAccumulator, &engine), "1000");
+    engine.SetFrameRate(10.0);
+    EXPECT_EQ(RowValueText(PanelRow::kDelay, &engine), "60");
     // Without an engine the rows show the declared defaults.
     const ProcSettings defaults = DefaultProcSettings();
     EXPECT_EQ(RowValue(PanelRow::kAmplification, nullptr), defaults.amp);
     EXPECT_EQ(ThresholdFactor(RowValue(PanelRow::kNrh, nullptr)), defaults.rmsH);
-}
-
-// The delay's value box shows the frames the engine waits, which depend on the frame rate; a
-// count beyond the slider's end shows in the value box while the handle stands at the end.
-TEST_F(PanelEngineTest, ValueBoxesShowWhatTheEngineDoes) {
-    engine.SetFrameRate(25.0);
-    ApplyRowPosition(PanelRow::kDelay, engine, 1000);
-    EXPECT_EQ(RowValueText(PanelRow::kDelay, &engine), "25");
-    engine.SetFrameRate(10.0);
-    EXPECT_EQ(RowValueText(PanelRow::kDelay, &engine), "10");
-    EXPECT_EQ(RowValueText(PanelRow::kDelay, nullptr), "0");
-    engine.SetCountAccum(1000);
-    EXPECT_EQ(RowPosition(PanelRow::kAccumulator, &engine), 256);
-    EXPECT_EQ(RowValueText(PanelRow::kAccumulator, &engine), "1000");
 }
 
 // Reset buttons store the default only when it is not there already.
