@@ -48,10 +48,10 @@ TEST_P(UprightTest, BothWindowsShowTheSceneTheRightWayUp) {
     for (QWidget* window : {static_cast<QWidget*>(&live), static_cast<QWidget*>(&processing)}) {
         ShowAt(*window, 64, 48);
         const QImage shown = Grab(*window);
-        EXPECT_EQ(Bright(shown.pixel(4, 4)), !flip) << window->windowTitle().toStdString();
-        EXPECT_EQ(Bright(shown.pixel(4, 44)), flip) << window->windowTitle().toStdString();
-        EXPECT_EQ(shown.pixel(40, 4), kBlack);
-        EXPECT_EQ(shown.pixel(40, 44), kBlack);
+        EXPECT_EQ(std::tuple(Bright(shown.pixel(4, 4)), Bright(shown.pixel(4, 44)),
+                             shown.pixel(40, 4), shown.pixel(40, 44)),
+                  std::tuple(!flip, flip, kBlack, kBlack))
+            << window->windowTitle().toStdString();
     }
 }
 
@@ -97,9 +97,8 @@ TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColoursAndDegenerateAreas) {
     // The mark: 7 pixels each way around the star.
     ExpectRun(shown, 47, markY, 53, markY, kMarkPen);
     ExpectRun(shown, 50, markY - 3, 50, markY + 3, kMarkPen);
-    EXPECT_EQ(shown.pixel(54, markY), kPicture);
-    EXPECT_EQ(shown.pixel(100, 10), kBlack);
-    EXPECT_EQ(shown.pixel(100, 290), kBlack);
+    EXPECT_EQ(std::tuple(shown.pixel(54, markY), shown.pixel(100, 10), shown.pixel(100, 290)),
+              std::tuple(kPicture, kBlack, kBlack));
 
     // Auto move on: the outline changes colour. Without the show-area setting neither the area
     // nor the mark is drawn.
@@ -108,8 +107,8 @@ TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColoursAndDegenerateAreas) {
     ExpectRun(Grab(window), 32, 54, 150, 54, kAutoMovePen);
     window.SetShowArea(false);
     shown = Grab(window);
-    EXPECT_EQ(shown.pixel(32, 54), kPicture);
-    EXPECT_EQ(shown.pixel(47, markY), kPicture);
+    EXPECT_EQ(std::pair(shown.pixel(32, 54), shown.pixel(47, markY)),
+              std::pair(kPicture, kPicture));
 
     // Without the guide the mark sits in the area's centre: cleared to see the area alone.
     window.SetShowArea(true);
@@ -160,8 +159,8 @@ TEST_F(WindowsTest, VirtualGuideShiftsThePictureWithTheStar) {
         for (const auto& [x, y] : {std::pair(0, 0), std::pair(7, 3), std::pair(20, 30)}) {
             EXPECT_EQ(shown.pixel(x + dx, y + dy), qRgb(60, 5 * y, 4 * x)) << dx << "," << dy;
         }
-        EXPECT_EQ(shown.pixel(dx - 1, 40), qRgb(128, 128, 128));
-        EXPECT_EQ(shown.pixel(40, dy - 1), qRgb(128, 128, 128));
+        EXPECT_EQ(std::pair(shown.pixel(dx - 1, 40), shown.pixel(40, dy - 1)),
+                  std::pair(qRgb(128, 128, 128), qRgb(128, 128, 128)));
     }
 }
 
@@ -178,10 +177,9 @@ TEST_F(WindowsTest, HighDpiPictureAtOneToOneIsSharp) {
     if (window.devicePixelRatio() == 1.0) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
     ASSERT_TRUE(window.ApplySizeCommand(SizeCommand::kInputSize));
     QApplication::processEvents();
-    EXPECT_EQ(window.size(), QSize(64, 48));
-    ASSERT_EQ(window.DeviceClientSize(), QSize(128, 96));
     const QImage shown = Grab(window);
-    ASSERT_EQ(shown.size(), QSize(128, 96));
+    ASSERT_EQ(std::tuple(window.size(), window.DeviceClientSize(), shown.size()),
+              std::tuple(QSize(64, 48), QSize(128, 96), QSize(128, 96)));
     for (int y = 0; y < 96; ++y)
         for (int x = 0; x < 128; ++x)
             ASSERT_EQ(shown.pixel(x, y), (x + y) % 2 ? kWhite : kBlack) << x << "," << y;
