@@ -19,14 +19,6 @@ namespace {
 
 using kelpa::testing::WriteFile;
 
-TEST(DelayText, ParsesWholeUnsignedNumbersOnly) {
-    EXPECT_EQ(ParseDelayText(" 42 "), 42u);
-    EXPECT_EQ(ParseDelayText("4294967295"), ~0u);
-    for (const char* text : {"", "06:000", "12a", "-1", "+5", "4294967296", "1 2"}) {
-        EXPECT_EQ(ParseDelayText(text), std::nullopt) << text;
-    }
-}
-
 // Typed keys are read one by one; pasted text in one edit; leaving the box shows the delay.
 TEST_F(MainWindowTest, TheDelayBoxSetsTheDelayAsTypedAndShowsItOnLeaving) {
     OpenSimulator();
@@ -50,7 +42,7 @@ TEST_F(MainWindowTest, TheDelayBoxSetsTheDelayAsTypedAndShowsItOnLeaving) {
 
     // Text that is not a number, or the same number, changes nothing.
     Engine().SetTimeDelay(250);
-    for (const char* text : {"12a", " ", "-3", "01:500"}) {
+    for (const char* text : {"12a", " ", "-3", "+5", "1 2", "01:500"}) {
         enter(text, false);
         EXPECT_EQ(std::pair(delay(), box->text()), std::pair(250u, QString::fromLatin1(text)));
         EXPECT_EQ(leave(), QStringLiteral("00:250")) << text;

@@ -115,6 +115,15 @@ TEST_F(WindowsTest, StatisticWindowShowsTheCurrentVideoAndStarMetricsWithTheGuid
     // Another video starts a history of its own.
     window.SetController(&other);
     EXPECT_EQ(window.Hfd().Size(), 0u);
+    // The close box hides the window (the program goes on); the toggle shows it where it was.
+    QSignalSpy shown(&window, &StatisticWindow::shownChanged);
+    window.move(20, 30);
+    window.close();
+    EXPECT_FALSE(window.isVisible() || window.Shown());
+    window.Toggle();
+    EXPECT_EQ(std::pair(window.isVisible(), window.pos()), std::pair(true, QPoint(20, 30)));
+    ASSERT_EQ(shown.count(), 2);
+    EXPECT_FALSE(shown.at(0).at(0).toBool());
 }
 
 // Once the window has its size, taking snapshots allocates nothing.
@@ -127,28 +136,6 @@ TEST_F(WindowsTest, StatisticSnapshotsAllocateNothing) {
     for (int i = 1; i < 2000; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
     EXPECT_EQ(kelpa::testing::StopCountingNew(), 0);
     EXPECT_EQ(window.Hfd().Size(), kHfdSlotCount);
-}
-
-// The close box hides the window and the toggle shows it where it was; only the place the
-// profile held is pulled onto the screen.
-TEST(StatisticWindowPlaceTest, CloseBoxHidesAndTheToggleShowsItWhereItWas) {
-    MemoryProfile profile;
-    profile.Set("ProcInfo", "1");
-    profile.Set("InfoX", "0");  // becomes 1
-    profile.Set("InfoY", "40");
-    StatisticWindow window(QRect(300, 200, 500, 60));
-    QSignalSpy shown(&window, &StatisticWindow::shownChanged);
-    window.ShowIfWanted();
-    window.close();
-    EXPECT_FALSE(window.isVisible() || window.Shown());
-    window.Toggle();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.pos(), QPoint(1, 40));
-    ASSERT_EQ(shown.count(), 3);
-    EXPECT_EQ(shown.at(1).at(0).toBool(), false);
-    window.move(20, 30);
-    window.SaveSettings();
-    EXPECT_EQ(profile.Get("ProcInfo") + " " + profile.Get("InfoX"), "1 20");
 }
 
 }  // namespace
