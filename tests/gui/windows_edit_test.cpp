@@ -1,11 +1,16 @@
-// Driving the processed window with synthetic mouse and wheel events, and the windows' own
+// Driving the processed window with synthetic mouse and wheel events and through its "Processing
+// Area" dialog (fields typed into and left, Half, Full, OK, Cancel), and the windows' own
 // behaviour: moving by the client area, closing, sizing, saving.
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 #include <mutex>
 
+#include "gui/area_dialog_qt.h"
 #include "gui/live_window.h"
 #include "gui/processing_window.h"
 #include "gui/windows_fixture.h"
@@ -13,6 +18,13 @@
 
 namespace kelpa::test {
 namespace {
+
+QString Texts(AreaDialog& d) {
+    QStringList texts;
+    for (AreaField f : {AreaField::kX, AreaField::kY, AreaField::kWidth, AreaField::kHeight})
+        texts << d.Field(f)->text();
+    return texts.join(',');
+}
 
 // A 640 x 480 picture in a 320 x 300 client (scale 0.5, picture at (0, 30)); the default area
 // is the middle half, (80, 90) - (240, 210) in the window.
@@ -38,6 +50,11 @@ class EditTest : public WindowsTest {
         QWheelEvent event(QPointF(160, 150), window.mapToGlobal(QPointF(160, 150)), QPoint(),
                           QPoint(0, delta), Qt::NoButton, keys, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&window, &event);
+    }
+    // The "Processing Area" dialog, opened by its command.
+    AreaDialog* OpenDialog() {
+        EXPECT_TRUE(window.AreaCommand(kCommandAreaSetup));
+        return window.OpenDialog();
     }
     ProcessingWindow window;
 };
@@ -167,6 +184,85 @@ TEST_F(EditTest, SizesPlacesAndFlags) {
     EXPECT_EQ(next.pos(), QPoint(40, 30));
     EXPECT_EQ(next.size(), QSize(500, 375));
     EXPECT_TRUE(next.Flags().guideGrid);
+}
+
+// ---- The "Processing Area" dialog over the window --------------------------------------------
+
+// The texts and fields; typing applies at once, leaving shows the result, and a mouse edit
+// refreshes the open dialog.
+TEST_F(EditTest, AreaDialogTypingAppliesAtOnceLeavingShowsTheResultAndMouseEditsShow) {
+    AreaDialog* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "Processing Area [current input size]");
+    QStringList texts;
+    for (QAbstractButton* b :
+         {dialog->HalfButton(), dialog->FullButton(), dialog->OkButton(), dialog->CancelButton()})
+        texts << b->text();
+    for (QLabel* l : dialog->findChildren<QLabel*>()) texts << l->text();
+    EXPECT_TRUE(texts.join("|").startsWith("Half|Full|&OK|&Cancel"))
+        << texts.join("|").toStdString();
+    EXPECT_TRUE(texts.contains("BoundBox:"));
+    EXPECT_EQ(Texts(*dialog), "160,120,320,240");
+    EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 320, 240 )");
+    EXPECT_EQ(dialog->Field(AreaField::kX)->maxLength(), 4);
+
+    QLineEdit* width = dialog->Field(AreaField::kWidth);
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, "200");
+    EXPECT_EQ(Area().w, 200);
+    // Not a number: leaving the field shows the width again.
+    width->selectAll();
+    QTest::keyClicks(width, "x");
+    EXPECT_EQ(Area().w, 200);
+    Leave(width);
+    EXPECT_EQ(width->text(), "200");
+    EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 200, 240 )");
+    window.AreaCommand(kCommandAreaDraw);
+    Drag({40, 60}, {{200, 180}});
+    EXPECT_EQ(Texts(*dialog), "80,60,320,240");
+}
+
+TEST_F(EditTest, AreaDialogHalfFullCancelAndOk) {
+    AreaDialog* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    QSignalSpy changes(dialog, &AreaDialog::areaChanged);
+    dialog->FullButton()->click();
+    EXPECT_EQ(Area(), (ProcArea{0, 0, 640, 480, 640, 480}));
+    EXPECT_EQ(Texts(*dialog), "0,0,640,480");
+    dialog->FullButton()->click();  // already full: nothing to draw
+    EXPECT_EQ(changes.count(), 1);
+    // Cancel puts back the area the dialog opened with and closes it with result 1.
+    QSignalSpy finished(dialog, &QDialog::finished);
+    dialog->CancelButton()->click();
+    EXPECT_EQ(Area(), (ProcArea{160, 120, 480, 360, 320, 240}));
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toInt(), 1);
+    QApplication::processEvents();
+    EXPECT_EQ(window.OpenDialog(), nullptr);
+
+    window.AreaCommand(kCommandAreaSetup);
+    window.OpenDialog()->HalfButton()->click();  // the area already is half: no change
+    window.OpenDialog()->Field(AreaField::kX)->setText("10");
+    Leave(window.OpenDialog()->Field(AreaField::kX));
+    window.OpenDialog()->OkButton()->click();
+    EXPECT_EQ(Area().x0, 10);
+}
+
+TEST(AreaDialogNoVideoTest, ShowsTheRememberedAreaAndKeepsOnlyItsWidth) {
+    MemoryProfile profile;
+    AreaRectMemory memory;
+    AreaDialog dialog(nullptr, memory);
+    EXPECT_EQ(Texts(dialog), "0,0,50,50");
+    EXPECT_FALSE(dialog.HalfButton()->isEnabled());
+    EXPECT_FALSE(dialog.FullButton()->isEnabled());
+    dialog.Field(AreaField::kWidth)->setText("-5");
+    Leave(dialog.Field(AreaField::kWidth));
+    EXPECT_EQ(dialog.Field(AreaField::kWidth)->text(), "0");
+    dialog.Field(AreaField::kX)->setText("30");
+    Leave(dialog.Field(AreaField::kX));
+    dialog.OkButton()->click();
+    EXPECT_EQ(std::tuple(memory.left, memory.right), std::tuple(0, 0));
 }
 
 }  // namespace
