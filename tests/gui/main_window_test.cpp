@@ -1,11 +1,13 @@
-// The main window's own parts: the delay box, the replacement texts of "kelpa.cfg", the start-up
-// place and source, the stream events it answers, the Sources menu, the step keys and closing.
+// The main window's own parts and its start: the arguments, the delay box, the replacement texts of
+// "kelpa.cfg", the start-up place and source, the stream events it answers, the Sources menu, the
+// step keys and closing.
 #include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
 #include <cstring>
 
+#include "cli/argument_reader.h"
 #include "gui/delay_box.h"
 #include "gui/startup_place.h"
 #include "main_window_fixture.h"
@@ -280,6 +282,32 @@ TEST_F(MainWindowTest, StepKeysMoveAVideoFileByOneOrTenFrames) {
     for (const auto& [key, modifiers, frame] : steps) {
         QTest::keyClick(window.get(), key, modifiers);
         EXPECT_EQ(shows(frame), frame) << QKeySequence(key).toString().toStdString();
+    }
+}
+
+// The program's arguments as main hands them over: each is read as one quoted item, so a plain
+// argument is a file whatever it holds, and /i (or -i) allows a second copy.
+TEST(WindowedArguments, PlainArgumentsAreFilesAndIAllowsASecondCopy) {
+    const struct {
+        std::vector<const char*> argv;
+        std::string file;
+        bool secondCopy;
+    } cases[] = {
+        {{"kelpa"}, "", false},
+        {{"kelpa", "-i"}, "", true},
+        {{"kelpa", "/i", "C:\\My Videos\\m42.avi"}, "C:\\My Videos\\m42.avi", true},
+        {{"kelpa", "a.avi", "/d value two /e"}, "/d value two /e", false},
+        {{"kelpa", "it's.avi"}, "it's.avi", false},
+        {{"kelpa", "say \"hi\".avi"}, "say \"hi\".avi", false},
+        {{"kelpa", "say \"hi\" it's.avi"}, "say \"hi\" it's.avi", false},
+        {{"kelpa", "/x"}, "/x", false},
+        {{"kelpa", "--", "junk/i"}, "junk/i", false},
+    };
+    for (const auto& c : cases) {
+        const WindowedArguments arguments =
+            ReadWindowedArguments(static_cast<int>(c.argv.size()), c.argv.data());
+        EXPECT_EQ(arguments.startupFile, c.file) << c.argv.back();
+        EXPECT_EQ(arguments.secondCopy, c.secondCopy) << c.argv.back();
     }
 }
 

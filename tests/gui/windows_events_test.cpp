@@ -1,10 +1,13 @@
-// The "Info: Statistic" window: its texts and values, shown only with a video, hidden by its
-// close box and shown again where it was, its place saved; with the guide on, the star's
-// metrics and the HFD plot below them.
+// What the windows hear from the stream: the event bridge (notifications from another thread
+// arriving as signals on the GUI thread, coalesced per kind, with the newest data) and the
+// "Info: Statistic" window it feeds (its values shown only for the current video, hidden by its
+// close box and shown again where it was; with the guide on, the star's metrics and the HFD plot).
 #include <QSignalSpy>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
+#include "gui/event_bridge.h"
 #include "gui/statistic_window.h"
 #include "gui/windows_fixture.h"
 #include "processing/proc_engine.h"
@@ -136,6 +139,63 @@ TEST_F(WindowsTest, StatisticSnapshotsAllocateNothing) {
     for (int i = 1; i < 2000; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
     EXPECT_EQ(kelpa::testing::StopCountingNew(), 0);
     EXPECT_EQ(window.Hfd().Size(), kHfdSlotCount);
+}
+
+TEST_F(WindowsTest, TheBridgeGivesOneSignalPerKindWithTheNewestData) {
+    EventBridge bridge;
+    bridge.Watch(ctrl);
+    QSignalSpy pictures(&bridge, &EventBridge::processedPicture);
+    QSignalSpy statistics(&bridge, &EventBridge::statistics);
+    QSignalSpy amp(&bridge, &EventBridge::ampChanged);
+    QSignalSpy done(&bridge, &EventBridge::captureDone);
+    QSignalSpy progress(&bridge, &EventBridge::captureProgress);
+    QSignalSpy live(&bridge, &EventBridge::livePicture);
+    StreamEvents& events = ctrl.Events();
+    // The streaming thread runs ahead of a GUI thread that is busy elsewhere.
+    std::thread stream([&] {
+        for (uint64_t frame = 1; frame <= 500; ++frame) {
+            events.Post(StreamEvent::kProcessedPicture);
+            StatisticsSnapshot s;
+            s.frame = frame;
+            events.PostStatistics(s);
+            events.PostAutoChange(StreamEvent::kAmpChanged, static_cast<int32_t>(frame));
+        }
+        events.PostCaptureProgress(6);
+        CaptureReport report;
+        report.capturedCount = 7;
+        std::strcpy(report.failure, "disk full");
+        events.PostCaptureDone(report);
+    });
+    stream.join();
+    VideoCtrl other{clock};
+    other.Events().SetReceiver(&bridge);
+    other.Events().Post(StreamEvent::kLivePicture);
+    QApplication::processEvents();
+    other.Events().SetReceiver(nullptr);
+    ASSERT_EQ(pictures.count() + statistics.count() + amp.count() + done.count(), 4);
+    EXPECT_EQ(pictures.at(0).at(0).value<VideoCtrl*>(), &ctrl);
+    EXPECT_EQ(statistics.at(0).at(1).value<StatisticsSnapshot>().frame, 500u);
+    EXPECT_EQ(amp.at(0).at(1).toInt(), 500);
+    EXPECT_STREQ(done.at(0).at(1).value<CaptureReport>().failure, "disk full");
+    // The count as it stands when the progress is taken: the run's end has set it.
+    ASSERT_EQ(progress.count(), 1);
+    EXPECT_EQ(progress.at(0).at(1).toUInt(), 7u);
+    EXPECT_EQ(live.count(), 0);
+    // Taken and acknowledged: the next post is heard again, once.
+    events.Post(StreamEvent::kProcessedPicture);
+    events.Post(StreamEvent::kProcessedPicture);
+    QApplication::processEvents();
+    EXPECT_EQ(pictures.count(), 2);
+    EXPECT_EQ(statistics.count(), 1);
+}
+
+TEST_F(WindowsTest, ABridgeThatGoesStopsReceiving) {
+    {
+        EventBridge bridge;
+        ASSERT_TRUE(bridge.Watch(ctrl));
+        EXPECT_EQ(ctrl.Events().Receiver(), &bridge);
+    }
+    EXPECT_EQ(ctrl.Events().Receiver(), nullptr);
 }
 
 }  // namespace

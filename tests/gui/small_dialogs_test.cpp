@@ -1,0 +1,297 @@
+// The small dialogs on the current controller. "If Slow?": its five boxes and their states for the
+// program run, Cancel, and what OK does in order: the channel reset, a small and slow capture
+// format on the device, small video windows. "GUIDE Setup": the method list, the factor's arrows
+// and typed values held to the method's limits, the default button, the refinement box, and
+// Cancel putting back what the dialog found.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <array>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "gui/gui_test_support.h"
+#include "gui/guide_setup_dialog.h"
+#include "gui/if_slow_dialog.h"
+#include "media/device_settings.h"
+
+namespace kelpa::test {
+namespace {
+
+class IfSlowTest : public CoreTest {
+  protected:
+    IfSlowTest() {
+        profile.Set("ProcAuto", "0");
+        CurrentIfSlowChoices() = IfSlowChoices{};
+        ThePreferredFormat() = PreferredFormat{};
+    }
+    ~IfSlowTest() override {
+        CurrentIfSlowChoices() = IfSlowChoices{};
+        ThePreferredFormat() = PreferredFormat{};
+    }
+    // Records the main window's part, with the device format at the time it was asked.
+    IfSlowActions Recorder() {
+        return IfSlowActions{[this] { calls.push_back("channels"); },
+                             [this](int32_t width) {
+                                 const BitmapInfoHeader h = Connected().header;
+                                 calls.push_back("windows " + std::to_string(width) + " at " +
+                                                 std::to_string(h.width) + "x" +
+                                                 std::to_string(std::abs(h.height)));
+                             }};
+    }
+    VideoMediaType Connected() { return App().CameraGraph().ConnectedType(); }
+
+    std::vector<std::string> calls;
+};
+
+// The boxes and their first states; the states last for the program run, and Cancel puts back
+// the states the dialog opened with.
+TEST_F(IfSlowTest, BoxesStatesLastAndCancelRestores) {
+    const IfSlowBox boxes[] = {IfSlowBox::kDisableColour, IfSlowBox::kBlackAndWhite,
+                               IfSlowBox::kSmallFrameSize, IfSlowBox::kSlowFrameRate,
+                               IfSlowBox::kSmallWindows};
+    const auto states = [&boxes](auto&& dialog) {
+        std::string text;
+        for (const IfSlowBox box : boxes) text += dialog.Box(box)->isChecked() ? '1' : '0';
+        return text;
+    };
+    {
+        IfSlowDialog dialog(App(), {});
+        EXPECT_EQ(dialog.windowTitle().toStdString(), "If Slow?");
+        std::string texts;
+        for (const IfSlowBox box : boxes) texts += dialog.Box(box)->text().toStdString() + "|";
+        EXPECT_EQ(texts,
+                  "Disable \"color processing\"|Enable \"black-and-white\" |Small Frame Size|"
+                  "Slow Frame Rate|Small Video Windows|");
+        EXPECT_EQ(states(dialog), "01111");
+        KeepGrab(dialog, "if_slow.png");
+        dialog.Box(IfSlowBox::kDisableColour)->click();
+        dialog.Box(IfSlowBox::kSmallWindows)->click();
+        dialog.findChild<QPushButton*>("1")->click();
+    }
+    IfSlowDialog dialog(App(), {});
+    EXPECT_EQ(states(dialog), "11110");
+    dialog.Box(IfSlowBox::kSmallFrameSize)->click();
+    dialog.Box(IfSlowBox::kDisableColour)->click();
+    dialog.findChild<QPushButton*>("2")->click();
+    EXPECT_EQ(states(IfSlowDialog(App(), {})), "11110");
+}
+
+// Small: 320 x 240 unless smaller or already so; slow: 5 frames per second unless the rate is
+// unknown or that slow already.
+TEST(IfSlowFormat, SizeAndRateRules) {
+    const auto text = [](const std::optional<PreferredFormat>& f) {
+        return f ? std::to_string(f->width) + "x" + std::to_string(f->height) + "@" +
+                       std::to_string(f->timePerFrame) + (f->subtype == kSubtypeYuy2 ? "" : "?")
+                 : std::string("none");
+    };
+    // small, slow, width, height, time per frame, expected
+    const std::tuple<bool, bool, int32_t, int32_t, int64_t, const char*> cases[] = {
+        {true, true, 640, 480, 333333, "320x240@2000000"},
+        {true, false, 640, 480, 333333, "320x240@333333"},
+        {false, true, 640, 480, 333333, "640x480@2000000"},
+        {false, false, 640, 480, 333333, "none"},
+        {true, false, 320, 240, 333333, "none"},
+        {true, false, 321, 200, 333333, "320x240@333333"},
+        {false, true, 640, 480, 0, "none"},
+        {false, true, 640, 480, 2000000, "none"},
+    };
+    for (const auto& [small, slow, width, height, time, expected] : cases) {
+        IfSlowChoices choices;
+        choices[IfSlowBox::kSmallFrameSize] = small;
+        choices[IfSlowBox::kSlowFrameRate] = slow;
+        const PreferredFormat in{kSubtypeYuy2, time, width, height};
+        EXPECT_EQ(text(SlowFormat(in, choices)), expected) << text(in) << " " << small << slow;
+    }
+}
+
+// OK with every remedy on the simulated camera: the channel is reset first, then the camera
+// delivers 320 x 240 at 5 frames per second, then the windows are made small. With only
+// "Small Video Windows" the device and the channel stay as they are.
+TEST_F(IfSlowTest, OkAppliesTheRemediesInOrder) {
+    const CommandResult opened = App().OpenSource("sim");
+    ASSERT_TRUE(opened.ok) << opened.message;
+    ASSERT_EQ(Connected().header.width, 640);
+    ProcEngine& engine = App().Current()->sink.engine;
+    engine.SetChannel(1);
+    IfSlowChoices only;
+    only.on = {false, false, false, false, true};
+    ApplyIfSlow(App(), only, Recorder());
+    EXPECT_EQ(calls, (std::vector<std::string>{"windows 240 at 640x480"}));
+    EXPECT_EQ(engine.params.channels, 1);
+    EXPECT_EQ(Connected().header.width, 640);
+
+    calls.clear();
+    engine.SetChannel(0);
+    engine.SetOutsideAsIs(true);
+    ASSERT_TRUE(App().Run().ok);
+    IfSlowDialog dialog(App(), Recorder());
+    dialog.findChild<QPushButton*>("1")->click();
+    EXPECT_EQ(calls, (std::vector<std::string>{"channels", "windows 240 at 320x240"}));
+    EXPECT_EQ(engine.params.channels, -1);
+    EXPECT_EQ(engine.params.outsideAsIs.load(), 0);
+    EXPECT_EQ(std::abs(Connected().header.height), 240);
+    EXPECT_EQ(Connected().timePerFrame100ns, int64_t{2000000});
+    EXPECT_EQ(App().PlayState(), kStateRunning);  // running again after the change
+    EXPECT_NEAR(App().Current()->sink.fps.load(), 5.0, 1e-9);
+    App().Stop();
+}
+
+// Without a source OK does nothing; with a video file current and no camera graph, the small
+// format waits for the camera: no camera is opened behind the user's back.
+TEST_F(IfSlowTest, WithoutCameraGraphTheFormatIsKeptForLater) {
+    ApplyIfSlow(App(), IfSlowChoices{}, Recorder());
+    EXPECT_TRUE(calls.empty());
+    App().MakeCurrent(SourceKind::kFile);
+    ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 333333, 1280, 720};
+    ApplyIfSlow(App(), IfSlowChoices{}, Recorder());
+    EXPECT_FALSE(App().DeviceCtrl().graphBuilt);
+    const PreferredFormat& kept = ThePreferredFormat();
+    EXPECT_EQ(std::tuple(kept.width, kept.height, kept.timePerFrame),
+              std::tuple(320, 240, 2000000));
+    EXPECT_EQ(calls.size(), 2u);
+}
+
+class GuideSetupTest : public CoreTest {
+  protected:
+    // The current engine, its method and factors set.
+    ProcEngine& Engine(int32_t method = 0, std::array<float, 3> factors = {4.0f, 0.0f, -2.0f}) {
+        App().MakeCurrent(SourceKind::kFile);
+        ProcEngine& engine = App().Current()->sink.engine;
+        engine.SetStarThresholds(method, factors.data());
+        return engine;
+    }
+    static std::string Factor(GuideSetupDialog& d) {
+        return d.FactorBox()->Edit()->text().toStdString();
+    }
+    static void Type(GuideSetupDialog& d, const QString& text) {
+        d.FactorBox()->Edit()->setText(text);
+        d.FactorLeft();
+    }
+    // Chooses a method as the user does, from the open list.
+    static void Choose(GuideSetupDialog& d, int index) {
+        d.MethodBox()->setCurrentIndex(index);
+        emit d.MethodBox()->activated(index);
+    }
+    static void Click(GuideSetupDialog& d, const char* button) {  // "1" OK, "2" Cancel
+        d.findChild<QPushButton*>(button)->click();
+    }
+};
+
+TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactorOrMaximumLevelAndFourWithoutSource) {
+    {
+        GuideSetupDialog dialog(App());
+        EXPECT_FALSE(dialog.RefineBox()->isEnabled());
+        EXPECT_EQ(dialog.MethodBox()->currentIndex(), 2);
+        EXPECT_EQ(Factor(dialog), "4.00");
+        dialog.Step(1);  // nothing to change
+        EXPECT_EQ(Factor(dialog), "4.00");
+    }
+    Engine(1, {3.5f, 0.25f, -1.0f});
+    GuideSetupDialog dialog(App());
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "GUIDE Setup");
+    QStringList methods;
+    for (int i = 0; i < dialog.MethodBox()->count(); ++i)
+        methods << dialog.MethodBox()->itemText(i);
+    EXPECT_EQ(methods.join('|').toStdString(),
+              "Background Level|at Half Maximum Level|Maximum Level");
+    EXPECT_EQ(dialog.MethodBox()->currentIndex(), 1);
+    EXPECT_EQ(Factor(dialog), "0.25");
+    KeepGrab(dialog, "guide_setup.png");
+}
+
+// Each arrow step moves the factor by 0.2 and holds it to the method's limits: -20 below, 0
+// above for "Maximum Level", 20 for the others. Typed texts are read and held the same way.
+TEST_F(GuideSetupTest, StepsAndTypedFactorsAreHeldToTheMethodsLimits) {
+    // method, factor, arrow steps, factor after
+    const std::tuple<int32_t, float, int, float> steps[] = {
+        {2, -0.1f, 1, 0.0f},  // not 0.1
+        {2, -19.9f, -1, -20.0f}, {0, 19.9f, 1, 20.0f},
+        {1, 19.9f, 1, 20.0f},    {1, 0.0f, 10, 0.2f},  // page: one step
+        {0, 4.0f, -1, 3.8f},
+    };
+    for (const auto& [method, factor, direction, expected] : steps) {
+        SCOPED_TRACE(::testing::Message() << method << " " << factor << " " << direction);
+        std::array<float, 3> factors = {4.0f, 0.0f, -2.0f};
+        factors[method] = factor;
+        ProcEngine& engine = Engine(method, factors);
+        GuideSetupDialog dialog(App());
+        dialog.FactorBox()->stepBy(direction);
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[method].load(), expected);
+        EXPECT_EQ(Factor(dialog), QString::asprintf("%.2f", expected).toStdString());
+    }
+
+    ProcEngine& engine = Engine();
+    GuideSetupDialog dialog(App());
+    // Typed, stored, shown.
+    const std::tuple<const char*, float, const char*> typed[] = {
+        {"7abc", 7.0f, "7.00"},   {"abc", 0.0f, "0.00"},     {"-99", -20.0f, "-20.00"},
+        {"1e99", 20.0f, "20.00"}, {"nan", -20.0f, "-20.00"}, {" 3", 3.0f, "3.00"},
+    };
+    for (const auto& [text, stored, shown] : typed) {
+        SCOPED_TRACE(text);
+        Type(dialog, text);
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), stored);
+        EXPECT_EQ(Factor(dialog), shown);
+    }
+    // An emptied field shows the factor again, with three decimals.
+    Type(dialog, "");
+    EXPECT_EQ(Factor(dialog), "3.000");
+    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 3.0f);
+}
+
+// Cancel after changing the method, the factors and the refinement box (ticked more than once)
+// puts back what the dialog found, from either state of the box; OK keeps the changes.
+TEST_F(GuideSetupTest, CancelRestoresOkKeepsDefaultSetsTheMethodsDefault) {
+    const std::array<float, 3> factors = {3.0f, 1.5f, -1.0f};
+    ProcEngine& engine = Engine(0, factors);
+    for (const bool refine : {false, true}) {
+        SCOPED_TRACE(refine);
+        engine.SetGuideRefine(refine);
+        {
+            GuideSetupDialog dialog(App());
+            EXPECT_EQ(dialog.RefineBox()->isChecked(), refine);
+            Type(dialog, "6");
+            Choose(dialog, 2);
+            dialog.FactorBox()->stepBy(-1);
+            for (int i = 0; i < 3; ++i) dialog.RefineBox()->click();
+            EXPECT_EQ(engine.params.starThresholdMethod.load(), 2);
+            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 6.0f);
+            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -1.2f);
+            EXPECT_EQ(engine.params.guideRefine.load() != 0, !refine);
+            Click(dialog, "2");
+            EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        }
+        EXPECT_EQ(engine.params.starThresholdMethod.load(), 0);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), factors[i]);
+        }
+        EXPECT_EQ(engine.params.guideRefine.load() != 0, refine);
+    }
+    // The default button sets the chosen method's default only; a method chosen shows its factor.
+    {
+        GuideSetupDialog dialog(App());
+        dialog.DefaultButton()->click();
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 4.0f);
+        Choose(dialog, 2);
+        EXPECT_EQ(Factor(dialog), "-1.00");
+        dialog.DefaultButton()->click();
+        Choose(dialog, 1);
+        EXPECT_EQ(Factor(dialog), "1.50");
+        Type(dialog, "2");
+        dialog.RefineBox()->click();
+        Click(dialog, "1");
+    }
+    EXPECT_EQ(engine.params.starThresholdMethod.load(), 1);
+    const float kept[] = {4.0f, 2.0f, -2.0f};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), kept[i]);
+    // What the engine holds is what the profile gets.
+    EXPECT_FALSE(engine.Settings().guideRefine);
+}
+
+}  // namespace
+}  // namespace kelpa::test
