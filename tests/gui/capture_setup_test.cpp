@@ -28,10 +28,6 @@ class CaptureSetupTest : public CoreTest {
         profile.Set("CapCount", "3");
         profile.Set("ProcAuto", "0");
     }
-    VideoCtrl& Ctrl() {
-        App().MakeCurrent(SourceKind::kFile);
-        return *App().Current();
-    }
     // Types into a field as the user does, then leaves it.
     static void Retype(QLineEdit* edit, const QString& text) {
         edit->selectAll();
@@ -39,7 +35,6 @@ class CaptureSetupTest : public CoreTest {
         QTest::keyClicks(edit, text);
     }
     static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
-    static std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
     static std::string Items(QComboBox* box) {
         QStringList items;
         for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
@@ -59,7 +54,7 @@ TEST_F(CaptureSetupTest, FieldsShowTheCaptureWriterOrStayEmptyWithoutSource) {
         EXPECT_EQ(Text(dialog.TemplateEdit()) + Text(dialog.FramesEdit()), "");
         EXPECT_FALSE(dialog.FramesEdit()->isEnabled() || dialog.DirectoryButton()->isEnabled());
     }
-    VideoCtrl& ctrl = Ctrl();
+    VideoCtrl& ctrl = CurrentCtrl();
     CaptureSetupDialog dialog(App());
     EXPECT_TRUE(dialog.DirectoryEdit()->isReadOnly());
     // A stopped source starts at its first frame.
@@ -77,7 +72,7 @@ TEST_F(CaptureSetupTest, FieldsShowTheCaptureWriterOrStayEmptyWithoutSource) {
 // Frames and delay store every valid number as it is typed; leaving a field with no number
 // brings the stored one back. The delay is shown as the time between written frames.
 TEST_F(CaptureSetupTest, CountDelayAndTemplateAreWrittenBack) {
-    VideoCtrl& ctrl = Ctrl();
+    VideoCtrl& ctrl = CurrentCtrl();
     ctrl.sink.ApplyFrameRate(25.0);
     CaptureWriter& writer = ctrl.sink.capture;
     writer.captureCountdown.store(7);
@@ -118,7 +113,7 @@ TEST_F(CaptureSetupTest, CountDelayAndTemplateAreWrittenBack) {
 // The chosen folder is taken; one too long for a capture path is refused with the warning; a
 // cancelled choice changes nothing.
 TEST_F(CaptureSetupTest, FolderChooserSetsTheDirectory) {
-    VideoCtrl& ctrl = Ctrl();
+    VideoCtrl& ctrl = CurrentCtrl();
     TempDir other;
     CaptureSetupDialog dialog(App());
     std::vector<std::string> asked;
@@ -148,7 +143,7 @@ TEST_F(CaptureSetupTest, FolderChooserSetsTheDirectory) {
 // The preview names the frame after the last one shown; a capture started then writes exactly
 // that file, and the dialog shows it as the last capture.
 TEST_F(CaptureSetupTest, PreviewIsTheNameTheWriterUses) {
-    VideoCtrl& ctrl = Ctrl();
+    VideoCtrl& ctrl = CurrentCtrl();
     FrameSink& sink = ctrl.sink;
     ASSERT_TRUE(sink.SetSourceHeader(
         BitmapInfoHeader{.width = 8, .height = 6, .bitCount = 24, .compression = kFormatRgb}));
@@ -184,7 +179,7 @@ TEST_F(CaptureSetupTest, PreviewIsTheNameTheWriterUses) {
 // The kind of file and the picture reach the writer as they are chosen, the preview takes the
 // chosen kind's extension, and the header texts take only what SER and FITS headers hold.
 TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
-    CaptureWriter& writer = Ctrl().sink.capture;
+    CaptureWriter& writer = CurrentCtrl().sink.capture;
     CaptureSetupDialog dialog(App());
     EXPECT_EQ(Items(dialog.FileTypeBox()) + "|" + Items(dialog.ContentBox()),
               "BMP|SER|FITS|processed picture|live picture (before processing)");
@@ -234,7 +229,7 @@ TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
 TEST_F(CaptureSetupTest, StoredHeaderTextsAreShownAsTheFieldsHoldThem) {
     profile.Set("CapFileType", "2");
     profile.Set("CapObserver", "J\xc3\xbcrgen");
-    VideoCtrl& ctrl = Ctrl();
+    VideoCtrl& ctrl = CurrentCtrl();
     CaptureSetupDialog dialog(App());
     EXPECT_EQ(dialog.FileTypeBox()->currentIndex(), 2);
     EXPECT_EQ(Text(dialog.ObserverEdit()), "J_rgen");

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QImage>
+#include <QLineEdit>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -34,6 +35,10 @@ inline void KeepGrab(QWidget& widget, const char* name) {
     KeepGrab(Grab(widget), name);
 }
 
+inline std::string Text(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+
 // Takes the keyboard focus away from a field, as leaving it with Tab does.
 inline void Leave(QWidget* field) {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
@@ -53,6 +58,13 @@ class CoreTest : public ::testing::Test {
         if (!app) app = std::make_unique<Application>();
         return *app;
     }
+
+    // The file controller made current without a file: the dialogs and the panel act on it.
+    VideoCtrl& CurrentCtrl() {
+        App().MakeCurrent(SourceKind::kFile);
+        return *App().Current();
+    }
+    ProcEngine& CurrentEngine() { return CurrentCtrl().sink.engine; }
 
     MemoryProfile profile;
     std::unique_ptr<Application> app;

@@ -28,15 +28,7 @@
 namespace kelpa::test {
 namespace {
 
-class SettingsPanelTest : public CoreTest {
-  protected:
-    // The file controller made current without a file: its engine is the panel's.
-    ProcEngine& CurrentEngine() {
-        App().MakeCurrent(SourceKind::kFile);
-        return App().Current()->sink.engine;
-    }
-    static std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
-};
+using SettingsPanelTest = CoreTest;
 
 // Without a source the rows show the defaults and moving a slider changes nothing; with one,
 // the sliders and reset buttons act on its engine. The value boxes' formats are the rows' own.
@@ -241,15 +233,10 @@ TEST(PanelFormat, ValueBoxAndTooltip) {
     }
 }
 
-class PanelEngineTest : public ::testing::Test {
-  protected:
-    test::MemoryProfile profile;
-    ProcEngine engine;
-};
-
 // A move is held to the row's range, applied once, and leaves the other rows alone; the
 // panel's ranges are the ones the processing settings accept.
-TEST_F(PanelEngineTest, MovesAreHeldToTheRangeAndAppliedOnce) {
+TEST_F(SettingsPanelTest, MovesAreHeldToTheRangeAndAppliedOnce) {
+    ProcEngine& engine = CurrentEngine();
     engine.ampTrend.store(5);
     EXPECT_TRUE(ApplyRowPosition(PanelRow::kAmplification, engine, 500));
     EXPECT_EQ(engine.params.amp.load(), 256);
@@ -276,7 +263,8 @@ TEST_F(PanelEngineTest, MovesAreHeldToTheRangeAndAppliedOnce) {
 }
 
 // Reset buttons store the default only when it is not there already.
-TEST_F(PanelEngineTest, ResetStoresTheDefault) {
+TEST_F(SettingsPanelTest, ResetStoresTheDefault) {
+    ProcEngine& engine = CurrentEngine();
     for (const PanelRowDesc& desc : PanelRows()) {
         SCOPED_TRACE(desc.label);
         EXPECT_FALSE(ResetRow(desc.row, engine));

@@ -159,8 +159,7 @@ class GuideSetupTest : public CoreTest {
   protected:
     // The current engine, its method and factors set.
     ProcEngine& Engine(int32_t method = 0, std::array<float, 3> factors = {4.0f, 0.0f, -2.0f}) {
-        App().MakeCurrent(SourceKind::kFile);
-        ProcEngine& engine = App().Current()->sink.engine;
+        ProcEngine& engine = CurrentEngine();
         engine.SetStarThresholds(method, factors.data());
         return engine;
     }
