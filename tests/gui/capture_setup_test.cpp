@@ -35,11 +35,6 @@ class CaptureSetupTest : public CoreTest {
         QTest::keyClicks(edit, text);
     }
     static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
-    static std::string Items(QComboBox* box) {
-        QStringList items;
-        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-        return items.join('|').toStdString();
-    }
     static std::string Extension(QLineEdit* edit) {
         const std::string name = Text(edit);
         return name.substr(std::min(name.rfind('.'), name.size()));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QImage>
 #include <QLineEdit>
@@ -37,6 +38,13 @@ inline void KeepGrab(QWidget& widget, const char* name) {
 
 inline std::string Text(const QLineEdit* edit) {
     return edit->text().toStdString();
+}
+
+// A list's items, as "first|second|...".
+inline std::string Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items.join('|').toStdString();
 }
 
 // Takes the keyboard focus away from a field, as leaving it with Tab does.

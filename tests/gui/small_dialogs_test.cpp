@@ -163,9 +163,7 @@ class GuideSetupTest : public CoreTest {
         engine.SetStarThresholds(method, factors.data());
         return engine;
     }
-    static std::string Factor(GuideSetupDialog& d) {
-        return d.FactorBox()->Edit()->text().toStdString();
-    }
+    static std::string Factor(GuideSetupDialog& d) { return Text(d.FactorBox()->Edit()); }
     static void Type(GuideSetupDialog& d, const QString& text) {
         d.FactorBox()->Edit()->setText(text);
         d.FactorLeft();
@@ -184,21 +182,15 @@ TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactorOrMaximumLevelAndFourWith
     {
         GuideSetupDialog dialog(App());
         EXPECT_FALSE(dialog.RefineBox()->isEnabled());
-        EXPECT_EQ(dialog.MethodBox()->currentIndex(), 2);
-        EXPECT_EQ(Factor(dialog), "4.00");
         dialog.Step(1);  // nothing to change
-        EXPECT_EQ(Factor(dialog), "4.00");
+        EXPECT_EQ(std::pair(dialog.MethodBox()->currentIndex(), Factor(dialog)),
+                  std::pair(2, std::string("4.00")));
     }
     Engine(1, {3.5f, 0.25f, -1.0f});
     GuideSetupDialog dialog(App());
-    EXPECT_EQ(dialog.windowTitle().toStdString(), "GUIDE Setup");
-    QStringList methods;
-    for (int i = 0; i < dialog.MethodBox()->count(); ++i)
-        methods << dialog.MethodBox()->itemText(i);
-    EXPECT_EQ(methods.join('|').toStdString(),
-              "Background Level|at Half Maximum Level|Maximum Level");
-    EXPECT_EQ(dialog.MethodBox()->currentIndex(), 1);
-    EXPECT_EQ(Factor(dialog), "0.25");
+    EXPECT_EQ(dialog.windowTitle().toStdString() + "|" + Items(dialog.MethodBox()) + "|" +
+                  std::to_string(dialog.MethodBox()->currentIndex()) + "|" + Factor(dialog),
+              "GUIDE Setup|Background Level|at Half Maximum Level|Maximum Level|1|0.25");
     KeepGrab(dialog, "guide_setup.png");
 }
 
