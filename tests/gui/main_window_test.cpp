@@ -250,37 +250,6 @@ TEST_F(MainWindowTest, FirstNightTakesTheFirstCameraAndTheMenuFollowsPluggedAndP
     EXPECT_EQ(windows.shownCtrl, &Ctrl());
 }
 
-// The frame-step keys on a video file whose frames tell their number.
-TEST_F(MainWindowTest, StepKeysMoveAVideoFileByOneOrTenFrames) {
-    ClipParams clip;
-    clip.frames = 40;
-    std::string error;
-    const std::string path = captures / "steps.avi";
-    ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
-    MakeWindow();
-    ASSERT_TRUE(app->OpenFile(path).ok);
-    window->SourceChanged();
-    window->show();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    const auto shows = [this](int frame) {
-        for (int i = 0; i < 600 && ShownFrame(Ctrl().sink.live) != frame; ++i) QTest::qWait(5);
-        return ShownFrame(Ctrl().sink.live);
-    };
-    ASSERT_EQ(shows(0), 0);
-    const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> steps[] = {
-        {Qt::Key_Right, Qt::NoModifier, 1},   {Qt::Key_Right, Qt::ShiftModifier, 11},
-        {Qt::Key_Period, Qt::NoModifier, 21}, {Qt::Key_Comma, Qt::NoModifier, 11},
-        {Qt::Key_Left, Qt::NoModifier, 10},   {Qt::Key_Z, Qt::ShiftModifier, 0},
-        {Qt::Key_X, Qt::NoModifier, 1},       {Qt::Key_X, Qt::ShiftModifier, 11},
-        {Qt::Key_Z, Qt::NoModifier, 10},
-    };
-    for (const auto& [key, modifiers, frame] : steps) {
-        QTest::keyClick(window.get(), key, modifiers);
-        EXPECT_EQ(shows(frame), frame) << QKeySequence(key).toString().toStdString();
-    }
-}
-
 // The program's arguments as main hands them over: each is read as one quoted item, so a plain
 // argument is a file whatever it holds, and /i (or -i) allows a second copy.
 TEST(WindowedArguments, PlainArgumentsAreFilesAndIAllowsASecondCopy) {
