@@ -1,6 +1,5 @@
-// What the Qt tests share: grabbing a widget's picture (kept as PNG files to look at when
-// KELPA_GRAB_DIR is set), and the application core over an in-memory profile, made once
-// GStreamer is up.
+// What the Qt tests share: grabbing a widget's picture, reading fields and lists, and the
+// application core over an in-memory profile, made once GStreamer is up.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,16 +23,6 @@ namespace kelpa::test {
 // The widget's client area as the screen has it, one pixel per device pixel.
 inline QImage Grab(QWidget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-inline void KeepGrab(const QImage& image, const char* name) {
-    const QByteArray dir = qgetenv("KELPA_GRAB_DIR");
-    if (!dir.isEmpty()) image.save(QString::fromUtf8(dir) + "/" + name);
-}
-
-inline void KeepGrab(QWidget& widget, const char* name) {
-    widget.adjustSize();
-    KeepGrab(Grab(widget), name);
 }
 
 inline std::string Text(const QLineEdit* edit) {

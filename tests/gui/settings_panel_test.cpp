@@ -152,7 +152,6 @@ TEST_F(SettingsPanelTest, KelpaCfgReplacesLabelsAndTitle) {
     EXPECT_GT(panel.Label(PanelRow::kGamma)->width(), plain.Label(PanelRow::kGamma)->width());
     EXPECT_LT(panel.Track(PanelRow::kGamma)->width(), plain.Track(PanelRow::kGamma)->width());
     EXPECT_EQ(panel.ValueBox(PanelRow::kGamma)->geometry().right() + 1, 400 - 6);
-    KeepGrab(panel, "settings_panel_cfg.png");
 }
 
 // The panel shown and hidden by its toggle, its close box and the main window's commands, the

@@ -67,7 +67,6 @@ TEST_F(IfSlowTest, BoxesStatesLastAndCancelRestores) {
                   "Disable \"color processing\"|Enable \"black-and-white\" |Small Frame Size|"
                   "Slow Frame Rate|Small Video Windows|");
         EXPECT_EQ(states(dialog), "01111");
-        KeepGrab(dialog, "if_slow.png");
         dialog.Box(IfSlowBox::kDisableColour)->click();
         dialog.Box(IfSlowBox::kSmallWindows)->click();
         dialog.findChild<QPushButton*>("1")->click();
@@ -191,7 +190,6 @@ TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactorOrMaximumLevelAndFourWith
     EXPECT_EQ(dialog.windowTitle().toStdString() + "|" + Items(dialog.MethodBox()) + "|" +
                   std::to_string(dialog.MethodBox()->currentIndex()) + "|" + Factor(dialog),
               "GUIDE Setup|Background Level|at Half Maximum Level|Maximum Level|1|0.25");
-    KeepGrab(dialog, "guide_setup.png");
 }
 
 // Each arrow step moves the factor by 0.2 and holds it to the method's limits: -20 below, 0

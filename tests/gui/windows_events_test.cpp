@@ -96,7 +96,6 @@ TEST_F(WindowsTest, StatisticWindowShowsTheCurrentVideoAndStarMetricsWithTheGuid
     // One slot a half second, each the mean of two measurements.
     ASSERT_EQ(window.Hfd().Size(), 121u);
     image = Grab(window);
-    KeepGrab(image, "statistic_guide.png");
     EXPECT_GT(CurvePixels(image, l.plot), l.plot.Width() / 4);
     EXPECT_EQ(CurvePixels(image, l.plotScale), 0);
     // The best focus lies at the bottom of the plot, the ends of the run higher up.
