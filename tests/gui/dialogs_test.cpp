@@ -400,19 +400,14 @@ class GuideSetupTest : public CoreTest {
     }
 };
 
-TEST_F(GuideSetupTest, OpensOnTheCurrentMethodAndFactorOrMaximumLevelAndFourWithoutSource) {
-    {
-        GuideSetupDialog dialog(App());
-        EXPECT_FALSE(dialog.RefineBox()->isEnabled());
-        dialog.Step(1);  // nothing to change
-        EXPECT_EQ(std::pair(dialog.MethodBox()->currentIndex(), Factor(dialog)),
-                  std::pair(2, std::string("4.00")));
-    }
-    Engine(1, {3.5f, 0.25f, -1.0f});
+// Without a source: "Maximum Level" and 4, and the arrows have nothing to change.
+TEST_F(GuideSetupTest, OpensOnMaximumLevelAndFourWithoutSource) {
     GuideSetupDialog dialog(App());
+    EXPECT_FALSE(dialog.RefineBox()->isEnabled());
+    dialog.Step(1);
     EXPECT_EQ(dialog.windowTitle().toStdString() + "|" + Items(dialog.MethodBox()) + "|" +
                   std::to_string(dialog.MethodBox()->currentIndex()) + "|" + Factor(dialog),
-              "GUIDE Setup|Background Level|at Half Maximum Level|Maximum Level|1|0.25");
+              "GUIDE Setup|Background Level|at Half Maximum Level|Maximum Level|2|4.00");
 }
 
 // Each arrow step moves the factor by 0.2 and holds it to the method's limits: -20 below, 0

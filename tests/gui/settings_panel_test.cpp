@@ -35,9 +35,9 @@ using SettingsPanelTest = CoreTest;
 TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     {
         SettingsPanel panel(App(), {});
-        std::string values = panel.windowTitle().toStdString() + ":";
-        for (const PanelRowDesc& desc : PanelRows()) values += " " + Text(panel.ValueBox(desc.row));
-        EXPECT_EQ(values, "Filters Setting: 1 0 1 1 0 2 2");
+        std::string values = panel.windowTitle().toStdString() + ": ";
+        for (const PanelRowDesc& desc : PanelRows()) values += Text(panel.ValueBox(desc.row)) + " ";
+        EXPECT_EQ(values, "Filters Setting: 1 0 1 1 0 2 2 ");
         panel.Track(PanelRow::kAmplification)->setValue(200);
         EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1");
     }

@@ -3,7 +3,6 @@
 // behaviour: moving by the client area, closing, sizing, saving.
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -119,25 +118,6 @@ TEST_F(EditTest, ADragSuspendsAutoMoveAndTheVirtualGuide) {
     EXPECT_EQ(std::pair(E().guideAutoMove.load(), E().guideVirtual.load()), std::pair(0, false));
     QTest::mouseRelease(&window, Qt::LeftButton, {}, QPoint(150, 150));
     EXPECT_EQ(std::pair(E().guideAutoMove.load(), E().guideVirtual.load()), std::pair(1, true));
-}
-
-TEST_F(EditTest, PopupMenuShowsAndSetsTheEditMode) {
-    QSignalSpy modes(&window, &ProcessingWindow::editModeChanged);
-    window.SetAreaMenuText(kCommandAreaExit, "Exit Chanage");
-    QTest::mousePress(&window, Qt::RightButton, {}, QPoint(150, 150));
-    QMenu* menu = window.AreaMenu();
-    ASSERT_TRUE(menu->isVisible());
-    QStringList texts;
-    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(texts.join("|").toStdString(), "Move|Resize|Draw|-|Exit Chanage");
-    EXPECT_FALSE(menu->actions().at(4)->isEnabled());
-    menu->actions().at(2)->trigger();
-    menu->close();
-    EXPECT_EQ(window.Mode(), EditMode::kDraw);
-    EXPECT_EQ(modes.count(), 1);
-    EXPECT_TRUE(window.MenuState().drawChecked && window.MenuState().exitEnabled);
-    window.AreaCommand(kCommandAreaExit);
-    EXPECT_EQ(window.Mode(), EditMode::kNone);
 }
 
 // Without a mode either window is moved by its client area; closing either asks to end the
