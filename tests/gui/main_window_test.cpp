@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QTest>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <set>
 
@@ -305,6 +306,17 @@ TEST_F(StreamEndTest, ADarkTakeShowsItsProgressAndItsEndAndIsUsed) {
     EXPECT_EQ(Message(), QStringLiteral("Dark frame: in use (3 frames)"));
 }
 
+// A stored dark that cannot be read is refused with its reason; Use stays on, so a dark taken
+// later is used.
+TEST_F(StreamEndTest, AnUnreadableDarkIsRefusedInTheWarningBox) {
+    std::filesystem::create_directories(captures / "darks");
+    kelpa::testing::WriteFile(Ctrl().sink.dark.StoredPath(), "not a dark");
+    window->Execute(kCmdUseDark);
+    ASSERT_EQ(desktop.warnings.size(), 1);
+    EXPECT_TRUE(desktop.warnings[0].startsWith("Dark frame refused."));
+    EXPECT_TRUE(Action(kCmdUseDark)->isChecked() && !Ctrl().sink.dark.Applied());
+}
+
 TEST_F(StreamEndTest, AGuideLogThatCannotWriteStopsWithItsReason) {
     // Its folder would lie under a file.
     kelpa::testing::WriteFile(captures / "file", "");
@@ -452,21 +464,26 @@ TEST_F(MainWindowTest, StartsOnTheGivenFileOrTheCamera) {
     EXPECT_EQ(window->Status()->Source(), QString::fromStdString(app->Devices().FriendlyName()));
 }
 
-// The capture writer's texts (its own tests hold them) in the status bar; a run's failure or one
-// that cannot start also in the warning box, and the button follows.
+// The capture's progress and end in the status bar (the end counting earlier runs); a run's
+// failure or one that cannot start also in the warning box, and the button follows.
 TEST_F(MainWindowTest, CaptureProgressEndAndFailuresShowInTheStatusBarAndTheWarningBox) {
     OpenSimulator();
     window->Execute(kCmdCapture);
     ASSERT_TRUE(Button(kCmdCapture)->isChecked());
     window->OnCaptureProgress(&Ctrl(), 8);
     EXPECT_EQ(Message(), QStringLiteral("Capturing in progress +8"));
-    // The writer ended the run on a failure.
+    // The writer ended the run, after 5 frames of earlier runs.
     Ctrl().sink.capture.capturing.store(false);
+    Ctrl().sink.capture.capturedBefore = 5;
+    Ctrl().sink.capture.capturedCount.store(3);
     CaptureReport report;
+    report.capturedCount = 3;
+    window->OnCaptureDone(&Ctrl(), report);
+    EXPECT_EQ(Message(), QStringLiteral("Capturing 8 (+3) frame(s)"));
+    EXPECT_FALSE(Button(kCmdCapture)->isChecked() || !desktop.warnings.isEmpty());
     report.failed = true;
     std::strcpy(report.failure, "Capture stopped: /full/#cap0001.bmp could not be written");
     window->OnCaptureDone(&Ctrl(), report);
-    EXPECT_FALSE(Button(kCmdCapture)->isChecked());
     EXPECT_EQ(desktop.warnings + QStringList{Message()}, QStringList(2, report.failure));
     // A file where the capture folder should be created.
     WriteFile(captures / "blocked", "");
