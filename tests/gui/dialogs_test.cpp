@@ -213,9 +213,9 @@ TEST_F(CaptureSetupTest, FileChoicesReachTheWriter) {
 
     // Opened again, the dialog shows what the writer has; the next run takes it.
     CaptureSetupDialog again(App());
-    EXPECT_EQ(std::pair(again.FileTypeBox()->currentIndex(), again.ContentBox()->currentIndex()),
-              std::pair(1, 1));
-    EXPECT_EQ(Text(again.ObserverEdit()), "A. Observer");
+    EXPECT_EQ(std::tuple(again.FileTypeBox()->currentIndex(), again.ContentBox()->currentIndex(),
+                         Text(again.ObserverEdit())),
+              std::tuple(1, 1, std::string("A. Observer")));
     ASSERT_TRUE(writer.ToggleCapture(nullptr));
     EXPECT_EQ(writer.RunContent(), CaptureContent::kLive);
     // A run that is on keeps its kind of file and picture; the choice is the next run's.

@@ -221,21 +221,5 @@ TEST_F(EditTest, AreaDialogHalfFullCancelAndOk) {
     EXPECT_EQ(Area().x0, 10);
 }
 
-TEST(AreaDialogNoVideoTest, ShowsTheRememberedAreaAndKeepsOnlyItsWidth) {
-    MemoryProfile profile;
-    AreaRectMemory memory;
-    AreaDialog dialog(nullptr, memory);
-    EXPECT_EQ(Texts(dialog), "0,0,50,50");
-    EXPECT_FALSE(dialog.HalfButton()->isEnabled());
-    EXPECT_FALSE(dialog.FullButton()->isEnabled());
-    dialog.Field(AreaField::kWidth)->setText("-5");
-    Leave(dialog.Field(AreaField::kWidth));
-    EXPECT_EQ(dialog.Field(AreaField::kWidth)->text(), "0");
-    dialog.Field(AreaField::kX)->setText("30");
-    Leave(dialog.Field(AreaField::kX));
-    dialog.OkButton()->click();
-    EXPECT_EQ(std::tuple(memory.left, memory.right), std::tuple(0, 0));
-}
-
 }  // namespace
 }  // namespace kelpa::test
