@@ -83,8 +83,9 @@ class WindowedProgramTest : public ::testing::Test {
         const std::vector<std::string> report = Report(name);
         EXPECT_TRUE(!report.empty() && report.back() == "done") << name;
     }
-    static std::string Value(const std::vector<std::string>& report, const std::string& what) {
-        for (const std::string& line : report) {
+    // The value the script printed for `what` in the report of `name`.
+    std::string Value(const std::string& name, const std::string& what) const {
+        for (const std::string& line : Report(name)) {
             if (line.rfind(what + "=", 0) == 0) return line.substr(what.size() + 1);
         }
         return "<missing>";
@@ -103,16 +104,15 @@ TEST_F(WindowedProgramTest, FirstNightShowsStarsCapturesAndKeepsItsSettings) {
     script += captures + " 3\nwait-status Capturing 3 (+3) frame(s)\narea 80 60 400 300\n";
     script += "gamma 200\nwait-picture Processing\nprint gamma\nprint area\nmenu Control/Exit\n";
     ExpectDone(Start("first", script), "first");
-    const std::vector<std::string> report = Report("first");
-    EXPECT_EQ(Value(report, "windows"), "Info: Statistic,KELPA v. 2.2,Live,Processing");
+    EXPECT_EQ(Value("first", "windows"), "Info: Statistic,KELPA v. 2.2,Live,Processing");
     int bitmaps = 0;
     for (const auto& entry : std::filesystem::directory_iterator(captures)) {
         EXPECT_EQ(ReadFile(entry.path()).substr(0, 2), "BM") << entry.path();
         bitmaps += entry.path().extension() == ".bmp";
     }
     EXPECT_EQ(bitmaps, 3);
-    EXPECT_EQ(Value(report, "gamma"), "200");
-    const std::string area = Value(report, "area");
+    EXPECT_EQ(Value("first", "gamma"), "200");
+    const std::string area = Value("first", "area");
     EXPECT_NE(area, "<missing>");
     // Closing the main window wrote the profile.
     const std::string saved = ReadFile(profile);
@@ -124,10 +124,9 @@ TEST_F(WindowedProgramTest, FirstNightShowsStarsCapturesAndKeepsItsSettings) {
                      "wait-window KELPA v. 2.2\nprint gamma\nprint area\nprint state\n"
                      "menu Control/Exit\n"),
                "second");
-    const std::vector<std::string> again = Report("second");
-    EXPECT_EQ(Value(again, "gamma"), "200");
-    EXPECT_EQ(Value(again, "area"), area);
-    EXPECT_EQ(Value(again, "state"), "2");  // the saved camera, running
+    EXPECT_EQ(Value("second", "gamma"), "200");
+    EXPECT_EQ(Value("second", "area"), area);
+    EXPECT_EQ(Value("second", "state"), "2");  // the saved camera, running
 }
 
 // A copy that waits for the file `go`; a second one ends at once without a window (its script
