@@ -129,26 +129,24 @@ const CommandCase kCases[] = {
      }},
     {"GuideLog", kCmdGuideLog, kToggle, [](T& t) { return int(t.app->GuideLog()); }, 0, nullptr,
      [](T& t) { EXPECT_EQ(t.Message(), "Guide log: off"); }},
+    // Gamma, accumulation and delay back to their defaults, the panel told.
     {"Default", kCmdDefault, kSelect, [](T& t) { return t.Engine().params.gamma.load(); }, 128,
      [](T& t) {
          t.Engine().SetGamma(200), t.Engine().SetCountAccum(9), t.Engine().SetTimeDelay(700);
          t.dialogs.refreshes = 0;
      },
      [](T& t) {
-         EXPECT_EQ(t.Engine().params.countAccum.load(), 1);
-         EXPECT_EQ(t.Engine().params.delayMs.load(), 0u);
-         EXPECT_GT(t.dialogs.refreshes, 0);
+         EXPECT_EQ(std::tuple(t.Engine().params.countAccum.load(), t.Engine().params.delayMs.load(),
+                              t.dialogs.refreshes > 0),
+                   std::tuple(1, 0u, true));
      }},
     {"GuideStart", kCmdGuideStart, kToggle, Flag(&ProcParams::guideEnable)},
     // The virtual guide follows the guide star: it starts guiding, which goes on without it.
     {"VirtualGuide", kCmdVirtualGuide, kToggle,
-     [](T& t) {
-         return int(t.windows.flags[ViewFlag::kVirtualGuide] && t.Engine().guideVirtual.load());
-     },
+     [](T& t) { return int(t.windows.flags[ViewFlag::kVirtualGuide] && t.Engine().guideVirtual); },
      0, nullptr,
      [](T& t) {
-         EXPECT_EQ(t.Engine().params.guideEnable.load(), 1);
-         EXPECT_TRUE(t.Action(kCmdGuideStart)->isChecked());
+         EXPECT_TRUE(t.Engine().params.guideEnable.load() && t.Action(kCmdGuideStart)->isChecked());
      }},
     {"AutoMove", kCmdAutoMove, kToggle, Flag(&ProcParams::guideAutoMoveSetting)},
     {"GuideSetup", kCmdGuideSetup, kCall, [](T& t) { return t.dialogs.guideSetups; }},
