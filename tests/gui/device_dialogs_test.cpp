@@ -47,17 +47,15 @@ struct ScriptedDriver {
         if (request == VIDIOC_QUERYCTRL) {
             auto* query = static_cast<v4l2_queryctrl*>(arg);
             const uint32_t id = query->id & ~V4L2_CTRL_FLAG_NEXT_CTRL;
-            const auto found = (query->id & V4L2_CTRL_FLAG_NEXT_CTRL) ? controls.upper_bound(id)
-                                                                      : controls.find(id);
+            const auto found = id != query->id ? controls.upper_bound(id) : controls.find(id);
             if (found == controls.end()) return Fail();
             *query = found->second;
         } else if (request == VIDIOC_QUERYMENU) {
             auto* item = static_cast<v4l2_querymenu*>(arg);
             if (item->index > 2) return Fail();
+            const char* names[] = {"Disabled", "50 Hz", "60 Hz"};
             std::snprintf(reinterpret_cast<char*>(item->name), sizeof item->name, "%s",
-                          item->index == 0   ? "Disabled"
-                          : item->index == 1 ? "50 Hz"
-                                             : "60 Hz");
+                          names[item->index]);
         } else if (request == VIDIOC_G_CTRL) {
             control->value = values.at(control->id);
         } else if (request == VIDIOC_S_CTRL) {
@@ -109,11 +107,10 @@ TEST_F(DevicePageDialogsTest, ControlsShowTheDeviceAndSetItWhileTheyMoveDefaultP
     auto* powerLine = qobject_cast<QComboBox*>(dialog.EditorOf(V4L2_CID_POWER_LINE_FREQUENCY));
     ASSERT_TRUE(brightness && autoGain && powerLine);
     // The device's values, not the defaults, are shown.
-    EXPECT_EQ(brightness->value(), 40);
-    EXPECT_EQ(brightness->maximum(), 255);
+    EXPECT_EQ(std::pair(brightness->value(), brightness->maximum()), std::pair(40, 255));
     EXPECT_FALSE(autoGain->isChecked());
-    EXPECT_EQ(powerLine->currentText(), QStringLiteral("60 Hz"));
-    EXPECT_EQ(powerLine->count(), 3);
+    EXPECT_EQ(std::pair(powerLine->currentText(), powerLine->count()),
+              std::pair(QStringLiteral("60 Hz"), 3));
 
     brightness->setValue(90);
     autoGain->click();
@@ -126,8 +123,7 @@ TEST_F(DevicePageDialogsTest, ControlsShowTheDeviceAndSetItWhileTheyMoveDefaultP
     EXPECT_EQ(driver.values, (Values{{V4L2_CID_BRIGHTNESS, 128},
                                      {V4L2_CID_AUTOGAIN, 1},
                                      {V4L2_CID_POWER_LINE_FREQUENCY, 1}}));
-    EXPECT_EQ(brightness->value(), 128);
-    EXPECT_EQ(powerLine->currentIndex(), 1);
+    EXPECT_EQ(std::pair(brightness->value(), powerLine->currentIndex()), std::pair(128, 1));
     // A control already at its default is not written again.
     EXPECT_EQ(driver.sets, 3u + 2u);
     dialog.SetDefaults();
@@ -156,20 +152,20 @@ TEST(FormatOffers, ListsWhatIsOfferedAndTheUsualSizesAndRatesInsideRanges) {
     EXPECT_EQ(OfferedTimesPerFrame(offers, kYuy2, {640, 480}), (std::vector<int64_t>{k30, k15}));
     EXPECT_TRUE(OfferedTimesPerFrame(offers, kSubtypeMjpg, {640, 480}).empty());
 
+    // 160 x 120 to 800 x 600 at 5 to 30 frames per second.
     FormatOffer range = Fixed(kYuy2, 160, 120, {});
     range.maxWidth = 800;
     range.maxHeight = 600;
-    range.minTimePerFrame = 333333;   // 30 fps at most
-    range.maxTimePerFrame = 2000000;  // 5 fps at least
+    range.minTimePerFrame = 333333;
+    range.maxTimePerFrame = 2000000;
     const std::vector<FrameSize> sizes = OfferedSizes({range}, kYuy2);
     ASSERT_FALSE(sizes.empty());
-    EXPECT_EQ(sizes.front(), (FrameSize{800, 600}));
-    EXPECT_EQ(sizes.back(), (FrameSize{160, 120}));
+    EXPECT_EQ(std::pair(sizes.front(), sizes.back()),
+              std::pair(FrameSize{800, 600}, FrameSize{160, 120}));
     for (const FrameSize& size : sizes) EXPECT_TRUE(size.width <= 800 && size.height >= 120);
     const std::vector<int64_t> times = OfferedTimesPerFrame({range}, kYuy2, {640, 480});
     ASSERT_FALSE(times.empty());
-    EXPECT_EQ(times.front(), 333333);
-    EXPECT_EQ(times.back(), 2000000);
+    EXPECT_EQ(std::pair(times.front(), times.back()), std::pair(int64_t{333333}, int64_t{2000000}));
     EXPECT_TRUE(OfferedTimesPerFrame({range}, kYuy2, {1024, 768}).empty());  // outside
 }
 
@@ -180,9 +176,9 @@ TEST(FormatDialog, PreselectsTheFormatInUseAndFollowsTheChoice) {
                                Fixed(i420, 352, 288, {k15})},
                               current);
     PreferredFormat chosen = dialog.Chosen();
-    EXPECT_EQ(chosen.subtype, kYuy2);
-    EXPECT_EQ(chosen.width, 640);
-    EXPECT_EQ(chosen.timePerFrame, k15);  // the nearest rate offered
+    // The nearest rate offered.
+    EXPECT_EQ(std::tuple(chosen.subtype, chosen.width, chosen.timePerFrame),
+              std::tuple(kYuy2, 640, k15));
     dialog.Formats()->setCurrentIndex(dialog.Formats()->findData(i420));
     chosen = dialog.Chosen();
     EXPECT_EQ(std::tuple(chosen.subtype, chosen.width, chosen.height, chosen.timePerFrame),

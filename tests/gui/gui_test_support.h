@@ -1,11 +1,14 @@
-// What the Qt tests share: grabbing a widget's picture (kept as PNG files to look at when
-// KELPA_GRAB_DIR is set), and the application core over an in-memory profile, made once
-// GStreamer is up.
+// What the Qt tests share: grabbing a widget's picture, reading fields and lists, and the
+// application core over an in-memory profile, made once GStreamer is up.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
 #include <QImage>
+#include <QLineEdit>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -22,14 +25,21 @@ inline QImage Grab(QWidget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-inline void KeepGrab(const QImage& image, const char* name) {
-    const QByteArray dir = qgetenv("KELPA_GRAB_DIR");
-    if (!dir.isEmpty()) image.save(QString::fromUtf8(dir) + "/" + name);
+inline std::string Text(const QLineEdit* edit) {
+    return edit->text().toStdString();
 }
 
-inline void KeepGrab(QWidget& widget, const char* name) {
-    widget.adjustSize();
-    KeepGrab(Grab(widget), name);
+// A list's items, as "first|second|...".
+inline std::string Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items.join('|').toStdString();
+}
+
+// Takes the keyboard focus away from a field, as leaving it with Tab does.
+inline void Leave(QWidget* field) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(field, &out);
 }
 
 class CoreTest : public ::testing::Test {
@@ -45,6 +55,13 @@ class CoreTest : public ::testing::Test {
         if (!app) app = std::make_unique<Application>();
         return *app;
     }
+
+    // The file controller made current without a file: the dialogs and the panel act on it.
+    VideoCtrl& CurrentCtrl() {
+        App().MakeCurrent(SourceKind::kFile);
+        return *App().Current();
+    }
+    ProcEngine& CurrentEngine() { return CurrentCtrl().sink.engine; }
 
     MemoryProfile profile;
     std::unique_ptr<Application> app;

@@ -1,9 +1,8 @@
-// The settings panel as the main window drives it: rows built from the current controller,
-// sliders and reset buttons acting on its engine, the enable rules of the threshold rows, the
-// automatic control's changes shown, replacement labels from "kelpa.cfg", its place and its
-// shown flag in the profile.
-#include "gui/settings_panel.h"
-
+// The settings panel: its rows' formats and what a row does to the engine, without widgets;
+// then the panel as the main window drives it: rows built from the current controller, sliders
+// and reset buttons acting on its engine, the enable rules of the threshold rows, the automatic
+// control's changes shown, replacement labels from "kelpa.cfg", its place and its shown flag in
+// the profile.
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,43 +10,34 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
+#include <string>
 
 #include "app/panel_settings.h"
 #include "gui/config_texts.h"
 #include "gui/gui_test_support.h"
 #include "gui/panel_dialogs.h"
 #include "gui/panel_host.h"
+#include "gui/panel_rows.h"
+#include "gui/settings_panel.h"
 #include "processing/auto_control.h"
+#include "processing/proc_engine.h"
+#include "processing/proc_settings.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
 
-class SettingsPanelTest : public CoreTest {
-  protected:
-    // The file controller made current without a file: its engine is the panel's.
-    ProcEngine& CurrentEngine() {
-        App().MakeCurrent(SourceKind::kFile);
-        return App().Current()->sink.engine;
-    }
-    static std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
-};
+using SettingsPanelTest = CoreTest;
 
 // Without a source the rows show the defaults and moving a slider changes nothing; with one,
 // the sliders and reset buttons act on its engine. The value boxes' formats are the rows' own.
 TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     {
         SettingsPanel panel(App(), {});
-        EXPECT_EQ(panel.windowTitle().toStdString(), "Filters Setting");
-        EXPECT_EQ(panel.size(), QSize(400, 197));
-        std::string values;
-        for (const PanelRowDesc& desc : PanelRows()) {
-            values += Text(panel.ValueBox(desc.row)) + " ";
-            EXPECT_EQ(panel.Track(desc.row)->value(), desc.defaultPosition) << desc.label;
-            EXPECT_EQ(panel.Label(desc.row)->text().toStdString(), desc.label);
-        }
-        EXPECT_EQ(values, "1 0 1 1 0 2 2 ");
+        std::string values = panel.windowTitle().toStdString() + ": ";
+        for (const PanelRowDesc& desc : PanelRows()) values += Text(panel.ValueBox(desc.row)) + " ";
+        EXPECT_EQ(values, "Filters Setting: 1 0 1 1 0 2 2 ");
         panel.Track(PanelRow::kAmplification)->setValue(200);
         EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1");
     }
@@ -61,8 +51,9 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     QSignalSpy delays(&panel, &SettingsPanel::delayChanged);
     panel.Track(PanelRow::kAmplification)->setValue(192);
     EXPECT_EQ(engine.params.amp.load(), 192);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1.500");
-    EXPECT_EQ(panel.Track(PanelRow::kAmplification)->toolTip().toStdString(), "150.0%");
+    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)) + " " +
+                  panel.Track(PanelRow::kAmplification)->toolTip().toStdString(),
+              "1.500 150.0%");
     engine.SetFrameRate(25.0);
     panel.Track(PanelRow::kDelay)->setValue(2000);
     EXPECT_EQ(engine.params.delayMs.load(), 2000u);
@@ -71,16 +62,15 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     EXPECT_EQ(delays.takeFirst().at(0).toUInt(), 2000u);
 
     panel.ResetButton(PanelRow::kAmplification)->click();
-    EXPECT_EQ(engine.params.amp.load(), 128);
-    EXPECT_EQ(panel.Track(PanelRow::kAmplification)->value(), 128);
+    EXPECT_EQ(std::pair(engine.params.amp.load(), panel.Track(PanelRow::kAmplification)->value()),
+              std::pair(128, 128));
     EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1");
     // The main window routes the button commands 1021 ... 1039 here too.
     EXPECT_TRUE(panel.HandleCommand(1033));
     EXPECT_EQ(engine.params.delayMs.load(), 0u);
     ASSERT_EQ(delays.count(), 1);
     EXPECT_EQ(delays.takeFirst().at(0).toUInt(), 0u);
-    EXPECT_FALSE(panel.HandleCommand(1034));
-    EXPECT_FALSE(panel.HandleCommand(40016));
+    EXPECT_FALSE(panel.HandleCommand(1034) || panel.HandleCommand(40016));
 }
 
 // The threshold rows follow the banding flags whatever channel and accumulation are chosen.
@@ -156,34 +146,41 @@ TEST_F(SettingsPanelTest, KelpaCfgReplacesLabelsAndTitle) {
     EXPECT_GT(panel.Label(PanelRow::kGamma)->width(), plain.Label(PanelRow::kGamma)->width());
     EXPECT_LT(panel.Track(PanelRow::kGamma)->width(), plain.Track(PanelRow::kGamma)->width());
     EXPECT_EQ(panel.ValueBox(PanelRow::kGamma)->geometry().right() + 1, 400 - 6);
-    KeepGrab(panel, "settings_panel_cfg.png");
 }
 
-TEST_F(SettingsPanelTest, ToggleAndCloseBoxKeepTheShownFlagAndThePlaceIsRestoredAndSaved) {
-    SettingsPanel panel(App(), {});
-    QSignalSpy shown(&panel, &SettingsPanel::shownChanged);
-    EXPECT_TRUE(panel.ShowToggle());
-    EXPECT_TRUE(panel.isVisible());
+// The panel shown and hidden by its toggle, its close box and the main window's commands, the
+// shown flag passed on and saved; its place restored and saved.
+TEST_F(SettingsPanelTest, ShownFlagAndPlaceAreRestoredAndSaved) {
+    ProcEngine& engine = CurrentEngine();
+    QWidget mainWindow;
+    profile.Set("ProcFiltrPPage", "1");
+    PanelDialogs dialogs(App(), {}, {}, &mainWindow);
+    SettingsPanel& panel = dialogs.Panel();
+    QSignalSpy delays(&dialogs, &PanelDialogs::delayChanged);
+    QSignalSpy shown(&dialogs, &PanelDialogs::panelShownChanged);
+    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+    // A first run: beside the main window, left of it.
+    dialogs.Restore(QRect(work.left() + 600, work.top() + 100, 300, 80));
+    EXPECT_TRUE(dialogs.PanelVisible());
+    EXPECT_EQ(panel.frameGeometry().topLeft(), work.topLeft() + QPoint(198, 100));
     EXPECT_FALSE(panel.ShowToggle());
-    EXPECT_FALSE(panel.isVisible());
     EXPECT_TRUE(panel.ShowToggle());
     panel.close();  // the close box hides the panel
-    EXPECT_FALSE(panel.Shown());
+    EXPECT_FALSE(panel.Shown() || dialogs.PanelVisible());
     ASSERT_EQ(shown.count(), 4);
     EXPECT_FALSE(shown.at(3).at(0).toBool());
-    panel.SaveState();
+    dialogs.Save();
     EXPECT_EQ(profile.Get("ProcFiltrPPage"), "0");
+    engine.SetTimeDelay(2500);
+    dialogs.RefreshPanelRow(StreamEvent::kDelayChanged);
+    EXPECT_EQ(panel.Track(PanelRow::kDelay)->value(), 2500);
+    ASSERT_GE(delays.count(), 1);
+    EXPECT_EQ(delays.last().at(0).toUInt(), 2500u);
 
-    // A panel never shown yet, as at start-up.
-    SettingsPanel placed(App(), {});
-    const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
-    const QSize outer = placed.frameGeometry().size();
-    // A first run: beside the main window, left of it.
-    placed.Restore(PanelSettings{}, QRect(work.left() + 600, work.top() + 100, 300, 80));
-    EXPECT_EQ(placed.frameGeometry().topLeft(), work.topLeft() + QPoint(198, 100));
-    EXPECT_FALSE(placed.isVisible());
     // A remembered place past the screen's corner is pulled back; the panel shows when it was
     // shown at the last exit.
+    SettingsPanel placed(App(), {});
+    const QSize outer = placed.frameGeometry().size();
     placed.Restore(PanelSettings{true, 100000, -50}, QRect());
     EXPECT_TRUE(placed.isVisible());
     const QPoint at = placed.frameGeometry().topLeft();
@@ -192,30 +189,80 @@ TEST_F(SettingsPanelTest, ToggleAndCloseBoxKeepTheShownFlagAndThePlaceIsRestored
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, at.x(), at.y()}));
 }
 
-// The main window's side: the panel shown and hidden by command, its delay and shown flag
-// passed on, its rows refreshed by event, its state saved.
-TEST_F(SettingsPanelTest, MainWindowDrivesThePanelThroughPanelDialogs) {
+TEST(PanelFormat, ValueBoxAndTooltip) {
+    const struct {
+        PanelRow row;
+        int32_t position;
+        const char* value;    // value box (the delay row: before a source tells its rate)
+        const char* tooltip;  // track bar tooltip
+    } cases[] = {
+        // Whole amplification factors have no decimals, others three; the tooltip in percent.
+        {PanelRow::kAmplification, 192, "1.500", "150.0%"},
+        {PanelRow::kAmplification, 256, "2", "200%"},
+        {PanelRow::kAmplification, 1, "0.008", "0.8%"},
+        // Black level has no tooltip formatter: the track bar's text is shown.
+        {PanelRow::kBlackLevel, -765, "-765", "Black Level"},
+        // Gamma: 1 ... 128 scale down to 0, above 128 up to 6.
+        {PanelRow::kGamma, 256, "6", "6.000"},
+        {PanelRow::kGamma, 64, "0.500", "0.500"},
+        {PanelRow::kGamma, 160, "2.250", "2.250"},
+        {PanelRow::kAccumulator, 17, "17", "Accumulator [frame number]"},
+        // Delay: milliseconds x 0.03 frames; the tooltip as seconds and milliseconds.
+        {PanelRow::kDelay, 1000, "30", "01:000"},
+        {PanelRow::kDelay, 33, "0", "00:033"},
+        {PanelRow::kDelay, 60000, "1800", "59:000"},
+        // Thresholds in hundredths: whole factors without decimals.
+        {PanelRow::kNrh, -200, "-2", "-2.000"},
+        {PanelRow::kNrh, 150, "1.500", "1.500"},
+        {PanelRow::kNrv, -5, "-0.050", "-0.050"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << RowDesc(c.row).key << " " << c.position);
+        EXPECT_EQ(RowDesc(c.row).value(c.position), c.value);
+        EXPECT_EQ(RowTooltip(c.row, c.position), c.tooltip);
+    }
+}
+
+// A move is held to the row's range, applied once, and leaves the other rows alone; the
+// panel's ranges are the ones the processing settings accept.
+TEST_F(SettingsPanelTest, MovesAreHeldToTheRangeAndAppliedOnce) {
     ProcEngine& engine = CurrentEngine();
-    QWidget mainWindow;
-    PanelDialogs dialogs(App(), {}, {}, &mainWindow);
-    QSignalSpy delays(&dialogs, &PanelDialogs::delayChanged);
-    QSignalSpy shown(&dialogs, &PanelDialogs::panelShownChanged);
-    profile.Set("ProcFiltrPPage", "1");
-    dialogs.Restore(QRect(700, 100, 300, 80));
-    EXPECT_TRUE(dialogs.PanelVisible());
-    dialogs.SetPanelVisible(true);
-    EXPECT_TRUE(dialogs.Panel().isVisible());
-    dialogs.SetPanelVisible(false);
-    EXPECT_FALSE(dialogs.Panel().isVisible());
-    EXPECT_EQ(shown.count(), 2);
-    engine.SetTimeDelay(2500);
-    dialogs.RefreshPanelRow(StreamEvent::kDelayChanged);
-    EXPECT_EQ(dialogs.Panel().Track(PanelRow::kDelay)->value(), 2500);
-    ASSERT_GE(delays.count(), 1);
-    EXPECT_EQ(delays.last().at(0).toUInt(), 2500u);
-    dialogs.Save();
-    EXPECT_EQ(profile.Get("ProcFiltrPPage"), "0");
-    EXPECT_FALSE(profile.Get("SLX").empty());
+    engine.ampTrend.store(5);
+    EXPECT_TRUE(ApplyRowPosition(PanelRow::kAmplification, engine, 500));
+    EXPECT_EQ(engine.params.amp.load(), 256);
+    EXPECT_EQ(engine.ampTrend.load(), 0);  // the user took over from the trend
+    engine.ampTrend.store(5);
+    EXPECT_FALSE(ApplyRowPosition(PanelRow::kAmplification, engine, 256));
+    EXPECT_EQ(engine.ampTrend.load(), 5);  // nothing changed, nothing reset
+    EXPECT_TRUE(ApplyRowPosition(PanelRow::kBlackLevel, engine, -1000));
+    EXPECT_TRUE(ApplyRowPosition(PanelRow::kAccumulator, engine, 300));
+    EXPECT_TRUE(ApplyRowPosition(PanelRow::kDelay, engine, 7000));
+    EXPECT_TRUE(ApplyRowPosition(PanelRow::kNrh, engine, 150));
+    EXPECT_FALSE(ApplyRowPosition(PanelRow::kNrh, engine, 150));
+    EXPECT_TRUE(ApplyRowPosition(PanelRow::kNrv, engine, -300));
+    const ProcSettings s = engine.Settings();
+    EXPECT_EQ(std::tuple(s.amp, s.blackLevel, s.gamma, s.countAccum, s.delayMs, s.rmsH, s.rmsV),
+              std::tuple(256, -765, 128, 256, 6000u, 1.5f, -2.0f));
+    // A count beyond the slider's end shows in the value box while the handle stands at the end;
+    // the delay's box shows the frames the engine waits at its rate.
+    engine.SetCountAccum(1000);
+    EXPECT_EQ(RowPosition(PanelRow::kAccumulator, &engine), 256);
+    EXPECT_EQ(RowValueText(PanelRow::kAccumulator, &engine), "1000");
+    engine.SetFrameRate(10.0);
+    EXPECT_EQ(RowValueText(PanelRow::kDelay, &engine), "60");
+}
+
+// Reset buttons store the default only when it is not there already.
+TEST_F(SettingsPanelTest, ResetStoresTheDefault) {
+    ProcEngine& engine = CurrentEngine();
+    for (const PanelRowDesc& desc : PanelRows()) {
+        SCOPED_TRACE(desc.label);
+        EXPECT_FALSE(ResetRow(desc.row, engine));
+        ASSERT_TRUE(ApplyRowPosition(desc.row, engine, desc.maximum));
+        EXPECT_EQ(RowValue(desc.row, &engine), desc.maximum);
+        EXPECT_TRUE(ResetRow(desc.row, engine));
+        EXPECT_EQ(RowValue(desc.row, &engine), desc.defaultPosition);
+    }
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
-// Driving the processed window with synthetic mouse and wheel events, and the windows' own
+// Driving the processed window with synthetic mouse and wheel events and through its "Processing
+// Area" dialog (fields typed into and left, Half, Full, OK, Cancel), and the windows' own
 // behaviour: moving by the client area, closing, sizing, saving.
-#include <QMenu>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 #include <mutex>
 
+#include "gui/area_dialog_qt.h"
 #include "gui/live_window.h"
 #include "gui/processing_window.h"
 #include "gui/windows_fixture.h"
@@ -13,6 +17,13 @@
 
 namespace kelpa::test {
 namespace {
+
+QString Texts(AreaDialog& d) {
+    QStringList texts;
+    for (AreaField f : {AreaField::kX, AreaField::kY, AreaField::kWidth, AreaField::kHeight})
+        texts << d.Field(f)->text();
+    return texts.join(',');
+}
 
 // A 640 x 480 picture in a 320 x 300 client (scale 0.5, picture at (0, 30)); the default area
 // is the middle half, (80, 90) - (240, 210) in the window.
@@ -39,6 +50,11 @@ class EditTest : public WindowsTest {
                           QPoint(0, delta), Qt::NoButton, keys, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&window, &event);
     }
+    // The "Processing Area" dialog, opened by its command.
+    AreaDialog* OpenDialog() {
+        EXPECT_TRUE(window.AreaCommand(kCommandAreaSetup));
+        return window.OpenDialog();
+    }
     ProcessingWindow window;
 };
 
@@ -49,8 +65,7 @@ TEST_F(EditTest, MoveIgnoresBandsAndPlacesTheCentreOnThePicture) {
     EXPECT_EQ(Area(), before);
     EXPECT_FLOAT_EQ(E().params.areaX, 0.5f);
     Drag({80, 90}, {});
-    EXPECT_FLOAT_EQ(E().params.areaX, 0.25f);
-    EXPECT_FLOAT_EQ(E().params.areaY, 0.25f);
+    EXPECT_EQ(std::pair(E().params.areaX, E().params.areaY), std::pair(0.25f, 0.25f));
 }
 
 TEST_F(EditTest, DrawEitherWayGivesTheSameAreaWhereItWasDrawn) {
@@ -105,26 +120,6 @@ TEST_F(EditTest, ADragSuspendsAutoMoveAndTheVirtualGuide) {
     EXPECT_EQ(std::pair(E().guideAutoMove.load(), E().guideVirtual.load()), std::pair(1, true));
 }
 
-TEST_F(EditTest, PopupMenuShowsAndSetsTheEditMode) {
-    QSignalSpy modes(&window, &ProcessingWindow::editModeChanged);
-    window.SetAreaMenuText(kCommandAreaExit, "Exit Chanage");
-    QTest::mousePress(&window, Qt::RightButton, {}, QPoint(150, 150));
-    QMenu* menu = window.AreaMenu();
-    ASSERT_TRUE(menu->isVisible());
-    QStringList texts;
-    for (QAction* a : menu->actions()) texts << (a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(texts.join("|").toStdString(), "Move|Resize|Draw|-|Exit Chanage");
-    EXPECT_FALSE(menu->actions().at(4)->isEnabled());
-    menu->actions().at(2)->trigger();
-    menu->close();
-    EXPECT_EQ(window.Mode(), EditMode::kDraw);
-    EXPECT_EQ(modes.count(), 1);
-    EXPECT_TRUE(window.MenuState().drawChecked);
-    EXPECT_TRUE(window.MenuState().exitEnabled);
-    window.AreaCommand(kCommandAreaExit);
-    EXPECT_EQ(window.Mode(), EditMode::kNone);
-}
-
 // Without a mode either window is moved by its client area; closing either asks to end the
 // program.
 TEST_F(EditTest, WithoutAModeEitherWindowMovesByItsClientAreaAndClosingEndsTheProgram) {
@@ -161,15 +156,69 @@ TEST_F(EditTest, SizesPlacesAndFlags) {
     EXPECT_EQ(profile.Get("VPX"), "");
     ctrl.SetCurrent(true);
     window.SaveSettings();
-    EXPECT_EQ(profile.Get("VPX"), "40");
-    EXPECT_EQ(profile.Get("VPW"), "500");
-    EXPECT_EQ(profile.Get("ViewGuideGrid"), "1");
-    EXPECT_EQ(profile.Get("ViewProcVis"), "1");
+    EXPECT_EQ(profile.Get("VPX") + " " + profile.Get("VPW") + " " + profile.Get("ViewGuideGrid") +
+                  " " + profile.Get("ViewProcVis"),
+              "40 500 1 1");
     // The next window reads them back.
     ProcessingWindow next;
     EXPECT_EQ(next.pos(), QPoint(40, 30));
     EXPECT_EQ(next.size(), QSize(500, 375));
     EXPECT_TRUE(next.Flags().guideGrid);
+}
+
+// ---- The "Processing Area" dialog over the window --------------------------------------------
+
+// The fields; typing applies at once, leaving shows the result, and a mouse edit
+// refreshes the open dialog.
+TEST_F(EditTest, AreaDialogTypingAppliesAtOnceLeavingShowsTheResultAndMouseEditsShow) {
+    AreaDialog* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "Processing Area [current input size]");
+    EXPECT_EQ(Texts(*dialog), "160,120,320,240");
+    EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 320, 240 )");
+    EXPECT_EQ(dialog->Field(AreaField::kX)->maxLength(), 4);
+
+    QLineEdit* width = dialog->Field(AreaField::kWidth);
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, "200");
+    EXPECT_EQ(Area().w, 200);
+    // Not a number: leaving the field shows the width again.
+    width->selectAll();
+    QTest::keyClicks(width, "x");
+    EXPECT_EQ(Area().w, 200);
+    Leave(width);
+    EXPECT_EQ(width->text(), "200");
+    EXPECT_EQ(dialog->BoundBox()->text().toStdString(), "( 160, 120, 200, 240 )");
+    window.AreaCommand(kCommandAreaDraw);
+    Drag({40, 60}, {{200, 180}});
+    EXPECT_EQ(Texts(*dialog), "80,60,320,240");
+}
+
+TEST_F(EditTest, AreaDialogHalfFullCancelAndOk) {
+    AreaDialog* dialog = OpenDialog();
+    ASSERT_NE(dialog, nullptr);
+    QSignalSpy changes(dialog, &AreaDialog::areaChanged);
+    dialog->FullButton()->click();
+    EXPECT_EQ(Area(), (ProcArea{0, 0, 640, 480, 640, 480}));
+    EXPECT_EQ(Texts(*dialog), "0,0,640,480");
+    dialog->FullButton()->click();  // already full: nothing to draw
+    EXPECT_EQ(changes.count(), 1);
+    // Cancel puts back the area the dialog opened with and closes it with result 1.
+    QSignalSpy finished(dialog, &QDialog::finished);
+    dialog->CancelButton()->click();
+    EXPECT_EQ(Area(), (ProcArea{160, 120, 480, 360, 320, 240}));
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toInt(), 1);
+    QApplication::processEvents();
+    EXPECT_EQ(window.OpenDialog(), nullptr);
+
+    window.AreaCommand(kCommandAreaSetup);
+    window.OpenDialog()->HalfButton()->click();  // the area already is half: no change
+    window.OpenDialog()->Field(AreaField::kX)->setText("10");
+    Leave(window.OpenDialog()->Field(AreaField::kX));
+    window.OpenDialog()->OkButton()->click();
+    EXPECT_EQ(Area().x0, 10);
 }
 
 }  // namespace

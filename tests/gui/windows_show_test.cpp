@@ -1,0 +1,389 @@
+// What the video windows show, read back from their grabbed images: the picture the right way
+// up, the overlay in its colours at its places, the virtual-guide shift; and what they hear from
+// the stream: the event bridge (notifications from another thread arriving as signals on the GUI
+// thread, coalesced per kind, with the newest data) and the "Info: Statistic" window it feeds (its
+// values shown only for the current video, hidden by its close box and shown again where it was;
+// with the guide on, the star's metrics and the HFD plot).
+#include <QPainter>
+#include <QSignalSpy>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+#include <tuple>
+
+#include "gui/event_bridge.h"
+#include "gui/frame_render.h"
+#include "gui/live_window.h"
+#include "gui/processing_window.h"
+#include "gui/statistic_window.h"
+#include "gui/windows_fixture.h"
+#include "processing/proc_engine.h"
+#include "video/new_counter.h"
+
+namespace kelpa::test {
+namespace {
+
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kAreaPen = qRgb(255, 180, 0);
+const QRgb kAutoMovePen = qRgb(0, 180, 200);
+const QRgb kGridPen = qRgb(180, 180, 180);
+const QRgb kMarkPen = qRgb(255, 0, 0);
+const QRgb kPicture = qRgb(40, 40, 40);
+
+bool Bright(QRgb c) {
+    return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) > 200;
+}
+
+// Every pixel of a horizontal or vertical run, ends included, has `colour`.
+void ExpectRun(const QImage& image, int x0, int y0, int x1, int y1, QRgb colour) {
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            ASSERT_EQ(image.pixel(x, y), colour) << "at (" << x << ", " << y << ")";
+}
+
+// Both row orders (24-bit rows top first, YUY2 stored bottom first), each flipped or not.
+class UprightTest : public WindowsTest,
+                    public ::testing::WithParamInterface<std::tuple<bool, bool>> {};
+
+TEST_P(UprightTest, BothWindowsShowTheSceneTheRightWayUp) {
+    const auto [yuy2, flip] = GetParam();
+    ctrl.sink.engine.params.flipV.store(flip ? 1 : 0);
+    Connect(yuy2, 64, 48);
+    FeedCornerScene(16, 12);
+    LiveWindow live;
+    ProcessingWindow processing;
+    live.SetController(&ctrl);
+    processing.SetController(&ctrl);
+    for (QWidget* window : {static_cast<QWidget*>(&live), static_cast<QWidget*>(&processing)}) {
+        ShowAt(*window, 64, 48);
+        const QImage shown = Grab(*window);
+        EXPECT_EQ(std::tuple(Bright(shown.pixel(4, 4)), Bright(shown.pixel(4, 44)),
+                             shown.pixel(40, 4), shown.pixel(40, 44)),
+                  std::tuple(!flip, flip, kBlack, kBlack))
+            << window->windowTitle().toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RowOrders, UprightTest,
+                         ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+// A 640 x 480 picture in a 320 x 300 client: scale 0.5, picture at (0, 30), bands above and
+// below. The area (64, 48) - (300, 144) of the picture as shown lands at (32, 54) - (150, 102).
+class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override {
+        Connect(GetParam(), 640, 480);
+        PaintProcessedGrey(40);
+        ASSERT_TRUE(ctrl.sink.engine.SetAreaRect(64, 48, 300, 144));
+        window.SetController(&ctrl);
+        window.SetShowArea(true);
+        ShowAt(window, 320, 300);
+    }
+    ProcessingWindow window;
+};
+
+TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColoursAndDegenerateAreas) {
+    const bool bottomUp = GetParam();
+    ProcEngine& e = ctrl.sink.engine;
+    window.SetShowGrid(true);
+    // A star at (100, 200) as stored: shown row 200, or 279 when rows are stored bottom first.
+    e.surf.SetGuidePosition(100.0f, 200.0f);
+    const int markY = bottomUp ? 169 : 130;
+    QImage shown = Grab(window);
+    ExpectRun(shown, 32, 54, 150, 54, kAreaPen);
+    ExpectRun(shown, 32, 102, 150, 102, kAreaPen);
+    ExpectRun(shown, 32, 54, 32, 102, kAreaPen);
+    ExpectRun(shown, 150, 54, 150, 102, kAreaPen);
+    EXPECT_EQ(shown.pixel(33, 55), kPicture);
+    // The grid: its rectangle 5 inside the picture, lines through the guide reference (the
+    // picture's centre at (160, 150)).
+    ExpectRun(shown, 5, 35, 315, 35, kGridPen);
+    ExpectRun(shown, 5, 265, 315, 265, kGridPen);
+    ExpectRun(shown, 5, 120, 5, 265, kGridPen);
+    ExpectRun(shown, 160, 200, 160, 265, kGridPen);
+    ExpectRun(shown, 200, 150, 315, 150, kGridPen);
+    // The mark: 7 pixels each way around the star.
+    ExpectRun(shown, 47, markY, 53, markY, kMarkPen);
+    ExpectRun(shown, 50, markY - 3, 50, markY + 3, kMarkPen);
+    EXPECT_EQ(std::tuple(shown.pixel(54, markY), shown.pixel(100, 10), shown.pixel(100, 290)),
+              std::tuple(kPicture, kBlack, kBlack));
+
+    // Auto move on: the outline changes colour. Without the show-area setting neither the area
+    // nor the mark is drawn.
+    e.SetGuideAutoMoveSetting(true);
+    window.update();
+    ExpectRun(Grab(window), 32, 54, 150, 54, kAutoMovePen);
+    window.SetShowArea(false);
+    shown = Grab(window);
+    EXPECT_EQ(std::pair(shown.pixel(32, 54), shown.pixel(47, markY)),
+              std::pair(kPicture, kPicture));
+
+    // Without the guide the mark sits in the area's centre: cleared to see the area alone.
+    window.SetShowArea(true);
+    window.SetShowGrid(false);
+    e.SetGuideAutoMoveSetting(false);
+    const auto shownArea = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        EXPECT_TRUE(e.SetAreaRect(x0, y0, x1, y1));
+        e.surf.ClearGuideMark();
+        return Grab(window);
+    };
+    // No width, no height: a cross of 15 pixels around (160, 150).
+    shown = shownArea(320, 240, 320, 240);
+    ExpectRun(shown, 153, 150, 167, 150, kAreaPen);
+    ExpectRun(shown, 160, 143, 160, 157, kAreaPen);
+    EXPECT_EQ(shown.pixel(168, 150), kPicture);
+    // No width: a line.
+    shown = shownArea(320, 100, 320, 200);
+    ExpectRun(shown, 160, 80, 160, 130, kAreaPen);
+    EXPECT_EQ(shown.pixel(161, 100), kPicture);
+    // As wide as the picture: not drawn.
+    EXPECT_EQ(shownArea(0, 100, 640, 200).pixel(100, 80), kPicture);
+}
+
+INSTANTIATE_TEST_SUITE_P(RowOrders, OverlayTest, ::testing::Bool());
+
+// The virtual guide keeps the star on the reference point: the picture moves under it and the
+// strips it uncovers turn grey.
+TEST_F(WindowsTest, VirtualGuideShiftsThePictureWithTheStar) {
+    Connect(false, 64, 48);
+    PaintProcessed([](int32_t x, int32_t y, uint8_t* px) {
+        px[0] = uint8_t(4 * x);
+        px[1] = uint8_t(5 * y);
+        px[2] = 60;
+    });
+    ProcEngine& e = ctrl.sink.engine;
+    e.guideRefX[0] = 32.0f;
+    e.guideRefY[0] = 24.0f;
+    ProcessingWindow window;
+    window.SetController(&ctrl);
+    window.SetVirtualGuide(true);
+    ShowAt(window, 64, 48);
+    // Star at (22, 14), reference (32, 24): the picture moves 10 right and 9 down; then 7 and 7.
+    for (const auto& [starX, starY, dx, dy] :
+         {std::tuple(22.0f, 14.0f, 10, 9), std::tuple(25.0f, 16.0f, 7, 7)}) {
+        e.surf.SetGuidePosition(starX, starY);
+        const QImage shown = Grab(window);
+        for (const auto& [x, y] : {std::pair(0, 0), std::pair(7, 3), std::pair(20, 30)}) {
+            EXPECT_EQ(shown.pixel(x + dx, y + dy), qRgb(60, 5 * y, 4 * x)) << dx << "," << dy;
+        }
+        EXPECT_EQ(std::pair(shown.pixel(dx - 1, 40), shown.pixel(40, dy - 1)),
+                  std::pair(qRgb(128, 128, 128), qRgb(128, 128, 128)));
+    }
+}
+
+// At a device pixel ratio of 2 a picture shown 1:1 covers one screen pixel per picture pixel:
+// a checkerboard comes back pixel for pixel, with no blur. Runs in the high-DPI test.
+TEST_F(WindowsTest, HighDpiPictureAtOneToOneIsSharp) {
+    Connect(false, 128, 96);
+    PaintProcessed(
+        [](int32_t x, int32_t y, uint8_t* px) { std::memset(px, (x + y) % 2 ? 255 : 0, 3); });
+    ProcessingWindow window;
+    window.SetController(&ctrl);
+    window.SetStretchMode(4);  // even smoothing leaves a 1:1 picture alone
+    window.show();
+    if (window.devicePixelRatio() == 1.0) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
+    ASSERT_TRUE(window.ApplySizeCommand(SizeCommand::kInputSize));
+    QApplication::processEvents();
+    const QImage shown = Grab(window);
+    ASSERT_EQ(std::tuple(window.size(), window.DeviceClientSize(), shown.size()),
+              std::tuple(QSize(64, 48), QSize(128, 96), QSize(128, 96)));
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 128; ++x)
+            ASSERT_EQ(shown.pixel(x, y), (x + y) % 2 ? kWhite : kBlack) << x << "," << y;
+}
+
+// Once the sizes are stable a frame is taken and painted without a single operator new.
+TEST_F(WindowsTest, DrawingAFrameAllocatesNothing) {
+    Connect(false, 640, 480);
+    PaintProcessedGrey(40);
+    ProcViewFlags flags;
+    flags.guideArea = flags.guideGrid = true;
+    flags.stretchMode = 4;
+    QImage target(320, 300, QImage::Format_RGB32);
+    QPainter painter(&target);
+    ProcFrame frame;
+    LiveFrame live;
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) testing::StartCountingNew();
+        frame.Take(&ctrl.sink.engine);
+        frame.Paint(painter, target.size(), flags);
+        live.Take(&ctrl.sink.live);
+        live.Paint(painter, target.size());
+    }
+    EXPECT_EQ(testing::StopCountingNew(), 0);
+}
+
+// Pixels of `rect` in the plot's curve colour (antialiased edges aside).
+int CurvePixels(const QImage& image, const WindowRect& rect) {
+    const QColor curve = QColor::fromRgb(kHfdCurveColour);
+    int count = 0;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - curve.red()) + std::abs(c.green() - curve.green()) +
+                    std::abs(c.blue() - curve.blue()) <
+                40)
+                ++count;
+        }
+    return count;
+}
+
+// A focus run: the HFD falls to its best and rises again, four measurements a second.
+StatisticsSnapshot FocusSnapshot(int i) {
+    StatisticsSnapshot s;
+    s.guideEnable = true;
+    s.starMetricsValid = true;
+    s.time = i * 0.25;
+    s.hfd = 2.0f + std::abs(i - 120) / 40.0f;
+    s.fwhm = s.hfd * 0.9f;
+    s.peak = 180.0f;
+    s.snr = 40.0f;
+    return s;
+}
+
+// The snapshot of the current video only; with the guide on, the star's metrics and the HFD
+// plot below the values.
+TEST_F(WindowsTest, StatisticWindowShowsTheCurrentVideoAndStarMetricsWithTheGuideOn) {
+    Connect(false, 64, 48);
+    StatisticWindow window(QRect(300, 200, 500, 60));
+    EXPECT_EQ(window.windowTitle().toStdString(), "Info: Statistic");
+    const StatisticLayout& l = window.Layout();
+    EXPECT_EQ(window.size(), QSize(l.clientWidth, l.clientHeight));
+    ShowAt(window, l.clientWidth, l.clientHeight);
+
+    window.SetController(&ctrl);
+    StatisticsSnapshot s;
+    s.pixelValue = 0x102030;
+    s.histMin = 4, s.histMax = 99;
+    s.mean = 7.25f, s.bkgr = 5.0f, s.rms = 1.04f;
+    s.hfd = 3.0f;  // not shown: the guide is off
+    window.OnStatistics(&ctrl, s);
+    const std::string plainValues = "(16, 32, 48)\n4\n99\n7.2\n5.0\n1.0";
+    EXPECT_EQ(window.ValueText(), plainValues);
+    EXPECT_FALSE(window.GuideLinesShown());
+    VideoCtrl other{clock};
+    s.histMin = 77;
+    window.OnStatistics(&other, s);  // not the current video
+    EXPECT_EQ(window.ValueText(), plainValues);
+    s.histMin = 4;
+
+    // The guide on, no star measured yet: dashes, and an empty plot.
+    s.guideEnable = true;
+    window.OnStatistics(&ctrl, s);
+    EXPECT_TRUE(window.GuideLinesShown());
+    EXPECT_EQ(window.size(), QSize(l.guideClientWidth, l.guideClientHeight));
+    EXPECT_EQ(window.ValueText(), plainValues);  // the lines above stay as they were
+    EXPECT_STREQ(window.MetricText(), "-\n-\n-\n-");
+    QImage image = Grab(window);
+    ASSERT_EQ(image.height(), l.guideClientHeight);
+    EXPECT_EQ(CurvePixels(image, l.plot), 0);
+
+    for (int i = 0; i <= 240; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
+    EXPECT_STREQ(window.MetricText(), "5.00 px\n4.50 px\n180\n40.0");
+    // One slot a half second, each the mean of two measurements.
+    ASSERT_EQ(window.Hfd().Size(), 121u);
+    image = Grab(window);
+    EXPECT_GT(CurvePixels(image, l.plot), l.plot.Width() / 4);
+    EXPECT_EQ(CurvePixels(image, l.plotScale), 0);
+    // The best focus lies at the bottom of the plot, the ends of the run higher up.
+    int lowestCurve = -1;
+    for (int y = l.plot.top; y < l.plot.bottom; ++y)
+        if (CurvePixels(image, {l.plot.left, y, l.plot.right, y + 1}) > 0) lowestCurve = y;
+    EXPECT_GT(lowestCurve, l.plot.bottom - l.plot.Height() / 4);
+
+    // A star lost: dashes again; the guide off: the window as it was.
+    s.time = 61.0;
+    s.starMetricsValid = false;
+    window.OnStatistics(&ctrl, s);
+    EXPECT_STREQ(window.MetricText(), "-\n-\n-\n-");
+    EXPECT_FALSE(window.Hfd().At(window.Hfd().Size() - 1).valid);
+    s.guideEnable = false;
+    window.OnStatistics(&ctrl, s);
+    EXPECT_FALSE(window.GuideLinesShown());
+    EXPECT_EQ(window.size(), QSize(l.clientWidth, l.clientHeight));
+    // Another video starts a history of its own.
+    window.SetController(&other);
+    EXPECT_EQ(window.Hfd().Size(), 0u);
+    // The close box hides the window (the program goes on); the toggle shows it where it was.
+    QSignalSpy shown(&window, &StatisticWindow::shownChanged);
+    window.move(20, 30);
+    window.close();
+    EXPECT_FALSE(window.isVisible() || window.Shown());
+    window.Toggle();
+    EXPECT_EQ(std::pair(window.isVisible(), window.pos()), std::pair(true, QPoint(20, 30)));
+    ASSERT_EQ(shown.count(), 2);
+    EXPECT_FALSE(shown.at(0).at(0).toBool());
+}
+
+// Once the window has its size, taking snapshots allocates nothing.
+TEST_F(WindowsTest, StatisticSnapshotsAllocateNothing) {
+    Connect(false, 64, 48);
+    StatisticWindow window(QRect(300, 200, 500, 60));
+    window.SetController(&ctrl);
+    window.OnStatistics(&ctrl, FocusSnapshot(0));
+    kelpa::testing::StartCountingNew();
+    for (int i = 1; i < 2000; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
+    EXPECT_EQ(kelpa::testing::StopCountingNew(), 0);
+    EXPECT_EQ(window.Hfd().Size(), kHfdSlotCount);
+}
+
+TEST_F(WindowsTest, TheBridgeGivesOneSignalPerKindWithTheNewestData) {
+    EventBridge bridge;
+    bridge.Watch(ctrl);
+    QSignalSpy pictures(&bridge, &EventBridge::processedPicture);
+    QSignalSpy statistics(&bridge, &EventBridge::statistics);
+    QSignalSpy amp(&bridge, &EventBridge::ampChanged);
+    QSignalSpy done(&bridge, &EventBridge::captureDone);
+    QSignalSpy progress(&bridge, &EventBridge::captureProgress);
+    QSignalSpy live(&bridge, &EventBridge::livePicture);
+    StreamEvents& events = ctrl.Events();
+    // The streaming thread runs ahead of a GUI thread that is busy elsewhere.
+    std::thread stream([&] {
+        for (uint64_t frame = 1; frame <= 500; ++frame) {
+            events.Post(StreamEvent::kProcessedPicture);
+            StatisticsSnapshot s;
+            s.frame = frame;
+            events.PostStatistics(s);
+            events.PostAutoChange(StreamEvent::kAmpChanged, static_cast<int32_t>(frame));
+        }
+        events.PostCaptureProgress(6);
+        CaptureReport report;
+        report.capturedCount = 7;
+        std::strcpy(report.failure, "disk full");
+        events.PostCaptureDone(report);
+    });
+    stream.join();
+    VideoCtrl other{clock};
+    other.Events().SetReceiver(&bridge);
+    other.Events().Post(StreamEvent::kLivePicture);
+    QApplication::processEvents();
+    other.Events().SetReceiver(nullptr);
+    ASSERT_EQ(pictures.count() + statistics.count() + amp.count() + done.count(), 4);
+    EXPECT_EQ(pictures.at(0).at(0).value<VideoCtrl*>(), &ctrl);
+    EXPECT_EQ(statistics.at(0).at(1).value<StatisticsSnapshot>().frame, 500u);
+    EXPECT_EQ(amp.at(0).at(1).toInt(), 500);
+    EXPECT_STREQ(done.at(0).at(1).value<CaptureReport>().failure, "disk full");
+    // The count as it stands when the progress is taken: the run's end has set it.
+    ASSERT_EQ(progress.count(), 1);
+    EXPECT_EQ(progress.at(0).at(1).toUInt(), 7u);
+    EXPECT_EQ(live.count(), 0);
+    // Taken and acknowledged: the next post is heard again, once.
+    events.Post(StreamEvent::kProcessedPicture);
+    events.Post(StreamEvent::kProcessedPicture);
+    QApplication::processEvents();
+    EXPECT_EQ(pictures.count(), 2);
+    EXPECT_EQ(statistics.count(), 1);
+}
+
+TEST_F(WindowsTest, ABridgeThatGoesStopsReceiving) {
+    {
+        EventBridge bridge;
+        ASSERT_TRUE(bridge.Watch(ctrl));
+        EXPECT_EQ(ctrl.Events().Receiver(), &bridge);
+    }
+    EXPECT_EQ(ctrl.Events().Receiver(), nullptr);
+}
+
+}  // namespace
+}  // namespace kelpa::test
