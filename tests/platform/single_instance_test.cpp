@@ -46,14 +46,16 @@ TEST(SingleInstanceTest, TheLockDiesWithItsProcess) {
     const std::string lockPath = dir.File("KELPO ORB.lock");
     const pid_t holder = Spawn([&] {
         SingleInstance first(lockPath);
-        if (first.CheckSingleInstance()) pause();  // held until killed
+        // The parent's checks hold the lock for moments: try until it is ours, then keep it.
+        while (!first.CheckSingleInstance()) usleep(1000);
+        pause();  // held until killed
         return 1;
     });
     SingleInstance second(lockPath);
     // Wait (without a time limit of our own) until the holder has taken the lock.
     while (second.CheckSingleInstance()) {
         second.Release();
-        ASSERT_EQ(waitpid(holder, nullptr, WNOHANG), 0) << "the holder could not lock";
+        ASSERT_EQ(waitpid(holder, nullptr, WNOHANG), 0) << "the holder ended";
         usleep(1000);
     }
     kill(holder, SIGKILL);
