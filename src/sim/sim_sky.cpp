@@ -153,10 +153,6 @@ SimSky::SimSky(const SimSkyParams& params)
     guideY_.resize(2 * static_cast<size_t>(guideRadius_) + 2);
 }
 
-double SimSky::BackgroundLevel() const {
-    return std::lround(params_.background * 16.0) / 16.0;
-}
-
 double SimSky::NoiseSigma() const {
     return std::sqrt(params_.readNoise * params_.readNoise +
                      params_.background / params_.electronsPerDn);
@@ -321,22 +317,6 @@ void SimSky::PrepareFrame(uint64_t frame) {
     for (int y = guideTop_; y < guideBottom_; ++y) {
         guideY_[y - guideTop_] = static_cast<float>(amplitude * PixelShare(y, star.y, sigma));
     }
-}
-
-bool SimSky::BandingAt(uint64_t frame, std::span<float> rowOffsets,
-                       std::span<float> columnOffsets) const {
-    if (rowOffsets.size() != static_cast<size_t>(params_.height) ||
-        columnOffsets.size() != static_cast<size_t>(params_.width)) {
-        return false;
-    }
-    std::vector<int16_t> rows(rowOffsets.size());
-    std::vector<int16_t> columns(columnOffsets.size());
-    FillBanding(frame, rows.data(), columns.data());
-    std::transform(rows.begin(), rows.end(), rowOffsets.begin(),
-                   [](int16_t v) { return v / 16.0f; });
-    std::transform(columns.begin(), columns.end(), columnOffsets.begin(),
-                   [](int16_t v) { return v / 16.0f; });
-    return true;
 }
 
 }  // namespace kelpa

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 namespace kelpa {
@@ -100,20 +99,14 @@ class SimSky {
     int Width() const { return params_.width; }
     int Height() const { return params_.height; }
 
-    // The true sky level and the standard deviation of its per-pixel random noise (read noise
-    // plus the sky's shot noise), in DN, without banding.
-    double BackgroundLevel() const;
+    // The standard deviation of the sky's per-pixel random noise (read noise plus the sky's
+    // shot noise), in DN, without banding.
     double NoiseSigma() const;
 
     SimPoint GuideStarAt(uint64_t frame) const { return track_.PositionAt(frame); }
     const SimGuideTrack& GuideTrack() const { return track_; }
     const std::vector<SimStar>& Stars() const { return stars_; }
     const std::vector<SimHotPixel>& HotPixels() const { return hotPixels_; }
-
-    // The banding of one frame: the offset (DN) added to each row and to each column. The
-    // spans must hold Height() and Width() values; returns false otherwise.
-    bool BandingAt(uint64_t frame, std::span<float> rowOffsets,
-                   std::span<float> columnOffsets) const;
 
     // Renders frame `frame` as full-range 8-bit luminance, rows `stride` bytes apart. Returns
     // false, writing nothing, when the rows do not fit in `dstSize` bytes.
