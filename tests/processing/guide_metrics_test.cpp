@@ -118,6 +118,11 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
         }
         const double threshold = std::sqrt(squares[0] / kStars);
         const double refined = std::sqrt(squares[1] / kStars);
+        // The figures, for --gtest_output=xml.
+        ::testing::Test::RecordProperty(std::string(Name(path)) + "_threshold_rms_px",
+                                        std::to_string(threshold));
+        ::testing::Test::RecordProperty(std::string(Name(path)) + "_refined_rms_px",
+                                        std::to_string(refined));
         EXPECT_LE(refined, 0.05) << "threshold centre " << threshold;
         EXPECT_LE(threshold, 0.25);
         EXPECT_LT(refined, threshold);
