@@ -146,20 +146,6 @@ void ExpectMatchOnEveryTarget(const FormatCase& f, Frame& frame, const std::stri
     }
 }
 
-// Unrestricted, every converter runs on the best instruction set built and supported (Highway
-// gives better targets lower bits); GCC builds for x86 carry the AVX-512 VBMI/VNNI target.
-TEST(ConvertTargetTest, ConvertersRunOnTheBestInstructionSet) {
-    const int64_t available = ConverterTargets() & hwy::SupportedTargets();
-    ASSERT_NE(available, 0);
-    for (const FormatCase& f : AllFormats()) {
-        EXPECT_EQ(ConverterTarget(f.fast), available & -available) << f.name;
-    }
-    EXPECT_EQ(ConverterTarget(NoConvert), 0);
-#if HWY_ARCH_X86_64 && defined(__GNUC__) && !defined(__clang__)
-    EXPECT_NE(ConverterTargets() & HWY_AVX3_DL, 0);
-#endif
-}
-
 class ConvertMatchTest : public ::testing::TestWithParam<size_t> {};
 
 // Every width up to 40 (heights 1 to 4 in turn), sizes with several whole vectors and a tail,
