@@ -369,9 +369,7 @@ TEST_F(CaptureFormatRunTest, SerFilesHoldTheirFramesWithDeviceTextsAndTimesAndRe
         pictures.emplace_back(i < 2 ? 8 : 6, i < 2 ? 4 : 2, i > 1, i, i > 4);
     Start(CaptureFileType::kSer, 100);
     for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(pictures[i], i, i < 5), 1) << i;
-    test::RecordingNotice notice;
-    EXPECT_FALSE(writer_.ToggleCapture(&notice));
-    EXPECT_EQ(notice.status.back(), "Capturing 7 (+7) frame(s)");
+    EXPECT_FALSE(writer_.ToggleCapture(nullptr));
     ASSERT_EQ(FilesIn(dir_.Path()),
               (Names{"capZWO_00001.ser", "capZWO_00001.ser.part", "capZWO_00001_1.ser",
                      "capZWO_00003.ser", "capZWO_00006.ser"}));
