@@ -211,13 +211,12 @@ TEST_F(PacingTest, LongWaitsSleepInSlicesAndOnlyRunningFilesWait) {
 
 // ---- Run states -----------------------------------------------------------------------------
 
-// A stopped graph has nothing to pause; a stopped file is rewound (commands without a graph
-// are the application tests'). Run from pause stops the graph first and polls until it has; a
+// A stopped graph has nothing to pause (commands without a graph, and the rewind of a stopped
+// file, are the application tests'). Run from pause stops the graph first and polls until it has; a
 // failed run stays stopped.
 TEST_F(IntakeTest, RunStates) {
     FakeMediaControl control;
-    FakeSeeking seeking;
-    ctrl->AttachGraph(&control, &seeking, nullptr);
+    ctrl->AttachGraph(&control, nullptr, nullptr);
     EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kUnchanged);
     EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl->Run(), MediaResult::kUnchanged);
@@ -229,10 +228,8 @@ TEST_F(IntakeTest, RunStates) {
     control.reportedState = kStatePaused;  // the graph never leaves pause: 3 polls
     EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateRunning);
-    seeking.position = 1234;
     EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
-    EXPECT_EQ(seeking.position, 0);
     EXPECT_EQ(ctrl->Stop(), MediaResult::kUnchanged);
     EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "pause", "stopWhenReady", "getState",
                                       "getState", "getState", "run", "stopWhenReady"}));
