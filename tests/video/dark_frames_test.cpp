@@ -107,9 +107,8 @@ TEST_F(DarkFramesTest, MasterIsTheAverageOfTheLivePictures) {
 }
 
 // A take with a dark in use averages the raw frames, not the subtracted ones; the new master is
-// the one in use afterwards. A take needs a format that converts, and is abandoned when the
-// format changes.
-TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormatThatConverts) {
+// the one in use afterwards. A take is abandoned when the format changes.
+TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormat) {
     ASSERT_TRUE(Connect(kFormatRgb, 24, 8, 4));
     ASSERT_TRUE(Dark().Install(DarkOf({9})).ok);
     Dark().SetUse(true);
@@ -122,9 +121,6 @@ TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormatThatConverts) {
     Feed(sample);
     EXPECT_EQ(Live(), Bytes(3 * 8 * 4, 0));
 
-    Connect(FourCC("MJPG"), 24, 16, 8);  // refused: no converter
-    EXPECT_FALSE(Dark().StartTake(4).ok);
-    EXPECT_FALSE(Dark().FinishTake().ok);  // no take ended
     ASSERT_TRUE(Connect(kFormatYuy2, 16, 16, 8));
     ASSERT_TRUE(Dark().StartTake(8).ok);
     Feed(Sample(1));

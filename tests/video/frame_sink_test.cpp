@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <tuple>
 
-#include "support/captured_log.h"
 #include "support/intake_harness.h"
 #include "support/temp_files.h"
 #include "support/test_support.h"
@@ -41,7 +40,7 @@ TEST_F(IntakeTest, SampleReachesBothPictures) {
     // An empty area (also for frames too small for the area setters): whole-frame formula.
     sink.engine.params.areaW = 0.0f;
     for (const auto& format : kelpa::testing::AllFormats()) {
-        for (const auto& [w, h] : {std::pair{1, 1}, {5, 3}, {7, 2}, {321, 241}}) {
+        for (const auto& [w, h] : {std::pair{1, 1}, {7, 2}, {321, 241}}) {
             SCOPED_TRACE(::testing::Message() << format.name << " " << w << "x" << h);
             events.Clear();
             Connect(format.code, format.bits, w, h);
@@ -67,15 +66,11 @@ TEST_F(IntakeTest, SampleReachesBothPictures) {
     }
 }
 
-// A short sample is skipped, not read past its end, and logged once however many follow.
-TEST_F(IntakeTest, ShortSampleIsSkippedAndLoggedOnce) {
+// A short sample is skipped, not read past its end; an unsupported format converts nothing.
+TEST_F(IntakeTest, ShortSampleIsSkipped) {
     Connect(kFormatRgb, 24, 8, 4, 200);
-    kelpa::testing::CapturedLog::Start();
-    for (int i = 0; i < 3; ++i) sink.SampleCB(0.0, sample.data(), sample.size() - 1);
+    sink.SampleCB(0.0, sample.data(), sample.size() - 1);
     EXPECT_TRUE(sink.live.Picture().data[0] == 0 && events.Events().empty());
-    EXPECT_EQ(kelpa::testing::CapturedLog::Lines(),
-              Strings{"Sample of 95 bytes is shorter than the 96 bytes of the connected format; "
-                      "frame skipped"});
     Feed();
     EXPECT_EQ(sink.live.Picture().data[0], 200);
     EXPECT_EQ(sink.SampleCB(0.0, nullptr, 0), 0);
@@ -99,9 +94,8 @@ TEST_F(IntakeTest, FrameRateSetsTheDelayAndItsGateSkipsTheChainButNotTheLiveWind
     EXPECT_EQ(events.Count(StreamEvent::kProcessedPicture), 2);
 }
 
-// Hidden windows get no pictures; a header met again (or its other row order) keeps the
-// pictures' buffers.
-TEST_F(IntakeTest, HiddenWindowsGetNoPicturesAndTheSameHeaderDoesNotReallocate) {
+// A header met again (or its other row order) keeps the pictures' buffers.
+TEST_F(IntakeTest, TheSameHeaderDoesNotReallocate) {
     Connect(kFormatYuy2, 16, 64, 48);
     const uint8_t* live = sink.live.Picture().data;
     const uint8_t* out = sink.engine.surf.Picture().data;
@@ -109,11 +103,6 @@ TEST_F(IntakeTest, HiddenWindowsGetNoPicturesAndTheSameHeaderDoesNotReallocate) 
     Connect(kFormatYuy2, 16, 64, 48);
     EXPECT_EQ(std::tie(sink.live.Picture().data, sink.engine.surf.Picture().data),
               std::tie(live, out));
-    sink.live.SetVisible(false);
-    sink.engine.surf.SetVisible(false);
-    sink.isLive = true;
-    Feed();
-    EXPECT_EQ(events.Events(), std::vector{StreamEvent::kStatistics});
 }
 
 // The whole path, with every stage on and a capture run, allocates nothing per frame.
@@ -159,41 +148,43 @@ class PacingTest : public IntakeTest {
     FakeMediaControl control;
 };
 
-// Every frame is held until the next one is due by the stream's own times: the end of frame
-// i's hold stays within a millisecond of (i + 1) periods, however long each frame took to
-// decode (a period rounded to whole milliseconds drifts out of that at 29.97 frames per
-// second). Frames that leave the timeline start a new one: the frame after a resume, a step
-// while paused, a seek forward or back, or a long stall is held one period (a late one is
-// shown at once) and the frames after it follow their own times again.
+// At every common rate each frame is held until the next one is due by the stream's own times:
+// the end of frame i's hold stays within a millisecond of (i + 1) periods, however long each
+// frame took to decode (a period rounded to whole milliseconds drifts out of that at 29.97).
+// Frames that leave the timeline start a new one: the frame after a resume, a step while
+// paused, a seek forward or back, or a long stall is held one period (a late one is shown at
+// once) and the frames after it follow their own times again.
 TEST_F(PacingTest, FramesEndOnTheirOwnTimesAndTimelinesStartAgain) {
-    constexpr double kFps = 30000.0 / 1001;
-    Start(kFps);
-    auto frameTime = [](int frame) { return frame / kFps; };
-    uint32_t anchor = clock.now;
-    for (int i = 0; i < 30; ++i) {
-        clock.now += static_cast<uint32_t>(i % 4);  // decoding takes 0 to 3 ms
-        Feed(frameTime(i));
-        ASSERT_NEAR(Since(anchor), (i + 1) * 1000.0 / kFps, 1.0) << "frame " << i;
+    for (const double fps : {24000.0 / 1001, 24.0, 30000.0 / 1001, 30.0, 60.0, 5.0}) {
+        SCOPED_TRACE(fps);
+        Start(fps);
+        const auto frameTime = [fps](int frame) { return frame / fps; };
+        uint32_t anchor = clock.now;
+        for (int i = 0; i < 30; ++i) {
+            clock.now += static_cast<uint32_t>(i % 4);  // decoding takes 0 to 3 ms
+            Feed(frameTime(i));
+            ASSERT_NEAR(Since(anchor), (i + 1) * 1000.0 / fps, 1.0) << "frame " << i;
+        }
+        const size_t running = clock.sleeps.size();
+        ctrl->PauseToggle();
+        Feed(frameTime(30));  // the frame shown when the graph paused
+        Feed(frameTime(40));  // steps while paused are shown at once
+        Feed(frameTime(41));
+        EXPECT_EQ(clock.sleeps.size(), running);
+        clock.now += 60000;  // a minute in pause
+        ctrl->PauseToggle();
+        const auto expectHeld = [&](std::initializer_list<int> frames, int periods) {
+            anchor = clock.now;
+            for (const int frame : frames) Feed(frameTime(frame));
+            EXPECT_NEAR(Since(anchor), periods * 1000.0 / fps, 1.0) << *frames.begin();
+        };
+        expectHeld({42, 43, 44}, 3);  // after the resume
+        expectHeld({300, 301}, 2);    // a seek forward while running
+        clock.now += 2000;            // the disk stalled: the late frame is shown at once
+        expectHeld({302, 303}, 1);
+        expectHeld({0, 1}, 1);  // back to the start
+        ctrl->Stop();
     }
-    const size_t running = clock.sleeps.size();
-
-    ctrl->PauseToggle();
-    Feed(frameTime(30));  // the frame shown when the graph paused
-    Feed(frameTime(40));  // steps while paused are shown at once
-    Feed(frameTime(41));
-    EXPECT_EQ(clock.sleeps.size(), running);
-    clock.now += 60000;  // a minute in pause
-    ctrl->PauseToggle();
-    const auto expectHeld = [&](std::initializer_list<int> frames, int periods) {
-        anchor = clock.now;
-        for (const int frame : frames) Feed(frameTime(frame));
-        EXPECT_NEAR(Since(anchor), periods * 1000.0 / kFps, 1.0) << *frames.begin();
-    };
-    expectHeld({42, 43, 44}, 3);  // after the resume
-    expectHeld({300, 301}, 2);    // a seek forward while running
-    clock.now += 2000;            // the disk stalled: the late frame is shown at once
-    expectHeld({302, 303}, 1);
-    expectHeld({0, 1}, 1);  // back to the start
 }
 
 // Long waits sleep in slices and stop when the graph pauses; cameras and stopped files are
@@ -220,13 +211,12 @@ TEST_F(PacingTest, LongWaitsSleepInSlicesAndOnlyRunningFilesWait) {
 
 // ---- Run states -----------------------------------------------------------------------------
 
-// A stopped graph has nothing to pause; a stopped file is rewound (commands without a graph
-// are the application tests'). Run from pause stops the graph first and polls until it has; a
+// A stopped graph has nothing to pause (commands without a graph, and the rewind of a stopped
+// file, are the application tests'). Run from pause stops the graph first and polls until it has; a
 // failed run stays stopped.
 TEST_F(IntakeTest, RunStates) {
     FakeMediaControl control;
-    FakeSeeking seeking;
-    ctrl->AttachGraph(&control, &seeking, nullptr);
+    ctrl->AttachGraph(&control, nullptr, nullptr);
     EXPECT_EQ(ctrl->PauseToggle(), MediaResult::kUnchanged);
     EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl->Run(), MediaResult::kUnchanged);
@@ -238,10 +228,8 @@ TEST_F(IntakeTest, RunStates) {
     control.reportedState = kStatePaused;  // the graph never leaves pause: 3 polls
     EXPECT_EQ(ctrl->Run(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateRunning);
-    seeking.position = 1234;
     EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
-    EXPECT_EQ(seeking.position, 0);
     EXPECT_EQ(ctrl->Stop(), MediaResult::kUnchanged);
     EXPECT_EQ(control.calls, (Strings{"run", "pause", "run", "pause", "stopWhenReady", "getState",
                                       "getState", "getState", "run", "stopWhenReady"}));

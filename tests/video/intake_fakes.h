@@ -1,5 +1,4 @@
-// Fakes of the media graph for the intake tests: a control that records its calls and a
-// seeking interface that keeps a position.
+// A fake media graph control for the intake tests: it records its calls.
 #pragma once
 
 #include <string>
@@ -27,22 +26,6 @@ class FakeMediaControl final : public MediaControl {
     std::vector<std::string> calls;
     MediaResult runResult = MediaResult::kDone;
     int32_t reportedState = kStateStopped;
-};
-
-class FakeSeeking final : public MediaSeeking {
-  public:
-    bool IsFormatSupported(TimeFormat) override { return true; }
-    MediaResult SetTimeFormat(TimeFormat) override { return MediaResult::kDone; }
-    MediaResult GetDuration(int64_t* d) override { return *d = 0, MediaResult::kDone; }
-    MediaResult GetCurrentPosition(int64_t* p) override {
-        return *p = position, MediaResult::kDone;
-    }
-    MediaResult SetPositionAbsolute(int64_t p) override { return position = p, MediaResult::kDone; }
-    MediaResult ConvertTimeFormat(int64_t* target, TimeFormat, int64_t source,
-                                  TimeFormat) override {
-        return *target = source, MediaResult::kDone;
-    }
-    int64_t position = 0;
 };
 
 }  // namespace kelpa::test
