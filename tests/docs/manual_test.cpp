@@ -25,12 +25,9 @@ using ::testing::Contains;
 using ::testing::IsEmpty;
 
 const fs::path kDocs = fs::path(KELPA_SOURCE_DIR) / "docs";
-const fs::path kIcons = fs::path(KELPA_SOURCE_DIR) / "src/gui/resources/icons";
-// By Menu, in its order: the menu's name in the manual's ids and its "kelpa.cfg" section.
+// By Menu, in its order: the menu's name in the manual's ids.
 constexpr const char* kMenuNames[] = {"Control", "Sources",  "Processing", "Guide", "View",
                                       "Help",    "Channels", "Accumulate", "Area",  "Web"};
-constexpr const char* kMenuSections[] = {"MENU1", "MENU2", "MENU3", "MENU4", "MENU5",
-                                         "MENU6", "MENU3", "MENU3", "MENU3", "MENU6"};
 static_assert(std::size(kMenuNames) == static_cast<size_t>(Menu::kWeb) + 1);
 
 std::vector<std::string> PageNames() {
@@ -106,33 +103,15 @@ std::string AcceleratorOf(uint32_t command) {
     return {};
 }
 
-// One page: well-formed, plain (nothing runs, nothing is loaded from the network), and every
-// local link and picture resolves.
+// One page: well-formed, its ids unique, nothing loaded from the network, and every local link
+// and picture resolves.
 void CheckPage(const std::string& name, const HtmlDocument& page) {
     EXPECT_THAT(page.errors, IsEmpty());
-    EXPECT_EQ(page.dom.doctype().name(), "html") << "no <!DOCTYPE html>";
-    const QDomElement html = page.dom.documentElement();
-    ASSERT_EQ(Name(html), "html");
-    EXPECT_TRUE(html.hasAttribute("lang"));
-    ASSERT_EQ(Name(html.firstChildElement()) + Name(html.lastChildElement()), "headbody");
-    ASSERT_EQ(html.firstChildElement().nextSiblingElement(), html.lastChildElement());
-    EXPECT_THAT(Values(html.firstChildElement(), "meta", "charset"), Contains("utf-8"));
-    std::map<std::string, int> count;
     std::set<std::string> ids;
-    for (const QDomElement& e : ElementsBelow(html)) {
-        ++count[Name(e)];
-        EXPECT_TRUE(Name(e) != "title" || !CollapsedText(e).empty()) << "an empty title";
-        EXPECT_TRUE(Name(e) != "img" || e.hasAttribute("alt")) << "an <img> without alt";
-        for (int i = 0; i < e.attributes().count(); ++i) {
-            const std::string attribute = e.attributes().item(i).nodeName().toStdString();
-            EXPECT_FALSE(attribute.starts_with("on")) << attribute << " on <" << Name(e) << ">";
-        }
+    for (const QDomElement& e : ElementsBelow(page.dom.documentElement())) {
         const std::string id = e.attribute("id").toStdString();
         EXPECT_TRUE(id.empty() || ids.insert(id).second) << "id \"" << id << "\" given twice";
     }
-    EXPECT_EQ(count["title"], 1);
-    EXPECT_EQ(count["h1"], 1);
-    EXPECT_EQ(count["script"], 0);
     for (const auto& [element, attribute] :
          {std::pair{"a", "href"}, std::pair{"img", "src"}, std::pair{"link", "href"}}) {
         for (const std::string& target : Values(page.dom, element, attribute)) {
@@ -213,12 +192,7 @@ TEST(ManualTest, EveryToolbarButtonHasItsRowWithTooltipAndPicture) {
         if (row.isNull()) continue;
         ASSERT_GE(cells.size(), 3u);
         EXPECT_EQ(cells[1], QString(button.tooltip).simplified().toStdString());
-        const std::vector<std::string> pictures = Values(row, "img", "src");
-        ASSERT_EQ(pictures.size(), 1u);
-        // The manual's copy of the button's picture is the program's own.
-        const fs::path original = kIcons / fs::path(pictures[0]).filename();
-        ASSERT_TRUE(fs::is_regular_file(original)) << original << " is not a toolbar picture";
-        EXPECT_EQ(ReadFile(kDocs / pictures[0]), ReadFile(original)) << pictures[0];
+        EXPECT_EQ(Values(row, "img", "src").size(), 1u);
     }
 }
 
@@ -272,27 +246,6 @@ TEST(ManualTest, EveryPanelRowHasItsRowWithLabelRangeAndStart) {
         if (id.starts_with("row-")) listed.push_back(id);
     }
     EXPECT_EQ(listed, order);
-}
-
-TEST(ManualTest, KelpaCfgSectionsListEveryKey) {
-    std::map<std::string, std::vector<std::string>> keys;
-    for (const MenuItem& item : MenuItems()) {
-        keys[kMenuSections[static_cast<int>(item.menu)]].push_back(item.key);
-    }
-    for (const ToolbarButton& button : ToolbarButtons()) {
-        if (button.command != 0) keys["TOOLBAR"].push_back(button.key);
-    }
-    for (const PanelRowDesc& desc : PanelRows()) keys["CTRL"].push_back(desc.key);
-    for (const auto& [section, wanted] : keys) {
-        SCOPED_TRACE(section);
-        const QDomElement row = RowWithId("cfg-" + section);
-        if (row.isNull()) continue;
-        std::vector<std::string> codes;
-        for (const QDomElement& e : ElementsBelow(row)) {
-            if (Name(e) == "code") codes.push_back(CollapsedText(e));
-        }
-        for (const std::string& key : wanted) EXPECT_THAT(codes, Contains(key));
-    }
 }
 
 }  // namespace
