@@ -1,6 +1,6 @@
 // The Sources menu's page items and their data: V4L2 controls, inputs and tuner read from a
-// scripted driver, the exposure captured files record, the crossbar names and the checked
-// input, and the formats a device's caps offer.
+// scripted driver, the exposure captured files record, the checked input, and the formats a
+// device's caps offer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 
 #include "media/device_pages.h"
 #include "media/media_init.h"
-#include "media/v4l2/crossbar.h"
 #include "media/v4l2/v4l2_exposure.h"
 #include "support/scripted_v4l2.h"
 #include "support/test_devices.h"
@@ -137,20 +136,6 @@ TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
         const double seconds = FixedExposureSeconds(device);
         EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, expected);  // negative: none
     }
-}
-
-// The input type of a camera input, and the input checked when the driver names none or one
-// that is not there.
-TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
-    // A camera input named by no known word: USB on a USB device, else auxiliary.
-    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", true), kConnVideoUsb);
-    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", false), kConnVideoAux);
-
-    const std::vector<int32_t> card = {kConnVideoTuner, kConnVideoSVideo, kConnVideoComposite};
-    EXPECT_EQ(CheckedInput(card, 7), 2);  // an unknown routed input counts as none
-    EXPECT_EQ(CheckedInput(std::vector<int32_t>{kConnVideoSVideo, kConnVideoTuner}, -1), 1);
-    EXPECT_EQ(CheckedInput(std::vector<int32_t>{kConnVideoUsb, kConnVideoSVideo}, -1), 0);
-    EXPECT_EQ(CheckedInput({}, -1), -1);
 }
 
 TEST_F(PagesTest, FormatOffersListRangesAndRatesOfKnownSubtypes) {
