@@ -1,11 +1,9 @@
-// The files shipped with the program: where the program looks for them (the installed folder
-// beside bin/ when it is a directory, otherwise the source tree it was built from), and the
-// configuration files: as shipped they change nothing and leave no side log behind, and every
-// example line a user uncomments is a valid assignment whose text reads as one quoted item.
+// The configuration files shipped with the program: as shipped they change nothing and leave no
+// side log behind, and every example line a user uncomments is a valid assignment whose text
+// reads as one quoted item.
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -19,8 +17,6 @@
 
 namespace kelpa {
 namespace {
-
-namespace fs = std::filesystem;
 
 using testing::FileExists;
 using testing::ReadFile;
@@ -125,34 +121,6 @@ TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
     for (int32_t n : {0, 1, 2, 3, 4, 5}) EXPECT_TRUE(root.targets[n].texts.contains("name")) << n;
     EXPECT_FALSE(root.targets[9].texts.empty());
     EXPECT_FALSE(root.targets[10].texts.empty());
-}
-
-TEST(DataPathsTest, ChoosesTheInstalledFolderOnlyWhenItIsADirectory) {
-    const struct {
-        const char* shareEntry;           // prefix/share/kelpa: "dir", "file" or "" (absent)
-        const char* executableDirectory;  // below the temporary root; "" for an unknown one
-        const char* sourceDirectory;
-        bool installed;
-    } cases[] = {
-        {"dir", "prefix/share/../bin", "source/", true},  // (plain ones are the install test's)
-        {"file", "prefix/bin/", "source", false},
-        {"dir", "", "source/", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.shareEntry) + " " + c.executableDirectory);
-        TempDir root;
-        fs::create_directories(root / "prefix/bin");
-        fs::create_directories(root / "prefix/share");
-        const std::string share = root / "prefix/share/kelpa";
-        if (std::string(c.shareEntry) == "dir") fs::create_directories(share);
-        if (std::string(c.shareEntry) == "file") WriteFile(share, "not a folder");
-        const DataPaths paths = FindDataPaths(
-            c.executableDirectory[0] ? root / c.executableDirectory : "", root / c.sourceDirectory);
-        EXPECT_EQ(paths.installed, c.installed);
-        const std::string base = c.installed ? share + "/" : root / "source/";
-        EXPECT_EQ(paths.configDirectory, base + (c.installed ? "" : "data/"));
-        EXPECT_EQ(paths.manualDirectory, base + "docs/");
-    }
 }
 
 }  // namespace
