@@ -70,18 +70,6 @@ std::string Shipped(const char* name) {
     return ReadFile(path);
 }
 
-// The key of an example line, a ';' right in front of "Key = ", or "" for any other line.
-std::string ExampleKey(const std::string& line) {
-    if (line.size() < 2 || line[0] != ';') return {};
-    const auto word = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    };
-    if (std::isdigit(static_cast<unsigned char>(line[1])) || !word(line[1])) return {};
-    size_t end = 1;
-    while (end < line.size() && word(line[end])) ++end;
-    return line.compare(end, 3, " = ") == 0 ? line.substr(1, end - 1) : std::string();
-}
-
 TEST(ShippedConfigTest, AsShippedNothingIsAssignedAndNoSideLogIsLeft) {
     for (const char* name : {"kelpa.cfg", "kcommon.cfg"}) {
         TempDir dir;
@@ -91,36 +79,6 @@ TEST(ShippedConfigTest, AsShippedNothingIsAssignedAndNoSideLogIsLeft) {
         EXPECT_EQ(root.TextCount(), 0u) << name;
         EXPECT_FALSE(FileExists(dir / (std::string(name) + ".log"))) << ReadFile(dir / name);
     }
-}
-
-TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
-    std::istringstream shipped(Shipped("kelpa.cfg"));
-    std::string uncommented;
-    size_t examples = 0;
-    std::map<std::string, std::set<std::string>> keysBySection;
-    std::string section;
-    for (std::string line; std::getline(shipped, line);) {
-        if (line.starts_with("[")) section = line;
-        if (const std::string key = ExampleKey(line); !key.empty()) {
-            ++examples;
-            EXPECT_TRUE(keysBySection[section].insert(key).second)
-                << "key given twice in " << section << ": " << line;
-            line.erase(0, 1);
-        }
-        uncommented += line + "\n";
-    }
-    ASSERT_GT(examples, 0u);
-
-    TempDir dir;
-    WriteFile(dir / "kelpa.cfg", uncommented);
-    TextRoot root;
-    EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), "kelpa.cfg"));
-    EXPECT_EQ(ReadFile(dir / "kelpa.cfg.log"), "");  // no line was refused
-    EXPECT_EQ(root.TextCount(), examples);           // and none fell outside a section
-    // The sections the main window reads are all there: six menus, the toolbar, the panel.
-    for (int32_t n : {0, 1, 2, 3, 4, 5}) EXPECT_TRUE(root.targets[n].texts.contains("name")) << n;
-    EXPECT_FALSE(root.targets[9].texts.empty());
-    EXPECT_FALSE(root.targets[10].texts.empty());
 }
 
 }  // namespace
