@@ -82,7 +82,6 @@ TEST_F(ReportOutputTest, GuideStarMetricsEndTheLine) {
         {true, 3.25f, ", \"hfd\": 3.250, \"fwhm\": 3.062, \"peak\": 170.000, \"snr\": 44.500}\n"},
         {false, 3.25f, none},
         {true, NAN, none},
-        {true, INFINITY, none},
     };
     for (const auto& c : cases) {
         StatisticsSnapshot s;
