@@ -1,6 +1,7 @@
 // The INI profile: the text model's look-up rules and edits that keep every other line, and
 // the store on real files: value kinds, case rules, the file's mode kept, atomic replacement
-// (interrupted writes, concurrent writers), failures, read-only mode and overrides.
+// (interrupted writes, concurrent writers) and failures. Read-only use with overrides is the
+// headless run's.
 #include "platform/ini_profile.h"
 
 #include <fcntl.h>
@@ -163,34 +164,6 @@ TEST_F(IniProfileTest, ProfilesThatCannotBeUsedGiveTheirReason) {
     EXPECT_EQ(unwritable.GetInt("kelpa", "A", 5), 5);
     ASSERT_EQ(CapturedLog::Lines().size(), 1u);
     EXPECT_NE(CapturedLog::Lines()[0].find("file/kelpa/kelpa.ini"), std::string::npos);
-}
-
-// Read-only (the headless run): writes stay in memory, the file is never touched or made;
-// overrides win over the file until cleared.
-TEST_F(IniProfileTest, ReadOnlyWritesStayInMemoryAndOverridesWin) {
-    IniProfileStore store(path_);
-    ASSERT_TRUE(store.WriteString("kelpa", "A", "1"));
-    ASSERT_TRUE(store.WriteString("kelpa", "B", "2"));
-    const std::string before = ReadFile(path_);
-    store.SetReadOnly(true);
-    EXPECT_TRUE(store.WriteString("kelpa", "A", "10"));
-    EXPECT_TRUE(store.WriteString("KELPA", "b", nullptr));
-    EXPECT_EQ(store.GetInt("kelpa", "a", 0), 10);
-    EXPECT_EQ(store.GetInt("kelpa", "B", -1), -1);
-    EXPECT_EQ(ReadFile(path_), before);
-    store.SetReadOnly(false);  // a real write replaces the overlay's value
-    ASSERT_TRUE(store.WriteString("kelpa", "A", "11"));
-    EXPECT_EQ(store.GetInt("kelpa", "A", 0), 11);
-    store.SetOverride("kelpa", "procamp", "300");
-    ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "129"));
-    EXPECT_EQ(store.GetInt("KELPA", "ProcAmp", 0), 300);
-    store.SetOverride("kelpa", "ProcAmp", nullptr);
-    EXPECT_EQ(store.GetInt("kelpa", "ProcAmp", 0), 129);
-
-    IniProfileStore absent(dir_.File("never/kelpa.ini"));
-    absent.SetReadOnly(true);
-    EXPECT_TRUE(absent.WriteString("kelpa", "A", "1"));
-    EXPECT_FALSE(testing::FileExists(dir_.File("never")));
 }
 
 TEST(IniProfilePathTest, FollowsTheEnvironment) {
