@@ -129,7 +129,7 @@ TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
              {{{kAuto, V4L2_EXPOSURE_SHUTTER_PRIORITY}, {kTime, 10000}}, 1.0},
              {{{kAuto, V4L2_EXPOSURE_AUTO}, {kTime, 250}}, -1},
              {{{kAuto, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
-             {{}, -1}}) {
+         }) {
         ScriptedV4l2 driver;
         driver.values = controls;
         V4l2Device device(std::make_unique<ScriptedV4l2Io>(driver));
