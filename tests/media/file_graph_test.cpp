@@ -139,7 +139,6 @@ struct FormatCase {
 const FormatCase kFormats[] = {
     {"BGR", "BGR", 322, nullptr, "avimux", 1, false},
     {"YUY2", "YUY2", 320, nullptr, "avimux", 3, false},
-    {"UYVY", "UYVY", 320, nullptr, "avimux", 4, false},
     {"UYVY_SecondAttempt", "UYVY", 320, nullptr, "avimux", 1, true, true},
     {"I420", "I420", 322, nullptr, "avimux", 5, false},
     {"YV12", "YV12", 320, nullptr, "matroskamux", 6, false},
