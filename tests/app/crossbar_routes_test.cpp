@@ -2,57 +2,24 @@
 // use kept in the profile, and the saved type routed again on the next run.
 #include "app/crossbar_routes.h"
 
-#include <linux/videodev2.h>
-
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "media/v4l2/crossbar.h"
+#include "support/scripted_v4l2.h"
 #include "support/test_support.h"
 
 namespace kelpa {
 namespace {
 
-// A capture card with a tuner, an S-Video and a composite input, as its driver reports them;
-// the inputs the program selects are recorded.
-class InputsDriver final : public V4l2Io {
-  public:
-    explicit InputsDriver(std::vector<int>* selected) : selected_(selected) {}
-    int Ioctl(unsigned long request, void* arg) override {
-        static constexpr std::pair<const char*, uint32_t> kInputs[] = {
-            {"Television", V4L2_INPUT_TYPE_TUNER},
-            {"S-Video", V4L2_INPUT_TYPE_CAMERA},
-            {"Composite1", V4L2_INPUT_TYPE_CAMERA}};
-        if (auto* in = static_cast<v4l2_input*>(arg);
-            request == VIDIOC_ENUMINPUT && in->index < std::size(kInputs)) {
-            std::snprintf(reinterpret_cast<char*>(in->name), sizeof in->name, "%s",
-                          kInputs[in->index].first);
-            in->type = kInputs[in->index].second;
-            return 0;
-        }
-        if (request == VIDIOC_G_INPUT || request == VIDIOC_S_INPUT) {
-            int& input = *static_cast<int*>(arg);
-            if (request == VIDIOC_G_INPUT) input = current_;
-            if (request == VIDIOC_S_INPUT) selected_->push_back(current_ = input);
-            return 0;
-        }
-        errno = EINVAL;
-        return -1;
-    }
-
-  private:
-    std::vector<int>* selected_;
-    int current_ = 0;
-};
-
-void Build(DevicePages& pages, CaptureDevice& device, std::vector<int>* selected) {
-    pages.SetV4l2Opener([selected](const std::string&) {
-        return std::make_unique<V4l2Device>(std::make_unique<InputsDriver>(selected));
+// Builds the pages on the scripted capture card (a tuner, an S-Video and a composite input),
+// the tuner routed.
+void Build(DevicePages& pages, CaptureDevice& device, test::ScriptedV4l2& driver) {
+    driver.currentInput = 0;
+    pages.SetV4l2Opener([&driver](const std::string&) {
+        return std::make_unique<V4l2Device>(std::make_unique<test::ScriptedV4l2Io>(driver));
     });
     pages.Build(&device);
 }
@@ -65,8 +32,8 @@ TEST(CrossbarRoutesTest, RoutesOfTheInputsAndTheSavedTypeRoutedAgain) {
     CaptureDevice device;
     device.node = "/dev/video3";
     DevicePages pages(ctrl);
-    std::vector<int> selected;
-    Build(pages, device, &selected);
+    test::ScriptedV4l2 driver;
+    Build(pages, device, driver);
     const CrossbarRoutes list = CrossbarRoutes::Collect(pages.Inputs());
     ASSERT_EQ(list.Routes().size(), 3u);
     const int32_t types[] = {kConnVideoTuner, kConnVideoSVideo, kConnVideoComposite};
@@ -81,13 +48,13 @@ TEST(CrossbarRoutesTest, RoutesOfTheInputsAndTheSavedTypeRoutedAgain) {
     EXPECT_EQ(profile.Get("CrosInPhysicalType"), "3");
 
     DevicePages next(ctrl);
-    std::vector<int> nextSelected;
-    Build(next, device, &nextSelected);
+    test::ScriptedV4l2 nextDriver;
+    Build(next, device, nextDriver);
     ASSERT_EQ(next.CheckedInputIndex(), 0);
     const CrossbarRoutes nextList = CrossbarRoutes::Collect(next.Inputs());
     EXPECT_TRUE(nextList.Restore(next, LoadCrossbarSettings()));
     EXPECT_EQ(next.CheckedInputIndex(), 1);
-    EXPECT_EQ(nextSelected, std::vector<int>{1});
+    EXPECT_EQ(nextDriver.selectedInputs, std::vector<int>{1});
     // A type no input has, or nothing saved, routes nothing.
     EXPECT_FALSE(nextList.Restore(next, {kConnVideoUsb}));
     EXPECT_FALSE(nextList.Restore(next, {}));

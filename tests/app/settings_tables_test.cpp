@@ -1,6 +1,6 @@
 // The program's settings tables together: every key's round trip through the profile, a profile
 // without the section giving the defaults, each key declared once, and the check behind
-// --set Key=Value; and the settings panel's keys and places.
+// --set Key=Value.
 #include "app/settings_tables.h"
 
 #include <gtest/gtest.h>
@@ -113,55 +113,18 @@ TEST(SettingsTablesTest, OverridesAreCheckedAgainstEveryTable) {
         std::string text;
         bool usable;
     } cases[] = {{"procamp", "1000", true},
-                 {"ProcTimeDelay", "-1", true},
                  {"ProcAreaX", "0.25", true},
-                 {"CapCount", "4000000000", true},
-                 {"CapObserver", std::string(40, 'o'), true},
                  {"CapWorkDir", std::string(kCapturePathChars, 'd'), true},
                  {"VideoDevice2", std::string(kDeviceNameSize, 'v'), true},
-                 {"ProcChannelsID", "Grey", false},
                  {"ProcAreaX", "inf", false},
                  {"CapFileType", "SER", false},
                  {"DarkUse", "yes", false},
-                 {"CapTelescope", std::string(41, 't'), false},
                  {"CapWorkDir", std::string(kCapturePathChars + 1, 'd'), false},
                  {"VideoDevice2", std::string(kDeviceNameSize + 1, 'v'), false}};
     for (const auto& c : cases) {
         const std::string error = CheckProgramSetting(c.key, c.text);
         EXPECT_EQ(error.empty(), c.usable) << c.key << ": " << error;
         EXPECT_EQ(error.find(c.key) != std::string::npos, !c.usable) << c.key;
-    }
-}
-
-// The panel's place: none written until it was placed, stored values held to the screen's
-// range; the first place left of the main window, never off the screen's left, top or bottom;
-// a remembered place pulled back onto the screen.
-TEST(PanelSettingsTest, PlacesAreStoredHeldAndKeptOnTheScreen) {
-    test::MemoryProfile profile;
-    SavePanelSettings(PanelSettings{});
-    EXPECT_EQ(profile.WriteOrder(), std::vector<std::string>{"ProcFiltrPPage"});
-    profile.Set("ProcFiltrPPage", "7");  // any non-zero value means shown
-    profile.Set("SLX", "99999999");
-    profile.Set("SLY", "junk");
-    EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, 32767, kPanelPlaceUnset}));
-    const struct {
-        PanelSettings stored;
-        int32_t mainLeft, mainTop, screenWidth, screenHeight;
-        PanelPoint expected;
-    } cases[] = {
-        {{}, 300, 100, 1024, 768, {0, 100}},                  // never off the left edge
-        {{}, 600, 571, 1024, 768, {198, 571}},                // 571 + 197 = 768 still fits
-        {{}, 600, 572, 1024, 768, {198, 567}},                // would pass the bottom: 201 above it
-        {{}, 600, 50, 1024, 150, {198, 0}},                   // a tiny screen: never above the top
-        {{false, 5000, 10}, 600, 100, 1024, 768, {622, 10}},  // remembered, pulled back
-        {{false, 0, -5}, 600, 100, 1024, 768, {1, 1}},
-        {{false, 50, 50}, 600, 100, 300, 200, {1, 1}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.mainLeft << "," << c.mainTop << " " << c.stored.x);
-        EXPECT_EQ(
-            PanelPlace(c.stored, c.mainLeft, c.mainTop, 402, 220, c.screenWidth, c.screenHeight),
-            c.expected);
     }
 }
 

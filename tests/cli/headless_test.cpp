@@ -133,6 +133,7 @@ TEST_F(HeadlessTest, AVideoFileNamedAloneIsPlayedToItsEndWhateverIsMissing) {
     EXPECT_TRUE(Holds(r.lines.back(), "\"source\": \"" + dir / "m42 \\ufffd\\ufffd.avi\"}"));
     EXPECT_TRUE(Holds(r.errors, "cannot read the profile '" + absent +
                                     "': it does not exist; using the defaults"));
+    EXPECT_FALSE(fs::exists(absent));  // and is not made
     EXPECT_TRUE(Holds(r.errors, "no log is written"));
 }
 

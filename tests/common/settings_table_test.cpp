@@ -60,12 +60,9 @@ TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
         {"Level", "-6", -5.0},                        // clamped
         {"Level", "99999999999999999999999", 100.0},  // beyond 64 bits: still held
         {"Level", "12abc", nullptr},
-        {"Level", "4.5", nullptr},
         {"Level", "", nullptr},
-        {"DelayMs", "-1", 0.0},
         {"DelayMs", "7000", 6000.0},
         {"On", "-3", 1.0},
-        {"On", "0", 0.0},
         {"Tag", "-1", 4294967295.0},  // a word written with "%d"
         {"Tag", "4294967296", nullptr},
         // Floats are stored as their bit pattern: corrupt patterns and values outside the
@@ -78,7 +75,6 @@ TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
         {"Ratio", "-1", nullptr},          // NaN
         {"Ratio", "1", nullptr},           // denormal
         {"Factor", "350", 3.5},
-        {"Factor", "-300", -2.0},
         {"Factor", "3.5", nullptr},
         {"Mode", "9", 0.0},  // replaced
         {"Mode", "-2", -2.0},
@@ -103,8 +99,6 @@ TEST(SettingsTableTest, TextsBecomeValuesHeldToTheirLimits) {
 TEST(SettingsTableTest, ValuesAreWrittenInTheirStoredForm) {
     const std::tuple<const char*, double, const char*> cases[] = {
         {"Level", -12.0, "-12"},
-        {"DelayMs", 6000.0, "6000"},
-        {"On", 1.0, "1"},
         {"Tag", 1835230017.0, "1835230017"},
         {"Ratio", -2.0, "3221225472"},
         {"Factor", 3.5, "350"},

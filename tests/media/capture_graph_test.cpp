@@ -78,11 +78,6 @@ bool WaitFor(Pred pred) {
     return pred();
 }
 
-bool Logged(const std::string& text) {
-    const auto lines = CapturedLog::Lines();
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-}
-
 struct CaptureFixture : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(InitMedia());
@@ -146,7 +141,6 @@ TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     };
     EXPECT_EQ(connected(), std::tuple(kSubtypeYuy2, 1280, 720, 400000));  // 25 frames a second
     EXPECT_DOUBLE_EQ(ctrl->sink.fps.load(), 25.0);
-    EXPECT_TRUE(Logged("FPS=25.00"));
     // A preferred size beyond every capability is clamped to the largest.
     graph->Teardown();
     ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
@@ -160,8 +154,6 @@ TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
 TEST_F(CaptureFixture, UnusableOrMissingCameraIsRefused) {
     binder.formats = "RGB16";
     EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
-    EXPECT_TRUE(Logged("\nError: Not supported input compression...\n"));
-    EXPECT_TRUE(Logged("find Media Type step 6"));
     EXPECT_EQ(notice.warnings, (std::vector<std::string>{"Capture device busy?.."}));
     EXPECT_FALSE(ctrl->graphBuilt);
     binder.present = false;

@@ -1,6 +1,6 @@
 // The Sources menu's page items and their data: V4L2 controls, inputs and tuner read from a
-// scripted driver, the exposure captured files record, the crossbar names and the checked
-// input, and the formats a device's caps offer.
+// scripted driver, the exposure captured files record, the checked input, and the formats a
+// device's caps offer.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 
 #include "media/device_pages.h"
 #include "media/media_init.h"
-#include "media/v4l2/crossbar.h"
 #include "media/v4l2/v4l2_exposure.h"
 #include "support/scripted_v4l2.h"
 #include "support/test_devices.h"
@@ -130,34 +129,13 @@ TEST(V4l2ExposureTest, OnlyAFixedExposureIsReported) {
              {{{kAuto, V4L2_EXPOSURE_SHUTTER_PRIORITY}, {kTime, 10000}}, 1.0},
              {{{kAuto, V4L2_EXPOSURE_AUTO}, {kTime, 250}}, -1},
              {{{kAuto, V4L2_EXPOSURE_MANUAL}}, -1},  // no absolute exposure
-             {{{kTime, 0}}, -1},
-             {{}, -1}}) {
+         }) {
         ScriptedV4l2 driver;
         driver.values = controls;
         V4l2Device device(std::make_unique<ScriptedV4l2Io>(driver));
         const double seconds = FixedExposureSeconds(device);
         EXPECT_DOUBLE_EQ(seconds < 0 ? -1.0 : seconds, expected);  // negative: none
     }
-}
-
-// Unknown connector types, names cut to the buffer, and the input checked when the driver
-// names none or one that is not there.
-TEST(CrossbarTest, NamesConnectorsAndTheCheckedInput) {
-    for (int type : {0, 14, 4095, 4106}) EXPECT_STREQ(CrossbarPinName(type), "Unknown");
-    char buffer[8] = "xxxxxxx";
-    EXPECT_EQ(CrossbarPinNames(2, buffer, sizeof buffer), 7u);
-    EXPECT_STREQ(buffer, "Video C");
-    EXPECT_EQ(CrossbarPinNames(2, buffer, 0), 0u);
-    EXPECT_EQ(CrossbarPinNames(2, nullptr, 8), 0u);
-    // A camera input named by no known word: USB on a USB device, else auxiliary.
-    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", true), kConnVideoUsb);
-    EXPECT_EQ(ConnectorTypeOfInput(V4L2_INPUT_TYPE_CAMERA, "Camera 1", false), kConnVideoAux);
-
-    const std::vector<int32_t> card = {kConnVideoTuner, kConnVideoSVideo, kConnVideoComposite};
-    EXPECT_EQ(CheckedInput(card, 7), 2);  // an unknown routed input counts as none
-    EXPECT_EQ(CheckedInput(std::vector<int32_t>{kConnVideoSVideo, kConnVideoTuner}, -1), 1);
-    EXPECT_EQ(CheckedInput(std::vector<int32_t>{kConnVideoUsb, kConnVideoSVideo}, -1), 0);
-    EXPECT_EQ(CheckedInput({}, -1), -1);
 }
 
 TEST_F(PagesTest, FormatOffersListRangesAndRatesOfKnownSubtypes) {

@@ -1,11 +1,9 @@
-// The files shipped with the program: where the program looks for them (the installed folder
-// beside bin/ when it is a directory, otherwise the source tree it was built from), and the
-// configuration files: as shipped they change nothing and leave no side log behind, and every
-// example line a user uncomments is a valid assignment whose text reads as one quoted item.
+// The configuration files shipped with the program: as shipped they change nothing and leave no
+// side log behind, and every example line a user uncomments is a valid assignment whose text
+// reads as one quoted item.
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -19,8 +17,6 @@
 
 namespace kelpa {
 namespace {
-
-namespace fs = std::filesystem;
 
 using testing::FileExists;
 using testing::ReadFile;
@@ -74,18 +70,6 @@ std::string Shipped(const char* name) {
     return ReadFile(path);
 }
 
-// The key of an example line, a ';' right in front of "Key = ", or "" for any other line.
-std::string ExampleKey(const std::string& line) {
-    if (line.size() < 2 || line[0] != ';') return {};
-    const auto word = [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-    };
-    if (std::isdigit(static_cast<unsigned char>(line[1])) || !word(line[1])) return {};
-    size_t end = 1;
-    while (end < line.size() && word(line[end])) ++end;
-    return line.compare(end, 3, " = ") == 0 ? line.substr(1, end - 1) : std::string();
-}
-
 TEST(ShippedConfigTest, AsShippedNothingIsAssignedAndNoSideLogIsLeft) {
     for (const char* name : {"kelpa.cfg", "kcommon.cfg"}) {
         TempDir dir;
@@ -94,64 +78,6 @@ TEST(ShippedConfigTest, AsShippedNothingIsAssignedAndNoSideLogIsLeft) {
         EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), name)) << name;
         EXPECT_EQ(root.TextCount(), 0u) << name;
         EXPECT_FALSE(FileExists(dir / (std::string(name) + ".log"))) << ReadFile(dir / name);
-    }
-}
-
-TEST(ShippedConfigTest, EveryUncommentedExampleIsAcceptedOnce) {
-    std::istringstream shipped(Shipped("kelpa.cfg"));
-    std::string uncommented;
-    size_t examples = 0;
-    std::map<std::string, std::set<std::string>> keysBySection;
-    std::string section;
-    for (std::string line; std::getline(shipped, line);) {
-        if (line.starts_with("[")) section = line;
-        if (const std::string key = ExampleKey(line); !key.empty()) {
-            ++examples;
-            EXPECT_TRUE(keysBySection[section].insert(key).second)
-                << "key given twice in " << section << ": " << line;
-            line.erase(0, 1);
-        }
-        uncommented += line + "\n";
-    }
-    ASSERT_GT(examples, 0u);
-
-    TempDir dir;
-    WriteFile(dir / "kelpa.cfg", uncommented);
-    TextRoot root;
-    EXPECT_TRUE(LoadConfig(&root, dir.Path().c_str(), "kelpa.cfg"));
-    EXPECT_EQ(ReadFile(dir / "kelpa.cfg.log"), "");  // no line was refused
-    EXPECT_EQ(root.TextCount(), examples);           // and none fell outside a section
-    // The sections the main window reads are all there: six menus, the toolbar, the panel.
-    for (int32_t n : {0, 1, 2, 3, 4, 5}) EXPECT_TRUE(root.targets[n].texts.contains("name")) << n;
-    EXPECT_FALSE(root.targets[9].texts.empty());
-    EXPECT_FALSE(root.targets[10].texts.empty());
-}
-
-TEST(DataPathsTest, ChoosesTheInstalledFolderOnlyWhenItIsADirectory) {
-    const struct {
-        const char* shareEntry;           // prefix/share/kelpa: "dir", "file" or "" (absent)
-        const char* executableDirectory;  // below the temporary root; "" for an unknown one
-        const char* sourceDirectory;
-        bool installed;
-    } cases[] = {
-        {"dir", "prefix/share/../bin", "source/", true},  // (plain ones are the install test's)
-        {"file", "prefix/bin/", "source", false},
-        {"dir", "", "source/", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.shareEntry) + " " + c.executableDirectory);
-        TempDir root;
-        fs::create_directories(root / "prefix/bin");
-        fs::create_directories(root / "prefix/share");
-        const std::string share = root / "prefix/share/kelpa";
-        if (std::string(c.shareEntry) == "dir") fs::create_directories(share);
-        if (std::string(c.shareEntry) == "file") WriteFile(share, "not a folder");
-        const DataPaths paths = FindDataPaths(
-            c.executableDirectory[0] ? root / c.executableDirectory : "", root / c.sourceDirectory);
-        EXPECT_EQ(paths.installed, c.installed);
-        const std::string base = c.installed ? share + "/" : root / "source/";
-        EXPECT_EQ(paths.configDirectory, base + (c.installed ? "" : "data/"));
-        EXPECT_EQ(paths.manualDirectory, base + "docs/");
     }
 }
 

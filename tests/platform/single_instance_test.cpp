@@ -1,4 +1,4 @@
-// The single-instance lock across processes, and where the lock lives.
+// The single-instance lock across processes.
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <csignal>
 #include <string>
 
-#include "platform/program_paths.h"
 #include "support/temp_files.h"
 
 namespace kelpa {
@@ -61,14 +60,6 @@ TEST(SingleInstanceTest, TheLockDiesWithItsProcess) {
     kill(holder, SIGKILL);
     EXPECT_EQ(ExitCode(holder), -1);
     EXPECT_TRUE(second.CheckSingleInstance());
-}
-
-TEST(SingleInstanceTest, TheLockIsFound) {
-    testing::ScopedEnv runtime("XDG_RUNTIME_DIR", "/run/user/1000");
-    EXPECT_EQ(SingleInstance::DefaultLockPath(), "/run/user/1000/KELPO ORB.lock");
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(SingleInstance::DefaultLockPath(),
-              TempDirectory() + "/KELPO ORB." + std::to_string(getuid()) + ".lock");
 }
 
 }  // namespace

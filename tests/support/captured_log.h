@@ -1,12 +1,10 @@
-// Test helper: captures the process log, both as the program logged it, text by text, and as
-// the log file holds it, line by line.
+// Test helper: captures the process log as the program logged it, text by text.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -32,14 +30,6 @@ class CapturedLog {
     static std::vector<std::string> Lines() {
         std::lock_guard lock(mutex_);
         return lines_;
-    }
-
-    // The log file split at its line ends; empty lines are kept.
-    static std::vector<std::string> FileLines() {
-        std::ifstream in(Path(), std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
     }
 
   private:
