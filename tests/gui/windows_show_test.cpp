@@ -295,6 +295,9 @@ TEST_F(WindowsTest, StatisticSnapshotsAllocateNothing) {
     EXPECT_EQ(window.Hfd().Size(), kHfdSlotCount);
 }
 
+// Posts from the streaming thread arrive as signals on the GUI thread, one per kind until it is
+// taken, with the newest data and the controller that posted them; a controller the bridge does
+// not watch is not heard.
 TEST_F(WindowsTest, TheBridgeGivesOneSignalPerKindWithTheNewestData) {
     EventBridge bridge;
     bridge.Watch(ctrl);
@@ -305,9 +308,8 @@ TEST_F(WindowsTest, TheBridgeGivesOneSignalPerKindWithTheNewestData) {
     QSignalSpy progress(&bridge, &EventBridge::captureProgress);
     QSignalSpy live(&bridge, &EventBridge::livePicture);
     StreamEvents& events = ctrl.Events();
-    // The streaming thread runs ahead of a GUI thread that is busy elsewhere.
     std::thread stream([&] {
-        for (uint64_t frame = 1; frame <= 500; ++frame) {
+        for (uint64_t frame = 1; frame <= 3; ++frame) {
             events.Post(StreamEvent::kProcessedPicture);
             StatisticsSnapshot s;
             s.frame = frame;
@@ -326,21 +328,20 @@ TEST_F(WindowsTest, TheBridgeGivesOneSignalPerKindWithTheNewestData) {
     other.Events().Post(StreamEvent::kLivePicture);
     QApplication::processEvents();
     other.Events().SetReceiver(nullptr);
-    ASSERT_EQ(pictures.count() + statistics.count() + amp.count() + done.count(), 4);
+    ASSERT_EQ(std::tuple(pictures.count(), statistics.count(), amp.count(), done.count(),
+                         progress.count()),
+              std::tuple(1, 1, 1, 1, 1));
+    EXPECT_EQ(amp.at(0).at(1).toInt(), 3);
     EXPECT_EQ(pictures.at(0).at(0).value<VideoCtrl*>(), &ctrl);
-    EXPECT_EQ(statistics.at(0).at(1).value<StatisticsSnapshot>().frame, 500u);
-    EXPECT_EQ(amp.at(0).at(1).toInt(), 500);
+    EXPECT_EQ(statistics.at(0).at(1).value<StatisticsSnapshot>().frame, 3u);
     EXPECT_STREQ(done.at(0).at(1).value<CaptureReport>().failure, "disk full");
     // The count as it stands when the progress is taken: the run's end has set it.
-    ASSERT_EQ(progress.count(), 1);
     EXPECT_EQ(progress.at(0).at(1).toUInt(), 7u);
     EXPECT_EQ(live.count(), 0);
-    // Taken and acknowledged: the next post is heard again, once.
-    events.Post(StreamEvent::kProcessedPicture);
+    // Taken and acknowledged: the next post is heard again.
     events.Post(StreamEvent::kProcessedPicture);
     QApplication::processEvents();
     EXPECT_EQ(pictures.count(), 2);
-    EXPECT_EQ(statistics.count(), 1);
 }
 
 TEST_F(WindowsTest, ABridgeThatGoesStopsReceiving) {
