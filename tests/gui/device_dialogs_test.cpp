@@ -104,7 +104,6 @@ TEST(FormatOffers, ListsWhatIsOfferedAndTheUsualSizesAndRatesInsideRanges) {
     ASSERT_FALSE(sizes.empty());
     EXPECT_EQ(std::pair(sizes.front(), sizes.back()),
               std::pair(FrameSize{800, 600}, FrameSize{160, 120}));
-    for (const FrameSize& size : sizes) EXPECT_TRUE(size.width <= 800 && size.height >= 120);
     const std::vector<int64_t> times = OfferedTimesPerFrame({range}, kYuy2, {640, 480});
     ASSERT_FALSE(times.empty());
     EXPECT_EQ(std::pair(times.front(), times.back()), std::pair(int64_t{333333}, int64_t{2000000}));
