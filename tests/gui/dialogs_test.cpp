@@ -273,11 +273,8 @@ TEST(IfSlowFormat, SizeAndRateRules) {
     };
     // small, slow, width, height, time per frame, expected
     const std::tuple<bool, bool, int32_t, int32_t, int64_t, const char*> cases[] = {
-        {true, true, 640, 480, 333333, "320x240@2000000"},
-        {false, true, 640, 480, 333333, "640x480@2000000"},
-        {true, false, 320, 240, 333333, "none"},
-        {true, false, 321, 200, 333333, "320x240@333333"},
-        {false, true, 640, 480, 0, "none"},
+        {false, true, 640, 480, 333333, "640x480@2000000"}, {true, false, 320, 240, 333333, "none"},
+        {true, false, 321, 200, 333333, "320x240@333333"},  {false, true, 640, 480, 0, "none"},
         {false, true, 640, 480, 2000000, "none"},
     };
     for (const auto& [small, slow, width, height, time, expected] : cases) {
