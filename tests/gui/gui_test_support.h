@@ -1,11 +1,10 @@
-// What the Qt tests share: grabbing a widget's picture, reading fields and lists, and the
+// What the Qt tests share: grabbing a widget's picture, reading fields, and the
 // application core over an in-memory profile, made once GStreamer is up.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QFocusEvent>
 #include <QImage>
 #include <QLineEdit>
@@ -27,13 +26,6 @@ inline QImage Grab(QWidget& widget) {
 
 inline std::string Text(const QLineEdit* edit) {
     return edit->text().toStdString();
-}
-
-// A list's items, as "first|second|...".
-inline std::string Items(const QComboBox* box) {
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
-    return items.join('|').toStdString();
 }
 
 // Takes the keyboard focus away from a field, as leaving it with Tab does.
