@@ -20,8 +20,6 @@ TEST(FitLayoutTest, ScaleSizeOriginGridClip) {
     const Case cases[] = {
         {{640, 480}, {320, 300}, 0.5, {320, 240}, {0, 30}, {5, 35, 315, 265}, true},
         {{640, 480}, {640, 480}, 1.0, {640, 480}, {0, 0}, {5, 5, 635, 475}, false},
-        {{640, 480}, {320, 240}, 0.5, {320, 240}, {0, 0}, {5, 5, 315, 235}, false},
-        {{640, 480}, {960, 720}, 1.5, {960, 720}, {0, 0}, {5, 5, 955, 715}, false},
         {{640, 480}, {700, 480}, 1.0, {640, 480}, {30, 0}, {35, 5, 665, 475}, true},
         {{100, 100}, {0, 50}, 1.0, {0, 50}, {0, 0}, {5, 5, -5, 45}, false},
         {{641, 481}, {320, 240}, 240.0 / 481, {319, 240}, {0, 0}, {5, 5, 314, 235}, true},
@@ -44,17 +42,14 @@ TEST(FitLayoutTest, ScaleSizeOriginGridClip) {
     }
 }
 
-TEST(FitLayoutTest, ProcessedWindowBrushOriginAndShift) {
-    const std::pair<double, int32_t> brush[] = {{1.0, 1}, {0.5, 1}, {1.5, 1}, {0.25, 2},
-                                                {3.0, 2}, {4.0, 2}, {0.2, 3}, {6.0, 3}};
-    for (auto [scale, origin] : brush) EXPECT_EQ(HalftoneBrushOrigin(scale), origin) << scale;
+// A new size keeps the virtual guide's shift of the picture.
+TEST(FitLayoutTest, ProcessedWindowKeepsTheShift) {
     for (bool virtualGuide : {false, true}) {
         SurfaceLayout l;
         FitProcLayout(l, 640, 480, 320, 300, virtualGuide);
         l.position = {12, 7};
         FitProcLayout(l, 640, 480, 160, 150, virtualGuide);
         EXPECT_EQ(l.position, (virtualGuide ? WindowPoint{12, 7} : l.origin));
-        EXPECT_EQ(l.halftoneBrushOrigin, 2);  // scale 0.25
     }
 }
 
@@ -142,23 +137,6 @@ const auto Line = [](DrawPen p, int32_t x0, int32_t y0, int32_t x1, int32_t y1) 
 };
 constexpr DrawBrush kBlack = DrawBrush::kBlack;
 
-TEST(DrawListTest, BandsAroundThePictureAndNoneWhenItFills) {
-    DrawList list;
-    ProcView v = HalfScaleView();
-    AddBands(v.layout, list);
-    BuildLiveFrame(v.layout, list);
-    EXPECT_EQ(std::vector(list.begin(), list.end()),
-              (std::vector{Fill(kBlack, {0, 0, 320, 30}), Fill(kBlack, {0, 270, 320, 300}),
-                           Picture({0, 30, 320, 270})}));
-    EXPECT_EQ(std::tuple(list.clipped, list.clipStart, list.clip),
-              std::tuple(true, 2u, WindowRect{0, 30, 320, 270}));
-    SurfaceLayout sameAspect;
-    FitLayout(sameAspect, 640, 480, 160, 120);
-    list.Clear();
-    AddBands(sameAspect, list);
-    EXPECT_EQ(list.Size(), 0u);
-}
-
 TEST(DrawListTest, VirtualGuideShiftUncoversGreyStripsAndMovesTheOverlay) {
     ProcView v = HalfScaleView();
     OverlaySource s = Source(true, {160, 100, 480, 200}, 300.0f, 250.0f);
@@ -186,13 +164,10 @@ TEST(DrawListTest, GridAreaShapesPensAndGuideMark) {
         FrameStyle style;
         std::vector<DrawItem> expected;
     };
-    // FrameStyle: stretch mode, grid, area shown (and with it the mark), auto-move pen.
+    // FrameStyle: stretch mode, grid, area shown (and with it the mark).
     const FrameStyle plain{};
     const Case cases[] = {
         {{160, 100, 480, 200}, plain, {Outline(area, {80, 80, 240, 130})}},
-        {{160, 100, 480, 200},
-         {3, false, false, true, false},
-         {Outline(DrawPen::kAreaAutoMove, {80, 80, 240, 130})}},
         {{320, 240, 640, 480}, plain, {Outline(area, {160, 150, 319, 269})}},  // edges pulled in
         {{200, 100, 200, 200}, plain, {Line(area, 100, 80, 100, 130)}},
         {{200, 100, 200, 100}, plain, {Line(area, 93, 80, 107, 80), Line(area, 100, 73, 100, 87)}},
@@ -211,7 +186,6 @@ TEST(DrawListTest, GridAreaShapesPensAndGuideMark) {
         std::vector<DrawItem> expected{Picture({0, 30, 320, 270})};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
         EXPECT_EQ(std::vector(list.begin(), list.end()), expected);
-        EXPECT_EQ(list.brushOrigin, c.style.stretchMode == kStretchHalftone ? 1 : 0);
     }
 }
 
