@@ -131,17 +131,18 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
     }
 }
 
-// The refinement is no worse than the threshold centre on saturated, elongated, faint and wide
-// stars, and on stars whose centres lie 0.5 to 3.5 px inside the window's left or top edge.
+// The refinement is no worse than the threshold centre on saturated, elongated and faint stars,
+// and on stars whose centres lie 0.5 to 3.5 px inside the window's left or top edge.
 TEST(GuideMetricsTest, RefinedCentreNoWorseThanTheThresholdCentre) {
     struct Kind {
         const char* name;
         double peak, sigmaX, sigmaY;
         bool nearEdge;
     };
-    const Kind kinds[] = {{"saturated", 400, 1.5, 1.5, false}, {"elongated", 150, 2.5, 1.2, false},
-                          {"edge", 150, 1.5, 1.5, true},       {"faint", 50, 1.5, 1.5, false},
-                          {"very faint", 30, 1.5, 1.5, false}, {"wide", 150, 4.0, 4.0, false}};
+    const Kind kinds[] = {{"saturated", 400, 1.5, 1.5, false},
+                          {"elongated", 150, 2.5, 1.2, false},
+                          {"edge", 150, 1.5, 1.5, true},
+                          {"faint", 40, 1.5, 1.5, false}};
     uint32_t seed = 30;
     for (const Kind& kind : kinds) {
         double squares[2] = {0, 0};
