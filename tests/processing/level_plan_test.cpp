@@ -108,10 +108,11 @@ TEST(LevelPlanTest, ReciprocalDivisionIsExactOverItsWholeRange) {
 }
 
 // Beyond its limit the float reciprocal is no longer exact, and the kernels must count the
-// plain way.
+// plain way; a weight of 0 divides by nothing.
 TEST(LevelPlanTest, AverageDividerStopsAtItsLimit) {
     EXPECT_TRUE(PlanAverage(65793).valid);
     EXPECT_FALSE(PlanAverage(65794).valid);
+    EXPECT_FALSE(PlanAverage(0).valid);
 }
 
 }  // namespace
