@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <tuple>
 #include <utility>
@@ -68,29 +67,6 @@ TEST(HfdHistoryTest, SlotsHoldTheMeanOfTheirValidMeasurements) {
         std::tuple(true, 3.0f, false, 1, true, 5.0f));
     AddInSlot(history, 7, true, 4.0f);  // the file started again
     EXPECT_EQ(std::pair(history.Size(), history.At(0).slot), std::pair(size_t{1}, int64_t{7}));
-}
-
-// The curve joins neighbouring valid slots, also a few seconds apart (long exposures), but not
-// across a gap, nor across a long pause.
-TEST(HfdHistoryTest, CurveBreaksAtGapsAndPauses) {
-    const int64_t perSecond = static_cast<int64_t>(std::lround(1.0 / kHfdSlotSeconds));
-    HfdHistory history;
-    const struct {
-        int64_t slot;
-        bool valid, joins;
-    } steps[] = {
-        {0, true, false},
-        {1, true, true},
-        {1 + 5 * perSecond, true, true},  // five seconds later
-        {2 + 5 * perSecond, false, false},
-        {3 + 5 * perSecond, true, false},   // after the gap
-        {3 + 25 * perSecond, true, false},  // twenty seconds later
-        {4 + 25 * perSecond, true, true},
-    };
-    for (const auto& s : steps) AddInSlot(history, s.slot, s.valid, 2.0f);
-    ASSERT_EQ(history.Size(), std::size(steps));
-    for (size_t i = 0; i < history.Size(); ++i) EXPECT_EQ(history.JoinsPrevious(i), steps[i].joins);
-    EXPECT_FALSE(history.JoinsPrevious(history.Size()));
 }
 
 }  // namespace
