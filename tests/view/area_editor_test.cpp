@@ -142,17 +142,6 @@ std::tuple<int32_t, int32_t, int32_t, int32_t> Fields(const AreaDialogModel& m) 
     return {v.x, v.y, v.width, v.height};
 }
 
-TEST(AreaNumberTest, OnlySignedDecimals) {
-    const std::tuple<const char*, bool, int32_t> cases[] = {
-        {"-3", true, -3}, {"+4", true, 4}, {"", false, 0}, {"1a", false, 0}, {"-", false, 0},
-    };
-    for (const auto& [text, valid, value] : cases) {
-        int32_t parsed = 0;
-        const bool ok = ParseAreaNumber(text, parsed);
-        EXPECT_EQ(std::pair(ok, ok ? parsed : 0), std::pair(valid, value)) << text;
-    }
-}
-
 // The fields and the bounding box are in the rows of the picture as shown, whichever order
 // the frame's rows are stored in.
 TEST(AreaDialogTest, FieldsAndBoundBoxAsShown) {
