@@ -1,8 +1,6 @@
 // The fit of a picture into a window, the overlay in window pixels, and the paint lists.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <random>
 #include <tuple>
 #include <vector>
 
@@ -99,31 +97,6 @@ TEST(OverlayTest, MarkOrShiftFromTheStar) {
         EXPECT_EQ(std::tuple(v.overlay.reference, v.overlay.mark, v.layout.position),
                   std::tuple(WindowPoint{160, 150}, mark, position))
             << flipped << virtualGuide << x;
-    }
-}
-
-// Wherever the star is, the shifted picture shows its pixel's centre within a pixel of the
-// reference point's pixel, on either side of the reference.
-TEST(OverlayTest, VirtualGuideKeepsTheStarOnTheReference) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> x(0.0f, 640.0f);
-    std::uniform_real_distribution<float> y(0.0f, 480.0f);
-    for (bool flipped : {true, false}) {
-        for (int i = 0; i < 200; ++i) {
-            ProcView v = HalfScaleView();
-            OverlaySource s = Source(flipped, {160, 100, 480, 200}, x(rng), y(rng));
-            s.referenceX = x(rng);
-            s.referenceY = y(rng);
-            s.virtualGuideActive = true;
-            UpdateOverlayGeometry(v, s, true);
-            const SurfaceLayout& l = v.layout;
-            const double starY = (s.starY + 0.5) * l.scale;
-            const double shownX = l.position.x + (s.starX + 0.5) * l.scale;
-            const double shownY =
-                flipped ? l.position.y + starY : l.position.y + l.pictureHeight - starY;
-            EXPECT_LT(std::abs(shownX - (v.overlay.reference.x + 0.5)), 1.5) << s.starX;
-            EXPECT_LT(std::abs(shownY - (v.overlay.reference.y + 0.5)), 1.5) << s.starY;
-        }
     }
 }
 
