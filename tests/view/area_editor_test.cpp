@@ -9,7 +9,6 @@
 
 #include "view/area_dialog.h"
 #include "view/area_edit_fixture.h"
-#include "view/view_printers.h"
 
 namespace kelpa {
 namespace {

@@ -11,7 +11,6 @@
 #include "view/display_rows.h"
 #include "view/smooth_scale.h"
 #include "view/statistic_layout.h"
-#include "view/view_printers.h"
 
 namespace kelpa {
 namespace {

@@ -6,7 +6,6 @@
 
 #include "view/draw_list.h"
 #include "view/overlay_geometry.h"
-#include "view/view_printers.h"
 
 namespace kelpa {
 namespace {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "support/test_support.h"
-#include "view/view_printers.h"
 #include "view/window_sizing.h"
 
 namespace kelpa {
