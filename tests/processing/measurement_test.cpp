@@ -16,13 +16,10 @@
 namespace kelpa::test {
 namespace {
 
-// A window without pixels (with counts that belong to none of them) gives zeros, not NaN; an
-// empty histogram has no maximum; one constant level has no spread and is the background.
+// An empty histogram has no maximum; one constant level has no spread and is the background.
 TEST(MeasurementTest, DegenerateHistograms) {
     uint32_t histogram[kHistogramBins] = {};
-    histogram[40] = 7;
-    AreaStatistics st = ComputeStatistics(histogram, 0);
-    EXPECT_EQ(std::tuple(st.mean, st.rms, std::isnan(st.bkgr)), std::tuple(0.0f, 0.0f, false));
+    AreaStatistics st;
     // Empty, all black, one level.
     for (const auto& [level, count, min, max] :
          {std::tuple(40, 0u, 255, 0), std::tuple(0, 100u, 0, 0), std::tuple(77, 100u, 77, 77)}) {
