@@ -1,10 +1,9 @@
-// The fit of a picture into a window, the overlay in window pixels, and the paint lists.
+// The fit of a picture into a window and the overlay in window pixels. (What the processed window
+// paints from them, in both row orders: its overlay tests in tests/gui.)
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
 
-#include "view/draw_list.h"
 #include "view/overlay_geometry.h"
 
 namespace kelpa {
@@ -96,68 +95,6 @@ TEST(OverlayTest, MarkOrShiftFromTheStar) {
         EXPECT_EQ(std::tuple(v.overlay.reference, v.overlay.mark, v.layout.position),
                   std::tuple(WindowPoint{160, 150}, mark, position))
             << flipped << virtualGuide << x;
-    }
-}
-
-// --- Paint lists ---------------------------------------------------------------------------
-
-const auto Fill = [](DrawBrush b, WindowRect r) { return DrawItem{DrawKind::kFill, {}, b, r}; };
-const auto Outline = [](DrawPen p, WindowRect r) { return DrawItem{DrawKind::kOutline, p, {}, r}; };
-const auto Picture = [](WindowRect r) { return DrawItem{DrawKind::kPicture, {}, {}, r}; };
-const auto Line = [](DrawPen p, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    return DrawItem{DrawKind::kLine, p, {}, {x0, y0, x1, y1}};
-};
-constexpr DrawBrush kBlack = DrawBrush::kBlack;
-
-TEST(DrawListTest, VirtualGuideShiftUncoversGreyStripsAndMovesTheOverlay) {
-    ProcView v = HalfScaleView();
-    OverlaySource s = Source(true, {160, 100, 480, 200}, 300.0f, 250.0f);
-    s.virtualGuideActive = true;
-    UpdateOverlayGeometry(v, s, true);
-    DrawList list;
-    AddBands(v.layout, list);
-    BuildProcFrame(v, {kStretchColourOnColour, false, true, false, true}, list);
-    EXPECT_EQ(std::vector(list.begin(), list.end()),
-              (std::vector{Fill(kBlack, {0, 0, 320, 30}), Fill(kBlack, {0, 264, 320, 300}),
-                           Fill(kBlack, {0, 30, 10, 264}), Picture({10, 24, 330, 264}),
-                           Fill(DrawBrush::kGrey, {0, 264, 320, 270}),
-                           Fill(DrawBrush::kGrey, {0, 30, 10, 264}),
-                           Outline(DrawPen::kArea, {90, 74, 250, 124})}));
-}
-
-TEST(DrawListTest, GridAreaShapesPensAndGuideMark) {
-    const DrawPen area = DrawPen::kArea;
-    const DrawPen mark = DrawPen::kGuideMark;
-    const std::vector<DrawItem> grid{Outline(DrawPen::kGrid, {5, 35, 315, 265}),
-                                     Line(DrawPen::kGrid, 5, 150, 315, 150),
-                                     Line(DrawPen::kGrid, 160, 35, 160, 265)};
-    struct Case {
-        ProcArea area;
-        FrameStyle style;
-        std::vector<DrawItem> expected;
-    };
-    // FrameStyle: stretch mode, grid, area shown (and with it the mark).
-    const FrameStyle plain{};
-    const Case cases[] = {
-        {{160, 100, 480, 200}, plain, {Outline(area, {80, 80, 240, 130})}},
-        {{320, 240, 640, 480}, plain, {Outline(area, {160, 150, 319, 269})}},  // edges pulled in
-        {{200, 100, 200, 200}, plain, {Line(area, 100, 80, 100, 130)}},
-        {{200, 100, 200, 100}, plain, {Line(area, 93, 80, 107, 80), Line(area, 100, 73, 100, 87)}},
-        {{0, 100, 640, 200}, plain, {}},  // as wide as the image: not drawn
-        {{0, 100, 640, 200}, {4, true, false, false, false}, grid},
-        {{160, 100, 480, 200},
-         {4, false, true, false, false},
-         {Outline(area, {80, 80, 240, 130}), Line(mark, 47, 55, 53, 55),
-          Line(mark, 50, 52, 50, 58)}},
-    };
-    for (const Case& c : cases) {
-        ProcView v = HalfScaleView();
-        UpdateOverlayGeometry(v, Source(true, c.area, 100.0f, 50.0f), true);
-        DrawList list;
-        BuildProcFrame(v, c.style, list);
-        std::vector<DrawItem> expected{Picture({0, 30, 320, 270})};
-        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-        EXPECT_EQ(std::vector(list.begin(), list.end()), expected);
     }
 }
 
