@@ -165,7 +165,8 @@ TEST(GuideMetricsTest, RefinedCentreNoWorseThanTheThresholdCentre) {
 }
 
 // Metrics belong to the measurement they come with: a frame without a star, a star cut by the
-// window's edge, a flat window and a guide switched off leave none behind from the frame before.
+// window's edge, a flat window and a guide switched off and on leave none behind from the frame
+// before.
 TEST(GuideMetricsTest, NoStaleMetrics) {
     for (const Path path : kPaths) {
         SCOPED_TRACE(Name(path));
@@ -190,20 +191,14 @@ TEST(GuideMetricsTest, NoStaleMetrics) {
             EXPECT_EQ(std::tuple(s.hfd, s.fwhm, s.peak, s.snr), std::tuple(0.0f, 0.0f, 0.0f, 0.0f));
         }
 
-        ASSERT_TRUE(bench.Frame(star, 3, rng).starMetricsValid);
-        e.SetGuideEnable(false);
-        StatisticsSnapshot off;
-        e.PublishStatistics(100, 4.0, &off);
-        EXPECT_EQ(std::pair(off.guideEnable, off.starMetricsValid), std::pair(false, false));
-        off = bench.Frame(star, 3, rng);
-        EXPECT_EQ(std::pair(off.guideEnable, off.starMetricsValid), std::pair(false, false));
-        // Switched off and on again, before the next measurement.
-        e.SetGuideEnable(true);
+        // Switched off and on again, before the next measurement. (Switched off, the statistic
+        // window shows no metrics: its test in tests/gui.)
         ASSERT_TRUE(bench.Frame(star, 3, rng).starMetricsValid);
         e.SetGuideEnable(false);
         e.SetGuideEnable(true);
-        e.PublishStatistics(101, 4.1, &off);
-        EXPECT_EQ(std::pair(off.guideEnable, off.starMetricsValid), std::pair(true, false));
+        StatisticsSnapshot s;
+        e.PublishStatistics(101, 4.1, &s);
+        EXPECT_EQ(std::pair(s.guideEnable, s.starMetricsValid), std::pair(true, false));
     }
 }
 
