@@ -99,8 +99,8 @@ TEST(AreaTest, DelayFollowsTheFrameRate) {
     EXPECT_DOUBLE_EQ(f.engine->procRate.load(), 25.0 / 4 / 2);
 }
 
-// SetGamma clamps to 1 ... 256 and swaps tables. The reset puts gamma, amplification, black
-// level, count and delay back.
+// SetGamma clamps to 1 ... 256 and swaps tables. The reset puts the tone back. (Gamma, count and
+// delay after the Default command: the main window's test in tests/gui.)
 TEST(ToneTest, SetGammaClampsSwapsTablesAndResetRestoresDefaults) {
     EngineFixture f;
     ProcEngine& e = *f.engine;
@@ -115,14 +115,9 @@ TEST(ToneTest, SetGammaClampsSwapsTablesAndResetRestoresDefaults) {
     e.SetGamma(90);
     e.SetAmp(300);
     e.SetBlackLevel(-30);
-    e.SetCountAccum(8);
-    e.SetTimeDelay(500);
     e.ResetTone();
-    EXPECT_EQ(e.params.gamma.load(), 128);
     EXPECT_EQ(e.ToneTable()[100] & 0xFF, 100u);
-    EXPECT_EQ(std::tuple(e.params.amp.load(), e.params.blackLevel.load(),
-                         e.params.countAccum.load(), e.params.delayMs.load()),
-              std::tuple(128, 0, 1, 0u));
+    EXPECT_EQ(std::pair(e.params.amp.load(), e.params.blackLevel.load()), std::pair(128, 0));
 }
 
 }  // namespace
