@@ -1,9 +1,12 @@
-// The fit of a picture into a window and the overlay in window pixels. (What the processed window
-// paints from them, in both row orders: its overlay tests in tests/gui.)
+// The fit of a picture into a window, the overlay in window pixels, and the outlines of
+// degenerate areas.
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
+#include <vector>
 
+#include "view/draw_list.h"
 #include "view/overlay_geometry.h"
 
 namespace kelpa {
@@ -95,6 +98,30 @@ TEST(OverlayTest, MarkOrShiftFromTheStar) {
         EXPECT_EQ(std::tuple(v.overlay.reference, v.overlay.mark, v.layout.position),
                   std::tuple(WindowPoint{160, 150}, mark, position))
             << flipped << virtualGuide << x;
+    }
+}
+
+// The outline of an area without width or height, as drawn: a cross of 15 pixels around its
+// point, or a line; an outline on the picture's far edges is pulled in to stay visible. (The
+// ordinary outline, grid and mark in their colours: the processed window's test in tests/gui.)
+TEST(DrawListTest, DegenerateAreasAndFarEdges) {
+    const DrawPen pen = DrawPen::kArea;
+    const auto line = [pen](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+        return DrawItem{DrawKind::kLine, pen, {}, {x0, y0, x1, y1}};
+    };
+    const std::pair<ProcArea, std::vector<DrawItem>> cases[] = {
+        {{200, 100, 200, 100}, {line(93, 80, 107, 80), line(100, 73, 100, 87)}},
+        {{200, 100, 200, 200}, {line(100, 80, 100, 130)}},
+        {{320, 240, 640, 480}, {DrawItem{DrawKind::kOutline, pen, {}, {160, 150, 319, 269}}}},
+    };
+    for (const auto& [area, outline] : cases) {
+        ProcView v = HalfScaleView();
+        UpdateOverlayGeometry(v, Source(true, area), true);
+        DrawList list;
+        BuildProcFrame(v, FrameStyle{}, list);
+        std::vector<DrawItem> expected{DrawItem{DrawKind::kPicture, {}, {}, {0, 30, 320, 270}}};
+        expected.insert(expected.end(), outline.begin(), outline.end());
+        EXPECT_EQ(std::vector(list.begin(), list.end()), expected) << area.x0 << "," << area.y0;
     }
 }
 
