@@ -58,9 +58,8 @@ TEST_F(AutoControlTest, ControlsFollowThePeaks) {
         {0, 150, 200, kAmp, {128, 0, 1, 0}, true, {163, 35, 1, 0}, {A}},
         // With the trend positive and O below 120 it raises again, never past 256.
         {0, 100, 100, kAmp, {163, 35, 1, 0}, true, {256, 128, 1, 0}, {A}},
-        // A dark peak raises by one; an amplification of 0 or below still goes up.
+        // A dark peak raises by one.
         {0, 0, 0, kAmp, {128, 0, 1, 0}, true, {129, 1, 1, 0}, {A}},
-        {0, 10, 40, kAmp, {-20, 0, 1, 0}, true, {-19, 1, 1, 0}, {A}},
         // L = 100: c = 129 - 96 = 33, then 37 (L < 164 and c < 205).
         {0, 100, 100, kCount, {128, 0, 1, 0}, false, {128, 0, 37, 0}, {C, C}},
         // max(4, 129 - 200) then +1; the count changes without clearing the amplification trend.
@@ -68,8 +67,6 @@ TEST_F(AutoControlTest, ControlsFollowThePeaks) {
         // The delay follows the peak level, with a message only when it changes.
         {0, 255, 252, kDelay, {128, 0, 1, 500}, false, {128, 0, 1, 0}, {D}},
         {0, 100, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 500}, {D}},
-        {0, 170, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 300}, {D}},
-        {0, 200, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 200}, {D}},
         {0, 247, 252, kDelay, {128, 0, 1, 0}, false, {128, 0, 1, 134}, {D}},
         {0, 247, 252, kDelay, {128, 0, 1, 134}, false, {128, 0, 1, 134}, {}},
         // Between 50 and 200 saturated pixels nothing changes.

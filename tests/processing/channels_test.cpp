@@ -149,16 +149,6 @@ TEST(ChannelsTest, OutsideStageRepaintsTheWholeFrameOnceAfterAChange) {
     EXPECT_EQ(f.engine->outsideStage, wholeFirst);
 }
 
-// Without an accumulator slot or full-frame stage, the live picture is copied as it is.
-TEST(ChannelsTest, EmptyChainCopiesTheInput) {
-    EngineFixture f(13, 7);
-    f.input.Randomize(3);
-    f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
-    f.engine->fullFrameStage = nullptr;
-    f.Process();
-    EXPECT_EQ(0, std::memcmp(f.Output().data, f.input.bytes.data(), f.input.bytes.size()));
-}
-
 // "Accm", four frames of a pixel at level 100: grey adds (1000 * 100) / 100 = 1000 at a weight
 // of 10 each, and L = (4000 + 20) / 40 = 100. Levels 100 and 101 in turn average 100.5, which
 // rounds up, grey and As Is.

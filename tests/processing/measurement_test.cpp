@@ -16,13 +16,10 @@
 namespace kelpa::test {
 namespace {
 
-// A window without pixels (with counts that belong to none of them) gives zeros, not NaN; an
-// empty histogram has no maximum; one constant level has no spread and is the background.
+// An empty histogram has no maximum; one constant level has no spread and is the background.
 TEST(MeasurementTest, DegenerateHistograms) {
     uint32_t histogram[kHistogramBins] = {};
-    histogram[40] = 7;
-    AreaStatistics st = ComputeStatistics(histogram, 0);
-    EXPECT_EQ(std::tuple(st.mean, st.rms, std::isnan(st.bkgr)), std::tuple(0.0f, 0.0f, false));
+    AreaStatistics st;
     // Empty, all black, one level.
     for (const auto& [level, count, min, max] :
          {std::tuple(40, 0u, 255, 0), std::tuple(0, 100u, 0, 0), std::tuple(77, 100u, 77, 77)}) {
@@ -66,13 +63,7 @@ TEST_F(GuideTest, MaximumLevelMethodSubtractsTheBackgroundRms) {
     // A flat background: only the brightest level counts.
     e.bkgrRms.store(0.0f);
     EXPECT_EQ(e.GuideThresholdLevel(), 179);
-    // Factors out of range are clamped; one that is not a number is ignored.
-    const float wild[3] = {50.0f, NAN, 5.0f};
-    e.SetStarThresholds(2, wild);
-    EXPECT_EQ(
-        std::tuple(e.params.starThresholdFactor[0].load(), e.params.starThresholdFactor[1].load(),
-                   e.params.starThresholdFactor[2].load()),
-        std::tuple(20.0f, 0.0f, 0.0f));
+    // (Factors out of range or not a number: the guide setup dialog's test in tests/gui.)
 }
 
 // A star over a black level below the peak is found. The threshold always leaves the brightest
@@ -104,23 +95,17 @@ TEST(BandingThresholdTest, EndsOfTheThreshold) {
     EXPECT_EQ(BandingThreshold(2.0f, 0.0f, 0.0f), 0);     // rms = mean = 0: nothing to do
     EXPECT_EQ(BandingThreshold(2.0f, 1.25f, 10.0f), 13);  // 12.5 rounds away from zero
     EXPECT_EQ(BandingThreshold(2.0f, -1.25f, -10.0f), -13);
-    EXPECT_EQ(BandingThreshold(NAN, 3.0f, 40.0f), 0);
-    EXPECT_EQ(BandingThreshold(1e30f, 3.0f, 40.0f), 1000000000);
 }
 
-// With rms = mean = 0 the stage leaves the picture alone; with a bright, noisy area (T >= 253)
-// it sums unclipped, so a bright row is taken down by its whole offset.
-TEST(BandingThresholdTest, StageAtTheThresholdEnds) {
+// With a bright, noisy area (T >= 253) the stage sums unclipped, so a bright row is taken down
+// by its whole offset.
+TEST(BandingThresholdTest, StageAboveTheTopThreshold) {
     EngineFixture f(40, 30);
     ProcEngine& e = f.Whole();
     f.input.Fill(100, 100, 100);
     for (int32_t x = 0; x < 40; ++x)
         f.input.Pixel(x, 5)[0] = f.input.Pixel(x, 5)[1] = f.input.Pixel(x, 5)[2] = 130;
     f.Process();
-    e.mean.store(0.0f);
-    e.rms.store(0.0f);
-    BandingGreyH(e);
-    EXPECT_EQ(f.Out(3, 5)[0], 130);
     e.mean.store(200.0f);
     e.rms.store(30.0f);  // T = 260
     BandingGreyH(e);

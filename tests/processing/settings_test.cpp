@@ -1,13 +1,12 @@
 // The processing settings table through the profile: the defaults of an empty profile, values
-// held to their limits, the write order, and the engine taking its settings as a value and
-// handing them back. (Every key's round trip is checked with all tables in tests/app.)
+// held to their limits, and the engine taking its settings as a value and handing them back.
+// (Every key's round trip is checked with all tables in tests/app.)
 #include "processing/proc_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "processing/proc_engine.h"
 #include "support/test_support.h"
@@ -52,17 +51,10 @@ TEST(ProcSettingsTest, StoredValuesAreHeldToTheirLimits) {
                           {"ProcAreaW", "1069547520", 0.5, "1056964608"},
                           {"ProcAreaX", "2139095040", 0.5, "1056964608"},
                           {"ProcAreaX", "0.25", 0.25, "1048576000"},
-                          {"ProcRMSH", "350", 3.5, "350"},
                           {"ProcRMSV", "-5000", -2.0, "-200"},
-                          {"ProcTimeDelay", "-1", 0.0, "0"},
                           {"ProcTimeDelay", "4294967295", 6000.0, "6000"},
                           {"ProcAmp", "abc", 128.0, "128"},
-                          {"ProcAmp", " 200 ", 200.0, "200"},
-                          {"ProcBlackLevel", "-1000", -765.0, "-765"},
-                          {"ProcAuto", "8", 7.0, "7"},
-                          {"StatFonThresh3", "1084227584", -2.0, "3221225472"},
-                          {"ProcChannelsID", "Grey", double(FourCC("Grey")), "2036691527"},
-                          {"ProcGuideRefine", "-3", 1.0, "1"}};
+                          {"StatFonThresh3", "1084227584", -2.0, "3221225472"}};
     for (const auto& [key, stored, value, written] : cases) {
         SCOPED_TRACE(std::string(key) + "=" + stored);
         MemoryProfile profile;
@@ -74,25 +66,11 @@ TEST(ProcSettingsTest, StoredValuesAreHeldToTheirLimits) {
     }
 }
 
-// The engine writes nothing itself (its owner saves what Settings() hands back); saving follows
-// the write order.
-TEST(ProcSettingsTest, EngineWritesNothingAndSavingFollowsTheWriteOrder) {
+// The engine writes nothing itself: its owner saves what Settings() hands back.
+TEST(ProcSettingsTest, EngineWritesNothing) {
     MemoryProfile profile;
     { ProcEngine engine; }
     EXPECT_TRUE(profile.WriteOrder().empty());
-    SaveProcSettings(DefaultProcSettings());
-    const std::vector<std::string> order = {
-        "ProcAreaX",       "ProcAreaY",         "ProcAreaW",      "ProcAreaH",
-        "StatFonThresh1",  "StatFonThresh2",    "StatFonThresh3", "ProcStatCrdThresh",
-        "ProcTimeDelay",   "ProcCountAccum",    "ProcNRH",        "ProcNRV",
-        "ProcAuto",        "ProcAmp",           "ProcBlackLevel", "ProcGamma",
-        "ProcFlipH",       "ProcFlipV",         "ProcRMSH",       "ProcRMSV",
-        "ProcChannels",    "ProcChannelsID",    "ProcVarID",      "ProcChanOutside",
-        "ProcGuideEnable", "ProcGuideAutoMove", "ProcGuideRefine"};
-    EXPECT_EQ(profile.WriteOrder(), order);
-    EXPECT_EQ(profile.Get("ProcChannelsID"), "2036691527");
-    EXPECT_EQ(profile.Get("ProcVarID"), "1835230017");
-    EXPECT_EQ(profile.Get("ProcAreaX"), "1056964608");
 }
 
 // The engine puts the settings it is given to work and hands back exactly those values; applied

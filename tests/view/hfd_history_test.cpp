@@ -1,15 +1,13 @@
 // The HFD history of the statistic window's focusing plot: the ring of time slots, their means
-// and gaps, and the y axis chosen for them.
+// and gaps.
 #include "view/hfd_history.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 namespace kelpa {
 namespace {
@@ -69,63 +67,6 @@ TEST(HfdHistoryTest, SlotsHoldTheMeanOfTheirValidMeasurements) {
         std::tuple(true, 3.0f, false, 1, true, 5.0f));
     AddInSlot(history, 7, true, 4.0f);  // the file started again
     EXPECT_EQ(std::pair(history.Size(), history.At(0).slot), std::pair(size_t{1}, int64_t{7}));
-}
-
-// The curve joins neighbouring valid slots, also a few seconds apart (long exposures), but not
-// across a gap, nor across a long pause.
-TEST(HfdHistoryTest, CurveBreaksAtGapsAndPauses) {
-    const int64_t perSecond = static_cast<int64_t>(std::lround(1.0 / kHfdSlotSeconds));
-    HfdHistory history;
-    const struct {
-        int64_t slot;
-        bool valid, joins;
-    } steps[] = {
-        {0, true, false},
-        {1, true, true},
-        {1 + 5 * perSecond, true, true},  // five seconds later
-        {2 + 5 * perSecond, false, false},
-        {3 + 5 * perSecond, true, false},   // after the gap
-        {3 + 25 * perSecond, true, false},  // twenty seconds later
-        {4 + 25 * perSecond, true, true},
-    };
-    for (const auto& s : steps) AddInSlot(history, s.slot, s.valid, 2.0f);
-    ASSERT_EQ(history.Size(), std::size(steps));
-    for (size_t i = 0; i < history.Size(); ++i) EXPECT_EQ(history.JoinsPrevious(i), steps[i].joins);
-    EXPECT_FALSE(history.JoinsPrevious(history.Size()));
-}
-
-// The axis runs between round numbers that hold every value, in 2 to 6 round steps; gaps do
-// not count, and without a valid slot nothing is scaled.
-TEST(HfdScaleTest, AxisHoldsTheValuesBetweenRoundNumbers) {
-    const struct {
-        std::vector<float> values;
-        float low, high;
-        int32_t steps, decimals;
-    } cases[] = {
-        {{1.8f, 4.3f, 2.0f}, 1.0f, 5.0f, 4, 0},
-        {{2.9f, 3.1f}, 2.6f, 3.4f, 4, 1},  // stretched to half a pixel
-        {{0.1f, 0.2f}, 0.0f, 0.6f, 3, 1},  // never below 0
-        {{2.0f, 4.0f}, 2.0f, 4.0f, 4, 1},  // round values are the ends
-        {{12.0f, 31.0f}, 10.0f, 35.0f, 5, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.values));
-        HfdHistory history;
-        int64_t slot = 0;
-        for (const float v : c.values) {
-            AddInSlot(history, slot++, true, v);
-            AddInSlot(history, slot++, false, 50.0f);
-        }
-        const HfdScale scale = ScaleHfd(history);
-        ASSERT_TRUE(scale.any);
-        EXPECT_NEAR(scale.low, c.low, 1e-5);
-        EXPECT_NEAR(scale.high, c.high, 1e-5);
-        EXPECT_EQ(std::pair(scale.steps, scale.decimals), std::pair(c.steps, c.decimals));
-        EXPECT_NEAR(scale.low + scale.steps * scale.step, scale.high, 1e-4);
-    }
-    HfdHistory gaps;
-    AddInSlot(gaps, 0, false, 3.0f);
-    EXPECT_FALSE(ScaleHfd(gaps).any);
 }
 
 }  // namespace
