@@ -71,7 +71,8 @@ TEST_F(HeadlessTest, SimulatorRunPrintsItsFramesAndWritesOnlyItsLogs) {
     EXPECT_GT(Field(r.lines.back(), "fps"), 0);
 
     EXPECT_EQ(ReadFile(profile), before);
-    EXPECT_TRUE(Holds(LogText(), "Parsing error. " + config + "/kelpa/kcommon.cfg"));
+    EXPECT_TRUE(Holds(ReadFile(state + "/kelpa/kelpa.log"),
+                      "Parsing error. " + config + "/kelpa/kcommon.cfg"));
     EXPECT_EQ(ReadFile(state + "/kelpa/kcommon.cfg.log"), "1: stop parsing! -->  [\n");
     EXPECT_FALSE(fs::exists(config + "/kelpa/kcommon.cfg.log"));
     EXPECT_TRUE(fs::is_empty(options.directory));
@@ -191,7 +192,7 @@ TEST_F(HeadlessTest, ATakenDarkIsStoredAndSubtractedByLaterRuns) {
 // With the guide and its refinement on an area around the simulator's guide star (the region
 // its track keeps free of field stars and hot pixels), every line ends with the star's metrics
 // as numbers (their accuracy is the star metrics tests'), and the guide log is written into
-// the data folder.
+// the data folder (its columns are the guide log tests').
 TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     const SimSkyParams sky;  // what the simulated camera renders at 640 x 480
     const SimRect zone = SimGuideTrack(sky).Zone();
@@ -222,7 +223,6 @@ TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_TRUE(logs[0].starts_with("guide-")) << logs[0];
     const std::string text = ReadFile(data + "/kelpa/" + logs[0]);
-    EXPECT_TRUE(text.starts_with("time_utc,star_x,star_y,dx,dy,hfd,snr\n")) << text;
     EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 2) << text;
 }
 
