@@ -18,7 +18,6 @@
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "support/video_clips.h"
-#include "video/convert.h"
 
 namespace kelpa::test {
 namespace {

@@ -3,9 +3,9 @@
 // and the guide star, and a profile it must not change. Each run starts the program, so each
 // test makes the most of few runs.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -214,7 +214,6 @@ TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     for (size_t i = 0; i < 6; ++i) {
         const std::string& line = r.lines[i];
         SCOPED_TRACE(line);
-        EXPECT_LT(line.find("\"delayMs\": "), line.find("\"hfd\": "));
         for (const char* name : {"hfd", "fwhm"}) ASSERT_GT(Field(line, name), 0.0) << name;
         EXPECT_GT(Field(line, "peak"), Field(line, "bkgr") + 50);
         EXPECT_GT(Field(line, "snr"), 10.0);

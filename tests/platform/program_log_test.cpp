@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "common/log.h"
 #include "common/log_detail.h"
 #include "platform/data_paths.h"
 #include "platform/program_paths.h"
