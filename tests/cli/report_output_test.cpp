@@ -47,11 +47,11 @@ struct ReportOutputTest : ::testing::Test {
 
     FrameReport report{8};
     MemoryFile out;
+    ReportOutput output{out.file, 0};
 };
 
 // A failing source stops the graph while frames are still on their way to the report.
 TEST_F(ReportOutputTest, FramesRecordedWhileTheSourceStopsArePrinted) {
-    ReportOutput output(out.file, 0);
     std::vector<FrameRecord> batch;
     Record(3);
     report.Wait(0, &batch);
@@ -64,7 +64,6 @@ TEST_F(ReportOutputTest, FramesRecordedWhileTheSourceStopsArePrinted) {
 
 // Stopping the source waits for the streaming thread; the report must not wait for room then.
 TEST_F(ReportOutputTest, AFullRingNeverHoldsUpTheStop) {
-    ReportOutput output(out.file, 0);
     FinishRun(report, output, [&] { Record(11); });  // the ring holds 8
     EXPECT_EQ(Printed(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(report.Lost(), 3u);
