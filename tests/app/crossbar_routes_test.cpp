@@ -67,7 +67,6 @@ TEST(CrossbarRoutesList, AudioInputsAreLeftOut) {
     ASSERT_EQ(list.Routes().size(), 1u);
     EXPECT_EQ(list.Routes()[0].input, 1);
     EXPECT_EQ(list.PhysicalTypeInUse(0), 0);
-    EXPECT_EQ(CrossbarRoutes::Collect({}).ToSave(0, {3}), CrossbarSettings{3});
     EXPECT_EQ(list.ToSave(0, {3}), CrossbarSettings{3});
     EXPECT_EQ(list.ToSave(1, {3}), CrossbarSettings{2});
 }
