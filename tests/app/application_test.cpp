@@ -78,9 +78,10 @@ class ApplicationTest : public ::testing::Test {
 };
 
 // The simulated telescope camera: opened as a capture device, it becomes current, runs, posts
-// statistics of its stars and processed pictures, and captures. (Its status texts are the main
-// window's tests'; the captured files the headless tests'.)
-TEST_F(ApplicationTest, SimulatedCameraRunsAndCaptures) {
+// statistics of its stars and processed pictures, and stops. (Its status texts are the main
+// window's tests'; its captures, which the headless runs take through this core, the headless
+// tests'.)
+TEST_F(ApplicationTest, SimulatedCameraRunsAndStops) {
     app.SetStatisticsWanted(true);
     const CommandResult opened = app.OpenSource("sim");
     ASSERT_TRUE(opened.ok) << opened.message;
@@ -97,15 +98,6 @@ TEST_F(ApplicationTest, SimulatedCameraRunsAndCaptures) {
     EXPECT_EQ(std::pair(s.width, s.height), std::pair(640, 480));
     EXPECT_GT(s.histMax, s.histMin);  // stars on a sky
     EXPECT_EQ(window.WaitFor(StreamEvent::kProcessedPicture), &ctrl.Events());
-
-    ctrl.sink.capture.captureCount.store(3);
-    EXPECT_EQ(app.ToggleCapture().message, "Capturing in progress +0");
-    ASSERT_NE(window.WaitFor(StreamEvent::kCaptureDone), nullptr);
-    CaptureReport report;
-    ASSERT_TRUE(ctrl.Events().TakeCaptureDone(&report));
-    EXPECT_EQ(report.capturedCount, 3u);
-    EXPECT_FALSE(report.failed);
-    EXPECT_FALSE(app.Capturing());
     EXPECT_EQ(app.StartStop().message, "Stopped...");
 }
 
