@@ -194,6 +194,8 @@ TEST_F(HeadlessTest, ATakenDarkIsStoredAndSubtractedByLaterRuns) {
 // as numbers (their accuracy is the star metrics tests'), and the guide log is written into
 // the data folder (its columns are the guide log tests').
 TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
+    std::ofstream(profile) << "[kelpa]\nProcAuto=0\nProcGuideEnable=1\nProcGuideRefine=1\n"
+                              "GuideLog=1\nProcCountAccum=1\nProcTimeDelay=0\n";
     const SimSkyParams sky;  // what the simulated camera renders at 640 x 480
     const SimRect zone = SimGuideTrack(sky).Zone();
     std::vector<std::string> args = {"--source", "sim", "--frames", "6"};
@@ -203,10 +205,6 @@ TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
           {"ProcAreaW", 0.9 * (zone.right - zone.left) / sky.width},
           {"ProcAreaH", 0.9 * (zone.bottom - zone.top) / sky.height}}) {
         args.insert(args.end(), {"--set", std::string(key) + "=" + std::to_string(value)});
-    }
-    for (const char* set : {"ProcGuideEnable=1", "ProcGuideRefine=1", "GuideLog=1",
-                            "ProcCountAccum=1", "ProcTimeDelay=0"}) {
-        args.insert(args.end(), {"--set", set});
     }
     const RunResult r = Run(Args(args));
     ASSERT_EQ(r.exitCode, 0) << r.errors;
