@@ -65,8 +65,7 @@ TEST_F(HeadlessTest, SimulatorRunPrintsItsFramesAndWritesOnlyItsLogs) {
         EXPECT_GT(Field(line, "mean"), Field(line, "bkgr") - 1);  // stars lift the mean
         EXPECT_TRUE(line.ends_with(", \"delayMs\": 0}"));         // the guide is off: no metrics
     }
-    ASSERT_TRUE(IsSummary(r.lines.back()));
-    EXPECT_EQ(Field(r.lines.back(), "frames"), 6);
+    EXPECT_EQ(Field(r.lines.back(), "frames"), 6);  // the summary's field
     EXPECT_GE(Field(r.lines.back(), "dropped"), 0);
     EXPECT_GT(Field(r.lines.back(), "fps"), 0);
 
@@ -152,8 +151,7 @@ TEST_F(HeadlessTest, SignalsEndTheRunWithItsSummaryAndCompleteCaptures) {
                       "--set", "VidCapWidth=320", "--set", "VidCapHeight=240"}),
                 options);
         ASSERT_EQ(r.exitCode, 0) << "signal " << r.signal << ": " << r.errors;
-        ASSERT_TRUE(IsSummary(r.lines.back()));
-        EXPECT_EQ(Field(r.lines.back(), "frames"), double(r.lines.size() - 1));
+        EXPECT_EQ(Field(r.lines.back(), "frames"), double(r.lines.size() - 1));  // the summary
         const std::vector<std::string> names = FilesIn(captures);
         for (const std::string& name : names) {
             EXPECT_TRUE(name.starts_with("capTelescope_") && name.ends_with(".bmp")) << name;
@@ -192,7 +190,7 @@ TEST_F(HeadlessTest, ATakenDarkIsStoredAndSubtractedByLaterRuns) {
 // With the guide and its refinement on an area around the simulator's guide star (the region
 // its track keeps free of field stars and hot pixels), every line ends with the star's metrics
 // as numbers (their accuracy is the star metrics tests'), and the guide log is written into
-// the data folder (its columns are the guide log tests').
+// the data folder (its name and columns are the guide log tests').
 TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     std::ofstream(profile) << "[kelpa]\nProcAuto=0\nProcGuideEnable=1\nProcGuideRefine=1\n"
                               "GuideLog=1\nProcCountAccum=1\nProcTimeDelay=0\n";
@@ -218,7 +216,6 @@ TEST_F(HeadlessTest, GuideOnAStarPrintsItsMetricsAndWritesTheGuideLog) {
     }
     const std::vector<std::string> logs = FilesIn(data + "/kelpa", ".csv");
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_TRUE(logs[0].starts_with("guide-")) << logs[0];
     const std::string text = ReadFile(data + "/kelpa/" + logs[0]);
     EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 2) << text;
 }
