@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,6 @@
 #include "support/temp_files.h"
 #include "support/test_support.h"
 #include "support/video_clips.h"
-#include "video/convert.h"
 
 namespace kelpa::test {
 namespace {
@@ -68,16 +66,6 @@ class ApplicationTest : public ::testing::Test {
         app.SetNotice(&notice);
         app.SetEventReceiver(&window);
     }
-    // Takes statistics snapshots until one of a frame past `frame` arrives.
-    StatisticsSnapshot SnapshotAfter(uint64_t frame) {
-        StatisticsSnapshot s;
-        for (int i = 0; i < 200 && s.frame <= frame; ++i) {
-            StreamEvents* source = window.WaitFor(StreamEvent::kStatistics);
-            if (source == nullptr) break;
-            source->TakeStatistics(&s);
-        }
-        return s;
-    }
 
     TempDir captures;
     MemoryProfile profile;
@@ -90,9 +78,10 @@ class ApplicationTest : public ::testing::Test {
 };
 
 // The simulated telescope camera: opened as a capture device, it becomes current, runs, posts
-// statistics of its stars and processed pictures, and captures. (Its status texts are the main
-// window's tests'; the captured files the headless tests'.)
-TEST_F(ApplicationTest, SimulatedCameraRunsAndCaptures) {
+// statistics of its stars and processed pictures, and stops. (Its status texts are the main
+// window's tests'; its captures, which the headless runs take through this core, the headless
+// tests'.)
+TEST_F(ApplicationTest, SimulatedCameraRunsAndStops) {
     app.SetStatisticsWanted(true);
     const CommandResult opened = app.OpenSource("sim");
     ASSERT_TRUE(opened.ok) << opened.message;
@@ -100,23 +89,15 @@ TEST_F(ApplicationTest, SimulatedCameraRunsAndCaptures) {
     VideoCtrl& ctrl = *app.Current();
     ctrl.sink.engine.surf.SetVisible(true);
     ASSERT_TRUE(app.StartStop().ok);
-    const StatisticsSnapshot s = SnapshotAfter(3);
-    ASSERT_GT(s.frame, 3u);
+    StatisticsSnapshot s;  // taken as they come, until one of a frame past the third
+    while (s.frame <= 3) {
+        StreamEvents* source = window.WaitFor(StreamEvent::kStatistics);
+        ASSERT_NE(source, nullptr);
+        source->TakeStatistics(&s);
+    }
     EXPECT_EQ(std::pair(s.width, s.height), std::pair(640, 480));
     EXPECT_GT(s.histMax, s.histMin);  // stars on a sky
-    ASSERT_EQ(window.WaitFor(StreamEvent::kProcessedPicture), &ctrl.Events());
-    PictureCopy copy;
-    ASSERT_TRUE(ctrl.sink.engine.surf.CopyPicture(&copy));
-    EXPECT_EQ(copy.Picture().width, 640);
-
-    ctrl.sink.capture.captureCount.store(3);
-    EXPECT_EQ(app.ToggleCapture().message, "Capturing in progress +0");
-    ASSERT_NE(window.WaitFor(StreamEvent::kCaptureDone), nullptr);
-    CaptureReport report;
-    ASSERT_TRUE(ctrl.Events().TakeCaptureDone(&report));
-    EXPECT_EQ(report.capturedCount, 3u);
-    EXPECT_FALSE(report.failed);
-    EXPECT_FALSE(app.Capturing());
+    EXPECT_EQ(window.WaitFor(StreamEvent::kProcessedPicture), &ctrl.Events());
     EXPECT_EQ(app.StartStop().message, "Stopped...");
 }
 
@@ -179,12 +160,10 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
     TempDir home;
     kelpa::testing::ScopedEnv homeEnv("HOME", home.Path());
     MemoryProfile profile;
-    for (const auto& [key, value] : {std::pair{"ProcAmp", "200"},
-                                     {"CapFramesDelay", "2"},
-                                     {"ActivateGraph", "1"},
-                                     {"VidCapWidth", "320"}}) {
-        profile.Set(key, value);
-    }
+    profile.Set("ProcAmp", "200");
+    profile.Set("CapFramesDelay", "2");
+    profile.Set("ActivateGraph", "1");
+    profile.Set("VidCapWidth", "320");
     {
         ControllerSettings expected = LoadControllerSettings();
         expected.captureRun.directory = home.Path() + "/Pictures/kelpa/";  // "~/" in the home
@@ -219,16 +198,14 @@ TEST(ApplicationSettingsTest, ControllersTakeTheProfileAndOnlyTheCurrentOneIsSav
     ThePreferredFormat() = PreferredFormat{};
 }
 
-// The command table the menus are built from: every number names one command, every
-// accelerator a command of the table, and the item ranges map to indexes and back.
+// The command table the menus are built from: every number names one command, and the item
+// ranges map to indexes and back. (Every key naming a command of a menu or the toolbar is the
+// manual's test.)
 TEST(CommandTableTest, NumbersAreUniqueAndRangesMapBothWays) {
-    std::set<uint32_t> numbers = {kCmdCapture};  // the toolbar's and F10's only
     for (const MenuItem& item : MenuItems()) {
         EXPECT_EQ(FindMenuItem(item.command), &item);
         EXPECT_FALSE(DeviceIndexOf(item.command) || SourcesSlotOf(item.command));
-        numbers.insert(item.command);
     }
-    for (const Accelerator& a : Accelerators()) EXPECT_EQ(numbers.count(a.command), 1u);
     EXPECT_EQ(DeviceIndexOf(DeviceCommand(8)), 8u);
     EXPECT_EQ(DeviceIndexOf(kCmdLastDevice + 1), std::nullopt);
     EXPECT_EQ(SourcesSlotOf(SourcesItemCommand(19)), 19);

@@ -100,8 +100,4 @@ RunResult HeadlessTest::Run(std::vector<std::string> args, RunOptions options,
     return RunKelpa(std::move(args), options, onLine);
 }
 
-std::string HeadlessTest::LogText() const {
-    return kelpa::testing::ReadFile(state + "/kelpa/kelpa.log");
-}
-
 }  // namespace kelpa::test

@@ -53,8 +53,6 @@ struct HeadlessTest : ::testing::Test {
     std::vector<std::string> Args(std::vector<std::string> extra) const;
     RunResult Run(std::vector<std::string> args, RunOptions options = {},
                   const LineObserver& onLine = nullptr) const;
-    // The run's log, in the state folder the runs are given.
-    std::string LogText() const;
 
     kelpa::testing::TempDir dir;
     std::string profile = dir / "kelpa.ini";

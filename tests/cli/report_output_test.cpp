@@ -47,11 +47,11 @@ struct ReportOutputTest : ::testing::Test {
 
     FrameReport report{8};
     MemoryFile out;
+    ReportOutput output{out.file, 0};
 };
 
 // A failing source stops the graph while frames are still on their way to the report.
 TEST_F(ReportOutputTest, FramesRecordedWhileTheSourceStopsArePrinted) {
-    ReportOutput output(out.file, 0);
     std::vector<FrameRecord> batch;
     Record(3);
     report.Wait(0, &batch);
@@ -64,14 +64,14 @@ TEST_F(ReportOutputTest, FramesRecordedWhileTheSourceStopsArePrinted) {
 
 // Stopping the source waits for the streaming thread; the report must not wait for room then.
 TEST_F(ReportOutputTest, AFullRingNeverHoldsUpTheStop) {
-    ReportOutput output(out.file, 0);
     FinishRun(report, output, [&] { Record(11); });  // the ring holds 8
     EXPECT_EQ(Printed(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(report.Lost(), 3u);
 }
 
-// The snapshot's metrics reach the line as numbers when they hold, as null when they do not (or
-// are not finite: JSON has no NaN). (Lines without the guide are the headless run's.)
+// The record's metrics reach the line as numbers when they hold, as null when they do not (or
+// are not finite: JSON has no NaN). (Lines without the guide, and the snapshot's metrics
+// reaching the record, are the headless runs'.)
 TEST_F(ReportOutputTest, GuideStarMetricsEndTheLine) {
     const std::string none = ", \"hfd\": null, \"fwhm\": null, \"peak\": null, \"snr\": null}\n";
     const struct {
@@ -84,19 +84,14 @@ TEST_F(ReportOutputTest, GuideStarMetricsEndTheLine) {
         {true, NAN, none},
     };
     for (const auto& c : cases) {
-        StatisticsSnapshot s;
-        s.guideEnable = true;
-        s.starMetricsValid = c.valid;
-        s.hfd = c.hfd;
-        s.fwhm = 3.0625f;
-        s.peak = 170.0f;
-        s.snr = 44.5f;
-        report.FrameProcessed(s);
-        std::vector<FrameRecord> batch;
-        report.Wait(0, &batch);
-        ASSERT_EQ(batch.size(), 1u);
+        const FrameRecord record{.guideEnable = true,
+                                 .starMetricsValid = c.valid,
+                                 .hfd = c.hfd,
+                                 .fwhm = 3.0625f,
+                                 .peak = 170.0f,
+                                 .snr = 44.5f};
         MemoryFile line;
-        ASSERT_TRUE(PrintFrameRecord(line.file, batch[0]));
+        ASSERT_TRUE(PrintFrameRecord(line.file, record));
         const std::string text = line.Text();
         EXPECT_TRUE(text.ends_with(c.tail)) << text;
         EXPECT_EQ(text.find("\"hfd\""), text.rfind("\"hfd\""));

