@@ -134,25 +134,22 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
 // The refinement is no worse than the threshold centre on saturated, elongated and faint stars,
 // and on stars whose centres lie 0.5 to 3.5 px inside the window's left or top edge.
 TEST(GuideMetricsTest, RefinedCentreNoWorseThanTheThresholdCentre) {
-    struct Kind {
-        const char* name;
-        double peak, sigmaX, sigmaY;
-        bool nearEdge;
-    };
-    const Kind kinds[] = {{"saturated", 400, 1.5, 1.5, false},
-                          {"elongated", 150, 2.5, 1.2, false},
-                          {"edge", 150, 1.5, 1.5, true},
-                          {"faint", 40, 1.5, 1.5, false}};
+    // Name, peak, sigma x and y, near the edge.
+    const std::tuple<const char*, double, double, double, bool> kinds[] = {
+        {"saturated", 400, 1.5, 1.5, false},
+        {"elongated", 150, 2.5, 1.2, false},
+        {"edge", 150, 1.5, 1.5, true},
+        {"faint", 40, 1.5, 1.5, false}};
     uint32_t seed = 30;
-    for (const Kind& kind : kinds) {
+    for (const auto& [name, peak, sigmaX, sigmaY, nearEdge] : kinds) {
         double squares[2] = {0, 0};
         GuideBench benches[2] = {{Path::kFusedGrey, false}, {Path::kFusedGrey, true}};
         const Rect w = benches[0].Window();
         std::mt19937 rng(++seed);
         std::uniform_real_distribution<double> inside(0.5, 3.5);
         for (int i = 0; i < 30; ++i) {
-            StarShape star = benches[0].RandomStar(rng, kind.peak, kind.sigmaX, kind.sigmaY, 20);
-            if (kind.nearEdge) (i % 2 ? star.y : star.x) = (i % 2 ? w.y0 : w.x0) + inside(rng);
+            StarShape star = benches[0].RandomStar(rng, peak, sigmaX, sigmaY, 20);
+            if (nearEdge) (i % 2 ? star.y : star.x) = (i % 2 ? w.y0 : w.x0) + inside(rng);
             RenderStar(benches[0].f.input, star, 20, 3, rng);
             benches[1].f.input.bytes = benches[0].f.input.bytes;
             for (const bool refine : {false, true}) {
@@ -160,7 +157,7 @@ TEST(GuideMetricsTest, RefinedCentreNoWorseThanTheThresholdCentre) {
                 squares[refine] += std::pow(s.starX - star.x, 2) + std::pow(s.starY - star.y, 2);
             }
         }
-        EXPECT_LE(squares[1], squares[0]) << kind.name;
+        EXPECT_LE(squares[1], squares[0]) << name;
     }
 }
 
