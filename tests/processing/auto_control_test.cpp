@@ -118,17 +118,5 @@ TEST_F(AutoControlTest, ResetPutsTheControlledSettingsBack) {
     EXPECT_TRUE(notify.Events().empty());
 }
 
-// In the chain: a raise re-renders the area at once with the new amplification.
-TEST_F(AutoControlTest, ARaiseRefreshesTheArea) {
-    ProcEngine& e = *f.engine;
-    e.SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-    e.params.autoFlags.store(kAutoAmplification);
-    f.input.Fill(100, 100, 100);
-    ASSERT_TRUE(f.Process());
-    // O = 100: step = 155 * 128 / 100 = 198, cut to 256: every level becomes 100 * 2 = 200.
-    EXPECT_EQ(e.params.amp.load(), 256);
-    EXPECT_EQ(f.Out(10, 10)[0], 200);
-}
-
 }  // namespace
 }  // namespace kelpa::test
