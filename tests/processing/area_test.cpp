@@ -13,7 +13,10 @@
 namespace kelpa::test {
 namespace {
 
-TEST(AreaTest, FractionsBecomePixelsClampedToTheFrameAndMirroredBottomUp) {
+// Fractions become pixels clamped to the frame, and rows shown bottom first are mirrored;
+// MoveArea counts rows as stored and stops at the frame's edge; a frame too small for an area
+// keeps none. (The pixel setters in the rows as shown: the area editor's and dialog's tests.)
+TEST(AreaTest, FractionsMovesAndTinyFrames) {
     EngineFixture f(640, 480);
     f.engine->SetAreaFractions(0.9f, 0.5f, 0.5f, 0.5f);
     const ProcArea& a = f.engine->area;
@@ -22,23 +25,14 @@ TEST(AreaTest, FractionsBecomePixelsClampedToTheFrameAndMirroredBottomUp) {
     EXPECT_FALSE(f.engine->areaIsWholeFrame);
     for (bool topDown : {true, false}) {
         EngineFixture g(100, 100, topDown);
+        const ProcArea& b = g.engine->area;
         g.engine->SetAreaFractions(0.5f, 0.25f, 0.2f, 0.1f);
-        EXPECT_EQ(std::pair(g.engine->area.y0, g.engine->area.y1),
-                  topDown ? std::pair(20, 30) : std::pair(70, 80));
-    }
-}
-
-// MoveArea counts rows as stored, and stops at the frame's edge; a frame too small for an area
-// keeps none. (The pixel setters in the rows as shown: the area editor's and dialog's tests.)
-TEST(AreaTest, MoveStopsAtTheEdgeAndTinyFramesAreLeftAlone) {
-    for (bool topDown : {true, false}) {
-        EngineFixture f(321, 241, topDown);
-        ASSERT_TRUE(f.engine->SetAreaRect(7, 3, 28, 20));
-        const ProcArea& a = f.engine->area;
-        f.engine->MoveArea(100, 50);
-        EXPECT_EQ(std::tuple(a.x0, a.y0, a.w), std::tuple(100, 50, 21));
-        f.engine->MoveArea(1000, 1000);
-        EXPECT_EQ(std::pair(a.x1, a.y1), std::pair(321, 241));
+        EXPECT_EQ(std::pair(b.y0, b.y1), topDown ? std::pair(20, 30) : std::pair(70, 80));
+        ASSERT_TRUE(g.engine->SetAreaRect(7, 3, 28, 20));
+        g.engine->MoveArea(60, 50);
+        EXPECT_EQ(std::tuple(b.x0, b.y0, b.w), std::tuple(60, 50, 21));
+        g.engine->MoveArea(1000, 1000);
+        EXPECT_EQ(std::pair(b.x1, b.y1), std::pair(100, 100));
     }
     EngineFixture tiny(3, 3);
     EXPECT_FALSE(tiny.engine->SetAreaRect(0, 0, 2, 2));
