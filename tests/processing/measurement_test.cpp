@@ -91,27 +91,22 @@ TEST_F(GuideTest, NoStarAndSuppressionByTheBlackLevel) {
     EXPECT_EQ(e.starX.load(), -5.0f);
 }
 
-TEST(BandingThresholdTest, EndsOfTheThreshold) {
+// The threshold's ends; with a bright, noisy area (T >= 253) the stage sums unclipped, so a bright
+// row is taken down by its whole offset.
+TEST(BandingThresholdTest, EndsOfTheThresholdAndTheStageAboveTheTop) {
     EXPECT_EQ(BandingThreshold(2.0f, 0.0f, 0.0f), 0);     // rms = mean = 0: nothing to do
     EXPECT_EQ(BandingThreshold(2.0f, 1.25f, 10.0f), 13);  // 12.5 rounds away from zero
     EXPECT_EQ(BandingThreshold(2.0f, -1.25f, -10.0f), -13);
-}
-
-// With a bright, noisy area (T >= 253) the stage sums unclipped, so a bright row is taken down
-// by its whole offset.
-TEST(BandingThresholdTest, StageAboveTheTopThreshold) {
     EngineFixture f(40, 30);
     ProcEngine& e = f.Whole();
     f.input.Fill(100, 100, 100);
-    for (int32_t x = 0; x < 40; ++x)
-        f.input.Pixel(x, 5)[0] = f.input.Pixel(x, 5)[1] = f.input.Pixel(x, 5)[2] = 130;
+    std::fill_n(f.input.Pixel(0, 5), 3 * 40, uint8_t{130});  // a bright row
     f.Process();
     e.mean.store(200.0f);
     e.rms.store(30.0f);  // T = 260
     BandingGreyH(e);
     // M = 101 a pixel: the bright row comes down by 29 and the others up by 1, all flat.
-    EXPECT_EQ(f.Out(3, 5)[0], 101);
-    EXPECT_EQ(f.Out(3, 6)[0], 101);
+    EXPECT_EQ(std::pair(int{f.Out(3, 5)[0]}, int{f.Out(3, 6)[0]}), std::pair(101, 101));
 }
 
 // Rows and columns whose sums are all equal are left as they are, grey and colour: every row
