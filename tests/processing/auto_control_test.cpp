@@ -5,7 +5,6 @@
 
 #include <array>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "processing/auto_control.h"
