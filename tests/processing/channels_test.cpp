@@ -134,24 +134,6 @@ TEST(ChannelsTest, OutsideAsIsKeepsColourAroundARedArea) {
     });
 }
 
-// The first frame after an area change repaints everything, later frames only the outside; a
-// whole-frame area has no outside, so its outside stage never runs.
-TEST(ChannelsTest, OutsideStageRepaintsTheWholeFrameOnceAfterAChange) {
-    EngineFixture f(40, 30);
-    f.engine->SetAreaRect(5, 5, 15, 15);
-    const FrameStage wholeFirst = f.engine->processor->outside;
-    EXPECT_EQ(f.engine->outsideStage, wholeFirst);
-    f.Process();
-    EXPECT_NE(f.engine->outsideStage, wholeFirst);
-    f.engine->MoveArea(20, 10);
-    EXPECT_EQ(f.engine->outsideStage, wholeFirst);
-    f.engine->SetAreaFractions(0.5f, 0.5f, 1.0f, 1.0f);
-    ASSERT_TRUE(f.engine->areaIsWholeFrame);
-    f.Process();
-    f.Process();
-    EXPECT_EQ(f.engine->outsideStage, wholeFirst);
-}
-
 // "Accm", four frames of a pixel at level 100: grey adds (1000 * 100) / 100 = 1000 at a weight
 // of 10 each, and L = (4000 + 20) / 40 = 100. Levels 100 and 101 in turn average 100.5, which
 // rounds up, grey and As Is.
