@@ -113,8 +113,7 @@ TEST_F(AutoControlTest, ResetPutsTheControlledSettingsBack) {
     notify.Clear();
     e.params.autoFlags.store(0);
     e.AutoReset();
-    EXPECT_EQ(e.params.amp.load(), 200);
-    EXPECT_TRUE(notify.Events().empty());
+    EXPECT_EQ(std::pair(e.params.amp.load(), notify.Events().size()), std::pair(200, size_t{0}));
 }
 
 }  // namespace

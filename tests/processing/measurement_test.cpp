@@ -82,8 +82,7 @@ TEST_F(GuideTest, NoStarAndSuppressionByTheBlackLevel) {
     const FrameBuffer& out = e.surf.Picture();
     std::fill(out.data, out.data + out.imageSize, uint8_t{0});
     e.MeasureGuide();
-    EXPECT_EQ(e.starX.load(), -1.0f);
-    EXPECT_EQ(e.surf.GuideMarkX(), -1.0f);
+    EXPECT_EQ(std::pair(e.starX.load(), e.surf.GuideMarkX()), std::pair(-1.0f, -1.0f));
     e.SetBlackLevel(200);
     e.SetAmp(0);  // every level is 200: histMax = 200 <= blackLevel
     e.starX.store(-5.0f);
