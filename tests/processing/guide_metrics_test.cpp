@@ -19,10 +19,6 @@ namespace kelpa::test {
 namespace {
 
 enum class Path { kFusedGrey, kStagesGrey, kAsIs };
-const char* Name(Path p) {
-    return p == Path::kFusedGrey ? "fused grey" : p == Path::kStagesGrey ? "stages grey" : "As Is";
-}
-constexpr Path kPaths[] = {Path::kFusedGrey, Path::kStagesGrey, Path::kAsIs};
 
 // An engine over a 122 x 92 frame whose guide window is the whole area (120 x 90 at 1, 1),
 // guiding with method 0 at factor 4 ("Background Level"), the automatic control off.
@@ -154,8 +150,10 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
 // window's edge, a flat window and a guide switched off and on leave none behind from the frame
 // before.
 TEST(GuideMetricsTest, NoStaleMetrics) {
-    for (const Path path : kPaths) {
-        SCOPED_TRACE(Name(path));
+    for (const auto& [path, name] :
+         {std::pair(Path::kFusedGrey, "fused grey"), std::pair(Path::kStagesGrey, "stages grey"),
+          std::pair(Path::kAsIs, "As Is")}) {
+        SCOPED_TRACE(name);
         GuideBench bench(path, true);
         ProcEngine& e = *bench.f.engine;
         std::mt19937 rng(5);
