@@ -85,17 +85,16 @@ TEST(ChannelsTest, FramePixelsFollowTheFormula) {
             for (const int32_t black : {0, -40, 25}) {
                 for (const int32_t gamma : {128, 200, 60, 1, 256}) {
                     EngineFixture f(101, 23);
-                    f.engine->SetChannel(index);
-                    f.engine->params.autoFlags.store(0);  // the gain stays as set
+                    ProcEngine& e = f.Whole(index);  // the automatic control off: the gain stays
                     if (withArea) {
-                        f.engine->SetAreaRect(40, 5, 70, 15);
+                        e.SetAreaRect(40, 5, 70, 15);
                     } else {
-                        f.engine->SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
-                        ASSERT_EQ(f.engine->accumulateStage, nullptr);
+                        e.SetAreaFractions(0.5f, 0.5f, 0.0f, 0.0f);
+                        ASSERT_EQ(e.accumulateStage, nullptr);
                     }
-                    f.engine->SetAmp(amp);
-                    f.engine->SetBlackLevel(black);
-                    f.engine->SetGamma(gamma);
+                    e.SetAmp(amp);
+                    e.SetBlackLevel(black);
+                    e.SetGamma(gamma);
                     const auto tone = ToneTable(gamma);
                     for (uint32_t frame = 0; frame < 2; ++frame) {
                         f.input.Randomize(static_cast<uint32_t>(index * 1000 + amp + black) +

@@ -40,10 +40,8 @@ TEST(MeasurementTest, DegenerateHistograms) {
 class GuideTest : public ::testing::Test {
   protected:
     GuideTest() : f(80, 60) {
-        ProcEngine& e = *f.engine;
-        e.params.autoFlags.store(0);
-        e.SetAreaRect(10, 10, 70, 50);
-        e.SetGuideEnable(true);
+        f.Whole().SetAreaRect(10, 10, 70, 50);
+        f.engine->SetGuideEnable(true);
     }
     EngineFixture f;
 };
