@@ -105,8 +105,7 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
                                                 << rows << " channel " << channel;
             }
             // The star's peak loses its band and nothing of its own light.
-            const double band = bands[rows ? 60 : 80];
-            const double unbanded = f.input.Pixel(80, 60)[0] - band;
+            const double unbanded = f.input.Pixel(80, 60)[0] - bands[rows ? 60 : 80];
             EXPECT_NEAR(f.Out(80, 60)[0], unbanded, 2.0)
                 << "rows " << rows << " channel " << channel;
         }

@@ -18,12 +18,11 @@ namespace {
 
 // An empty histogram has no maximum; one constant level has no spread and is the background.
 TEST(MeasurementTest, DegenerateHistograms) {
-    uint32_t histogram[kHistogramBins] = {};
     AreaStatistics st;
     // Empty, all black, one level.
     for (const auto& [level, count, min, max] :
          {std::tuple(40, 0u, 255, 0), std::tuple(0, 100u, 0, 0), std::tuple(77, 100u, 77, 77)}) {
-        std::fill_n(histogram, kHistogramBins, 0u);
+        uint32_t histogram[kHistogramBins] = {};
         histogram[level] = count;
         st = ComputeStatistics(histogram, 100);
         EXPECT_EQ(std::pair(st.histMin, st.histMax), std::pair(min, max)) << level;
@@ -71,8 +70,7 @@ TEST_F(GuideTest, MaximumLevelMethodSubtractsTheBackgroundRms) {
 TEST_F(GuideTest, NoStarAndSuppressionByTheBlackLevel) {
     ProcEngine& e = *f.engine;
     f.input.Fill(30, 30, 30);
-    uint8_t* p = f.input.Pixel(40, 30);
-    p[0] = p[1] = p[2] = 90;
+    std::fill_n(f.input.Pixel(40, 30), 3, uint8_t{90});
     e.SetBlackLevel(100);  // every level is now at least 100: histMax = 190 > black
     f.Process();
     ASSERT_NEAR(e.starX.load(), 40.0f, 0.01f);
