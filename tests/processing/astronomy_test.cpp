@@ -43,7 +43,6 @@ SkyScene Sky(double level, double noiseRms, std::vector<StarShape> stars = {},
 
 TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
     const StarShape faint{40.0, 30.0, 6.0, 1.5};
-    double lastPeak = 0;
     for (int32_t frames : {1, 4, 16}) {
         EngineFixture f(80, 60);
         f.Whole(-2, FourCC("AcRB"), frames);
@@ -58,10 +57,8 @@ TEST(AstronomyTest, SubtracterAdderKeepsTheBackgroundAndGrowsTheStar) {
         // The background stays at the level of one frame.
         EXPECT_NEAR(background.mean, 40.0, 1.5) << frames;
         // The star's light adds up: 6 per frame above the background (the noise of the sum at
-        // one pixel has an RMS of sqrt(frames)).
+        // one pixel has an RMS of sqrt(frames)); the ranges of 1, 4 and 16 frames do not overlap.
         EXPECT_NEAR(peak, 6.0 * frames, 1.5 + 3.0 * std::sqrt(frames)) << frames;
-        EXPECT_GT(peak, lastPeak) << frames;
-        lastPeak = peak;
     }
 }
 
@@ -108,8 +105,7 @@ TEST(AstronomyTest, BandingIsRemovedWithoutDarkeningAStar) {
                                                 << rows << " channel " << channel;
             }
             // The star's peak loses its band and nothing of its own light.
-            const double band = bands[rows ? 60 : 80];
-            const double unbanded = f.input.Pixel(80, 60)[0] - band;
+            const double unbanded = f.input.Pixel(80, 60)[0] - bands[rows ? 60 : 80];
             EXPECT_NEAR(f.Out(80, 60)[0], unbanded, 2.0)
                 << "rows " << rows << " channel " << channel;
         }

@@ -8,14 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <string>
 #include <tuple>
 
+#include "processing/engine_fixture.h"
 #include "processing/reference_stages.h"
 #include "processing/sky_frames.h"
-#include "support/test_support.h"
 
 namespace kelpa::test {
 namespace {
@@ -39,33 +38,28 @@ struct ChainCase {
 
 class Trio {
   public:
-    explicit Trio(const ChainCase& c) : c_(c), input_(c.width, c.height) {
-        for (auto* slot : {&fused_, &stages_, &reference_}) {
-            *slot = std::make_unique<ProcEngine>();
-            Configure(**slot);
-        }
-        stages_->fusedChain = false;
+    explicit Trio(const ChainCase& c) : c_(c) {
+        for (EngineFixture* f : {&fused_, &stages_, &reference_}) Configure(*f);
+        stages_.engine->fusedChain = false;
     }
 
     void Frame(const SkyScene& scene, std::mt19937& rng, int frame) {
-        RenderScene(input_, scene, rng);
-        InstallScalarStages(*reference_);
-        const bool a = fused_->ProcessFrame(input_.Buffer()),
-                   b = stages_->ProcessFrame(input_.Buffer()),
-                   r = reference_->ProcessFrame(input_.Buffer());
+        TestPicture& input = fused_.input;  // all three process the same frame
+        RenderScene(input, scene, rng);
+        InstallScalarStages(*reference_.engine);
+        const bool a = fused_.engine->ProcessFrame(input.Buffer()),
+                   b = stages_.engine->ProcessFrame(input.Buffer()),
+                   r = reference_.engine->ProcessFrame(input.Buffer());
         ASSERT_EQ(std::tie(a, b), std::tie(r, r)) << "frame " << frame;
-        Compare(*fused_, *reference_, "fused", frame);
-        Compare(*stages_, *reference_, "stages", frame);
+        Compare(*fused_.engine, *reference_.engine, "fused", frame);
+        Compare(*stages_.engine, *reference_.engine, "stages", frame);
     }
 
   private:
-    void Configure(ProcEngine& e) {
-        e.SetFormat(input_.Buffer(), true, c_.topDown);
-        e.SetChannel(c_.channel);
-        e.SetVariant(FourCC(c_.subtracterAdder ? "AcRB" : "Accm"));
+    void Configure(EngineFixture& f) {
+        ProcEngine& e = f.Whole(c_.channel, FourCC(c_.subtracterAdder ? "AcRB" : "Accm"), c_.count);
         e.SetOutsideAsIs(c_.outsideAsIs);
         e.SetAreaFractions(c_.area[0], c_.area[1], c_.area[2], c_.area[3]);
-        e.SetCountAccum(c_.count);
         e.SetAmp(c_.amp);
         e.SetBlackLevel(c_.black);
         e.SetGamma(c_.gamma);
@@ -107,11 +101,9 @@ class Trio {
     }
 
     ChainCase c_;
-    MemoryProfile profile_;
-    TestPicture input_;
-    std::unique_ptr<ProcEngine> fused_;
-    std::unique_ptr<ProcEngine> stages_;
-    std::unique_ptr<ProcEngine> reference_;
+    EngineFixture fused_{c_.width, c_.height, c_.topDown};
+    EngineFixture stages_{c_.width, c_.height, c_.topDown};
+    EngineFixture reference_{c_.width, c_.height, c_.topDown};
 };
 
 // Frames of a sky with a star that drifts and once jumps (for the auto move), optional bands.

@@ -52,11 +52,8 @@ struct SinkFixture {
     SinkFixture() : sink(nullptr, clock) {
         sink.isLive = true;
         sink.engine.params.autoFlags.store(0);
-        BitmapInfoHeader header;
-        header.width = kWidth;
-        header.height = -kHeight;
-        header.bitCount = 24;
-        EXPECT_TRUE(sink.SetSourceHeader(header));
+        EXPECT_TRUE(sink.SetSourceHeader(
+            BitmapInfoHeader{.width = kWidth, .height = -kHeight, .bitCount = 24}));
         sink.ApplyFrameRate(25.0);
         sink.engine.SetGuideEnable(true);
         sink.engine.statisticsWanted.store(true);
@@ -229,6 +226,7 @@ TEST(FramePathThreadsTest, NothingIsAllocatedPerFrame) {
                 f.Feed(frames, 12);
                 EXPECT_EQ(testing::StopCountingNew(), 0)
                     << "channel " << channel << " " << variant << " count " << count;
+                EXPECT_GT(e.params.amp.load(), 40);  // the chain ran the automatic control
             }
         }
     }

@@ -19,10 +19,6 @@ namespace kelpa::test {
 namespace {
 
 enum class Path { kFusedGrey, kStagesGrey, kAsIs };
-const char* Name(Path p) {
-    return p == Path::kFusedGrey ? "fused grey" : p == Path::kStagesGrey ? "stages grey" : "As Is";
-}
-constexpr Path kPaths[] = {Path::kFusedGrey, Path::kStagesGrey, Path::kAsIs};
 
 // An engine over a 122 x 92 frame whose guide window is the whole area (120 x 90 at 1, 1),
 // guiding with method 0 at factor 4 ("Background Level"), the automatic control off.
@@ -55,16 +51,13 @@ struct GuideBench {
         return {g.left + margin + (g.width - 2 * margin) * unit(rng),
                 g.top + margin + (g.height - 2 * margin) * unit(rng), peak, sigmaX, sigmaY};
     }
-    Rect Window() const {
-        const PixelWindow& g = f.engine->guideWindow;
-        return {g.left, g.top, g.width, g.height};
-    }
     // The guide's measurement redone here on the processed picture: the centre of the pixels
     // above the threshold, as the guide has always measured it, then the star around it.
     GuideStar Remeasured(bool refine) const {
         const ProcEngine& e = *f.engine;
         const PixelView view = PictureView(e.surf.Picture(), colour);
-        const Rect w = Window();
+        const PixelWindow& g = e.guideWindow;
+        const Rect w{g.left, g.top, g.width, g.height};
         const GuideMoments m = scalar::SumGuide(view, w, std::max(e.guideThreshold, 0));
         const float x = static_cast<float>(static_cast<double>(m.sumX) / m.sumW) + w.x0;
         const float y = static_cast<float>(static_cast<double>(m.sumY) / m.sumW) + w.y0;
@@ -78,33 +71,50 @@ struct GuideBench {
     uint64_t frame = 0;
 };
 
-// Gaussian stars of sigma 1.5 and peak 150 over a sky of 20 with noise 3 (the threshold centre
-// is right to about 0.15 px there). The snapshot holds exactly the guide's measurement redone on
-// the processed picture: without the refinement the threshold centre bit for bit, with it the
-// refined centre, each with its metrics; the surface's guide mark (what the virtual guide and
-// auto move follow) is on it. The threshold centre is within 0.25 px RMS of the truth. HFD and FWHM
-// are on average within 2 % of the star's (each star within 5 % at lower noise, sigma 1 to 4 and
-// the SNR: star_metrics_test.cpp), the refined centre within 0.05 px RMS of the truth.
+// Gaussian stars over a sky of 20 with noise 3. The snapshot holds exactly the guide's
+// measurement redone on the processed picture: without the refinement the threshold centre bit for
+// bit, with it the refined centre, each with its metrics; the surface's guide mark is on it.
+// Ordinary stars (sigma 1.5, peak 150; the threshold centre is right to about 0.15 px there), on
+// every path: the threshold centre within 0.25 px RMS of the truth, the refined centre within
+// 0.05 px, HFD and FWHM on average within 2 % of the star's (each star within 5 % at lower noise,
+// sigma 1 to 4 and the SNR: star_metrics_test.cpp). Saturated, elongated and faint stars, and
+// stars whose centres lie 0.5 to 3.5 px inside the window's left or top edge: the refined centre
+// no worse than the threshold centre.
 TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
-    for (const Path path : kPaths) {
-        SCOPED_TRACE(Name(path));
+    // Name, path, peak, sigma x and y, near the edge; the first three are the ordinary stars.
+    const std::tuple<const char*, Path, double, double, double, bool> cases[] = {
+        {"fused grey", Path::kFusedGrey, 150, 1.5, 0, false},
+        {"stages grey", Path::kStagesGrey, 150, 1.5, 0, false},
+        {"As Is", Path::kAsIs, 150, 1.5, 0, false},
+        {"saturated", Path::kFusedGrey, 400, 1.5, 1.5, false},
+        {"elongated", Path::kFusedGrey, 150, 2.5, 1.2, false},
+        {"edge", Path::kFusedGrey, 150, 1.5, 1.5, true},
+        {"faint", Path::kFusedGrey, 40, 1.5, 1.5, false}};
+    for (uint32_t c = 0; c < std::size(cases); ++c) {
+        const auto& [name, path, peak, sigmaX, sigmaY, nearEdge] = cases[c];
+        SCOPED_TRACE(name);
+        const bool ordinary = c < 3;
+        const int stars = ordinary ? 60 : 30;
         double squares[2] = {0, 0};
         double sizes[2] = {0, 0};  // mean HFD and FWHM over the star's, both centres together
-        constexpr int kStars = 60;
         GuideBench benches[2] = {{path, false}, {path, true}};
-        std::mt19937 rng(40 + static_cast<uint32_t>(path));
-        for (int i = 0; i < kStars; ++i) {
-            const StarShape star = benches[0].RandomStar(rng, 150, 1.5);
+        const PixelWindow& w = benches[0].f.engine->guideWindow;
+        std::mt19937 rng(ordinary ? 40 + c : 28 + c);
+        std::uniform_real_distribution<double> inside(0.5, 3.5);
+        for (int i = 0; i < stars; ++i) {
+            StarShape star = benches[0].RandomStar(rng, peak, sigmaX, sigmaY, ordinary ? 30 : 20);
+            if (nearEdge) (i % 2 ? star.y : star.x) = (i % 2 ? w.top : w.left) + inside(rng);
             RenderStar(benches[0].f.input, star, 20, 3, rng, benches[0].colour);
             benches[1].f.input.bytes = benches[0].f.input.bytes;
             for (const bool refine : {false, true}) {
                 GuideBench& bench = benches[refine];
                 const StatisticsSnapshot s = bench.Process();
                 const GuideStar want = bench.Remeasured(refine);
-                const StarMetrics& m = want.metrics;
-                ASSERT_TRUE(s.starMetricsValid && s.guideEnable) << i;
-                sizes[0] += s.hfd / (kHfdPerSigma * 1.5) / kStars;
-                sizes[1] += s.fwhm / (kFwhmPerSigma * 1.5) / kStars;
+                // A snapshot shows no metrics that are not valid (a star cut by the edge).
+                const StarMetrics m = want.metrics.valid ? want.metrics : StarMetrics{};
+                ASSERT_TRUE(!ordinary || (s.starMetricsValid && s.guideEnable)) << i;
+                sizes[0] += s.hfd / (kHfdPerSigma * 1.5) / stars;
+                sizes[1] += s.fwhm / (kFwhmPerSigma * 1.5) / stars;
                 EXPECT_EQ(
                     std::tuple(s.starX, s.starY, s.starMetricsValid, s.hfd, s.fwhm, s.peak, s.snr),
                     std::tuple(want.x, want.y, m.valid, m.hfd, m.fwhm, m.peak, m.snr))
@@ -116,12 +126,14 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
                 squares[refine] += std::pow(s.starX - star.x, 2) + std::pow(s.starY - star.y, 2);
             }
         }
-        const double threshold = std::sqrt(squares[0] / kStars);
-        const double refined = std::sqrt(squares[1] / kStars);
+        const double threshold = std::sqrt(squares[0] / stars);
+        const double refined = std::sqrt(squares[1] / stars);
+        EXPECT_LE(refined, threshold);
+        if (!ordinary) continue;
         // The figures, for --gtest_output=xml.
-        ::testing::Test::RecordProperty(std::string(Name(path)) + "_threshold_rms_px",
+        ::testing::Test::RecordProperty(std::string(name) + "_threshold_rms_px",
                                         std::to_string(threshold));
-        ::testing::Test::RecordProperty(std::string(Name(path)) + "_refined_rms_px",
+        ::testing::Test::RecordProperty(std::string(name) + "_refined_rms_px",
                                         std::to_string(refined));
         EXPECT_LE(refined, 0.05) << "threshold centre " << threshold;
         EXPECT_LE(threshold, 0.25);
@@ -131,45 +143,14 @@ TEST(GuideMetricsTest, RefinedCentreToFiveHundredthsOfAPixel) {
     }
 }
 
-// The refinement is no worse than the threshold centre on saturated, elongated and faint stars,
-// and on stars whose centres lie 0.5 to 3.5 px inside the window's left or top edge.
-TEST(GuideMetricsTest, RefinedCentreNoWorseThanTheThresholdCentre) {
-    struct Kind {
-        const char* name;
-        double peak, sigmaX, sigmaY;
-        bool nearEdge;
-    };
-    const Kind kinds[] = {{"saturated", 400, 1.5, 1.5, false},
-                          {"elongated", 150, 2.5, 1.2, false},
-                          {"edge", 150, 1.5, 1.5, true},
-                          {"faint", 40, 1.5, 1.5, false}};
-    uint32_t seed = 30;
-    for (const Kind& kind : kinds) {
-        double squares[2] = {0, 0};
-        GuideBench benches[2] = {{Path::kFusedGrey, false}, {Path::kFusedGrey, true}};
-        const Rect w = benches[0].Window();
-        std::mt19937 rng(++seed);
-        std::uniform_real_distribution<double> inside(0.5, 3.5);
-        for (int i = 0; i < 30; ++i) {
-            StarShape star = benches[0].RandomStar(rng, kind.peak, kind.sigmaX, kind.sigmaY, 20);
-            if (kind.nearEdge) (i % 2 ? star.y : star.x) = (i % 2 ? w.y0 : w.x0) + inside(rng);
-            RenderStar(benches[0].f.input, star, 20, 3, rng);
-            benches[1].f.input.bytes = benches[0].f.input.bytes;
-            for (const bool refine : {false, true}) {
-                const StatisticsSnapshot s = benches[refine].Process();
-                squares[refine] += std::pow(s.starX - star.x, 2) + std::pow(s.starY - star.y, 2);
-            }
-        }
-        EXPECT_LE(squares[1], squares[0]) << kind.name;
-    }
-}
-
 // Metrics belong to the measurement they come with: a frame without a star, a star cut by the
 // window's edge, a flat window and a guide switched off and on leave none behind from the frame
 // before.
 TEST(GuideMetricsTest, NoStaleMetrics) {
-    for (const Path path : kPaths) {
-        SCOPED_TRACE(Name(path));
+    for (const auto& [path, name] :
+         {std::pair(Path::kFusedGrey, "fused grey"), std::pair(Path::kStagesGrey, "stages grey"),
+          std::pair(Path::kAsIs, "As Is")}) {
+        SCOPED_TRACE(name);
         GuideBench bench(path, true);
         ProcEngine& e = *bench.f.engine;
         std::mt19937 rng(5);
@@ -187,8 +168,8 @@ TEST(GuideMetricsTest, NoStaleMetrics) {
             ASSERT_TRUE(bench.Frame(star, 3, rng).starMetricsValid);
             const StatisticsSnapshot s = bench.Frame(other, noise, rng);
             EXPECT_GE(s.starX, 0.0f);  // a centre, but no star to measure
-            EXPECT_FALSE(s.starMetricsValid);
-            EXPECT_EQ(std::tuple(s.hfd, s.fwhm, s.peak, s.snr), std::tuple(0.0f, 0.0f, 0.0f, 0.0f));
+            EXPECT_EQ(std::tuple(s.starMetricsValid, s.hfd, s.fwhm, s.peak, s.snr),
+                      std::tuple(false, 0.0f, 0.0f, 0.0f, 0.0f));
         }
 
         // Switched off and on again, before the next measurement. (Switched off, the statistic

@@ -18,12 +18,11 @@ namespace {
 
 // An empty histogram has no maximum; one constant level has no spread and is the background.
 TEST(MeasurementTest, DegenerateHistograms) {
-    uint32_t histogram[kHistogramBins] = {};
     AreaStatistics st;
     // Empty, all black, one level.
     for (const auto& [level, count, min, max] :
          {std::tuple(40, 0u, 255, 0), std::tuple(0, 100u, 0, 0), std::tuple(77, 100u, 77, 77)}) {
-        std::fill_n(histogram, kHistogramBins, 0u);
+        uint32_t histogram[kHistogramBins] = {};
         histogram[level] = count;
         st = ComputeStatistics(histogram, 100);
         EXPECT_EQ(std::pair(st.histMin, st.histMax), std::pair(min, max)) << level;
@@ -40,10 +39,8 @@ TEST(MeasurementTest, DegenerateHistograms) {
 class GuideTest : public ::testing::Test {
   protected:
     GuideTest() : f(80, 60) {
-        ProcEngine& e = *f.engine;
-        e.params.autoFlags.store(0);
-        e.SetAreaRect(10, 10, 70, 50);
-        e.SetGuideEnable(true);
+        f.Whole().SetAreaRect(10, 10, 70, 50);
+        f.engine->SetGuideEnable(true);
     }
     EngineFixture f;
 };
@@ -73,8 +70,7 @@ TEST_F(GuideTest, MaximumLevelMethodSubtractsTheBackgroundRms) {
 TEST_F(GuideTest, NoStarAndSuppressionByTheBlackLevel) {
     ProcEngine& e = *f.engine;
     f.input.Fill(30, 30, 30);
-    uint8_t* p = f.input.Pixel(40, 30);
-    p[0] = p[1] = p[2] = 90;
+    std::fill_n(f.input.Pixel(40, 30), 3, uint8_t{90});
     e.SetBlackLevel(100);  // every level is now at least 100: histMax = 190 > black
     f.Process();
     ASSERT_NEAR(e.starX.load(), 40.0f, 0.01f);
@@ -82,8 +78,7 @@ TEST_F(GuideTest, NoStarAndSuppressionByTheBlackLevel) {
     const FrameBuffer& out = e.surf.Picture();
     std::fill(out.data, out.data + out.imageSize, uint8_t{0});
     e.MeasureGuide();
-    EXPECT_EQ(e.starX.load(), -1.0f);
-    EXPECT_EQ(e.surf.GuideMarkX(), -1.0f);
+    EXPECT_EQ(std::pair(e.starX.load(), e.surf.GuideMarkX()), std::pair(-1.0f, -1.0f));
     e.SetBlackLevel(200);
     e.SetAmp(0);  // every level is 200: histMax = 200 <= blackLevel
     e.starX.store(-5.0f);
@@ -91,27 +86,22 @@ TEST_F(GuideTest, NoStarAndSuppressionByTheBlackLevel) {
     EXPECT_EQ(e.starX.load(), -5.0f);
 }
 
-TEST(BandingThresholdTest, EndsOfTheThreshold) {
+// The threshold's ends; with a bright, noisy area (T >= 253) the stage sums unclipped, so a bright
+// row is taken down by its whole offset.
+TEST(BandingThresholdTest, EndsOfTheThresholdAndTheStageAboveTheTop) {
     EXPECT_EQ(BandingThreshold(2.0f, 0.0f, 0.0f), 0);     // rms = mean = 0: nothing to do
     EXPECT_EQ(BandingThreshold(2.0f, 1.25f, 10.0f), 13);  // 12.5 rounds away from zero
     EXPECT_EQ(BandingThreshold(2.0f, -1.25f, -10.0f), -13);
-}
-
-// With a bright, noisy area (T >= 253) the stage sums unclipped, so a bright row is taken down
-// by its whole offset.
-TEST(BandingThresholdTest, StageAboveTheTopThreshold) {
     EngineFixture f(40, 30);
     ProcEngine& e = f.Whole();
     f.input.Fill(100, 100, 100);
-    for (int32_t x = 0; x < 40; ++x)
-        f.input.Pixel(x, 5)[0] = f.input.Pixel(x, 5)[1] = f.input.Pixel(x, 5)[2] = 130;
+    std::fill_n(f.input.Pixel(0, 5), 3 * 40, uint8_t{130});  // a bright row
     f.Process();
     e.mean.store(200.0f);
     e.rms.store(30.0f);  // T = 260
     BandingGreyH(e);
     // M = 101 a pixel: the bright row comes down by 29 and the others up by 1, all flat.
-    EXPECT_EQ(f.Out(3, 5)[0], 101);
-    EXPECT_EQ(f.Out(3, 6)[0], 101);
+    EXPECT_EQ(std::pair(int{f.Out(3, 5)[0]}, int{f.Out(3, 6)[0]}), std::pair(101, 101));
 }
 
 // Rows and columns whose sums are all equal are left as they are, grey and colour: every row

@@ -1,7 +1,6 @@
 // Synthetic telescope frames built from known truth: a sky level with Gaussian noise, Gaussian
 // stars at sub-pixel positions (round or elongated), and bands (whole rows or columns offset by
-// a fixed amount), rounded to 8-bit levels like a real frame (a bright star saturates at 255);
-// and the plain view the star measurements read.
+// a fixed amount), rounded to 8-bit levels like a real frame (a bright star saturates at 255).
 #pragma once
 
 #include <algorithm>
@@ -10,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "processing/chain_kernels.h"
 #include "support/test_support.h"
 
 namespace kelpa::test {
@@ -67,17 +65,6 @@ inline void RenderStar(TestPicture& picture, const StarShape& star, double sky, 
                        std::mt19937& rng, bool colour = false) {
     RenderScene(picture,
                 SkyScene{.sky = sky, .noiseRms = noiseRms, .stars = {star}, .colour = colour}, rng);
-}
-
-inline PixelView ViewOf(const uint8_t* data, uint32_t stride, bool colour) {
-    PixelView view;
-    view.data = data;
-    view.stride = stride;
-    view.colour = colour;
-    return view;
-}
-inline PixelView ViewOf(const TestPicture& picture, bool colour = false) {
-    return ViewOf(picture.bytes.data(), picture.stride, colour);
 }
 
 }  // namespace kelpa::test

@@ -1,21 +1,14 @@
 // The simulated sky as a model: the guide star against the track it reports, and its pixel
-// formats against a plain reference.
+// formats against a plain reference (a grey sky: every byte of every plane is known).
 #include "sim/sim_sky.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace kelpa {
 namespace {
-
-std::vector<uint8_t> Luma(SimSky& sky, uint64_t frame) {
-    std::vector<uint8_t> luma(static_cast<size_t>(sky.Width()) * sky.Height());
-    EXPECT_TRUE(sky.RenderLuma(frame, luma.data(), sky.Width(), luma.size()));
-    return luma;
-}
 
 // The guide star's track stays for hours inside its zone (kept free of other stars and hot
 // pixels), where the headless guide runs look for it.
@@ -74,6 +67,8 @@ std::vector<uint8_t> ExpectedGrey(const SimLayout& layout, const std::vector<uin
 // row. Layouts that do not fit the buffer are refused (the fuzz target tries the rest).
 TEST(SimSkyTest, RenderWritesTheLumaIntoEveryPlaneAndNothingElse) {
     SimSky sky({.seed = 6, .width = 67, .height = 45, .starsPerMegapixel = 1000, .colour = false});
+    std::vector<uint8_t> luma(67 * 45);
+    ASSERT_TRUE(sky.RenderLuma(3, luma.data(), 67, luma.size()));
     for (SimFormat format : kSimAllFormats) {
         SCOPED_TRACE(SimFormatName(format));
         SimLayout layout = DefaultSimLayout(format, 67, 45);
@@ -91,35 +86,8 @@ TEST(SimSkyTest, RenderWritesTheLumaIntoEveryPlaneAndNothingElse) {
         EXPECT_FALSE(sky.Render(3, wider, frame.data(), frame.size()));
         EXPECT_FALSE(sky.Render(3, layout, nullptr, frame.size()));
         ASSERT_TRUE(sky.Render(3, layout, frame.data(), frame.size()));
-        EXPECT_EQ(frame, ExpectedGrey(layout, Luma(sky, 3), 0xA5));
+        EXPECT_EQ(frame, ExpectedGrey(layout, luma, 0xA5));
     }
-}
-
-TEST(SimSkyTest, StarColourIsTheSameInEveryFormat) {
-    SimSky sky({.seed = 12, .width = 320, .height = 240});
-    const auto render = [&](SimFormat format) {
-        const SimLayout layout = DefaultSimLayout(format, 320, 240);
-        std::vector<uint8_t> frame(layout.size);
-        EXPECT_TRUE(sky.Render(2, layout, frame.data(), frame.size()));
-        return frame;
-    };
-    const std::vector<uint8_t> bgr = render(SimFormat::kBGR), bgrx = render(SimFormat::kBGRx);
-    int tinted = 0;
-    for (size_t p = 0; p < 320 * 240; ++p) {
-        ASSERT_EQ(0, std::memcmp(&bgr[3 * p], &bgrx[4 * p], 3)) << p;
-        tinted += bgr[3 * p] != bgr[3 * p + 2];
-    }
-    EXPECT_GT(tinted, 50);
-    // YUY2 and UYVY swap each byte pair.
-    const std::vector<uint8_t> yuy2 = render(SimFormat::kYUY2), uyvy = render(SimFormat::kUYVY);
-    for (size_t i = 0; i < yuy2.size(); ++i) ASSERT_EQ(yuy2[i], uyvy[i ^ 1]) << i;
-    // I420 holds U then V; YV12 V then U: quarter planes after the luma.
-    const std::vector<uint8_t> i420 = render(SimFormat::kI420), yv12 = render(SimFormat::kYV12);
-    const size_t luma = 320 * 240, chroma = luma / 4;
-    EXPECT_TRUE(std::equal(i420.begin(), i420.begin() + luma, yv12.begin()));
-    EXPECT_TRUE(std::equal(i420.begin() + luma, i420.end() - chroma, yv12.end() - chroma));
-    EXPECT_TRUE(std::equal(i420.end() - chroma, i420.end(), yv12.begin() + luma));
-    EXPECT_TRUE(std::any_of(i420.begin() + luma, i420.end(), [](uint8_t v) { return v != 128; }));
 }
 
 }  // namespace
