@@ -23,7 +23,6 @@
 namespace kelpa::test {
 namespace {
 
-const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kAreaPen = qRgb(255, 180, 0);
 const QRgb kAutoMovePen = qRgb(0, 180, 200);
@@ -70,23 +69,19 @@ INSTANTIATE_TEST_SUITE_P(RowOrders, UprightTest,
 
 // A 640 x 480 picture in a 320 x 300 client: scale 0.5, picture at (0, 30), bands above and
 // below. The area (64, 48) - (300, 144) of the picture as shown lands at (32, 54) - (150, 102).
-class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<bool> {
-  protected:
-    void SetUp() override {
-        Connect(GetParam(), 640, 480);
-        PaintProcessedGrey(40);
-        ASSERT_TRUE(ctrl.sink.engine.SetAreaRect(64, 48, 300, 144));
-        window.SetController(&ctrl);
-        window.SetShowArea(true);
-        ShowAt(window, 320, 300);
-    }
-    ProcessingWindow window;
-};
+class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColours) {
     const bool bottomUp = GetParam();
+    Connect(bottomUp, 640, 480);
+    PaintProcessedGrey(40);
     ProcEngine& e = ctrl.sink.engine;
+    ASSERT_TRUE(e.SetAreaRect(64, 48, 300, 144));
+    ProcessingWindow window;
+    window.SetController(&ctrl);
+    window.SetShowArea(true);
     window.SetShowGrid(true);
+    ShowAt(window, 320, 300);
     // A star at (100, 200) as stored: shown row 200, or 279 when rows are stored bottom first.
     e.surf.SetGuidePosition(100.0f, 200.0f);
     const int markY = bottomUp ? 169 : 130;
@@ -145,48 +140,6 @@ TEST_F(WindowsTest, VirtualGuideShiftsThePictureWithTheStar) {
         EXPECT_EQ(std::pair(shown.pixel(dx - 1, 40), shown.pixel(40, dy - 1)),
                   std::pair(qRgb(128, 128, 128), qRgb(128, 128, 128)));
     }
-}
-
-// At a device pixel ratio of 2 a picture shown 1:1 covers one screen pixel per picture pixel:
-// a checkerboard comes back pixel for pixel, with no blur. Runs in the high-DPI test.
-TEST_F(WindowsTest, HighDpiPictureAtOneToOneIsSharp) {
-    Connect(false, 128, 96);
-    PaintProcessed(
-        [](int32_t x, int32_t y, uint8_t* px) { std::memset(px, (x + y) % 2 ? 255 : 0, 3); });
-    ProcessingWindow window;
-    window.SetController(&ctrl);
-    window.SetStretchMode(4);  // even smoothing leaves a 1:1 picture alone
-    window.show();
-    if (window.devicePixelRatio() == 1.0) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
-    ASSERT_TRUE(window.ApplySizeCommand(SizeCommand::kInputSize));
-    QApplication::processEvents();
-    const QImage shown = Grab(window);
-    ASSERT_EQ(std::tuple(window.size(), window.DeviceClientSize(), shown.size()),
-              std::tuple(QSize(64, 48), QSize(128, 96), QSize(128, 96)));
-    for (int y = 0; y < 96; ++y)
-        for (int x = 0; x < 128; ++x)
-            ASSERT_EQ(shown.pixel(x, y), (x + y) % 2 ? kWhite : kBlack) << x << "," << y;
-}
-
-// Once the sizes are stable a frame is taken and painted without a single operator new.
-TEST_F(WindowsTest, DrawingAFrameAllocatesNothing) {
-    Connect(false, 640, 480);
-    PaintProcessedGrey(40);
-    ProcViewFlags flags;
-    flags.guideArea = flags.guideGrid = true;
-    flags.stretchMode = 4;
-    QImage target(320, 300, QImage::Format_RGB32);
-    QPainter painter(&target);
-    ProcFrame frame;
-    LiveFrame live;
-    for (int round = 0; round < 2; ++round) {
-        if (round == 1) testing::StartCountingNew();
-        frame.Take(&ctrl.sink.engine);
-        frame.Paint(painter, target.size(), flags);
-        live.Take(&ctrl.sink.live);
-        live.Paint(painter, target.size());
-    }
-    EXPECT_EQ(testing::StopCountingNew(), 0);
 }
 
 // Pixels of `rect` in the plot's curve colour (antialiased edges aside).
@@ -281,16 +234,31 @@ TEST_F(WindowsTest, StatisticWindowShowsTheCurrentVideoAndStarMetricsWithTheGuid
     EXPECT_EQ(shown.count(), 2);
 }
 
-// Once the window has its size, taking snapshots allocates nothing.
-TEST_F(WindowsTest, StatisticSnapshotsAllocateNothing) {
-    Connect(false, 64, 48);
-    StatisticWindow window(QRect(300, 200, 500, 60));
-    window.SetController(&ctrl);
-    window.OnStatistics(&ctrl, FocusSnapshot(0));
-    kelpa::testing::StartCountingNew();
-    for (int i = 1; i < 2000; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
-    EXPECT_EQ(kelpa::testing::StopCountingNew(), 0);
-    EXPECT_EQ(window.Hfd().Size(), kHfdSlotCount);
+// Once the sizes are stable, taking and painting a frame and taking the statistics' snapshots
+// allocate nothing.
+TEST_F(WindowsTest, FramesAndSnapshotsAllocateNothing) {
+    Connect(false, 640, 480);
+    PaintProcessedGrey(40);
+    ProcViewFlags flags;
+    flags.guideArea = flags.guideGrid = true;
+    flags.stretchMode = 4;
+    QImage target(320, 300, QImage::Format_RGB32);
+    QPainter painter(&target);
+    ProcFrame frame;
+    LiveFrame live;
+    StatisticWindow statistic(QRect(300, 200, 500, 60));
+    statistic.SetController(&ctrl);
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) testing::StartCountingNew();
+        frame.Take(&ctrl.sink.engine);
+        frame.Paint(painter, target.size(), flags);
+        live.Take(&ctrl.sink.live);
+        live.Paint(painter, target.size());
+        for (int i = 0; i < 1000; ++i)
+            statistic.OnStatistics(&ctrl, FocusSnapshot(round * 1000 + i));
+    }
+    EXPECT_EQ(testing::StopCountingNew(), 0);
+    EXPECT_EQ(statistic.Hfd().Size(), kHfdSlotCount);
 }
 
 // Posts from the streaming thread arrive as signals on the GUI thread, one per kind until it is
