@@ -76,10 +76,12 @@ TEST_F(SettingsPanelTest, ThresholdRowsFollowTheirBandingFlagForEveryChannelAndM
                         const bool on = desc.row == PanelRow::kNrh   ? h
                                         : desc.row == PanelRow::kNrv ? v
                                                                      : true;
-                        EXPECT_EQ(panel.Label(desc.row)->isEnabled(), on) << desc.label;
-                        EXPECT_EQ(panel.ResetButton(desc.row)->isEnabled(), on) << desc.label;
-                        EXPECT_EQ(panel.Track(desc.row)->isEnabled(), on) << desc.label;
-                        EXPECT_EQ(panel.ValueBox(desc.row)->isEnabled(), on) << desc.label;
+                        EXPECT_EQ(std::tuple(panel.Label(desc.row)->isEnabled(),
+                                             panel.ResetButton(desc.row)->isEnabled(),
+                                             panel.Track(desc.row)->isEnabled(),
+                                             panel.ValueBox(desc.row)->isEnabled()),
+                                  std::tuple(on, on, on, on))
+                            << desc.label;
                     }
                 }
             }
@@ -184,23 +186,20 @@ TEST(PanelFormat, ValueBoxAndTooltip) {
     }
 }
 
-// A move is held to the row's range, applied once, and leaves the other rows alone.
-TEST_F(SettingsPanelTest, MovesAreHeldToTheRangeAndAppliedOnce) {
+// A move that changes the value takes over from the automatic trend; one that changes nothing
+// leaves it. A count beyond the slider's end shows in the value box, the handle at the end.
+TEST_F(SettingsPanelTest, AMoveTakesOverFromTheTrendOnlyWhenItChangesTheValue) {
     ProcEngine& engine = CurrentEngine();
-    engine.ampTrend.store(5);
-    EXPECT_TRUE(ApplyRowPosition(PanelRow::kAmplification, engine, 500));
-    EXPECT_EQ(engine.params.amp.load(), 256);
-    EXPECT_EQ(engine.ampTrend.load(), 0);  // the user took over from the trend
-    engine.ampTrend.store(5);
-    EXPECT_FALSE(ApplyRowPosition(PanelRow::kAmplification, engine, 256));
-    EXPECT_EQ(engine.ampTrend.load(), 5);  // nothing changed, nothing reset
-    EXPECT_TRUE(ApplyRowPosition(PanelRow::kNrh, engine, 150));
-    const ProcSettings s = engine.Settings();
-    EXPECT_EQ(std::tuple(s.amp, s.gamma, s.rmsH), std::tuple(256, 128, 1.5f));
-    // A count beyond the slider's end shows in the value box while the handle stands at the end.
+    for (const auto& [changed, trend] : {std::pair(true, 0), std::pair(false, 5)}) {
+        engine.ampTrend.store(5);
+        EXPECT_EQ(ApplyRowPosition(PanelRow::kAmplification, engine, 200), changed);
+        EXPECT_EQ(std::pair(engine.params.amp.load(), engine.ampTrend.load()),
+                  std::pair(200, trend));
+    }
     engine.SetCountAccum(1000);
-    EXPECT_EQ(RowPosition(PanelRow::kAccumulator, &engine), 256);
-    EXPECT_EQ(RowValueText(PanelRow::kAccumulator, &engine), "1000");
+    EXPECT_EQ(std::pair(RowPosition(PanelRow::kAccumulator, &engine),
+                        RowValueText(PanelRow::kAccumulator, &engine)),
+              std::pair(256, std::string("1000")));
 }
 
 }  // namespace
