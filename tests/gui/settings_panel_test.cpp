@@ -60,29 +60,29 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
 // The threshold rows follow the banding flags whatever channel and accumulation are chosen.
 TEST_F(SettingsPanelTest, ThresholdRowsFollowTheirBandingFlagForEveryChannelAndMethod) {
     ProcEngine& engine = CurrentEngine();
-    for (const int32_t channel : {-2, -1, 0, 1, 2, 3}) {
-        for (const uint32_t variant : {TagWord("Accm"), TagWord("AcRB")}) {
-            engine.SetVariant(variant);
-            engine.SetChannel(channel);
-            SettingsPanel panel(App(), {});
-            for (const bool h : {false, true}) {
-                for (const bool v : {false, true}) {
-                    SCOPED_TRACE(::testing::Message() << "channel " << channel << " variant "
-                                                      << variant << " NRH " << h << " NRV " << v);
-                    engine.SetNR(h, v);
-                    panel.RefreshRow(PanelRow::kNrh);
-                    panel.RefreshRow(PanelRow::kNrv);
-                    for (const PanelRowDesc& desc : PanelRows()) {
-                        const bool on = desc.row == PanelRow::kNrh   ? h
-                                        : desc.row == PanelRow::kNrv ? v
-                                                                     : true;
-                        EXPECT_EQ(std::tuple(panel.Label(desc.row)->isEnabled(),
-                                             panel.ResetButton(desc.row)->isEnabled(),
-                                             panel.Track(desc.row)->isEnabled(),
-                                             panel.ValueBox(desc.row)->isEnabled()),
-                                  std::tuple(on, on, on, on))
-                            << desc.label;
-                    }
+    for (const auto& [channel, variant] :
+         {std::pair(-2, TagWord("Accm")), std::pair(0, TagWord("AcRB")),
+          std::pair(3, TagWord("Accm"))}) {
+        engine.SetVariant(variant);
+        engine.SetChannel(channel);
+        SettingsPanel panel(App(), {});
+        for (const bool h : {false, true}) {
+            for (const bool v : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "channel " << channel << " variant " << variant
+                                                  << " NRH " << h << " NRV " << v);
+                engine.SetNR(h, v);
+                panel.RefreshRow(PanelRow::kNrh);
+                panel.RefreshRow(PanelRow::kNrv);
+                for (const PanelRowDesc& desc : PanelRows()) {
+                    const bool on = desc.row == PanelRow::kNrh   ? h
+                                    : desc.row == PanelRow::kNrv ? v
+                                                                 : true;
+                    EXPECT_EQ(std::tuple(panel.Label(desc.row)->isEnabled(),
+                                         panel.ResetButton(desc.row)->isEnabled(),
+                                         panel.Track(desc.row)->isEnabled(),
+                                         panel.ValueBox(desc.row)->isEnabled()),
+                              std::tuple(on, on, on, on))
+                        << desc.label;
                 }
             }
         }
@@ -159,12 +159,8 @@ TEST_F(SettingsPanelTest, ShownFlagAndPlaceAreRestoredAndSaved) {
 }
 
 TEST(PanelFormat, ValueBoxAndTooltip) {
-    const struct {
-        PanelRow row;
-        int32_t position;
-        const char* value;    // value box (the delay row: before a source tells its rate)
-        const char* tooltip;  // track bar tooltip
-    } cases[] = {
+    // row, position, value box (the delay row: before a source tells its rate), track bar tooltip
+    const std::tuple<PanelRow, int32_t, const char*, const char*> cases[] = {
         // Whole amplification factors have no decimals, others three; the tooltip in percent.
         {PanelRow::kAmplification, 192, "1.500", "150.0%"},
         {PanelRow::kAmplification, 1, "0.008", "0.8%"},
@@ -179,10 +175,10 @@ TEST(PanelFormat, ValueBoxAndTooltip) {
         {PanelRow::kNrh, -200, "-2", "-2.000"},
         {PanelRow::kNrv, -5, "-0.050", "-0.050"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << RowDesc(c.row).key << " " << c.position);
-        EXPECT_EQ(RowDesc(c.row).value(c.position), c.value);
-        EXPECT_EQ(RowTooltip(c.row, c.position), c.tooltip);
+    for (const auto& [row, position, value, tooltip] : cases) {
+        SCOPED_TRACE(::testing::Message() << RowDesc(row).key << " " << position);
+        EXPECT_EQ(std::pair(RowDesc(row).value(position), RowTooltip(row, position)),
+                  std::pair(std::string(value), std::string(tooltip)));
     }
 }
 
