@@ -1,8 +1,7 @@
 // The settings panel: its rows' formats and what a row does to the engine, without widgets;
 // then the panel as the main window drives it: rows built from the current controller, sliders
 // and reset buttons acting on its engine, the enable rules of the threshold rows, the automatic
-// control's changes shown, replacement labels from "kelpa.cfg", its place and its shown flag in
-// the profile.
+// control's changes shown, its place and its shown flag in the profile.
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +12,6 @@
 #include <string>
 
 #include "app/panel_settings.h"
-#include "gui/config_texts.h"
 #include "gui/gui_test_support.h"
 #include "gui/panel_dialogs.h"
 #include "gui/panel_host.h"
@@ -22,7 +20,6 @@
 #include "processing/auto_control.h"
 #include "processing/proc_engine.h"
 #include "processing/proc_settings.h"
-#include "support/temp_files.h"
 #include "support/test_support.h"
 
 namespace kelpa::test {
@@ -112,17 +109,6 @@ TEST_F(SettingsPanelTest, AutomaticGainChangeIsShown) {
     EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), FormatAmplification(amp));
     // Refreshing moved the handle without acting as a user's move.
     EXPECT_EQ(engine.ampTrend.load(), amp - 128);
-}
-
-TEST_F(SettingsPanelTest, KelpaCfgReplacesLabels) {
-    kelpa::testing::TempDir dir;
-    kelpa::testing::WriteFile(
-        dir / "kelpa.cfg", "[CTRL]\nAmplification = \"Gain (x):\"  ; the camera people's word\n");
-    ConfigTexts texts;
-    ASSERT_TRUE(texts.Load(dir.Path()));
-    SettingsPanel panel(App(), PanelTextsFrom(texts));
-    EXPECT_EQ(panel.Label(PanelRow::kAmplification)->text().toStdString(), "Gain (x):");
-    EXPECT_EQ(panel.Label(PanelRow::kNrh)->text().toStdString(), "NRH:");
 }
 
 // The panel shown and hidden by its toggle, its close box and the main window's commands, the
