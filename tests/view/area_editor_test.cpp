@@ -47,7 +47,6 @@ TEST(AreaEditorTest, MovePlacesTheCentreOnlyInsideThePicture) {
     const Case cases[] = {
         {{0, 150}, {}, none, {}, 0.5f, 0.5f},  // on the picture's left edge
         {{80, 90}, {}, withShift, {}, 0.5f, 0.25f},
-        {{80, 90}, {}, ctrl, {}, 0.25f, 0.5f},
         {{80, 285}, {}, withShift, {}, 0.5f, 0.5f},  // Shift, below the picture
         // Sideways with Shift: the centre y goes to the pointer y plus the step (20 right).
         {{160, 150}, {{180, 150}}, withShift, {}, 0.5f, 100.0f / 240.0f},
