@@ -62,14 +62,8 @@ const auto View = [](ViewFlag f) -> Read { return [f](T& t) { return int(t.windo
 const auto Play = [](int32_t s) -> Read {
     return [s](T& t) { return int(t.Ctrl().PlayState() == s); };
 };
-const Read kChannel = [](T& t) {
-    std::lock_guard lock(t.Engine().chainLock);
-    return t.Engine().params.channels;
-};
-const Read kVariant = [](T& t) {
-    std::lock_guard lock(t.Engine().chainLock);
-    return static_cast<int>(t.Engine().params.variantId);
-};
+const Read kChannel = [](T& t) { return t.Engine().Settings().channels; };
+const Read kVariant = [](T& t) { return int(t.Engine().Settings().variantId); };
 const Read kAreaCalls = [](T& t) { return int(t.windows.areaCommands.size()); };
 const Read kResizes = [](T& t) { return int(t.windows.resizes.size()); };
 const Read kOpened = [](T& t) { return int(t.desktop.opened.size() + t.desktop.warnings.size()); };
@@ -403,10 +397,9 @@ TEST_F(MainWindowTest, StartsOnTheGivenFileOrTheCamera) {
     ASSERT_TRUE(WriteClip(path, ClipParams{}, &error)) << error;
     MakeWindow();
     window->Start(path);
-    EXPECT_TRUE(desktop.errors.isEmpty());
     ASSERT_EQ(app->CurrentKind(), SourceKind::kFile);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Source(), QStringLiteral("night.avi"));
+    EXPECT_EQ(std::tuple(desktop.errors, Ctrl().PlayState(), window->Status()->Source()),
+              std::tuple(QStringList(), kStateRunning, QStringLiteral("night.avi")));
 
     Restart();
     MakeWindow();
@@ -414,9 +407,10 @@ TEST_F(MainWindowTest, StartsOnTheGivenFileOrTheCamera) {
     window->Start(captures / "missing.avi");
     EXPECT_EQ(desktop.errors, QStringList{QStringLiteral("Error|Can`t play video file...")});
     ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
-    EXPECT_EQ(app->Devices().CurrentDevice()->identity, kSimDeviceId);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Source(), QString::fromStdString(app->Devices().FriendlyName()));
+    EXPECT_EQ(std::tuple(app->Devices().CurrentDevice()->identity, Ctrl().PlayState(),
+                         window->Status()->Source()),
+              std::tuple(std::string(kSimDeviceId), kStateRunning,
+                         QString::fromStdString(app->Devices().FriendlyName())));
 }
 
 // The capture's progress and end in the status bar (the end counting earlier runs); a run's
