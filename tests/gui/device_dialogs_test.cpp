@@ -23,32 +23,25 @@ namespace {
 using test::ScriptedV4l2;
 using test::ScriptedV4l2Io;
 
-class DevicePageDialogsTest : public ::testing::Test {
-  protected:
-    // A webcam with a brightness slider, an auto-gain switch and a power-line menu, none at
-    // its default.
-    DevicePageDialogsTest() {
-        driver.Add(V4L2_CID_AUTOGAIN, V4L2_CTRL_TYPE_BOOLEAN, "Gain, Automatic", 0, 1, 1);
-        driver.values[V4L2_CID_BRIGHTNESS] = 40;
-        driver.values[V4L2_CID_AUTOGAIN] = 0;
-        driver.values[V4L2_CID_POWER_LINE_FREQUENCY] = 2;
-        pages.SetV4l2Opener([this](const std::string&) {
-            return std::make_unique<V4l2Device>(std::make_unique<ScriptedV4l2Io>(driver));
-        });
-        device.identity = "v4l2:test";
-        device.name = "Webcam";
-        device.node = "/dev/video9";
-        pages.Build(&device);
-    }
-
+TEST(DeviceControlsDialog, ShowsTheDeviceAndSetsItWhileTheControlsMoveDefaultPutsThemBack) {
     test::MemoryProfile profile;
+    // A webcam with a brightness slider, an auto-gain switch and a power-line menu, none at its
+    // default.
     ScriptedV4l2 driver;
+    driver.Add(V4L2_CID_AUTOGAIN, V4L2_CTRL_TYPE_BOOLEAN, "Gain, Automatic", 0, 1, 1);
+    driver.values[V4L2_CID_BRIGHTNESS] = 40;
+    driver.values[V4L2_CID_AUTOGAIN] = 0;
+    driver.values[V4L2_CID_POWER_LINE_FREQUENCY] = 2;
     VideoCtrl ctrl;
     DevicePages pages{ctrl};
+    pages.SetV4l2Opener([&driver](const std::string&) {
+        return std::make_unique<V4l2Device>(std::make_unique<ScriptedV4l2Io>(driver));
+    });
     CaptureDevice device;
-};
-
-TEST_F(DevicePageDialogsTest, ControlsShowTheDeviceAndSetItWhileTheyMoveDefaultPutsThemBack) {
+    device.identity = "v4l2:test";
+    device.name = "Webcam";
+    device.node = "/dev/video9";
+    pages.Build(&device);
     DeviceControlsDialog dialog(pages);
     auto* brightness = qobject_cast<QSlider*>(dialog.EditorOf(V4L2_CID_BRIGHTNESS));
     auto* autoGain = qobject_cast<QCheckBox*>(dialog.EditorOf(V4L2_CID_AUTOGAIN));
@@ -62,7 +55,7 @@ TEST_F(DevicePageDialogsTest, ControlsShowTheDeviceAndSetItWhileTheyMoveDefaultP
     brightness->setValue(90);
     autoGain->click();
     emit powerLine->activated(0);
-    const auto values = [this] {
+    const auto values = [&driver] {
         return std::tuple(driver.values[V4L2_CID_BRIGHTNESS], driver.values[V4L2_CID_AUTOGAIN],
                           driver.values[V4L2_CID_POWER_LINE_FREQUENCY]);
     };
