@@ -41,17 +41,6 @@ TEST(FitLayoutTest, ScaleSizeOriginGridClip) {
     }
 }
 
-// A new size keeps the virtual guide's shift of the picture.
-TEST(FitLayoutTest, ProcessedWindowKeepsTheShift) {
-    for (bool virtualGuide : {false, true}) {
-        SurfaceLayout l;
-        FitProcLayout(l, 640, 480, 320, 300, virtualGuide);
-        l.position = {12, 7};
-        FitProcLayout(l, 640, 480, 160, 150, virtualGuide);
-        EXPECT_EQ(l.position, (virtualGuide ? WindowPoint{12, 7} : l.origin));
-    }
-}
-
 // A 640 x 480 picture in a 320 x 300 client: scale 0.5, origin (0, 30).
 ProcView HalfScaleView() {
     ProcView v;
