@@ -25,7 +25,6 @@ namespace {
 
 const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kAreaPen = qRgb(255, 180, 0);
-const QRgb kAutoMovePen = qRgb(0, 180, 200);
 const QRgb kGridPen = qRgb(180, 180, 180);
 const QRgb kMarkPen = qRgb(255, 0, 0);
 const QRgb kPicture = qRgb(40, 40, 40);
@@ -52,9 +51,9 @@ TEST_P(UprightTest, BothWindowsShowTheSceneTheRightWayUp) {
     FeedCornerScene(16, 12);
     LiveWindow live;
     ProcessingWindow processing;
-    live.SetController(&ctrl);
-    processing.SetController(&ctrl);
-    for (QWidget* window : {static_cast<QWidget*>(&live), static_cast<QWidget*>(&processing)}) {
+    for (VideoWindow* window :
+         {static_cast<VideoWindow*>(&live), static_cast<VideoWindow*>(&processing)}) {
+        window->SetController(&ctrl);
         ShowAt(*window, 64, 48);
         const QImage shown = Grab(*window);
         EXPECT_EQ(std::tuple(Bright(shown.pixel(4, 4)), Bright(shown.pixel(4, 44)),
@@ -100,11 +99,7 @@ TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColours) {
     EXPECT_EQ(std::tuple(shown.pixel(54, markY), shown.pixel(100, 10), shown.pixel(100, 290)),
               std::tuple(kPicture, kBlack, kBlack));
 
-    // Auto move on: the outline changes colour. Without the show-area setting neither the area
-    // nor the mark is drawn.
-    e.SetGuideAutoMoveSetting(true);
-    window.update();
-    ExpectRun(Grab(window), 32, 54, 150, 54, kAutoMovePen);
+    // Without the show-area setting neither the area nor the mark is drawn.
     window.SetShowArea(false);
     shown = Grab(window);
     EXPECT_EQ(std::pair(shown.pixel(32, 54), shown.pixel(47, markY)),
@@ -178,15 +173,14 @@ TEST_F(WindowsTest, StatisticWindowShowsTheCurrentVideoAndStarMetricsWithTheGuid
     EXPECT_EQ(window.ValueText(), plainValues);
     s.histMin = 4;
 
-    // The guide on, no star measured yet: dashes.
+    // The guide on: the star's lines.
     s.guideEnable = true;
     window.OnStatistics(&ctrl, s);
     EXPECT_TRUE(window.GuideLinesShown());
-    EXPECT_STREQ(window.MetricText(), "-\n-\n-\n-");
     for (int i = 0; i <= 240; ++i) window.OnStatistics(&ctrl, FocusSnapshot(i));
     EXPECT_STREQ(window.MetricText(), "5.00 px\n4.50 px\n180\n40.0");
 
-    // A star lost: dashes again; the guide off: the window as it was.
+    // A star lost: dashes and a gap; the guide off: the window as it was.
     s.time = 61.0;
     s.starMetricsValid = false;
     window.OnStatistics(&ctrl, s);
