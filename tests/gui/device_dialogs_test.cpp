@@ -61,8 +61,7 @@ TEST(DeviceControlsDialog, ShowsTheDeviceAndSetsItWhileTheControlsMoveDefaultPut
     };
     EXPECT_EQ(values(), std::tuple(90, 1, 0));
     dialog.SetDefaults();
-    EXPECT_EQ(values(), std::tuple(128, 1, 1));
-    EXPECT_EQ(brightness->value(), 128);
+    EXPECT_EQ(std::pair(values(), brightness->value()), std::pair(std::tuple(128, 1, 1), 128));
 }
 
 FormatOffer Fixed(uint32_t subtype, int32_t w, int32_t h, std::vector<int64_t> times) {

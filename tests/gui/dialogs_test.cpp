@@ -327,9 +327,8 @@ TEST_F(IfSlowTest, WithoutCameraGraphTheFormatIsKeptForLater) {
     ApplyIfSlow(App(), IfSlowChoices{}, Recorder());
     EXPECT_FALSE(App().DeviceCtrl().graphBuilt);
     const PreferredFormat& kept = ThePreferredFormat();
-    EXPECT_EQ(std::tuple(kept.width, kept.height, kept.timePerFrame),
-              std::tuple(320, 240, 2000000));
-    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(std::tuple(kept.width, kept.height, kept.timePerFrame, calls.size()),
+              std::tuple(320, 240, 2000000, 2u));
 }
 
 class GuideSetupTest : public CoreTest {

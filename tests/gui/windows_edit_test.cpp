@@ -80,9 +80,8 @@ TEST_F(EditTest, DrawGivesTheAreaWhereItWasDrawn) {
     }
     // Larger than the picture: the fractions stop at 1.
     Drag({2, 2}, {{319, 299}});
-    EXPECT_LE(E().params.areaW, 1.0f);
-    EXPECT_FLOAT_EQ(E().params.areaH, 1.0f);
-    EXPECT_EQ(Area().h, 480);
+    EXPECT_EQ(std::tuple(E().params.areaW <= 1.0f, E().params.areaH, Area().h),
+              std::tuple(true, 1.0f, 480));
 }
 
 // (Resizing by dragging: the area editor's test in tests/view.)
@@ -139,9 +138,8 @@ TEST_F(EditTest, SizesPlacesAndFlags) {
               "40 500 1 1");
     // The next window reads them back.
     ProcessingWindow next;
-    EXPECT_EQ(next.pos(), QPoint(40, 30));
-    EXPECT_EQ(next.size(), QSize(500, 375));
-    EXPECT_TRUE(next.Flags().guideGrid);
+    EXPECT_EQ(std::tuple(next.pos(), next.size(), next.Flags().guideGrid),
+              std::tuple(QPoint(40, 30), QSize(500, 375), true));
 }
 
 // ---- The "Processing Area" dialog over the window --------------------------------------------
