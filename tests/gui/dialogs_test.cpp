@@ -349,9 +349,6 @@ class GuideSetupTest : public CoreTest {
         d.MethodBox()->setCurrentIndex(index);
         emit d.MethodBox()->activated(index);
     }
-    static void Click(GuideSetupDialog& d, const char* button) {  // "1" OK, "2" Cancel
-        d.findChild<QPushButton*>(button)->click();
-    }
 };
 
 // Without a source: "Maximum Level" and 4, and the arrows have nothing to change.
@@ -425,7 +422,7 @@ TEST_F(GuideSetupTest, CancelRestoresOkKeepsDefaultSetsTheMethodsDefault) {
         dialog.FactorBox()->stepBy(-1);
         for (int i = 0; i < 3; ++i) dialog.RefineBox()->click();
         EXPECT_EQ(held(), std::tuple(2, std::array{6.0f, 1.5f, -1.2f}, !refine));
-        Click(dialog, "2");
+        dialog.findChild<QPushButton*>("2")->click();  // Cancel
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
         EXPECT_EQ(held(), std::tuple(0, factors, refine));
     }
@@ -437,7 +434,7 @@ TEST_F(GuideSetupTest, CancelRestoresOkKeepsDefaultSetsTheMethodsDefault) {
     EXPECT_EQ(Factor(dialog), "1.50");
     Type(dialog, "2");
     dialog.RefineBox()->click();
-    Click(dialog, "1");
+    dialog.findChild<QPushButton*>("1")->click();  // OK
     EXPECT_EQ(held(), std::tuple(1, std::array{4.0f, 2.0f, -1.0f}, false));
     // What the engine holds is what the profile gets.
     EXPECT_FALSE(engine.Settings().guideRefine);

@@ -39,19 +39,20 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     SettingsPanel panel(App(), {});
     QSignalSpy delays(&panel, &SettingsPanel::delayChanged);
     panel.Track(PanelRow::kAmplification)->setValue(192);
-    EXPECT_EQ(engine.params.amp.load(), 192);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1.500");
+    EXPECT_EQ(std::pair(engine.params.amp.load(), Text(panel.ValueBox(PanelRow::kAmplification))),
+              std::pair(192, std::string("1.500")));
     engine.SetFrameRate(25.0);
     panel.Track(PanelRow::kDelay)->setValue(2000);
-    EXPECT_EQ(engine.params.delayMs.load(), 2000u);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kDelay)), "50");  // frames at 25 per second
+    // 50 frames at 25 per second.
+    EXPECT_EQ(std::pair(engine.params.delayMs.load(), Text(panel.ValueBox(PanelRow::kDelay))),
+              std::pair(2000u, std::string("50")));
     ASSERT_EQ(delays.count(), 1);
     EXPECT_EQ(delays.takeFirst().at(0).toUInt(), 2000u);
 
     panel.ResetButton(PanelRow::kAmplification)->click();
-    EXPECT_EQ(std::pair(engine.params.amp.load(), panel.Track(PanelRow::kAmplification)->value()),
-              std::pair(128, 128));
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1");
+    EXPECT_EQ(std::tuple(engine.params.amp.load(), panel.Track(PanelRow::kAmplification)->value(),
+                         Text(panel.ValueBox(PanelRow::kAmplification))),
+              std::tuple(128, 128, std::string("1")));
 }
 
 // The threshold rows follow the banding flags whatever channel and accumulation are chosen.
@@ -105,8 +106,9 @@ TEST_F(SettingsPanelTest, AutomaticGainChangeIsShown) {
     EXPECT_EQ(events.AutoValue(StreamEvent::kAmpChanged), amp);
     EXPECT_EQ(panel.Track(PanelRow::kAmplification)->value(), 128);  // not yet told
     for (StreamEvent kind : window.Events()) panel.RefreshForEvent(kind);
-    EXPECT_EQ(panel.Track(PanelRow::kAmplification)->value(), amp);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), FormatAmplification(amp));
+    EXPECT_EQ(std::pair(panel.Track(PanelRow::kAmplification)->value(),
+                        Text(panel.ValueBox(PanelRow::kAmplification))),
+              std::pair(amp, FormatAmplification(amp)));
     // Refreshing moved the handle without acting as a user's move.
     EXPECT_EQ(engine.ampTrend.load(), amp - 128);
 }
@@ -137,9 +139,8 @@ TEST_F(SettingsPanelTest, ShownFlagAndPlaceAreRestoredAndSaved) {
     // it was shown at the last exit.
     SettingsPanel placed(App(), {});
     placed.Restore(PanelSettings{true, 100000, -50}, QRect());
-    EXPECT_TRUE(placed.isVisible());
     const QPoint at = placed.frameGeometry().topLeft();
-    EXPECT_TRUE(work.contains(at));
+    EXPECT_TRUE(placed.isVisible() && work.contains(at)) << at.x() << "," << at.y();
     placed.SaveState();
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, at.x(), at.y()}));
 }
