@@ -39,13 +39,12 @@ class CaptureSetupTest : public CoreTest {
         profile.Set("CapCount", "3");
         profile.Set("ProcAuto", "0");
     }
-    // Types into a field as the user does, then leaves it.
+    // Types into a field as the user does.
     static void Retype(QLineEdit* edit, const QString& text) {
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
     }
-    static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
     static std::string Extension(QLineEdit* edit) {
         const std::string name = Text(edit);
         return name.substr(std::min(name.rfind('.'), name.size()));
@@ -122,8 +121,7 @@ TEST_F(CaptureSetupTest, FolderChooserSetsTheDirectory) {
         warnings += title.toStdString() + "|" + text.toStdString();
     });
     const std::string chosen = other.Path() + "/";
-    std::string tooLong(300, 'a');
-    tooLong[0] = '/';
+    const std::string tooLong = "/" + std::string(299, 'a');
     for (const std::string& next : {other.Path(), tooLong, std::string()}) {
         answer = QString::fromStdString(next);
         dialog.DirectoryButton()->click();
@@ -240,12 +238,11 @@ class IfSlowTest : public CoreTest {
 // The boxes and their first states; the states last for the program run, and Cancel puts back
 // the states the dialog opened with.
 TEST_F(IfSlowTest, BoxesStatesLastAndCancelRestores) {
-    const IfSlowBox boxes[] = {IfSlowBox::kDisableColour, IfSlowBox::kBlackAndWhite,
-                               IfSlowBox::kSmallFrameSize, IfSlowBox::kSlowFrameRate,
-                               IfSlowBox::kSmallWindows};
-    const auto states = [&boxes](auto&& dialog) {
+    // The boxes' states in their order, from "Disable Colour" to "Small Video Windows".
+    const auto states = [](auto&& dialog) {
         std::string text;
-        for (const IfSlowBox box : boxes) text += dialog.Box(box)->isChecked() ? '1' : '0';
+        for (size_t box = 0; box < kIfSlowBoxCount; ++box)
+            text += dialog.Box(IfSlowBox(box))->isChecked() ? '1' : '0';
         return text;
     };
     {
