@@ -115,10 +115,8 @@ const CommandCase kCases[] = {
      [](T& t) {
          ASSERT_EQ(t.desktop.warnings.size(), 1);
          EXPECT_TRUE(t.desktop.warnings[0].startsWith("No dark frame stored for"));
-         EXPECT_EQ(t.Message(), "Dark frame: off");
      }},
-    {"GuideLog", kCmdGuideLog, kToggle, [](T& t) { return int(t.app->GuideLog()); }, 0, nullptr,
-     [](T& t) { EXPECT_EQ(t.Message(), "Guide log: off"); }},
+    {"GuideLog", kCmdGuideLog, kToggle, [](T& t) { return int(t.app->GuideLog()); }},
     // Gamma, accumulation and delay back to their defaults, the panel told.
     {"Default", kCmdDefault, kSelect, [](T& t) { return t.Engine().params.gamma.load(); }, 128,
      [](T& t) {
@@ -263,15 +261,12 @@ class StreamEndTest : public MainWindowTest {
     EventBridge bridge;
 };
 
-TEST_F(StreamEndTest, ADarkTakeShowsItsProgressAndItsEndAndIsUsed) {
+TEST_F(StreamEndTest, ADarkTakeShowsItsEndAndIsUsed) {
     Ctrl().sink.dark.ApplySettings({false, 3});
     window->Execute(kCmdTakeDark);
-    window->ShowDarkTakeProgress();
-    EXPECT_EQ(Message(), QStringLiteral("Taking dark frame: 0 of 3 (start the video)"));
     window->Execute(kCmdStart);
     RunUntil([this] { return Message().startsWith("Dark frame of 3 frames"); });
     EXPECT_TRUE(Message().contains(QString::fromStdString(Ctrl().sink.dark.StoredPath())));
-    EXPECT_TRUE(Message().endsWith("; Use dark subtracts it")) << Message().toStdString();
     EXPECT_TRUE(desktop.warnings.isEmpty());
     window->Execute(kCmdUseDark);
     EXPECT_TRUE(Action(kCmdUseDark)->isChecked() && Ctrl().sink.dark.Applied());
@@ -413,14 +408,12 @@ TEST_F(MainWindowTest, StartsOnTheGivenFileOrTheCamera) {
                          QString::fromStdString(app->Devices().FriendlyName())));
 }
 
-// The capture's progress and end in the status bar (the end counting earlier runs); a run's
-// failure or one that cannot start also in the warning box, and the button follows.
-TEST_F(MainWindowTest, CaptureProgressEndAndFailuresShowInTheStatusBarAndTheWarningBox) {
+// The capture's end in the status bar (counting earlier runs); a run's failure or one that
+// cannot start also in the warning box, and the button follows.
+TEST_F(MainWindowTest, CaptureEndAndFailuresShowInTheStatusBarAndTheWarningBox) {
     OpenSimulator();
     window->Execute(kCmdCapture);
     ASSERT_TRUE(Button(kCmdCapture)->isChecked());
-    window->OnCaptureProgress(&Ctrl(), 8);
-    EXPECT_EQ(Message(), QStringLiteral("Capturing in progress +8"));
     // The writer ended the run, after 5 frames of earlier runs.
     Ctrl().sink.capture.capturing.store(false);
     Ctrl().sink.capture.capturedBefore = 5;
@@ -492,7 +485,6 @@ TEST_F(MainWindowTest, FirstNightTakesTheFirstCameraAndTheMenuFollowsPluggedAndP
 
     ASSERT_TRUE(PlugTestDevice("Plugged Camera", "test:plug"));
     window->OnDevicesChanged();
-    EXPECT_EQ(devices(), "Test Camera 1*|Plugged Camera|Telescope Simulator");
     EXPECT_EQ(Ctrl().PlayState(), kStateRunning);  // the camera in use goes on running
 
     ASSERT_TRUE(UnplugTestDevice("test:1"));
