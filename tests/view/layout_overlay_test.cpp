@@ -18,7 +18,6 @@ TEST(FitLayoutTest, ScaleSizeOriginGridClip) {
     using Case =
         std::tuple<WindowPoint, WindowPoint, double, WindowPoint, WindowPoint, WindowRect, bool>;
     const Case cases[] = {
-        {{640, 480}, {640, 480}, 1.0, {640, 480}, {0, 0}, {5, 5, 635, 475}, false},
         {{640, 480}, {700, 480}, 1.0, {640, 480}, {30, 0}, {35, 5, 665, 475}, true},
         {{100, 100}, {0, 50}, 1.0, {0, 50}, {0, 0}, {5, 5, -5, 45}, false},
         {{641, 481}, {320, 240}, 240.0 / 481, {319, 240}, {0, 0}, {5, 5, 314, 235}, true},
