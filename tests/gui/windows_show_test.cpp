@@ -6,6 +6,7 @@
 // with the guide on, the star's metrics).
 #include <QSignalSpy>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <thread>
 #include <tuple>
@@ -45,7 +46,18 @@ TEST_P(UprightTest, BothWindowsShowTheSceneTheRightWayUp) {
     const auto [yuy2, flip] = GetParam();
     ctrl.sink.engine.params.flipV.store(flip ? 1 : 0);
     Connect(yuy2, 64, 48);
-    FeedCornerScene(16, 12);
+    // Black but for a white 16 x 12 block in the scene's top-left corner, fed as one sample.
+    for (int32_t y = 0; y < 12; ++y)
+        for (int32_t x = 0; x < 16; ++x) {
+            if (yuy2) {
+                uint8_t* pair = sample.data() + size_t(y) * 64 * 2 + size_t(x / 2) * 4;
+                pair[(x % 2) * 2] = 235;
+                pair[1] = pair[3] = 128;
+            } else {
+                std::memset(sample.data() + size_t(y) * Stride24(64) + 3 * size_t(x), 255, 3);
+            }
+        }
+    ctrl.sink.SampleCB(0.0, sample.data(), sample.size());
     LiveWindow live;
     ProcessingWindow processing;
     for (VideoWindow* window :
@@ -70,7 +82,7 @@ class OverlayTest : public WindowsTest, public ::testing::WithParamInterface<boo
 TEST_P(OverlayTest, AreaGridAndGuideMarkInTheirColours) {
     const bool bottomUp = GetParam();
     Connect(bottomUp, 640, 480);
-    PaintProcessedGrey(40);
+    PaintProcessed([](int32_t, int32_t, uint8_t* px) { std::memset(px, 40, 3); });
     ProcEngine& e = ctrl.sink.engine;
     ASSERT_TRUE(e.SetAreaRect(64, 48, 300, 144));
     ProcessingWindow window;
