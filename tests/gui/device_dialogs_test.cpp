@@ -1,6 +1,6 @@
 // The device pages as dialogs: the V4L2 controls on a scripted driver (sliders, check boxes and
 // menus that set the device at once, Default), and the formats a device offers (lists and
-// ranges).
+// ranges) with the one in use preselected.
 #include <linux/videodev2.h>
 
 #include <gtest/gtest.h>
@@ -23,53 +23,45 @@ namespace {
 using test::ScriptedV4l2;
 using test::ScriptedV4l2Io;
 
-class DevicePageDialogsTest : public ::testing::Test {
-  protected:
-    // A webcam with a brightness slider, an auto-gain switch and a power-line menu, none at
-    // its default.
-    DevicePageDialogsTest() {
-        driver.Add(V4L2_CID_AUTOGAIN, V4L2_CTRL_TYPE_BOOLEAN, "Gain, Automatic", 0, 1, 1);
-        driver.values[V4L2_CID_BRIGHTNESS] = 40;
-        driver.values[V4L2_CID_AUTOGAIN] = 0;
-        driver.values[V4L2_CID_POWER_LINE_FREQUENCY] = 2;
-        pages.SetV4l2Opener([this](const std::string&) {
-            return std::make_unique<V4l2Device>(std::make_unique<ScriptedV4l2Io>(driver));
-        });
-        device.identity = "v4l2:test";
-        device.name = "Webcam";
-        device.node = "/dev/video9";
-        pages.Build(&device);
-    }
-
+TEST(DeviceControlsDialog, ShowsTheDeviceAndSetsItWhileTheControlsMoveDefaultPutsThemBack) {
     test::MemoryProfile profile;
+    // A webcam with a brightness slider, an auto-gain switch and a power-line menu, none at its
+    // default.
     ScriptedV4l2 driver;
+    driver.Add(V4L2_CID_AUTOGAIN, V4L2_CTRL_TYPE_BOOLEAN, "Gain, Automatic", 0, 1, 1);
+    driver.values[V4L2_CID_BRIGHTNESS] = 40;
+    driver.values[V4L2_CID_AUTOGAIN] = 0;
+    driver.values[V4L2_CID_POWER_LINE_FREQUENCY] = 2;
     VideoCtrl ctrl;
     DevicePages pages{ctrl};
+    pages.SetV4l2Opener([&driver](const std::string&) {
+        return std::make_unique<V4l2Device>(std::make_unique<ScriptedV4l2Io>(driver));
+    });
     CaptureDevice device;
-};
-
-TEST_F(DevicePageDialogsTest, ControlsShowTheDeviceAndSetItWhileTheyMoveDefaultPutsThemBack) {
+    device.identity = "v4l2:test";
+    device.name = "Webcam";
+    device.node = "/dev/video9";
+    pages.Build(&device);
     DeviceControlsDialog dialog(pages);
     auto* brightness = qobject_cast<QSlider*>(dialog.EditorOf(V4L2_CID_BRIGHTNESS));
     auto* autoGain = qobject_cast<QCheckBox*>(dialog.EditorOf(V4L2_CID_AUTOGAIN));
     auto* powerLine = qobject_cast<QComboBox*>(dialog.EditorOf(V4L2_CID_POWER_LINE_FREQUENCY));
     ASSERT_TRUE(brightness && autoGain && powerLine);
     // The device's values, not the defaults, are shown.
-    EXPECT_EQ(std::pair(brightness->value(), brightness->maximum()), std::pair(40, 255));
-    EXPECT_FALSE(autoGain->isChecked());
-    EXPECT_EQ(powerLine->currentText(), QStringLiteral("Mode 2"));
+    EXPECT_EQ(std::tuple(brightness->value(), brightness->maximum(), autoGain->isChecked(),
+                         powerLine->currentText()),
+              std::tuple(40, 255, false, QStringLiteral("Mode 2")));
 
     brightness->setValue(90);
     autoGain->click();
     emit powerLine->activated(0);
-    const auto values = [this] {
+    const auto values = [&driver] {
         return std::tuple(driver.values[V4L2_CID_BRIGHTNESS], driver.values[V4L2_CID_AUTOGAIN],
                           driver.values[V4L2_CID_POWER_LINE_FREQUENCY]);
     };
     EXPECT_EQ(values(), std::tuple(90, 1, 0));
     dialog.SetDefaults();
-    EXPECT_EQ(values(), std::tuple(128, 1, 1));
-    EXPECT_EQ(brightness->value(), 128);
+    EXPECT_EQ(std::pair(values(), brightness->value()), std::pair(std::tuple(128, 1, 1), 128));
 }
 
 FormatOffer Fixed(uint32_t subtype, int32_t w, int32_t h, std::vector<int64_t> times) {
@@ -85,45 +77,33 @@ constexpr int64_t k30 = 333333;
 constexpr int64_t k15 = 666667;
 const uint32_t kYuy2 = FourCC("YUY2");
 
-TEST(FormatOffers, ListsWhatIsOfferedAndTheUsualSizesAndRatesInsideRanges) {
-    const std::vector<FormatOffer> offers = {
-        Fixed(kYuy2, 320, 240, {k30}), Fixed(kYuy2, 640, 480, {k15, k30}),
-        Fixed(kSubtypeMjpg, 1280, 720, {k30}), Fixed(kYuy2, 640, 480, {k15})};
-    EXPECT_EQ(OfferedSubtypes(offers), (std::vector<uint32_t>{kYuy2, kSubtypeMjpg}));
-    EXPECT_EQ(OfferedSizes(offers, kYuy2), (std::vector<FrameSize>{{640, 480}, {320, 240}}));
-    EXPECT_EQ(OfferedTimesPerFrame(offers, kYuy2, {640, 480}), (std::vector<int64_t>{k30, k15}));
-    EXPECT_TRUE(OfferedTimesPerFrame(offers, kSubtypeMjpg, {640, 480}).empty());
-
-    // 160 x 120 to 800 x 600 at 5 to 30 frames per second.
-    FormatOffer range = Fixed(kYuy2, 160, 120, {});
-    range.maxWidth = 800;
-    range.maxHeight = 600;
-    range.minTimePerFrame = 333333;
-    range.maxTimePerFrame = 2000000;
-    const std::vector<FrameSize> sizes = OfferedSizes({range}, kYuy2);
-    ASSERT_FALSE(sizes.empty());
-    EXPECT_EQ(std::pair(sizes.front(), sizes.back()),
-              std::pair(FrameSize{800, 600}, FrameSize{160, 120}));
-    const std::vector<int64_t> times = OfferedTimesPerFrame({range}, kYuy2, {640, 480});
-    ASSERT_FALSE(times.empty());
-    EXPECT_EQ(std::pair(times.front(), times.back()), std::pair(int64_t{333333}, int64_t{2000000}));
-    EXPECT_TRUE(OfferedTimesPerFrame({range}, kYuy2, {1024, 768}).empty());  // outside
-}
-
-TEST(FormatDialog, PreselectsTheFormatInUseAndFollowsTheChoice) {
+// The formats offered each once; the one in use preselected at the rate nearest its own over
+// every offer of its size. A range offers its largest size and the usual sizes and rates inside
+// it, largest and fastest first; the lists follow the format chosen.
+TEST(FormatDialog, OffersEachFormatOncePreselectsTheOneInUseAndFollowsTheChoice) {
     const uint32_t i420 = FourCC("I420");
-    PreferredFormat current{kYuy2, 666000, 640, 480};
-    DeviceFormatDialog dialog({Fixed(kYuy2, 640, 480, {k30, k15}), Fixed(kYuy2, 320, 240, {k30}),
-                               Fixed(i420, 352, 288, {k15})},
-                              current);
-    PreferredFormat chosen = dialog.Chosen();
-    // The nearest rate offered.
-    EXPECT_EQ(std::tuple(chosen.subtype, chosen.width, chosen.timePerFrame),
-              std::tuple(kYuy2, 640, k15));
-    dialog.Formats()->setCurrentIndex(dialog.Formats()->findData(i420));
-    chosen = dialog.Chosen();
-    EXPECT_EQ(std::tuple(chosen.subtype, chosen.width, chosen.height, chosen.timePerFrame),
-              std::tuple(i420, 352, 288, k15));
+    // 160 x 120 to 800 x 600 at 5 to 30 frames per second.
+    FormatOffer range = Fixed(i420, 160, 120, {});
+    std::tie(range.maxWidth, range.maxHeight, range.minTimePerFrame, range.maxTimePerFrame) =
+        std::tuple(800, 600, k30, int64_t{2000000});
+    DeviceFormatDialog dialog({Fixed(kYuy2, 640, 480, {k30}), Fixed(kYuy2, 320, 240, {k30}), range,
+                               Fixed(kYuy2, 640, 480, {k15})},
+                              PreferredFormat{kYuy2, 666000, 640, 480});
+    const auto chosen = [&dialog] {
+        const PreferredFormat c = dialog.Chosen();
+        return std::tuple(c.subtype, c.width, c.height, c.timePerFrame);
+    };
+    EXPECT_EQ(std::pair(dialog.Formats()->count(), dialog.Sizes()->count()), std::pair(2, 2));
+    EXPECT_EQ(chosen(), std::tuple(kYuy2, 640, 480, k15));
+    dialog.Formats()->setCurrentIndex(1);
+    EXPECT_EQ(chosen(), std::tuple(i420, 640, 480, k15));
+    const auto ends = [](const QComboBox* box) {
+        return std::pair(box->itemData(0), box->itemData(box->count() - 1));
+    };
+    EXPECT_EQ(ends(dialog.Sizes()),
+              std::pair(QVariant(QSize(800, 600)), QVariant(QSize(160, 120))));
+    EXPECT_EQ(ends(dialog.Rates()), std::pair(QVariant::fromValue<qlonglong>(k30),
+                                              QVariant::fromValue<qlonglong>(2000000)));
 }
 
 }  // namespace

