@@ -20,34 +20,23 @@ using kelpa::testing::CapturedLog;
 // 15 frames a second whatever was asked for, as cameras whose drivers adjust a requested
 // format do: a live test source behind a fixed caps filter, whose caps query tells the claim.
 gboolean ClaimEverySize(GstPad* pad, GstObject* parent, GstQuery* query) {
-    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS) {
-        return gst_pad_query_default(pad, parent, query);
-    }
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS) return gst_pad_query_default(pad, parent, query);
     GstCapsPtr claim(gst_caps_from_string(
         "video/x-raw,format=YUY2,width=[16,1920],height=[16,1080],framerate=[1/1,60/1]"));
     GstCaps* filter = nullptr;
     gst_query_parse_caps(query, &filter);
-    if (filter) {
-        claim.reset(gst_caps_intersect_full(filter, claim.get(), GST_CAPS_INTERSECT_FIRST));
-    }
+    if (filter) claim.reset(gst_caps_intersect_full(filter, claim.get(), GST_CAPS_INTERSECT_FIRST));
     gst_query_set_caps_result(query, claim.get());
     return TRUE;
 }
 
 GstElement* MakeSettlingCamera() {
-    GstElement* bin = gst_bin_new(nullptr);
-    GstElement* source = gst_element_factory_make("videotestsrc", nullptr);
-    GstElement* settled = gst_element_factory_make("capsfilter", nullptr);
-    g_object_set(source, "is-live", TRUE, nullptr);
-    GstCapsPtr caps(
-        gst_caps_from_string("video/x-raw,format=YUY2,width=160,height=120,framerate=15/1"));
-    g_object_set(settled, "caps", caps.get(), nullptr);
-    gst_bin_add_many(GST_BIN(bin), source, settled, nullptr);
-    gst_element_link(source, settled);
-    GstPadPtr output(gst_element_get_static_pad(settled, "src"));
-    GstPad* ghost = gst_ghost_pad_new("src", output.get());
-    gst_pad_set_query_function(ghost, &ClaimEverySize);
-    gst_element_add_pad(bin, ghost);
+    GstElement* bin = gst_parse_bin_from_description(
+        "videotestsrc is-live=true ! capsfilter "
+        "caps=video/x-raw,format=YUY2,width=160,height=120,framerate=15/1",
+        TRUE, nullptr);
+    GstPadPtr ghost(gst_element_get_static_pad(bin, "src"));
+    gst_pad_set_query_function(ghost.get(), &ClaimEverySize);
     return bin;
 }
 
@@ -145,8 +134,7 @@ TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     graph->Teardown();
     ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
-    EXPECT_EQ(std::get<1>(connected()), 1920);
-    EXPECT_EQ(std::get<2>(connected()), 1080);
+    EXPECT_EQ(connected(), std::tuple(kSubtypeI420, 1920, 1080, 333333));
 }
 
 // Sixteen-bit RGB is refused after the second attempt searched by hand; no camera at all is
@@ -188,14 +176,15 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     binder.settling = true;
     ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 333333, 320, 240};
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
-    EXPECT_EQ(graph->ConnectedType().header.width, 320);  // what was asked for
-    EXPECT_EQ(ctrl->sink.frameWidth, 320);
+    // What was asked for.
+    EXPECT_EQ(std::pair(graph->ConnectedType().header.width, ctrl->sink.frameWidth),
+              std::pair(320, 320));
     ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
     ASSERT_TRUE(WaitFor([&] { return Frames() >= 3; }));
     const FrameBuffer& live = ctrl->sink.live.Picture();
-    EXPECT_EQ(std::pair(live.width, live.height), std::pair(160, 120));
-    EXPECT_EQ(ctrl->sink.engine.surf.Picture().width, 160);
-    EXPECT_EQ(graph->ConnectedType().header.height, 120);
+    EXPECT_EQ(std::tuple(live.width, live.height, ctrl->sink.engine.surf.Picture().width,
+                         graph->ConnectedType().header.height),
+              std::tuple(160, 120, 160, 120));
     EXPECT_NEAR(ctrl->sink.fps.load(), 15.0, 1e-3);
     EXPECT_EQ(ctrl->sink.samplesDropped.load(), 0u);
     EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
