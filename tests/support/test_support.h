@@ -3,12 +3,14 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/profile.h"
@@ -18,6 +20,16 @@
 #include "processing/stream_events.h"
 
 namespace kelpa::test {
+
+// Polls `done` every millisecond for up to `timeoutMs` (waiting generously, not measuring);
+// whether it came true.
+template <class Done>
+bool WaitUntil(Done done, int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs && !done(); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
 
 // A profile held in memory; installs itself for the life of the object.
 class MemoryProfile final : public ProfileStore {
