@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "media/capture_graph.h"
 #include "media/media_init.h"
@@ -59,14 +57,6 @@ class SimBinder final : public CaptureDeviceBinder {
     bool settling = false;
 };
 
-template <class Pred>
-bool WaitFor(Pred pred) {
-    for (int waited = 0; waited < 1000 && !pred(); ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return pred();
-}
-
 struct CaptureFixture : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(InitMedia());
@@ -112,7 +102,7 @@ TEST_F(CaptureFixture, EveryFormatConnectsAndDeliversFramesOfItsGeometry) {
     for (int run = 0; run < 2; ++run) {
         const int before = Frames();
         ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-        ASSERT_TRUE(WaitFor([&] { return Frames() >= before + 3; }));
+        ASSERT_TRUE(WaitUntil([&] { return Frames() >= before + 3; }));
         EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     }
     const FrameBuffer& live = ctrl->sink.live.Picture();
@@ -158,7 +148,7 @@ TEST_F(CaptureFixture, CameraThatFailsMidStreamStopsTheGraph) {
     binder.failAfter = 5;
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
     ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-    ASSERT_TRUE(WaitFor([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > 0; }));
     ctrl->DrainGraphEvents(&notice);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
     EXPECT_NE(notice.status.back().find("disconnected"), std::string::npos) << notice.status.back();
@@ -180,7 +170,7 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     EXPECT_EQ(std::pair(graph->ConnectedType().header.width, ctrl->sink.frameWidth),
               std::pair(320, 320));
     ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-    ASSERT_TRUE(WaitFor([&] { return Frames() >= 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }));
     const FrameBuffer& live = ctrl->sink.live.Picture();
     EXPECT_EQ(std::tuple(live.width, live.height, ctrl->sink.engine.surf.Picture().width,
                          graph->ConnectedType().header.height),
