@@ -58,12 +58,10 @@ gboolean Start(GstDeviceProvider* provider) {
     }
     return TRUE;
 }
-void Stop(GstDeviceProvider*) {}
 
 void kelpa_test_provider_class_init(KelpaTestProviderClass* klass) {
     GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
     provider->start = Start;
-    provider->stop = Stop;
     gst_device_provider_class_set_static_metadata(provider, "Test cameras", "Source/Video",
                                                   "Cameras that tests plug in", "Kelpa");
 }
@@ -87,9 +85,8 @@ GstDevicePtr MakeTestDevice(const std::string& name, const std::string& identity
 }
 
 void RegisterTestDeviceProvider() {
-    static const bool registered = gst_device_provider_register(
+    [[maybe_unused]] static const bool registered = gst_device_provider_register(
         nullptr, kProviderName, GST_RANK_PRIMARY + 1000, kelpa_test_provider_get_type());
-    (void)registered;
 }
 
 void SetInitialTestDevices(int count) {

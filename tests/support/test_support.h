@@ -76,10 +76,7 @@ class RecordingNotice final : public UserNotice {
     void Warn(const char* text) override { warnings.emplace_back(text); }
     // Whether `text` was shown, as a status text or a warning.
     bool Showed(const std::string& text) const {
-        const auto has = [&](const auto& v) {
-            return std::find(v.begin(), v.end(), text) != v.end();
-        };
-        return has(status) || has(warnings);
+        return std::ranges::count(status, text) + std::ranges::count(warnings, text) > 0;
     }
     std::vector<std::string> status;
     std::vector<std::string> warnings;
@@ -114,18 +111,15 @@ class RecordingReceiver final : public StreamEventReceiver {
 
 // A 24-bit picture owned by the test.
 struct TestPicture {
-    TestPicture(int32_t width, int32_t height) : stride(Stride24(width)), w(width), h(height) {
-        bytes.assign(size_t{stride} * height, 0);
-    }
+    TestPicture(int32_t width, int32_t height)
+        : stride(Stride24(width)), w(width), h(height), bytes(size_t{stride} * height, 0) {}
     FrameBuffer Buffer() {
-        FrameBuffer fb;
-        fb.data = bytes.data();
-        fb.width = w;
-        fb.height = h;
-        fb.stride = stride;
-        fb.rowPad = static_cast<int32_t>(stride - 3 * w);
-        fb.imageSize = stride * h;
-        return fb;
+        return {.data = bytes.data(),
+                .rowPad = static_cast<int32_t>(stride - 3 * w),
+                .imageSize = stride * h,
+                .width = w,
+                .height = h,
+                .stride = stride};
     }
     uint8_t* Pixel(int32_t x, int32_t y) { return bytes.data() + size_t{stride} * y + 3 * x; }
     void Fill(uint8_t b, uint8_t g, uint8_t r) {
