@@ -95,11 +95,8 @@ class DeviceTest : public ::testing::Test {
     std::unique_ptr<DeviceSettings> settings;
 };
 
-// Nine of twelve test cameras listed, the saved one found again by its identity; without a
-// saved device nothing is chosen.
+// Nine of twelve test cameras listed, the saved one found again by its identity.
 TEST_F(DeviceTest, AtMostNineAreListedAndTheSavedDeviceIsFoundByItsIdentity) {
-    Make().LoadDeviceSettings({});
-    EXPECT_EQ(settings->CurrentDevice(), nullptr);
     test::SetInitialTestDevices(12);
     const DeviceChoiceSettings saved{"test:7", 0, true, 90};
     DeviceSettings& s = Make();
@@ -116,8 +113,9 @@ TEST_F(DeviceTest, AtMostNineAreListedAndTheSavedDeviceIsFoundByItsIdentity) {
     EXPECT_EQ(s.Settings(), saved);
 }
 
-// A chosen device stays saved while it is unplugged; a device whose graph cannot be built
-// does not become current; binding without a choice takes the first device and saves it.
+// A chosen device stays saved while it is unplugged; without a saved device nothing is chosen;
+// a device whose graph cannot be built does not become current; binding without a choice takes
+// the first device and saves it.
 TEST_F(DeviceTest, AbsentFailingOrNoDeviceIsNotCurrentAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(3);
     Make().LoadDeviceSettings({"test:99"});
@@ -125,6 +123,7 @@ TEST_F(DeviceTest, AbsentFailingOrNoDeviceIsNotCurrentAndBindingTakesTheFirst) {
     EXPECT_EQ(std::tuple(graph.activations, settings->Settings().identity),
               std::tuple(0, "test:99"));
     Make().LoadDeviceSettings({});
+    EXPECT_EQ(settings->CurrentDevice(), nullptr);
     graph.result = MediaResult::kFailed;
     EXPECT_EQ(settings->ChooseDevice(1), -1);
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
@@ -191,9 +190,7 @@ TEST_F(DeviceTest, ChoosingTheSimulatorBuildsItsGraphAndItsFormatPageReconnects)
     CaptureGraph real(deviceCtrl, *settings);
     real.SetNotice(&notice);
     settings->AttachCaptureGraph(real);
-    const size_t slot = SlotOf(kSimDeviceDisplayName);
-    ASSERT_LT(slot, settings->DeviceMenu().size());
-    ASSERT_EQ(settings->ChooseDevice(slot), 1);
+    ASSERT_EQ(settings->ChooseDevice(SlotOf(kSimDeviceDisplayName)), 1);
     EXPECT_TRUE(deviceCtrl.graphBuilt);
     EXPECT_EQ(settings->CurrentDevice()->identity, kSimDeviceId);
     // No node: no controls, inputs or tuner; its caps: 6 formats at 4 sizes.
