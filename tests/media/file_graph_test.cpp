@@ -103,10 +103,6 @@ class FileGraphTest : public ::testing::Test {
         Settle();
         return last;
     }
-    std::vector<int> TakeFrames() {
-        std::lock_guard lock(clock.mutex);
-        return std::exchange(clock.frames, {});
-    }
 
     kelpa::testing::TempDir dir;
     MemoryProfile profile;
@@ -196,7 +192,8 @@ TEST_F(FileGraphTest, FramesArePacedToTheFileRateAndStopAtTheEnd) {
               std::tuple(kStateStopped, "Stopped..."));
     EXPECT_EQ(ctrl.sink.samplesReceived.load(), uint64_t{kFrames});
     EXPECT_NEAR(clock.slept, kFrames * 1001.0 / 24.0, 2.0);
-    std::vector<int> shown = TakeFrames();
+    std::unique_lock lock(clock.mutex);  // the frames the pacing sleeps noted
+    std::vector<int> shown = clock.frames;
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
     shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
     std::vector<int> expected(kFrames);
