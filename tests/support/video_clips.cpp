@@ -11,13 +11,6 @@
 #include "media/gst_ptr.h"
 
 namespace kelpa::test {
-namespace {
-
-uint8_t StudioLuma(int level) {
-    return static_cast<uint8_t>(16 + (level * 219 + 127) / 255);
-}
-
-}  // namespace
 
 bool WriteClip(const std::string& path, const ClipParams& clip, std::string* error) {
     // Grey frames are written as I420 and converted to the clip's format on the way.
@@ -49,7 +42,8 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
             size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * GST_VIDEO_INFO_HEIGHT(&info);
         GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
         gst_buffer_memset(buffer, 0, 128, GST_VIDEO_INFO_SIZE(&info));  // no colour
-        gst_buffer_memset(buffer, 0, StudioLuma(FrameLevel(i)), lumaSize);
+        const int studioLuma = 16 + (FrameLevel(i) * 219 + 127) / 255;
+        gst_buffer_memset(buffer, 0, static_cast<uint8_t>(studioLuma), lumaSize);
         GST_BUFFER_PTS(buffer) = i * period;
         GST_BUFFER_DURATION(buffer) = period;
         if (gst_app_src_push_buffer(GST_APP_SRC(src.get()), buffer) != GST_FLOW_OK) break;
