@@ -62,14 +62,6 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
     return false;
 }
 
-const char* FirstAvailable(std::initializer_list<const char*> factories) {
-    for (const char* name : factories) {
-        GstObjectPtr<GstElementFactory> factory(gst_element_factory_find(name));
-        if (factory) return name;
-    }
-    return nullptr;
-}
-
 int ShownFrame(VideoSurf& surf) {
     std::lock_guard lock(surf.PictureLock());
     const FrameBuffer& picture = surf.Picture();
