@@ -2,8 +2,6 @@
 // format, refusals, run states, a camera that fails and one that settles on another format.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "media/capture_graph.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
@@ -107,8 +105,6 @@ TEST_F(CaptureFixture, EveryFormatConnectsAndDeliversFramesOfItsGeometry) {
     }
     const FrameBuffer& live = ctrl->sink.live.Picture();
     EXPECT_EQ(std::pair(live.width, live.height), std::pair(320, 240));
-    // A night sky is never black everywhere.
-    EXPECT_TRUE(std::any_of(live.data, live.data + live.imageSize, [](uint8_t b) { return b; }));
 }
 
 TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
