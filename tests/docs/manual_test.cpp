@@ -161,17 +161,14 @@ TEST(ManualTest, EveryKeyHasItsRowNamingItsCommand) {
         const QDomElement row = RowWithId(id, 2, cells);
         if (row.isNull()) continue;
         EXPECT_EQ(cells[0], text);
-        std::string target;
-        if (const MenuItem* item = FindMenuItem(accelerator.command)) {
-            target = std::string("menus.html#cmd-") + item->key;
-        }
-        for (const ToolbarButton& button : ToolbarButtons()) {
-            if (target.empty() && button.command == accelerator.command) {
-                target = std::string("menus.html#tool-") + button.key;
-            }
-        }
-        ASSERT_NE(target, "") << "the key's command is neither in a menu nor on the toolbar";
-        EXPECT_THAT(Values(row, "a", "href"), Contains(target));
+        const MenuItem* item = FindMenuItem(accelerator.command);
+        const auto button =
+            std::ranges::find(ToolbarButtons(), accelerator.command, &ToolbarButton::command);
+        ASSERT_TRUE(item || button != ToolbarButtons().end())
+            << "the key's command is neither in a menu nor on the toolbar";
+        EXPECT_THAT(Values(row, "a", "href"),
+                    Contains(item ? std::string("menus.html#cmd-") + item->key
+                                  : std::string("menus.html#tool-") + button->key));
     }
 }
 
