@@ -5,6 +5,7 @@
 // without touching freed memory (the suite overwrites freed memory and GLib's critical warnings
 // are fatal while such a file is opened), and the next file plays; a header that claims larger
 // frames than the file holds plays with every frame dropped.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -13,8 +14,8 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
-#include <numeric>
 #include <random>
+#include <ranges>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -145,9 +146,7 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     const FormatCase& c = GetParam();
     const ClipParams clip{c.format,  c.width, c.width == 322 ? 242 : 240, 25, 1, 6,
                           c.encoder, c.muxer};
-    std::string error;
-    const std::string path = dir.File(c.name);
-    ASSERT_TRUE(WriteClip(path, clip, &error)) << error;
+    const std::string path = Clip(c.name, clip);
     if (c.secondAttempt) {
         ctrl.useBuilderRender = ctrl.secondOption = true;
         ASSERT_EQ(graph.BuildFileGraph(path.c_str()), MediaResult::kDone);
@@ -191,9 +190,7 @@ TEST_F(FileGraphTest, FramesArePacedToTheFileRateAndStopAtTheEnd) {
     std::vector<int> shown = clock.frames;
     EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
     shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
-    std::vector<int> expected(kFrames);
-    std::iota(expected.begin(), expected.end(), 0);
-    EXPECT_EQ(shown, expected);
+    EXPECT_THAT(shown, ::testing::ElementsAreArray(std::views::iota(0, kFrames)));
 }
 
 class UnplayableFileTest : public FileGraphTest {
