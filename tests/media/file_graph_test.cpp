@@ -34,6 +34,7 @@ namespace {
 using kelpa::testing::CapturedLog;
 using kelpa::testing::ReadFile;
 using kelpa::testing::WriteFile;
+using ::testing::Contains;
 
 // Time moves only when the intake sleeps; each pacing sleep (one per paced frame) notes the frame
 // the live picture shows.
@@ -153,7 +154,7 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
         Settle();
     } else {
         Play(path);
-        EXPECT_TRUE(notice.Showed("Previewing Video File"));
+        EXPECT_THAT(notice.status, Contains("Previewing Video File"));
     }
     EXPECT_EQ(std::pair(ctrl.sink.frameWidth, std::abs(ctrl.sink.frameHeight)),
               std::pair(clip.width, clip.height));
@@ -227,7 +228,7 @@ TEST_F(UnplayableFileTest, FailsWithCantRenderAndTheNextFilePlays) {
         SCOPED_TRACE(path + " " + reason);
         notice = RecordingNotice();
         WithFatalCriticals([&] { EXPECT_TRUE(Failed(graph.PlayVideoFile(path.c_str()))); });
-        EXPECT_TRUE(notice.Showed("Can't render video file"));
+        EXPECT_THAT(notice.status, Contains("Can't render video file"));
         EXPECT_TRUE(reason.empty() || graph.FailureReason() == reason) << graph.FailureReason();
         EXPECT_FALSE(graph.Built());
         EXPECT_EQ(ctrl.Control(), nullptr);

@@ -74,10 +74,6 @@ class RecordingNotice final : public UserNotice {
   public:
     void ShowStatus(const char* text) override { status.emplace_back(text); }
     void Warn(const char* text) override { warnings.emplace_back(text); }
-    // Whether `text` was shown, as a status text or a warning.
-    bool Showed(const std::string& text) const {
-        return std::ranges::count(status, text) + std::ranges::count(warnings, text) > 0;
-    }
     std::vector<std::string> status;
     std::vector<std::string> warnings;
 };
