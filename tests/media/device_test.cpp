@@ -114,8 +114,8 @@ TEST_F(DeviceTest, AtMostNineAreListedAndTheSavedDeviceIsFoundByItsIdentity) {
 }
 
 // A chosen device stays saved while it is unplugged; without a saved device nothing is chosen;
-// a device whose graph cannot be built does not become current; binding without a choice takes
-// the first device and saves it.
+// a device whose graph cannot be built does not become current; binding without a choice saves
+// the first device (its becoming current and checked is the main window's first-night test).
 TEST_F(DeviceTest, AbsentFailingOrNoDeviceIsNotCurrentAndBindingTakesTheFirst) {
     test::SetInitialTestDevices(3);
     Make().LoadDeviceSettings({"test:99"});
@@ -129,10 +129,7 @@ TEST_F(DeviceTest, AbsentFailingOrNoDeviceIsNotCurrentAndBindingTakesTheFirst) {
     EXPECT_EQ(settings->CurrentDevice(), nullptr);
     graph.result = MediaResult::kDone;
     ASSERT_FALSE(Failed(graph.ActivateCaptureGraph()));
-    ASSERT_NE(settings->CurrentDevice(), nullptr);
     EXPECT_EQ(settings->Settings().identity, "test:1");
-    EXPECT_EQ(std::pair(settings->DeviceMenu()[0].checked, settings->DeviceMenu()[1].checked),
-              std::pair(true, false));
     // No enumerator, or nothing to list, is warned.
     Make(std::make_unique<EmptySource>(false)).BuildDeviceMenu();
     Make(std::make_unique<EmptySource>(true)).BuildDeviceMenu();
@@ -161,8 +158,8 @@ TEST_F(DeviceTest, ChoosingAnotherDeviceRestoresTheRunState) {
     }
 }
 
-// Unplugging the camera in use is the main window's test; here the notices and the chosen
-// camera coming back.
+// Unplugging the camera in use (no longer current, stopped) is the main window's test; here the
+// notices and the chosen camera coming back.
 TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     Make().LoadDeviceSettings({});
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
@@ -173,8 +170,6 @@ TEST_F(DeviceTest, PlugAndUnplugAreNoticedAndTheChosenCameraComesBack) {
     ASSERT_EQ(settings->ChooseDevice(SlotOf("Plugged Camera")), 1);
     ASSERT_TRUE(test::UnplugTestDevice("test:plug"));
     settings->RefreshDevices();
-    EXPECT_EQ(settings->CurrentDevice(), nullptr);
-    EXPECT_FALSE(deviceCtrl.graphBuilt);
     ASSERT_TRUE(test::PlugTestDevice("Plugged Camera", "test:plug"));
     EXPECT_EQ(window.Count(StreamEvent::kDevicesChanged), 3);
     settings->RefreshDevices();
