@@ -39,16 +39,13 @@ const std::map<std::string, HtmlDocument>& Pages() {
     return pages;
 }
 
-std::string Name(const QDomElement& e) {
-    return e.tagName().toStdString();
-}
-
 // The values of `attribute` on the elements named `element` ("" for any) below `node`.
 std::vector<std::string> Values(const QDomNode& node, const std::string& element,
                                 const QString& attribute) {
     std::vector<std::string> values;
     for (const QDomElement& e : ElementsBelow(node)) {
-        if ((element.empty() || Name(e) == element) && e.hasAttribute(attribute)) {
+        if ((element.empty() || e.tagName().toStdString() == element) &&
+            e.hasAttribute(attribute)) {
             values.push_back(e.attribute(attribute).toStdString());
         }
     }
@@ -65,10 +62,11 @@ QDomElement RowWithId(const std::string& id, size_t columns, std::vector<std::st
             if (e.attribute("id").toStdString() == id) found.push_back(e);
         }
     }
-    const QDomElement row = found.size() == 1 && Name(found[0]) == "tr" ? found[0] : QDomElement();
+    const QDomElement row =
+        found.size() == 1 && found[0].tagName() == "tr" ? found[0] : QDomElement();
     for (QDomElement cell = row.firstChildElement(); !cell.isNull();
          cell = cell.nextSiblingElement()) {
-        if (Name(cell) == "td" || Name(cell) == "th") {
+        if (cell.tagName() == "td" || cell.tagName() == "th") {
             cells.push_back(cell.text().simplified().toStdString());
         }
     }
