@@ -66,7 +66,6 @@ TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksTheRoutedInput) {
                                      "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
                                      "4 Video Tuner", "5 Video SVideo", "6 * Video Composite"));
     EXPECT_EQ(pages.PageForSlot(2), DevicePage::kCrossbar);
-    ASSERT_TRUE(pages.HasTuner());
     EXPECT_EQ(pages.Tuner().frequency, 1600u);
     EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
     EXPECT_EQ(pages.Tuner().frequency, 3200u);
