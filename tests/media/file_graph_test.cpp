@@ -91,14 +91,13 @@ class FileGraphTest : public ::testing::Test {
         int32_t state = 0;
         ctrl.Control()->GetState(10000, &state);
     }
-    int Shown() { return ShownFrame(ctrl.sink.live); }
     // Runs the file to its end (waiting generously for the graph event, not measuring), then lets
     // the main window handle the event; returns the frame shown at the end.
     int RunToEnd() {
         const int seen = mainWindow.Count(StreamEvent::kGraphEvent);
         EXPECT_FALSE(Failed(ctrl.Run()));
         WaitUntil([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > seen; }, 30000);
-        const int last = Shown();
+        const int last = ShownFrame(ctrl.sink.live);
         ctrl.DrainGraphEvents(&notice);
         Settle();
         return last;
@@ -163,7 +162,7 @@ TEST_P(FileFormatTest, PlaysEveryFrameWithItsGeometry) {
     }
     EXPECT_EQ(graph.Converted(), c.converted);
     EXPECT_TRUE(c.step == 0 || graph.ConnectedStep() == c.step) << graph.ConnectedStep();
-    EXPECT_EQ(Shown(), 0);
+    EXPECT_EQ(ShownFrame(ctrl.sink.live), 0);
     EXPECT_EQ(RunToEnd(), clip.frames - 1);
 }
 
