@@ -26,8 +26,7 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
         return false;
     }
     GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
-    GstElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
-    g_object_set(out.get(), "location", path.c_str(), nullptr);
+    gst_child_proxy_set(GST_CHILD_PROXY(pipeline.get()), "out::location", path.c_str(), nullptr);
     GstVideoInfo info;
     gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, clip.width, clip.height);
     GST_VIDEO_INFO_FPS_N(&info) = clip.rateNum;
