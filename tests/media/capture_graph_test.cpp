@@ -133,8 +133,7 @@ TEST_F(CaptureFixture, UnusableOrMissingCameraIsRefused) {
     binder.present = false;
     notice.warnings.clear();
     EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
-    ASSERT_FALSE(notice.warnings.empty());
-    EXPECT_EQ(notice.warnings.front(),
+    EXPECT_EQ(notice.warnings.at(0),
               "No video capture device was detected on your system.\r\n\r\nVideo capture will "
               "be disabled.");
 }
