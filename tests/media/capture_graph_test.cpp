@@ -10,8 +10,6 @@
 namespace kelpa::test {
 namespace {
 
-using kelpa::testing::CapturedLog;
-
 // A camera that claims every size and rate of YUY2 but, once it runs, settles on 160 x 120 at
 // 15 frames a second whatever was asked for, as cameras whose drivers adjust a requested
 // format do: a live test source behind a fixed caps filter, whose caps query tells the claim.
@@ -26,27 +24,25 @@ gboolean ClaimEverySize(GstPad* pad, GstObject* parent, GstQuery* query) {
     return TRUE;
 }
 
-GstElement* MakeSettlingCamera() {
-    GstElement* bin = gst_parse_bin_from_description(
-        "videotestsrc is-live=true ! capsfilter "
-        "caps=video/x-raw,format=YUY2,width=160,height=120,framerate=15/1",
-        TRUE, nullptr);
-    GstPadPtr ghost(gst_element_get_static_pad(bin, "src"));
-    gst_pad_set_query_function(ghost.get(), &ClaimEverySize);
-    return bin;
-}
-
-// Hands out a simulated camera configured by the test.
+// Hands out a simulated camera configured by the test, or the settling camera.
 class SimBinder final : public CaptureDeviceBinder {
   public:
     bool BindCaptureDevice(BoundDevice* out) override {
         if (!present) return false;
-        GstElement* e =
-            settling ? MakeSettlingCamera() : gst_element_factory_make("kelpasimsrc", nullptr);
-        if (!settling)
-            g_object_set(e, "formats", formats.c_str(), "fail-after", failAfter, nullptr);
-        out->element = AdoptFloating(e);
-        out->friendlyName = settling ? "Settling Camera" : "Telescope Simulator";
+        if (settling) {
+            out->element = AdoptFloating(GST_ELEMENT(gst_parse_bin_from_description(
+                "videotestsrc is-live=true ! capsfilter "
+                "caps=video/x-raw,format=YUY2,width=160,height=120,framerate=15/1",
+                TRUE, nullptr)));
+            GstPadPtr ghost(gst_element_get_static_pad(out->element.get(), "src"));
+            gst_pad_set_query_function(ghost.get(), &ClaimEverySize);
+            out->friendlyName = "Settling Camera";
+            return true;
+        }
+        out->element = AdoptFloating(gst_element_factory_make("kelpasimsrc", nullptr));
+        g_object_set(out->element.get(), "formats", formats.c_str(), "fail-after", failAfter,
+                     nullptr);
+        out->friendlyName = "Telescope Simulator";
         return true;
     }
     std::string formats = "BGR,BGRx,YUY2,UYVY,I420,YV12";
@@ -59,7 +55,7 @@ struct CaptureFixture : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(InitMedia());
         InitClipTable();
-        CapturedLog::Start();
+        kelpa::testing::CapturedLog::Start();  // the log goes to a temporary file
         profile.Set("ProcAuto", "0");
         ThePreferredFormat() = PreferredFormat{};
         ctrl = std::make_unique<VideoCtrl>(SystemClock(), LoadControllerSettings());
