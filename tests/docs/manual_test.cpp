@@ -22,7 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using kelpa::testing::ReadFile;
 using ::testing::Contains;
-using ::testing::IsEmpty;
 
 const fs::path kDocs = fs::path(KELPA_SOURCE_DIR) / "docs";
 
@@ -89,7 +88,7 @@ TEST(ManualTest, EveryPageIsWellFormedAndItsLocalLinksResolve) {
     ASSERT_GE(Pages().size(), 2u);
     for (const auto& [name, page] : Pages()) {
         SCOPED_TRACE(name);
-        EXPECT_THAT(page.errors, IsEmpty());
+        EXPECT_THAT(page.errors, ::testing::IsEmpty());
         std::set<std::string> ids;
         for (const QDomElement& e : ElementsBelow(page.dom.documentElement())) {
             const std::string id = e.attribute("id").toStdString();
