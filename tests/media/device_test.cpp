@@ -63,7 +63,6 @@ class DeviceTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(InitMedia());
-        gst_debug_set_default_threshold(GST_LEVEL_NONE);
         test::RegisterTestDeviceProvider();
     }
     void SetUp() override {
