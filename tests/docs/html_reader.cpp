@@ -55,8 +55,4 @@ std::vector<QDomElement> ElementsBelow(const QDomNode& node) {
     return elements;
 }
 
-std::string CollapsedText(const QDomNode& node) {
-    return node.toElement().text().simplified().toStdString();
-}
-
 }  // namespace kelpa::docs

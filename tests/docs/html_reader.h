@@ -24,7 +24,4 @@ HtmlDocument ReadHtml(std::string_view text);
 // Every element below `node` (not the node itself), in document order.
 std::vector<QDomElement> ElementsBelow(const QDomNode& node);
 
-// The node's text with runs of white space made into one blank, none at either end.
-std::string CollapsedText(const QDomNode& node);
-
 }  // namespace kelpa::docs

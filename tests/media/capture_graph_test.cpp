@@ -2,10 +2,6 @@
 // format, refusals, run states, a camera that fails and one that settles on another format.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <thread>
-
 #include "media/capture_graph.h"
 #include "media/media_init.h"
 #include "support/captured_log.h"
@@ -14,54 +10,39 @@
 namespace kelpa::test {
 namespace {
 
-using kelpa::testing::CapturedLog;
-
 // A camera that claims every size and rate of YUY2 but, once it runs, settles on 160 x 120 at
 // 15 frames a second whatever was asked for, as cameras whose drivers adjust a requested
 // format do: a live test source behind a fixed caps filter, whose caps query tells the claim.
 gboolean ClaimEverySize(GstPad* pad, GstObject* parent, GstQuery* query) {
-    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS) {
-        return gst_pad_query_default(pad, parent, query);
-    }
+    if (GST_QUERY_TYPE(query) != GST_QUERY_CAPS) return gst_pad_query_default(pad, parent, query);
     GstCapsPtr claim(gst_caps_from_string(
         "video/x-raw,format=YUY2,width=[16,1920],height=[16,1080],framerate=[1/1,60/1]"));
     GstCaps* filter = nullptr;
     gst_query_parse_caps(query, &filter);
-    if (filter) {
-        claim.reset(gst_caps_intersect_full(filter, claim.get(), GST_CAPS_INTERSECT_FIRST));
-    }
+    if (filter) claim.reset(gst_caps_intersect_full(filter, claim.get(), GST_CAPS_INTERSECT_FIRST));
     gst_query_set_caps_result(query, claim.get());
     return TRUE;
 }
 
-GstElement* MakeSettlingCamera() {
-    GstElement* bin = gst_bin_new(nullptr);
-    GstElement* source = gst_element_factory_make("videotestsrc", nullptr);
-    GstElement* settled = gst_element_factory_make("capsfilter", nullptr);
-    g_object_set(source, "is-live", TRUE, nullptr);
-    GstCapsPtr caps(
-        gst_caps_from_string("video/x-raw,format=YUY2,width=160,height=120,framerate=15/1"));
-    g_object_set(settled, "caps", caps.get(), nullptr);
-    gst_bin_add_many(GST_BIN(bin), source, settled, nullptr);
-    gst_element_link(source, settled);
-    GstPadPtr output(gst_element_get_static_pad(settled, "src"));
-    GstPad* ghost = gst_ghost_pad_new("src", output.get());
-    gst_pad_set_query_function(ghost, &ClaimEverySize);
-    gst_element_add_pad(bin, ghost);
-    return bin;
-}
-
-// Hands out a simulated camera configured by the test.
+// Hands out a simulated camera configured by the test, or the settling camera.
 class SimBinder final : public CaptureDeviceBinder {
   public:
     bool BindCaptureDevice(BoundDevice* out) override {
         if (!present) return false;
-        GstElement* e =
-            settling ? MakeSettlingCamera() : gst_element_factory_make("kelpasimsrc", nullptr);
-        if (!settling)
-            g_object_set(e, "formats", formats.c_str(), "fail-after", failAfter, nullptr);
-        out->element = AdoptFloating(e);
-        out->friendlyName = settling ? "Settling Camera" : "Telescope Simulator";
+        if (settling) {
+            out->element = AdoptFloating(GST_ELEMENT(gst_parse_bin_from_description(
+                "videotestsrc is-live=true ! capsfilter "
+                "caps=video/x-raw,format=YUY2,width=160,height=120,framerate=15/1",
+                TRUE, nullptr)));
+            GstPadPtr ghost(gst_element_get_static_pad(out->element.get(), "src"));
+            gst_pad_set_query_function(ghost.get(), &ClaimEverySize);
+            out->friendlyName = "Settling Camera";
+            return true;
+        }
+        out->element = AdoptFloating(gst_element_factory_make("kelpasimsrc", nullptr));
+        g_object_set(out->element.get(), "formats", formats.c_str(), "fail-after", failAfter,
+                     nullptr);
+        out->friendlyName = "Telescope Simulator";
         return true;
     }
     std::string formats = "BGR,BGRx,YUY2,UYVY,I420,YV12";
@@ -70,19 +51,11 @@ class SimBinder final : public CaptureDeviceBinder {
     bool settling = false;
 };
 
-template <class Pred>
-bool WaitFor(Pred pred) {
-    for (int waited = 0; waited < 1000 && !pred(); ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return pred();
-}
-
 struct CaptureFixture : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(InitMedia());
         InitClipTable();
-        CapturedLog::Start();
+        kelpa::testing::CapturedLog::Start();  // the log goes to a temporary file
         profile.Set("ProcAuto", "0");
         ThePreferredFormat() = PreferredFormat{};
         ctrl = std::make_unique<VideoCtrl>(SystemClock(), LoadControllerSettings());
@@ -116,20 +89,17 @@ TEST_F(CaptureFixture, EveryFormatConnectsAndDeliversFramesOfItsGeometry) {
         ThePreferredFormat() = PreferredFormat{kSubtypeNone, 0, 320, 240};
         ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
         EXPECT_EQ(std::tuple(graph->ConnectedType().subtype, ThePreferredFormat().subtype,
-                             ctrl->sink.frameWidth, ctrl->sink.isLive),
-                  std::tuple(subtype, subtype, 320, true));
-        EXPECT_EQ(notice.status.back(), "Capture Video");
+                             ctrl->sink.frameWidth, ctrl->sink.isLive, notice.status.back()),
+                  std::tuple(subtype, subtype, 320, true, "Capture Video"));
     }
     for (int run = 0; run < 2; ++run) {
         const int before = Frames();
         ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-        ASSERT_TRUE(WaitFor([&] { return Frames() >= before + 3; }));
+        ASSERT_TRUE(WaitUntil([&] { return Frames() >= before + 3; }));
         EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     }
     const FrameBuffer& live = ctrl->sink.live.Picture();
     EXPECT_EQ(std::pair(live.width, live.height), std::pair(320, 240));
-    // A night sky is never black everywhere.
-    EXPECT_TRUE(std::any_of(live.data, live.data + live.imageSize, [](uint8_t b) { return b; }));
 }
 
 TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
@@ -145,8 +115,7 @@ TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
     graph->Teardown();
     ThePreferredFormat() = PreferredFormat{kSubtypeI420, 0, 4000, 3000};
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
-    EXPECT_EQ(std::get<1>(connected()), 1920);
-    EXPECT_EQ(std::get<2>(connected()), 1080);
+    EXPECT_EQ(connected(), std::tuple(kSubtypeI420, 1920, 1080, 333333));
 }
 
 // Sixteen-bit RGB is refused after the second attempt searched by hand; no camera at all is
@@ -159,8 +128,7 @@ TEST_F(CaptureFixture, UnusableOrMissingCameraIsRefused) {
     binder.present = false;
     notice.warnings.clear();
     EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
-    ASSERT_FALSE(notice.warnings.empty());
-    EXPECT_EQ(notice.warnings.front(),
+    EXPECT_EQ(notice.warnings.at(0),
               "No video capture device was detected on your system.\r\n\r\nVideo capture will "
               "be disabled.");
 }
@@ -170,7 +138,7 @@ TEST_F(CaptureFixture, CameraThatFailsMidStreamStopsTheGraph) {
     binder.failAfter = 5;
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
     ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-    ASSERT_TRUE(WaitFor([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return mainWindow.Count(StreamEvent::kGraphEvent) > 0; }));
     ctrl->DrainGraphEvents(&notice);
     EXPECT_EQ(ctrl->PlayState(), kStateStopped);
     EXPECT_NE(notice.status.back().find("disconnected"), std::string::npos) << notice.status.back();
@@ -188,16 +156,16 @@ TEST_F(CaptureFixture, FormatTheCameraSettledOnIsTheConnectedOne) {
     binder.settling = true;
     ThePreferredFormat() = PreferredFormat{kSubtypeYuy2, 333333, 320, 240};
     ASSERT_EQ(graph->ActivateCaptureGraph(), MediaResult::kDone);
-    EXPECT_EQ(graph->ConnectedType().header.width, 320);  // what was asked for
-    EXPECT_EQ(ctrl->sink.frameWidth, 320);
+    // What was asked for.
+    EXPECT_EQ(std::pair(graph->ConnectedType().header.width, ctrl->sink.frameWidth),
+              std::pair(320, 320));
     ASSERT_EQ(ctrl->Run(), MediaResult::kDone);
-    ASSERT_TRUE(WaitFor([&] { return Frames() >= 3; }));
+    ASSERT_TRUE(WaitUntil([&] { return Frames() >= 3; }));
     const FrameBuffer& live = ctrl->sink.live.Picture();
-    EXPECT_EQ(std::pair(live.width, live.height), std::pair(160, 120));
-    EXPECT_EQ(ctrl->sink.engine.surf.Picture().width, 160);
-    EXPECT_EQ(graph->ConnectedType().header.height, 120);
+    EXPECT_EQ(std::tuple(live.width, live.height, ctrl->sink.engine.surf.Picture().width,
+                         graph->ConnectedType().header.height, ctrl->sink.samplesDropped.load()),
+              std::tuple(160, 120, 160, 120, uint64_t{0}));
     EXPECT_NEAR(ctrl->sink.fps.load(), 15.0, 1e-3);
-    EXPECT_EQ(ctrl->sink.samplesDropped.load(), 0u);
     EXPECT_EQ(ctrl->Stop(), MediaResult::kDone);
     graph->Teardown();
     const PreferredFormat remembered = ThePreferredFormat();

@@ -57,15 +57,15 @@ class PagesTest : public ::testing::Test {
 };
 
 // Composite is routed and checked when the driver names no input; choosing another moves the
-// mark, and an input the driver routes stays checked.
-TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksTheRoutedInput) {
+// mark. (An input the driver routes staying checked, and not routed again, is the crossbar
+// routes' test.) A page command stops the graph around its dialog and restores the run state;
+// an input item is no page.
+TEST_F(PagesTest, CaptureCardOffersEveryPageChecksTheRoutedInputAndStopsTheGraphForAPage) {
     pages.Build(&device);
     EXPECT_THAT(opened, ElementsAre("/dev/video7"));
     EXPECT_THAT(Texts(), ElementsAre("0 Video Format [Capture Pin]...", "1 Video Capture Filter...",
                                      "2 Video Crossbar...", "3 TV Tuner...", "-1 Video Input",
                                      "4 Video Tuner", "5 Video SVideo", "6 * Video Composite"));
-    EXPECT_EQ(pages.PageForSlot(2), DevicePage::kCrossbar);
-    ASSERT_TRUE(pages.HasTuner());
     EXPECT_EQ(pages.Tuner().frequency, 1600u);
     EXPECT_TRUE(pages.SetTunerFrequency(200 * 16));
     EXPECT_EQ(pages.Tuner().frequency, 3200u);
@@ -73,11 +73,17 @@ TEST_F(PagesTest, CaptureCardOffersEveryPageAndChecksTheRoutedInput) {
     EXPECT_THAT(driver.selectedInputs, ElementsAre(2, 0));
     EXPECT_THAT(Texts(), ::testing::IsSupersetOf({"4 * Video Tuner", "6 Video Composite"}));
 
-    driver.currentInput = 1;
-    driver.selectedInputs.clear();
-    pages.Build(&device);
-    EXPECT_EQ(pages.CheckedInputIndex(), 1);
-    EXPECT_TRUE(driver.selectedInputs.empty());
+    test::FakeMediaControl control;
+    ctrl.AttachGraph(&control, nullptr, nullptr);
+    ctrl.graphBuilt = true;
+    ctrl.Run();
+    std::pair<DevicePage, int32_t> inDialog{DevicePage::kNone, -1};  // the page, the run state
+    const auto show = [&](DevicePage page) { inDialog = {page, ctrl.PlayState()}; };
+    EXPECT_EQ(pages.RunPageItem(1, show), 1);
+    EXPECT_EQ(inDialog, std::pair(DevicePage::kCaptureFilter, kStateStopped));
+    EXPECT_EQ(ctrl.PlayState(), kStateRunning);
+    EXPECT_EQ(pages.RunPageItem(4, nullptr), 0);
+    ctrl.DetachGraph();
 }
 
 // A webcam has no crossbar or tuner page. Its controls leave out what a page cannot set (a
@@ -101,21 +107,6 @@ TEST_F(PagesTest, WebcamOffersFormatAndControlsOnly) {
     }
     EXPECT_TRUE(pages.SetControl(V4L2_CID_BRIGHTNESS, 999));
     EXPECT_EQ(pages.Controls()[0].value, 255);
-}
-
-TEST_F(PagesTest, PageCommandStopsTheGraphAroundItsDialogAndRestoresIt) {
-    test::FakeMediaControl control;
-    ctrl.AttachGraph(&control, nullptr, nullptr);
-    ctrl.graphBuilt = true;
-    ctrl.Run();
-    pages.Build(&device);
-    std::pair<DevicePage, int32_t> inDialog{DevicePage::kNone, -1};  // the page, the run state
-    const auto show = [&](DevicePage page) { inDialog = {page, ctrl.PlayState()}; };
-    EXPECT_EQ(pages.RunPageItem(1, show), 1);
-    EXPECT_EQ(inDialog, std::pair(DevicePage::kCaptureFilter, kStateStopped));
-    EXPECT_EQ(ctrl.PlayState(), kStateRunning);
-    EXPECT_EQ(pages.RunPageItem(4, nullptr), 0);  // an input item is no page
-    ctrl.DetachGraph();
 }
 
 // Only a fixed exposure is recorded, in seconds.

@@ -75,10 +75,9 @@ TEST_F(SeekFixture, RateAndDurationsComeFromWhatTheFileTells) {
         seeking.durationFrames = durationFrames;
         seeking.format = TimeFormat::kFrame;
         InitFilePlayback(ctrl, timePerFrame);
-        EXPECT_NEAR(ctrl.sink.fps.load(), fps, 1e-9);
-        EXPECT_NEAR(ctrl.sink.engine.fps.load(), fps, 1e-9);
-        EXPECT_EQ(std::tuple(ctrl.durationTime, ctrl.durationFrames, ctrl.frameFormatSupported),
-                  std::tuple(durationTime, expectedFrames, frames));
+        EXPECT_EQ(std::tuple(ctrl.sink.fps.load(), ctrl.sink.engine.fps.load(), ctrl.durationTime,
+                             ctrl.durationFrames, ctrl.frameFormatSupported),
+                  std::tuple(fps, fps, durationTime, expectedFrames, frames));
         EXPECT_EQ(seeking.format, TimeFormat::kMediaTime);
     }
 }

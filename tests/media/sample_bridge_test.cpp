@@ -5,10 +5,6 @@
 #include <gst/app/gstappsrc.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <thread>
-
 #include "media/media_init.h"
 #include "media/sample_bridge.h"
 #include "support/captured_log.h"
@@ -27,8 +23,6 @@ class FormatChangeTest : public ::testing::Test {
         InitClipTable();
     }
     FormatChangeTest() {
-        profile.Set("ProcAuto", "0");
-        profile.Set("ProcTimeDelay", "0");  // every frame is processed
         ctrl.sink.isLive = true;
         pipeline_ = AdoptFloating(
             gst_parse_launch("appsrc name=src format=time ! appsink name=out sync=false", nullptr));
@@ -64,15 +58,8 @@ class FormatChangeTest : public ::testing::Test {
             GstSamplePtr sample(gst_sample_new(buffer.get(), caps.get(), nullptr, nullptr));
             ASSERT_EQ(gst_app_src_push_sample(GST_APP_SRC(src_.get()), sample.get()), GST_FLOW_OK);
         }
-        for (int waited = 0;
-             bridge.Delivered() + bridge.Refused() < before + count && waited < 10000; ++waited) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_EQ(bridge.Delivered() + bridge.Refused(), before + count);
-    }
-    static int LogLines(const std::string& text) {
-        const std::vector<std::string> lines = CapturedLog::Lines();
-        return int(std::ranges::count_if(lines, [&](auto& l) { return l.find(text) != l.npos; }));
+        ASSERT_TRUE(
+            WaitUntil([&] { return bridge.Delivered() + bridge.Refused() == before + count; }));
     }
 
     MemoryProfile profile;
@@ -97,16 +84,16 @@ TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
     ctrl.sink.engine.SetCountAccum(2);
     Push(GST_VIDEO_FORMAT_I420, 64, 48, 25, 4);
     Push(GST_VIDEO_FORMAT_GRAY8, 40, 30, 25, 3);
-    EXPECT_EQ(ctrl.sink.samplesDropped.load(), 3u);
-    EXPECT_EQ(LogLines("Frames in a format that cannot be shown are dropped"), 1);
-    EXPECT_EQ(ctrl.sink.live.Picture().width, 64);
+    EXPECT_EQ(std::tuple(ctrl.sink.samplesDropped.load(), ctrl.sink.live.Picture().width,
+                         CapturedLog::Count("Frames in a format that cannot be shown are dropped")),
+              std::tuple(uint64_t{3}, 64, 1));
 
     Push(GST_VIDEO_FORMAT_YUY2, 48, 36, 15, 4);
-    EXPECT_EQ(std::pair(ctrl.sink.samplesReceived.load(), ctrl.sink.samplesDropped.load()),
-              std::pair(uint64_t{8}, uint64_t{3}));
-    EXPECT_EQ(std::pair(ctrl.sink.live.Picture().width, ctrl.sink.live.Picture().height),
-              std::pair(48, 36));
-    EXPECT_EQ(ctrl.sink.engine.surf.Picture().height, 36);
+    // {received, dropped, the live picture's size, the processed one's height, format changes}
+    EXPECT_EQ(std::tuple(ctrl.sink.samplesReceived.load(), ctrl.sink.samplesDropped.load(),
+                         ctrl.sink.live.Picture().width, ctrl.sink.live.Picture().height,
+                         ctrl.sink.engine.surf.Picture().height, bridge.FormatChanges()),
+              std::tuple(uint64_t{8}, uint64_t{3}, 48, 36, 36, uint64_t{1}));
     {
         std::lock_guard lock(ctrl.sink.live.PictureLock());
         const FrameBuffer& p = ctrl.sink.live.Picture();
@@ -114,8 +101,7 @@ TEST_F(FormatChangeTest, IntakeFollowsEveryUsableFormatAndDropsTheRest) {
         EXPECT_NEAR(p.data[size_t(p.stride) * (p.height / 2) + 3 * (p.width / 2) + 1], 51, 2);
     }
     EXPECT_NEAR(ctrl.sink.fps.load(), 15.0, 1e-3);
-    EXPECT_EQ(std::pair(bridge.CurrentType().header.width, bridge.FormatChanges()),
-              std::pair(48, uint64_t{1}));
+    EXPECT_EQ(bridge.CurrentType().header.width, 48);
 }
 
 }  // namespace

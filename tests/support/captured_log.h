@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -30,6 +31,12 @@ class CapturedLog {
     static std::vector<std::string> Lines() {
         std::lock_guard lock(mutex_);
         return lines_;
+    }
+    // How many texts logged since Start hold `text`.
+    static int Count(const std::string& text) {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::ranges::count_if(
+            lines_, [&](const std::string& line) { return line.find(text) != line.npos; }));
     }
 
   private:

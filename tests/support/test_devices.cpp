@@ -58,25 +58,22 @@ gboolean Start(GstDeviceProvider* provider) {
     }
     return TRUE;
 }
-void Stop(GstDeviceProvider*) {}
 
 void kelpa_test_provider_class_init(KelpaTestProviderClass* klass) {
     GstDeviceProviderClass* provider = GST_DEVICE_PROVIDER_CLASS(klass);
     provider->start = Start;
-    provider->stop = Stop;
     gst_device_provider_class_set_static_metadata(provider, "Test cameras", "Source/Video",
                                                   "Cameras that tests plug in", "Kelpa");
 }
 void kelpa_test_provider_init(KelpaTestProvider*) {}
 
-GstObjectPtr<GstDeviceProvider> Provider() {
-    return GstObjectPtr<GstDeviceProvider>(gst_device_provider_factory_get_by_name(kProviderName));
-}
-
-bool IsStarted(GstDeviceProvider* provider) {
-    // Only a started provider's bus carries messages.
-    GstObjectPtr<GstBus> bus(gst_device_provider_get_bus(provider));
-    return bus && !GST_OBJECT_FLAG_IS_SET(bus.get(), GST_BUS_FLUSHING);
+// The provider when a monitor has started it (only a started provider's bus carries messages).
+GstObjectPtr<GstDeviceProvider> StartedProvider() {
+    GstObjectPtr<GstDeviceProvider> provider(
+        gst_device_provider_factory_get_by_name(kProviderName));
+    GstObjectPtr<GstBus> bus(provider ? gst_device_provider_get_bus(provider.get()) : nullptr);
+    const bool started = bus && !GST_OBJECT_FLAG_IS_SET(bus.get(), GST_BUS_FLUSHING);
+    return started ? std::move(provider) : nullptr;
 }
 
 }  // namespace
@@ -87,9 +84,8 @@ GstDevicePtr MakeTestDevice(const std::string& name, const std::string& identity
 }
 
 void RegisterTestDeviceProvider() {
-    static const bool registered = gst_device_provider_register(
+    [[maybe_unused]] static const bool registered = gst_device_provider_register(
         nullptr, kProviderName, GST_RANK_PRIMARY + 1000, kelpa_test_provider_get_type());
-    (void)registered;
 }
 
 void SetInitialTestDevices(int count) {
@@ -97,25 +93,23 @@ void SetInitialTestDevices(int count) {
 }
 
 bool PlugTestDevice(const std::string& name, const std::string& identity) {
-    GstObjectPtr<GstDeviceProvider> provider = Provider();
-    if (!provider || !IsStarted(provider.get())) return false;
+    GstObjectPtr<GstDeviceProvider> provider = StartedProvider();
+    if (!provider) return false;
     gst_device_provider_device_add(provider.get(), MakeDevice(name, identity));
     return true;
 }
 
 bool UnplugTestDevice(const std::string& identity) {
-    GstObjectPtr<GstDeviceProvider> provider = Provider();
-    if (!provider || !IsStarted(provider.get())) return false;
+    GstObjectPtr<GstDeviceProvider> provider = StartedProvider();
+    if (!provider) return false;
     GList* devices = gst_device_provider_get_devices(provider.get());
     bool removed = false;
     for (GList* item = devices; item != nullptr && !removed; item = item->next) {
         GstDevice* device = GST_DEVICE(item->data);
         GstStructurePtr properties(gst_device_get_properties(device));
         const char* id = gst_structure_get_string(properties.get(), kDeviceIdProperty);
-        if (id != nullptr && identity == id) {
-            gst_device_provider_device_remove(provider.get(), device);
-            removed = true;
-        }
+        removed = id != nullptr && identity == id;
+        if (removed) gst_device_provider_device_remove(provider.get(), device);
     }
     g_list_free_full(devices, gst_object_unref);
     return removed;

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/profile.h"
@@ -18,6 +20,16 @@
 #include "processing/stream_events.h"
 
 namespace kelpa::test {
+
+// Polls `done` every millisecond for up to `timeoutMs` (waiting generously, not measuring);
+// whether it came true.
+template <class Done>
+bool WaitUntil(Done done, int timeoutMs = 10000) {
+    for (int waited = 0; waited < timeoutMs && !done(); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+}
 
 // A profile held in memory; installs itself for the life of the object.
 class MemoryProfile final : public ProfileStore {
@@ -62,13 +74,6 @@ class RecordingNotice final : public UserNotice {
   public:
     void ShowStatus(const char* text) override { status.emplace_back(text); }
     void Warn(const char* text) override { warnings.emplace_back(text); }
-    // Whether `text` was shown, as a status text or a warning.
-    bool Showed(const std::string& text) const {
-        const auto has = [&](const auto& v) {
-            return std::find(v.begin(), v.end(), text) != v.end();
-        };
-        return has(status) || has(warnings);
-    }
     std::vector<std::string> status;
     std::vector<std::string> warnings;
 };
@@ -102,18 +107,15 @@ class RecordingReceiver final : public StreamEventReceiver {
 
 // A 24-bit picture owned by the test.
 struct TestPicture {
-    TestPicture(int32_t width, int32_t height) : stride(Stride24(width)), w(width), h(height) {
-        bytes.assign(size_t{stride} * height, 0);
-    }
+    TestPicture(int32_t width, int32_t height)
+        : stride(Stride24(width)), w(width), h(height), bytes(size_t{stride} * height, 0) {}
     FrameBuffer Buffer() {
-        FrameBuffer fb;
-        fb.data = bytes.data();
-        fb.width = w;
-        fb.height = h;
-        fb.stride = stride;
-        fb.rowPad = static_cast<int32_t>(stride - 3 * w);
-        fb.imageSize = stride * h;
-        return fb;
+        return {.data = bytes.data(),
+                .rowPad = static_cast<int32_t>(stride - 3 * w),
+                .imageSize = stride * h,
+                .width = w,
+                .height = h,
+                .stride = stride};
     }
     uint8_t* Pixel(int32_t x, int32_t y) { return bytes.data() + size_t{stride} * y + 3 * x; }
     void Fill(uint8_t b, uint8_t g, uint8_t r) {

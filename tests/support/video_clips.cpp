@@ -11,13 +11,6 @@
 #include "media/gst_ptr.h"
 
 namespace kelpa::test {
-namespace {
-
-uint8_t StudioLuma(int level) {
-    return static_cast<uint8_t>(16 + (level * 219 + 127) / 255);
-}
-
-}  // namespace
 
 bool WriteClip(const std::string& path, const ClipParams& clip, std::string* error) {
     // Grey frames are written as I420 and converted to the clip's format on the way.
@@ -33,8 +26,7 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
         return false;
     }
     GstElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
-    GstElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
-    g_object_set(out.get(), "location", path.c_str(), nullptr);
+    gst_child_proxy_set(GST_CHILD_PROXY(pipeline.get()), "out::location", path.c_str(), nullptr);
     GstVideoInfo info;
     gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, clip.width, clip.height);
     GST_VIDEO_INFO_FPS_N(&info) = clip.rateNum;
@@ -49,7 +41,8 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
             size_t(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * GST_VIDEO_INFO_HEIGHT(&info);
         GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
         gst_buffer_memset(buffer, 0, 128, GST_VIDEO_INFO_SIZE(&info));  // no colour
-        gst_buffer_memset(buffer, 0, StudioLuma(FrameLevel(i)), lumaSize);
+        const int studioLuma = 16 + (FrameLevel(i) * 219 + 127) / 255;
+        gst_buffer_memset(buffer, 0, static_cast<uint8_t>(studioLuma), lumaSize);
         GST_BUFFER_PTS(buffer) = i * period;
         GST_BUFFER_DURATION(buffer) = period;
         if (gst_app_src_push_buffer(GST_APP_SRC(src.get()), buffer) != GST_FLOW_OK) break;
@@ -66,14 +59,6 @@ bool WriteClip(const std::string& path, const ClipParams& clip, std::string* err
     if (message) gst_message_parse_error(message.get(), OutPtr(gerror), nullptr);
     *error = gerror ? gerror->message : "no end of stream while writing " + path;
     return false;
-}
-
-const char* FirstAvailable(std::initializer_list<const char*> factories) {
-    for (const char* name : factories) {
-        GstObjectPtr<GstElementFactory> factory(gst_element_factory_find(name));
-        if (factory) return name;
-    }
-    return nullptr;
 }
 
 int ShownFrame(VideoSurf& surf) {

@@ -29,9 +29,6 @@ inline int FrameLevel(int index) {
 // Writes the clip; false with the reason when GStreamer could not make it.
 bool WriteClip(const std::string& path, const ClipParams& clip, std::string* error);
 
-// The first element factory of the list that exists, or nullptr.
-const char* FirstAvailable(std::initializer_list<const char*> factories);
-
 // The number of the frame the picture shows (from the green level at its centre); -1 when the
 // picture is empty.
 int ShownFrame(VideoSurf& surf);
