@@ -2,7 +2,6 @@
 #include "common/value_token.h"
 
 #include <cstring>
-#include <initializer_list>
 #include <new>
 
 namespace kelpa {
@@ -56,29 +55,6 @@ const char* NextItem(const char* rest) {
     return *next ? next : nullptr;
 }
 
-int32_t ReadItems(const char*& cursor, std::initializer_list<std::string*> items) {
-    int32_t result = 1;
-    bool first = true;
-    for (std::string* item : items) {
-        if (!first && !cursor) {
-            result = 0;
-            break;
-        }
-        first = false;
-        // Each item starts empty, so an item that stores nothing (a number) reads as empty.
-        item->clear();
-        result = ReadValueToken(cursor, item);
-        if (result <= 0) break;
-    }
-    if (result <= 0) {
-        for (std::string* item : items) {
-            item->clear();
-            item->shrink_to_fit();
-        }
-    }
-    return result;
-}
-
 }  // namespace
 
 int32_t ReadValueToken(const char*& cursor, std::string* text, const char** start, size_t* length) {
@@ -108,24 +84,6 @@ int32_t ReadValueToken(const char*& cursor, std::string* text, const char** star
     if (length) *length = static_cast<size_t>(item.end - item.begin);
     cursor = NextItem(item.rest);
     return 1;
-}
-
-int32_t ReadValueTokens(const char*& cursor, std::string& first) {
-    return ReadItems(cursor, {&first});
-}
-
-int32_t ReadValueTokens(const char*& cursor, std::string& first, std::string& second) {
-    return ReadItems(cursor, {&first, &second});
-}
-
-int32_t ReadValueTokens(const char*& cursor, std::string& first, std::string& second,
-                        std::string& third) {
-    return ReadItems(cursor, {&first, &second, &third});
-}
-
-int32_t ReadValueTokens(const char*& cursor, std::string& first, std::string& second,
-                        std::string& third, std::string& fourth) {
-    return ReadItems(cursor, {&first, &second, &third, &fourth});
 }
 
 }  // namespace kelpa

@@ -26,14 +26,4 @@ inline constexpr size_t kMaxValueItem = 0x200000;
 int32_t ReadValueToken(const char*& cursor, std::string* text, const char** start = nullptr,
                        size_t* length = nullptr);
 
-// Read one to four items in a row into emptied strings. Each item after the first needs a
-// cursor left by the one before it. When any read fails, every item is cleared and its result is
-// returned (0 when the items ran out); otherwise 1.
-int32_t ReadValueTokens(const char*& cursor, std::string& first);
-int32_t ReadValueTokens(const char*& cursor, std::string& first, std::string& second);
-int32_t ReadValueTokens(const char*& cursor, std::string& first, std::string& second,
-                        std::string& third);
-int32_t ReadValueTokens(const char*& cursor, std::string& first, std::string& second,
-                        std::string& third, std::string& fourth);
-
 }  // namespace kelpa
