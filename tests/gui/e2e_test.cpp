@@ -49,7 +49,7 @@ class WindowedProgramTest : public ::testing::Test {
 
     void SetUp() override { ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run"; }
 
-    // Runs the program with `script`; the report's lines come back in `report`.
+    // Runs the program with `script`, which writes its report beside it (read by Report).
     RunResult Start(const std::string& name, const std::string& script,
                     std::vector<std::string> args = {}) {
         const std::string path = dir / (name + ".script");
