@@ -1,8 +1,6 @@
 // Dark frame files: what is written reads back field for field; every kind of damage is refused
-// with its reason; names keep darks of different streams apart; the data folder follows XDG.
+// with its reason; names keep darks of different streams apart.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -10,7 +8,6 @@
 
 #include "image/bitmap_header.h"
 #include "image/frame_buffer.h"
-#include "platform/program_paths.h"
 #include "support/temp_files.h"
 #include "video/convert.h"
 #include "video/dark_file.h"
@@ -127,21 +124,6 @@ TEST(DarkNameTest, NamesKeepStreamsApart) {
     EXPECT_EQ(DarkFileName(DarkIdentity{"", 2, 2, 0}).find('/'), std::string::npos);
     EXPECT_EQ(DarkFileName(DarkIdentity{"../../x/y", 2, 2, 0}).find('/'), std::string::npos);
     EXPECT_EQ(DescribeDark(DarkIdentity{"Sim", 640, 480, FourCC("BGR3")}), "640x480 BGR3 of Sim");
-}
-
-// A relative XDG_DATA_HOME is ignored, as the XDG rules say.
-TEST(UserDataDirectoryTest, FollowsXdgDataHome) {
-    const std::tuple<const char*, const char*, const char*> kCases[] = {
-        {"/data/home/", "/home/u", "/data/home"},
-        {"relative/path", "/home/u", "/home/u/.local/share"},
-        {nullptr, "/", "/.local/share"}};
-    for (const auto& [dataHome, home, expected] : kCases) {
-        const ScopedEnv data("XDG_DATA_HOME", dataHome);
-        const ScopedEnv homeEnv("HOME", home);
-        EXPECT_EQ(UserDataDirectory(), expected) << (dataHome ? dataHome : "(unset)");
-    }
-    const ScopedEnv data("XDG_DATA_HOME", "/d");
-    EXPECT_EQ(DefaultDarkDirectory(), "/d/kelpa/darks");
 }
 
 }  // namespace
