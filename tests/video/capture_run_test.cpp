@@ -39,6 +39,13 @@ CaptureRunSettings In(const std::string& dir, uint32_t count, uint32_t frameDela
     return {.directory = dir, .frameDelay = frameDelay, .count = count};
 }
 
+// The name of a frame under the default template.
+std::string CapName(size_t frame, const char* suffix = ".bmp") {
+    char name[32];
+    std::snprintf(name, sizeof name, "cap_%05zu%s", frame, suffix);
+    return name;
+}
+
 // A receiver that keeps the streaming thread in its first progress message until `open` is
 // set.
 struct Gate : StreamEventReceiver {
@@ -81,24 +88,29 @@ class CaptureRunTest : public ::testing::Test {
 };
 
 // Pictures of odd widths and heights, either row order, decode back exactly; progress comes
-// every fourth frame and done at the count (a count of 0 takes one frame), with the count.
+// every fourth frame and done at the count (a count of 0 takes one frame), with the count; the
+// frame delay skips frames between written ones.
 TEST_F(CaptureRunTest, FilesDecodeBackAndTheRunEndsAtItsCount) {
-    const std::tuple<int32_t, int32_t, bool, uint32_t, int, Events> cases[] = {
-        {1, 1, true, 0, 3, {P, D}},
-        {2, 7, false, 3, 5, {P, P, P, D}},
-        {3, 2, false, 8, 9, {P, P, D}},
-        {4, 3, true, 1, 1, {P, D}}};
-    for (const auto& [w, h, topDown, count, frames, posts] : cases) {
+    // Width, height, top-down, count, frame delay, frames fed, messages.
+    const std::tuple<int32_t, int32_t, bool, uint32_t, uint32_t, int, Events> cases[] = {
+        {1, 1, true, 0, 0, 3, {P, D}},
+        {2, 7, false, 3, 2, 9, {P, P, P, D}},
+        {3, 2, false, 8, 0, 9, {P, P, D}},
+        {4, 3, true, 1, 0, 1, {P, D}}};
+    for (const auto& [w, h, topDown, count, delay, frames, posts] : cases) {
         SCOPED_TRACE(::testing::Message() << w << "x" << h << " count " << count);
         const Picture pic(w, h, topDown);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&events_, In(dir.Path(), count));
+        CaptureWriter writer(&events_, In(dir.Path(), count, delay));
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < frames; ++i) Frame(writer, pic, i);
         EXPECT_EQ(target_.Events(), posts);
-        ASSERT_EQ(FilesIn(dir.Path()).size(), std::max(count, 1u));
-        for (const std::string& name : FilesIn(dir.Path())) EXPECT_TRUE(BmpHolds(dir / name, pic));
+        Names names;
+        for (uint32_t n = 0; n < std::max(count, 1u); ++n)
+            names.push_back(CapName(n * (delay + 1) + 1));
+        ASSERT_EQ(FilesIn(dir.Path()), names);
+        for (const std::string& name : names) EXPECT_TRUE(BmpHolds(dir / name, pic));
         ExpectRunEnd(writer, "", std::max(count, 1u));
         EXPECT_EQ(events_.CapturedCount(), std::max(count, 1u));
     }
@@ -188,19 +200,6 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     EXPECT_EQ(Frame(writer, pic, 1), 0);
 }
 
-// The frame delay skips frames between written ones. (That capturing allocates nothing per
-// frame is the intake's allocation test, which captures on the way.)
-TEST_F(CaptureRunTest, FrameDelaySkipsFrames) {
-    const Picture pic(33, 9, true);
-    CaptureWriter writer(&events_, In(dir_.Path(), 3, 2));
-    writer.SetCaptureName("Some Camera", false);
-    writer.ToggleCapture(nullptr);
-    for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
-    EXPECT_EQ(FilesIn(dir_.Path()),
-              (Names{"capSome_00001.bmp", "capSome_00004.bmp", "capSome_00007.bmp"}));
-    EXPECT_FALSE(writer.capturing.load());
-}
-
 // The GUI thread changes directory, template and name while frames are written: every file
 // is complete and named by one of the settings.
 TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
@@ -264,8 +263,7 @@ TEST_F(CaptureRunTest, WritersSharingADirectoryKeepEveryFrame) {
     std::vector<int> perWriter(3);
     for (size_t i = 0; i < files.size(); ++i) {
         const char* suffixes[] = {".bmp", "_1.bmp", "_2.bmp"};
-        char name[32];
-        std::snprintf(name, sizeof name, "cap_%05zu%s", i / 3 + 1, suffixes[i % 3]);
+        const std::string name = CapName(i / 3 + 1, suffixes[i % 3]);
         ASSERT_EQ(files[i], name);
         for (int w = 0; w < 3; ++w) perWriter[w] += bool(BmpHolds(dir_ / name, pictures[w]));
     }
