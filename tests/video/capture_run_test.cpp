@@ -25,7 +25,6 @@
 #include "video/capture_file.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
-#include "video/fits_reader.h"
 
 namespace kelpa::testing {
 namespace {

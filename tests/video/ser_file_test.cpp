@@ -15,7 +15,6 @@
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
 #include "video/fits_file.h"
-#include "video/fits_reader.h"
 
 namespace kelpa::testing {
 namespace {
