@@ -51,23 +51,24 @@ TEST_F(CaptureWriterTest, TemplatesBuildNamesAndAreStoredSanitised) {
     }
 }
 
+// The name behind the directory keeps room for the number: behind 200 characters (a budget of
+// 54 with the '/') the literal is cut; behind 242 (a budget of 12) the time fills the last 7
+// exactly, loses its last digit, and ".bmp" is left out; behind 245 (a budget of 9) there is no
+// room for the literal. A longer directory is refused.
 TEST_F(CaptureWriterTest, NameBudgetKeepsRoomForNumberAndDropsExtension) {
+    const std::tuple<size_t, std::string, double, std::string> cases[] = {
+        {200, "#" + std::string(60, 'x') + "%f", 0.0, std::string(44, 'x') + "00001.bmp"},
+        {242, "%f%t", 1.5, "00039000150"},
+        {245, "#abc%f", 0.0, "00001.bmp"}};
     CaptureWriter writer;
-    const std::string dir200(200, 'd');  // + '/' leaves a budget of 54
-    ASSERT_TRUE(writer.SetCaptureDirectory(dir200.c_str()));
-    ASSERT_TRUE(writer.SetCaptureTemplate(("#" + std::string(60, 'x') + "%f").c_str()));
-    EXPECT_EQ(writer.BuildCaptureName(0, 25), dir200 + "/" + std::string(44, 'x') + "00001.bmp");
-    // Budget 12: the time fills the last 7 exactly, loses its last digit, and ".bmp" is left out.
-    const std::string dir242(242, 'd');
-    ASSERT_TRUE(writer.SetCaptureDirectory(dir242.c_str()));
-    ASSERT_TRUE(writer.SetCaptureTemplate("%f%t"));
-    EXPECT_EQ(writer.BuildCaptureName(1.5, 25), dir242 + "/00039000150");
-    const std::string dir245(245, 'd');  // budget 9: no room for the literal
-    ASSERT_TRUE(writer.SetCaptureDirectory(dir245.c_str()));
-    ASSERT_TRUE(writer.SetCaptureTemplate("#abc%f"));
-    EXPECT_EQ(writer.BuildCaptureName(0, 25), dir245 + "/00001.bmp");
+    for (const auto& [length, tmpl, t, name] : cases) {
+        const std::string dir(length, 'd');
+        ASSERT_TRUE(writer.SetCaptureDirectory(dir.c_str()));
+        ASSERT_TRUE(writer.SetCaptureTemplate(tmpl.c_str()));
+        EXPECT_EQ(writer.BuildCaptureName(t, 25), dir + "/" + name) << length;
+    }
     EXPECT_FALSE(writer.SetCaptureDirectory(std::string(246, 'b').c_str()));
-    EXPECT_EQ(writer.CaptureDir(), dir245 + "/");
+    EXPECT_EQ(writer.CaptureDir(), std::string(245, 'd') + "/");
     EXPECT_EQ(writer.CaptureDirLen(), 246u);
 }
 
