@@ -57,9 +57,9 @@ TEST(ConvertBandsTest, BandsEqualOneCall) {
 TEST(ConvertBandsTest, BandRowsAreEvenAndCoverAboutABandOfBytes) {
     for (const uint32_t stride : {4u, 12u, 1920u, 5760u, 65536u, 1000000u}) {
         const int32_t rows = BandRows(stride);
-        EXPECT_GE(rows, 2) << stride;
-        EXPECT_EQ(rows % 2, 0) << stride;
-        EXPECT_TRUE(rows == 2 || size_t{stride} * rows <= kBandBytes) << stride;
+        EXPECT_TRUE(rows >= 2 && rows % 2 == 0 &&
+                    (rows == 2 || size_t{stride} * rows <= kBandBytes))
+            << rows << " rows of " << stride;
     }
 }
 
