@@ -164,8 +164,9 @@ TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
 
 // Darks of another device, size or format (24- and 32-bit RGB are two formats) are refused
 // with a message that names both streams, and the picture stays the plain conversion. The
-// stored file of the stream is looked for when Use dark is switched on: none is refused with its
-// reason, a good one is applied (damaged ones are the dark file tests' and the main window's).
+// stored file of the stream is looked for when Use dark is switched on: none is refused (its
+// message: the headless dark test), a good one is applied (damaged ones are the dark file tests'
+// and the main window's, which also shows the status of a dark in use).
 // A dark in use stops at a change of format, says why, and comes back with its format.
 TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheDark) {
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
@@ -190,13 +191,11 @@ TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheD
     }
     Dark().SetUse(false);
     const DarkResult missing = Dark().SetUse(true);
-    EXPECT_TRUE(!missing.ok && missing.missing);
-    EXPECT_TRUE(Contains(missing.message, "No dark frame stored")) << missing.message;
+    EXPECT_TRUE(!missing.ok && missing.missing) << missing.message;
     std::string error;
     ASSERT_TRUE(WriteDarkFile(Dark().StoredPath(), DarkOf({30}), &error)) << error;
     EXPECT_TRUE(Dark().Refresh().ok);
     EXPECT_TRUE(Dark().Applied());
-    EXPECT_EQ(Dark().StatusText(), "Dark frame: in use (16 frames)");
 
     ASSERT_TRUE(Connect(kFormatRgb, 24, 12, 6));
     EXPECT_FALSE(Dark().Applied());
