@@ -70,13 +70,11 @@ class CaptureRunTest : public ::testing::Test {
     // The run ended with `text` (none: it succeeded) after `captured` frames: in the writer,
     // the log and the run's report.
     void ExpectRunEnd(CaptureWriter& writer, const std::string& text, uint32_t captured) {
-        EXPECT_FALSE(writer.capturing.load());
-        EXPECT_EQ(writer.FailureText(), text);
         CaptureReport report;
         ASSERT_TRUE(events_.TakeCaptureDone(&report));
-        EXPECT_EQ(std::tie(report.failed, report.capturedCount),
-                  std::tuple(!text.empty(), captured));
-        EXPECT_EQ(report.failure, text);
+        EXPECT_EQ(std::tuple(writer.capturing.load(), std::string(writer.FailureText()),
+                             report.failed, report.capturedCount, std::string(report.failure)),
+                  std::tuple(false, text, !text.empty(), captured, text));
     }
     TempDir dir_;
     const CaptureRunSettings inDir_{dir_.Path()};
@@ -125,7 +123,6 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         // A directory below a regular file takes no files, not even from root.
         {"directory", blocker + "/sub/: " + std::strerror(ENOTDIR)},
-        {"header", dir_.Path() + "/: a picture of 4 x 2" + notBmp},
         {"short buffer", dir_.Path() + "/: a picture of 4 x 2" + notBmp},
         {"empty surface", dir_.Path() + "/: a picture of 0 x 0" + notBmp}};
     for (const auto& [how, reason] : cases) {
@@ -137,7 +134,6 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
         if (how == "directory") writer.SetCaptureDirectory((blocker + "/sub").c_str());
-        if (how == "header") pic.header.width = 3;
         if (how == "short buffer") pic.fb.imageSize -= 4;
         if (how == "empty surface") pic.fb = {};
         EXPECT_EQ(Frame(writer, pic, 1), -1);
