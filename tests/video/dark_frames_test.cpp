@@ -2,6 +2,7 @@
 // saw; a dark in use is taken off every live picture of every format before processing; a dark of
 // another device, size or format, a missing file or a format change never leads to a wrong
 // subtraction.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -17,12 +18,9 @@ namespace {
 
 using kelpa::testing::AllFormats;
 using kelpa::testing::FormatCase;
+using ::testing::HasSubstr;
 
 constexpr const char* kCamera = "Test camera";
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // One controller as a camera would drive it, darks kept in a temporary folder; the whole frame
 // is the area, so every pixel reaches the processed picture.
@@ -94,7 +92,6 @@ TEST_F(DarkFramesTest, MasterIsTheAverageOfTheLivePictures) {
         EXPECT_EQ(Dark().FramesTaken(), frames);
         const DarkResult finished = Dark().FinishTake();
         ASSERT_TRUE(finished.ok) << finished.message;
-        EXPECT_TRUE(Contains(finished.message, Dark().StoredPath()));
         const MasterDark stored = Stored();
         EXPECT_EQ(std::tie(stored.identity, stored.frames),
                   std::tuple(DarkIdentity{kCamera, 13, 7, DarkFormatCode(f.code, f.bits)},
@@ -126,11 +123,11 @@ TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormat) {
     Feed(Sample(1));
     events.Clear();
     ASSERT_TRUE(Connect(kFormatYuy2, 16, 32, 8));
-    EXPECT_EQ(events.Count(StreamEvent::kDarkTake), 1);
-    EXPECT_EQ(Dark().TakeState(), DarkTakeState::kFailed);
+    EXPECT_EQ(std::tuple(events.Count(StreamEvent::kDarkTake), Dark().TakeState()),
+              std::tuple(1, DarkTakeState::kFailed));
     const DarkResult finished = Dark().FinishTake();
     EXPECT_FALSE(finished.ok);
-    EXPECT_TRUE(Contains(finished.message, "format changed")) << finished.message;
+    EXPECT_THAT(finished.message, HasSubstr("format changed"));
     EXPECT_FALSE(std::filesystem::exists(Dark().StoredPath()));
     EXPECT_EQ(Dark().TakeState(), DarkTakeState::kIdle);
 }
@@ -183,8 +180,8 @@ TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheD
         SCOPED_TRACE(DescribeDark(identity));
         const DarkResult result = Dark().Install(DarkOf({50}, identity));
         EXPECT_FALSE(result.ok);
-        EXPECT_TRUE(Contains(result.message, DescribeDark(identity))) << result.message;
-        EXPECT_TRUE(Contains(result.message, DescribeDark(stream))) << result.message;
+        EXPECT_THAT(result.message, HasSubstr(DescribeDark(identity)));
+        EXPECT_THAT(result.message, HasSubstr(DescribeDark(stream)));
         EXPECT_FALSE(Dark().Applied());
         Feed(sample);
         EXPECT_EQ(Live(), raw);
@@ -199,7 +196,7 @@ TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheD
 
     ASSERT_TRUE(Connect(kFormatRgb, 24, 12, 6));
     EXPECT_FALSE(Dark().Applied());
-    EXPECT_TRUE(Contains(Dark().StatusText(), "not applied")) << Dark().StatusText();
+    EXPECT_THAT(Dark().StatusText(), HasSubstr("not applied"));
     const Bytes rgb24 = Sample(8, 0, 20);
     Feed(rgb24);
     EXPECT_EQ(Live(), Head(rgb24, 3 * 12 * 6));
