@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "hwy/targets.h"
 #include "video/convert.h"
 #include "video/convert_targets.h"
 #include "video/convert_test_support.h"
@@ -115,31 +114,17 @@ TEST(ConvertTest, WorkedExamples) {
     }
 }
 
-// Restores the normal choice of instruction set when a test ends.
-struct TargetOverride {
-    explicit TargetOverride(int64_t target) { hwy::SetSupportedTargetsForTest(target); }
-    ~TargetOverride() { hwy::SetSupportedTargetsForTest(0); }
-};
-
 // Converts the frame with the reference once and with the fast converter of `f` restricted to
 // each instruction set in turn; a failure names the set and the first wrong byte.
 void ExpectMatchOnEveryTarget(const FormatCase& f, Frame& frame, const std::string& what) {
-    std::vector<int64_t> targets;
-    for (int64_t bits = ConverterTargets() & hwy::SupportedTargets(); bits != 0; bits &= bits - 1) {
-        targets.push_back(bits & -bits);
-    }
-#if HWY_ARCH_X86
-    ASSERT_GE(targets.size(), 2u);  // at least one vector target besides the scalar fallback
-#endif
     const std::vector<uint8_t> expected = frame.Expected(f);
-    for (const int64_t target : targets) {
-        const TargetOverride only(target);
-        ASSERT_EQ(ConverterTarget(f.fast), target) << hwy::TargetName(target);
+    testing::ForEachTarget(ConverterTargets(), [&](int64_t target) {
+        ASSERT_EQ(ConverterTarget(f.fast), target);
         const long diff = frame.FirstMismatchWith(expected, f.fast);
-        ASSERT_EQ(diff, -1) << f.name << " " << what << " on " << hwy::TargetName(target)
-                            << ": byte " << diff - long{testing::kGuard} << " of the picture";
+        ASSERT_EQ(diff, -1) << f.name << " " << what << ": byte " << diff - long{testing::kGuard}
+                            << " of the picture";
         ASSERT_TRUE(frame.OutsideUntouched()) << f.name << " " << what;
-    }
+    });
 }
 
 class ConvertMatchTest : public ::testing::TestWithParam<size_t> {};
