@@ -318,6 +318,11 @@ UnixTimeNs StartClock() {
     return 1700000000LL * 1000000000;
 }
 
+// Texts that overrun the SER header's 40-byte fields: the observer by five letters, the telescope
+// by the second byte of an "é".
+const std::string kObserver(45, 'x');
+const std::string kTelescope = std::string(39, 'a') + "\xC3\xA9";
+
 // Runs named after a camera, three hours east of Greenwich.
 class CaptureFormatRunTest : public CaptureRunTest {
   protected:
@@ -330,8 +335,8 @@ class CaptureFormatRunTest : public CaptureRunTest {
     void Start(CaptureFileType type, uint32_t count) {
         CaptureFileSettings settings;
         settings.fileType = static_cast<uint32_t>(type);
-        settings.observer = "A. Observer";
-        settings.telescope = "C8";
+        settings.observer = kObserver;
+        settings.telescope = kTelescope;
         writer_.SetFileSettings(settings);
         writer_.SetCaptureName("  ZWO ASI120MM Mini ", false);
         writer_.SetUtcClock(&StartClock);
@@ -350,18 +355,19 @@ class CaptureFormatRunTest : public CaptureRunTest {
     CaptureWriter writer_{&events_, CaptureRunSettings{dir_.Path()}};
 };
 
-// Bottom-up colour pictures, then smaller top-down ones in colour and grey: a file a kind of
-// picture, named after its first frame, upright, with the device, texts, start time and frame
-// times; the last ends with the run. A finished file and an unfinished one of earlier runs
-// under the first name stay as they are; nothing unfinished stays.
+// Bottom-up colour pictures, then single top-down pixels in colour and grey: a file a kind of
+// picture, named after its first frame, upright, with the device, texts (cut to their fields
+// whole), start time and frame times (a time met again is made to increase); the last ends with
+// the run. A finished file and an unfinished one of earlier runs under the first name stay as
+// they are; nothing unfinished stays.
 TEST_F(CaptureFormatRunTest, SerFilesHoldTheirFramesWithDeviceTextsAndTimesAndReplaceNothing) {
     WriteFile(dir_ / "capZWO_00001.ser", "finished");
     WriteFile(dir_ / "capZWO_00001.ser.part", "unfinished");
     std::vector<Picture> pictures;
     for (uint8_t i = 0; i < 7; ++i)
-        pictures.emplace_back(i < 2 ? 8 : 6, i < 2 ? 4 : 2, i > 1, i, i > 4);
+        pictures.emplace_back(i < 2 ? 7 : 1, i < 2 ? 3 : 1, i > 1, i, i > 4);
     Start(CaptureFileType::kSer, 100);
-    for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(pictures[i], i, i < 5), 1) << i;
+    for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(pictures[i], i == 3 ? 2 : i, i < 5), 1) << i;
     EXPECT_FALSE(writer_.ToggleCapture(nullptr));
     ASSERT_EQ(FilesIn(dir_.Path()),
               (Names{"capZWO_00001.ser", "capZWO_00001.ser.part", "capZWO_00001_1.ser",
@@ -373,19 +379,22 @@ TEST_F(CaptureFormatRunTest, SerFilesHoldTheirFramesWithDeviceTextsAndTimesAndRe
     EXPECT_EQ(path, dir_ / "capZWO_00006.ser");
     // Name, first frame, frames, width, colour id.
     const std::tuple<const char*, int, int, int, int> files[] = {
-        {"capZWO_00001_1.ser", 0, 2, 8, 101},
-        {"capZWO_00003.ser", 2, 3, 6, 101},
-        {"capZWO_00006.ser", 5, 2, 6, 0}};
+        {"capZWO_00001_1.ser", 0, 2, 7, 101},
+        {"capZWO_00003.ser", 2, 3, 1, 101},
+        {"capZWO_00006.ser", 5, 2, 1, 0}};
     for (const auto& [name, first, count, width, colorId] : files) {
         SCOPED_TRACE(name);
         const SerContent ser = Ser(name);
-        ASSERT_EQ(std::tie(ser.width, ser.colorId, ser.frameCount),
-                  std::tie(width, colorId, count));
+        ASSERT_EQ(std::tie(ser.width, ser.colorId, ser.frameCount, ser.luId, ser.littleEndian),
+                  std::tuple(width, colorId, count, 0, 1));
         EXPECT_EQ(std::tie(ser.observer, ser.instrument, ser.telescope),
-                  std::tuple("A. Observer", "ZWO ASI120MM Mini", "C8"));
+                  std::tuple(std::string(40, 'x'), "ZWO ASI120MM Mini", std::string(39, 'a')));
         for (int i = 0; i < count; ++i) {
-            EXPECT_EQ(ser.frames[i], SerFrame(pictures[first + i], colorId != 0)) << i;
-            EXPECT_EQ(ser.times[i], kStartTicks + (first + i) * kTicksPerFrame) << i;
+            const int frame = first + i;  // frame 3 came at the time of frame 2
+            EXPECT_EQ(ser.frames[i], SerFrame(pictures[frame], colorId != 0)) << i;
+            EXPECT_EQ(ser.times[i],
+                      kStartTicks + (frame == 3 ? 2 * kTicksPerFrame + 1 : frame * kTicksPerFrame))
+                << i;
         }
     }
     const SerContent first = Ser("capZWO_00001_1.ser");
@@ -445,7 +454,9 @@ TEST_F(CaptureFormatRunTest, FitsRunsWriteAFilePerFrame) {
         ASSERT_TRUE(ReadFits(dir_.File(name), fits,
                              {"DATE-OBS", "INSTRUME", "EXPTIME", "OBSERVER", "TELESCOP"}));
         EXPECT_EQ(fits.data, FitsData(pic, true)) << name;
-        EXPECT_EQ(fits.keys, (Names{date, instrument, exposure, "A. Observer", "C8"})) << name;
+        EXPECT_EQ(fits.keys,
+                  (Names{date, instrument, exposure, kObserver, std::string(39, 'a') + "__"}))
+            << name;
     }
 }
 

@@ -1,7 +1,6 @@
-// SER files read back by the tests' own reader: header fields, frames upright, trailer times,
-// and files cut short by a crash or a full disk that still count exactly the frames they hold.
-// FITS pictures read back with cfitsio (values, keywords, upright in FITS order) and checked
-// with fitsverify.
+// SER files cut short by a crash or a full disk, read back by the tests' own reader, still count
+// exactly the frames they hold (whole SER runs: the capture run test). FITS pictures read back
+// with cfitsio (values, keywords, upright in FITS order) and checked with fitsverify.
 #include "video/ser_file.h"
 
 #include <gtest/gtest.h>
@@ -25,53 +24,6 @@ CapturePicture View(const Picture& p, bool colour) {
     return {&p.fb, p.header.height < 0, colour};
 }
 
-// Texts that overrun their 40-byte fields: the observer by five letters, the instrument by the
-// second byte of an "é"; no telescope.
-SerRunInfo Info(int32_t w, int32_t h, bool colour) {
-    return {.width = w,
-            .height = h,
-            .colour = colour ? SerColour::kBgr : SerColour::kMono,
-            .observer = "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
-            .instrument = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\xC3\xA9",
-            .telescope = "",
-            .startLocalTicks = 638000000000000000,
-            .startUtcTicks = 637999964000000000};
-}
-
-// Odd and even sizes, either row order, colour and grey: the frames read back upright, behind
-// the header's fields; texts are cut to their fields whole (an "é" that does not fit is left
-// out); times that do not increase are made to.
-TEST(SerFile, FramesReadBackUprightWithHeaderAndTimes) {
-    const TempDir dir;
-    for (int n = 0; n < 36; ++n) {
-        const int32_t w = std::array{1, 3, 641}[n / 12];
-        const int32_t h = std::array{1, 2, 5}[n / 4 % 3];
-        const bool topDown = n & 2;
-        const bool colour = n & 1;
-        SCOPED_TRACE(::testing::Message()
-                     << w << "x" << h << " top-down " << topDown << " colour " << colour);
-        const std::string path = dir.File(std::to_string(n) + ".ser");
-        std::vector<Picture> pictures;
-        for (uint8_t seed : {1, 2, 3, 4}) pictures.emplace_back(w, h, topDown, seed, !colour);
-        SerFile file;
-        ASSERT_EQ(file.Create(path.c_str(), Info(w, h, colour), 1), 0);  // grows past the room
-        const int64_t times[] = {500, 500, 400, 900};
-        for (int i = 0; i < 4; ++i) ASSERT_EQ(file.Append(View(pictures[i], colour), times[i]), 0);
-        ASSERT_EQ(file.Finish(), 0);
-
-        SerContent ser;
-        ASSERT_TRUE(ReadSer(path, ser));
-        EXPECT_EQ(
-            std::tie(ser.luId, ser.colorId, ser.littleEndian, ser.width, ser.height, ser.dateTime,
-                     ser.dateTimeUtc, ser.observer, ser.instrument, ser.telescope),
-            std::tuple(0, colour ? 101 : 0, 1, w, h, 638000000000000000, 637999964000000000,
-                       std::string(40, 'x'), std::string(39, 'a'), ""));
-        ASSERT_EQ(ser.frameCount, 4);
-        for (size_t i = 0; i < 4; ++i) EXPECT_EQ(ser.frames[i], SerFrame(pictures[i], colour)) << i;
-        EXPECT_EQ(ser.times, (Times{500, 501, 502, 900}));
-    }
-}
-
 // A program that ends without finishing (a crash, limit 0 below) leaves every whole frame
 // counted. A full disk, as a file size limit: the frame that does not fit is cut off and the
 // count stays at the frames before it; the trailer is written when it still fits, else left
@@ -81,6 +33,8 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
     const TempDir dir;
     const Picture pic(16, 8, false);
     const size_t twoFrames = kSerHeaderSize + 2 * 16 * 8 * 3;
+    SerRunInfo info;
+    std::tie(info.width, info.height, info.colour) = std::tuple(16, 8, SerColour::kBgr);
     // The limit, the frames counted and the times of the trailer.
     const std::tuple<size_t, int, Times> cases[] = {
         {0, 3, {}}, {twoFrames, 2, {}}, {twoFrames + 8, 2, {}}, {twoFrames + 100, 2, {1, 2}}};
@@ -89,7 +43,7 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
         const std::string path = dir.File(std::to_string(limit) + ".ser");
         EXPECT_EQ(ExitCodeOfChild([&] {
                       SerFile file;
-                      int failed = file.Create(path.c_str(), Info(16, 8, true), 10) != 0;
+                      int failed = file.Create(path.c_str(), info, 10) != 0;
                       for (int i = 0; i < 2; ++i)
                           failed |= file.Append(View(pic, true), i + 1) != 0;
                       // The crash: a third frame, then the end without Finish or destructor.
