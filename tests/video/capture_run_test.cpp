@@ -310,17 +310,18 @@ TEST_F(CaptureRunTest, StartRemovesTemporariesOfEndedPrograms) {
 
 // ---- SER and FITS runs ------------------------------------------------------------------------
 
-// 2023-11-14 22:13:20 UTC: the clock of every run here.
-constexpr int64_t kStartTicks = 638355968000000000;
+// A nanosecond short of a millisecond after the start of a leap day, 2024-02-29 UTC: the clock
+// of every run here. SER ticks of 100 ns and FITS dates in milliseconds are rounded down.
+constexpr int64_t kStartTicks = 638447616000009999;
 constexpr int64_t kTicksPerFrame = 400000;  // 40 ms at 25 frames per second
 
 UnixTimeNs StartClock() {
-    return 1700000000LL * 1000000000;
+    return 1709164800LL * 1000000000 + 999999;
 }
 
-// Texts that overrun the SER header's 40-byte fields: the observer by five letters, the telescope
-// by the second byte of an "é".
-const std::string kObserver(45, 'x');
+// Texts that overrun the SER header's 40-byte fields: the observer (longer than FITS's 68
+// characters too), the telescope by the second byte of an "é".
+const std::string kObserver(70, 'x');
 const std::string kTelescope = std::string(39, 'a') + "\xC3\xA9";
 
 // Runs named after a camera, three hours east of Greenwich.
@@ -432,32 +433,46 @@ TEST_F(CaptureFormatRunTest, SerFailuresEndTheRunAndLeaveWholeFrames) {
     EXPECT_EQ(FilesIn(dir_.Path()), Names{"capZWO_00001.ser"});
 }
 
-// A FITS file a frame with its time, instrument and exposure; a file source names no instrument.
+// A FITS file a frame, upright in FITS order whatever the picture (colour or grey, either row
+// order, a pixel or a wide row), with its time, instrument and exposure, the texts made ASCII and
+// cut to 68 characters, accepted by fitsverify; a file source names no instrument. An empty
+// picture ends the run with a reason.
 TEST_F(CaptureFormatRunTest, FitsRunsWriteAFilePerFrame) {
-    const Picture pic(5, 3, true);
+    const Picture pictures[] = {{5, 3, true, 1}, {1, 1, false, 2, true}, {641, 3, false, 3}};
     writer_.SetExposureSeconds(0.02);
     Start(CaptureFileType::kFits, 2);
-    ASSERT_EQ(Frame(pic, 0), 1);
-    ASSERT_EQ(Frame(pic, 1), 1);
+    ASSERT_EQ(Frame(pictures[0], 0), 1);
+    ASSERT_EQ(Frame(pictures[1], 1, false), 1);
     writer_.SetCaptureName("/videos/jupiter.avi", true);
     writer_.SetExposureSeconds(-1.0);
     ASSERT_TRUE(writer_.ToggleCapture(nullptr));
-    ASSERT_EQ(Frame(pic, 2), 1);
+    ASSERT_EQ(Frame(pictures[2], 2), 1);
     EXPECT_EQ(FilesIn(dir_.Path()),
               (Names{"capZWO_00001.fits", "capZWO_00002.fits", "capjupiter_00003.fits"}));
     const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"capZWO_00001.fits", "2023-11-14T22:13:20.000", "ZWO ASI120MM Mini", "0.02"},
-        {"capZWO_00002.fits", "2023-11-14T22:13:20.040", "ZWO ASI120MM Mini", "0.02"},
-        {"capjupiter_00003.fits", "2023-11-14T22:13:20.000", "(none)", "(none)"}};
-    for (const auto& [name, date, instrument, exposure] : cases) {
+        {"capZWO_00001.fits", "2024-02-29T00:00:00.000", "ZWO ASI120MM Mini", "0.02"},
+        {"capZWO_00002.fits", "2024-02-29T00:00:00.040", "ZWO ASI120MM Mini", "0.02"},
+        {"capjupiter_00003.fits", "2024-02-29T00:00:00.000", "(none)", "(none)"}};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto& [name, date, instrument, exposure] = cases[i];
+        SCOPED_TRACE(name);
+        const bool colour = i != 1;
+        const FrameBuffer& fb = pictures[i].fb;
         FitsContent fits;
-        ASSERT_TRUE(ReadFits(dir_.File(name), fits,
-                             {"DATE-OBS", "INSTRUME", "EXPTIME", "OBSERVER", "TELESCOP"}));
-        EXPECT_EQ(fits.data, FitsData(pic, true)) << name;
-        EXPECT_EQ(fits.keys,
-                  (Names{date, instrument, exposure, kObserver, std::string(39, 'a') + "__"}))
-            << name;
+        ASSERT_TRUE(
+            ReadFits(dir_.File(name), fits,
+                     {"DATE-OBS", "INSTRUME", "EXPTIME", "OBSERVER", "TELESCOP", "SWCREATE"}));
+        EXPECT_EQ(std::tie(fits.bitpix, fits.naxis, fits.axes[0], fits.axes[1], fits.axes[2]),
+                  std::tuple(8, colour ? 3 : 2, long{fb.width}, long{fb.height}, colour ? 3L : 0L));
+        EXPECT_EQ(fits.data, FitsData(pictures[i], colour));
+        EXPECT_EQ(fits.keys, (Names{date, instrument, exposure, std::string(68, 'x'),
+                                    std::string(39, 'a') + "__", "Kelpa " KELPA_VERSION_TEXT}));
+        EXPECT_TRUE(Verified(dir_.File(name)));
     }
+    Picture empty(1, 1, false);
+    empty.fb = {};
+    EXPECT_EQ(Frame(empty, 3), -1);
+    EXPECT_STRNE(writer_.FailureText(), "");
 }
 
 }  // namespace

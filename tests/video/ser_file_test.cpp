@@ -1,11 +1,9 @@
 // SER files cut short by a crash or a full disk, read back by the tests' own reader, still count
-// exactly the frames they hold (whole SER runs: the capture run test). FITS pictures read back
-// with cfitsio (values, keywords, upright in FITS order) and checked with fitsverify.
+// exactly the frames they hold (whole SER and FITS runs: the capture run test).
 #include "video/ser_file.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cerrno>
 #include <string>
 #include <tuple>
@@ -13,7 +11,6 @@
 
 #include "support/temp_files.h"
 #include "video/capture_test_support.h"
-#include "video/fits_file.h"
 
 namespace kelpa::testing {
 namespace {
@@ -60,53 +57,6 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
         EXPECT_EQ(ser.frames.back(), pic.image);
         EXPECT_EQ(ser.times, times);
     }
-}
-
-// One encoder takes pictures of changing sizes, either row order, colour and grey. Texts that
-// FITS cannot hold are made ASCII and cut (to 68 characters), and values the device does not
-// report are left out. An empty picture is refused with a reason.
-TEST(FitsEncoder, PicturesReadBackUprightWithTheirKeywordsAndVerify) {
-    const TempDir dir;
-    FitsEncoder encoder;
-    const std::string longName = "Cam\xC3\xA9ra " + std::string(80, 'z');
-    const std::string cutName = "Cam__ra " + std::string(60, 'z');
-    for (int n = 0; n < 24; ++n) {
-        const int32_t w = std::array{1, 5, 641}[n / 8];
-        const int32_t h = std::array{1, 3}[n / 4 % 2];
-        const bool topDown = n & 2;
-        const bool colour = n & 1;
-        const bool full = n % 3 != 0;  // every keyword, or an odd device name alone
-        SCOPED_TRACE(::testing::Message() << w << "x" << h << " top-down " << topDown << " colour "
-                                          << colour << " all keywords " << full);
-        const Picture pic(w, h, topDown, static_cast<uint8_t>(n), !colour);
-        FitsFrameInfo info;
-        info.utcNs = 951782400999999999;  // a leap day; the date is rounded down
-        info.instrument = full ? std::string_view("USB Camera") : longName;
-        info.telescope = full ? "Newton 200/1000" : "";
-        info.exposureSeconds = full ? 0.0125 : -1.0;
-        ASSERT_TRUE(encoder.Encode({&pic.fb, topDown, colour}, info)) << encoder.ErrorText();
-        const std::string path = dir.File(std::to_string(n) + ".fits");
-        const auto bytes = encoder.Bytes();
-        WriteFile(path, std::string(bytes.begin(), bytes.end()));
-
-        FitsContent fits;
-        ASSERT_TRUE(ReadFits(
-            path, fits, {"DATE-OBS", "INSTRUME", "TELESCOP", "OBSERVER", "EXPTIME", "SWCREATE"}));
-        EXPECT_EQ(std::tie(fits.bitpix, fits.naxis, fits.axes[0], fits.axes[1], fits.axes[2]),
-                  std::tuple(8, colour ? 3 : 2, long{w}, long{h}, colour ? 3L : 0L));
-        EXPECT_EQ(fits.data, FitsData(pic, colour));
-        EXPECT_EQ(fits.keys, (std::vector<std::string>{
-                                 "2000-02-29T00:00:00.999", full ? "USB Camera" : cutName,
-                                 full ? "Newton 200/1000" : "(none)", "(none)",
-                                 full ? "0.0125" : "(none)", "Kelpa " KELPA_VERSION_TEXT}));
-        if (n < 4 || n % 5 == 0) {  // a sample: fitsverify is slow
-            EXPECT_TRUE(Verified(path));
-        }
-    }
-    const FrameBuffer empty;
-    EXPECT_FALSE(encoder.Encode({&empty, false, true}, {}));
-    EXPECT_TRUE(encoder.Bytes().empty());
-    EXPECT_STRNE(encoder.ErrorText(), "");
 }
 
 }  // namespace
