@@ -53,9 +53,8 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
                   0);
         SerContent ser;
         ASSERT_TRUE(ReadSer(path, ser));
-        EXPECT_EQ(ser.frameCount, frames);
-        EXPECT_EQ(ser.frames.back(), pic.image);
-        EXPECT_EQ(ser.times, times);
+        EXPECT_EQ(std::tie(ser.frameCount, ser.frames.back(), ser.times),
+                  std::tie(frames, pic.image, times));
     }
 }
 
