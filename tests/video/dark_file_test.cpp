@@ -104,11 +104,10 @@ TEST_F(DarkFileTest, WrittenDarkReadsBackAndDamagedFilesAreRefusedWithTheirReaso
     EXPECT_FALSE(WriteDarkFile(dir.File("empty.kdark"), MasterDark{}, &error));
 }
 
+// Streams that differ in any way get names of their own; no device name puts the file in
+// another folder.
 TEST(DarkNameTest, NamesKeepStreamsApart) {
-    const DarkIdentity base{"QHY5-II Camera", 640, 480, kFormatYuy2};
-    const std::string name = DarkFileName(base);
-    EXPECT_EQ(name.rfind("QHY5-II_Camera-", 0), 0u) << name;
-    EXPECT_NE(name.find("-640x480-YUY2.kdark"), std::string::npos) << name;
+    const std::string name = DarkFileName({"QHY5-II Camera", 640, 480, kFormatYuy2});
     const DarkIdentity others[] = {
         {"QHY5-II:Camera", 640, 480, kFormatYuy2},  // differs only in a replaced character
         {"QHY5-II Camera", 480, 640, kFormatYuy2},
