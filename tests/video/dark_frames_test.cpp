@@ -57,12 +57,6 @@ class DarkFramesTest : public ::testing::Test, public IntakeHarness {
         EXPECT_TRUE(ReadDarkFile(Dark().StoredPath(), &stored, &error)) << error;
         return stored;
     }
-    // The first `bytes` of a sample: the live picture of an RGB24 stream, whose rows keep
-    // their order and bytes.
-    static Bytes Head(const Bytes& sample, size_t bytes) {
-        return Bytes(sample.begin(), sample.begin() + static_cast<long>(bytes));
-    }
-
     kelpa::testing::TempDir dir;
 };
 
@@ -114,7 +108,7 @@ TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormat) {
     Feed(sample);
     Feed(sample);
     ASSERT_TRUE(Dark().FinishTake().ok);
-    EXPECT_EQ(Packed(Stored()), Head(sample, 3 * 8 * 4));
+    EXPECT_EQ(Packed(Stored()), Bytes(sample.begin(), sample.begin() + 3 * 8 * 4));  // RGB24 as is
     Feed(sample);
     EXPECT_EQ(Live(), Bytes(3 * 8 * 4, 0));
 
@@ -199,7 +193,7 @@ TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheD
     EXPECT_THAT(Dark().StatusText(), HasSubstr("not applied"));
     const Bytes rgb24 = Sample(8, 0, 20);
     Feed(rgb24);
-    EXPECT_EQ(Live(), Head(rgb24, 3 * 12 * 6));
+    EXPECT_EQ(Live(), Bytes(rgb24.begin(), rgb24.begin() + 3 * 12 * 6));
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
     EXPECT_TRUE(Dark().Applied());
 }

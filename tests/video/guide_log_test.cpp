@@ -130,9 +130,9 @@ TEST_F(GuideLogTest, OneLinePerMeasurementInAFilePerSession) {
     EXPECT_EQ(LogLines(false).size(), 4u);
 }
 
-// The log cannot create its file: it stops with the reason (the main window's warning, whose
-// test covers the text and the menu), the frames go on, and switched on again with a usable
-// folder it works.
+// The log cannot create its file: it stops (the main window's warning, whose test covers the
+// message, the text and the menu), the frames go on, and switched on again with a usable folder
+// it works.
 TEST_F(GuideLogTest, FailureSwitchesTheLogOffWhileFramesGoOn) {
     kelpa::testing::WriteFile(dir.File("taken"), "a file where the folder should be");
     sink.guideLog.SetDirectory(dir.File("taken/logs"));
@@ -141,7 +141,6 @@ TEST_F(GuideLogTest, FailureSwitchesTheLogOffWhileFramesGoOn) {
     FeedStar(50, 30);
     sink.guideLog.Flush();  // the log writes on a thread of its own
     EXPECT_FALSE(sink.guideLog.Recording());
-    EXPECT_EQ(events.Count(StreamEvent::kGuideLog), 1);
     FeedStar(50, 30);
     EXPECT_EQ(observer.positions.size(), 2u);
     sink.SetGuideLogEnabled(false);

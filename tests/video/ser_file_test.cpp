@@ -17,10 +17,6 @@ namespace {
 
 using Times = std::vector<int64_t>;
 
-CapturePicture View(const Picture& p, bool colour) {
-    return {&p.fb, p.header.height < 0, colour};
-}
-
 // A program that ends without finishing (a crash, limit 0 below) leaves every whole frame
 // counted. A full disk, as a file size limit: the frame that does not fit is cut off and the
 // count stays at the frames before it; the trailer is written when it still fits, else left
@@ -29,6 +25,7 @@ CapturePicture View(const Picture& p, bool colour) {
 TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
     const TempDir dir;
     const Picture pic(16, 8, false);
+    const CapturePicture view{&pic.fb, false, true};  // bottom-up, in colour
     const size_t twoFrames = kSerHeaderSize + 2 * 16 * 8 * 3;
     SerRunInfo info;
     std::tie(info.width, info.height, info.colour) = std::tuple(16, 8, SerColour::kBgr);
@@ -41,12 +38,11 @@ TEST(SerFile, CrashOrFullDiskKeepsTheWholeFramesCounted) {
         EXPECT_EQ(ExitCodeOfChild([&] {
                       SerFile file;
                       int failed = file.Create(path.c_str(), info, 10) != 0;
-                      for (int i = 0; i < 2; ++i)
-                          failed |= file.Append(View(pic, true), i + 1) != 0;
+                      for (int i = 0; i < 2; ++i) failed |= file.Append(view, i + 1) != 0;
                       // The crash: a third frame, then the end without Finish or destructor.
-                      if (limit == 0) return failed | (file.Append(View(pic, true), 3) != 0) << 1;
+                      if (limit == 0) return failed | (file.Append(view, 3) != 0) << 1;
                       failed |= !LimitProcess(RLIMIT_FSIZE, limit) << 1;
-                      failed |= (file.Append(View(pic, true), 3) != EFBIG) << 2;
+                      failed |= (file.Append(view, 3) != EFBIG) << 2;
                       failed |= (file.FrameCount() != 2) << 3;
                       return failed | (file.Finish() != (times.empty() ? EFBIG : 0)) << 4;
                   }),
