@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "image/bitmap_header.h"
-#include "image/frame_buffer.h"
 #include "support/temp_files.h"
 #include "video/convert.h"
 #include "video/dark_file.h"

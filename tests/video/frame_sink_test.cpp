@@ -7,7 +7,6 @@
 
 #include "support/intake_harness.h"
 #include "support/temp_files.h"
-#include "support/test_support.h"
 #include "video/convert_test_support.h"
 #include "video/intake_fakes.h"
 #include "video/new_counter.h"
