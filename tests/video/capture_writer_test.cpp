@@ -70,20 +70,17 @@ TEST_F(CaptureWriterTest, NameBudgetKeepsRoomForNumberAndDropsExtension) {
     EXPECT_EQ(writer.CaptureDirLen(), 246u);
 }
 
-// Device names give their first word when it is a name, file names their base name; a device
-// word longer than the name buffer is cut to it, a file name to what the directory leaves
-// (245 - 5). (The default template with the name part, and a new name taken between runs: the
-// capture run tests.)
+// Device names give their first word when it is a name, file names their base name; a file name
+// is cut to what the directory leaves (245 - 5). (The default
+// template with the name part, and a new name taken between runs: the capture run tests.)
 TEST_F(CaptureWriterTest, SourceNames) {
     CaptureWriter writer;
     ASSERT_TRUE(writer.SetCaptureDirectory("/cap/"));
-    const std::string longWord(400, 'w');
     const std::string longFile = "/x/" + std::string(300, 'f') + ".avi";
     const std::tuple<const char*, bool, std::string> cases[] = {
         {" \t USB Video Device", false, "USB"},
         {"(Integrated) Camera", false, ""},
         {"/data/sky/M42.night.avi", true, "M42.night"},
-        {longWord.c_str(), false, std::string(kCapturePathSize - 1, 'w')},
         {longFile.c_str(), true, std::string(240, 'f')}};
     for (const auto& [text, isFile, name] : cases) {
         writer.SetCaptureName(text, isFile);
@@ -91,14 +88,12 @@ TEST_F(CaptureWriterTest, SourceNames) {
     }
 }
 
-// Only a leading "~/" stands for the home; a name that can never be a directory gives way to
-// the temporary one. (The default folder in "~/": the application settings test; a folder made
-// when the capture starts: the headless capture test.)
+// A name that can never be a directory gives way to the temporary one. (The default folder in "~/":
+// the application settings test; a folder made when the capture starts: the headless capture test.)
 TEST_F(CaptureWriterTest, DirectoryFallsBackToTemporary) {
     const std::string file = home_.File("plain");
     testing::WriteFile(file, "x");
     const std::pair<std::string, std::string> cases[] = {
-        {"/data/~/x", "/data/~/x/"},
         {file, tmp_.Path() + "/"},
         {std::string(250, 'z'), tmp_.Path() + "/"},
         {"", tmp_.Path() + "/"},
