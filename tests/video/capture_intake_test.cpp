@@ -85,7 +85,6 @@ TEST_F(CaptureIntakeTest, SavedPictureShowsWhatTheWindowShows) {
             const uint8_t bottom = bmp.image[bmp.image.size() - w * 3 / 2];
             EXPECT_GT(flip ? bottom : top, 150) << "top " << int(top) << " bottom " << int(bottom);
             EXPECT_LT(flip ? top : bottom, 90) << "top " << int(top) << " bottom " << int(bottom);
-            EXPECT_EQ(bmp.height, ctrl->sink.engine.surf.HeaderHeight());
         }
     }
 }
