@@ -77,7 +77,6 @@ class CaptureRunTest : public ::testing::Test {
                   std::tuple(false, text, !text.empty(), captured, text));
     }
     TempDir dir_;
-    const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
     ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::RecordingReceiver target_;
@@ -177,9 +176,8 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     std::promise<void> opening;
     gate.open = opening.get_future().share();
     const Picture pic(6, 3, false);
-    StreamEvents events;
-    events.SetReceiver(&gate);
-    CaptureWriter writer(&events, In(dir_.Path(), 2));
+    events_.SetReceiver(&gate);
+    CaptureWriter writer(&events_, In(dir_.Path(), 2));
     writer.ToggleCapture(nullptr);  // a count below 4: progress after every frame
     std::thread streaming([&] { Frame(writer, pic, 0); });
     gate.entered.get_future().wait();
@@ -223,7 +221,7 @@ TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
 // each frame its own number at the common frame rates; the time field is the nearest
 // millisecond as well.
 TEST_F(CaptureRunTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
-    CaptureWriter writer(nullptr, inDir_);
+    CaptureWriter writer(nullptr, In(dir_.Path(), 1));
     ASSERT_TRUE(writer.SetCaptureTemplate("%f"));
     for (const double fps : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0}) {
         for (int i = 0; i < 600; ++i) {
@@ -300,7 +298,7 @@ TEST_F(CaptureRunTest, StartRemovesTemporariesOfEndedPrograms) {
     for (size_t i = 1; i < kept.size(); ++i) WriteFile(dir_.File(kept[i]), "partial");
     const int writing = CreateCaptureTemp(dir_.File(kept[0]).c_str());
     ASSERT_GE(writing, 0);
-    CaptureWriter writer(nullptr, inDir_);
+    CaptureWriter writer(nullptr, In(dir_.Path(), 1));
     writer.ToggleCapture(nullptr);
     close(writing);
     Names expected = kept;
