@@ -72,7 +72,6 @@ TEST_F(IntakeTest, ShortSampleIsSkipped) {
     EXPECT_TRUE(sink.live.Picture().data[0] == 0 && events.Events().empty());
     Feed();
     EXPECT_EQ(sink.live.Picture().data[0], 200);
-    EXPECT_EQ(sink.SampleCB(0.0, nullptr, 0), 0);
     sink.SetSourceHeader(
         BitmapInfoHeader{.width = 8, .height = 4, .bitCount = 16, .compression = kFormatRgb});
     EXPECT_EQ(sink.converter, &NoConvert);  // unsupported: nothing converts
