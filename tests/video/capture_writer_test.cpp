@@ -26,7 +26,6 @@ class CaptureWriterTest : public ::testing::Test {
 TEST_F(CaptureWriterTest, TemplatesBuildNamesAndAreStoredSanitised) {
     // The template, the time, the name behind the directory at 25 frames per second, the
     // template as the parser leaves it.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     // clang-format off
     const std::tuple<const char*, double, const char*, const char*> cases[] = {
         {"#night", 0.0, "night00001.bmp", "#night%f"},
@@ -38,7 +37,7 @@ TEST_F(CaptureWriterTest, TemplatesBuildNamesAndAreStoredSanitised) {
         {"#a|#b|#c|#d|#e|#f|#g|#h|#i", 0.0, "abcdefgh00001.bmp", "#a|#b|#c|#d|#e|#f|#g|#h|#i%f"},
         // Negative or undefined times give time 0 and frame 1.
         {"%t%f", -3.0, "000000000001.bmp", "%t%f"},
-        {"%f", nan, "00001.bmp", "%f"}};
+        {"%f", std::numeric_limits<double>::quiet_NaN(), "00001.bmp", "%f"}};
     // clang-format on
     CaptureWriter writer;
     ASSERT_TRUE(writer.SetCaptureDirectory("/cap"));

@@ -22,15 +22,13 @@ using ::testing::HasSubstr;
 
 constexpr const char* kCamera = "Test camera";
 
-// One controller as a camera would drive it, darks kept in a temporary folder; the whole frame
-// is the area, so every pixel reaches the processed picture.
+// One controller as a camera would drive it, darks kept in a temporary folder.
 class DarkFramesTest : public ::testing::Test, public IntakeHarness {
   protected:
     DarkFramesTest() {
         Sink().SetPacing(false);
         Sink().dark.SetDirectory(dir.Path());
         Sink().dark.SetDevice(kCamera);
-        Sink().engine.params.areaW = 0.0f;
     }
     DarkFrames& Dark() { return ctrl->sink.dark; }
     // A dark of `identity` (that of the connected stream by default) holding `packed`, the
