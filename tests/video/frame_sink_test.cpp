@@ -95,7 +95,6 @@ TEST_F(IntakeTest, FrameRateSetsTheDelayAndItsGateSkipsTheChainButNotTheLiveWind
 // stage: the frame path's allocation test.)
 TEST_F(IntakeTest, SampleAllocatesNothing) {
     Connect(kFormatYuy2, 16, 160, 120, 100);
-    sink.ApplyFrameRate(30.0);
     struct : StreamEventReceiver {
         void Notify(StreamEvents& source, StreamEvent kind) override { source.Acknowledge(kind); }
     } quiet;  // a recorder would allocate
