@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "support/temp_files.h"
+#include "support/test_support.h"
 
 namespace kelpa {
 namespace {
@@ -105,19 +106,23 @@ TEST_F(CaptureWriterTest, DirectoryFallsBackToTemporary) {
     }
 }
 
-// The capture command counts runs (the status texts: the main window and end-to-end tests). The
-// interval between captured frames follows the frame delay and the processed rate.
+// The capture command counts runs and tells the user. The interval between captured frames
+// follows the frame delay and the processed rate.
 TEST_F(CaptureWriterTest, ToggleCaptureCountsRunsAndIntervalFollowsTheRate) {
     CaptureWriter writer;
-    EXPECT_TRUE(writer.ToggleCapture(nullptr));
+    test::RecordingNotice notice;
+    EXPECT_TRUE(writer.ToggleCapture(&notice));
     writer.capturedCount.store(3);
     writer.captureCountdown.store(5);
-    EXPECT_FALSE(writer.ToggleCapture(nullptr));
+    EXPECT_FALSE(writer.ToggleCapture(&notice));
     EXPECT_FALSE(writer.capturing.load());
-    EXPECT_TRUE(writer.ToggleCapture(nullptr));
+    EXPECT_TRUE(writer.ToggleCapture(&notice));
     EXPECT_EQ(std::tuple(writer.capturedBefore, writer.capturedCount.load(),
                          writer.captureCountdown.load()),
               std::tuple(3u, 0u, 0u));
+    EXPECT_EQ(notice.status,
+              (std::vector<std::string>{"Capturing in progress +0", "Capturing 3 (+3) frame(s)",
+                                        "Capturing in progress +0"}));
 
     const std::tuple<uint32_t, double, int32_t> cases[] = {
         {2, 25.0, 80}, {2, 0.0, 0}, {0, 25.0, 0}, {4000000000u, 1e-6, INT32_MAX}};

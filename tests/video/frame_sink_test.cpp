@@ -193,8 +193,8 @@ TEST_F(PacingTest, LongWaitsSleepInSlicesAndOnlyRunningFilesWait) {
 // ---- Run states -----------------------------------------------------------------------------
 
 // A stopped graph has nothing to pause or stop, a running one nothing to run (commands without a
-// graph, and the rewind of a stopped file, are the application tests'; start, pause and stop as
-// the buttons show them the main window test's). Run from pause stops the graph first and polls
+// graph, the rewind of a stopped file and a stop are the application tests'; a pause as the
+// status bar shows it the main window test's). Run from pause stops the graph first and polls
 // until it has; a failed run stays stopped.
 TEST_F(IntakeTest, RunStates) {
     FakeMediaControl control;
