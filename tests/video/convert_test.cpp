@@ -87,8 +87,7 @@ TEST(ConvertTest, WorkedExamples) {
     yv12.insert(yv12.end(), {128, 240, 128, 90});
     const Bytes reddish = {54, 54, 255, 54, 54, 255};
     const std::vector<Bytes> planarRows = {Bytes(6, 77), Bytes(6, 130), reddish, reddish};
-    Bytes rgb32(16);
-    for (uint8_t i = 0; i < 16; ++i) rgb32[i] = i;
+    const Bytes rgb32 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
     // Three pixels from the pairs (Y 100, U 50, V 60) and (Y 100, U 200, V 30): the odd one
     // averages the chroma of both.
     const std::vector<Bytes> oddRows = {{0, 184, 0, 92, 166, 0, 243, 149, 0}};

