@@ -25,7 +25,6 @@
 #include "video/capture_file.h"
 #include "video/capture_test_support.h"
 #include "video/capture_writer.h"
-#include "video/fits_reader.h"
 
 namespace kelpa::testing {
 namespace {
@@ -37,6 +36,13 @@ constexpr StreamEvent D = StreamEvent::kCaptureDone;
 // Settings of a run into `dir`.
 CaptureRunSettings In(const std::string& dir, uint32_t count, uint32_t frameDelay = 0) {
     return {.directory = dir, .frameDelay = frameDelay, .count = count};
+}
+
+// The name of a frame under the default template.
+std::string CapName(size_t frame, const char* suffix = ".bmp") {
+    char name[32];
+    std::snprintf(name, sizeof name, "cap_%05zu%s", frame, suffix);
+    return name;
 }
 
 // A receiver that keeps the streaming thread in its first progress message until `open` is
@@ -64,16 +70,13 @@ class CaptureRunTest : public ::testing::Test {
     // The run ended with `text` (none: it succeeded) after `captured` frames: in the writer,
     // the log and the run's report.
     void ExpectRunEnd(CaptureWriter& writer, const std::string& text, uint32_t captured) {
-        EXPECT_FALSE(writer.capturing.load());
-        EXPECT_EQ(writer.FailureText(), text);
         CaptureReport report;
         ASSERT_TRUE(events_.TakeCaptureDone(&report));
-        EXPECT_EQ(std::tie(report.failed, report.capturedCount),
-                  std::tuple(!text.empty(), captured));
-        EXPECT_EQ(report.failure, text);
+        EXPECT_EQ(std::tuple(writer.capturing.load(), std::string(writer.FailureText()),
+                             report.failed, report.capturedCount, std::string(report.failure)),
+                  std::tuple(false, text, !text.empty(), captured, text));
     }
     TempDir dir_;
-    const CaptureRunSettings inDir_{dir_.Path()};
     TempDir home_;
     ScopedEnv homeEnv_{"HOME", home_.Path()};
     test::RecordingReceiver target_;
@@ -81,24 +84,29 @@ class CaptureRunTest : public ::testing::Test {
 };
 
 // Pictures of odd widths and heights, either row order, decode back exactly; progress comes
-// every fourth frame and done at the count (a count of 0 takes one frame), with the count.
+// every fourth frame and done at the count (a count of 0 takes one frame), with the count; the
+// frame delay skips frames between written ones.
 TEST_F(CaptureRunTest, FilesDecodeBackAndTheRunEndsAtItsCount) {
-    const std::tuple<int32_t, int32_t, bool, uint32_t, int, Events> cases[] = {
-        {1, 1, true, 0, 3, {P, D}},
-        {2, 7, false, 3, 5, {P, P, P, D}},
-        {3, 2, false, 8, 9, {P, P, D}},
-        {4, 3, true, 1, 1, {P, D}}};
-    for (const auto& [w, h, topDown, count, frames, posts] : cases) {
+    // Width, height, top-down, count, frame delay, frames fed, messages.
+    const std::tuple<int32_t, int32_t, bool, uint32_t, uint32_t, int, Events> cases[] = {
+        {1, 1, true, 0, 0, 3, {P, D}},
+        {2, 7, false, 3, 2, 9, {P, P, P, D}},
+        {3, 2, false, 8, 0, 9, {P, P, D}},
+        {4, 3, true, 1, 0, 1, {P, D}}};
+    for (const auto& [w, h, topDown, count, delay, frames, posts] : cases) {
         SCOPED_TRACE(::testing::Message() << w << "x" << h << " count " << count);
         const Picture pic(w, h, topDown);
         const TempDir dir;
         target_.Clear();
-        CaptureWriter writer(&events_, In(dir.Path(), count));
+        CaptureWriter writer(&events_, In(dir.Path(), count, delay));
         writer.ToggleCapture(nullptr);
         for (int i = 0; i < frames; ++i) Frame(writer, pic, i);
         EXPECT_EQ(target_.Events(), posts);
-        ASSERT_EQ(FilesIn(dir.Path()).size(), std::max(count, 1u));
-        for (const std::string& name : FilesIn(dir.Path())) EXPECT_TRUE(BmpHolds(dir / name, pic));
+        Names names;
+        for (uint32_t n = 0; n < std::max(count, 1u); ++n)
+            names.push_back(CapName(n * (delay + 1) + 1));
+        ASSERT_EQ(FilesIn(dir.Path()), names);
+        for (const std::string& name : names) EXPECT_TRUE(BmpHolds(dir / name, pic));
         ExpectRunEnd(writer, "", std::max(count, 1u));
         EXPECT_EQ(events_.CapturedCount(), std::max(count, 1u));
     }
@@ -114,7 +122,6 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         // A directory below a regular file takes no files, not even from root.
         {"directory", blocker + "/sub/: " + std::strerror(ENOTDIR)},
-        {"header", dir_.Path() + "/: a picture of 4 x 2" + notBmp},
         {"short buffer", dir_.Path() + "/: a picture of 4 x 2" + notBmp},
         {"empty surface", dir_.Path() + "/: a picture of 0 x 0" + notBmp}};
     for (const auto& [how, reason] : cases) {
@@ -126,7 +133,6 @@ TEST_F(CaptureRunTest, FrameThatCannotBeWrittenEndsTheRunAndSaysWhy) {
         writer.ToggleCapture(nullptr);
         ASSERT_EQ(Frame(writer, pic, 0), 1);
         if (how == "directory") writer.SetCaptureDirectory((blocker + "/sub").c_str());
-        if (how == "header") pic.header.width = 3;
         if (how == "short buffer") pic.fb.imageSize -= 4;
         if (how == "empty surface") pic.fb = {};
         EXPECT_EQ(Frame(writer, pic, 1), -1);
@@ -170,9 +176,8 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     std::promise<void> opening;
     gate.open = opening.get_future().share();
     const Picture pic(6, 3, false);
-    StreamEvents events;
-    events.SetReceiver(&gate);
-    CaptureWriter writer(&events, In(dir_.Path(), 2));
+    events_.SetReceiver(&gate);
+    CaptureWriter writer(&events_, In(dir_.Path(), 2));
     writer.ToggleCapture(nullptr);  // a count below 4: progress after every frame
     std::thread streaming([&] { Frame(writer, pic, 0); });
     gate.entered.get_future().wait();
@@ -186,19 +191,6 @@ TEST_F(CaptureRunTest, FinishCaptureWaitsForTheFrameInFlight) {
     streaming.join();
     opener.join();
     EXPECT_EQ(Frame(writer, pic, 1), 0);
-}
-
-// The frame delay skips frames between written ones. (That capturing allocates nothing per
-// frame is the intake's allocation test, which captures on the way.)
-TEST_F(CaptureRunTest, FrameDelaySkipsFrames) {
-    const Picture pic(33, 9, true);
-    CaptureWriter writer(&events_, In(dir_.Path(), 3, 2));
-    writer.SetCaptureName("Some Camera", false);
-    writer.ToggleCapture(nullptr);
-    for (int i = 0; i < 9; ++i) Frame(writer, pic, i);
-    EXPECT_EQ(FilesIn(dir_.Path()),
-              (Names{"capSome_00001.bmp", "capSome_00004.bmp", "capSome_00007.bmp"}));
-    EXPECT_FALSE(writer.capturing.load());
 }
 
 // The GUI thread changes directory, template and name while frames are written: every file
@@ -229,7 +221,7 @@ TEST_F(CaptureRunTest, SettingsChangeWhileStreaming) {
 // each frame its own number at the common frame rates; the time field is the nearest
 // millisecond as well.
 TEST_F(CaptureRunTest, RoundedContainerTimesGiveEveryFrameItsOwnNumber) {
-    CaptureWriter writer(nullptr, inDir_);
+    CaptureWriter writer(nullptr, In(dir_.Path(), 1));
     ASSERT_TRUE(writer.SetCaptureTemplate("%f"));
     for (const double fps : {23.976, 24.0, 25.0, 29.97, 30.0, 50.0, 59.94, 60.0}) {
         for (int i = 0; i < 600; ++i) {
@@ -260,12 +252,10 @@ TEST_F(CaptureRunTest, WritersSharingADirectoryKeepEveryFrame) {
     for (std::thread& t : threads) t.join();
     // Each frame number under three names: cap_00001.bmp, cap_00001_1.bmp, cap_00001_2.bmp.
     const Names files = FilesIn(dir_.Path());
-    ASSERT_EQ(files.size(), 3u * kFrames);
     std::vector<int> perWriter(3);
     for (size_t i = 0; i < files.size(); ++i) {
         const char* suffixes[] = {".bmp", "_1.bmp", "_2.bmp"};
-        char name[32];
-        std::snprintf(name, sizeof name, "cap_%05zu%s", i / 3 + 1, suffixes[i % 3]);
+        const std::string name = CapName(i / 3 + 1, suffixes[i % 3]);
         ASSERT_EQ(files[i], name);
         for (int w = 0; w < 3; ++w) perWriter[w] += bool(BmpHolds(dir_ / name, pictures[w]));
     }
@@ -307,7 +297,7 @@ TEST_F(CaptureRunTest, StartRemovesTemporariesOfEndedPrograms) {
     for (size_t i = 1; i < kept.size(); ++i) WriteFile(dir_.File(kept[i]), "partial");
     const int writing = CreateCaptureTemp(dir_.File(kept[0]).c_str());
     ASSERT_GE(writing, 0);
-    CaptureWriter writer(nullptr, inDir_);
+    CaptureWriter writer(nullptr, In(dir_.Path(), 1));
     writer.ToggleCapture(nullptr);
     close(writing);
     Names expected = kept;
@@ -317,13 +307,19 @@ TEST_F(CaptureRunTest, StartRemovesTemporariesOfEndedPrograms) {
 
 // ---- SER and FITS runs ------------------------------------------------------------------------
 
-// 2023-11-14 22:13:20 UTC: the clock of every run here.
-constexpr int64_t kStartTicks = 638355968000000000;
+// A nanosecond short of a millisecond after the start of a leap day, 2024-02-29 UTC: the clock
+// of every run here. SER ticks of 100 ns and FITS dates in milliseconds are rounded down.
+constexpr int64_t kStartTicks = 638447616000009999;
 constexpr int64_t kTicksPerFrame = 400000;  // 40 ms at 25 frames per second
 
 UnixTimeNs StartClock() {
-    return 1700000000LL * 1000000000;
+    return 1709164800LL * 1000000000 + 999999;
 }
+
+// Texts that overrun the SER header's 40-byte fields: the observer (longer than FITS's 68
+// characters too), the telescope by the second byte of an "é".
+const std::string kObserver(70, 'x');
+const std::string kTelescope = std::string(39, 'a') + "\xC3\xA9";
 
 // Runs named after a camera, three hours east of Greenwich.
 class CaptureFormatRunTest : public CaptureRunTest {
@@ -337,8 +333,8 @@ class CaptureFormatRunTest : public CaptureRunTest {
     void Start(CaptureFileType type, uint32_t count) {
         CaptureFileSettings settings;
         settings.fileType = static_cast<uint32_t>(type);
-        settings.observer = "A. Observer";
-        settings.telescope = "C8";
+        settings.observer = kObserver;
+        settings.telescope = kTelescope;
         writer_.SetFileSettings(settings);
         writer_.SetCaptureName("  ZWO ASI120MM Mini ", false);
         writer_.SetUtcClock(&StartClock);
@@ -357,18 +353,19 @@ class CaptureFormatRunTest : public CaptureRunTest {
     CaptureWriter writer_{&events_, CaptureRunSettings{dir_.Path()}};
 };
 
-// Bottom-up colour pictures, then smaller top-down ones in colour and grey: a file a kind of
-// picture, named after its first frame, upright, with the device, texts, start time and frame
-// times; the last ends with the run. A finished file and an unfinished one of earlier runs
-// under the first name stay as they are; nothing unfinished stays.
+// Bottom-up colour pictures, then single top-down pixels in colour and grey: a file a kind of
+// picture, named after its first frame, upright, with the device, texts (cut to their fields
+// whole), start time and frame times (a time met again is made to increase); the last ends with
+// the run. A finished file and an unfinished one of earlier runs under the first name stay as
+// they are; nothing unfinished stays.
 TEST_F(CaptureFormatRunTest, SerFilesHoldTheirFramesWithDeviceTextsAndTimesAndReplaceNothing) {
     WriteFile(dir_ / "capZWO_00001.ser", "finished");
     WriteFile(dir_ / "capZWO_00001.ser.part", "unfinished");
     std::vector<Picture> pictures;
     for (uint8_t i = 0; i < 7; ++i)
-        pictures.emplace_back(i < 2 ? 8 : 6, i < 2 ? 4 : 2, i > 1, i, i > 4);
+        pictures.emplace_back(i < 2 ? 7 : 1, i < 2 ? 3 : 1, i > 1, i, i > 4);
     Start(CaptureFileType::kSer, 100);
-    for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(pictures[i], i, i < 5), 1) << i;
+    for (int i = 0; i < 7; ++i) ASSERT_EQ(Frame(pictures[i], i == 3 ? 2 : i, i < 5), 1) << i;
     EXPECT_FALSE(writer_.ToggleCapture(nullptr));
     ASSERT_EQ(FilesIn(dir_.Path()),
               (Names{"capZWO_00001.ser", "capZWO_00001.ser.part", "capZWO_00001_1.ser",
@@ -380,19 +377,22 @@ TEST_F(CaptureFormatRunTest, SerFilesHoldTheirFramesWithDeviceTextsAndTimesAndRe
     EXPECT_EQ(path, dir_ / "capZWO_00006.ser");
     // Name, first frame, frames, width, colour id.
     const std::tuple<const char*, int, int, int, int> files[] = {
-        {"capZWO_00001_1.ser", 0, 2, 8, 101},
-        {"capZWO_00003.ser", 2, 3, 6, 101},
-        {"capZWO_00006.ser", 5, 2, 6, 0}};
+        {"capZWO_00001_1.ser", 0, 2, 7, 101},
+        {"capZWO_00003.ser", 2, 3, 1, 101},
+        {"capZWO_00006.ser", 5, 2, 1, 0}};
     for (const auto& [name, first, count, width, colorId] : files) {
         SCOPED_TRACE(name);
         const SerContent ser = Ser(name);
-        ASSERT_EQ(std::tie(ser.width, ser.colorId, ser.frameCount),
-                  std::tie(width, colorId, count));
+        ASSERT_EQ(std::tie(ser.width, ser.colorId, ser.frameCount, ser.luId, ser.littleEndian),
+                  std::tuple(width, colorId, count, 0, 1));
         EXPECT_EQ(std::tie(ser.observer, ser.instrument, ser.telescope),
-                  std::tuple("A. Observer", "ZWO ASI120MM Mini", "C8"));
+                  std::tuple(std::string(40, 'x'), "ZWO ASI120MM Mini", std::string(39, 'a')));
         for (int i = 0; i < count; ++i) {
-            EXPECT_EQ(ser.frames[i], SerFrame(pictures[first + i], colorId != 0)) << i;
-            EXPECT_EQ(ser.times[i], kStartTicks + (first + i) * kTicksPerFrame) << i;
+            const int frame = first + i;  // frame 3 came at the time of frame 2
+            EXPECT_EQ(ser.frames[i], SerFrame(pictures[frame], colorId != 0)) << i;
+            EXPECT_EQ(ser.times[i],
+                      kStartTicks + (frame == 3 ? 2 * kTicksPerFrame + 1 : frame * kTicksPerFrame))
+                << i;
         }
     }
     const SerContent first = Ser("capZWO_00001_1.ser");
@@ -415,9 +415,8 @@ TEST_F(CaptureFormatRunTest, SerFailuresEndTheRunAndLeaveWholeFrames) {
               0);
     ASSERT_EQ(FilesIn(dir_.Path()), Names{"capZWO_00001.ser.part"});
     const SerContent part = Ser("capZWO_00001.ser.part");
-    EXPECT_EQ(part.frameCount, 2);
-    EXPECT_EQ(part.frames[1], pic.image);
-    EXPECT_TRUE(part.times.empty());
+    EXPECT_EQ(std::tie(part.frameCount, part.frames[1], part.times),
+              std::tuple(2, pic.image, std::vector<int64_t>{}));
 
     std::filesystem::remove(dir_.File("capZWO_00001.ser.part"));
     ASSERT_EQ(Frame(pic, 0), 1);
@@ -430,30 +429,46 @@ TEST_F(CaptureFormatRunTest, SerFailuresEndTheRunAndLeaveWholeFrames) {
     EXPECT_EQ(FilesIn(dir_.Path()), Names{"capZWO_00001.ser"});
 }
 
-// A FITS file a frame with its time, instrument and exposure; a file source names no instrument.
+// A FITS file a frame, upright in FITS order whatever the picture (colour or grey, either row
+// order, a pixel or a wide row), with its time, instrument and exposure, the texts made ASCII and
+// cut to 68 characters, accepted by fitsverify; a file source names no instrument. An empty
+// picture ends the run with a reason.
 TEST_F(CaptureFormatRunTest, FitsRunsWriteAFilePerFrame) {
-    const Picture pic(5, 3, true);
+    const Picture pictures[] = {{5, 3, true, 1}, {1, 1, false, 2, true}, {641, 3, false, 3}};
     writer_.SetExposureSeconds(0.02);
     Start(CaptureFileType::kFits, 2);
-    ASSERT_EQ(Frame(pic, 0), 1);
-    ASSERT_EQ(Frame(pic, 1), 1);
+    ASSERT_EQ(Frame(pictures[0], 0), 1);
+    ASSERT_EQ(Frame(pictures[1], 1, false), 1);
     writer_.SetCaptureName("/videos/jupiter.avi", true);
     writer_.SetExposureSeconds(-1.0);
     ASSERT_TRUE(writer_.ToggleCapture(nullptr));
-    ASSERT_EQ(Frame(pic, 2), 1);
+    ASSERT_EQ(Frame(pictures[2], 2), 1);
     EXPECT_EQ(FilesIn(dir_.Path()),
               (Names{"capZWO_00001.fits", "capZWO_00002.fits", "capjupiter_00003.fits"}));
     const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
-        {"capZWO_00001.fits", "2023-11-14T22:13:20.000", "ZWO ASI120MM Mini", "0.02"},
-        {"capZWO_00002.fits", "2023-11-14T22:13:20.040", "ZWO ASI120MM Mini", "0.02"},
-        {"capjupiter_00003.fits", "2023-11-14T22:13:20.000", "(none)", "(none)"}};
-    for (const auto& [name, date, instrument, exposure] : cases) {
+        {"capZWO_00001.fits", "2024-02-29T00:00:00.000", "ZWO ASI120MM Mini", "0.02"},
+        {"capZWO_00002.fits", "2024-02-29T00:00:00.040", "ZWO ASI120MM Mini", "0.02"},
+        {"capjupiter_00003.fits", "2024-02-29T00:00:00.000", "(none)", "(none)"}};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto& [name, date, instrument, exposure] = cases[i];
+        SCOPED_TRACE(name);
+        const bool colour = i != 1;
+        const FrameBuffer& fb = pictures[i].fb;
         FitsContent fits;
-        ASSERT_TRUE(ReadFits(dir_.File(name), fits,
-                             {"DATE-OBS", "INSTRUME", "EXPTIME", "OBSERVER", "TELESCOP"}));
-        EXPECT_EQ(fits.data, FitsData(pic, true)) << name;
-        EXPECT_EQ(fits.keys, (Names{date, instrument, exposure, "A. Observer", "C8"})) << name;
+        ASSERT_TRUE(
+            ReadFits(dir_.File(name), fits,
+                     {"DATE-OBS", "INSTRUME", "EXPTIME", "OBSERVER", "TELESCOP", "SWCREATE"}));
+        EXPECT_EQ(std::tie(fits.bitpix, fits.naxis, fits.axes[0], fits.axes[1], fits.axes[2]),
+                  std::tuple(8, colour ? 3 : 2, long{fb.width}, long{fb.height}, colour ? 3L : 0L));
+        EXPECT_EQ(fits.data, FitsData(pictures[i], colour));
+        EXPECT_EQ(fits.keys, (Names{date, instrument, exposure, std::string(68, 'x'),
+                                    std::string(39, 'a') + "__", "Kelpa " KELPA_VERSION_TEXT}));
+        EXPECT_TRUE(Verified(dir_.File(name)));
     }
+    Picture empty(1, 1, false);
+    empty.fb = {};
+    EXPECT_EQ(Frame(empty, 3), -1);
+    EXPECT_STRNE(writer_.FailureText(), "");
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "hwy/targets.h"
 #include "video/convert.h"
 #include "video/convert_targets.h"
 #include "video/convert_test_support.h"
@@ -29,15 +28,10 @@ using testing::Frame;
 using testing::Layout;
 using Bytes = std::vector<uint8_t>;
 
-class ConvertTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(InitClipTable()); }
-};
-
 // Aliases, wrong bit counts and unknown codes (the main codes: the intake test, which converts
 // every format); rows keep their order except for planar ones.
 // Sizes that are empty, negative in width or too large for the picture's byte count are refused.
-TEST_F(ConvertTest, ChooseConverterAndIsSupportedFormatFollowTheFormatTable) {
+TEST(ConvertTest, ChooseConverterAndIsSupportedFormatFollowTheFormatTable) {
     const std::tuple<uint32_t, uint16_t, Converter, bool> rows[] = {
         {kFormatRgb, 16, NoConvert, true},    {kFormatIyuv, 12, I420ToRgb24, false},
         {kFormatYuyv, 16, Yuy2ToRgb24, true}, {kFormatV422, 16, Yuy2ToRgb24, true},
@@ -68,7 +62,7 @@ TEST_F(ConvertTest, ChooseConverterAndIsSupportedFormatFollowTheFormatTable) {
 // The bytes a converter may read, and so a sample must hold: up to the last pixel, without the
 // last row's padding (too few read past the sample, too many refuse whole samples). Plane order
 // and the strides of small frames are pinned down by the worked examples.
-TEST_F(ConvertTest, RequiredSourceSizeEndsWithTheLastPixel) {
+TEST(ConvertTest, RequiredSourceSizeEndsWithTheLastPixel) {
     EXPECT_EQ(MakeConvGeometry(kFormatRgb, 24, 5, 2).srcRequiredSize, 31u);
     EXPECT_EQ(MakeConvGeometry(kFormatYuy2, 16, 5, -3).srcRequiredSize, 36u);  // 3 pairs a row
     EXPECT_EQ(MakeConvGeometry(kFormatI420, 12, 5, 3).srcRequiredSize, 27u);
@@ -80,7 +74,8 @@ TEST_F(ConvertTest, RequiredSourceSizeEndsWithTheLastPixel) {
 
 // Pixels worked out by hand, so that a reference and its fast twin cannot share a mistake.
 // Packed formats come out upside down, planar ones in order; RGB32 drops its fourth byte.
-TEST_F(ConvertTest, WorkedExamples) {
+TEST(ConvertTest, WorkedExamples) {
+    ASSERT_TRUE(InitClipTable());  // the planar converters clamp through it
     // Source rows white, black, then red terms 256 (saturates) and 255.
     const Bytes packed = {235, 128, 235, 128, 16, 128, 16, 128, 82, 90, 82, 240, 81, 90, 81, 240};
     const std::vector<Bytes> packedRows = {
@@ -92,8 +87,7 @@ TEST_F(ConvertTest, WorkedExamples) {
     yv12.insert(yv12.end(), {128, 240, 128, 90});
     const Bytes reddish = {54, 54, 255, 54, 54, 255};
     const std::vector<Bytes> planarRows = {Bytes(6, 77), Bytes(6, 130), reddish, reddish};
-    Bytes rgb32(16);
-    for (uint8_t i = 0; i < 16; ++i) rgb32[i] = i;
+    const Bytes rgb32 = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
     // Three pixels from the pairs (Y 100, U 50, V 60) and (Y 100, U 200, V 30): the odd one
     // averages the chroma of both.
     const std::vector<Bytes> oddRows = {{0, 184, 0, 92, 166, 0, 243, 149, 0}};
@@ -119,31 +113,17 @@ TEST_F(ConvertTest, WorkedExamples) {
     }
 }
 
-// Restores the normal choice of instruction set when a test ends.
-struct TargetOverride {
-    explicit TargetOverride(int64_t target) { hwy::SetSupportedTargetsForTest(target); }
-    ~TargetOverride() { hwy::SetSupportedTargetsForTest(0); }
-};
-
 // Converts the frame with the reference once and with the fast converter of `f` restricted to
 // each instruction set in turn; a failure names the set and the first wrong byte.
 void ExpectMatchOnEveryTarget(const FormatCase& f, Frame& frame, const std::string& what) {
-    std::vector<int64_t> targets;
-    for (int64_t bits = ConverterTargets() & hwy::SupportedTargets(); bits != 0; bits &= bits - 1) {
-        targets.push_back(bits & -bits);
-    }
-#if HWY_ARCH_X86
-    ASSERT_GE(targets.size(), 2u);  // at least one vector target besides the scalar fallback
-#endif
     const std::vector<uint8_t> expected = frame.Expected(f);
-    for (const int64_t target : targets) {
-        const TargetOverride only(target);
-        ASSERT_EQ(ConverterTarget(f.fast), target) << hwy::TargetName(target);
+    testing::ForEachTarget(ConverterTargets(), [&](int64_t target) {
+        ASSERT_EQ(ConverterTarget(f.fast), target);
         const long diff = frame.FirstMismatchWith(expected, f.fast);
-        ASSERT_EQ(diff, -1) << f.name << " " << what << " on " << hwy::TargetName(target)
-                            << ": byte " << diff - long{testing::kGuard} << " of the picture";
+        ASSERT_EQ(diff, -1) << f.name << " " << what << ": byte " << diff - long{testing::kGuard}
+                            << " of the picture";
         ASSERT_TRUE(frame.OutsideUntouched()) << f.name << " " << what;
-    }
+    });
 }
 
 class ConvertMatchTest : public ::testing::TestWithParam<size_t> {};

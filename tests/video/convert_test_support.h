@@ -1,7 +1,10 @@
 // Frames for the converter tests: the formats with their fast and reference converters,
 // source layouts (packed, GStreamer-like, oddly padded), exactly sized source buffers and
-// destination buffers with guard bytes.
+// destination buffers with guard bytes; and a run on every instruction set.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -136,5 +139,24 @@ class Frame {
     std::unique_ptr<uint8_t[]> src_;
     std::vector<uint8_t> dst_;
 };
+
+// Runs `body(target)` once for every instruction set in `built` that this processor supports,
+// with the dispatch restricted to it, until a fatal failure; the normal choice is restored.
+template <typename Body>
+void ForEachTarget(int64_t built, Body&& body) {
+    const int64_t available = built & hwy::SupportedTargets();
+#if HWY_ARCH_X86
+    ASSERT_NE(available & (available - 1), 0);  // a vector target besides the scalar fallback
+#endif
+    ASSERT_NE(available, 0);
+    for (int64_t bits = available; bits != 0 && !::testing::Test::HasFatalFailure();
+         bits &= bits - 1) {
+        const int64_t target = bits & -bits;
+        SCOPED_TRACE(hwy::TargetName(target));
+        hwy::SetSupportedTargetsForTest(target);
+        body(target);
+        hwy::SetSupportedTargetsForTest(0);
+    }
+}
 
 }  // namespace kelpa::testing

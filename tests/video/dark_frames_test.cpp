@@ -2,6 +2,7 @@
 // saw; a dark in use is taken off every live picture of every format before processing; a dark of
 // another device, size or format, a missing file or a format change never leads to a wrong
 // subtraction.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -17,22 +18,17 @@ namespace {
 
 using kelpa::testing::AllFormats;
 using kelpa::testing::FormatCase;
+using ::testing::HasSubstr;
 
 constexpr const char* kCamera = "Test camera";
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// One controller as a camera would drive it, darks kept in a temporary folder; the whole frame
-// is the area, so every pixel reaches the processed picture.
+// One controller as a camera would drive it, darks kept in a temporary folder.
 class DarkFramesTest : public ::testing::Test, public IntakeHarness {
   protected:
     DarkFramesTest() {
         Sink().SetPacing(false);
         Sink().dark.SetDirectory(dir.Path());
         Sink().dark.SetDevice(kCamera);
-        Sink().engine.params.areaW = 0.0f;
     }
     DarkFrames& Dark() { return ctrl->sink.dark; }
     // A dark of `identity` (that of the connected stream by default) holding `packed`, the
@@ -59,12 +55,6 @@ class DarkFramesTest : public ::testing::Test, public IntakeHarness {
         EXPECT_TRUE(ReadDarkFile(Dark().StoredPath(), &stored, &error)) << error;
         return stored;
     }
-    // The first `bytes` of a sample: the live picture of an RGB24 stream, whose rows keep
-    // their order and bytes.
-    static Bytes Head(const Bytes& sample, size_t bytes) {
-        return Bytes(sample.begin(), sample.begin() + static_cast<long>(bytes));
-    }
-
     kelpa::testing::TempDir dir;
 };
 
@@ -83,7 +73,6 @@ TEST_F(DarkFramesTest, MasterIsTheAverageOfTheLivePictures) {
         ASSERT_TRUE(Dark().StartTake(frames).ok);
         std::vector<uint64_t> sums(3 * 13 * 7, 0);
         for (int32_t i = 0; i < frames; ++i) {
-            EXPECT_EQ(Dark().TakeState(), DarkTakeState::kTaking);
             Feed(Sample(static_cast<uint32_t>(i)));
             const Bytes live = Live();
             for (size_t b = 0; b < live.size(); ++b) sums[b] += live[b];
@@ -91,10 +80,8 @@ TEST_F(DarkFramesTest, MasterIsTheAverageOfTheLivePictures) {
         EXPECT_EQ(std::tuple(Dark().TakeState(), events.Count(StreamEvent::kDarkTake)),
                   std::tuple(DarkTakeState::kTaken, 1));
         Feed(Sample(999));  // after the take: not summed
-        EXPECT_EQ(Dark().FramesTaken(), frames);
         const DarkResult finished = Dark().FinishTake();
         ASSERT_TRUE(finished.ok) << finished.message;
-        EXPECT_TRUE(Contains(finished.message, Dark().StoredPath()));
         const MasterDark stored = Stored();
         EXPECT_EQ(std::tie(stored.identity, stored.frames),
                   std::tuple(DarkIdentity{kCamera, 13, 7, DarkFormatCode(f.code, f.bits)},
@@ -117,7 +104,7 @@ TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormat) {
     Feed(sample);
     Feed(sample);
     ASSERT_TRUE(Dark().FinishTake().ok);
-    EXPECT_EQ(Packed(Stored()), Head(sample, 3 * 8 * 4));
+    EXPECT_EQ(Packed(Stored()), Bytes(sample.begin(), sample.begin() + 3 * 8 * 4));  // RGB24 as is
     Feed(sample);
     EXPECT_EQ(Live(), Bytes(3 * 8 * 4, 0));
 
@@ -126,11 +113,11 @@ TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormat) {
     Feed(Sample(1));
     events.Clear();
     ASSERT_TRUE(Connect(kFormatYuy2, 16, 32, 8));
-    EXPECT_EQ(events.Count(StreamEvent::kDarkTake), 1);
-    EXPECT_EQ(Dark().TakeState(), DarkTakeState::kFailed);
+    EXPECT_EQ(std::tuple(events.Count(StreamEvent::kDarkTake), Dark().TakeState()),
+              std::tuple(1, DarkTakeState::kFailed));
     const DarkResult finished = Dark().FinishTake();
     EXPECT_FALSE(finished.ok);
-    EXPECT_TRUE(Contains(finished.message, "format changed")) << finished.message;
+    EXPECT_THAT(finished.message, HasSubstr("format changed"));
     EXPECT_FALSE(std::filesystem::exists(Dark().StoredPath()));
     EXPECT_EQ(Dark().TakeState(), DarkTakeState::kIdle);
 }
@@ -139,7 +126,8 @@ TEST_F(DarkFramesTest, TakeSumsTheRawFramesOfOneFormat) {
 
 // Every format, at an odd size and with the picture rows turned over by some converters: the
 // live picture, which the chain then processes, is the plain conversion minus the dark,
-// saturating at 0, byte for byte. (The processed picture: the hot-pixel test below.)
+// saturating at 0, byte for byte. (That the processed picture follows the live one: the intake
+// test; a taken dark making later runs' frames darker: the headless test.)
 TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
     for (const FormatCase& f : AllFormats()) {
         SCOPED_TRACE(f.name);
@@ -150,7 +138,6 @@ TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
         const Bytes dark = Random(raw.size(), f.code + f.bits, 0, 96);
         ASSERT_TRUE(Dark().Install(DarkOf(dark)).ok);
         EXPECT_TRUE(Dark().SetUse(true).ok);
-        EXPECT_TRUE(Dark().Applied());
         Feed(sample);
         Bytes expected(raw.size());
         for (size_t i = 0; i < raw.size(); ++i) expected[i] = std::max(raw[i] - dark[i], 0);
@@ -161,36 +148,11 @@ TEST_F(DarkFramesTest, LivePictureIsTheConversionLessTheDark) {
     }
 }
 
-// A sky seen through a sensor with a low dark level and hot pixels: with the dark (taken through
-// the intake from frames of the dark alone) in use, the processed picture is the one the clean
-// sky gives; without it the hot pixels stand out.
-TEST_F(DarkFramesTest, HotPixelsVanishFromTheProcessedPicture) {
-    ASSERT_TRUE(Connect(kFormatRgb, 24, 64, 48));
-    const Bytes sky = Sample(5, 20, 50);
-    Bytes dark = Sample(6, 0, 8);
-    for (const size_t hot : {30, 900, 1500, 2222, 3071}) std::fill_n(&dark[3 * hot], 3, 200);
-    Bytes both(sky.size());
-    for (size_t i = 0; i < sky.size(); ++i) both[i] = static_cast<uint8_t>(sky[i] + dark[i]);
-    ASSERT_TRUE(Dark().StartTake(4).ok);
-    for (int n = 0; n < 4; ++n) Feed(dark);
-    ASSERT_TRUE(Dark().FinishTake().ok);
-    Feed(sky);
-    const Bytes clean = Processed();
-    Feed(both);
-    const Bytes withoutDark = Processed();
-    EXPECT_TRUE(Dark().SetUse(true).ok);
-    Feed(both);
-    const Bytes withDark = Processed();
-    EXPECT_EQ(withDark, clean);
-    int hotSeen = 0;
-    for (size_t i = 0; i < withDark.size(); ++i) hotSeen += withoutDark[i] >= withDark[i] + 150;
-    EXPECT_EQ(hotSeen, 3 * 5);  // every channel of every hot pixel, before the dark was used
-}
-
 // Darks of another device, size or format (24- and 32-bit RGB are two formats) are refused
 // with a message that names both streams, and the picture stays the plain conversion. The
-// stored file of the stream is looked for when Use dark is switched on: none is refused with its
-// reason, a good one is applied (damaged ones are the dark file tests' and the main window's).
+// stored file of the stream is looked for when Use dark is switched on: none is refused (its
+// message: the headless dark test), a good one is applied (damaged ones are the dark file tests'
+// and the main window's, which also shows the status of a dark in use).
 // A dark in use stops at a change of format, says why, and comes back with its format.
 TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheDark) {
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
@@ -207,28 +169,26 @@ TEST_F(DarkFramesTest, ForeignAndMissingDarksAreRefusedAndAFormatChangeStopsTheD
         SCOPED_TRACE(DescribeDark(identity));
         const DarkResult result = Dark().Install(DarkOf({50}, identity));
         EXPECT_FALSE(result.ok);
-        EXPECT_TRUE(Contains(result.message, DescribeDark(identity))) << result.message;
-        EXPECT_TRUE(Contains(result.message, DescribeDark(stream))) << result.message;
+        EXPECT_THAT(result.message, HasSubstr(DescribeDark(identity)));
+        EXPECT_THAT(result.message, HasSubstr(DescribeDark(stream)));
         EXPECT_FALSE(Dark().Applied());
         Feed(sample);
         EXPECT_EQ(Live(), raw);
     }
     Dark().SetUse(false);
     const DarkResult missing = Dark().SetUse(true);
-    EXPECT_TRUE(!missing.ok && missing.missing);
-    EXPECT_TRUE(Contains(missing.message, "No dark frame stored")) << missing.message;
+    EXPECT_TRUE(!missing.ok && missing.missing) << missing.message;
     std::string error;
     ASSERT_TRUE(WriteDarkFile(Dark().StoredPath(), DarkOf({30}), &error)) << error;
     EXPECT_TRUE(Dark().Refresh().ok);
     EXPECT_TRUE(Dark().Applied());
-    EXPECT_EQ(Dark().StatusText(), "Dark frame: in use (16 frames)");
 
     ASSERT_TRUE(Connect(kFormatRgb, 24, 12, 6));
     EXPECT_FALSE(Dark().Applied());
-    EXPECT_TRUE(Contains(Dark().StatusText(), "not applied")) << Dark().StatusText();
+    EXPECT_THAT(Dark().StatusText(), HasSubstr("not applied"));
     const Bytes rgb24 = Sample(8, 0, 20);
     Feed(rgb24);
-    EXPECT_EQ(Live(), Head(rgb24, 3 * 12 * 6));
+    EXPECT_EQ(Live(), Bytes(rgb24.begin(), rgb24.begin() + 3 * 12 * 6));
     ASSERT_TRUE(Connect(kFormatRgb, 32, 12, 6));
     EXPECT_TRUE(Dark().Applied());
 }
