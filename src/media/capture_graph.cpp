@@ -170,6 +170,10 @@ MediaResult CaptureGraph::ActivateCaptureGraph() {
     MediaResult result = BuildCaptureGraph();
     if (Failed(result)) {
         Teardown();
+        if (deviceMissing_) {  // nothing to retry; the warning has said why
+            LogPrintf("/////////////////////////////////////");
+            return result;
+        }
         ctrl_.useBuilderRender = false;
         ctrl_.secondOption = false;
         result = BuildCaptureGraph();
@@ -189,7 +193,8 @@ MediaResult CaptureGraph::ActivateCaptureGraph() {
 
 MediaResult CaptureGraph::BuildCaptureGraph() {
     BoundDevice bound;
-    if (!binder_.BindCaptureDevice(&bound)) {
+    deviceMissing_ = !binder_.BindCaptureDevice(&bound);
+    if (deviceMissing_) {
         Warn(kNoDevice);
         return MediaResult::kFailed;
     }

@@ -60,7 +60,8 @@ class CaptureGraph {
     // current).
     void SetEvents(StreamEvents* events);
 
-    // The entry point: two build attempts, the second with the manual connection.
+    // The entry point: two build attempts, the second with the manual connection. Without a
+    // device there is nothing to retry: the one warning that says so stands alone.
     MediaResult ActivateCaptureGraph();
     MediaResult BuildCaptureGraph();
     // Sets a format on the device: 1 when one was set.
@@ -120,9 +121,10 @@ class CaptureGraph {
     GstElementPtr queue_;          // leaky: a slow frame path drops the oldest frame
     GstElementPtr renderer_;       // appsink
     bool decoding_ = false;
-    GstCapsPtr deviceCaps_;     // everything the device offers
-    GstCapsPtr deviceFormat_;   // the format set on the device (fixed caps)
-    GstCapsPtr connectedCaps_;  // what reaches the appsink (fixed caps)
+    bool deviceMissing_ = false;  // the last build attempt found no device to bind
+    GstCapsPtr deviceCaps_;       // everything the device offers
+    GstCapsPtr deviceFormat_;     // the format set on the device (fixed caps)
+    GstCapsPtr connectedCaps_;    // what reaches the appsink (fixed caps)
     std::string friendlyName_;
     SampleBridge bridge_;
     std::atomic<uint64_t> dropped_{0};

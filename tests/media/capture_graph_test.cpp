@@ -119,7 +119,7 @@ TEST_F(CaptureFixture, RememberedFormatIsRestoredAndALargerOneClamped) {
 }
 
 // Sixteen-bit RGB is refused after the second attempt searched by hand; no camera at all is
-// told as such.
+// told as such, once, without a second attempt or a guess that the camera is busy.
 TEST_F(CaptureFixture, UnusableOrMissingCameraIsRefused) {
     binder.formats = "RGB16";
     EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
@@ -128,9 +128,9 @@ TEST_F(CaptureFixture, UnusableOrMissingCameraIsRefused) {
     binder.present = false;
     notice.warnings.clear();
     EXPECT_TRUE(Failed(graph->ActivateCaptureGraph()));
-    EXPECT_EQ(notice.warnings.at(0),
-              "No video capture device was detected on your system.\r\n\r\nVideo capture will "
-              "be disabled.");
+    EXPECT_EQ(notice.warnings, (std::vector<std::string>{
+                                   "No video capture device was detected on your system.\r\n\r\n"
+                                   "Video capture will be disabled."}));
 }
 
 // A camera pulled out while streaming: the graph stops, the error is shown, nothing crashes.
