@@ -36,7 +36,8 @@ void PutText(uint8_t* p, std::string_view text) {
         while (n > 0 && (static_cast<uint8_t>(text[n]) & 0xC0) == 0x80) --n;
     }
     std::memset(p, 0, kSerTextSize);
-    std::memcpy(p, text.data(), n);
+    // An empty view may hold no pointer at all, which memcpy must not be given.
+    if (n > 0) std::memcpy(p, text.data(), n);
 }
 
 bool WriteAllAt(int fd, const uint8_t* data, size_t size, off_t offset) {
