@@ -1,5 +1,5 @@
 // Runs the value-list reader over arbitrary text: item after item with their positions
-// checked against the text, then the one- to four-item variants.
+// checked against the text.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,11 +11,6 @@ namespace {
 
 void Check(bool condition) {
     if (!condition) std::abort();
-}
-
-void CheckCleared(int32_t result, const std::string& a, const std::string& b = {},
-                  const std::string& c = {}, const std::string& d = {}) {
-    if (result <= 0) Check(a.empty() && b.empty() && c.empty() && d.empty());
 }
 
 }  // namespace
@@ -42,15 +37,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(item.size() <= kelpa::kMaxValueItem);
         Check(!cursor || (cursor > previous && cursor < end));
     }
-
-    std::string a = "a", b = "b", c = "c", d = "d";
-    cursor = begin;
-    CheckCleared(kelpa::ReadValueTokens(cursor, a), a);
-    cursor = begin;
-    CheckCleared(kelpa::ReadValueTokens(cursor, a, b), a, b);
-    cursor = begin;
-    CheckCleared(kelpa::ReadValueTokens(cursor, a, b, c), a, b, c);
-    cursor = begin;
-    CheckCleared(kelpa::ReadValueTokens(cursor, a, b, c, d), a, b, c, d);
     return 0;
 }
